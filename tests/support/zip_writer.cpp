@@ -1,0 +1,166 @@
+#include "tests/support/zip_writer.h"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace tarkeep::test {
+namespace {
+
+void put16(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    put16(out, value & 0xFFFF);
+    put16(out, value >> 16);
+}
+
+void append(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& bytes) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void append(std::vector<std::uint8_t>& out, std::string_view text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint16_t kVersion = 20;
+constexpr std::uint16_t kDosTime = 0;
+constexpr std::uint16_t kDosDate = (1 << 5) | 1;  // 1980-01-01
+
+void write_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry) {
+    const std::string& name = entry.local_name ? *entry.local_name : entry.name;
+    put32(out, kLocalSignature);
+    put16(out, kVersion);
+    put16(out, 0);  // flags
+    put16(out, entry.method);
+    put16(out, kDosTime);
+    put16(out, kDosDate);
+    put32(out, entry.crc32);
+    put32(out, entry.compressed_size);
+    put32(out, entry.uncompressed_size);
+    put16(out, static_cast<std::uint32_t>(name.size()));
+    put16(out, static_cast<std::uint32_t>(entry.local_extra.size()));
+    append(out, name);
+    append(out, entry.local_extra);
+}
+
+void write_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry,
+                          std::uint32_t local_offset) {
+    put32(out, kCentralSignature);
+    put16(out, kVersion);  // made by
+    put16(out, kVersion);  // needed
+    put16(out, 0);         // flags
+    put16(out, entry.method);
+    put16(out, kDosTime);
+    put16(out, kDosDate);
+    put32(out, entry.crc32);
+    put32(out, entry.compressed_size);
+    put32(out, entry.uncompressed_size);
+    put16(out, static_cast<std::uint32_t>(entry.name.size()));
+    put16(out, static_cast<std::uint32_t>(entry.central_extra.size()));
+    put16(out, static_cast<std::uint32_t>(entry.central_comment.size()));
+    put16(out, 0);  // disk
+    put16(out, 0);  // internal attributes
+    put32(out, 0);  // external attributes
+    put32(out, entry.local_header_offset ? *entry.local_header_offset : local_offset);
+    append(out, entry.name);
+    append(out, entry.central_extra);
+    append(out, entry.central_comment);
+}
+
+}  // namespace
+
+std::uint32_t reference_crc32(const std::vector<std::uint8_t>& data) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::uint8_t byte : data) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+std::vector<std::uint8_t> bytes_of(std::string_view text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+ZipWriterEntry& ZipWriter::add_stored(std::string name, std::vector<std::uint8_t> data) {
+    ZipWriterEntry entry;
+    entry.name = std::move(name);
+    entry.method = 0;
+    entry.crc32 = reference_crc32(data);
+    entry.compressed_size = static_cast<std::uint32_t>(data.size());
+    entry.uncompressed_size = static_cast<std::uint32_t>(data.size());
+    entry.payload = std::move(data);
+    return add(std::move(entry));
+}
+
+ZipWriterEntry& ZipWriter::add_stored(std::string name, std::string_view text) {
+    return add_stored(std::move(name), bytes_of(text));
+}
+
+ZipWriterEntry& ZipWriter::add_deflated(std::string name, std::vector<std::uint8_t> raw_deflate,
+                                        const std::vector<std::uint8_t>& original) {
+    ZipWriterEntry entry;
+    entry.name = std::move(name);
+    entry.method = 8;
+    entry.crc32 = reference_crc32(original);
+    entry.compressed_size = static_cast<std::uint32_t>(raw_deflate.size());
+    entry.uncompressed_size = static_cast<std::uint32_t>(original.size());
+    entry.payload = std::move(raw_deflate);
+    return add(std::move(entry));
+}
+
+ZipWriterEntry& ZipWriter::add(ZipWriterEntry entry) {
+    entries_.push_back(std::move(entry));
+    return entries_.back();
+}
+
+void ZipWriter::set_comment(std::string_view comment) { comment_ = bytes_of(comment); }
+
+std::vector<std::uint8_t> ZipWriter::bytes() const {
+    std::vector<std::uint8_t> out;
+    std::vector<std::uint32_t> offsets;
+    for (const ZipWriterEntry& entry : entries_) {
+        offsets.push_back(static_cast<std::uint32_t>(out.size()));
+        write_local_header(out, entry);
+        append(out, entry.payload);
+    }
+    const auto directory_offset = static_cast<std::uint32_t>(out.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) write_central_record(out, entries_[i], offsets[i]);
+    const auto directory_size = static_cast<std::uint32_t>(out.size() - directory_offset);
+    const auto count = static_cast<std::uint16_t>(entries_.size());
+
+    put32(out, kEndSignature);
+    put16(out, 0);  // this disk
+    put16(out, 0);  // disk with the directory
+    put16(out, end_record_.entry_count.value_or(count));
+    put16(out, end_record_.entry_count.value_or(count));
+    put32(out, end_record_.directory_size.value_or(directory_size));
+    put32(out, end_record_.directory_offset.value_or(directory_offset));
+    put16(out, static_cast<std::uint32_t>(comment_.size() & 0xFFFF));
+    append(out, comment_);
+    append(out, trailing_);
+    return out;
+}
+
+void ZipWriter::write(const std::filesystem::path& path) const { write_file(path, bytes()); }
+
+void write_file(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::uint8_t> read_file(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw std::runtime_error("cannot read " + path.string());
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+}  // namespace tarkeep::test
