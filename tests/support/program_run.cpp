@@ -1,0 +1,59 @@
+#include "tests/support/program_run.h"
+
+#include <atomic>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "platform/shell.h"
+
+namespace tarkeep::test {
+namespace {
+
+std::string shell_quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') quoted += "'\\''";
+        else quoted += c;
+    }
+    return quoted + "'";
+}
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::filesystem::path unique_capture_base() {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned process_tag = std::random_device{}();
+    return std::filesystem::temp_directory_path() /
+           ("tarkeep_run_" + std::to_string(process_tag) + "_" + std::to_string(counter++));
+}
+
+}  // namespace
+
+std::filesystem::path built_program(const std::string& relative) {
+    return std::filesystem::path(TARKEEP_BINARY_DIR) / relative;
+}
+
+ProgramResult run_program(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
+    const auto base = unique_capture_base();
+    const auto out_path = base.string() + ".out";
+    const auto err_path = base.string() + ".err";
+    std::string command = shell_quote(program.string());
+    for (const auto& argument : arguments) command += " " + shell_quote(argument);
+    command += " </dev/null >" + shell_quote(out_path) + " 2>" + shell_quote(err_path);
+    ProgramResult result;
+    result.exit_code = platform::run_shell(command);
+    result.out = slurp(out_path);
+    result.err = slurp(err_path);
+    std::error_code ignored;
+    std::filesystem::remove(out_path, ignored);
+    std::filesystem::remove(err_path, ignored);
+    return result;
+}
+
+}  // namespace tarkeep::test

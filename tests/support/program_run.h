@@ -1,0 +1,21 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tarkeep::test {
+
+// What a whole program printed and returned.
+struct ProgramResult {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Path of a program built in this build tree, e.g. built_program("tools/upscale/tarkeep_upscale").
+std::filesystem::path built_program(const std::string& relative);
+
+// Runs `program` with `arguments` (each quoted for the shell), capturing both streams.
+ProgramResult run_program(const std::filesystem::path& program, const std::vector<std::string>& arguments);
+
+}  // namespace tarkeep::test

@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/support/program_run.h"
+#include "tools/upscale/args.h"
+#include "tools/upscale/dispatch.h"
+#include "tools/upscale/numbers.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+Args parse(std::vector<std::string> words) {
+    words.insert(words.begin(), "tarkeep_upscale");
+    return parse_args(static_cast<int>(words.size()), words);
+}
+
+TEST(ParseArgs, SortsPositionalsValuesAndFlags) {
+    Args a = parse({"game", "--only", "t1", "cache", "--margin", "8", "--only", "t2", "--margin", "12",
+                    "--force", "-x", "-", "--"});
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"game", "cache", "-x", "-"}));
+    EXPECT_EQ(a.list("--only"), (std::vector<std::string>{"t1", "t2"}));
+    EXPECT_EQ(opt(a, "--margin", "64"), "12");
+    EXPECT_EQ(opt(a, "--work", "fallback"), "fallback");
+    EXPECT_TRUE(a.flag("--force"));
+    EXPECT_TRUE(a.flag("--"));
+    EXPECT_FALSE(a.flag("--only"));
+}
+
+TEST(ParseArgs, ValueOptionTakesTheNextArgumentEvenIfItLooksLikeAnOption) {
+    Args a = parse({"--work", "--force"});
+    EXPECT_EQ(a.list("--work"), (std::vector<std::string>{"--force"}));
+    EXPECT_FALSE(a.flag("--force"));
+}
+
+TEST(ParseArgs, TrailingValueOptionBecomesAFlag) {
+    Args a = parse({"game", "--orig"});
+    EXPECT_TRUE(a.flag("--orig"));
+    EXPECT_FALSE(a.has_value("--orig"));
+    EXPECT_EQ(select_command(a), Command::Usage);
+}
+
+TEST(ParseArgs, CountLimitsTheArgumentsLookedAt) {
+    std::vector<std::string> words{"prog", "a", "b", "c"};
+    Args a = parse_args(3, words);
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(ParseArgs, KnowsExactlyTheValueOptions) {
+    const std::vector<std::string> value_options = {
+        "--exe", "--model", "--models", "--margin", "--only", "--work", "--gpu", "--tile", "--orig",
+        "--deblock-threshold", "--backproject", "--bp-strength", "--model-orig", "--model-get", "--bilinear",
+        "--pad", "--alpha", "--pc", "--min-size", "--max-size", "--scale", "--threads", "--dering",
+        "--tile-detect", "--alpha-model", "--pc-model", "--colour", "--ui-orig", "--icon-model",
+        "--panel-model", "--pack", "--tile-max", "--table", "--python", "--onnx-runner", "--onnx-models",
+        "--onnx-provider", "--onnx-tile"};
+    EXPECT_EQ(value_options.size(), 38u);
+    for (const auto& name : value_options) EXPECT_TRUE(is_value_option(name)) << name;
+    for (const char* name : {"--deblock", "--tta", "--force", "--keep-work", "--verbose", "--quiet",
+                             "--all-tables", "--seam", "--list", "--models-build", "-exe", "exe"})
+        EXPECT_FALSE(is_value_option(name)) << name;
+}
+
+struct DispatchCase {
+    std::vector<std::string> words;
+    Command expected;
+};
+
+TEST(SelectCommand, FirstMatchingRuleWins) {
+    const std::vector<DispatchCase> cases = {
+        {{"--seam", "--montage", "--tile2", "a", "b", "c", "--list"}, Command::Seam},
+        {{"--montage", "--tile2", "a", "b", "c"}, Command::Montage},
+        {{"--tile2", "a", "b", "c"}, Command::Tile2},
+        {{"--tile2", "a", "b"}, Command::Terrain},  // wrong count falls through
+        {{"--tile2", "a", "--list"}, Command::List},
+        {{"g", "--models-list", "--list"}, Command::ModelsList},
+        {{"g", "--models-fit"}, Command::ModelsFit},
+        {{"g", "--model-orig", "out"}, Command::ModelOrig},
+        {{"--models-glb", "a", "b", "c"}, Command::ModelsGlb},
+        {{"g", "c", "--models-estimate", "--models-build"}, Command::ModelsEstimate},
+        {{"g", "c", "--model-get", "tex", "--models-build"}, Command::ModelGet},
+        {{"g", "c", "--models-build", "--ui-build"}, Command::ModelsBuild},
+        {{"--ui-montage", "x"}, Command::UiMontage},
+        {{"g", "--ui-orig", "out", "--ui-list"}, Command::UiOrig},
+        {{"g", "c", "--ui-build"}, Command::UiBuild},
+        {{"g", "--ui-list", "--list"}, Command::UiList},
+        {{"g", "--list", "--orig", "out"}, Command::List},
+        {{"g", "--orig", "out"}, Command::Orig},
+        {{"g", "c", "--models-list"}, Command::Terrain},
+        {{"g", "c"}, Command::Terrain},
+        {{}, Command::Usage},
+        {{"g"}, Command::Usage},
+        {{"g", "c", "d"}, Command::Usage},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        for (const auto& w : c.words) line += w + " ";
+        EXPECT_EQ(select_command(parse(c.words)), c.expected) << line;
+    }
+}
+
+struct NumberCase {
+    std::string text;
+    const char* error;  // nullptr when the conversion succeeds
+};
+
+template <typename Convert>
+void expect_errors(Convert convert, const std::vector<NumberCase>& cases) {
+    for (const auto& c : cases) {
+        if (!c.error) {
+            EXPECT_NO_THROW(convert(c.text)) << c.text;
+            continue;
+        }
+        try {
+            convert(c.text);
+            ADD_FAILURE() << "no error for " << c.text;
+        } catch (const std::logic_error& e) {  // invalid_argument and out_of_range
+            EXPECT_STREQ(e.what(), c.error) << c.text;
+        }
+    }
+}
+
+TEST(NumberConversions, FollowTheCRuntimeWithPortableMessages) {
+    EXPECT_EQ(to_int(" 42abc"), 42);
+    EXPECT_EQ(to_int("-2147483648"), -2147483647 - 1);
+    expect_errors(to_int, {{"", "invalid stoi argument"},
+                           {"abc", "invalid stoi argument"},
+                           {"2147483648", "stoi argument out of range"},
+                           {"-2147483649", "stoi argument out of range"},
+                           {"99999999999999999999", "stoi argument out of range"},
+                           {"2147483647", nullptr}});
+    EXPECT_EQ(to_unsigned("4294967295"), 4294967295u);
+    EXPECT_EQ(to_unsigned("-1"), 4294967295u);
+    expect_errors(to_unsigned, {{"x", "invalid stoul argument"},
+                                {"4294967296", "stoul argument out of range"},
+                                {"-4294967296", "stoul argument out of range"},
+                                {"18446744073709551616", "stoul argument out of range"}});
+    EXPECT_DOUBLE_EQ(to_double("0.504x"), 0.504);
+    expect_errors(to_double, {{"half", "invalid stod argument"}, {"1e999", "stod argument out of range"}});
+}
+
+// Whole-program behaviour of the entry.
+TEST(ToolEntry, NoArgumentsPrintsUsageAndExitsTwo) {
+    auto result = test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), {});
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, kUsageText);
+    EXPECT_EQ(result.err.substr(0, 17), "usage: tarkeep_up");
+}
+
+TEST(ToolEntry, FailuresEndWithErrorLineAndStatusOne) {
+    auto result = test::run_program(test::built_program("tools/upscale/tarkeep_upscale"),
+                                    {"/nonexistent/morv", "--list"});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.err.rfind("error: ", 0), 0u) << result.err;
+    EXPECT_EQ(result.err.back(), '\n');
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale

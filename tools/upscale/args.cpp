@@ -1,0 +1,65 @@
+#include "tools/upscale/args.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tarkeep::upscale {
+namespace {
+
+constexpr std::array<std::string_view, 38> kValueOptions = {
+    "--exe",         "--model",      "--models",        "--margin",     "--only",
+    "--work",        "--gpu",        "--tile",          "--orig",       "--deblock-threshold",
+    "--backproject", "--bp-strength", "--model-orig",   "--model-get",  "--bilinear",
+    "--pad",         "--alpha",      "--pc",            "--min-size",   "--max-size",
+    "--scale",       "--threads",    "--dering",        "--tile-detect", "--alpha-model",
+    "--pc-model",    "--colour",     "--ui-orig",       "--icon-model", "--panel-model",
+    "--pack",        "--tile-max",   "--table",         "--python",     "--onnx-runner",
+    "--onnx-models", "--onnx-provider", "--onnx-tile",
+};
+
+const std::vector<std::string>& empty_list() {
+    static const std::vector<std::string> empty;
+    return empty;
+}
+
+}  // namespace
+
+bool is_value_option(std::string_view name) {
+    return std::find(kValueOptions.begin(), kValueOptions.end(), name) != kValueOptions.end();
+}
+
+bool Args::flag(std::string_view name) const {
+    return flags.find(std::string(name)) != flags.end();
+}
+
+bool Args::has_value(std::string_view name) const {
+    return !list(name).empty();
+}
+
+const std::vector<std::string>& Args::list(std::string_view name) const {
+    auto it = values.find(std::string(name));
+    return it == values.end() ? empty_list() : it->second;
+}
+
+Args parse_args(int count, const std::vector<std::string>& arguments) {
+    Args args;
+    const int available = std::min<int>(count, static_cast<int>(arguments.size()));
+    for (int i = 1; i < available; ++i) {
+        const std::string& argument = arguments[static_cast<size_t>(i)];
+        if (is_value_option(argument) && i + 1 < available) {
+            args.values[argument].push_back(arguments[static_cast<size_t>(++i)]);
+        } else if (argument.size() >= 2 && argument.compare(0, 2, "--") == 0) {
+            args.flags.insert(argument);
+        } else {
+            args.positional.push_back(argument);
+        }
+    }
+    return args;
+}
+
+std::string opt(const Args& args, std::string_view name, const std::string& fallback) {
+    const auto& values = args.list(name);
+    return values.empty() ? fallback : values.back();
+}
+
+}  // namespace tarkeep::upscale

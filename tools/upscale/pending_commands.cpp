@@ -1,0 +1,34 @@
+// Commands whose implementation has not landed yet. Each ends through the error path
+// with a plain message; remove a command from here when its real implementation lands.
+#include <stdexcept>
+
+#include "tools/upscale/commands.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+[[noreturn]] void not_available(const char* command) {
+    throw std::runtime_error(std::string(command) + " is not available yet");
+}
+
+}  // namespace
+
+int cmd_seam(const Args&, bool) { not_available("--seam"); }
+int cmd_montage(const Args&) { not_available("--montage"); }
+int cmd_tile2(const Args&) { not_available("--tile2"); }
+int cmd_ui_montage(const Args&) { not_available("--ui-montage"); }
+int cmd_models_list(const std::filesystem::path&, bool) { not_available("--models-list"); }
+int cmd_models_fit(const Args&) { not_available("--models-fit"); }
+int cmd_model_orig(const Args&) { not_available("--model-orig"); }
+int cmd_models_estimate(const Args&) { not_available("--models-estimate"); }
+int cmd_model_get(const Args&) { not_available("--model-get"); }
+int cmd_models_build(const Args&) { not_available("--models-build"); }
+int cmd_models_glb(const Args&) { not_available("--models-glb"); }
+int cmd_ui_orig(const Args&) { not_available("--ui-orig"); }
+int cmd_ui_build(const Args&) { not_available("--ui-build"); }
+int cmd_ui_list(const Args&) { not_available("--ui-list"); }
+int cmd_list(const std::filesystem::path&) { not_available("--list"); }
+int cmd_orig(const Args&) { not_available("--orig"); }
+int cmd_terrain(const Args&) { not_available("the terrain command"); }
+
+}  // namespace tarkeep::upscale
