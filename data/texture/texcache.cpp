@@ -1,0 +1,71 @@
+#include "data/texture/texcache.h"
+
+#include <cstring>
+
+#include "data/texture/tex_error.h"
+
+namespace tarkeep::data {
+namespace {
+
+constexpr char header_line[] = "Gamebryo File Format, Version 10.1.0.0\n";
+constexpr std::size_t header_length = 39;
+constexpr std::size_t type_name_offset = 57;
+constexpr char type_name[] = "NiPixelData";
+constexpr std::size_t type_name_length = 11;
+constexpr std::size_t minimum_size = 99;  // everything up to bits_per_pixel
+
+// Reads little-endian words at fixed offsets; every read checks the file holds it.
+class FixedReader {
+public:
+    explicit FixedReader(std::span<const std::uint8_t> file) : file_(file) {}
+
+    std::uint32_t u32(std::uint64_t offset) const {
+        require(offset + 4);
+        const std::uint8_t* p = file_.data() + offset;
+        return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+               std::uint32_t(p[3]) << 24;
+    }
+
+    void require(std::uint64_t end) const {
+        if (end > file_.size()) throw TexError("texcache: read past end");
+    }
+
+private:
+    std::span<const std::uint8_t> file_;
+};
+
+}  // namespace
+
+TexcacheFile read_texcache(std::span<const std::uint8_t> file) {
+    if (file.size() < minimum_size ||
+        std::memcmp(file.data(), header_line, header_length) != 0 ||
+        std::memcmp(file.data() + type_name_offset, type_name, type_name_length) != 0) {
+        throw TexError("not a single-NiPixelData NIF 10.1.0.0");
+    }
+    const FixedReader in(file);
+    TexcacheFile tex;
+    tex.format = in.u32(78);
+    for (int channel = 0; channel < 4; ++channel) tex.masks[channel] = in.u32(82 + 4 * channel);
+    tex.bits_per_pixel = file[98];
+    tex.palette = static_cast<std::int32_t>(in.u32(114));
+    const std::uint64_t mip_count = in.u32(118);
+    tex.bytes_per_pixel = in.u32(122);
+
+    const std::uint64_t table_end = 126 + 12 * mip_count;
+    in.require(table_end);
+    tex.mipmaps.resize(mip_count);
+    for (std::uint64_t level = 0; level < mip_count; ++level) {
+        const std::uint64_t entry = 126 + 12 * level;
+        tex.mipmaps[level] = {in.u32(entry), in.u32(entry + 4), in.u32(entry + 8)};
+    }
+    tex.num_pixels = in.u32(table_end);
+    tex.pixels_offset = table_end + 4;
+    if (tex.pixels_offset + std::uint64_t(tex.num_pixels) > file.size()) {
+        throw TexError("size mismatch");
+    }
+    tex.trailing = file.size() - tex.pixels_offset - tex.num_pixels;
+    tex.faces = 1;
+    return tex;
+}
+
+}  // namespace tarkeep::data
