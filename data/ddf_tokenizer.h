@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarkeep::data {
+
+enum class DdfTokenKind : std::uint8_t { None = 0, Str = 1, P = 2, Atom = 3 };
+
+// One token. `text` views the text given to tokenize_ddf, which must outlive the token:
+// for Str the raw bytes between the quotes (escapes kept), for P the single character.
+struct DdfToken {
+    DdfTokenKind kind = DdfTokenKind::None;
+    std::string_view text;
+
+    bool is_p(char c) const { return kind == DdfTokenKind::P && text.size() == 1 && text[0] == c; }
+    bool is_scalar() const { return kind == DdfTokenKind::Str || kind == DdfTokenKind::Atom; }
+};
+
+std::vector<DdfToken> tokenize_ddf(std::string_view text);
+
+// The token as the parser's messages show it: "(None, None)", "('str', 'x')",
+// "('p', '{')" or "('atom', 'x')".
+std::string token_repr(const DdfToken& token);
+
+}  // namespace tarkeep::data

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "io/zip_archive.h"
+
+namespace tarkeep::data {
+
+// Every zip archive of <game dir>/zips as one lookup by lower-case file name. When
+// several entries share a file name, the archive whose name sorts last (by bytes) wins,
+// and within one archive the later central-directory record.
+class GameArchives {
+public:
+    struct Location {
+        std::size_t archive = 0;  // position in archives()
+        std::string entry;        // entry name as stored
+    };
+
+    // Throws io::ZipError for an unreadable archive and std::filesystem::filesystem_error
+    // when the zips folder cannot be listed.
+    explicit GameArchives(std::filesystem::path game_dir);
+
+    const std::filesystem::path& root() const { return root_; }
+    const std::vector<std::pair<std::string, std::unique_ptr<io::ZipArchive>>>& archives() const {
+        return archives_;
+    }
+
+    // Queries are bare file names, matched with ASCII letters lower-cased.
+    bool contains(std::string_view file_name) const;
+    const Location* find(std::string_view file_name) const;
+    // Throws io::ZipError "file not found in game archives: " + name, or a read error.
+    std::vector<std::uint8_t> read(std::string_view file_name) const;
+
+    // Every key, sorted by bytes.
+    std::vector<std::string> keys() const;
+
+private:
+    std::filesystem::path root_;
+    std::vector<std::pair<std::string, std::unique_ptr<io::ZipArchive>>> archives_;
+    std::unordered_map<std::string, Location> lookup_;
+};
+
+// The lookup key of an entry name: the part after the last '/', ASCII lower-cased.
+// Backslashes are not separators.
+std::string archive_key(std::string_view entry_name);
+
+}  // namespace tarkeep::data

@@ -1,0 +1,33 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarkeep::data {
+
+// Whitespace of the game's text files: tab, LF, VT, FF, CR, 0x1C-0x1F, space, 0x85, 0xA0.
+bool is_text_space(unsigned char c);
+// The narrower C set: space and the bytes 9-13.
+bool is_c_space(unsigned char c);
+
+std::string_view strip_text_space(std::string_view text);
+std::string_view strip_c_space(std::string_view text);
+// Removes every leading and trailing occurrence of any byte in `chars`.
+std::string_view strip_chars(std::string_view text, std::string_view chars);
+
+// Splits at LF, CR, CR LF, VT, FF, 0x1C, 0x1D, 0x1E and 0x85; a final piece without a
+// break is a line, an empty text has no lines. The views point into `text`.
+std::vector<std::string_view> split_lines(std::string_view text);
+
+// The words between runs of text whitespace.
+std::vector<std::string_view> split_words(std::string_view text);
+
+// 'A'-'Z' to 'a'-'z'; every other byte unchanged.
+std::string ascii_lower(std::string_view text);
+
+// `path` without its extension: the part from the last '.' of the final component
+// (after the last '/' or '\'), provided some non-dot byte of that component precedes
+// the dot, so ".hidden" and "..x" keep their dots.
+std::string_view remove_extension(std::string_view path);
+
+}  // namespace tarkeep::data
