@@ -1,0 +1,69 @@
+#include "net/byte_codec.h"
+
+#include <stdexcept>
+
+namespace tarkeep::net {
+
+void ByteWriter::write_unsigned(std::uint64_t value, int width) {
+    for (int i = 0; i < width; ++i) bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void ByteWriter::write_string(std::string_view text) {
+    write_u32(static_cast<std::uint32_t>(text.size()));
+    bytes_.insert(bytes_.end(), text.begin(), text.end());
+}
+
+void ByteWriter::write_bytes(std::span<const std::uint8_t> data) {
+    write_u32(static_cast<std::uint32_t>(data.size()));
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+}
+
+void ByteReader::require(std::uint64_t count) const {
+    if (count > remaining()) throw std::runtime_error("bytes: truncated data");
+}
+
+std::uint8_t ByteReader::read_u8() {
+    require(1);
+    return data_[position_++];
+}
+
+std::uint64_t ByteReader::read_unsigned(int width) {
+    require(static_cast<std::uint64_t>(width));
+    std::uint64_t value = 0;
+    for (int i = 0; i < width; ++i) value |= static_cast<std::uint64_t>(data_[position_ + i]) << (8 * i);
+    position_ += static_cast<std::uint64_t>(width);
+    return value;
+}
+
+bool ByteReader::read_bool() {
+    const std::uint8_t value = read_u8();
+    if (value >= 2) throw std::runtime_error("bytes: invalid boolean");
+    return value != 0;
+}
+
+std::uint32_t ByteReader::read_length(std::uint64_t max_bytes) {
+    const std::uint32_t length = read_u32();
+    if (length > max_bytes) throw std::runtime_error("bytes: string too long");
+    require(length);
+    return length;
+}
+
+std::string ByteReader::read_string(std::uint64_t max_bytes) {
+    const std::uint32_t length = read_length(max_bytes);
+    std::string text(reinterpret_cast<const char*>(data_ + position_), length);
+    position_ += length;
+    return text;
+}
+
+Bytes ByteReader::read_bytes(std::uint64_t max_bytes) {
+    const std::uint32_t length = read_length(max_bytes);
+    Bytes data(data_ + position_, data_ + position_ + length);
+    position_ += length;
+    return data;
+}
+
+void ByteReader::finish() const {
+    if (position_ != size_) throw std::runtime_error("bytes: trailing data");
+}
+
+}  // namespace tarkeep::net

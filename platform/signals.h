@@ -1,0 +1,10 @@
+#pragma once
+#include <atomic>
+
+namespace tarkeep::platform {
+
+// Routes Ctrl+C / interrupt and termination requests to `flag`: the handler only sets
+// it (an atomic exchange). The flag must outlive the process's use of the handler.
+void install_stop_handler(std::atomic<bool>& flag);
+
+}  // namespace tarkeep::platform

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "net/framing.h"
+#include "platform/net.h"
+
+namespace tarkeep::server {
+
+// One client socket with its framed input and output. Owns the socket.
+class Connection {
+public:
+    Connection(platform::Socket socket, std::uint64_t buffer_limit,
+               std::uint32_t max_frame_length = net::MAX_CLIENT_FRAME)
+        : socket_(std::move(socket)), buffer_limit_(buffer_limit), frames_(max_frame_length) {}
+
+    // Reads until the socket would block, pausing while the unconsumed input exceeds
+    // the buffer limit. Peer close and errors fail the connection.
+    void receive();
+    // Writes until everything is sent or the socket would block; false once failed.
+    bool send_pending();
+    // Encoded message payload -> output buffer, within the buffer limit.
+    bool queue_frame(std::span<const std::uint8_t> payload) { return frames_.append_frame(payload, buffer_limit_); }
+    bool next_frame(net::Bytes& payload) { return frames_.next_frame(payload); }
+    void check_frame_length() { frames_.check_frame_length(); }
+    void close() { socket_.close(); }
+
+    bool failed() const { return frames_.failed(); }
+    const std::string& error() const { return frames_.error(); }
+    bool has_unsent() const { return frames_.unsent_size() != 0; }
+    std::uint64_t total_received() const { return total_received_; }
+    std::uint64_t buffer_limit() const { return buffer_limit_; }
+    const platform::Socket& socket() const { return socket_; }
+    net::FrameBuffers& frames() { return frames_; }
+
+private:
+    platform::Socket socket_;
+    std::uint64_t buffer_limit_;
+    net::FrameBuffers frames_;
+    std::uint64_t total_received_ = 0;
+};
+
+}  // namespace tarkeep::server

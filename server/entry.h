@@ -1,0 +1,21 @@
+#pragma once
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "server/server_stats.h"
+
+namespace tarkeep::server {
+
+// "sim <version> src <first 16 digits of the source digest>".
+std::string build_tag();
+
+// The closing "stopped: ..." line, line feed included.
+std::string statistics_line(const ServerStats& stats);
+
+// The whole program after argument conversion: parse, start, serve until `stop` is set
+// (or --stop-after passes), print the statistics and shut down. Returns the exit status:
+// 0 after a normal stop, 1 when the server cannot start, 2 for usage or a bad value.
+int run_server_entry(const std::vector<std::string>& arguments, std::atomic<bool>& stop);
+
+}  // namespace tarkeep::server

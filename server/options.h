@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "server/server_config.h"
+
+namespace tarkeep::server {
+
+inline constexpr char USAGE_TEXT[] =
+    "usage: tarkeep_server [--host 0.0.0.0] [--port 26200] [--max-clients 64] [--max-games 16] "
+    "[--motd text] [--quiet] [--sim-latency ms] [--sim-jitter ms] [--sim-hold ms] [--sim-hold-every ms] "
+    "[--sim-seed n] [--stop-after s]\n";
+
+struct EntryOptions {
+    ServerConfig config;
+    std::uint32_t stop_after_s = 0;  // 0: run until stopped
+};
+
+enum class OptionsStatus { ok, usage, bad_value };
+
+struct ParsedOptions {
+    OptionsStatus status = OptionsStatus::ok;
+    EntryOptions options;
+    std::string bad_option;  // as typed, when status is bad_value
+};
+
+// The command line after the program name. A value option given last takes the empty
+// text; numbers are plain decimal digits within the field's range.
+ParsedOptions parse_server_options(const std::vector<std::string>& arguments);
+
+}  // namespace tarkeep::server

@@ -1,0 +1,168 @@
+#include <algorithm>
+
+#include "net/message_codec.h"
+#include "server/dispatch.h"
+#include "server/relay_server.h"
+
+namespace tarkeep::server {
+namespace {
+
+constexpr int MAX_ACCEPTS_PER_STEP = 16;
+// The temporary connection that carries a refusal needs room for one small frame.
+constexpr std::uint64_t REFUSAL_BUFFER_LIMIT = 8388608;
+
+std::uint64_t elapsed_us(std::uint64_t now, std::uint64_t since) { return now > since ? now - since : 0; }
+
+std::string address_of(const std::string& peer) { return peer.substr(0, peer.find(':')); }
+
+}  // namespace
+
+void RelayServer::poll_once(int timeout_ms) {
+    if (!listening_) return;
+    std::vector<platform::PollItem> items;
+    items.reserve(clients_.size() + 1);
+    items.push_back({listener_.handle(), true, false});
+    for (const auto& [id, client] : clients_)
+        items.push_back({client->connection.socket().handle(), true, client->connection.has_unsent()});
+    // Only a wait: every socket is serviced below whatever it reported.
+    platform::poll_sockets(items, timeout_ms);
+
+    now_us_ = clock_();
+    accept_clients();
+    for (auto& [id, client] : clients_)
+        if (!client->closing) receive_from(*client);
+    run_timers();
+    for (std::uint32_t id : send_all_and_collect_closing()) disconnect(id);
+}
+
+void RelayServer::accept_clients() {
+    for (int accepted = 0; accepted < MAX_ACCEPTS_PER_STEP; ++accepted) {
+        platform::Socket socket;
+        std::string peer;
+        const platform::AcceptStatus status = platform::accept_tcp(listener_, socket, peer);
+        if (status != platform::AcceptStatus::accepted) return;
+        ++stats_.connections;
+        const bool full = clients_.size() >= config_.max_clients ||
+                          clients_from(address_of(peer)) >= config_.max_clients_per_address;
+        if (full)
+            refuse(std::move(socket), peer);
+        else
+            admit(std::move(socket), peer);
+    }
+}
+
+std::uint64_t RelayServer::clients_from(const std::string& address) const {
+    return static_cast<std::uint64_t>(std::count_if(clients_.begin(), clients_.end(), [&](const auto& entry) {
+        return entry.second->peer_address == address;
+    }));
+}
+
+void RelayServer::refuse(platform::Socket socket, const std::string& peer) {
+    Connection connection(std::move(socket), REFUSAL_BUFFER_LIMIT);
+    connection.queue_frame(net::encode_message(net::Refused{"server full"}));
+    connection.send_pending();
+    ++stats_.refused;
+    log_line("refused " + peer + " (full)");
+}
+
+void RelayServer::admit(platform::Socket socket, const std::string& peer) {
+    const std::uint32_t id = next_client_id_++;
+    auto client = std::make_unique<ClientSession>(id, Connection(std::move(socket), config_.connection_buffer_limit));
+    client->peer = peer;
+    client->peer_address = address_of(peer);
+    client->connect_time_us = now_us_;
+    client->last_activity_us = now_us_;
+    client->message_bucket = RateBucket::full(config_.message_rate, now_us_);
+    client->byte_bucket = RateBucket::full(config_.byte_rate, now_us_);
+    client->chat_bucket = RateBucket::full(config_.chat_rate, now_us_);
+    log_line("client " + std::to_string(id) + " connected from " + peer);
+    clients_.emplace(id, std::move(client));
+}
+
+void RelayServer::receive_from(ClientSession& client) {
+    Connection& connection = client.connection;
+    connection.receive();
+    connection.check_frame_length();
+    net::Bytes payload;
+    while (!client.closing && connection.next_frame(payload)) {
+        ++stats_.frames_received;
+        stats_.bytes_received += payload.size() + 4;
+        client.last_activity_us = now_us_;
+        deliver_inbound(client, std::move(payload));
+        payload = net::Bytes();
+    }
+    if (connection.failed() && !client.closing) {
+        const std::string reason = connection.error().empty() ? "connection lost" : connection.error();
+        if (reason.starts_with("invalid frame")) ++stats_.protocol_kicks;
+        close_client(client, reason, false);
+    }
+}
+
+void RelayServer::deliver_inbound(ClientSession& client, net::Bytes&& payload) {
+    handle_frame(client, payload, now_us_);
+}
+
+void RelayServer::run_timers() {
+    for (auto& [id, client] : clients_)
+        if (!client->closing) run_client_timers(*client);
+    send_ping_tables();
+}
+
+void RelayServer::run_client_timers(ClientSession& client) {
+    if (!client.handshake_done &&
+        elapsed_us(now_us_, client.connect_time_us) > std::uint64_t{config_.handshake_timeout_ms} * 1000) {
+        ++stats_.timeouts;
+        close_client(client, "handshake timeout", true);
+        return;
+    }
+    if (elapsed_us(now_us_, client.last_activity_us) > std::uint64_t{config_.idle_timeout_ms} * 1000) {
+        ++stats_.timeouts;
+        close_client(client, "timeout", true);
+        return;
+    }
+    if (client.handshake_done &&
+        elapsed_us(now_us_, client.last_ping_us) > std::uint64_t{config_.ping_interval_ms} * 1000) {
+        client.last_ping_us = now_us_;
+        client.ping_sent_us = now_us_;
+        ++client.ping_sequence;
+        send_to(client, net::Ping{client.ping_sequence, now_us_});
+    }
+}
+
+void RelayServer::send_ping_tables() {
+    const std::uint64_t interval_us = std::uint64_t{config_.ping_interval_ms} * 1000;
+    for (auto& [id, game] : games_) {
+        if (!game.running || elapsed_us(now_us_, game.last_ping_table_us) < interval_us) continue;
+        game.last_ping_table_us = now_us_;
+        net::PingTable table;
+        for (std::uint32_t member : game.members) {
+            const ClientSession* client = find_client(member);
+            if (client && !client->closing && table.entries.size() < net::MAX_PING_ENTRIES)
+                table.entries.push_back({client->player_id, client->round_trip_ms});
+        }
+        for (std::uint32_t member : game.members)
+            if (ClientSession* client = find_client(member)) send_to(*client, table);
+    }
+}
+
+std::vector<std::uint32_t> RelayServer::send_all_and_collect_closing() {
+    std::vector<std::uint32_t> closing;
+    for (auto& [id, client] : clients_) {
+        if (!client->connection.send_pending() && !client->closing) close_client(*client, "connection lost", false);
+        if (client->closing) closing.push_back(id);
+    }
+    return closing;
+}
+
+void RelayServer::disconnect(std::uint32_t id) {
+    const auto found = clients_.find(id);
+    if (found == clients_.end()) return;
+    ClientSession& client = *found->second;
+    log_line("client " + std::to_string(id) + " (" + client.name + ") disconnected: " + client.close_reason);
+    if (client.game_id != 0) remove_from_game(*this, client, client.close_reason);
+    client.connection.send_pending();
+    client.connection.close();
+    clients_.erase(found);
+}
+
+}  // namespace tarkeep::server

@@ -1,0 +1,95 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/messages.h"
+#include "platform/net.h"
+#include "server/client_session.h"
+#include "server/game.h"
+#include "server/server_config.h"
+#include "server/server_stats.h"
+
+namespace tarkeep::server {
+
+// Test-mode line simulation version, shown in the build tag.
+inline constexpr int SIM_VERSION = 1;
+
+// The relay server: one thread, one poll loop over the listening socket and every
+// client socket. Message meaning lives in dispatch_message (dispatch.h).
+class RelayServer {
+public:
+    // Microseconds of a monotonic clock; replaceable so tests can drive timeouts.
+    using Clock = std::function<std::uint64_t()>;
+
+    explicit RelayServer(ServerConfig config, Clock clock = {});
+    ~RelayServer();
+    RelayServer(const RelayServer&) = delete;
+    RelayServer& operator=(const RelayServer&) = delete;
+
+    // Opens the listening socket; on failure `error` says why and nothing stays open.
+    bool start(std::string& error);
+    // One step: wait up to `timeout_ms` for socket activity, then accept, receive and
+    // handle, run the timers, send, and remove the clients that are closing.
+    void poll_once(int timeout_ms);
+    void run_until(const std::atomic<bool>& stop, int timeout_ms);
+    // Tells every client the server is going away and closes everything.
+    void shutdown();
+
+    // Queues one message for a client (dropped when the client is closing).
+    void send_to(ClientSession& client, const net::Message& message);
+    // Marks a client closing with `reason`; it is removed at the end of the step. The
+    // first reason wins. With notice, the reason is sent to it as a Notice first.
+    void close_client(ClientSession& client, const std::string& reason, bool with_notice);
+    // Rate limits, decoding and dispatch of one received frame payload.
+    void handle_frame(ClientSession& client, const net::Bytes& payload, std::uint64_t now_us);
+    void log_line(const std::string& text) const;
+
+    bool listening() const { return listening_; }
+    std::uint16_t bound_port() const { return bound_port_; }
+    const ServerConfig& config() const { return config_; }
+    ServerStats& stats() { return stats_; }
+    const ServerStats& stats() const { return stats_; }
+    // The "now" of the current (or last) poll step.
+    std::uint64_t now_us() const { return now_us_; }
+
+    std::map<std::uint32_t, std::unique_ptr<ClientSession>>& clients() { return clients_; }
+    ClientSession* find_client(std::uint32_t id);
+    std::map<std::uint32_t, Game>& games() { return games_; }
+    Game* find_game(std::uint32_t id);
+    // Advances the game id counter.
+    std::uint32_t take_game_id() { return next_game_id_++; }
+
+private:
+    void accept_clients();
+    void refuse(platform::Socket socket, const std::string& peer);
+    void admit(platform::Socket socket, const std::string& peer);
+    std::uint64_t clients_from(const std::string& address) const;
+    void receive_from(ClientSession& client);
+    void deliver_inbound(ClientSession& client, net::Bytes&& payload);
+    void run_timers();
+    void run_client_timers(ClientSession& client);
+    void send_ping_tables();
+    std::vector<std::uint32_t> send_all_and_collect_closing();
+    void disconnect(std::uint32_t id);
+    bool queue_outbound(ClientSession& client, const net::Bytes& payload);
+
+    ServerConfig config_;
+    Clock clock_;
+    platform::Socket listener_;
+    bool listening_ = false;
+    bool network_started_ = false;
+    std::uint16_t bound_port_ = 0;
+    std::uint32_t next_client_id_ = 1;
+    std::uint32_t next_game_id_ = 1;
+    std::uint64_t now_us_ = 0;
+    std::map<std::uint32_t, std::unique_ptr<ClientSession>> clients_;
+    std::map<std::uint32_t, Game> games_;
+    ServerStats stats_;
+};
+
+}  // namespace tarkeep::server
