@@ -8,10 +8,9 @@ namespace {
 
 bool is_comment(std::string_view stripped) { return stripped.starts_with("//"); }
 
-// A header piece that looks like a column name rather than a remark.
-bool is_name_like(std::string_view piece) {
-    return !piece.empty() && piece[0] != '-' && piece.find(' ') == std::string_view::npos;
-}
+// A header piece that can be a column name: not empty and not a "-" remark. Names with
+// inner spaces count ("Terrain Type" is one of the columns the terrain tables need).
+bool is_name_like(std::string_view piece) { return !piece.empty() && piece[0] != '-'; }
 
 // The header is the comment line with the most name-like pieces (at least two) among
 // the comments above the first data line; the first such line wins a tie.

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/terrain_textures.h"
+#include "data/text_lines.h"
+
+namespace tarkeep::data {
+namespace {
+
+using Views = std::vector<std::string_view>;
+
+TEST(SplitLines, BreaksAndFinalPiece) {
+    EXPECT_EQ(split_lines("a\r\nb\n\rc"), (Views{"a", "b", "", "c"}));
+    EXPECT_EQ(split_lines("a\n"), (Views{"a"}));
+    EXPECT_EQ(split_lines("\n"), (Views{""}));
+    EXPECT_EQ(split_lines("\r\r\n"), (Views{"", ""}));
+    EXPECT_EQ(split_lines(""), Views{});
+    EXPECT_EQ(split_lines(std::string_view("a\x85" "b\x1f" "c\xa0", 6)), (Views{"a", "b\x1f" "c\xa0"}));
+}
+
+TEST(SplitWords, RunsOfWhitespace) {
+    EXPECT_EQ(split_words("  a\t\tb \xa0 c\n"), (Views{"a", "b", "c"}));
+    EXPECT_EQ(split_words(" \x85 "), Views{});
+}
+
+TEST(Strip, SetsDiffer) {
+    EXPECT_EQ(strip_text_space("\x1c\xa0 a b\x85\t"), "a b");
+    EXPECT_EQ(strip_c_space("\x1c a \xa0"), "\x1c a \xa0");
+    EXPECT_EQ(strip_c_space("\v\t a \r\n"), "a");
+    EXPECT_EQ(strip_chars("((a|b))", "()"), "a|b");
+    EXPECT_EQ(strip_chars("\"\"", "\""), "");
+}
+
+TEST(RemoveExtension, LastDotOfTheFileName) {
+    struct Case {
+        const char* path;
+        const char* stem;
+    };
+    const Case cases[] = {
+        {"grass.tga", "grass"},     {"a.b.c", "a.b"},         {"dir.x/file", "dir.x/file"},
+        {"dir.x\\file", "dir.x\\file"}, {".hidden", ".hidden"}, {"..x", "..x"},
+        {"a..b", "a."},             {"x/.a.b", "x/.a"},       {"noext", "noext"},
+        {"", ""},                   {"a.", "a"},              {"dir/a.TGA", "dir/a"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(remove_extension(c.path), c.stem) << c.path;
+}
+
+TEST(AsciiLower, OnlyAsciiLetters) { EXPECT_EQ(ascii_lower("AbZ@[\xc3\x84"), "abz@[\xc3\x84"); }
+
+TEST(SeasonEntry, WrapsBothWays) {
+    EXPECT_EQ(season_entry(3, 0), 0u);
+    EXPECT_EQ(season_entry(3, 5), 2u);
+    EXPECT_EQ(season_entry(3, -1), 2u);
+    EXPECT_EQ(season_entry(3, -3), 0u);
+    EXPECT_EQ(season_entry(3, -4), 2u);
+    EXPECT_EQ(season_entry(1, -7), 0u);
+    EXPECT_EQ(season_entry(12, 11), 11u);
+    EXPECT_LT(season_entry(7, std::numeric_limits<long long>::min()), 7u);
+}
+
+}  // namespace
+}  // namespace tarkeep::data
