@@ -1,0 +1,263 @@
+// The file frame: header line, versions, type table, separators, footer, references.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+#include "data/nif/nif_registry.h"
+#include "tests/data/nif/nif_test_util.h"
+
+namespace tarkeep::test {
+namespace {
+
+using namespace tarkeep::data;
+
+const std::string kHeader = "Gamebryo File Format, Version 10.1.0.0\n";
+
+// Header, version 10.1.0.0, user version, then `blocks` blocks of the given type names
+// with no data yet.
+HandBytes frame(const std::vector<std::string>& types, const std::vector<std::uint16_t>& index) {
+    HandBytes file;
+    file.text(kHeader).u32(0x0A010000).u32(7).u32(static_cast<std::uint32_t>(index.size()));
+    file.u16(static_cast<std::uint16_t>(types.size()));
+    for (const auto& type : types) file.str(type);
+    for (const auto i : index) file.u16(i);
+    file.u32(0);  // header_list
+    return file;
+}
+
+NifFile two_extra_data_blocks() {
+    NifFile file = make_nif_file();
+    NiFloatExtraData first;
+    first.name = "f";
+    first.value = 2.5f;
+    add_nif_block(file, "NiFloatExtraData", first);
+    NiIntegerExtraData second;
+    second.name = "i";
+    second.value = 7;
+    add_nif_block(file, "NiIntegerExtraData", second);
+    file.roots = {0};
+    return file;
+}
+
+TEST(NifFile, ZeroBlocksAndZeroRootsGiveAnEmptyDocument) {
+    HandBytes bytes = frame({}, {});
+    bytes.u32(0);  // roots
+    const NifFile file = read_nif(bytes.bytes);
+    EXPECT_EQ(file.header, "Gamebryo File Format, Version 10.1.0.0");
+    EXPECT_EQ(file.version, 0x0A010000u);
+    EXPECT_EQ(file.user_version, 7u);
+    EXPECT_TRUE(file.blocks.empty());
+    EXPECT_TRUE(file.block_types.empty());
+    EXPECT_TRUE(file.roots.empty());
+}
+
+TEST(NifFile, HeaderListAndRootsAreCarried) {
+    HandBytes bytes;
+    bytes.text(kHeader).u32(0x0A010000).u32(0).u32(0).u16(0).u32(2).u32(11).u32(12).u32(0);
+    const NifFile file = read_nif(bytes.bytes);
+    EXPECT_EQ(file.header_list, (std::vector<std::uint32_t>{11, 12}));
+
+    NifFile written = two_extra_data_blocks();
+    written.roots = {1, 0};
+    written.header_list = {5};
+    const NifFile read = read_nif(write_nif(written));
+    EXPECT_EQ(read.roots, (std::vector<std::uint32_t>{1, 0}));
+    EXPECT_EQ(read.header_list, (std::vector<std::uint32_t>{5}));
+    EXPECT_EQ(read.block_types, (std::vector<std::string>{"NiFloatExtraData", "NiIntegerExtraData"}));
+}
+
+TEST(NifFile, Version10010HasNoUserVersionAndOtherVersionsAreRejected) {
+    HandBytes data;
+    data.str("x").f32(1.5f);
+    const NifFile old = read_nif(hand_file_with_block("NiFloatExtraData", data.bytes, nullptr, 0x0A000100));
+    EXPECT_EQ(old.version, 0x0A000100u);
+    EXPECT_FALSE(old.user_version.has_value());
+    EXPECT_EQ(dynamic_cast<const NiFloatExtraData&>(*old.blocks[0]).value, 1.5f);
+
+    const struct {
+        std::uint32_t version;
+        const char* message;
+    } rejected[] = {
+        {0x0A010001, "unsupported NIF version 0x0A010001"},
+        {0x14000005, "unsupported NIF version 0x14000005"},
+        {0x0000000A, "unsupported NIF version 0x0000000A"},
+        {0xABCDEF12, "unsupported NIF version 0xABCDEF12"},
+    };
+    for (const auto& c : rejected) {
+        HandBytes bytes;
+        bytes.text(kHeader).u32(c.version).u32(0).u32(0).u16(0).u32(0).u32(0);
+        EXPECT_EQ(nif_error_of(bytes.bytes), c.message);
+    }
+}
+
+TEST(NifFile, HeaderLineAndTruncatedFrame) {
+    EXPECT_EQ(nif_error_of({}), "no header line");
+    HandBytes no_line;
+    no_line.text("Gamebryo File Format, Version 10.1.0.0").u32(0x01020304);
+    EXPECT_EQ(nif_error_of(no_line.bytes), "no header line");
+
+    HandBytes only_line;
+    only_line.text(kHeader);
+    EXPECT_EQ(nif_error_of(only_line.bytes), "read past end at " + std::to_string(kHeader.size()));
+
+    HandBytes no_roots = frame({}, {});
+    EXPECT_EQ(nif_error_of(no_roots.bytes), "read past end at " + std::to_string(no_roots.size()));
+}
+
+TEST(NifFile, BlockTypeIndexMustBeBelowTheTypeCount) {
+    HandBytes bytes = frame({"NiNode"}, {1});
+    EXPECT_EQ(nif_error_of(bytes.bytes), "block type index out of range");
+}
+
+TEST(NifFile, UnsupportedTypeFailsBeforeAnyBlockByteIsRead) {
+    // No separator and no block data follow: reading any byte would be "read past end".
+    EXPECT_EQ(nif_error_of(frame({"NiCamera"}, {0}).bytes), "block 0: NiCamera not supported");
+    // Names match exactly, letter case included.
+    EXPECT_EQ(nif_error_of(frame({"ninode"}, {0}).bytes), "block 0: ninode not supported");
+
+    HandBytes with_unknown = frame({"NiFloatExtraData", "NiPathController"}, {0, 1});
+    with_unknown.u32(0).str("f").f32(1);
+    EXPECT_EQ(nif_error_of(with_unknown.bytes), "block 1: NiPathController not supported");
+}
+
+TEST(NifFile, BlockThatIsFourBytesLongerThanItsReaderNamesTheBlockBefore) {
+    const NifWriteLayout layout = write_nif_layout(two_extra_data_blocks());
+    // Four bytes the reader of block 0 does not consume: the same as a reader that reads
+    // four bytes too few.
+    auto bytes = layout.bytes;
+    const std::uint8_t stray[] = {1, 2, 3, 4};
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(layout.block_ends[0]), stray, stray + 4);
+    EXPECT_EQ(nif_error_of(bytes),
+              "block 1 NiIntegerExtraData: separator != 0 -> previous block NiFloatExtraData misparsed");
+
+    auto first = layout.bytes;
+    first[layout.block_offsets[0] - 4] = 9;
+    EXPECT_EQ(nif_error_of(first), "block 0 NiFloatExtraData: separator != 0 -> previous block - misparsed");
+
+    // After the last block the stray bytes are read as the footer, and the real footer
+    // (root count and one root) is left over.
+    auto last = layout.bytes;
+    const std::uint8_t zeros[] = {0, 0, 0, 0};
+    last.insert(last.begin() + static_cast<std::ptrdiff_t>(layout.block_ends[1]), zeros, zeros + 4);
+    EXPECT_EQ(nif_error_of(last), "8 bytes left after footer: a field layout is wrong");
+
+    auto trailing = layout.bytes;
+    trailing.push_back(0);
+    EXPECT_EQ(nif_error_of(trailing), "1 bytes left after footer: a field layout is wrong");
+}
+
+TEST(NifFile, ReaderErrorsAreWrappedWithBlockTypeAndOffset) {
+    std::size_t offset = 0;
+    HandBytes cut;
+    cut.str("name").u32(10).text("short");
+    auto bytes = hand_file_with_block("NiStringExtraData", cut.bytes, &offset);
+    bytes.resize(offset + cut.size());  // drop the footer too
+    EXPECT_EQ(nif_error_of(bytes), "block 0 NiStringExtraData at " + std::to_string(offset) +
+                                       ": read past end at " + std::to_string(offset + 12));
+
+    HandBytes huge;
+    huge.u32(100001);
+    bytes = hand_file_with_block("NiStringExtraData", huge.bytes, &offset);
+    EXPECT_EQ(nif_error_of(bytes), "block 0 NiStringExtraData at " + std::to_string(offset) +
+                                       ": implausible string length 100001 at " + std::to_string(offset));
+}
+
+TEST(NifFile, HostileCountsFailOnTheBoundsCheck) {
+    // Four billion blocks: the type index run does not fit.
+    HandBytes blocks;
+    blocks.text(kHeader).u32(0x0A010000).u32(0).u32(0xFFFFFFFF).u16(1).str("NiNode");
+    EXPECT_EQ(nif_error_of(blocks.bytes), "read past end at " + std::to_string(blocks.size()));
+
+    HandBytes types;
+    types.text(kHeader).u32(0x0A010000).u32(0).u32(0).u16(0xFFFF);
+    EXPECT_EQ(nif_error_of(types.bytes), "read past end at " + std::to_string(types.size()));
+
+    HandBytes header_list;
+    header_list.text(kHeader).u32(0x0A010000).u32(0).u32(0).u16(0).u32(0x3FFFFFFF);
+    EXPECT_EQ(nif_error_of(header_list.bytes), "read past end at " + std::to_string(header_list.size()));
+
+    HandBytes roots = frame({}, {});
+    roots.u32(0xFFFFFFFF).u32(0);
+    EXPECT_EQ(nif_error_of(roots.bytes), "read past end at " + std::to_string(roots.size() - 4));
+}
+
+// One block of each class whose references are checked, built with one field set to `value`.
+struct RefCase {
+    const char* type;
+    const char* field;
+    std::function<void(NifFile&, NifRef)> add;
+};
+
+std::vector<RefCase> reference_cases() {
+    return {
+        {"NiNode", "extra_data", [](NifFile& f, NifRef v) { NiNode n; n.extra_data = {0, v}; add_nif_block(f, "NiNode", n); }},
+        {"NiNode", "controller", [](NifFile& f, NifRef v) { NiNode n; n.controller = v; add_nif_block(f, "NiNode", n); }},
+        {"NiNode", "properties", [](NifFile& f, NifRef v) { NiNode n; n.properties = {v}; add_nif_block(f, "NiNode", n); }},
+        {"NiNode", "children", [](NifFile& f, NifRef v) { NiNode n; n.children = {-1, v}; add_nif_block(f, "NiNode", n); }},
+        {"NiNode", "effects", [](NifFile& f, NifRef v) { NiNode n; n.effects = {v}; add_nif_block(f, "NiNode", n); }},
+        {"NiLODNode", "lod_data", [](NifFile& f, NifRef v) { NiLODNode n; n.lod_data = v; add_nif_block(f, "NiLODNode", n); }},
+        {"NiTriShape", "data", [](NifFile& f, NifRef v) { NiGeometry g; g.data = v; add_nif_block(f, "NiTriShape", g); }},
+        {"NiTriStrips", "skin_instance", [](NifFile& f, NifRef v) { NiGeometry g; g.skin_instance = v; add_nif_block(f, "NiTriStrips", g); }},
+        {"NiSkinInstance", "data", [](NifFile& f, NifRef v) { NiSkinInstance s; s.data = v; add_nif_block(f, "NiSkinInstance", s); }},
+        {"NiSkinInstance", "bones", [](NifFile& f, NifRef v) { NiSkinInstance s; s.bones = {0, v}; add_nif_block(f, "NiSkinInstance", s); }},
+        {"NiSkinData", "skin_partition", [](NifFile& f, NifRef v) { NiSkinData s; s.skin_partition = v; add_nif_block(f, "NiSkinData", s); }},
+        {"NiVisController", "data", [](NifFile& f, NifRef v) { NiDataController c; c.data = v; add_nif_block(f, "NiVisController", c); }},
+        {"NiUVController", "data", [](NifFile& f, NifRef v) { NiUVController c; c.data = v; add_nif_block(f, "NiUVController", c); }},
+        {"NiControllerSequence", "text_keys", [](NifFile& f, NifRef v) { NiControllerSequence s; s.text_keys = v; add_nif_block(f, "NiControllerSequence", s); }},
+        {"NiGravity", "controller", [](NifFile& f, NifRef v) { NiGravity g; g.controller = v; add_nif_block(f, "NiGravity", g); }},
+        {"NiMaterialProperty", "controller", [](NifFile& f, NifRef v) { NiMaterialProperty p; p.controller = v; add_nif_block(f, "NiMaterialProperty", p); }},
+    };
+}
+
+TEST(NifFile, ReferencesMustBeMinusOneOrABlockIndex) {
+    for (const RefCase& c : reference_cases()) {
+        for (const NifRef value : {-2, 2, -1, 1, std::numeric_limits<NifRef>::min()}) {
+            NifFile file = make_nif_file();
+            add_nif_block(file, "NiFloatExtraData", NiFloatExtraData{});
+            c.add(file, value);  // block 1 of 2
+            const std::string error = nif_error_of(write_nif(file));
+            if (value == -1 || value == 1) {
+                EXPECT_EQ(error, "") << c.type << " " << c.field << " " << value;
+            } else {
+                EXPECT_EQ(error, std::string("block 1 ") + c.field + " -> " + std::to_string(value) + " out of range")
+                    << c.type;
+            }
+        }
+    }
+}
+
+TEST(NifFile, ReferencesOutsideTheCheckedFieldsAreLeftToTheirUsers) {
+    NifFile file = make_nif_file();
+    NiNode node;
+    node.collision = 50;
+    add_nif_block(file, "NiNode", node);
+    NiDataController controller;
+    controller.target = 60;
+    controller.next_controller = -7;
+    add_nif_block(file, "NiKeyframeController", controller);
+    NiSkinInstance skin;
+    skin.skeleton_root = 70;
+    add_nif_block(file, "NiSkinInstance", skin);
+    file.roots = {99};
+    const NifFile read = read_nif(write_nif(file));
+    EXPECT_EQ(dynamic_cast<const NiNode&>(*read.blocks[0]).collision, 50);
+    EXPECT_EQ(read.roots, std::vector<std::uint32_t>{99});
+}
+
+TEST(NifRegistry, EveryRegisteredNameFindsItsReaderAndNothingElseDoes) {
+    EXPECT_EQ(nif_block_types().size(), 52u);
+    for (const NifBlockType& type : nif_block_types()) {
+        EXPECT_EQ(find_nif_block_reader(type.name), type.reader) << type.name;
+    }
+    for (const char* name : {"", "NiNod", "NiNodeX", "ninode", "NINODE", "NiCamera", "NiTriShape "}) {
+        EXPECT_EQ(find_nif_block_reader(name), nullptr) << name;
+    }
+    // Published FNV-1a test vectors.
+    EXPECT_EQ(fnv1a64(""), 0xcbf29ce484222325ULL);
+    EXPECT_EQ(fnv1a64("a"), 0xaf63dc4c8601ec8cULL);
+    EXPECT_EQ(fnv1a64("foobar"), 0x85944171f73967e8ULL);
+}
+
+}  // namespace
+}  // namespace tarkeep::test
