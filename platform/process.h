@@ -1,0 +1,36 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarkeep::platform {
+
+// Starts a command line (UTF-8) as a child process and waits for it without a time
+// limit. The child shares this program's standard input, output, environment and
+// current folder; when `log_path` is not empty its standard error goes to that file,
+// which is created or replaced (if it cannot be created the child keeps ours).
+// Returns the child's exit code, or -1 when it cannot be started.
+int run_process(const std::string& command_line, const std::filesystem::path& log_path);
+
+// Splits a command line into arguments exactly as Windows' CommandLineToArgvW does:
+// the first argument (the program) ends at the next blank, or at the closing quote when
+// it starts with one; later arguments follow the backslash and quote rules (2n
+// backslashes before a quote give n and toggle quoting, 2n+1 give n and a literal quote,
+// a doubled quote inside quotes gives one literal quote and ends the quoted part).
+// POSIX uses it to start children from the same command lines as Windows.
+std::vector<std::string> split_command_line(std::string_view command_line);
+
+// Quotes one argument (not the first) so that split_command_line and
+// CommandLineToArgvW read it back unchanged: always in double quotes, backslashes
+// doubled where they precede a quote or the closing quote, inner quotes escaped.
+std::string quote_argument(std::string_view argument);
+
+// The running program's own file, absolute.
+std::filesystem::path executable_path();
+
+// The interpreter of a Python virtual environment folder: Scripts\python.exe on
+// Windows, bin/python elsewhere.
+std::filesystem::path venv_python(const std::filesystem::path& venv_folder);
+
+}  // namespace tarkeep::platform

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include "tests/tools/upscale/naive_image_ops.h"
+#include "tests/tools/upscale/test_images.h"
+#include "tools/upscale/image_ops.h"
+#include "tools/upscale/metrics.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+using test::filled;
+using test::grey_row;
+using test::px;
+using test::random_image;
+
+std::vector<int> reds(const RgbaImage& im, std::size_t count = SIZE_MAX) {
+    std::vector<int> v;
+    for (std::size_t i = 0; i < im.pixels.size() && v.size() < count; i += 4) v.push_back(im.pixels[i]);
+    return v;
+}
+
+TEST(Pad, WrapRepeatsTheTexturePeriodically) {
+    const RgbaImage src = random_image(2, 2, 1);
+    const RgbaImage out = pad_wrap(src, 3);
+    ASSERT_EQ(out.width, 8u);
+    ASSERT_EQ(out.height, 8u);
+    for (std::uint32_t y = 0; y < 8; ++y)
+        for (std::uint32_t x = 0; x < 8; ++x)
+            for (int c = 0; c < 4; ++c) ASSERT_EQ(px(out, x, y, c), px(src, (x + 1) % 2, (y + 1) % 2, c));
+    EXPECT_EQ(px(out, 0, 0, 0), px(src, 1, 1, 0));
+}
+
+TEST(Pad, EdgeModesAlongOneRow) {
+    const RgbaImage row = grey_row({0, 1, 2});
+    EXPECT_EQ(reds(pad(row, 2, true, false, false)), (std::vector<int>{1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1,
+                                                                       1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1,
+                                                                       1, 0, 0, 1, 2, 2, 1}));
+    EXPECT_EQ(reds(pad(row, 2, false, false, false), 7), (std::vector<int>{0, 0, 0, 1, 2, 2, 2}));
+    EXPECT_EQ(reds(pad(row, 2, true, true, false), 7), (std::vector<int>{1, 2, 0, 1, 2, 0, 1}));
+}
+
+TEST(Pad, EachAxisFollowsItsOwnMode) {
+    // A 1x3 column: mirror on y, wrap on x (which a single column makes constant).
+    RgbaImage column{1, 3, {}};
+    for (std::uint8_t v : {10, 20, 30}) column.pixels.insert(column.pixels.end(), {v, v, v, 255});
+    const RgbaImage out = pad(column, 2, true, true, false);
+    ASSERT_EQ(out.width, 5u);
+    ASSERT_EQ(out.height, 7u);
+    const int expected[7] = {20, 10, 10, 20, 30, 30, 20};
+    for (std::uint32_t y = 0; y < 7; ++y)
+        for (std::uint32_t x = 0; x < 5; ++x) EXPECT_EQ(px(out, x, y, 0), expected[y]) << x << "," << y;
+    // Large margins map many periods away.
+    const RgbaImage far = pad(column, 7, false, false, true);
+    EXPECT_EQ(px(far, 0, 0, 0), px(column, 0, (0 + 3 * 3 - 7) % 3, 0));
+}
+
+TEST(Pad, RejectsEmptyImagesAndNegativeMargins) {
+    EXPECT_THROW(pad_wrap(RgbaImage{0, 4, {}}, 2), std::runtime_error);
+    EXPECT_THROW(pad(RgbaImage{3, 0, {}}, 1, true, false, false), std::runtime_error);
+    EXPECT_THROW(pad_wrap(filled(2, 2, 1, 2, 3), -1), std::runtime_error);
+    EXPECT_THROW(pad_wrap(RgbaImage{2, 2, std::vector<std::uint8_t>(15)}, 1), std::runtime_error);
+}
+
+TEST(Crop, CopiesTheRectangleAndRefusesOneOutside) {
+    const RgbaImage src = random_image(7, 5, 2);
+    const RgbaImage out = crop(src, 2, 1, 4, 3);
+    ASSERT_EQ(out.pixels.size(), 4u * 3 * 4);
+    for (std::uint32_t y = 0; y < 3; ++y)
+        for (std::uint32_t x = 0; x < 4; ++x)
+            for (int c = 0; c < 4; ++c) ASSERT_EQ(px(out, x, y, c), px(src, x + 2, y + 1, c));
+    EXPECT_EQ(crop(src, 7, 5, 0, 0).pixels.size(), 0u);
+    EXPECT_THROW(crop(src, 4, 0, 4, 1), std::runtime_error);
+    EXPECT_THROW(crop(src, 0, 3, 1, 3), std::runtime_error);
+    EXPECT_THROW(crop(src, 0xFFFFFFFFu, 0, 2, 1), std::runtime_error);
+}
+
+TEST(Deblock, SmoothsEdgesUpToTheThresholdWithWrap) {
+    RgbaImage im = grey_row({10, 10, 10, 10, 20, 20, 20, 20});
+    for (std::size_t i = 3; i < im.pixels.size(); i += 4) im.pixels[i] = 77;
+    EXPECT_EQ(reds(deblock(im, 10)), (std::vector<int>{13, 10, 10, 13, 18, 20, 20, 18}));
+    EXPECT_EQ(reds(deblock(im, 9)), reds(im));
+    EXPECT_EQ(deblock(im, 0).pixels, im.pixels);
+    const RgbaImage smoothed = deblock(im, 10);
+    for (std::size_t i = 3; i < smoothed.pixels.size(); i += 4) EXPECT_EQ(smoothed.pixels[i], 77);
+    const RgbaImage flat = filled(8, 8, 40, 50, 60);
+    EXPECT_EQ(deblock(flat, 255).pixels, flat.pixels);
+}
+
+TEST(Deblock, HorizontalEdgesReadTheVerticalPassResult) {
+    // A column pattern: rows 0-3 value 10, rows 4-7 value 20; transpose of the row case.
+    RgbaImage im{1, 8, {}};
+    for (std::uint8_t v : {10, 10, 10, 10, 20, 20, 20, 20}) im.pixels.insert(im.pixels.end(), {v, v, v, 255});
+    EXPECT_EQ(reds(deblock(im, 10)), (std::vector<int>{13, 10, 10, 13, 18, 20, 20, 18}));
+}
+
+TEST(BoxDown, RoundsHalvesUpAndDropsRemainders) {
+    RgbaImage im = filled(5, 5, 0, 0, 0, 0);
+    for (std::uint32_t x = 0; x < 2; ++x) im.pixels[(1 * 5 + x) * 4] = 1;  // block (0,0) holds 0,0,1,1
+    const RgbaImage out = box_down(im, 2);
+    ASSERT_EQ(out.width, 2u);
+    ASSERT_EQ(out.height, 2u);
+    EXPECT_EQ(px(out, 0, 0, 0), 1);
+    EXPECT_EQ(px(out, 1, 0, 0), 0);
+    EXPECT_EQ(box_down(im, 1).pixels, im.pixels);
+    EXPECT_EQ(box_down(im, 0).pixels, im.pixels);
+    for (std::uint32_t f : {2u, 3u, 4u, 7u}) {
+        const RgbaImage src = random_image(29, 17, f);
+        EXPECT_EQ(box_down(src, f).pixels, naive::box_down(src, f).pixels) << f;
+    }
+}
+
+TEST(ResizeBilinear, FollowsTheWeightsAndClampsEdges) {
+    EXPECT_EQ(reds(resize_bilinear(grey_row({0, 255}), 4, 1)), (std::vector<int>{0, 64, 191, 255}));
+    const RgbaImage one = filled(1, 1, 9, 8, 7, 6);
+    EXPECT_EQ(resize_bilinear(one, 3, 3).pixels, filled(3, 3, 9, 8, 7, 6).pixels);
+    EXPECT_TRUE(resize_bilinear(one, 0, 3).pixels.empty());
+    EXPECT_EQ(resize_bilinear(RgbaImage{}, 2, 2).pixels, std::vector<std::uint8_t>(16, 0));
+    const RgbaImage src = random_image(13, 9, 3);
+    for (auto [w, h] : {std::pair{26u, 18u}, {40u, 7u}, {5u, 30u}, {13u, 9u}, {1u, 1u}, {64u, 64u}})
+        EXPECT_EQ(resize_bilinear(src, w, h).pixels, naive::resize_bilinear(src, w, h).pixels) << w << "x" << h;
+}
+
+TEST(BackProject, LeavesABoxConsistentImageUnchanged) {
+    const RgbaImage src = random_image(12, 10, 4);
+    const RgbaImage hd = test::replicate(src, 4);
+    for (bool wrap : {true, false}) EXPECT_EQ(back_project(hd, src, 3, 0.5, wrap).pixels, hd.pixels);
+    EXPECT_EQ(back_project(hd, src, 0, 0.5, true).pixels, hd.pixels);
+}
+
+TEST(BackProject, MatchesTheFormulaAndReducesInconsistency) {
+    struct Case { std::uint32_t w, h, f; int passes; double strength; bool wrap; };
+    for (const Case& c : {Case{16, 12, 4, 3, 0.5, true}, Case{16, 12, 4, 1, 0.0, false}, Case{9, 14, 2, 2, 1.0, false},
+                          Case{5, 3, 3, 3, 0.25, true}, Case{1, 1, 4, 2, 0.5, true}}) {
+        const RgbaImage src = random_image(c.w, c.h, c.w * 31 + c.f);
+        const RgbaImage hd = random_image(c.w * c.f, c.h * c.f, c.h);
+        const RgbaImage out = back_project(hd, src, c.passes, c.strength, c.wrap);
+        ASSERT_EQ(out.pixels, naive::back_project(hd, src, c.passes, c.strength, c.wrap).pixels) << c.w << "x" << c.h;
+        EXPECT_LT(consistency(out, src), consistency(hd, src));
+        for (std::size_t i = 3; i < out.pixels.size(); i += 4) ASSERT_EQ(out.pixels[i], hd.pixels[i]);
+    }
+}
+
+TEST(BackProject, RefusesSizesThatAreNotAWholeMultiple) {
+    const RgbaImage src = random_image(4, 4, 5);
+    EXPECT_THROW(back_project(random_image(16, 15, 1), src, 1, 0.5, true), std::runtime_error);
+    EXPECT_THROW(back_project(random_image(17, 16, 1), src, 1, 0.5, true), std::runtime_error);
+    EXPECT_THROW(back_project(random_image(3, 3, 1), src, 1, 0.5, true), std::runtime_error);
+    EXPECT_THROW(back_project(random_image(3, 3, 1), RgbaImage{}, 1, 0.5, true), std::runtime_error);
+}
+
+TEST(BoxBlur3, MatchesTheFormula) {
+    std::mt19937 rng(6);
+    std::uniform_real_distribution<float> value(-50, 300);
+    for (bool wrap : {true, false})
+        for (int radius : {0, 1, 4, 9}) {
+            std::vector<float> v(7 * 5 * 3);
+            for (auto& x : v) x = value(rng);
+            std::vector<float> expected = v;
+            naive::box_blur3(expected, 7, 5, radius, wrap);
+            box_blur3(v, 7, 5, radius, wrap);
+            EXPECT_EQ(v, expected) << radius << wrap;
+        }
+    std::vector<float> wrong(10);
+    EXPECT_THROW(box_blur3(wrong, 2, 2, 1, true), std::runtime_error);
+}
+
+TEST(Dering, ClampsOnlyValuesOutsideTheWidenedRange) {
+    const RgbaImage src = random_image(11, 7, 7);
+    for (int margin : {0, 3, 40}) {
+        RgbaImage hd = random_image(44, 28, 8);
+        const RgbaImage before = hd;
+        RgbaImage expected = hd;
+        naive::dering(expected, src, margin);
+        dering(hd, src, margin);
+        ASSERT_EQ(hd.pixels, expected.pixels);
+        std::size_t moved = 0;
+        for (std::size_t i = 0; i < hd.pixels.size(); ++i) moved += hd.pixels[i] != before.pixels[i];
+        EXPECT_GT(moved, 0u);
+    }
+    // Values already inside the source range never move.
+    const RgbaImage hd_inside = test::replicate(src, 4);
+    RgbaImage copy = hd_inside;
+    dering(copy, src, 0);
+    EXPECT_EQ(copy.pixels, hd_inside.pixels);
+    EXPECT_THROW(dering(copy, src, -1), std::runtime_error);
+}
+
+TEST(Bleed, FillsTransparentPixelsFromOpaqueNeighbours) {
+    RgbaImage im = filled(4, 1, 0, 0, 0, 0);
+    im.pixels[0] = 100, im.pixels[3] = 255;  // x = 0 opaque red 100
+    im.pixels[4 * 3] = 51, im.pixels[4 * 3 + 3] = 200;  // x = 3 opaque red 51
+    RgbaImage none = im;
+    bleed(none, 0, 0);  // no passes: every transparent pixel takes the mean (75.5 -> 76)
+    EXPECT_EQ(reds(none), (std::vector<int>{100, 76, 76, 51}));
+    RgbaImage one = im;
+    bleed(one, 0, 1);
+    EXPECT_EQ(reds(one), (std::vector<int>{100, 100, 51, 51}));
+    for (std::size_t i = 3; i < im.pixels.size(); i += 4) EXPECT_EQ(one.pixels[i], im.pixels[i]);
+
+    RgbaImage clear = filled(3, 3, 5, 6, 7, 0), opaque = filled(3, 3, 5, 6, 7, 255);
+    bleed(clear, 0, 4);
+    bleed(opaque, 0, 4);
+    EXPECT_EQ(clear.pixels, filled(3, 3, 5, 6, 7, 0).pixels);
+    EXPECT_EQ(opaque.pixels, filled(3, 3, 5, 6, 7, 255).pixels);
+}
+
+TEST(Bleed, MatchesTheFormulaOnSparseMasks) {
+    for (int passes : {0, 1, 2, 16}) {
+        for (int threshold : {0, 200}) {
+            RgbaImage im = random_image(23, 19, static_cast<std::uint32_t>(passes * 7 + threshold));
+            for (std::size_t i = 3; i < im.pixels.size(); i += 4) im.pixels[i] = im.pixels[i] > 240 ? 255 : 0;
+            RgbaImage expected = im;
+            naive::bleed(expected, threshold, passes);
+            bleed(im, threshold, passes);
+            EXPECT_EQ(im.pixels, expected.pixels) << passes << " " << threshold;
+        }
+    }
+}
+
+TEST(ChannelToGrey, SpreadsOneChannel) {
+    const RgbaImage src = random_image(3, 2, 9);
+    for (int k = 0; k < 4; ++k) {
+        const RgbaImage out = channel_to_grey(src, k);
+        for (std::size_t i = 0; i < src.pixels.size(); i += 4) {
+            EXPECT_EQ(out.pixels[i], src.pixels[i + k]);
+            EXPECT_EQ(out.pixels[i + 1], src.pixels[i + k]);
+            EXPECT_EQ(out.pixels[i + 2], src.pixels[i + k]);
+            EXPECT_EQ(out.pixels[i + 3], 255);
+        }
+    }
+    EXPECT_THROW(channel_to_grey(src, 4), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale

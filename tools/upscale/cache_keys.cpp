@@ -1,0 +1,31 @@
+#include "tools/upscale/cache_keys.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace tarkeep::upscale {
+
+std::string hash_hex(std::uint64_t hash) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+std::string source_hash(std::span<const std::uint8_t> bytes) {
+    Fnv1a64 hash;
+    hash.update(bytes);
+    return hash_hex(hash.value());
+}
+
+long long round_half_away(double value) { return std::llround(value); }
+
+std::string terrain_settings_string(int margin, int passes, double strength, bool deblock, int deblock_threshold,
+                                    bool tta, const std::string& upscaler_suffix) {
+    std::string text = "m" + std::to_string(margin) + "-bp" + std::to_string(passes) + "x" +
+                       std::to_string(round_half_away(strength * 100)) + "-db" +
+                       std::to_string(deblock ? deblock_threshold : 0);
+    if (tta) text += "-tta";
+    return text + upscaler_suffix;
+}
+
+}  // namespace tarkeep::upscale

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tarkeep::upscale {
+
+// 64-bit FNV-1a, fed in pieces (the model cache hashes a texture, a length and a mask).
+class Fnv1a64 {
+public:
+    void update(std::span<const std::uint8_t> bytes) {
+        for (std::uint8_t b : bytes) hash_ = (hash_ ^ b) * 0x100000001b3ULL;
+    }
+    std::uint64_t value() const { return hash_; }
+
+private:
+    std::uint64_t hash_ = 0xcbf29ce484222325ULL;
+};
+
+// A hash as 16 lower-case hexadecimal digits.
+std::string hash_hex(std::uint64_t hash);
+
+// The FNV-1a hash of a source file's bytes, as 16 lower-case hexadecimal digits.
+std::string source_hash(std::span<const std::uint8_t> bytes);
+
+// Round to the nearest integer, halves away from zero.
+long long round_half_away(double value);
+
+// What shaped a terrain result, e.g. "m64-bp3x50-db0": margin, back-projection passes and
+// strength in hundredths, the deblock threshold (0 when off), "-tta", and the upscaler
+// suffix.
+std::string terrain_settings_string(int margin, int passes, double strength, bool deblock, int deblock_threshold,
+                                    bool tta, const std::string& upscaler_suffix);
+
+}  // namespace tarkeep::upscale

@@ -1,0 +1,56 @@
+#include "tools/upscale/terrain_manifest.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/cmdline.h"
+#include "tools/upscale/file_io.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+// Lines end in "\n"; a "\r" before it (a file edited on Windows) is not part of the line.
+bool read_line(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+}  // namespace
+
+TerrainManifest load_terrain_manifest(const std::filesystem::path& path) {
+    TerrainManifest manifest;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!in || !read_line(in, line) || line != kTerrainManifestHeader) return manifest;
+    while (read_line(in, line)) {
+        std::istringstream fields(line);
+        std::string stem;
+        TerrainManifestEntry entry;
+        if (fields >> stem >> entry.hash >> entry.model >> entry.settings >> entry.width >> entry.height)
+            manifest[stem] = std::move(entry);
+    }
+    return manifest;
+}
+
+void save_terrain_manifest(const std::filesystem::path& path, const TerrainManifest& manifest) {
+    std::string text = std::string(kTerrainManifestHeader) + "\n";
+    for (const auto& [stem, e] : manifest) {
+        text += stem + " " + e.hash + " " + e.model + " " + e.settings + " " + std::to_string(e.width) + " " +
+                std::to_string(e.height) + "\n";
+    }
+    write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+bool is_up_to_date(const TerrainManifest& manifest, const std::string& stem, const std::string& hash,
+                   const std::string& model, const std::string& settings, bool force,
+                   const std::filesystem::path& cache_dir) {
+    if (force) return false;
+    const auto it = manifest.find(stem);
+    if (it == manifest.end()) return false;
+    const TerrainManifestEntry& e = it->second;
+    if (e.hash != hash || e.model != model || e.settings != settings) return false;
+    return std::filesystem::exists(cache_dir / platform::path_from_utf8(stem + ".png"));
+}
+
+}  // namespace tarkeep::upscale

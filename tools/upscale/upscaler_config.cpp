@@ -1,0 +1,129 @@
+#include "tools/upscale/upscaler_config.h"
+
+#include <system_error>
+
+#include "platform/cmdline.h"
+#include "platform/process.h"
+#include "tools/upscale/numbers.h"
+
+namespace tarkeep::upscale {
+namespace fs = std::filesystem;
+namespace {
+
+const std::string kOnnxPrefix = "onnx:";
+
+std::vector<fs::path> paths_of(const Args& args, std::string_view option) {
+    std::vector<fs::path> paths;
+    for (const auto& value : args.list(option)) paths.push_back(platform::path_from_utf8(value));
+    return paths;
+}
+
+// An absent file is simply not a candidate; a failing test (other than "not found")
+// raises the standard file-system error.
+bool file_exists(const fs::path& path) { return fs::exists(path); }
+
+bool is_white_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+}  // namespace
+
+UpscalerConfig make_upscaler_config(const Args& args) {
+    return make_upscaler_config(args, platform::executable_path().parent_path());
+}
+
+UpscalerConfig make_upscaler_config(const Args& args, const fs::path& program_dir) {
+    UpscalerConfig config;
+    config.exe = platform::path_from_utf8(opt(args, "--exe", ""));
+    config.model_dirs = paths_of(args, "--models");
+    if (config.model_dirs.empty() && !config.exe.empty())
+        config.model_dirs.push_back(config.exe.parent_path() / "models");
+
+    if (args.has_value("--python")) {
+        config.python = platform::path_from_utf8(opt(args, "--python", ""));
+    } else {
+        const fs::path venv = platform::venv_python(program_dir / "onnx_venv");
+        if (file_exists(venv)) config.python = fs::absolute(venv);
+    }
+
+    if (args.has_value("--onnx-runner")) {
+        config.onnx_runner = platform::path_from_utf8(opt(args, "--onnx-runner", ""));
+    } else {
+        for (const fs::path& candidate : {program_dir / "onnx_upscale.py",
+                                          program_dir / ".." / ".." / "tools" / "onnx_upscale.py"}) {
+            if (file_exists(candidate)) {
+                config.onnx_runner = fs::absolute(candidate);
+                break;
+            }
+        }
+    }
+
+    config.onnx_model_dirs = paths_of(args, "--onnx-models");
+    config.onnx_provider = opt(args, "--onnx-provider", "dml");
+    config.onnx_tile = to_unsigned(opt(args, "--onnx-tile", "512"));
+    config.gpu = opt(args, "--gpu", "");
+    config.threads = opt(args, "--threads", "");
+    return config;
+}
+
+bool is_onnx_model(const std::string& model) {
+    return model.size() >= kOnnxPrefix.size() && model.compare(0, kOnnxPrefix.size(), kOnnxPrefix) == 0;
+}
+
+fs::path find_ncnn_model(const UpscalerConfig& config, const std::string& model) {
+    for (const fs::path& folder : config.model_dirs) {
+        if (file_exists(folder / platform::path_from_utf8(model + ".param")) &&
+            file_exists(folder / platform::path_from_utf8(model + ".bin")))
+            return folder;
+    }
+    return {};
+}
+
+fs::path find_onnx_model(const UpscalerConfig& config, const std::string& model) {
+    const fs::path file = platform::path_from_utf8(model.substr(kOnnxPrefix.size()) + ".onnx");
+    for (const fs::path& folder : config.onnx_model_dirs) {
+        if (file_exists(folder / file)) return folder / file;
+        std::error_code ec;
+        fs::directory_iterator it(folder, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+            std::error_code type_ec;
+            if (!it->is_directory(type_ec)) continue;
+            if (file_exists(it->path() / file)) return it->path() / file;
+        }
+    }
+    return {};
+}
+
+std::string check_model_name(const std::string& model) {
+    for (char c : model) {
+        if (is_white_space(c) || c == '"')
+            return "model name \"" + model + "\" must not contain white space or double quotes";
+    }
+    return {};
+}
+
+std::string check_model(const UpscalerConfig& config, const std::string& model) {
+    if (std::string bad_name = check_model_name(model); !bad_name.empty()) return bad_name;
+    if (is_onnx_model(model)) {
+        if (config.python.empty() || !file_exists(config.python))
+            return "ONNX model " + model + " needs --python <venv python.exe with onnxruntime>";
+        if (config.onnx_runner.empty() || !file_exists(config.onnx_runner))
+            return "ONNX model " + model + " needs --onnx-runner <onnx_upscale.py>";
+        if (find_onnx_model(config, model).empty())
+            return "ONNX model " + model.substr(kOnnxPrefix.size()) + ".onnx not found in the --onnx-models folders";
+        return {};
+    }
+    if (config.exe.empty()) return "--exe <realesrgan-ncnn-vulkan.exe> is required";
+    if (find_ncnn_model(config, model).empty())
+        return "NCNN model " + model + ".param/.bin not found in the --models folders";
+    return {};
+}
+
+std::string upscaler_settings_suffix(const UpscalerConfig& config, const std::vector<std::string>& models) {
+    for (const auto& model : models) {
+        if (is_onnx_model(model)) return "-ot" + std::to_string(config.onnx_tile);
+    }
+    return {};
+}
+
+}  // namespace tarkeep::upscale

@@ -1,0 +1,72 @@
+#include "tools/upscale/upscaler_runner.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "platform/cmdline.h"
+#include "platform/process.h"
+
+namespace tarkeep::upscale {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr std::size_t kMaxCollected = 2000;
+
+// The program is the first argument, which Windows splits without escapes: it is quoted
+// plainly, and a quote inside it cannot be expressed at all.
+std::string quote_program(const fs::path& program) {
+    const std::string text = platform::path_to_utf8(program);
+    if (text.find('"') != std::string::npos)
+        throw std::runtime_error("program path contains a double quote: " + text);
+    return "\"" + text + "\"";
+}
+
+std::string quote(const fs::path& path) { return platform::quote_argument(platform::path_to_utf8(path)); }
+
+}  // namespace
+
+std::string build_command(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,
+                          const fs::path& output_dir, const std::string& tile) {
+    std::string line;
+    if (is_onnx_model(model)) {
+        line = quote_program(config.python) + " -I " + quote(config.onnx_runner) + " -i " + quote(input_dir) +
+               " -o " + quote(output_dir) + " -m " + quote(find_onnx_model(config, model)) + " -s 4 -t " +
+               std::to_string(config.onnx_tile) + " -p " + config.onnx_provider + " --quiet";
+        if (!config.gpu.empty()) line += " -g " + config.gpu;
+        return line;
+    }
+    line = quote_program(config.exe) + " -i " + quote(input_dir) + " -o " + quote(output_dir) + " -n " + model +
+           " -s 4 -m " + quote(find_ncnn_model(config, model)) + " -f png -t " + tile;
+    if (!config.gpu.empty()) line += " -g " + config.gpu;
+    if (!config.threads.empty()) line += " -j " + config.threads;
+    return line;
+}
+
+int run_process(const std::string& command_line, const fs::path& log_path) {
+    return platform::run_process(command_line, log_path);
+}
+
+std::string collect_failure_lines(const fs::path& log_path) {
+    std::string collected;
+    std::ifstream log(log_path, std::ios::binary);
+    std::string line;
+    while (std::getline(log, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find("failed") == std::string::npos && line.find("Traceback") == std::string::npos) continue;
+        if (collected.size() >= kMaxCollected) break;
+        collected += "  " + line + "\n";
+    }
+    return collected;
+}
+
+std::string run_upscaler(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,
+                         const fs::path& output_dir, const std::string& tile, const fs::path& log_path) {
+    const std::string command = build_command(config, model, input_dir, output_dir, tile);
+    const int code = run_process(command, log_path);
+    const std::string collected = log_path.empty() ? std::string() : collect_failure_lines(log_path);
+    if (code == 0 && collected.empty()) return {};
+    return std::string(is_onnx_model(model) ? "ONNX" : "Real-ESRGAN") + " failed (exit code " +
+           std::to_string(code) + "): " + command + "\n" + collected;
+}
+
+}  // namespace tarkeep::upscale

@@ -1,0 +1,30 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+#include "tools/upscale/upscaler_config.h"
+
+namespace tarkeep::upscale {
+
+// The upscaler's command line (UTF-8) for one batch: the model's program and switches,
+// the input and output folders, and the tile text (the tile size, possibly followed by
+// further switches such as " -x").
+std::string build_command(const UpscalerConfig& config, const std::string& model,
+                          const std::filesystem::path& input_dir, const std::filesystem::path& output_dir,
+                          const std::string& tile);
+
+// Runs a command line and waits for it; standard error goes to `log_path` when it is not
+// empty. Returns the exit code, -1 when the program cannot be started.
+int run_process(const std::string& command_line, const std::filesystem::path& log_path);
+
+// Runs the upscaler over a folder. Returns an error text (the exit code, the command
+// line and the log lines that mention "failed" or "Traceback"), empty on success.
+std::string run_upscaler(const UpscalerConfig& config, const std::string& model,
+                         const std::filesystem::path& input_dir, const std::filesystem::path& output_dir,
+                         const std::string& tile, const std::filesystem::path& log_path);
+
+// The log lines worth showing: every line containing "failed" or "Traceback", each as
+// two blanks, the line and "\n", added while the text is shorter than 2000 characters.
+std::string collect_failure_lines(const std::filesystem::path& log_path);
+
+}  // namespace tarkeep::upscale
