@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include "net/framing.h"
+
+namespace tarkeep::net {
+namespace {
+
+Bytes frame_of(const Bytes& payload) {
+    Bytes frame = {static_cast<std::uint8_t>(payload.size()), static_cast<std::uint8_t>(payload.size() >> 8),
+                   static_cast<std::uint8_t>(payload.size() >> 16), static_cast<std::uint8_t>(payload.size() >> 24)};
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    return frame;
+}
+
+Bytes header(std::uint32_t length) {
+    return {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+            static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
+}
+
+void receive(FrameBuffers& buffers, const Bytes& bytes) { buffers.append_received(bytes.data(), bytes.size()); }
+
+TEST(Framing, AppendedFramesAreCutOutAgainInOrder) {
+    FrameBuffers sender;
+    ASSERT_TRUE(sender.append_frame(Bytes{1, 2, 3}, 1000));
+    ASSERT_TRUE(sender.append_frame(Bytes{9}, 1000));
+    const auto wire = sender.unsent();
+    EXPECT_EQ(Bytes(wire.begin(), wire.end()), (Bytes{3, 0, 0, 0, 1, 2, 3, 1, 0, 0, 0, 9}));
+
+    // Both frames arriving in one read are both extracted.
+    FrameBuffers receiver;
+    receiver.append_received(wire.data(), wire.size());
+    Bytes payload;
+    ASSERT_TRUE(receiver.next_frame(payload));
+    EXPECT_EQ(payload, (Bytes{1, 2, 3}));
+    ASSERT_TRUE(receiver.next_frame(payload));
+    EXPECT_EQ(payload, (Bytes{9}));
+    EXPECT_FALSE(receiver.next_frame(payload));
+    EXPECT_EQ(receiver.input_capacity_used(), 0u);  // drained: buffer emptied
+    EXPECT_FALSE(receiver.failed());
+}
+
+TEST(Framing, SplitFrameIsReturnedOnlyWhenComplete) {
+    const Bytes frame = frame_of(Bytes{10, 20, 30, 40, 50});
+    FrameBuffers receiver;
+    Bytes payload;
+    for (std::size_t i = 0; i + 1 < frame.size(); ++i) {
+        receiver.append_received(&frame[i], 1);
+        receiver.check_frame_length();
+        EXPECT_FALSE(receiver.next_frame(payload)) << "after byte " << i;
+    }
+    receiver.append_received(&frame.back(), 1);
+    ASSERT_TRUE(receiver.next_frame(payload));
+    EXPECT_EQ(payload, (Bytes{10, 20, 30, 40, 50}));
+    EXPECT_FALSE(receiver.failed());
+}
+
+TEST(Framing, InvalidLengthFailsAsSoonAsTheHeaderArrives) {
+    struct Case {
+        std::uint32_t length;
+        const char* error;
+    };
+    for (const Case c : {Case{0, "invalid frame length 0"}, Case{65537, "invalid frame length 65537"},
+                         Case{70000, "invalid frame length 70000"}, Case{0xFFFFFFFF, "invalid frame length 4294967295"}}) {
+        FrameBuffers receiver;
+        const Bytes bytes = header(c.length);
+        receive(receiver, Bytes(bytes.begin(), bytes.begin() + 3));
+        receiver.check_frame_length();
+        EXPECT_FALSE(receiver.failed()) << "three header bytes are not enough to judge";
+        receive(receiver, Bytes(bytes.begin() + 3, bytes.end()));
+        receiver.check_frame_length();
+        EXPECT_TRUE(receiver.failed());
+        EXPECT_EQ(receiver.error(), c.error);
+        Bytes payload;
+        EXPECT_FALSE(receiver.next_frame(payload));
+    }
+}
+
+TEST(Framing, LargestClientFrameIsAccepted) {
+    FrameBuffers receiver;
+    const Bytes payload(MAX_CLIENT_FRAME, 0x5A);
+    receive(receiver, frame_of(payload));
+    Bytes out;
+    ASSERT_TRUE(receiver.next_frame(out));
+    EXPECT_EQ(out.size(), MAX_CLIENT_FRAME);
+}
+
+TEST(Framing, FramesBeforeAFailureAreStillHandedOut) {
+    FrameBuffers receiver;
+    receive(receiver, frame_of(Bytes{1}));
+    receiver.fail("closed by peer");
+    Bytes payload;
+    EXPECT_TRUE(receiver.next_frame(payload));
+    EXPECT_EQ(receiver.error(), "closed by peer");
+}
+
+TEST(Framing, OutputLimitCountsUnsentBytesAndFailsForGood) {
+    FrameBuffers sender;
+    ASSERT_TRUE(sender.append_frame(Bytes(6), 20));   // 10 pending
+    ASSERT_TRUE(sender.append_frame(Bytes(6), 20));   // exactly at the limit
+    EXPECT_FALSE(sender.append_frame(Bytes{}, 20));  // 24 > 20
+    EXPECT_TRUE(sender.failed());
+    EXPECT_EQ(sender.error(), "output buffer full (peer too slow)");
+    EXPECT_EQ(sender.unsent_size(), 20u);  // nothing of the refused frame
+    sender.mark_sent(20);
+    EXPECT_FALSE(sender.append_frame(Bytes{1}, 20)) << "a failed stream takes no more frames";
+}
+
+TEST(Framing, SentBytesLeaveTheLimitAndArePrunedLazily) {
+    FrameBuffers sender;
+    ASSERT_TRUE(sender.append_frame(Bytes(96), 1000));  // 100 bytes
+    sender.mark_sent(40);
+    ASSERT_TRUE(sender.append_frame(Bytes(6), 1000));
+    EXPECT_EQ(sender.sent_offset(), 40u) << "less than half sent: no compaction";
+    EXPECT_EQ(sender.output_capacity_used(), 110u);
+    sender.mark_sent(20);  // 60 of 110 sent
+    ASSERT_TRUE(sender.append_frame(Bytes{7}, 1000));
+    EXPECT_EQ(sender.sent_offset(), 0u) << "more than half sent: compacted";
+    EXPECT_EQ(sender.unsent_size(), 55u);
+    EXPECT_EQ(sender.unsent().back(), 7);
+    // Everything sent: the buffer resets.
+    sender.mark_sent(55);
+    EXPECT_EQ(sender.output_capacity_used(), 0u);
+    // Sent bytes no longer count against the limit.
+    EXPECT_TRUE(sender.append_frame(Bytes(996), 1000));
+}
+
+TEST(Framing, InputIsCompactedOncePastTheThresholdWithAFramePending) {
+    FrameBuffers receiver;
+    Bytes stream;
+    for (int i = 0; i < 3; ++i) {
+        const Bytes frame = frame_of(Bytes(30000, static_cast<std::uint8_t>(i)));
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    const Bytes tail = frame_of(Bytes{42, 43});
+    stream.insert(stream.end(), tail.begin(), tail.end() - 1);  // last frame incomplete
+    receive(receiver, stream);
+    Bytes payload;
+    ASSERT_TRUE(receiver.next_frame(payload));
+    ASSERT_TRUE(receiver.next_frame(payload));
+    EXPECT_EQ(receiver.read_offset(), 60008u) << "below the threshold the consumed prefix stays";
+    ASSERT_TRUE(receiver.next_frame(payload));
+    EXPECT_EQ(payload[0], 2);
+    EXPECT_EQ(receiver.read_offset(), 0u);
+    EXPECT_EQ(receiver.input_capacity_used(), tail.size() - 1);
+    receive(receiver, Bytes{43});
+    ASSERT_TRUE(receiver.next_frame(payload));
+    EXPECT_EQ(payload, (Bytes{42, 43}));
+}
+
+}  // namespace
+}  // namespace tarkeep::net

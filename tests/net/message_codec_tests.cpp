@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "net/message_codec.h"
+
+namespace tarkeep::net {
+namespace {
+
+Command sample_command(std::uint8_t kind, std::size_t units) {
+    Command c;
+    c.kind = kind;
+    c.value_a = 0xA1A2A3A4;
+    c.target_x = -MAX_TARGET;
+    c.target_y = MAX_TARGET;
+    c.value_b = 7;
+    c.value_c = 0xFFFFFFFF;
+    c.value_d = 0xBEEF;
+    c.flag = true;
+    for (std::size_t i = 0; i < units; ++i) c.units.push_back(static_cast<std::uint32_t>(1000 + i));
+    return c;
+}
+
+// One message of every type, in type-code order, with values away from the defaults.
+std::vector<Message> every_message() {
+    const LockstepParams params{10, 50, 0, 10000};
+    return {
+        Hello{HELLO_MAGIC, 2, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull, "Ann \xC3\xA9"},
+        ListGames{},
+        CreateGame{"Duel", "isle.map", 99, 4, std::string(2048, 's')},
+        JoinGame{0xFFFFFFFF},
+        LeaveGame{},
+        SetReady{true},
+        Chat{std::string(200, 'c')},
+        StartGame{params},
+        TurnBundle{0, 77, 5, 0x1234, {sample_command(1, 0), sample_command(64, 3)}},
+        HashReport{10, 100, 0xFFFFFFFFFFFFFFFFull},
+        GameSignal{3, 42},
+        Ping{1, 123456789012ull},
+        Pong{2, 987654321ull},
+        Goodbye{},
+        BlobChunk{5, 100, 60, 0xB10B, Bytes(40, 0xEE)},
+        Welcome{17, 2, "Tarkeep relay"},
+        Refused{"server full"},
+        GameList{{GameListEntry{1, "Duel", "isle", 2, 4, true, 9}, GameListEntry{2, "", "", 0, 8, false, 3}}},
+        LobbyState{4, "Duel", "isle", 5, "cfg", 9, 8, {LobbySlot{9, "Ann", true, 65535}, LobbySlot{10, "Bo", false, 0}}},
+        ChatRelay{9, "Ann", "hi"},
+        GameStart{4, "isle", 5, "cfg", params, {StartPlayer{9, 1, "Ann"}, StartPlayer{10, 8, "Bo"}}, 0},
+        PlayerDropped{10, 57, "closed by peer"},
+        PingTable{{PingEntry{1, 30}, PingEntry{10, 60000}}},
+        Notice{"the game is running"},
+    };
+}
+
+std::string decode_failure(const Bytes& payload) {
+    try {
+        decode_message(payload);
+    } catch (const ProtocolError& error) {
+        return error.what();
+    }
+    return "decoded";
+}
+
+std::string encode_failure(const Message& message) {
+    try {
+        encode_message(message);
+    } catch (const ProtocolError& error) {
+        return error.what();
+    }
+    return "encoded";
+}
+
+TEST(MessageCodec, EveryTypeRoundTripsWithItsTypeCode) {
+    const auto messages = every_message();
+    ASSERT_EQ(messages.size(), std::variant_size_v<Message>);
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        ASSERT_EQ(messages[i].index(), i) << "sample list out of order";
+        const Bytes payload = encode_message(messages[i]);
+        EXPECT_EQ(payload[0], MESSAGE_TYPE_CODES[i]);
+        const Message decoded = decode_message(payload);
+        EXPECT_EQ(decoded.index(), i);
+        EXPECT_TRUE(decoded == messages[i]) << "type " << int(payload[0]);
+    }
+}
+
+TEST(MessageCodec, WireLayoutOfHelloAndPing) {
+    Hello hello;
+    hello.build_hash = 1;
+    hello.name = "Al";
+    const Bytes expected_hello = {1,   'T', 'R', 'K', 'P', 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                  0,   0,   0,   0,   0,   0, 0, 0, 2, 0, 0, 0, 'A', 'l'};
+    EXPECT_EQ(encode_message(hello), expected_hello);
+    const Bytes expected_ping = {12, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(encode_message(Ping{1, ~0ull}), expected_ping);
+}
+
+TEST(MessageCodec, DefaultsOfHelloAndLockstepParams) {
+    const Hello hello;
+    EXPECT_EQ(hello.magic, 0x504b5254u);
+    EXPECT_EQ(hello.protocol_version, 2);
+    EXPECT_EQ(LockstepParams{}, (LockstepParams{2, 2, 10, 100}));
+}
+
+TEST(MessageCodec, UnknownAndMissingTypeCodes) {
+    for (int code : {0, 16, 63, 70, 71, 72, 76, 99, 255})
+        EXPECT_EQ(decode_failure({static_cast<std::uint8_t>(code)}),
+                  "protocol: unknown message type " + std::to_string(code));
+    EXPECT_EQ(decode_failure({}), "protocol: empty or oversized message");
+    Bytes oversized(MAX_MESSAGE + 1, 0);
+    oversized[0] = 2;
+    EXPECT_EQ(decode_failure(oversized), "protocol: empty or oversized message");
+}
+
+// Payload builders for bodies the encoder would refuse to produce.
+Bytes with(std::uint8_t type, const std::function<void(ByteWriter&)>& body) {
+    ByteWriter out;
+    out.write_u8(type);
+    body(out);
+    return out.take();
+}
+
+void write_command(ByteWriter& out, std::uint8_t kind, std::int64_t x, std::int64_t y, std::uint16_t units,
+                   std::size_t unit_bytes) {
+    out.write_u8(kind);
+    out.write_u32(0);
+    out.write_i64(x);
+    out.write_i64(y);
+    out.write_u32(0);
+    out.write_u32(0);
+    out.write_u16(0);
+    out.write_bool(false);
+    out.write_u16(units);
+    for (std::size_t i = 0; i < unit_bytes; ++i) out.write_u8(0);
+}
+
+Bytes bundle_with(std::uint8_t player, std::uint8_t count, const std::function<void(ByteWriter&)>& commands) {
+    return with(9, [&](ByteWriter& out) {
+        out.write_u8(player);
+        out.write_u32(2);
+        out.write_u8(0);
+        out.write_u16(0);
+        out.write_u8(count);
+        commands(out);
+    });
+}
+
+Bytes one_command(std::uint8_t kind, std::int64_t x, std::int64_t y, std::uint16_t units = 0,
+                  std::size_t unit_bytes = 0) {
+    return bundle_with(1, 1, [&](ByteWriter& out) { write_command(out, kind, x, y, units, unit_bytes); });
+}
+
+Bytes blob(std::uint32_t total, std::uint32_t offset, std::size_t length) {
+    return with(15, [&](ByteWriter& out) {
+        out.write_u32(0);
+        out.write_u32(total);
+        out.write_u32(offset);
+        out.write_u64(0);
+        out.write_bytes(Bytes(length, 1));
+    });
+}
+
+Bytes start_game(std::uint8_t a, std::uint8_t first, std::uint16_t c, std::uint16_t d) {
+    return with(8, [&](ByteWriter& out) {
+        out.write_u8(a);
+        out.write_u8(first);
+        out.write_u16(c);
+        out.write_u16(d);
+    });
+}
+
+Bytes counted(std::uint8_t type, std::uint8_t count) {
+    return with(type, [&](ByteWriter& out) {
+        if (type == 67) {  // LobbyState: fields before the slot count
+            out.write_u32(1);
+            out.write_string("g");
+            out.write_string("m");
+            out.write_u64(0);
+            out.write_string("");
+            out.write_u32(1);
+            out.write_u8(8);
+        }
+        if (type == 69) {  // GameStart: fields before the player count
+            out.write_u32(1);
+            out.write_string("m");
+            out.write_u64(0);
+            out.write_string("");
+            for (std::uint8_t b : {2, 2, 10, 0, 100, 0}) out.write_u8(b);
+        }
+        out.write_u8(count);
+    });
+}
+
+TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
+    constexpr std::int64_t edge = MAX_TARGET;
+    const std::string ok = "decoded";
+    struct Case {
+        const char* name;
+        Bytes payload;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"bundle of 65 commands, nothing else", bundle_with(1, 65, [](ByteWriter&) {}),
+         "protocol: too many commands in a bundle"},
+        {"bundle of 64 empty commands",
+         bundle_with(1, 64, [](ByteWriter& out) { for (int i = 0; i < 64; ++i) write_command(out, 1, 0, 0, 0, 0); }), ok},
+        {"bundle from player 0", one_command(1, 0, 0), ok},
+        {"bundle from player 11", bundle_with(11, 0, [](ByteWriter&) {}), "protocol: player id"},
+        {"command kind 0", one_command(0, 0, 0), "protocol: command kind"},
+        {"command kind 65", one_command(65, 0, 0), "protocol: command kind"},
+        {"command kind 64", one_command(64, 0, 0), ok},
+        {"target x at +2^40", one_command(1, edge, 0), ok},
+        {"target x past +2^40", one_command(1, edge + 1, 0), "protocol: command target"},
+        {"target x at -2^40", one_command(1, -edge, 0), ok},
+        {"target x past -2^40", one_command(1, -edge - 1, 0), "protocol: command target"},
+        {"target y past +2^40", one_command(1, 0, edge + 1), "protocol: command target"},
+        {"3 units, 8 bytes left", one_command(1, 0, 0, 3, 8), "protocol: unit count"},
+        {"3 units present", one_command(1, 0, 0, 3, 12), ok},
+        {"513 units", one_command(1, 0, 0, 513, 513 * 4), "protocol: unit count"},
+        {"512 units", one_command(1, 0, 0, 512, 512 * 4), ok},
+        {"blob past its total", blob(100, 60, 41), "protocol: blob chunk"},
+        {"blob up to its total", blob(100, 60, 40), ok},
+        {"blob offset wrapping 32 bits", blob(100, 0xFFFFFFFF, 1), "protocol: blob chunk"},
+        {"blob total over 64 MiB", blob(67108865, 0, 0), "protocol: blob chunk"},
+        {"blob total at 64 MiB", blob(67108864, 67108864 - 60000, 60000), ok},
+        {"blob data over 60000", blob(67108864, 0, 60001), "protocol: bytes: string too long"},
+        {"hello name of 25 bytes", with(1, [](ByteWriter& out) {
+             out.write_u32(HELLO_MAGIC); out.write_u16(2); out.write_u64(0); out.write_u64(0);
+             out.write_string(std::string(25, 'n')); }), "protocol: bytes: string too long"},
+        {"ping cut short", Bytes{12, 1, 0, 0, 0, 5}, "protocol: bytes: truncated data"},
+        {"ready of 2", Bytes{6, 2}, "protocol: bytes: invalid boolean"},
+        {"ready missing", Bytes{6}, "protocol: bytes: truncated data"},
+        {"list games with a stray byte", Bytes{2, 0}, "protocol: bytes: trailing data"},
+        {"dropped player 0", Bytes{73, 0, 1, 0, 0, 0, 0, 0, 0, 0}, "protocol: player id"},
+        {"ping table row for player 0", Bytes{74, 1, 0, 5, 0}, "protocol: player id"},
+        {"ping table row for player 11", Bytes{74, 1, 11, 5, 0}, "protocol: player id"},
+        {"hash report from player 0", Bytes{10, 0, 1, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}, ok},
+        {"params 0/2/10/100", start_game(0, 2, 10, 100), "protocol: lockstep parameters"},
+        {"params 2/51/10/100", start_game(2, 51, 10, 100), "protocol: lockstep parameters"},
+        {"params 2/0/10/100", start_game(2, 0, 10, 100), "protocol: lockstep parameters"},
+        {"params 2/2/10/9", start_game(2, 2, 10, 9), "protocol: lockstep parameters"},
+        {"params 11/2/10/100", start_game(11, 2, 10, 100), "protocol: lockstep parameters"},
+        {"params 2/2/10/10001", start_game(2, 2, 10, 10001), "protocol: lockstep parameters"},
+        {"params 10/50/0/10000", start_game(10, 50, 0, 10000), ok},
+        {"65 listed games", counted(66, 65), "protocol: too many games"},
+        {"9 lobby slots", counted(67, 9), "protocol: too many lobby slots"},
+        {"9 start players", counted(69, 9), "protocol: too many players"},
+        {"11 ping entries", counted(74, 11), "protocol: too many ping entries"},
+        {"game start player id 0", with(69, [](ByteWriter& out) {
+             out.write_u32(1); out.write_string("m"); out.write_u64(0); out.write_string("");
+             for (std::uint8_t b : {2, 2, 10, 0, 100, 0}) out.write_u8(b);
+             out.write_u8(1); out.write_u32(1); out.write_u8(0); out.write_string("a"); out.write_u8(0); }),
+         "protocol: player id"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(decode_failure(c.payload), c.expected) << c.name;
+}
+
+TEST(MessageCodec, ReadPlayerIdRange) {
+    for (int id = 0; id <= 255; ++id) {
+        const Bytes body = {static_cast<std::uint8_t>(id)};
+        for (bool zero_allowed : {false, true}) {
+            ByteReader reader(body);
+            const bool valid = id <= 10 && (id > 0 || zero_allowed);
+            if (valid)
+                EXPECT_EQ(read_player_id(reader, zero_allowed), id);
+            else
+                EXPECT_THROW(read_player_id(reader, zero_allowed), ProtocolError) << id;
+        }
+    }
+}
+
+TEST(MessageCodec, EncoderLimitsAndTheirTexts) {
+    const std::string too_long = "protocol: text field too long";
+    const auto text = [](std::size_t n) { return std::string(n, 'x'); };
+    std::vector<Command> many_commands(65);
+    GameList many_games;
+    many_games.games.resize(65);
+    LobbyState many_slots;
+    many_slots.slots.resize(9);
+    GameStart many_players;
+    many_players.players.resize(9);
+    PingTable many_entries;
+    many_entries.entries.resize(11);
+    struct Case {
+        const char* name;
+        Message message;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"notice of 200", Notice{text(200)}, "encoded"},
+        {"notice of 201", Notice{text(201)}, too_long},
+        {"hello name of 25", Hello{HELLO_MAGIC, 2, 0, 0, text(25)}, too_long},
+        {"game name of 33", CreateGame{text(33), "m", 0, 2, ""}, too_long},
+        {"map of 65", CreateGame{"g", text(65), 0, 2, ""}, too_long},
+        {"settings of 2049", CreateGame{"g", "m", 0, 2, text(2049)}, too_long},
+        {"chat of 201", Chat{text(201)}, too_long},
+        {"motd of 201", Welcome{1, 2, text(201)}, too_long},
+        {"refusal of 201", Refused{text(201)}, too_long},
+        {"listed game name of 33", GameList{{GameListEntry{1, text(33), "m", 0, 0, false, 0}}}, too_long},
+        {"slot name of 25", LobbyState{1, "g", "m", 0, "", 1, 2, {LobbySlot{1, text(25), false, 0}}}, too_long},
+        {"chat sender of 25", ChatRelay{1, text(25), "t"}, too_long},
+        {"start player name of 25", GameStart{1, "m", 0, "", {}, {StartPlayer{1, 1, text(25)}}, 1}, too_long},
+        {"drop reason of 201", PlayerDropped{1, 0, text(201)}, too_long},
+        {"65 commands", TurnBundle{0, 2, 0, 0, many_commands}, "protocol: too many commands in a bundle"},
+        {"513 units", TurnBundle{0, 2, 0, 0, {sample_command(1, 513)}}, "protocol: too many units in a command"},
+        {"65 games", many_games, "protocol: too many games"},
+        {"9 slots", many_slots, "protocol: too many lobby slots"},
+        {"9 players", many_players, "protocol: too many players"},
+        {"11 ping entries", many_entries, "protocol: too many ping entries"},
+        {"blob data of 60001", BlobChunk{0, 67108864, 0, 0, Bytes(60001)}, "protocol: blob chunk"},
+        {"blob total over 64 MiB", BlobChunk{0, 67108865, 0, 0, Bytes{}}, "protocol: blob chunk"},
+        {"blob past its total", BlobChunk{0, 100, 60, 0, Bytes(41)}, "protocol: blob chunk"},
+        {"blob offset wrapping 32 bits", BlobChunk{0, 100, 0xFFFFFFFF, 0, Bytes(1)}, "protocol: blob chunk"},
+        {"64 full commands", TurnBundle{0, 2, 0, 0, std::vector<Command>(64, sample_command(1, 512))},
+         "protocol: message too large"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(encode_failure(c.message), c.expected) << c.name;
+}
+
+TEST(MessageCodec, LargestRealisticMessagesStayWithinOneFrame) {
+    // A full blob chunk and a bundle just under the frame limit both pass.
+    EXPECT_LE(encode_message(BlobChunk{1, 67108864, 0, 1, Bytes(60000)}).size(), MAX_MESSAGE);
+    const Bytes bundle = encode_message(TurnBundle{0, 2, 0, 0, std::vector<Command>(31, sample_command(1, 512))});
+    EXPECT_LE(bundle.size(), MAX_MESSAGE);
+    EXPECT_EQ(std::get<TurnBundle>(decode_message(bundle)).commands.size(), 31u);
+}
+
+}  // namespace
+}  // namespace tarkeep::net

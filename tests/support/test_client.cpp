@@ -1,0 +1,94 @@
+#include "tests/support/test_client.h"
+
+#include <array>
+#include <stdexcept>
+
+namespace tarkeep::test {
+
+TestClient::TestClient(std::uint16_t port, const std::string& host) {
+    std::string error;
+    if (!platform::network_start(error)) {
+        connect_error_ = error;
+        return;
+    }
+    if (!platform::connect_tcp(host, port, socket_, connect_error_)) {
+        platform::network_stop();
+        return;
+    }
+    platform::set_non_blocking(socket_, true);
+    platform::network_stop();  // the socket stays usable; tests share one start-up
+}
+
+void TestClient::send(const net::Message& message) {
+    const net::Bytes payload = net::encode_message(message);
+    net::Bytes frame(4);
+    const auto length = static_cast<std::uint32_t>(payload.size());
+    for (int i = 0; i < 4; ++i) frame[i] = static_cast<std::uint8_t>(length >> (8 * i));
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    send_raw(frame);
+}
+
+void TestClient::send_raw(const net::Bytes& bytes) {
+    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+    flush();
+}
+
+void TestClient::flush() {
+    while (!pending_.empty() && socket_.valid()) {
+        const auto result = platform::send_some(socket_, pending_.data(), pending_.size());
+        if (result.status != platform::IoStatus::done) return;
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(result.count));
+    }
+}
+
+void TestClient::read_available() {
+    std::array<std::uint8_t, 16384> chunk;
+    while (socket_.valid() && !peer_closed_) {
+        const auto result = platform::receive_some(socket_, chunk.data(), chunk.size());
+        if (result.status == platform::IoStatus::done) {
+            frames_.append_received(chunk.data(), result.count);
+            continue;
+        }
+        if (result.status != platform::IoStatus::would_block) peer_closed_ = true;
+        break;
+    }
+    net::Bytes payload;
+    while (frames_.next_frame(payload)) inbox_.push_back(net::decode_message(payload));
+    if (frames_.failed() && frames_.error().starts_with("invalid frame"))
+        throw std::runtime_error("test client: " + frames_.error());
+}
+
+std::optional<net::Message> TestClient::next_message(const Pump& pump, int max_steps) {
+    for (int step = 0; step <= max_steps; ++step) {
+        read_available();
+        if (!inbox_.empty()) {
+            net::Message message = std::move(inbox_.front());
+            inbox_.pop_front();
+            return message;
+        }
+        if (peer_closed_) return std::nullopt;
+        flush();
+        pump();
+    }
+    return std::nullopt;
+}
+
+bool TestClient::wait_closed(const Pump& pump, int max_steps) {
+    for (int step = 0; step <= max_steps; ++step) {
+        read_available();
+        if (peer_closed_) return true;
+        flush();
+        pump();
+    }
+    return false;
+}
+
+void TestClient::settle(const Pump& pump, int steps) {
+    for (int step = 0; step < steps; ++step) {
+        flush();
+        pump();
+        read_available();
+    }
+}
+
+}  // namespace tarkeep::test
