@@ -4,7 +4,10 @@
 
 #include "data/ddf_value.h"
 
-namespace tarkeep::data::test {
+namespace tarkeep::test {
+
+using data::DdfKind;
+using data::DdfValue;
 
 // A compact, readable rendering of a value for expectations: none, true, 7, 1.5f,
 // 'text', {key: value, ...}, [item, ...].
@@ -39,4 +42,4 @@ inline std::string show(const DdfValue& value) {
     return "?";
 }
 
-}  // namespace tarkeep::data::test
+}  // namespace tarkeep::test

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/game_db.h"
+#include "tests/support/game_db_writer.h"
+#include "tests/support/temp_dir.h"
+
+namespace tarkeep::data {
+namespace {
+
+using test::DbZipBuilder;
+using test::ZipFiles;
+using Names = std::vector<std::string>;
+
+class GameDbTest : public testing::Test {
+protected:
+    GameDb open(const ZipFiles& files) {
+        files.write(temp / "db.zip");
+        return GameDb(temp / "db.zip");
+    }
+    GameDb open(const DbZipBuilder& db) { return open(db.files()); }
+
+    test::TempDir temp;
+};
+
+TEST_F(GameDbTest, EmptyArchiveIsAnError) {
+    const auto path = temp / "db.zip";
+    ZipFiles().write(path);
+    try {
+        GameDb db(path);
+        FAIL();
+    } catch (const io::ZipError& error) {
+        EXPECT_EQ(std::string(error.what()), "empty archive: " + path.string());
+    }
+}
+
+TEST_F(GameDbTest, RootAndDefinitionFiles) {
+    const GameDb db = open(DbZipBuilder("DB")
+                               .add("units/a.ddf", "")
+                               .add("units/B.DDF", "")
+                               .add("units/c.ddf.txt", "")
+                               .add(".ddf", "")
+                               .add("Terrain/x.csv", "x"));
+    EXPECT_EQ(db.root(), "DB");
+    EXPECT_EQ(db.path("dbunitfiles.cfg"), "DB/dbunitfiles.cfg");
+    EXPECT_EQ(db.definition_files(), (Names{"DB/units/a.ddf", "DB/units/B.DDF", "DB/.ddf"}));
+    EXPECT_EQ(db.read_text("DB/Terrain/x.csv"), "x");
+    // Paths are exact, letter case included.
+    EXPECT_THROW(db.read_text("DB/terrain/x.csv"), io::ZipError);
+}
+
+TEST_F(GameDbTest, RootOfAFirstEntryWithoutFolder) {
+    const GameDb db = open(ZipFiles().add("readme.txt", "r").add("ddf", "").add("x/y.Ddf", ""));
+    EXPECT_EQ(db.root(), "readme.txt");
+    EXPECT_EQ(db.definition_files(), (Names{"x/y.Ddf"}));
+}
+
+TEST_F(GameDbTest, UnitFileListOrdersLoading) {
+    const GameDb db = open(DbZipBuilder("DB")
+                               .add("other/z.ddf", "")
+                               .add("Units/Archer.ddf", "")
+                               .add("units/b.ddf", "")
+                               .add("dbunitfiles.cfg",
+                                    "// comment line\r\n"
+                                    "  \"DB\\Units\\archer.ddf\"  \r\n"
+                                    "\n"
+                                    "db/missing.ddf\n"
+                                    "\"\"\n"
+                                    "DB/UNITS/B.DDF\n"
+                                    "db\\units\\archer.ddf")
+                               .add("last.ddf", ""));
+    EXPECT_EQ(db.load_order(), (Names{"DB/Units/Archer.ddf", "DB/units/b.ddf", "DB/Units/Archer.ddf",
+                                      "DB/other/z.ddf", "DB/last.ddf"}));
+}
+
+TEST_F(GameDbTest, RootReplacementUsesTheArchiveRoot) {
+    // "db/" stands for the root folder, whatever its name.
+    const GameDb db = open(DbZipBuilder("Data").add("u/a.ddf", "").add("u/b.ddf", "").add("dbunitfiles.cfg", "DB/u/b.ddf\nu/a.ddf"));
+    EXPECT_EQ(db.load_order(), (Names{"Data/u/b.ddf", "Data/u/a.ddf"}));
+}
+
+TEST_F(GameDbTest, WithoutListEverythingLoadsInArchiveOrder) {
+    const GameDb db = open(DbZipBuilder("DB").add("b.ddf", "").add("a.ddf", ""));
+    EXPECT_EQ(db.load_order(), (Names{"DB/b.ddf", "DB/a.ddf"}));
+}
+
+TEST_F(GameDbTest, LaterDefinitionWinsFirstKeepsItsPlace) {
+    const GameDb db = open(DbZipBuilder("DB")
+                               .add("one.ddf", "UnitModel Archer { Hp = 1 } UnitModel Bowman { Hp = 5 }")
+                               .add("two.ddf", "UnitModel Spear { Hp = 3 } UnitModel Archer { Hp = 2 } Tech Archer { X = 1 }"));
+    EXPECT_EQ(db.overrides(), 1u);
+    EXPECT_EQ(db.names_of_type("UnitModel"), (Names{"Archer", "Bowman", "Spear"}));
+    EXPECT_EQ(db.names_of_type("Tech"), (Names{"Archer"}));
+    EXPECT_TRUE(db.names_of_type("unitmodel").empty());
+    ASSERT_NE(db.find_definition("UnitModel", "Archer"), nullptr);
+    EXPECT_EQ(db.find_definition("UnitModel", "Archer")->find("Hp")->integer, 2);
+    EXPECT_EQ(db.definitions().at({"UnitModel", "Archer"}).source, "DB/two.ddf");
+    EXPECT_EQ(db.find_definition("UnitModel", "archer"), nullptr);
+    EXPECT_EQ(db.find_definition("Tech", "Archer")->find("X")->integer, 1);
+}
+
+TEST_F(GameDbTest, FileListedTwiceOverridesItself) {
+    const GameDb db = open(DbZipBuilder("DB")
+                               .add("u.ddf", "UnitModel A {} UnitModel B {}")
+                               .add("dbunitfiles.cfg", "db/u.ddf\ndb/U.ddf\n"));
+    EXPECT_EQ(db.load_order(), (Names{"DB/u.ddf", "DB/u.ddf"}));
+    EXPECT_EQ(db.overrides(), 2u);
+    EXPECT_EQ(db.names_of_type("UnitModel"), (Names{"A", "B"}));
+}
+
+TEST_F(GameDbTest, BrokenFilesAreSkippedAndRecorded) {
+    const GameDb db = open(DbZipBuilder("DB")
+                               .add("good.ddf", "UnitModel A { Hp = 1 }")
+                               .add("bad.ddf", "UnitModel B { Hp = ) } UnitModel C {}")
+                               .add("open.ddf", "UnitModel D { Hp = 4"));
+    EXPECT_EQ(db.errors(), (Names{"DB/bad.ddf: unexpected ('p', ')') as value"}));
+    EXPECT_EQ(db.warnings(), (Names{"DB/open.ddf: unclosed block at end of file"}));
+    EXPECT_EQ(db.names_of_type("UnitModel"), (Names{"A", "D"}));
+    EXPECT_EQ(db.find_definition("UnitModel", "D")->find("Hp")->integer, 4);
+}
+
+}  // namespace
+}  // namespace tarkeep::data

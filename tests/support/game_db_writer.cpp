@@ -1,0 +1,29 @@
+#include "tests/support/game_db_writer.h"
+
+#include "tests/support/zip_writer.h"
+
+namespace tarkeep::test {
+
+void ZipFiles::write(const std::filesystem::path& path) const {
+    ZipWriter writer;
+    for (const auto& [name, text] : files_) writer.add_stored(name, text);
+    writer.write(path);
+}
+
+GameFolderWriter::GameFolderWriter(std::filesystem::path dir) : dir_(std::move(dir)) {
+    std::filesystem::create_directories(zips());
+}
+
+std::filesystem::path GameFolderWriter::add_zip(std::string_view zip_name, const ZipFiles& files) const {
+    const std::filesystem::path path = zips() / std::string(zip_name);
+    files.write(path);
+    return path;
+}
+
+std::filesystem::path GameFolderWriter::add_other_file(std::string_view name, std::string_view text) const {
+    const std::filesystem::path path = zips() / std::string(name);
+    write_file(path, bytes_of(text));
+    return path;
+}
+
+}  // namespace tarkeep::test
