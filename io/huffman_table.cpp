@@ -1,0 +1,155 @@
+#include "io/huffman_table.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace tarkeep::io::huffman {
+namespace {
+
+constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                           31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr std::uint16_t kDistanceBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,
+                                             33,  49,  65,  97,  129, 193,  257,  385,  513,  769,
+                                             1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                             6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+// What a symbol means, without its code length.
+Entry symbol_entry(SymbolSet set, unsigned symbol) {
+    switch (set) {
+        case SymbolSet::code_length: return make_entry(Kind::literal, symbol, 0, 0);
+        case SymbolSet::distance:
+            if (symbol >= 30) return make_entry(Kind::bad_symbol, symbol, 0, 0);
+            return make_entry(Kind::length, kDistanceBase[symbol], kDistanceExtra[symbol], 0);
+        case SymbolSet::literal_length:
+            if (symbol < 256) return make_entry(Kind::literal, symbol, 0, 0);
+            if (symbol == 256) return make_entry(Kind::end_of_block, 0, 0, 0);
+            if (symbol >= 286) return make_entry(Kind::bad_symbol, symbol, 0, 0);
+            return make_entry(Kind::length, kLengthBase[symbol - 257], kLengthExtra[symbol - 257], 0);
+    }
+    return make_entry(Kind::invalid, 0, 0, 0);
+}
+
+unsigned root_bits_of(SymbolSet set) {
+    switch (set) {
+        case SymbolSet::literal_length: return kLiteralRootBits;
+        case SymbolSet::distance: return kDistanceRootBits;
+        case SymbolSet::code_length: return kCodeLengthRootBits;
+    }
+    return kCodeLengthRootBits;
+}
+
+// Codes are sent most-significant bit first but read from the low end of the bit buffer.
+unsigned reverse_bits(unsigned code, unsigned length) {
+    unsigned reversed = 0;
+    for (unsigned i = 0; i < length; ++i) {
+        reversed = (reversed << 1) | (code & 1);
+        code >>= 1;
+    }
+    return reversed;
+}
+
+struct Code {
+    std::uint16_t code;
+    std::uint8_t length;
+    std::uint16_t symbol;
+};
+
+// The (code, length, symbol) triples a canonical bit-by-bit decoder can match: at each
+// length the codes first .. first + count - 1, but only those below 2^length. Codes past
+// that (an over-subscribed set) can never be reached, nor can any longer code.
+std::size_t reachable_codes(const std::uint8_t* lengths, std::size_t count, Code* codes) {
+    std::array<std::uint16_t, kMaxCodeBits + 1> counts{};
+    for (std::size_t i = 0; i < count; ++i) ++counts[lengths[i]];
+    counts[0] = 0;
+
+    std::array<std::uint16_t, kMaxCodeBits + 2> offsets{};
+    for (unsigned len = 1; len <= kMaxCodeBits; ++len) offsets[len + 1] = offsets[len] + counts[len];
+    std::array<std::uint16_t, kMaxLiteralSymbols> sorted{};
+    for (std::size_t i = 0; i < count; ++i)
+        if (lengths[i] != 0) sorted[offsets[lengths[i]]++] = static_cast<std::uint16_t>(i);
+
+    std::size_t n = 0;
+    std::uint32_t first = 0;
+    std::uint32_t index = 0;
+    for (unsigned len = 1; len <= kMaxCodeBits; ++len) {
+        const std::uint32_t limit = std::uint32_t{1} << len;
+        if (first < limit) {
+            const std::uint32_t usable = std::min<std::uint32_t>(counts[len], limit - first);
+            for (std::uint32_t k = 0; k < usable; ++k)
+                codes[n++] = {static_cast<std::uint16_t>(first + k), static_cast<std::uint8_t>(len),
+                              sorted[index + k]};
+        }
+        index += counts[len];
+        first = std::min<std::uint32_t>((first + counts[len]) << 1, std::uint32_t{1} << (kMaxCodeBits + 1));
+    }
+    return n;
+}
+
+// The first `root` bits of a code longer than `root`.
+unsigned prefix_of(const Code& c, unsigned root) { return static_cast<unsigned>(c.code) >> (c.length - root); }
+
+void fill(Entry* table, std::size_t size, unsigned reversed_code, unsigned length, Entry entry) {
+    for (std::size_t i = reversed_code; i < size; i += std::size_t{1} << length) table[i] = entry;
+}
+
+}  // namespace
+
+TableView build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, Entry* storage) {
+    const unsigned root = root_bits_of(set);
+    const std::size_t root_size = std::size_t{1} << root;
+    const Entry invalid = make_entry(Kind::invalid, 0, 0, 0);
+    std::fill_n(storage, root_size, invalid);
+
+    std::array<Code, kMaxLiteralSymbols> codes;
+    const std::size_t n = reachable_codes(lengths, count, codes.data());
+    std::size_t next_subtable = root_size;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Code& c = codes[i];
+        const Entry meaning = symbol_entry(set, c.symbol);
+        if (c.length <= root) {
+            fill(storage, root_size, reverse_bits(c.code, c.length), c.length, meaning | c.length);
+            continue;
+        }
+        const unsigned prefix_code = prefix_of(c, root);
+        const unsigned prefix = reverse_bits(prefix_code, root);
+        if (kind_of(storage[prefix]) != Kind::subtable) {
+            // Codes sharing a prefix are consecutive and ordered by length, so the last
+            // one of the run is the longest and sets the sub-table's size.
+            std::size_t last = i;
+            while (last + 1 < n && prefix_of(codes[last + 1], root) == prefix_code) ++last;
+            const unsigned sub_bits = codes[last].length - root;
+            storage[prefix] = make_entry(Kind::subtable, static_cast<unsigned>(next_subtable), sub_bits, root);
+            std::fill_n(storage + next_subtable, std::size_t{1} << sub_bits, invalid);
+            next_subtable += std::size_t{1} << sub_bits;
+        }
+        const Entry link = storage[prefix];
+        const unsigned rest = c.length - root;
+        const unsigned rest_code = c.code & ((1u << rest) - 1);
+        fill(storage + value_of(link), std::size_t{1} << extra_bits(link), reverse_bits(rest_code, rest), rest,
+             meaning | rest);
+    }
+    return {storage, root};
+}
+
+const FixedTables& fixed_tables() {
+    static const std::unique_ptr<FixedTables> tables = [] {
+        auto built = std::make_unique<FixedTables>();
+        std::array<std::uint8_t, kMaxLiteralSymbols> literal{};
+        std::fill(literal.begin(), literal.begin() + 144, 8);
+        std::fill(literal.begin() + 144, literal.begin() + 256, 9);
+        std::fill(literal.begin() + 256, literal.begin() + 280, 7);
+        std::fill(literal.begin() + 280, literal.end(), 8);
+        build_table(literal.data(), literal.size(), SymbolSet::literal_length, built->literal);
+        std::array<std::uint8_t, 30> distance{};
+        distance.fill(5);
+        build_table(distance.data(), distance.size(), SymbolSet::distance, built->distances);
+        return built;
+    }();
+    return *tables;
+}
+
+}  // namespace tarkeep::io::huffman

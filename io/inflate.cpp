@@ -1,0 +1,367 @@
+#include "io/inflate.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "io/huffman_table.h"
+#include "io/zip_error.h"
+
+namespace tarkeep::io {
+namespace {
+
+using namespace huffman;
+
+constexpr std::size_t kMaxMatch = 258;
+// Room the fast loop keeps free at the end of the output: one match plus the overshoot
+// of its 8-byte copies.
+constexpr std::size_t kFastOutputSlack = kMaxMatch + 16;
+// A deflate stream cannot expand by more than this ratio (258 bytes from two 1-bit codes).
+constexpr std::size_t kMaxExpansion = 1032;
+
+constexpr std::size_t saturating_add(std::size_t a, std::size_t b) {
+    return a > SIZE_MAX - b ? SIZE_MAX : a + b;
+}
+
+constexpr std::size_t saturating_mul(std::size_t a, std::size_t b) {
+    return b != 0 && a > SIZE_MAX / b ? SIZE_MAX : a * b;
+}
+
+inline std::uint64_t load64_le(const std::uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t value;
+        std::memcpy(&value, p, sizeof value);
+        return value;
+    } else {
+        std::uint64_t value = 0;
+        for (int i = 7; i >= 0; --i) value = (value << 8) | p[i];
+        return value;
+    }
+}
+
+inline std::uint64_t low_bits(std::uint64_t value, unsigned count) {
+    return value & ((std::uint64_t{1} << count) - 1);
+}
+
+[[noreturn]] void fail(const char* what) { throw ZipError(std::string("inflate: ") + what); }
+
+// Copies a match of `length` bytes from `distance` back, writing up to 15 bytes past the
+// end (the caller guarantees the room). Overlapping matches repeat data as byte-by-byte
+// copying would.
+inline std::uint8_t* copy_match_fast(std::uint8_t* out, std::size_t distance, std::size_t length) {
+    const std::uint8_t* src = out - distance;
+    std::uint8_t* const end = out + length;
+    if (distance >= 8) {
+        do {
+            std::memcpy(out, src, 8);
+            std::memcpy(out + 8, src + 8, 8);
+            out += 16;
+            src += 16;
+        } while (out < end);
+        // The second 8-byte copy may read what the first one wrote when distance < 16;
+        // that is exactly the repetition a byte-wise copy gives.
+    } else if (distance == 1) {
+        std::memset(out, *src, length);
+    } else {
+        do {
+            *out++ = *src++;
+        } while (out < end);
+    }
+    return end;
+}
+
+class Inflater {
+public:
+    Inflater(std::span<const std::uint8_t> input, std::size_t expected_size, std::size_t output_limit)
+        : in_next_(input.data()), in_end_(input.data() + input.size()), limit_(output_limit) {
+        // Never trust the expected size beyond what the input could possibly produce:
+        // a hostile size must not reserve gigabytes.
+        std::size_t reserve = std::min(expected_size, saturating_mul(input.size(), kMaxExpansion));
+        reserve = std::min(reserve, saturating_add(limit_, 1));
+        if (reserve == 0) reserve = std::min<std::size_t>(saturating_mul(input.size(), 4), 1 << 20);
+        out_.resize(saturating_add(reserve, kFastOutputSlack));
+    }
+
+    std::vector<std::uint8_t> run() {
+        bool final_block = false;
+        while (!final_block && !past_limit()) {
+            final_block = read_bits(1) != 0;
+            switch (read_bits(2)) {
+                case 0: stored_block(); break;
+                case 1: compressed_block(fixed_tables().literal_length(), fixed_tables().distance()); break;
+                case 2: dynamic_block(); break;
+                default: fail("invalid block type");
+            }
+        }
+        out_.resize(pos_);
+        return std::move(out_);
+    }
+
+private:
+    bool past_limit() const { return pos_ > limit_; }
+
+    // ---- bit reader -------------------------------------------------------------------
+    // Bits are taken least-significant first. Past the end of the input the slow refill
+    // feeds zero bytes and counts them; any use of such a bit is "unexpected end".
+
+    std::int64_t real_bits() const {
+        return static_cast<std::int64_t>(bit_count_) - 8 * static_cast<std::int64_t>(pad_bytes_);
+    }
+
+    void refill_slow() {
+        while (bit_count_ < 56) {  // stays below 64 so that refill_fast may shift by it
+            std::uint64_t byte = 0;
+            if (in_next_ < in_end_) {
+                byte = *in_next_++;
+            } else {
+                ++pad_bytes_;
+            }
+            bit_buffer_ |= byte << bit_count_;
+            bit_count_ += 8;
+        }
+    }
+
+    // Only when at least 8 input bytes remain and no padding was fed.
+    void refill_fast() {
+        bit_buffer_ |= load64_le(in_next_) << bit_count_;
+        in_next_ += (63 - bit_count_) >> 3;
+        bit_count_ |= 56;
+    }
+
+    void consume(unsigned count) {
+        bit_buffer_ >>= count;
+        bit_count_ -= count;
+    }
+
+    void consume_checked(unsigned count) {
+        if (static_cast<std::int64_t>(count) > real_bits()) fail("unexpected end of data");
+        consume(count);
+    }
+
+    std::uint32_t read_bits(unsigned count) {
+        refill_slow();
+        const auto value = static_cast<std::uint32_t>(low_bits(bit_buffer_, count));
+        consume_checked(count);
+        return value;
+    }
+
+    // One symbol, with the errors of a bit-by-bit canonical decoder: a code that matches
+    // nothing is only known to be invalid after 15 bits, so fewer remaining bits are an
+    // unexpected end instead.
+    Entry decode_slow(const TableView& table) {
+        refill_slow();
+        Entry entry = table.entries[low_bits(bit_buffer_, table.root_bits)];
+        unsigned used = 0;
+        if (kind_of(entry) == Kind::subtable) {
+            used = code_bits(entry);
+            entry = table.entries[value_of(entry) + low_bits(bit_buffer_ >> used, extra_bits(entry))];
+        }
+        if (kind_of(entry) == Kind::invalid) {
+            if (real_bits() < kMaxCodeBits) fail("unexpected end of data");
+            fail("invalid Huffman code");
+        }
+        consume_checked(used + code_bits(entry));
+        return entry;
+    }
+
+    // ---- output -----------------------------------------------------------------------
+
+    void ensure_room(std::size_t count) {
+        if (out_.size() - pos_ >= count) return;
+        const std::size_t needed = saturating_add(pos_, count);
+        const std::size_t doubled = std::min(saturating_mul(out_.size(), 2), saturating_add(limit_, 2 * kFastOutputSlack));
+        out_.resize(std::max(needed, doubled));
+    }
+
+    // ---- blocks -----------------------------------------------------------------------
+
+    void stored_block() {
+        // Drop the rest of the current byte, then hand the whole bytes still held in the
+        // bit buffer back to the input.
+        consume(bit_count_ & 7);
+        const std::size_t held = bit_count_ / 8 - pad_bytes_;
+        in_next_ -= held;
+        bit_buffer_ = 0;
+        bit_count_ = 0;
+        pad_bytes_ = 0;
+
+        if (in_end_ - in_next_ < 4) fail("stored block exceeds data");
+        const std::uint32_t length = in_next_[0] | in_next_[1] << 8;
+        const std::uint32_t complement = in_next_[2] | in_next_[3] << 8;
+        in_next_ += 4;
+        if (complement != (~length & 0xFFFF)) fail("stored block length mismatch");
+        if (static_cast<std::size_t>(in_end_ - in_next_) < length) fail("stored block exceeds data");
+        ensure_room(length);
+        std::memcpy(out_.data() + pos_, in_next_, length);
+        pos_ += length;
+        in_next_ += length;
+    }
+
+    void dynamic_block() {
+        static constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                              11, 4,  12, 3, 13, 2, 14, 1, 15};
+        const unsigned literal_count = read_bits(5) + 257;
+        const unsigned distance_count = read_bits(5) + 1;
+        const unsigned code_length_count = read_bits(4) + 4;
+
+        std::array<std::uint8_t, 19> code_length_lengths{};
+        for (unsigned i = 0; i < code_length_count; ++i) code_length_lengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(read_bits(3));
+        const TableView code_lengths =
+            build_table(code_length_lengths.data(), 19, SymbolSet::code_length, code_length_storage_.data());
+
+        std::array<std::uint8_t, kMaxLiteralSymbols + kMaxDistanceSymbols> lengths{};
+        const unsigned total = literal_count + distance_count;
+        unsigned n = 0;
+        while (n < total) {
+            const unsigned symbol = value_of(decode_slow(code_lengths));
+            if (symbol < 16) {
+                lengths[n++] = static_cast<std::uint8_t>(symbol);
+                continue;
+            }
+            std::uint8_t repeated = 0;
+            unsigned run = 0;
+            if (symbol == 16) {
+                if (n == 0) fail("repeat without previous length");
+                repeated = lengths[n - 1];
+                run = 3 + read_bits(2);
+            } else if (symbol == 17) {
+                run = 3 + read_bits(3);
+            } else {
+                run = 11 + read_bits(7);
+            }
+            if (n + run > total) fail("too many code lengths");
+            std::fill_n(lengths.begin() + n, run, repeated);
+            n += run;
+        }
+        const TableView literal_lengths =
+            build_table(lengths.data(), literal_count, SymbolSet::literal_length, literal_storage_.data());
+        const TableView distances =
+            build_table(lengths.data() + literal_count, distance_count, SymbolSet::distance, distance_storage_.data());
+        compressed_block(literal_lengths, distances);
+    }
+
+    void compressed_block(const TableView& literals, const TableView& distances) {
+        while (!past_limit()) {
+            if (fast_loop(literals, distances)) return;
+            if (past_limit()) return;
+            if (slow_symbol(literals, distances)) return;
+        }
+    }
+
+    // Decodes while plenty of input and output room remain. Returns true at the end of
+    // the block; false when the caller must continue with the careful path.
+    bool fast_loop(const TableView& literals, const TableView& distances) {
+        if (pad_bytes_ != 0) return false;
+        std::uint8_t* const out_begin = out_.data();
+        if (out_.size() < kFastOutputSlack) return false;
+        const std::size_t fast_end = std::min(out_.size() - kFastOutputSlack, saturating_add(limit_, 1));
+        if (pos_ >= fast_end) return false;
+        std::uint8_t* out = out_begin + pos_;
+        std::uint8_t* const out_fast_end = out_begin + fast_end;
+        const std::uint32_t* const lit = literals.entries;
+        const std::uint32_t* const dist = distances.entries;
+        const unsigned lit_root = literals.root_bits;
+        const unsigned dist_root = distances.root_bits;
+        bool block_done = false;
+
+        while (in_end_ - in_next_ >= 8 && out < out_fast_end) {
+            refill_fast();
+            Entry entry = lit[low_bits(bit_buffer_, lit_root)];
+            if (kind_of(entry) == Kind::literal) {
+                consume(code_bits(entry));
+                *out++ = static_cast<std::uint8_t>(value_of(entry));
+                // A second literal usually fits in the bits already held.
+                entry = lit[low_bits(bit_buffer_, lit_root)];
+                if (kind_of(entry) != Kind::literal || out >= out_fast_end) continue;
+                consume(code_bits(entry));
+                *out++ = static_cast<std::uint8_t>(value_of(entry));
+                continue;
+            }
+            if (kind_of(entry) == Kind::subtable) {
+                consume(code_bits(entry));
+                entry = lit[value_of(entry) + low_bits(bit_buffer_, extra_bits(entry))];
+            }
+            consume(code_bits(entry));
+            const Kind kind = kind_of(entry);
+            if (kind == Kind::literal) {
+                *out++ = static_cast<std::uint8_t>(value_of(entry));
+                continue;
+            }
+            if (kind != Kind::length) {
+                if (kind == Kind::end_of_block) {
+                    block_done = true;
+                    break;
+                }
+                // Every bit held here is real input, so 15 bits were available.
+                fail(kind == Kind::bad_symbol ? "bad length symbol" : "invalid Huffman code");
+            }
+            const std::size_t length = value_of(entry) + low_bits(bit_buffer_, extra_bits(entry));
+            consume(extra_bits(entry));
+
+            entry = dist[low_bits(bit_buffer_, dist_root)];
+            if (kind_of(entry) == Kind::subtable) {
+                consume(code_bits(entry));
+                entry = dist[value_of(entry) + low_bits(bit_buffer_, extra_bits(entry))];
+            }
+            consume(code_bits(entry));
+            if (kind_of(entry) != Kind::length)
+                fail(kind_of(entry) == Kind::bad_symbol ? "bad distance symbol" : "invalid Huffman code");
+            const std::size_t distance = value_of(entry) + low_bits(bit_buffer_, extra_bits(entry));
+            consume(extra_bits(entry));
+            if (distance > static_cast<std::size_t>(out - out_begin)) fail("distance too far back");
+            out = copy_match_fast(out, distance, length);
+        }
+        pos_ = static_cast<std::size_t>(out - out_begin);
+        return block_done;
+    }
+
+    // One symbol with every bit checked. Returns true at the end of the block.
+    bool slow_symbol(const TableView& literals, const TableView& distances) {
+        ensure_room(kMaxMatch);
+        const Entry entry = decode_slow(literals);
+        switch (kind_of(entry)) {
+            case Kind::literal: out_[pos_++] = static_cast<std::uint8_t>(value_of(entry)); return false;
+            case Kind::end_of_block: return true;
+            case Kind::length: break;
+            default: fail("bad length symbol");
+        }
+        const std::size_t length = value_of(entry) + read_bits(extra_bits(entry));
+        const Entry distance_entry = decode_slow(distances);
+        if (kind_of(distance_entry) != Kind::length) fail("bad distance symbol");
+        const std::size_t distance = value_of(distance_entry) + read_bits(extra_bits(distance_entry));
+        if (distance > pos_) fail("distance too far back");
+        std::uint8_t* out = out_.data() + pos_;
+        for (std::size_t i = 0; i < length; ++i) out[i] = out[i - distance];
+        pos_ += length;
+        return false;
+    }
+
+    const std::uint8_t* in_next_;
+    const std::uint8_t* const in_end_;
+    std::uint64_t bit_buffer_ = 0;
+    unsigned bit_count_ = 0;
+    std::size_t pad_bytes_ = 0;
+
+    std::vector<std::uint8_t> out_;  // size() is the capacity in use; pos_ the length
+    std::size_t pos_ = 0;
+    const std::size_t limit_;
+
+    std::array<Entry, kLiteralTableSize> literal_storage_;
+    std::array<Entry, kDistanceTableSize> distance_storage_;
+    std::array<Entry, kCodeLengthTableSize> code_length_storage_;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> inflate(std::span<const std::uint8_t> compressed, std::size_t expected_size,
+                                  std::size_t output_limit) {
+    // The tables make the decoder too large for the stack; its arrays stay uninitialised
+    // until a block builds them.
+    std::unique_ptr<Inflater> inflater(new Inflater(compressed, expected_size, output_limit));
+    return inflater->run();
+}
+
+}  // namespace tarkeep::io
