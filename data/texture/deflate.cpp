@@ -71,6 +71,7 @@ public:
                 if (!pending || pending_length < lazy_limit) {
                     const unsigned budget = (!pending || pending_length < good_length) ? full_chain : short_chain;
                     find_match(i, h, pending ? pending_length : 0, budget, length, distance);
+                    if (length == 3 && distance > 4096) length = 0;
                 }
                 insert(i, h);
             }

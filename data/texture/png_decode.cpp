@@ -83,6 +83,8 @@ void unfilter(const std::uint8_t* filtered, std::uint32_t width, std::uint32_t h
         filtered += stride + 1;
         std::uint8_t* row = out + y * stride;
         const std::uint8_t* above = y > 0 ? row - stride : nullptr;
+        if (filter > 4) throw GltfError("png: bad filter type");
+        if (stride == 0) continue;
         switch (filter) {
         case 0:
             std::memcpy(row, in, stride);
@@ -109,8 +111,6 @@ void unfilter(const std::uint8_t* filtered, std::uint32_t width, std::uint32_t h
                 row[i] = std::uint8_t(in[i] + predictor);
             }
             break;
-        default:
-            throw GltfError("png: bad filter type");
         }
     }
 }

@@ -1,0 +1,18 @@
+#include "data/texture/texture_colour_info.h"
+
+#include "data/texture/pcpatch.h"
+
+namespace tarkeep::data {
+
+TextureColourInfo texture_colour_info(const GameArchives& archives, std::string_view texture_name) {
+    TextureColourInfo info;
+    info.stem = texture_stem(texture_name);
+    info.has_texture = archives.contains(info.stem + ".texcache");
+    info.has_mask = archives.contains(info.stem + "_pc.texcache");
+    for (char letter : player_colour_letters) {
+        if (archives.contains(pcpatch_name(texture_name, letter))) info.patch_letters += letter;
+    }
+    return info;
+}
+
+}  // namespace tarkeep::data

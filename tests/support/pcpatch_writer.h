@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "tests/support/texcache_writer.h"
+
+namespace tarkeep::test {
+
+inline constexpr std::uint32_t pcpatch_separator = 0xFFFFFFFFu;
+
+// A patch file: the payload (run count, runs, block data) inside a texture cache file.
+std::vector<std::uint8_t> write_pcpatch(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& runs,
+                                        const std::vector<std::uint8_t>& blocks);
+
+// The patch that turns `base` into `coloured`, two DXT textures of the same format and
+// mipmap table: per level, one run for each stretch of differing blocks, levels apart
+// by separator runs.
+std::vector<std::uint8_t> diff_pcpatch(const TexcacheFields& base, const TexcacheFields& coloured);
+
+}  // namespace tarkeep::test

@@ -1,0 +1,85 @@
+#include "tests/support/texcache_writer.h"
+
+#include <cstring>
+
+#include "tests/support/dxt_encoder.h"
+
+namespace tarkeep::test {
+namespace {
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
+}
+
+void put_text(std::vector<std::uint8_t>& out, const char* text) {
+    out.insert(out.end(), text, text + std::strlen(text));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> write_texcache(const TexcacheFields& f) {
+    std::vector<std::uint8_t> out;
+    put_text(out, "Gamebryo File Format, Version 10.1.0.0\n");
+    put32(out, 0x0A010000);  // version
+    put32(out, 0);           // user version
+    put32(out, 1);           // blocks
+    out.push_back(1);        // block types (16-bit)
+    out.push_back(0);
+    put32(out, 11);
+    put_text(out, "NiPixelData");
+    out.push_back(0);  // type index of block 0 (16-bit)
+    out.push_back(0);
+    put32(out, 0);  // header list count
+    put32(out, 0);  // block separator
+    put32(out, f.format);
+    for (std::uint32_t mask : f.masks) put32(out, mask);
+    put32(out, f.bits_per_pixel);
+    for (int i = 0; i < 8; ++i) out.push_back(0);  // fast-compare bytes
+    put32(out, 0);                                 // tiling
+    put32(out, std::uint32_t(f.palette));
+    put32(out, std::uint32_t(f.mipmaps.size()));
+    put32(out, f.bytes_per_pixel);
+    for (const TexcacheMipEntry& mip : f.mipmaps) {
+        put32(out, mip.width);
+        put32(out, mip.height);
+        put32(out, mip.offset);
+    }
+    put32(out, f.num_pixels);
+    out.insert(out.end(), f.pixels.begin(), f.pixels.end());
+    out.insert(out.end(), f.footer.begin(), f.footer.end());
+    return out;
+}
+
+TexcacheFields texcache_fields(std::uint32_t format, const std::vector<TexcacheLevel>& levels) {
+    TexcacheFields f;
+    f.format = format;
+    f.bits_per_pixel = format == 4 ? 4 : 8;
+    for (const TexcacheLevel& level : levels) {
+        f.mipmaps.push_back({level.width, level.height, std::uint32_t(f.pixels.size())});
+        f.pixels.insert(f.pixels.end(), level.data.begin(), level.data.end());
+    }
+    f.num_pixels = std::uint32_t(f.pixels.size());
+    return f;
+}
+
+std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std::uint32_t width,
+                                      std::uint32_t height, std::uint32_t format, bool with_mips) {
+    std::vector<TexcacheLevel> levels;
+    std::vector<std::uint8_t> image = rgba;
+    for (;;) {
+        levels.push_back({width, height, encode_dxt(image.data(), width, height, format)});
+        if (!with_mips || (width <= 1 && height <= 1)) break;
+        std::uint32_t half_width = 0, half_height = 0;
+        image = halve_rgba(image.data(), width, height, half_width, half_height);
+        width = half_width;
+        height = half_height;
+    }
+    return levels;
+}
+
+std::vector<std::uint8_t> dxt_texcache(const std::vector<std::uint8_t>& rgba, std::uint32_t width,
+                                       std::uint32_t height, std::uint32_t format, bool with_mips) {
+    return write_texcache(texcache_fields(format, dxt_levels(rgba, width, height, format, with_mips)));
+}
+
+}  // namespace tarkeep::test
