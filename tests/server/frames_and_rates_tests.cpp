@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include "server_harness.h"
+
+namespace tarkeep::test {
+namespace {
+
+using server::ServerConfig;
+
+net::Bytes framed(const net::Message& message) {
+    const net::Bytes payload = net::encode_message(message);
+    net::FrameBuffers buffers;
+    buffers.append_frame(payload, ~0ull);
+    const auto bytes = buffers.unsent();
+    return net::Bytes(bytes.begin(), bytes.end());
+}
+
+net::Bytes concat(std::initializer_list<net::Bytes> parts) {
+    net::Bytes all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+TEST(RelayFrames, InvalidLengthClosesWithoutNoticeAndCountsAsKicked) {
+    ServerHarness harness;
+    auto client = harness.connect();
+    client->send_raw({0x70, 0x11, 0x01, 0x00});  // 70000, and nothing of the body yet
+    EXPECT_TRUE(client->wait_closed(harness.pumper()));
+    EXPECT_TRUE(client->inbox().empty());
+    EXPECT_TRUE(harness.logged("client 1 () disconnected: invalid frame length 70000"));
+    EXPECT_EQ(harness.server->stats().protocol_kicks, 1u);
+}
+
+TEST(RelayFrames, UndecodableFrameGetsAProtocolErrorNotice) {
+    ServerHarness harness;
+    auto client = harness.connect();
+    client->send_raw({1, 0, 0, 0, 99});
+    const auto notice = client->next<net::Notice>(harness.pumper());
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->text, "protocol error: protocol: unknown message type 99");
+    EXPECT_TRUE(client->wait_closed(harness.pumper()));
+    EXPECT_EQ(harness.server->stats().protocol_kicks, 1u);
+}
+
+TEST(RelayFrames, FrameSplitOverManyReadsIsHandledOnceComplete) {
+    ServerHarness harness;
+    auto client = harness.connect();
+    const net::Bytes hello = framed(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"});
+    for (std::size_t i = 0; i + 1 < hello.size(); ++i) {
+        client->send_raw({hello[i]});
+        client->settle(harness.pumper(), 1);
+        ASSERT_TRUE(client->inbox().empty()) << "answered after byte " << i;
+    }
+    client->send_raw({hello.back()});
+    EXPECT_TRUE(client->next<net::Welcome>(harness.pumper()));
+    EXPECT_EQ(harness.server->stats().frames_received, 1u);
+    EXPECT_EQ(harness.server->stats().bytes_received, hello.size());
+}
+
+TEST(RelayFrames, TwoFramesInOneReadAreBothHandledInOrder) {
+    ServerHarness harness;
+    auto client = harness.connect();
+    client->send_raw(concat({framed(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"}), framed(net::Ping{7, 99})}));
+    EXPECT_TRUE(client->next<net::Welcome>(harness.pumper()));
+    const auto pong = client->next<net::Pong>(harness.pumper());
+    ASSERT_TRUE(pong);
+    EXPECT_EQ(*pong, (net::Pong{7, 99}));
+}
+
+TEST(RelayFrames, FramesSentJustBeforeThePeerClosesAreStillHandled) {
+    ServerHarness harness;
+    auto client = harness.join("Ann");
+    client->send(net::Goodbye{});
+    client->close();
+    for (int i = 0; i < 50 && !harness.server->clients().empty(); ++i) harness.pump();
+    EXPECT_TRUE(harness.logged("client 1 (Ann) disconnected: goodbye"));
+}
+
+TEST(RelayRates, SixHundredAndFirstFrameOfABurstIsRefused) {
+    ServerHarness harness;  // the clock stands still: no tokens come back
+    auto client = harness.connect();
+    net::Bytes burst = framed(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"});
+    for (int i = 0; i < 600; ++i) burst = concat({burst, framed(net::Ping{static_cast<std::uint32_t>(i), 0})});
+    client->send_raw(burst);
+    EXPECT_TRUE(client->wait_closed(harness.pumper()));
+    auto& inbox = client->inbox();
+    ASSERT_EQ(inbox.size(), 601u);  // Welcome, 599 Pongs, the notice
+    EXPECT_TRUE(std::holds_alternative<net::Welcome>(inbox.front()));
+    EXPECT_EQ(std::get<net::Pong>(inbox[599]).sequence, 598u);
+    ASSERT_TRUE(std::holds_alternative<net::Notice>(inbox.back()));
+    EXPECT_EQ(std::get<net::Notice>(inbox.back()).text, "rate limit exceeded");
+    EXPECT_EQ(harness.server->stats().rate_limit_kicks, 1u);
+    EXPECT_EQ(harness.server->stats().protocol_kicks, 0u);
+}
+
+TEST(RelayRates, ByteRateLimitCountsFramesWithTheirHeaders) {
+    ServerConfig config;
+    config.byte_rate = {1000, 2000};
+    ServerHarness harness(config);
+    auto client = harness.connect();
+    const net::Bytes hello = framed(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"});
+    const net::Bytes ping = framed(net::Ping{1, 0});
+    const std::size_t pings_allowed = (2000 - hello.size()) / ping.size();
+    net::Bytes burst = hello;
+    for (std::size_t i = 0; i <= pings_allowed; ++i) burst = concat({burst, ping});
+    client->send_raw(burst);
+    EXPECT_TRUE(client->wait_closed(harness.pumper()));
+    ASSERT_EQ(client->inbox().size(), pings_allowed + 2);
+    EXPECT_EQ(std::get<net::Notice>(client->inbox().back()).text, "rate limit exceeded");
+}
+
+TEST(RelayRates, TokensComeBackWithTime) {
+    ServerConfig config;
+    config.message_rate = {10, 3};
+    config.ping_interval_ms = 60000;  // keep server pings out of the exchange
+    ServerHarness harness(config);
+    auto client = harness.join("Ann");  // the Hello took one token
+    client->send(net::Ping{1, 0});
+    client->send(net::Ping{2, 0});
+    EXPECT_TRUE(client->next<net::Pong>(harness.pumper()));
+    EXPECT_TRUE(client->next<net::Pong>(harness.pumper()));
+    harness.advance_ms(100);  // one token back at 10 per second
+    client->send(net::Ping{3, 0});
+    EXPECT_TRUE(client->next<net::Pong>(harness.pumper()));
+    client->send(net::Ping{4, 0});
+    const auto notice = client->next<net::Notice>(harness.pumper());
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->text, "rate limit exceeded");
+}
+
+TEST(RateBucket, RefillsUpToCapacityAndUnlimitedWhenRateIsZero) {
+    auto bucket = server::RateBucket::full({2, 4}, 0);
+    EXPECT_TRUE(bucket.take(4, 0));
+    EXPECT_FALSE(bucket.take(1, 0));
+    EXPECT_FALSE(bucket.take(1, 499999));  // 0.999998 tokens: still short
+    EXPECT_DOUBLE_EQ(bucket.tokens, 0.999998);
+    EXPECT_TRUE(bucket.take(1, 500000));
+    EXPECT_TRUE(bucket.take(4, 100000000));  // capped at capacity, not 200
+    EXPECT_FALSE(bucket.take(0.5, 100000000));
+    auto unlimited = server::RateBucket::full({0, 0}, 0);
+    EXPECT_TRUE(unlimited.take(1e12, 0));
+}
+
+TEST(RelayOutput, PeerThatCannotKeepUpIsDroppedWithoutNotice) {
+    ServerConfig config;
+    config.connection_buffer_limit = 1000;
+    ServerHarness harness(config);
+    auto client = harness.join("Ann");
+    auto& session = *harness.server->find_client(1);
+    int queued = 0;
+    for (; queued < 20 && !session.closing; ++queued) harness.server->send_to(session, net::Notice{std::string(150, 'n')});
+    EXPECT_TRUE(session.closing);
+    EXPECT_EQ(queued, 7) << "six notices of 159 bytes fit in 1000, the seventh does not";
+    EXPECT_EQ(session.close_reason, "too slow (output buffer full)");
+    EXPECT_TRUE(client->wait_closed(harness.pumper()));
+    EXPECT_EQ(client->inbox().size(), 6u);  // what was queued before the overflow still goes out
+    EXPECT_TRUE(harness.logged("client 1 (Ann) disconnected: too slow (output buffer full)"));
+    EXPECT_EQ(harness.server->stats().protocol_kicks + harness.server->stats().rate_limit_kicks, 0u);
+}
+
+TEST(RelayOutput, UnencodableMessageIsDroppedAndTheServerGoesOn) {
+    ServerHarness harness;
+    auto client = harness.join("Ann");
+    auto& session = *harness.server->find_client(1);
+    EXPECT_NO_THROW(harness.server->send_to(session, net::Notice{std::string(300, 'x')}));
+    EXPECT_FALSE(session.closing);
+    EXPECT_TRUE(harness.logged("client 1: message type 75 not sent: protocol: text field too long"));
+    client->send(net::Ping{5, 6});
+    EXPECT_EQ(client->next<net::Pong>(harness.pumper()), (net::Pong{5, 6}));
+
+    // An overlong close reason is still delivered, cut to the wire limit.
+    EXPECT_NO_THROW(harness.server->close_client(session, std::string(250, 'r'), true));
+    const auto notice = client->next<net::Notice>(harness.pumper());
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->text, std::string(200, 'r'));
+}
+
+}  // namespace
+}  // namespace tarkeep::test
