@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "tests/tools/upscale/naive_image_ops.h"
+#include "tests/tools/upscale/test_images.h"
+#include "tools/upscale/metrics.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+using test::filled;
+using test::random_image;
+
+TEST(Consistency, ZeroForAReplicatedCopyAndMatchesTheFormula) {
+    for (std::uint32_t f : {1u, 2u, 4u}) {
+        const RgbaImage src = random_image(17, 9, f);
+        EXPECT_EQ(consistency(test::replicate(src, f), src), 0.0) << f;
+        const RgbaImage hd = random_image(17 * f, 9 * f, f + 10);
+        EXPECT_DOUBLE_EQ(consistency(hd, src), naive::consistency(hd, src));
+    }
+    // A uniform offset of 3 levels in every colour channel (alpha ignored).
+    RgbaImage hd = filled(8, 8, 13, 23, 33, 0);
+    EXPECT_DOUBLE_EQ(consistency(hd, filled(2, 2, 10, 20, 30, 255)), 3.0);
+}
+
+TEST(Consistency, RefusesSizesThatWouldReadOutside) {
+    const RgbaImage src = random_image(4, 4, 1);
+    EXPECT_THROW(consistency(random_image(16, 12, 2), src), std::runtime_error);
+    EXPECT_THROW(consistency(random_image(3, 3, 2), src), std::runtime_error);
+    EXPECT_THROW(consistency(src, RgbaImage{}), std::runtime_error);
+}
+
+TEST(Consistency, UnusableMessageUsesSixDecimals) {
+    EXPECT_EQ(unusable_output_message(61.5), "network output unusable (consistency 61.500000)");
+    EXPECT_EQ(kUnusableConsistency, 60.0);
+}
+
+TEST(SeamStats, GradientUniformAndThinImages) {
+    RgbaImage gradient{256, 2, {}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 256; ++x) gradient.pixels.insert(gradient.pixels.end(), {std::uint8_t(x), std::uint8_t(x), std::uint8_t(x), 255});
+    const SeamStats g = seam_stats(gradient);
+    EXPECT_DOUBLE_EQ(g.inner_x, 1.0);
+    EXPECT_DOUBLE_EQ(g.seam_x, 255.0);
+    EXPECT_DOUBLE_EQ(g.inner_y, 0.0);
+    EXPECT_DOUBLE_EQ(ratio_x(g), 255.0);
+    EXPECT_EQ(ratio_y(g), 0.0);
+    EXPECT_DOUBLE_EQ(g.mean_r, 127.5);
+
+    const SeamStats u = seam_stats(filled(5, 4, 9, 8, 7));
+    EXPECT_EQ(u.inner_x + u.seam_x + u.inner_y + u.seam_y, 0.0);
+    EXPECT_EQ(ratio_x(u) + ratio_y(u), 0.0);
+    EXPECT_DOUBLE_EQ(u.mean_b, 7.0);
+
+    // One pixel wide: no horizontal pairs, so inner_x is 0 rather than 0 / 0.
+    const SeamStats thin = seam_stats(random_image(1, 6, 3));
+    EXPECT_EQ(thin.inner_x, 0.0);
+    EXPECT_EQ(thin.seam_x, 0.0);
+    EXPECT_GT(thin.inner_y, 0.0);
+    const SeamStats empty = seam_stats(RgbaImage{});
+    EXPECT_EQ(empty.mean_r, 0.0);
+}
+
+TEST(SeamStats, DifferenceIsTheMeanOfTheThreeChannels) {
+    RgbaImage two{2, 1, {10, 20, 30, 0, 11, 22, 35, 255}};
+    const SeamStats s = seam_stats(two);
+    EXPECT_DOUBLE_EQ(s.inner_x, 8.0 / 3.0);
+    EXPECT_DOUBLE_EQ(s.seam_x, 8.0 / 3.0);
+    EXPECT_DOUBLE_EQ(ratio_x(s), 1.0);
+}
+
+TEST(SeamStats, TilingTest) {
+    EXPECT_TRUE(axis_tiles(1.0, 1.2, 1.25));
+    EXPECT_FALSE(axis_tiles(1.0, 1.25, 1.25));
+    EXPECT_FALSE(axis_tiles(0.5, 1.0, 1.25));
+    EXPECT_FALSE(axis_tiles(1.0, 0.1, 0.0));
+}
+
+TEST(RingStats, SplitsRingAndInnerAndHonoursAlpha) {
+    // 4x4 source; the HD image equals the replicated source except one offset pixel.
+    RgbaImage src = filled(4, 4, 100, 100, 100, 255);
+    src.pixels[(0 * 4 + 3) * 4 + 3] = 0;  // (3,0) transparent
+    RgbaImage hd = test::replicate(src, 2);
+    for (int c = 0; c < 3; ++c) hd.pixels[(2 * 8 + 2) * 4 + c] = 112;  // HD (2,2) -> source (1,1): +3 levels
+    hd.pixels[(0 * 8 + 6) * 4 + 3] = 40;                                  // HD (6,0) -> source (3,0): alpha +10
+    const PixelRect rects[] = {{0, 0, 4, 4}, {1, 1, 2, 1}};
+    const RingStats s = ring_stats(hd, src, rects);
+    EXPECT_DOUBLE_EQ(s.ring_alpha_count, 12 + 2);
+    EXPECT_DOUBLE_EQ(s.inner_alpha_count, 4);
+    EXPECT_DOUBLE_EQ(s.ring_colour_count, 11 + 2);  // the transparent pixel has no colour error
+    EXPECT_DOUBLE_EQ(s.inner_colour_count, 4);
+    EXPECT_DOUBLE_EQ(s.inner_colour_error, 3.0);    // (1,1) is inner in the big rectangle...
+    EXPECT_DOUBLE_EQ(s.ring_colour_error, 3.0);     // ...and ring in the thin one
+    EXPECT_DOUBLE_EQ(s.ring_alpha_error, 10.0);
+    EXPECT_DOUBLE_EQ(s.inner_alpha_error, 0.0);
+    const PixelRect outside[] = {{3, 0, 2, 1}};
+    EXPECT_THROW(ring_stats(hd, src, outside), std::runtime_error);
+    EXPECT_THROW(ring_stats(test::replicate(src, 4), src, rects), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale
