@@ -21,11 +21,17 @@ long long round_half_away(double value) { return std::llround(value); }
 
 std::string terrain_settings_string(int margin, int passes, double strength, bool deblock, int deblock_threshold,
                                     bool tta, const std::string& upscaler_suffix) {
-    std::string text = "m" + std::to_string(margin) + "-bp" + std::to_string(passes) + "x" +
-                       std::to_string(round_half_away(strength * 100)) + "-db" +
-                       std::to_string(deblock ? deblock_threshold : 0);
+    std::string text = "m";
+    text += std::to_string(margin);
+    text += "-bp";
+    text += std::to_string(passes);
+    text += "x";
+    text += std::to_string(round_half_away(strength * 100));
+    text += "-db";
+    text += std::to_string(deblock ? deblock_threshold : 0);
     if (tta) text += "-tta";
-    return text + upscaler_suffix;
+    text += upscaler_suffix;
+    return text;
 }
 
 }  // namespace tarkeep::upscale

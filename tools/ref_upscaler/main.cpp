@@ -1,0 +1,102 @@
+// tarkeep_ref_upscaler: a CPU stand-in for the outside NCNN upscaler. Same switches, same
+// output contract (<name>.png in, <name>.png out, scale times larger), classical kernels.
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "data/texture/png.h"
+#include "platform/cmdline.h"
+#include "platform/process.h"
+#include "tools/ref_upscaler/ref_model.h"
+#include "tools/ref_upscaler/ref_options.h"
+#include "tools/ref_upscaler/resample.h"
+#include "tools/upscale/file_io.h"
+#include "tools/upscale/worker_pool.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tarkeep;
+using namespace tarkeep::ref_upscaler;
+
+struct Job {
+    fs::path in, out;
+};
+
+std::vector<Job> list_jobs(const RefOptions& o) {
+    if (!fs::is_directory(o.input)) return {{o.input, o.output}};
+    std::vector<fs::path> inputs;
+    for (const auto& entry : fs::directory_iterator(o.input)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".png") inputs.push_back(entry.path());
+    }
+    std::sort(inputs.begin(), inputs.end());
+    std::vector<Job> jobs;
+    for (const auto& in : inputs) jobs.push_back({in, o.output / in.filename()});
+    return jobs;
+}
+
+// Error text of one file, empty on success.
+std::string upscale_file(const Job& job, const RefModel& model, int scale, bool parallel_rows) {
+    try {
+        const data::RgbaImage source = upscale::read_png_file(job.in);
+        // Stored (uncompressed) PNG, no sync: the outputs are read back once, at once.
+        const auto png = data::encode_png(upscale_image(source, model, scale, parallel_rows), false);
+        std::ofstream out(job.out, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+        out.close();
+        if (!out) throw std::runtime_error("cannot write " + platform::path_to_utf8(job.out));
+        return {};
+    } catch (const std::exception& e) {
+        return platform::path_to_utf8(job.in) + " failed: " + e.what();
+    }
+}
+
+int run(const RefOptions& o) {
+    const fs::path model_dir =
+        o.model_dir.empty() ? platform::executable_path().parent_path() / "models" : o.model_dir;
+    const RefModel model = load_ref_model(model_dir, o.model);
+    const std::vector<Job> jobs = list_jobs(o);
+    if (fs::is_directory(o.input)) fs::create_directories(o.output);
+
+    // Many files: one per thread. Few files: one at a time, rows spread over the threads.
+    std::vector<std::string> errors(jobs.size());
+    if (jobs.size() >= upscale::worker_count()) {
+        upscale::run_jobs(jobs.size(), [&](std::size_t i) { errors[i] = upscale_file(jobs[i], model, o.scale, false); });
+    } else {
+        for (std::size_t i = 0; i < jobs.size(); ++i) errors[i] = upscale_file(jobs[i], model, o.scale, true);
+    }
+    int status = 0;
+    for (const auto& error : errors) {
+        if (error.empty()) continue;
+        std::fprintf(stderr, "%s\n", error.c_str());
+        status = 1;
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RefOptions options;
+    try {
+        options = parse_ref_options(platform::utf8_arguments(argc, argv));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "failed: %s\n%s", e.what(), ref_usage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(ref_usage(), stdout);
+        return 0;
+    }
+    try {
+        return run(options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "failed: %s\n", e.what());
+        return 1;
+    }
+}
