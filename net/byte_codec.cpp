@@ -4,10 +4,6 @@
 
 namespace tarkeep::net {
 
-void ByteWriter::write_unsigned(std::uint64_t value, int width) {
-    for (int i = 0; i < width; ++i) bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
 void ByteWriter::write_string(std::string_view text) {
     write_u32(static_cast<std::uint32_t>(text.size()));
     bytes_.insert(bytes_.end(), text.begin(), text.end());
@@ -18,22 +14,7 @@ void ByteWriter::write_bytes(std::span<const std::uint8_t> data) {
     bytes_.insert(bytes_.end(), data.begin(), data.end());
 }
 
-void ByteReader::require(std::uint64_t count) const {
-    if (count > remaining()) throw std::runtime_error("bytes: truncated data");
-}
-
-std::uint8_t ByteReader::read_u8() {
-    require(1);
-    return data_[position_++];
-}
-
-std::uint64_t ByteReader::read_unsigned(int width) {
-    require(static_cast<std::uint64_t>(width));
-    std::uint64_t value = 0;
-    for (int i = 0; i < width; ++i) value |= static_cast<std::uint64_t>(data_[position_ + i]) << (8 * i);
-    position_ += static_cast<std::uint64_t>(width);
-    return value;
-}
+void ByteReader::throw_truncated() { throw std::runtime_error("bytes: truncated data"); }
 
 bool ByteReader::read_bool() {
     const std::uint8_t value = read_u8();

@@ -23,9 +23,15 @@ public:
     // Byte count as u32, then the bytes as they are.
     void write_string(std::string_view text);
     void write_bytes(std::span<const std::uint8_t> data);
-    // The low `width` bytes of `value`, least significant first.
-    void write_unsigned(std::uint64_t value, int width);
+    // The low `width` bytes of `value`, least significant first. Inline: the encoder
+    // calls this for nearly every field.
+    void write_unsigned(std::uint64_t value, int width) {
+        std::uint8_t little_endian[8];
+        for (int i = 0; i < width; ++i) little_endian[i] = static_cast<std::uint8_t>(value >> (8 * i));
+        bytes_.insert(bytes_.end(), little_endian, little_endian + width);
+    }
 
+    void reserve(std::size_t size) { bytes_.reserve(size); }
     const Bytes& bytes() const { return bytes_; }
     Bytes take() { return std::move(bytes_); }
 
@@ -40,8 +46,13 @@ public:
     ByteReader(const std::uint8_t* data, std::uint64_t size) : data_(data), size_(size) {}
     explicit ByteReader(std::span<const std::uint8_t> data) : ByteReader(data.data(), data.size()) {}
 
-    void require(std::uint64_t count) const;
-    std::uint8_t read_u8();
+    void require(std::uint64_t count) const {
+        if (count > remaining()) throw_truncated();
+    }
+    std::uint8_t read_u8() {
+        require(1);
+        return data_[position_++];
+    }
     std::uint16_t read_u16() { return static_cast<std::uint16_t>(read_unsigned(2)); }
     std::uint32_t read_u32() { return static_cast<std::uint32_t>(read_unsigned(4)); }
     std::uint64_t read_u64() { return read_unsigned(8); }
@@ -57,7 +68,14 @@ public:
     std::uint64_t remaining() const { return size_ - position_; }
 
 private:
-    std::uint64_t read_unsigned(int width);
+    [[noreturn]] static void throw_truncated();
+    std::uint64_t read_unsigned(int width) {
+        require(static_cast<std::uint64_t>(width));
+        std::uint64_t value = 0;
+        for (int i = 0; i < width; ++i) value |= static_cast<std::uint64_t>(data_[position_ + i]) << (8 * i);
+        position_ += static_cast<std::uint64_t>(width);
+        return value;
+    }
     std::uint32_t read_length(std::uint64_t max_bytes);
 
     const std::uint8_t* data_;

@@ -5,6 +5,10 @@
 namespace tarkeep::net {
 namespace {
 
+// Enough for every message but lobby states, game starts and large bundles or blobs,
+// which then grow geometrically.
+constexpr std::size_t INITIAL_CAPACITY = 512;
+
 void write_text(ByteWriter& out, std::string_view text, std::size_t limit) {
     if (text.size() > limit) throw ProtocolError("protocol: text field too long");
     out.write_string(text);
@@ -175,6 +179,7 @@ struct FieldWriter {
 
 Bytes encode_message(const Message& message) {
     ByteWriter out;
+    out.reserve(INITIAL_CAPACITY);
     out.write_u8(message_type(message));
     std::visit(FieldWriter{out}, message);
     if (out.bytes().size() > MAX_MESSAGE) throw ProtocolError("protocol: message too large");
