@@ -28,6 +28,12 @@ inline std::uint32_t hash3(const std::uint8_t* p) {
     return ((std::uint32_t(p[0]) << 10) ^ (std::uint32_t(p[1]) << 5) ^ p[2]) & table_mask;
 }
 
+inline std::uint16_t load16(const std::uint8_t* p) {
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
 inline std::uint64_t load64(const std::uint8_t* p) {
     std::uint64_t v;
     std::memcpy(&v, p, 8);
@@ -70,8 +76,9 @@ public:
                 const std::uint32_t h = hash3(data + i);
                 if (!pending || pending_length < lazy_limit) {
                     const unsigned budget = (!pending || pending_length < good_length) ? full_chain : short_chain;
-                    find_match(i, h, pending ? pending_length : 0, budget, length, distance);
-                    if (length == 3 && distance > 4096) length = 0;
+                    const Match found = find_match(i, h, pending ? pending_length : 0, budget);
+                    length = found.length;
+                    distance = found.distance;
                 }
                 insert(i, h);
             }
@@ -95,40 +102,55 @@ public:
     }
 
 private:
+    // The chain keeps, per position, the distance back to the previous position with the
+    // same hash (0: none within the window). A slot is only reused by the position 32768
+    // later, which is inserted after every search that could still reach the old one.
     void insert(std::size_t i, std::uint32_t h) {
-        chain_[i & table_mask] = head_[h];
+        const Pos previous = head_[h];
+        const std::size_t back = previous == 0 ? 0 : i - (std::size_t(previous) - 1);
+        chain_[i & table_mask] = std::uint16_t(back <= window ? back : 0);
         head_[h] = Pos(i + 1);
     }
 
     // Longest match at i strictly longer than max(pending, 2); length 0 when none.
-    void find_match(std::size_t i, std::uint32_t h, std::size_t pending, unsigned budget, std::size_t& length,
-                    std::size_t& distance) const {
+    struct Match {
+        std::size_t length = 0;
+        std::size_t distance = 0;
+    };
+
+    Match find_match(std::size_t i, std::uint32_t h, std::size_t pending, unsigned budget) const {
         const std::uint8_t* data = in_.data();
         const std::size_t limit = std::min(max_match, in_.size() - i);
         std::size_t best = std::max<std::size_t>(pending, 2);
-        if (best >= limit) return;
+        if (best >= limit) return {};
         const std::uint8_t* here = data + i;
-        Pos entry = head_[h];
-        while (entry != 0 && budget > 0) {
-            const std::size_t candidate = std::size_t(entry) - 1;
-            if (candidate >= i || i - candidate > window) break;
-            --budget;
+        const std::uint16_t start_word = load16(here);
+        std::uint16_t end_word = load16(here + best - 1);
+        const Pos head = head_[h];
+        if (head == 0) return {};
+        std::size_t candidate = std::size_t(head) - 1;  // always before i
+        std::size_t back = i - candidate;
+        Match found;
+        while (back <= window) {
             const std::uint8_t* there = data + candidate;
-            // Only a candidate matching the bytes around `best` and the first two can beat it.
-            if (there[best] == here[best] && there[best - 1] == here[best - 1] && there[0] == here[0] &&
-                there[1] == here[1]) {
-                const std::size_t n = common_length(there, here, limit);
+            // Only a candidate matching the two bytes ending at `best` and the first two
+            // can be longer.
+            if (load16(there + best - 1) == end_word && load16(there) == start_word) {
+                const std::size_t n = 2 + common_length(there + 2, here + 2, limit - 2);
                 if (n > best) {
                     best = n;
-                    length = n;
-                    distance = i - candidate;
+                    found = {n, back};
                     if (best >= nice_length || best >= limit) break;
+                    end_word = load16(here + best - 1);
                 }
             }
-            const Pos next = chain_[candidate & table_mask];
-            if (next == 0 || std::size_t(next) - 1 >= candidate) break;
-            entry = next;
+            if (--budget == 0) break;
+            const std::uint16_t step = chain_[candidate & table_mask];
+            if (step == 0) break;
+            candidate -= step;
+            back += step;
         }
+        return found;
     }
 
     void emit_literal(std::uint8_t byte) { push({byte, 0}, 1); }
@@ -150,7 +172,7 @@ private:
     std::span<const std::uint8_t> in_;
     BitWriter out_;
     std::vector<Pos> head_;
-    std::vector<Pos> chain_;
+    std::vector<std::uint16_t> chain_;
     std::vector<Token> tokens_;
     std::size_t block_start_ = 0;
     std::size_t covered_ = 0;

@@ -1,0 +1,199 @@
+// Texture formats against their baselines, measured in the same run on one 2048x2048
+// texture-like image: DXT decoding vs a per-pixel transcription, the PNG writer and our
+// deflate vs libpng and zlib level 6, the PNG reader vs libpng.
+#include <benchmark/benchmark.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <random>
+
+#include "data/texture/deflate.h"
+#include "data/texture/dxt.h"
+#include "data/texture/png.h"
+#include "tests/support/dxt_encoder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint32_t side = 2048;
+
+// Terrain-like: several octaves of smooth value noise for the colour, fine grain on
+// top, and a soft alpha.
+const Bytes& texture_like() {
+    static const Bytes image = [] {
+        std::mt19937 random(1234);
+        const int grid = 64;
+        std::vector<float> lattice(grid * grid);
+        for (float& v : lattice) v = float(random() % 1000) / 1000.0f;
+        const auto noise = [&](float x, float y) {
+            const int x0 = int(std::floor(x)), y0 = int(std::floor(y));
+            const float fx = x - float(x0), fy = y - float(y0);
+            const auto at = [&](int xi, int yi) { return lattice[((yi & (grid - 1)) * grid) + (xi & (grid - 1))]; };
+            const float top = at(x0, y0) * (1 - fx) + at(x0 + 1, y0) * fx;
+            const float bottom = at(x0, y0 + 1) * (1 - fx) + at(x0 + 1, y0 + 1) * fx;
+            return top * (1 - fy) + bottom * fy;
+        };
+        Bytes pixels(std::size_t(side) * side * 4);
+        for (std::uint32_t y = 0; y < side; ++y) {
+            for (std::uint32_t x = 0; x < side; ++x) {
+                float n = 0, amplitude = 0.5f, scale = 1.0f / 128;
+                for (int octave = 0; octave < 5; ++octave, amplitude *= 0.5f, scale *= 2) {
+                    n += amplitude * noise(float(x) * scale, float(y) * scale);
+                }
+                const int grain = int(random() % 9) - 4;
+                std::uint8_t* p = &pixels[(std::size_t(y) * side + x) * 4];
+                p[0] = std::uint8_t(std::clamp(int(60 + 120 * n) + grain, 0, 255));
+                p[1] = std::uint8_t(std::clamp(int(80 + 100 * n) + grain, 0, 255));
+                p[2] = std::uint8_t(std::clamp(int(40 + 60 * n) + grain, 0, 255));
+                p[3] = std::uint8_t(std::clamp(int(255 * n * 1.5f), 0, 255));
+            }
+        }
+        return pixels;
+    }();
+    return image;
+}
+
+const Bytes& dxt_blocks(std::uint32_t format) {
+    static const Bytes dxt1 = tarkeep::test::encode_dxt(texture_like().data(), side, side, 4);
+    static const Bytes dxt5 = tarkeep::test::encode_dxt(texture_like().data(), side, side, 6);
+    return format == 4 ? dxt1 : dxt5;
+}
+
+const Bytes& filtered_rows() {
+    static const Bytes rows = [] {
+        Bytes out;
+        out.reserve(std::size_t(side) * (side * 4 + 1));
+        for (std::uint32_t y = 0; y < side; ++y) {
+            out.push_back(0);
+            const auto row = texture_like().begin() + std::ptrdiff_t(y) * side * 4;
+            out.insert(out.end(), row, row + side * 4);
+        }
+        return out;
+    }();
+    return rows;
+}
+
+void set_pixels(benchmark::State& state) {
+    state.SetItemsProcessed(std::int64_t(state.iterations()) * side * side);
+}
+
+void DxtDecode(benchmark::State& state) {
+    const auto format = std::uint32_t(state.range(0));
+    const Bytes& blocks = dxt_blocks(format);  // inputs are built before timing starts
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tarkeep::data::decode_dxt(blocks.data(), blocks.size(), side, side, format));
+    }
+    set_pixels(state);
+    state.SetLabel(format == 4 ? "DXT1 ours (items/s = pixels/s)" : "DXT5 ours (items/s = pixels/s)");
+}
+BENCHMARK(DxtDecode)->Arg(4)->Arg(6)->Unit(benchmark::kMillisecond);
+
+void DxtDecodeNaive(benchmark::State& state) {
+    const auto format = std::uint32_t(state.range(0));
+    const Bytes& blocks = dxt_blocks(format);
+    for (auto _ : state) benchmark::DoNotOptimize(tarkeep::test::naive_decode_dxt(blocks.data(), side, side, format));
+    set_pixels(state);
+    state.SetLabel(format == 4 ? "DXT1 per-pixel baseline" : "DXT5 per-pixel baseline");
+}
+BENCHMARK(DxtDecodeNaive)->Arg(4)->Arg(6)->Unit(benchmark::kMillisecond);
+
+Bytes libpng_encode(const Bytes& pixels) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = side;
+    image.height = side;
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr);
+    Bytes out(size);
+    png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr);
+    out.resize(size);
+    return out;
+}
+
+void EncodePng(benchmark::State& state) {
+    texture_like();
+    std::size_t size = 0;
+    for (auto _ : state) {
+        const Bytes file = tarkeep::data::encode_png(side, side, texture_like().data(), true);
+        size = file.size();
+    }
+    set_pixels(state);
+    state.counters["bytes"] = double(size);
+    state.counters["size_vs_libpng"] = double(size) / double(libpng_encode(texture_like()).size());
+}
+BENCHMARK(EncodePng)->Unit(benchmark::kMillisecond);
+
+void EncodePngLibpng(benchmark::State& state) {
+    texture_like();
+    std::size_t size = 0;
+    for (auto _ : state) size = libpng_encode(texture_like()).size();
+    set_pixels(state);
+    state.counters["bytes"] = double(size);
+}
+BENCHMARK(EncodePngLibpng)->Unit(benchmark::kMillisecond);
+
+Bytes zlib_raw_deflate(const Bytes& input, int level) {
+    z_stream stream{};
+    deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&stream, uLong(input.size())));
+    stream.next_in = const_cast<Bytef*>(input.data());
+    stream.avail_in = uInt(input.size());
+    stream.next_out = out.data();
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+void Deflate(benchmark::State& state) {
+    filtered_rows();
+    std::size_t size = 0;
+    for (auto _ : state) size = tarkeep::data::deflate_compress(filtered_rows()).size();
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(filtered_rows().size()));
+    state.counters["bytes"] = double(size);
+    state.counters["size_vs_zlib6"] = double(size) / double(zlib_raw_deflate(filtered_rows(), 6).size());
+}
+BENCHMARK(Deflate)->Unit(benchmark::kMillisecond);
+
+void DeflateZlib6(benchmark::State& state) {
+    filtered_rows();
+    std::size_t size = 0;
+    for (auto _ : state) size = zlib_raw_deflate(filtered_rows(), 6).size();
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(filtered_rows().size()));
+    state.counters["bytes"] = double(size);
+}
+BENCHMARK(DeflateZlib6)->Unit(benchmark::kMillisecond);
+
+const Bytes& our_png() {
+    static const Bytes file = tarkeep::data::encode_png(side, side, texture_like().data(), true);
+    return file;
+}
+
+void DecodePng(benchmark::State& state) {
+    our_png();
+    for (auto _ : state) benchmark::DoNotOptimize(tarkeep::data::decode_png(our_png()));
+    set_pixels(state);
+}
+BENCHMARK(DecodePng)->Unit(benchmark::kMillisecond);
+
+void DecodePngLibpng(benchmark::State& state) {
+    Bytes pixels(std::size_t(side) * side * 4);
+    our_png();
+    for (auto _ : state) {
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        png_image_begin_read_from_memory(&image, our_png().data(), our_png().size());
+        image.format = PNG_FORMAT_RGBA;
+        png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+    set_pixels(state);
+}
+BENCHMARK(DecodePngLibpng)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
