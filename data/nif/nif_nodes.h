@@ -33,6 +33,8 @@ struct NifLodRange {
     bool operator==(const NifLodRange&) const = default;
 };
 
+static_assert(sizeof(NifLodRange) == 8);
+
 struct NiRangeLODData : NiObject {
     bool operator==(const NiRangeLODData&) const = default;
 

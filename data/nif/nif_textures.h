@@ -83,6 +83,8 @@ struct NifMipmap {
     bool operator==(const NifMipmap&) const = default;
 };
 
+static_assert(sizeof(NifMipmap) == 12);
+
 // The pixels themselves stay in the file: users read num_pixels bytes at pixels_offset.
 struct NiPixelData : NiObject {
     bool operator==(const NiPixelData&) const = default;
