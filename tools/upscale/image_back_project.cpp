@@ -1,5 +1,8 @@
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "tools/upscale/image_ops.h"
 #include "tools/upscale/image_support.h"
@@ -78,6 +81,30 @@ void interpolate_row(const float* r, const std::vector<Sample>& columns, double*
     }
 }
 
+// f[i] = clamp(f[i] + (top[i] * keep + bottom[i] * frac), 0, 255), in double. The
+// compiler will not vectorise the clamp on its own (it must keep -0.0 and NaN rules), so
+// SSE2 does it with the same operations in the same order: max(0, v) and min(255, v)
+// return exactly what "v < 0 ? 0 : v" and "v > 255 ? 255 : v" return.
+void add_clamped(float* f, const double* top, const double* bottom, double keep, double frac, std::size_t n) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128d k = _mm_set1_pd(keep), fr = _mm_set1_pd(frac);
+    const __m128d lo = _mm_setzero_pd(), hi = _mm_set1_pd(255.0);
+    for (; i + 2 <= n; i += 2) {
+        const __m128d old = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f + i))));
+        const __m128d add = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(top + i), k), _mm_mul_pd(_mm_loadu_pd(bottom + i), fr));
+        const __m128d v = _mm_min_pd(hi, _mm_max_pd(lo, _mm_add_pd(old, add)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(f + i), _mm_castps_si128(_mm_cvtpd_ps(v)));
+    }
+#endif
+    for (; i < n; ++i) {
+        double v = f[i] + (top[i] * keep + bottom[i] * frac);
+        v = v < 0.0 ? 0.0 : v;
+        v = v > 255.0 ? 255.0 : v;
+        f[i] = static_cast<float>(v);
+    }
+}
+
 // Adds the bilinearly upsampled residual to the working image, clamped to 0..255.
 void add_upsampled(std::vector<float>& work, std::uint32_t hd_w, std::uint32_t hd_h, const std::vector<float>& residual,
                    std::uint32_t w, const std::vector<Sample>& columns, const std::vector<Sample>& rows) {
@@ -85,20 +112,27 @@ void add_upsampled(std::vector<float>& work, std::uint32_t hd_w, std::uint32_t h
     std::size_t top_row = SIZE_MAX, bottom_row = SIZE_MAX;
     for (std::uint32_t Y = 0; Y < hd_h; ++Y) {
         const Sample& s = rows[Y];
+        // Consecutive rows share source rows: reuse their horizontal interpolation.
         if (s.i0 != top_row) {
-            interpolate_row(residual.data() + s.i0 * w * 3, columns, top.data());
+            if (s.i0 == bottom_row) {
+                top.swap(bottom);
+                bottom_row = SIZE_MAX;
+            } else {
+                interpolate_row(residual.data() + s.i0 * w * 3, columns, top.data());
+            }
             top_row = s.i0;
         }
         if (s.i1 != bottom_row) {
-            interpolate_row(residual.data() + s.i1 * w * 3, columns, bottom.data());
+            if (s.i1 == top_row) {
+                bottom = top;
+            } else {
+                interpolate_row(residual.data() + s.i1 * w * 3, columns, bottom.data());
+            }
             bottom_row = s.i1;
         }
         const double keep = 1 - s.frac;
         float* f = work.data() + std::size_t{Y} * hd_w * 3;
-        for (std::size_t i = 0; i < std::size_t{hd_w} * 3; ++i) {
-            const double v = f[i] + (top[i] * keep + bottom[i] * s.frac);
-            f[i] = static_cast<float>(std::clamp(v, 0.0, 255.0));
-        }
+        add_clamped(f, top.data(), bottom.data(), keep, s.frac, std::size_t{hd_w} * 3);
     }
 }
 
