@@ -124,13 +124,6 @@ private:
         }
     }
 
-    // Only when at least 8 input bytes remain and no padding was fed.
-    void refill_fast() {
-        bit_buffer_ |= load64_le(in_next_) << bit_count_;
-        in_next_ += (63 - bit_count_) >> 3;
-        bit_count_ |= 56;
-    }
-
     void consume(unsigned count) {
         bit_buffer_ >>= count;
         bit_count_ -= count;
@@ -252,39 +245,55 @@ private:
     }
 
     // Decodes while plenty of input and output room remain. Returns true at the end of
-    // the block; false when the caller must continue with the careful path.
+    // the block; false when the caller must continue with the careful path. The bit
+    // reader lives in locals here: output bytes may alias anything, and members would be
+    // reloaded after every store.
     bool fast_loop(const TableView& literals, const TableView& distances) {
-        if (pad_bytes_ != 0) return false;
-        std::uint8_t* const out_begin = out_.data();
-        if (out_.size() < kFastOutputSlack) return false;
+        if (pad_bytes_ != 0 || out_.size() < kFastOutputSlack) return false;
         const std::size_t fast_end = std::min(out_.size() - kFastOutputSlack, saturating_add(limit_, 1));
         if (pos_ >= fast_end) return false;
+        std::uint8_t* const out_begin = out_.data();
         std::uint8_t* out = out_begin + pos_;
         std::uint8_t* const out_fast_end = out_begin + fast_end;
-        const std::uint32_t* const lit = literals.entries;
-        const std::uint32_t* const dist = distances.entries;
-        const unsigned lit_root = literals.root_bits;
-        const unsigned dist_root = distances.root_bits;
+        const std::uint8_t* in = in_next_;
+        const std::uint8_t* const in_fast_end = in_end_ - std::min<std::ptrdiff_t>(in_end_ - in_next_, 8);
+        std::uint64_t bits = bit_buffer_;
+        unsigned count = bit_count_;
+        const Entry* const lit = literals.entries;
+        const Entry* const dist = distances.entries;
+        const std::uint64_t lit_mask = (std::uint64_t{1} << literals.root_bits) - 1;
+        const std::uint64_t dist_mask = (std::uint64_t{1} << distances.root_bits) - 1;
+        const auto take = [&](unsigned n) {
+            bits >>= n;
+            count -= n;
+        };
         bool block_done = false;
 
-        while (in_end_ - in_next_ >= 8 && out < out_fast_end) {
-            refill_fast();
-            Entry entry = lit[low_bits(bit_buffer_, lit_root)];
+        while (in < in_fast_end && out < out_fast_end) {
+            bits |= load64_le(in) << count;
+            in += (63 - count) >> 3;
+            count |= 56;
+
+            Entry entry = lit[bits & lit_mask];
             if (kind_of(entry) == Kind::literal) {
-                consume(code_bits(entry));
+                take(code_bits(entry));
                 *out++ = static_cast<std::uint8_t>(value_of(entry));
-                // A second literal usually fits in the bits already held.
-                entry = lit[low_bits(bit_buffer_, lit_root)];
+                // More literals usually fit in the bits already held (56 - 2 * 15 >= 15).
+                entry = lit[bits & lit_mask];
                 if (kind_of(entry) != Kind::literal || out >= out_fast_end) continue;
-                consume(code_bits(entry));
+                take(code_bits(entry));
+                *out++ = static_cast<std::uint8_t>(value_of(entry));
+                entry = lit[bits & lit_mask];
+                if (kind_of(entry) != Kind::literal || out >= out_fast_end) continue;
+                take(code_bits(entry));
                 *out++ = static_cast<std::uint8_t>(value_of(entry));
                 continue;
             }
             if (kind_of(entry) == Kind::subtable) {
-                consume(code_bits(entry));
-                entry = lit[value_of(entry) + low_bits(bit_buffer_, extra_bits(entry))];
+                take(code_bits(entry));
+                entry = lit[value_of(entry) + low_bits(bits, extra_bits(entry))];
             }
-            consume(code_bits(entry));
+            take(code_bits(entry));
             const Kind kind = kind_of(entry);
             if (kind == Kind::literal) {
                 *out++ = static_cast<std::uint8_t>(value_of(entry));
@@ -298,22 +307,25 @@ private:
                 // Every bit held here is real input, so 15 bits were available.
                 fail(kind == Kind::bad_symbol ? "bad length symbol" : "invalid Huffman code");
             }
-            const std::size_t length = value_of(entry) + low_bits(bit_buffer_, extra_bits(entry));
-            consume(extra_bits(entry));
+            const std::size_t length = value_of(entry) + low_bits(bits, extra_bits(entry));
+            take(extra_bits(entry));
 
-            entry = dist[low_bits(bit_buffer_, dist_root)];
+            entry = dist[bits & dist_mask];
             if (kind_of(entry) == Kind::subtable) {
-                consume(code_bits(entry));
-                entry = dist[value_of(entry) + low_bits(bit_buffer_, extra_bits(entry))];
+                take(code_bits(entry));
+                entry = dist[value_of(entry) + low_bits(bits, extra_bits(entry))];
             }
-            consume(code_bits(entry));
+            take(code_bits(entry));
             if (kind_of(entry) != Kind::length)
                 fail(kind_of(entry) == Kind::bad_symbol ? "bad distance symbol" : "invalid Huffman code");
-            const std::size_t distance = value_of(entry) + low_bits(bit_buffer_, extra_bits(entry));
-            consume(extra_bits(entry));
+            const std::size_t distance = value_of(entry) + low_bits(bits, extra_bits(entry));
+            take(extra_bits(entry));
             if (distance > static_cast<std::size_t>(out - out_begin)) fail("distance too far back");
             out = copy_match_fast(out, distance, length);
         }
+        in_next_ = in;
+        bit_buffer_ = bits;
+        bit_count_ = count;
         pos_ = static_cast<std::size_t>(out - out_begin);
         return block_done;
     }
