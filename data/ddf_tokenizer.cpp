@@ -26,7 +26,7 @@ public:
 
     std::vector<DdfToken> run() {
         std::vector<DdfToken> tokens;
-        tokens.reserve(text_.size() / 4);
+        tokens.reserve(text_.size() / 8);  // typical density; grows when denser
         while (pos_ < text_.size()) {
             const char c = text_[pos_];
             if (is_space(c)) {
