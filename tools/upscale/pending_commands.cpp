@@ -13,10 +13,6 @@ namespace {
 
 }  // namespace
 
-int cmd_seam(const Args&, bool) { not_available("--seam"); }
-int cmd_montage(const Args&) { not_available("--montage"); }
-int cmd_tile2(const Args&) { not_available("--tile2"); }
-int cmd_ui_montage(const Args&) { not_available("--ui-montage"); }
 int cmd_models_list(const std::filesystem::path&, bool) { not_available("--models-list"); }
 int cmd_models_fit(const Args&) { not_available("--models-fit"); }
 int cmd_model_orig(const Args&) { not_available("--model-orig"); }
@@ -27,8 +23,5 @@ int cmd_models_glb(const Args&) { not_available("--models-glb"); }
 int cmd_ui_orig(const Args&) { not_available("--ui-orig"); }
 int cmd_ui_build(const Args&) { not_available("--ui-build"); }
 int cmd_ui_list(const Args&) { not_available("--ui-list"); }
-int cmd_list(const std::filesystem::path&) { not_available("--list"); }
-int cmd_orig(const Args&) { not_available("--orig"); }
-int cmd_terrain(const Args&) { not_available("the terrain command"); }
 
 }  // namespace tarkeep::upscale

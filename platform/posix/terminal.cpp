@@ -1,0 +1,9 @@
+#include "platform/terminal.h"
+
+#include <unistd.h>
+
+namespace tarkeep::platform {
+
+bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
+
+}  // namespace tarkeep::platform

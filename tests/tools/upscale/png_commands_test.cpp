@@ -1,0 +1,156 @@
+// The PNG analysis commands, run as the user runs them.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
+#include "tests/tools/upscale/terrain_game.h"
+#include "tools/upscale/file_io.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+namespace fs = std::filesystem;
+using data::RgbaImage;
+
+RgbaImage image_of(std::uint32_t width, std::uint32_t height, std::uint8_t (*channel)(std::uint32_t, std::uint32_t, int)) {
+    RgbaImage image{width, height, std::vector<std::uint8_t>(std::size_t{width} * height * 4)};
+    for (std::uint32_t y = 0; y < height; ++y)
+        for (std::uint32_t x = 0; x < width; ++x)
+            for (int c = 0; c < 4; ++c) image.pixels[(std::size_t{y} * width + x) * 4 + c] = channel(x, y, c);
+    return image;
+}
+
+const std::uint8_t* pixel(const RgbaImage& image, std::uint32_t x, std::uint32_t y) {
+    return &image.pixels[(std::size_t{y} * image.width + x) * 4];
+}
+
+class PngCommands : public ::testing::Test {
+protected:
+    test::ProgramResult tool(std::vector<std::string> arguments) {
+        return test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), arguments);
+    }
+    std::string path(const char* name) { return (dir_ / name).string(); }
+
+    test::TempDir dir_;
+};
+
+TEST_F(PngCommands, SeamReportsTilingAndSummary) {
+    fs::create_directories(dir_ / "set");
+    // Independent random pixels: the wrap-around pairs look just like the inner ones.
+    write_png_file(dir_ / "set/b_tiling.png", image_of(64, 64, [](std::uint32_t x, std::uint32_t y, int c) -> std::uint8_t {
+        std::uint32_t h = (x * 73856093u) ^ (y * 19349663u) ^ (static_cast<std::uint32_t>(c) * 83492791u);
+        h ^= h >> 13; h *= 0x5bd1e995u; h ^= h >> 15;
+        return c == 3 ? 255 : static_cast<std::uint8_t>(h);
+    }), true);
+    write_png_file(dir_ / "set/a_uniform.png", image_of(8, 8, [](std::uint32_t, std::uint32_t, int) -> std::uint8_t { return 77; }), true);
+    std::ofstream(dir_ / "set/readme.txt") << "not an image";
+
+    auto result = tool({"--seam", path("set")});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    std::istringstream lines(result.out);
+    std::string uniform, tiling, summary;
+    std::getline(lines, uniform);
+    std::getline(lines, tiling);
+    std::getline(lines, summary);
+    EXPECT_EQ(uniform, "a_uniform.png 8x8 inner_x 0.00 seam_x 0.00 ratio_x 0.00 | inner_y 0.00 seam_y 0.00 ratio_y "
+                       "0.00 | mean 77.0 77.0 77.0");
+    double rx = 0, ry = 0;
+    ASSERT_EQ(std::sscanf(tiling.c_str(), "b_tiling.png 64x64 inner_x %*f seam_x %*f ratio_x %lf | inner_y %*f "
+                                          "seam_y %*f ratio_y %lf",
+                          &rx, &ry),
+              2)
+        << tiling;
+    EXPECT_NEAR(rx, 1.0, 0.15);
+    EXPECT_NEAR(ry, 1.0, 0.15);
+    EXPECT_EQ(summary.rfind("summary 2 images: seam/inner ratio mean ", 0), 0u) << summary;
+
+    auto quiet = tool({"--seam", "--quiet", path("set")});
+    EXPECT_EQ(quiet.out, summary + "\n");
+
+    fs::create_directories(dir_ / "empty");
+    auto empty = tool({"--seam", path("empty")});
+    EXPECT_EQ(empty.out, "summary 0 images: seam/inner ratio mean 0.000 max 0.00, mean excess 0.00 levels\n");
+
+    auto missing = tool({"--seam", path("nothing.png")});
+    EXPECT_EQ(missing.exit_code, 1);
+    EXPECT_EQ(missing.err, "error: cannot read " + path("nothing.png") + "\n");
+}
+
+TEST_F(PngCommands, Tile2PutsTheSeamsInTheMiddle) {
+    const RgbaImage source = image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) -> std::uint8_t {
+        return c == 3 ? 255 : static_cast<std::uint8_t>(x * 16 + y + c * 100);
+    });
+    write_png_file(dir_ / "src.png", source, true);
+
+    ASSERT_EQ(tool({"--tile2", path("one.png"), path("src.png"), "1"}).exit_code, 0);
+    const RgbaImage one = read_png_file(dir_ / "one.png");
+    ASSERT_EQ(one.width, 1u);
+    EXPECT_TRUE(std::equal(one.pixels.begin(), one.pixels.end(), pixel(source, 0, 0)));
+
+    ASSERT_EQ(tool({"--tile2", path("two.png"), path("src.png"), "8"}).exit_code, 0);
+    const RgbaImage two = read_png_file(dir_ / "two.png");
+    ASSERT_EQ(two.width, 8u);
+    for (std::uint32_t y = 0; y < 8; ++y)
+        for (std::uint32_t x = 0; x < 8; ++x)
+            EXPECT_TRUE(std::equal(pixel(two, x, y), pixel(two, x, y) + 4, pixel(source, x % 4, y % 4))) << x << "," << y;
+
+    auto bad = tool({"--tile2", path("x.png"), path("src.png"), "big"});
+    EXPECT_EQ(bad.exit_code, 1);
+    EXPECT_EQ(bad.err, "error: invalid stoul argument\n");
+}
+
+TEST_F(PngCommands, MontageBringsImagesToOneWidth) {
+    const RgbaImage small = image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) -> std::uint8_t {
+        return c == 3 ? 255 : static_cast<std::uint8_t>(x * 50 + y * 7);
+    });
+    const RgbaImage large = image_of(16, 16, [](std::uint32_t, std::uint32_t, int) -> std::uint8_t { return 9; });
+    write_png_file(dir_ / "small.png", small, true);
+    write_png_file(dir_ / "large.png", large, true);
+
+    ASSERT_EQ(tool({"--montage", path("m.png"), "4", "4", "8", path("small.png"), path("large.png")}).exit_code, 0);
+    const RgbaImage m = read_png_file(dir_ / "m.png");
+    ASSERT_EQ(m.width, 20u);  // two 8-pixel tiles and a 4-pixel gap
+    ASSERT_EQ(m.height, 8u);
+    // The small image was replicated 4x: window pixel (0,0) is source (1,1).
+    EXPECT_TRUE(std::equal(pixel(m, 0, 0), pixel(m, 0, 0) + 4, pixel(small, 1, 1)));
+    EXPECT_TRUE(std::equal(pixel(m, 7, 7), pixel(m, 7, 7) + 4, pixel(small, 2, 2)));
+    EXPECT_EQ(pixel(m, 9, 3)[0], 255);  // the gap is white
+    EXPECT_EQ(pixel(m, 12, 0)[0], 9);
+
+    auto usage = tool({"--montage", path("m.png"), "0", "0", "8"});
+    EXPECT_EQ(usage.exit_code, 2);
+    EXPECT_EQ(usage.err, "usage: --montage <out.png> <x> <y> <size> <png>...\n");
+}
+
+TEST_F(PngCommands, UiMontageBlendsOnACheckerboard) {
+    // Left half fully transparent, right half opaque red.
+    const RgbaImage sprite = image_of(8, 8, [](std::uint32_t x, std::uint32_t, int c) -> std::uint8_t {
+        if (x < 4) return 0;
+        return c == 0 || c == 3 ? 255 : 0;
+    });
+    write_png_file(dir_ / "sprite.png", sprite, true);
+    ASSERT_EQ(tool({"--ui-montage", path("u.png"), "0", "0", "8", "8", "4", path("sprite.png"), path("sprite.png")}).exit_code,
+              0);
+    const RgbaImage u = read_png_file(dir_ / "u.png");
+    ASSERT_EQ(u.width, 32u * 2 + 6);
+    ASSERT_EQ(u.height, 32u);
+    EXPECT_EQ(pixel(u, 0, 0)[0], 90);   // even checker square
+    EXPECT_EQ(pixel(u, 8, 0)[0], 120);  // odd checker square
+    EXPECT_EQ(pixel(u, 15, 15)[1], 90);
+    EXPECT_EQ(pixel(u, 16, 0)[0], 255);  // source pixel 4 shown as a 4x4 block
+    EXPECT_EQ(pixel(u, 19, 3)[1], 0);
+    EXPECT_EQ(pixel(u, 33, 5)[0], 255);  // the gap
+    EXPECT_EQ(pixel(u, 38, 0)[0], 90);   // second tile starts its own checkerboard
+    EXPECT_EQ(pixel(u, 0, 0)[3], 255);
+
+    auto usage = tool({"--ui-montage", path("u.png"), "0", "0", "8", "8", "4"});
+    EXPECT_EQ(usage.exit_code, 2);
+    EXPECT_EQ(usage.err, "usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n");
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale

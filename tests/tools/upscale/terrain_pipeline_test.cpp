@@ -1,0 +1,273 @@
+// The terrain command end to end: the real tarkeep_upscale binary over a small game,
+// with the reference upscaler standing in for the outside one.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "data/game_archives.h"
+#include "data/texture/texture_image.h"
+#include "platform/shell.h"
+#include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
+#include "tests/tools/upscale/terrain_game.h"
+#include "tools/upscale/file_io.h"
+#include "tools/upscale/image_ops.h"
+#include "tools/upscale/terrain_manifest.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int count_matches(const std::string& text, const std::string& pattern) {
+    const std::regex re(pattern);
+    return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
+}
+
+class TerrainPipeline : public ::testing::Test {
+protected:
+    void SetUp() override {
+        game_ = test::write_terrain_game(dir_ / "game", 5, 16);
+        cache_ = dir_ / "cache";
+    }
+
+    test::ProgramResult run(std::vector<std::string> extra, const std::string& model = "nearest",
+                            const fs::path& exe = test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler")) {
+        std::vector<std::string> arguments = {(dir_ / "game").string(), cache_.string(), "--exe", exe.string(),
+                                              "--model", model, "--margin", "4"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), arguments);
+    }
+
+    // An upscaler that runs the reference one and then spoils the outputs with `after`.
+    fs::path spoiling_upscaler(const std::string& after) {
+        const fs::path script = dir_ / "spoiling_upscaler.sh";
+        std::ofstream(script) << "#!/bin/sh\n\"" << test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string()
+                              << "\" \"$@\" || exit $?\n" << after << "\n";
+        fs::permissions(script, fs::perms::owner_all);
+        fs::create_directories(dir_ / "models");
+        fs::copy_file(test::built_program("tools/ref_upscaler/models/nearest.param"), dir_ / "models/nearest.param");
+        fs::copy_file(test::built_program("tools/ref_upscaler/models/nearest.bin"), dir_ / "models/nearest.bin");
+        return script;
+    }
+
+    test::TempDir dir_;
+    test::TerrainGame game_;
+    fs::path cache_;
+};
+
+TEST_F(TerrainPipeline, FirstRunStoresEverythingAndSecondRunRedoesNothing) {
+    auto first = run({});
+    ASSERT_EQ(first.exit_code, 0) << first.err;
+    EXPECT_NE(first.out.find("5 terrain textures, 5 to upscale (model nearest, settings m4-bp3x50-db0)\n"),
+              std::string::npos)
+        << first.out;
+    EXPECT_EQ(count_matches(first.out, "(^|\n)Real-ESRGAN nearest: [0-9]+\\.[0-9] s\n"), 1) << first.out;
+    EXPECT_EQ(count_matches(first.out, "mean \\|source - box\\(HD\\)\\|: [0-9.]+ after Real-ESRGAN, [0-9.]+ after "
+                                       "back-projection\n"),
+              1);
+    EXPECT_EQ(count_matches(first.out, "done: 5 upscaled, 0 failed, cache 5 entries [0-9.]+ MB \\| prepare [0-9.]+ s, "
+                                       "Real-ESRGAN [0-9.]+ s, crop\\+store [0-9.]+ s, total [0-9.]+ s\n"),
+              1)
+        << first.out;
+    for (const auto& stem : game_.stems) EXPECT_TRUE(fs::exists(cache_ / (stem + ".png"))) << stem;
+    EXPECT_FALSE(fs::exists(cache_ / "_work"));
+    const TerrainManifest manifest = load_terrain_manifest(cache_ / "manifest.txt");
+    ASSERT_EQ(manifest.size(), 5u);
+    EXPECT_EQ(manifest.at("t0").width, 64);
+
+    const std::string manifest_bytes = read_file(cache_ / "manifest.txt");
+    const auto manifest_time = fs::last_write_time(cache_ / "manifest.txt");
+    auto second = run({});
+    EXPECT_EQ(second.exit_code, 0) << second.err;
+    EXPECT_NE(second.out.find("5 terrain textures, 0 to upscale"), std::string::npos) << second.out;
+    EXPECT_EQ(count_matches(second.out, "done: 0 upscaled, 0 failed, cache 5 entries"), 1) << second.out;
+    EXPECT_EQ(count_matches(second.out, "Real-ESRGAN nearest"), 0);
+    EXPECT_EQ(read_file(cache_ / "manifest.txt"), manifest_bytes);
+    EXPECT_EQ(fs::last_write_time(cache_ / "manifest.txt"), manifest_time);
+}
+
+TEST_F(TerrainPipeline, RedoesExactlyWhatChanged) {
+    ASSERT_EQ(run({}).exit_code, 0);
+    fs::remove(cache_ / "t3.png");
+    auto after_delete = run({"--verbose"});
+    EXPECT_NE(after_delete.out.find("5 terrain textures, 1 to upscale"), std::string::npos) << after_delete.out;
+    EXPECT_EQ(count_matches(after_delete.out, "(^|\n)t3 consistency"), 1) << after_delete.out;
+
+    struct Case {
+        std::vector<std::string> options;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        {{"--bp-strength", "0.504"}, "0 to upscale"},   // still rounds to x50
+        {{"--bp-strength", "0.51"}, "5 to upscale"},    // x51
+        {{"--bp-strength", "0.51"}, "0 to upscale"},
+        {{"--bp-strength", "0.51", "--margin", "5"}, "5 to upscale"},
+        {{"--bp-strength", "0.51", "--margin", "5", "--force"}, "5 to upscale"},
+    };
+    for (const auto& c : cases) {
+        auto result = run(c.options);
+        EXPECT_EQ(result.exit_code, 0) << result.err;
+        EXPECT_NE(result.out.find(c.expected), std::string::npos) << c.options[1] << "\n" << result.out;
+    }
+}
+
+TEST_F(TerrainPipeline, NearestModelReducesExactlyToTheSource) {
+    ASSERT_EQ(run({"--only", "t1", "--only", "t2"}).exit_code, 0);
+    const data::GameArchives archives(dir_ / "game");
+    for (const char* stem : {"t1", "t2"}) {
+        const auto source = data::texture_to_rgb_opaque(archives.read(std::string(stem) + ".texcache"));
+        const auto hd = read_png_file(cache_ / (std::string(stem) + ".png"));
+        ASSERT_EQ(hd.width, 4 * source.width);
+        EXPECT_EQ(box_down(hd, 4).pixels, source.pixels) << stem;
+    }
+    EXPECT_FALSE(fs::exists(cache_ / "t0.png"));
+}
+
+TEST_F(TerrainPipeline, OnlyWarnsAboutUnknownNames) {
+    auto result = run({"--only", "t2", "--only", "lava"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_NE(result.err.find("warning: lava is not a terrain texture\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("1 terrain textures, 1 to upscale"), std::string::npos) << result.out;
+}
+
+TEST_F(TerrainPipeline, WithoutBackProjectionBothConsistenciesAreEqual) {
+    auto result = run({"--backproject", "0", "--verbose", "--only", "t4"}, "lanczos3");
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(result.out, match, std::regex("t4 consistency ([0-9.]+) -> ([0-9.]+)")));
+    EXPECT_EQ(match[1], match[2]);
+    EXPECT_NE(result.out.find("settings m4-bp0x50-db0"), std::string::npos);
+}
+
+TEST_F(TerrainPipeline, KeepWorkLeavesInputsAndOutputs) {
+    ASSERT_EQ(run({"--keep-work", "--only", "t0"}).exit_code, 0);
+    EXPECT_TRUE(fs::exists(cache_ / "_work/in/t0.png"));
+    EXPECT_TRUE(fs::exists(cache_ / "_work/out/t0.png"));
+    // The next run empties it again.
+    ASSERT_EQ(run({"--only", "t1"}).exit_code, 0);
+    EXPECT_FALSE(fs::exists(cache_ / "_work"));
+}
+
+TEST_F(TerrainPipeline, MissingOrWrongOutputFailsOnlyThatTexture) {
+    const fs::path work = dir_ / "work";
+    const fs::path upscaler = spoiling_upscaler("rm \"" + (work / "out/t1.png").string() + "\"\ncp \"" +
+                                                (work / "in/t2.png").string() + "\" \"" +
+                                                (work / "out/t2.png").string() + "\"");
+    auto result = run({"--work", work.string()}, "nearest", upscaler);
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("t1: cannot read "), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("t2: unexpected output size 24x24\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("done: 3 upscaled, 2 failed, cache 3 entries"), std::string::npos) << result.out;
+    const auto manifest = load_terrain_manifest(cache_ / "manifest.txt");
+    EXPECT_EQ(manifest.count("t1") + manifest.count("t2"), 0u);
+    EXPECT_FALSE(fs::exists(cache_ / "t1.png"));
+    // The next run retries just the two.
+    auto retry = run({});
+    EXPECT_EQ(retry.exit_code, 0) << retry.err;
+    EXPECT_NE(retry.out.find("5 terrain textures, 2 to upscale"), std::string::npos) << retry.out;
+}
+
+TEST_F(TerrainPipeline, ModelThatCannotRunEndsWithStatusTwo) {
+    auto result = run({}, "no-such-model");
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_NE(result.err.find("NCNN model no-such-model.param/.bin not found in the --models folders\n"),
+              std::string::npos)
+        << result.err;
+    EXPECT_FALSE(fs::exists(cache_));
+}
+
+TEST_F(TerrainPipeline, RefusesWorkFoldersThatWouldDeleteUserData) {
+    ASSERT_EQ(run({"--only", "t0"}).exit_code, 0);
+    fs::create_directories(dir_ / "other");
+    std::ofstream(dir_ / "other/notes.txt") << "keep me";
+    const std::vector<fs::path> dangerous = {cache_, dir_.path(), dir_ / "game", dir_ / "game/zips", dir_ / "other", "/"};
+    for (const fs::path& work : dangerous) {
+        auto result = run({"--work", work.string()});
+        EXPECT_EQ(result.exit_code, 2) << work;
+        EXPECT_NE(result.err.find("refusing work folder "), std::string::npos) << result.err;
+    }
+    EXPECT_TRUE(fs::exists(cache_ / "t0.png"));
+    EXPECT_TRUE(fs::exists(dir_ / "game/zips/db.zip"));
+    EXPECT_TRUE(fs::exists(dir_ / "other/notes.txt"));
+}
+
+TEST_F(TerrainPipeline, ListAndOrig) {
+    auto list = test::run_program(test::built_program("tools/upscale/tarkeep_upscale"),
+                                  {(dir_ / "game").string(), "--list"});
+    EXPECT_EQ(list.exit_code, 0) << list.err;
+    EXPECT_EQ(list.out,
+              "t0 Arid,Temperate,Tropical\nt1 Temperate\nt2 Tropical\nt3 Arid\nt4 Temperate\n"
+              "total 5 ( Arid 2 Temperate 3 Tropical 2 )\n");
+
+    auto orig = test::run_program(test::built_program("tools/upscale/tarkeep_upscale"),
+                                  {(dir_ / "game").string(), "--orig", (dir_ / "orig").string(), "--only", "t3"});
+    EXPECT_EQ(orig.exit_code, 0) << orig.err;
+    EXPECT_EQ(orig.out, "");
+    const data::GameArchives archives(dir_ / "game");
+    EXPECT_EQ(read_png_file(dir_ / "orig/t3.png").pixels,
+              data::texture_to_rgb_opaque(archives.read("t3.texcache")).pixels);
+    EXPECT_FALSE(fs::exists(dir_ / "orig/t0.png"));
+}
+
+TEST_F(TerrainPipeline, CorruptSourceEndsTheRunAndKeepsTheCacheConsistent) {
+    ASSERT_EQ(run({}).exit_code, 0);
+    const std::string manifest_before = read_file(cache_ / "manifest.txt");
+    test::ZipFiles broken;
+    broken.add("t2.texcache", "not a texture at all");
+    test::GameFolderWriter(dir_ / "game").add_zip("zz_patch.zip", broken);
+    auto result = run({"--force"});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.err.rfind("error: ", 0), 0u) << result.err;
+    EXPECT_EQ(read_file(cache_ / "manifest.txt"), manifest_before);
+    EXPECT_FALSE(fs::exists(cache_ / "_work"));
+}
+
+// After a run killed at any point, every manifest entry has a complete HD image and the
+// next run repairs the rest.
+void expect_cache_consistent(const fs::path& cache) {
+    for (const auto& [stem, entry] : load_terrain_manifest(cache / "manifest.txt")) {
+        ASSERT_TRUE(fs::exists(cache / (stem + ".png"))) << stem;
+        EXPECT_EQ(read_png_file(cache / (stem + ".png")).width, static_cast<std::uint32_t>(entry.width)) << stem;
+    }
+    if (!fs::exists(cache)) return;
+    for (const auto& file : fs::directory_iterator(cache))
+        if (file.path().extension() == ".png") EXPECT_NO_THROW(read_png_file(file.path())) << file.path();
+}
+
+TEST_F(TerrainPipeline, KilledRunsLeaveACacheTheNextRunRepairs) {
+    const std::string tool = test::built_program("tools/upscale/tarkeep_upscale").string();
+    const std::string ref = test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string();
+    // Killed at several moments: some land in preparation, some in the upscaler, some in
+    // post-processing or the manifest save.
+    for (const char* delay : {"0.01", "0.03", "0.06", "0.1", "0.15"}) {
+        platform::run_shell("timeout -s KILL " + std::string(delay) + " '" + tool + "' '" + (dir_ / "game").string() +
+                            "' '" + cache_.string() + "' --exe '" + ref +
+                            "' --model lanczos3 --margin 4 --force >/dev/null 2>&1");
+        expect_cache_consistent(cache_);
+    }
+    // Killed by the upscaler itself, halfway through its outputs.
+    const fs::path upscaler = spoiling_upscaler("kill -9 $PPID");
+    auto killed = run({"--force"}, "nearest", upscaler);
+    EXPECT_EQ(killed.exit_code, 128 + 9);
+    expect_cache_consistent(cache_);
+
+    auto repaired = run({});
+    EXPECT_EQ(repaired.exit_code, 0) << repaired.err;
+    auto settled = run({});
+    EXPECT_NE(settled.out.find("5 terrain textures, 0 to upscale"), std::string::npos) << settled.out;
+    expect_cache_consistent(cache_);
+    for (const auto& file : fs::directory_iterator(cache_)) EXPECT_NE(file.path().extension(), ".tmp");
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale

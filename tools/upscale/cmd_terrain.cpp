@@ -1,0 +1,270 @@
+// The default command: every terrain texture of the game upscaled four times into the
+// cache folder, redoing only what changed since the last run.
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/game_archives.h"
+#include "data/game_db.h"
+#include "data/texture/texture_image.h"
+#include "platform/cmdline.h"
+#include "tools/upscale/cache_keys.h"
+#include "tools/upscale/commands.h"
+#include "tools/upscale/file_io.h"
+#include "tools/upscale/image_ops.h"
+#include "tools/upscale/metrics.h"
+#include "tools/upscale/numbers.h"
+#include "tools/upscale/progress.h"
+#include "tools/upscale/terrain_map.h"
+#include "tools/upscale/terrain_manifest.h"
+#include "tools/upscale/upscaler_config.h"
+#include "tools/upscale/upscaler_runner.h"
+#include "tools/upscale/work_folder.h"
+#include "tools/upscale/worker_pool.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kScale = 4;
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct TerrainOptions {
+    fs::path morv_dir;
+    fs::path cache_dir;
+    fs::path work_dir;
+    std::string model;
+    int margin = 64;
+    int passes = 3;
+    double strength = 0.5;
+    bool deblock = false;
+    int deblock_threshold = 10;
+    bool tta = false;
+    bool force = false;
+    bool keep_work = false;
+    bool verbose = false;
+    std::optional<std::string> tile;
+    std::vector<std::string> only;
+};
+
+TerrainOptions read_terrain_options(const Args& args) {
+    TerrainOptions o;
+    o.morv_dir = platform::path_from_utf8(args.positional.at(0));
+    o.cache_dir = platform::path_from_utf8(args.positional.at(1));
+    o.model = opt(args, "--model", "realesrgan-x4plus");
+    o.margin = to_int(opt(args, "--margin", "64"));
+    o.passes = to_int(opt(args, "--backproject", "3"));
+    o.strength = to_double(opt(args, "--bp-strength", "0.5"));
+    o.deblock = args.flag("--deblock");
+    o.deblock_threshold = to_int(opt(args, "--deblock-threshold", "10"));
+    o.tta = args.flag("--tta");
+    o.force = args.flag("--force");
+    o.keep_work = args.flag("--keep-work");
+    o.verbose = args.flag("--verbose");
+    if (args.has_value("--tile")) o.tile = opt(args, "--tile", "");
+    o.only = args.list("--only");
+    o.work_dir = args.has_value("--work") ? platform::path_from_utf8(opt(args, "--work", "")) : o.cache_dir / "_work";
+    return o;
+}
+
+// One texture to upscale, prepared on the main thread and read-only for the workers.
+struct TerrainJob {
+    std::string stem;
+    TerrainManifestEntry entry;
+    RgbaImage source;
+};
+
+struct TerrainJobResult {
+    std::string error;
+    double before = 0;
+    double after = 0;
+};
+
+// Removes the work folder when the command ends, also through an exception, unless the
+// user asked to keep it.
+class WorkFolderCleanup {
+public:
+    WorkFolderCleanup(fs::path dir, bool keep) : dir_(std::move(dir)), keep_(keep) {}
+    ~WorkFolderCleanup() { remove(); }
+    void remove() {
+        if (keep_ || done_) return;
+        done_ = true;
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+private:
+    fs::path dir_;
+    bool keep_;
+    bool done_ = false;
+};
+
+// A run killed while writing leaves "<name>.tmp" files behind; they are never read.
+void remove_stale_temporaries(const fs::path& cache_dir) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(cache_dir, error)) {
+        if (entry.path().extension() == ".tmp") {
+            std::error_code ignored;
+            fs::remove(entry.path(), ignored);
+        }
+    }
+}
+
+TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, const fs::path& out_dir) {
+    TerrainJobResult result;
+    try {
+        const std::uint32_t m = static_cast<std::uint32_t>(o.margin);
+        const fs::path output = out_dir / platform::path_from_utf8(job.stem + ".png");
+        const RgbaImage network = read_png_file(output);
+        const auto hd_w = static_cast<std::uint32_t>(job.entry.width);
+        const auto hd_h = static_cast<std::uint32_t>(job.entry.height);
+        if (std::uint64_t{network.width} != std::uint64_t{hd_w} + 8ull * m ||
+            std::uint64_t{network.height} != std::uint64_t{hd_h} + 8ull * m)
+            throw std::runtime_error("unexpected output size " + std::to_string(network.width) + "x" +
+                                     std::to_string(network.height));
+        RgbaImage hd = crop(network, kScale * m, kScale * m, hd_w, hd_h);
+        result.before = consistency(hd, job.source);
+        if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, true);
+        result.after = consistency(hd, job.source);
+        for (std::size_t i = 3; i < hd.pixels.size(); i += 4) hd.pixels[i] = 255;
+        write_png_file(o.cache_dir / platform::path_from_utf8(job.stem + ".png"), hd, true);
+    } catch (const std::exception& error) {
+        result.error = error.what();
+    }
+    return result;
+}
+
+std::uintmax_t cache_bytes(const TerrainManifest& manifest, const fs::path& cache_dir) {
+    std::uintmax_t total = 0;
+    for (const auto& [stem, entry] : manifest) {
+        std::error_code error;
+        const auto size = fs::file_size(cache_dir / platform::path_from_utf8(stem + ".png"), error);
+        if (!error) total += size;
+    }
+    return total;
+}
+
+}  // namespace
+
+int cmd_terrain(const Args& args) {
+    const auto total_start = Clock::now();
+    const TerrainOptions o = read_terrain_options(args);
+    const UpscalerConfig config = make_upscaler_config(args);
+    if (std::string problem = check_model(config, o.model); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 2;
+    }
+    if (std::string problem = check_work_folder(o.work_dir, {o.cache_dir, o.morv_dir}, {"in", "out"});
+        !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 2;
+    }
+    const std::string settings = terrain_settings_string(o.margin, o.passes, o.strength, o.deblock,
+                                                         o.deblock_threshold, o.tta,
+                                                         upscaler_settings_suffix(config, {o.model}));
+
+    const data::GameArchives archives(o.morv_dir);
+    const data::GameDb db(o.morv_dir / "zips" / "db.zip");
+    const TerrainTextureMap map = build_terrain_texture_map(archives, db);
+    const std::vector<std::string> stems = select_stems(map, o.only, true);
+
+    fs::create_directories(o.cache_dir);
+    const fs::path manifest_path = o.cache_dir / "manifest.txt";
+    TerrainManifest manifest = load_terrain_manifest(manifest_path);
+    const auto prepare_start = Clock::now();
+    remove_stale_temporaries(o.cache_dir);
+    fs::remove_all(o.work_dir);
+    WorkFolderCleanup cleanup(o.work_dir, o.keep_work);
+    const fs::path in_dir = o.work_dir / "in";
+    const fs::path out_dir = o.work_dir / "out";
+    fs::create_directories(in_dir);
+    fs::create_directories(out_dir);
+
+    std::vector<TerrainJob> jobs;
+    std::uint32_t largest_input = 0;
+    {
+        Progress progress("prepare", stems.size());
+        for (const std::string& stem : stems) {
+            const std::vector<std::uint8_t> bytes = archives.read(stem + ".texcache");
+            const std::string hash = source_hash(bytes);
+            if (is_up_to_date(manifest, stem, hash, o.model, settings, o.force, o.cache_dir)) {
+                progress.tick();
+                continue;
+            }
+            RgbaImage source = data::texture_to_rgb_opaque(bytes);
+            if (o.deblock) source = deblock(source, o.deblock_threshold);
+            const RgbaImage padded = pad_wrap(source, o.margin);
+            largest_input = std::max({largest_input, padded.width, padded.height});
+            write_png_file(in_dir / platform::path_from_utf8(stem + ".png"), padded, false);
+            TerrainManifestEntry entry{hash, o.model, settings, static_cast<std::int32_t>(kScale * source.width),
+                                       static_cast<std::int32_t>(kScale * source.height)};
+            jobs.push_back({stem, std::move(entry), std::move(source)});
+            progress.tick();
+        }
+    }
+    const double prepare_seconds = seconds_since(prepare_start);
+    std::printf("%zu terrain textures, %zu to upscale (model %s, settings %s)\n", stems.size(), jobs.size(),
+                o.model.c_str(), settings.c_str());
+
+    double upscale_seconds = 0;
+    double store_seconds = 0;
+    std::size_t upscaled = 0;
+    int failed = 0;
+    if (!jobs.empty()) {
+        std::string tile = o.tile ? *o.tile : std::to_string(std::max<std::uint32_t>(32, (largest_input + 3) / 4 * 4));
+        if (o.tta) tile += " -x";
+        const auto upscale_start = Clock::now();
+        const std::string error = run_upscaler(config, o.model, in_dir, out_dir, tile, fs::path());
+        upscale_seconds = seconds_since(upscale_start);
+        std::printf("%s %s: %.1f s\n", is_onnx_model(o.model) ? "ONNX" : "Real-ESRGAN", o.model.c_str(),
+                    upscale_seconds);
+        if (!error.empty()) std::fputs(error.c_str(), stderr);
+
+        const auto store_start = Clock::now();
+        std::vector<TerrainJobResult> results(jobs.size());
+        {
+            Progress progress("crop+store", jobs.size());
+            run_jobs(jobs.size(), [&](std::size_t i) {
+                results[i] = post_process(jobs[i], o, out_dir);
+                progress.tick();
+            });
+        }
+        double before_sum = 0;
+        double after_sum = 0;
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            const TerrainJobResult& r = results[i];
+            if (r.error.empty()) {
+                manifest[jobs[i].stem] = jobs[i].entry;
+                before_sum += r.before;
+                after_sum += r.after;
+                ++upscaled;
+                if (o.verbose) std::printf("%s consistency %.2f -> %.2f\n", jobs[i].stem.c_str(), r.before, r.after);
+            } else {
+                ++failed;
+                manifest.erase(jobs[i].stem);
+                std::fprintf(stderr, "%s: %s\n", jobs[i].stem.c_str(), r.error.c_str());
+            }
+        }
+        if (upscaled > 0)
+            std::printf("mean |source - box(HD)|: %.2f after Real-ESRGAN, %.2f after back-projection\n",
+                        before_sum / static_cast<double>(upscaled), after_sum / static_cast<double>(upscaled));
+        store_seconds = seconds_since(store_start);
+        save_terrain_manifest(manifest_path, manifest);
+    }
+    cleanup.remove();
+
+    std::printf("done: %zu upscaled, %d failed, cache %zu entries %.1f MB | prepare %.1f s, Real-ESRGAN %.1f s, "
+                "crop+store %.1f s, total %.1f s\n",
+                upscaled, failed, manifest.size(), static_cast<double>(cache_bytes(manifest, o.cache_dir)) / 1048576.0,
+                prepare_seconds, upscale_seconds, store_seconds, seconds_since(total_start));
+    return failed > 0 ? 1 : 0;
+}
+
+}  // namespace tarkeep::upscale

@@ -1,0 +1,24 @@
+#pragma once
+#include <array>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "data/game_archives.h"
+#include "data/game_db.h"
+
+namespace tarkeep::upscale {
+
+inline constexpr std::array<const char*, 3> kClimates = {"Arid", "Temperate", "Tropical"};
+
+// Texture stem -> the climates whose terrain uses it, over the twelve seasons.
+using TerrainTextureMap = std::map<std::string, std::set<std::string>>;
+
+TerrainTextureMap build_terrain_texture_map(const data::GameArchives& archives, const data::GameDb& db);
+
+// The stems of the map that --only names, in map order; without --only every stem.
+// With `warn`, a name that is not in the map is reported on standard error.
+std::vector<std::string> select_stems(const TerrainTextureMap& map, const std::vector<std::string>& only, bool warn);
+
+}  // namespace tarkeep::upscale

@@ -1,0 +1,52 @@
+#include "tools/upscale/work_folder.h"
+
+#include "platform/cmdline.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path resolved(const fs::path& path) {
+    std::error_code error;
+    fs::path full = fs::weakly_canonical(fs::absolute(path), error);
+    if (error) full = fs::absolute(path).lexically_normal();
+    if (!full.has_filename() && full != full.root_path()) full = full.parent_path();  // drop a trailing separator
+    return full;
+}
+
+}  // namespace
+
+bool is_same_or_inside(const fs::path& inner, const fs::path& outer) {
+    const fs::path a = resolved(inner);
+    const fs::path b = resolved(outer);
+    auto a_part = a.begin();
+    for (auto b_part = b.begin(); b_part != b.end(); ++b_part, ++a_part) {
+        if (b_part->empty()) continue;
+        if (a_part == a.end() || *a_part != *b_part) return false;
+    }
+    return true;
+}
+
+std::string check_work_folder(const fs::path& work, const std::vector<fs::path>& protected_dirs,
+                              const std::set<std::string>& own_entries) {
+    const std::string prefix = "refusing work folder " + platform::path_to_utf8(work) + ": ";
+    const fs::path full = resolved(work);
+    if (full == full.root_path()) return prefix + "it is a file-system root";
+    for (const fs::path& kept : protected_dirs) {
+        if (is_same_or_inside(kept, work))
+            return prefix + "it contains " + platform::path_to_utf8(kept) + ", which would be deleted";
+    }
+    std::error_code error;
+    const fs::file_status status = fs::status(work, error);
+    if (error || !fs::exists(status)) return {};
+    if (!fs::is_directory(status)) return prefix + "it is not a folder";
+    for (const fs::directory_entry& entry : fs::directory_iterator(work, error)) {
+        const std::string name = platform::path_to_utf8(entry.path().filename());
+        if (!own_entries.count(name)) return prefix + "it holds " + name + ", which this tool did not make";
+    }
+    if (error) return prefix + error.message();
+    return {};
+}
+
+}  // namespace tarkeep::upscale
