@@ -1,0 +1,261 @@
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+
+#include "data/nif/nif_blocks.h"
+#include "tests/support/nif_writer.h"
+#include "tests/support/pcpatch_writer.h"
+#include "tests/support/sample_game_parts.h"
+#include "tests/support/texcache_writer.h"
+
+namespace tarkeep::test::sample {
+namespace {
+
+using namespace tarkeep::data;
+
+constexpr std::uint32_t kDxt1 = 4;
+constexpr std::uint32_t kDxt5 = 6;
+
+struct ModelTexturePlan {
+    const char* stem;
+    TerrainMaterial material;  // the surface the skin starts from
+    std::array<double, 3> tint;
+    std::uint32_t scale;  // times the size's base side; 0: a fixed 32-pixel texture
+    bool alpha;
+    bool mask;
+    const char* patch_letters;
+};
+
+constexpr ModelTexturePlan kModelTextures[] = {
+    {"unit_footman", TerrainMaterial::dirt, {1.0, 0.9, 0.8}, 1, false, true, "ABC"},
+    {"unit_archer", TerrainMaterial::leaves, {0.9, 1.0, 0.8}, 1, true, true, "ABC"},
+    {"unit_knight", TerrainMaterial::rock, {1.1, 1.1, 1.2}, 2, false, true, "ABCDEFGHIJK"},
+    {"unit_shield", TerrainMaterial::clay, {1.0, 1.0, 1.0}, 1, false, false, "A"},
+    {"unit_catapult", TerrainMaterial::leaves, {0.8, 0.7, 0.6}, 1, false, false, ""},
+    {"unit_badge", TerrainMaterial::snow, {1.0, 0.9, 0.5}, 0, false, false, ""},
+    {"banner_cloth", TerrainMaterial::sand, {1.0, 0.8, 0.8}, 1, true, true, "AB"},
+};
+
+struct ModelPlan {
+    const char* name;
+    std::vector<const char*> textures;
+};
+
+// Model files (with one regional variant) and the textures their shapes use.
+const std::vector<ModelPlan>& model_plans() {
+    static const std::vector<ModelPlan> plans = {
+        {"footman", {"unit_footman", "unit_shield"}},
+        {"archer", {"unit_archer"}},
+        {"knight", {"unit_knight", "unit_shield", "unit_badge"}},
+        {"knight_we", {"unit_knight"}},
+        {"catapult", {"unit_catapult"}},
+        {"banner", {"banner_cloth"}},
+    };
+    return plans;
+}
+
+constexpr const char* kAnimations[] = {"footman_idle", "footman_walk", "footman_walk2", "footman_death",
+                                       "archer_idle",  "archer_shoot", "knight_charge", "catapult_fire"};
+
+constexpr std::array<std::array<double, 3>, 11> kPlayerColours = {{
+    {200, 30, 30}, {30, 60, 200}, {30, 160, 40}, {220, 200, 30}, {230, 120, 20}, {130, 40, 170},
+    {30, 180, 190}, {230, 110, 170}, {230, 230, 230}, {40, 40, 40}, {120, 70, 30},
+}};
+
+std::uint32_t base_side(SampleSize size) {
+    switch (size) {
+        case SampleSize::small: return 64;
+        case SampleSize::medium: return 128;
+        case SampleSize::large: return 256;
+    }
+    return 64;
+}
+
+double clamp01(double t) { return std::clamp(t, 0.0, 1.0); }
+
+// Where the player's colour shows: a tabard band and an emblem, with soft edges.
+double player_colour_weight(double x, double y, double side) {
+    const double edge = 1.5 / side;
+    const double band = clamp01((y - 0.4) / edge + 0.5) * clamp01((0.6 - y) / edge + 0.5);
+    const double distance = std::hypot(x - 0.5, y - 0.2);
+    const double emblem = clamp01((0.12 - distance) / edge + 0.5);
+    return std::max(band, emblem);
+}
+
+// Feathers and frayed cloth: the bottom edge is jagged and there are a few holes.
+std::uint8_t cut_out_alpha(double x, double y) {
+    const double border = 0.82 + 0.08 * std::sin(2 * std::numbers::pi * 5 * x);
+    if (y > border) return 0;
+    const double hole = std::hypot(x - 0.8, y - 0.7);
+    if (hole < 0.05) return 0;
+    if (hole < 0.07) return 128;
+    return 255;
+}
+
+struct SkinImages {
+    std::vector<std::uint8_t> neutral;
+    std::vector<std::uint8_t> mask;
+    std::vector<std::vector<std::uint8_t>> coloured;  // one per patch letter
+};
+
+SkinImages skin_images(const ModelTexturePlan& plan, std::uint32_t side, std::uint64_t seed) {
+    SkinImages images;
+    images.neutral = tileable_texture(plan.material, side, side, seed);
+    images.mask.assign(std::size_t{side} * side * 4, 255);
+    const std::string letters = plan.patch_letters;
+    images.coloured.assign(letters.size(), {});
+    for (auto& image : images.coloured) image = images.neutral;
+    for (std::uint32_t y = 0; y < side; ++y) {
+        for (std::uint32_t x = 0; x < side; ++x) {
+            const double u = (x + 0.5) / side, v = (y + 0.5) / side;
+            const std::size_t at = (std::size_t{y} * side + x) * 4;
+            std::uint8_t* pixel = images.neutral.data() + at;
+            const double weight = player_colour_weight(u, v, side);
+            const double luma = 0.3 * pixel[0] + 0.59 * pixel[1] + 0.11 * pixel[2];
+            for (int c = 0; c < 3; ++c) {
+                const double tinted = std::min(255.0, pixel[c] * plan.tint[c]);
+                // The neutral texture shows the player-colour area in grey.
+                pixel[c] = static_cast<std::uint8_t>(std::lround(tinted * (1 - weight) + luma * weight));
+            }
+            pixel[3] = plan.alpha ? cut_out_alpha(u, v) : 255;
+            const auto grey = static_cast<std::uint8_t>(std::lround(255 * weight));
+            images.mask[at] = images.mask[at + 1] = images.mask[at + 2] = grey;
+            for (std::size_t l = 0; l < letters.size(); ++l) {
+                std::uint8_t* out = images.coloured[l].data() + at;
+                const auto& colour = kPlayerColours[static_cast<std::size_t>(letters[l] - 'A')];
+                for (int c = 0; c < 3; ++c) {
+                    const double shaded = colour[c] * (0.4 + 0.8 * luma / 255);
+                    out[c] = static_cast<std::uint8_t>(std::lround(std::min(255.0, pixel[c] * (1 - weight) + shaded * weight)));
+                }
+                out[3] = pixel[3];
+            }
+        }
+    }
+    return images;
+}
+
+std::vector<std::uint8_t> model_nif(const ModelPlan& plan) {
+    NifFile file = make_nif_file();
+    NiNode root;
+    root.name = "Scene Root";
+    add_nif_block(file, "NiNode", root);
+    NiNode bone;
+    bone.name = "Bip01";
+    root.children.push_back(add_nif_block(file, "NiNode", bone));
+    for (std::size_t i = 0; i < plan.textures.size(); ++i) {
+        const std::string stem = plan.textures[i];
+        const bool alpha = std::any_of(std::begin(kModelTextures), std::end(kModelTextures),
+                                       [&](const ModelTexturePlan& t) { return stem == t.stem && t.alpha; });
+        NiSourceTexture source;
+        source.external = 1;
+        source.file_name = stem;
+        source.pixel_layout = 6;
+        source.use_mipmaps = 1;
+        source.alpha_format = alpha ? 3 : 0;
+        source.is_static = 1;
+        const NifRef source_ref = add_nif_block(file, "NiSourceTexture", source);
+        NiTexturingProperty texturing;
+        texturing.apply_mode = 2;
+        texturing.texture_count = 7;
+        texturing.slots[kSlotBase].present = true;
+        texturing.slots[kSlotBase].desc.source = source_ref;
+        texturing.slots[kSlotBase].desc.filter = 2;
+        NiGeometry shape;
+        shape.name = std::string(plan.name) + ":" + std::to_string(i);
+        shape.translation = {static_cast<float>(i) * 1.5f, 0, 0};
+        shape.properties.push_back(add_nif_block(file, "NiTexturingProperty", texturing));
+        if (alpha) {
+            NiAlphaProperty blend;
+            blend.flags = 0x00ED;
+            blend.threshold = 128;
+            shape.properties.push_back(add_nif_block(file, "NiAlphaProperty", blend));
+        }
+        NiTriShapeData quad;
+        quad.num_vertices = 4;
+        quad.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
+        quad.vector_flags = 1;
+        quad.normals.assign(4, NifVec3{0, -1, 0});
+        quad.center = {0.5f, 0, 1};
+        quad.radius = 1.2f;
+        quad.uv_sets = {{{0, 1}, {1, 1}, {1, 0}, {0, 0}}};
+        quad.num_triangles = 2;
+        quad.num_triangle_points = 6;
+        quad.triangles = {{0, 1, 2}, {0, 2, 3}};
+        shape.data = add_nif_block(file, "NiTriShapeData", quad);
+        root.children.push_back(add_nif_block(file, "NiTriShape", shape));
+    }
+    *static_cast<NiNode*>(file.blocks[0].get()) = root;
+    file.blocks[0]->type_name = "NiNode";
+    file.roots = {0};
+    return write_nif(file);
+}
+
+std::vector<std::uint8_t> animation_kf(std::string_view name, std::size_t index) {
+    NifFile file = make_nif_file();
+    NiControllerSequence sequence;
+    sequence.name = std::string(name);
+    sequence.accum_root_name = "Bip01";
+    sequence.text_keys = 1;
+    sequence.blocks = {{"Bip01", 2}};
+    add_nif_block(file, "NiControllerSequence", sequence);
+    NiTextKeyExtraData keys;
+    keys.keys = {{0, "start"}, {1, "end"}};
+    add_nif_block(file, "NiTextKeyExtraData", keys);
+    NiDataController controller;
+    controller.flags = 0x48;
+    controller.stop_time = 1;
+    controller.data = 3;
+    add_nif_block(file, "NiKeyframeController", controller);
+    NiKeyframeData data;
+    data.rotation_type = 1;
+    const float turn = 0.2f + 0.05f * static_cast<float>(index);
+    for (int k = 0; k < 3; ++k) {
+        const float angle = turn * static_cast<float>(k == 1);
+        data.rotations.push_back({0.5f * static_cast<float>(k), {std::cos(angle / 2), 0, 0, std::sin(angle / 2)}, {}});
+    }
+    data.num_rotation_keys = 3;
+    data.translations.interpolation = 1;
+    data.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, 0.1f * static_cast<float>(index), 0}, {}, {}, {}}};
+    add_nif_block(file, "NiKeyframeData", data);
+    file.roots = {0};
+    return write_nif(file);
+}
+
+}  // namespace
+
+void add_unit_assets(SampleSize size, std::uint64_t seed, ArchiveSet& archives, SampleGameSummary& summary) {
+    std::vector<ArchiveFile>& art = archives[kArtArchive];
+    std::size_t index = 0;
+    for (const ModelTexturePlan& plan : kModelTextures) {
+        const std::uint32_t side = plan.scale == 0 ? 32 : base_side(size) * plan.scale;
+        const std::uint32_t format = plan.alpha ? kDxt5 : kDxt1;
+        const SkinImages images = skin_images(plan, side, mix64(seed * 7919 + 100 + index++));
+        const std::string folder = "Art/Units/";
+        const TexcacheFields base = texcache_fields(format, dxt_levels(images.neutral, side, side, format, true));
+        art.push_back({folder + plan.stem + ".texcache", write_texcache(base)});
+        ++summary.model_textures;
+        if (plan.mask) {
+            art.push_back({folder + plan.stem + "_pc.texcache", dxt_texcache(images.mask, side, side, kDxt1, true)});
+            ++summary.masks;
+        }
+        const std::string letters = plan.patch_letters;
+        for (std::size_t l = 0; l < letters.size(); ++l) {
+            const TexcacheFields coloured =
+                texcache_fields(format, dxt_levels(images.coloured[l], side, side, format, true));
+            art.push_back({folder + "Colours/" + plan.stem + letters[l] + ".pcpatch", diff_pcpatch(base, coloured), true});
+            ++summary.patches;
+        }
+    }
+    std::vector<ArchiveFile>& models = archives[kModelArchive];
+    for (const ModelPlan& plan : model_plans()) {
+        models.push_back({std::string("Models/Units/") + plan.name + ".nifcache", model_nif(plan), true});
+        ++summary.models;
+    }
+    for (std::size_t i = 0; i < std::size(kAnimations); ++i) {
+        models.push_back({std::string("Models/Anims/") + kAnimations[i] + ".kf", animation_kf(kAnimations[i], i), true});
+        ++summary.animations;
+    }
+}
+
+}  // namespace tarkeep::test::sample

@@ -1,0 +1,34 @@
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tools/sample_game/sample_options.h"
+#include "tools/sample_game/sample_report.h"
+
+int main(int argc, char** argv) {
+    using namespace tarkeep;
+    sample_game::SampleCommand command;
+    try {
+        command = sample_game::parse_sample_command(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& error) {
+        std::fprintf(stderr, "error: %s\n%s", error.what(), sample_game::kUsage);
+        return 2;
+    }
+    if (command.help) {
+        std::fputs(sample_game::kUsage, stdout);
+        return 0;
+    }
+    try {
+        const auto start = std::chrono::steady_clock::now();
+        const test::SampleGameSummary summary = test::write_sample_game(command.out_dir, command.options);
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        sample_game::print_sample_report(stdout, command.out_dir / "zips", command.options, summary, elapsed.count());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "error: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,21 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/sample_game.h"
+
+namespace tarkeep::sample_game {
+
+struct SampleCommand {
+    bool help = false;
+    std::filesystem::path out_dir;
+    test::SampleGameOptions options;
+};
+
+extern const char* const kUsage;
+
+// Throws std::invalid_argument with a one-line reason on bad usage.
+SampleCommand parse_sample_command(const std::vector<std::string>& arguments);
+
+}  // namespace tarkeep::sample_game
