@@ -112,7 +112,7 @@ private:
     }
 
     void refill_slow() {
-        while (bit_count_ < 56) {  // stays below 64 so that refill_fast may shift by it
+        while (bit_count_ < 56) {  // stays below 64 so that the fast loop may shift by it
             std::uint64_t byte = 0;
             if (in_next_ < in_end_) {
                 byte = *in_next_++;

@@ -140,6 +140,19 @@ TEST_F(ZipArchiveTest, SmallestFiles) {
     EXPECT_EQ(open_error(missing), "cannot open " + shown(missing));
 }
 
+TEST_F(ZipArchiveTest, TruncatedFilesFailToOpen) {
+    const Bytes text = mixed_data(random_, 3000);
+    ZipWriter writer;
+    writer.add_stored("a.txt", "first entry");
+    writer.add_deflated("b.bin", zlib_deflate_raw(text, 6, Z_DEFAULT_STRATEGY), text);
+    const Bytes whole = writer.bytes();
+    for (std::size_t cut = 0; cut < whole.size(); cut += 1 + cut / 16) {
+        const auto path = write_bytes(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
+        const std::string expected = cut < 22 ? "not a zip archive: " : "no end of central directory: ";
+        ASSERT_EQ(open_error(path), expected + shown(path)) << cut;
+    }
+}
+
 TEST_F(ZipArchiveTest, DamagedCentralDirectory) {
     const auto make = [](const std::function<void(ZipWriter&)>& damage) {
         ZipWriter writer;
