@@ -51,7 +51,7 @@ std::string collect_failure_lines(const fs::path& log_path) {
     std::ifstream log(log_path, std::ios::binary);
     std::string line;
     while (std::getline(log, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        while (!line.empty() && line.back() == '\r') line.pop_back();  // CR LF from a Windows child
         if (line.find("failed") == std::string::npos && line.find("Traceback") == std::string::npos) continue;
         if (collected.size() >= kMaxCollected) break;
         collected += "  " + line + "\n";
