@@ -92,7 +92,10 @@ std::vector<std::uint8_t> cursor_sheet(const UiLayout& layout) {
 
 UiLayout ui_layout(SampleSize size) {
     UiLayout layout;
-    if (size != SampleSize::small) {
+    if (size == SampleSize::small) {
+        layout.hud_width = 128;
+        layout.hud_height = 64;
+    } else {
         layout.icon_cell = 64;
         layout.icon_sheet = 256;
         layout.hud_width = 512;

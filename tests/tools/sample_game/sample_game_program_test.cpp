@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/zip_writer.h"
+#include "tests/tools/sample_game/sample_game_fixture.h"
+
+namespace tarkeep::test {
+namespace {
+
+std::map<std::string, std::vector<std::uint8_t>> archive_files(const std::filesystem::path& dir) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "zips")) {
+        files[entry.path().filename().string()] = read_file(entry.path());
+    }
+    return files;
+}
+
+TEST(SampleGameProgram, HelpAndBadUsage) {
+    const ProgramResult help = run_program(sample_program(), {"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.out.rfind("usage: tarkeep_sample_game <out dir>", 0), 0u) << help.out;
+
+    TempDir dir;
+    const struct {
+        std::vector<std::string> arguments;
+        const char* reason;
+    } cases[] = {
+        {{}, "missing <out dir>"},
+        {{dir.path().string(), "--size", "huge"}, "--size must be small, medium or large"},
+        {{dir.path().string(), "--seed", "12x"}, "--seed needs an unsigned number"},
+        {{dir.path().string(), "--seed", "-3"}, "--seed needs an unsigned number"},
+        {{dir.path().string(), "--seed"}, "--seed needs a value"},
+        {{dir.path().string(), "--colour", "red"}, "unknown option --colour"},
+        {{dir.path().string(), "second"}, "more than one output folder"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult run = run_program(sample_program(), c.arguments);
+        EXPECT_EQ(run.exit_code, 2) << c.reason;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("usage:"), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "zips"));
+}
+
+TEST(SampleGameProgram, SameSeedSameBytesOtherSeedOtherImagesAndTheReportCountsArchives) {
+    REQUIRE_SMALL_SAMPLE();
+    const auto first = archive_files(sample.dir.path());
+    TempDir again, other;
+    ASSERT_EQ(run_program(sample_program(), {again.path().string(), "--seed", "7"}).exit_code, 0);
+    ASSERT_EQ(run_program(sample_program(), {other.path().string(), "--size", "small", "--seed", "8"}).exit_code, 0);
+    EXPECT_EQ(archive_files(again.path()), first);
+
+    const auto changed = archive_files(other.path());
+    ASSERT_EQ(changed.size(), first.size());
+    for (const auto& [name, bytes] : first) {
+        ASSERT_EQ(changed.count(name), 1u) << name;
+        // The tables do not depend on the seed; every image archive does.
+        if (name == "db.zip" || name == "art1.zip") {
+            EXPECT_EQ(changed.at(name), bytes) << name;
+        } else {
+            EXPECT_NE(changed.at(name), bytes) << name;
+        }
+    }
+    {
+        const auto files = archive_files(sample.dir.path());
+        EXPECT_NE(sample.run.out.find("sample game (size small, seed 7)"), std::string::npos) << sample.run.out;
+        EXPECT_EQ(reported_number(sample.run.out, "\n"), static_cast<long long>(files.size()));
+        for (const auto& [name, bytes] : files) {
+            EXPECT_NE(sample.run.out.find("  " + name), std::string::npos) << name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarkeep::test
