@@ -39,7 +39,8 @@ void remove_from_game(RelayServer& server, ClientSession& client, const std::str
     client.game_id = 0;
     client.ready = false;
     Game* game = server.find_game(game_id);
-    if (!game) return;
+    // Players of a running game keep their place in the member list.
+    if (!game || game->running) return;
     std::erase(game->members, client.id);
 }
 

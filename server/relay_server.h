@@ -70,12 +70,16 @@ private:
     void admit(platform::Socket socket, const std::string& peer);
     std::uint64_t clients_from(const std::string& address) const;
     void receive_from(ClientSession& client);
+    // Every received frame passes here on its way to handle_frame (where a test-mode
+    // delay would hold it back).
     void deliver_inbound(ClientSession& client, net::Bytes&& payload);
     void run_timers();
     void run_client_timers(ClientSession& client);
     void send_ping_tables();
     std::vector<std::uint32_t> send_all_and_collect_closing();
     void disconnect(std::uint32_t id);
+    // Every encoded message of send_to passes here on its way to the output buffer
+    // (where a test-mode delay would hold it back); close notices do not.
     bool queue_outbound(ClientSession& client, const net::Bytes& payload);
 
     ServerConfig config_;

@@ -6,17 +6,16 @@
 namespace tarkeep::test {
 
 TestClient::TestClient(std::uint16_t port, const std::string& host) {
-    std::string error;
-    if (!platform::network_start(error)) {
-        connect_error_ = error;
-        return;
-    }
-    if (!platform::connect_tcp(host, port, socket_, connect_error_)) {
-        platform::network_stop();
-        return;
-    }
-    platform::set_non_blocking(socket_, true);
-    platform::network_stop();  // the socket stays usable; tests share one start-up
+    // The network stack stays started for the client's whole life: on some platforms
+    // the last stop invalidates every socket.
+    network_started_ = platform::network_start(connect_error_);
+    if (!network_started_) return;
+    if (platform::connect_tcp(host, port, socket_, connect_error_)) platform::set_non_blocking(socket_, true);
+}
+
+TestClient::~TestClient() {
+    socket_.close();
+    if (network_started_) platform::network_stop();
 }
 
 void TestClient::send(const net::Message& message) {

@@ -20,6 +20,9 @@ public:
     using Pump = std::function<void()>;
 
     explicit TestClient(std::uint16_t port, const std::string& host = "127.0.0.1");
+    ~TestClient();
+    TestClient(const TestClient&) = delete;
+    TestClient& operator=(const TestClient&) = delete;
 
     bool connected() const { return socket_.valid(); }
     const std::string& connect_error() const { return connect_error_; }
@@ -53,6 +56,7 @@ public:
     void settle(const Pump& pump, int steps = 5);
 
 private:
+    bool network_started_ = false;
     platform::Socket socket_;
     std::string connect_error_;
     net::FrameBuffers frames_;
