@@ -6,6 +6,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600  // WSAPoll and inet_ntop
+#endif
 #include <winsock2.h>
 #include <ws2tcpip.h>
 

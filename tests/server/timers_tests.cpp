@@ -77,3 +77,42 @@ TEST(RelayTimers, ClientSilentAfterTheHandshakeTimesOut) {
 
 }  // namespace
 }  // namespace tarkeep::test
+
+namespace tarkeep::test {
+namespace {
+
+TEST(RelayTimers, RunningGamesGetAPingTableOfTheirLivePlayers) {
+    ServerHarness harness;
+    auto ann = harness.join("Ann");
+    auto bo = harness.join("Bo");
+    auto cy = harness.join("Cy");
+    server::Game game;
+    game.id = 1;
+    game.running = true;
+    game.members = {2, 1, 3};
+    harness.server->games().emplace(1, game);
+    const std::uint8_t player_of[] = {0, 2, 1, 3};
+    for (std::uint32_t id = 1; id <= 3; ++id) {
+        auto& session = *harness.server->find_client(id);
+        session.game_id = 1;
+        session.player_id = player_of[id];
+        session.round_trip_ms = static_cast<std::uint16_t>(10 * id);
+    }
+    harness.server->find_client(3)->closing = true;  // leaving: no row, no table
+    harness.advance_ms(1001);
+    EXPECT_TRUE(ann->next<net::Ping>(harness.pumper()));
+    const auto table = ann->next<net::PingTable>(harness.pumper());
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->entries, (std::vector<net::PingEntry>{{1, 20}, {2, 10}}));
+    EXPECT_TRUE(bo->next<net::Ping>(harness.pumper()));
+    EXPECT_EQ(bo->next<net::PingTable>(harness.pumper()), table);
+    EXPECT_TRUE(cy->wait_closed(harness.pumper()));
+
+    // The next table waits a full interval.
+    harness.advance_ms(999);
+    ann->settle(harness.pumper());
+    EXPECT_TRUE(ann->inbox().empty());
+}
+
+}  // namespace
+}  // namespace tarkeep::test
