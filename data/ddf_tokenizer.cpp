@@ -7,13 +7,7 @@
 namespace tarkeep::data {
 namespace {
 
-constexpr std::array<bool, 256> make_punctuation() {
-    std::array<bool, 256> table{};
-    for (char c : std::string_view("(),;=[]{|}")) table[static_cast<unsigned char>(c)] = true;
-    return table;
-}
-
-constexpr auto punctuation = make_punctuation();
+constexpr auto punctuation = detail::byte_set("(),;=[]{|}");
 
 bool is_punct(char c) { return punctuation[static_cast<unsigned char>(c)]; }
 bool is_space(char c) { return is_text_space(static_cast<unsigned char>(c)); }

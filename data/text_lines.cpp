@@ -1,18 +1,7 @@
 #include "data/text_lines.h"
 
-#include <array>
-
 namespace tarkeep::data {
 namespace {
-
-constexpr std::array<bool, 256> make_table(std::string_view members) {
-    std::array<bool, 256> table{};
-    for (char c : members) table[static_cast<unsigned char>(c)] = true;
-    return table;
-}
-
-constexpr auto text_space = make_table("\t\n\v\f\r\x1c\x1d\x1e\x1f \x85\xa0");
-constexpr auto c_space = make_table("\t\n\v\f\r ");
 
 bool is_single_break(unsigned char c) {
     return c == '\n' || c == '\v' || c == '\f' || c == 0x1c || c == 0x1d || c == 0x1e ||
@@ -29,9 +18,6 @@ std::string_view strip_if(std::string_view text, Predicate is_stripped) {
 }
 
 }  // namespace
-
-bool is_text_space(unsigned char c) { return text_space[c]; }
-bool is_c_space(unsigned char c) { return c_space[c]; }
 
 std::string_view strip_text_space(std::string_view text) { return strip_if(text, is_text_space); }
 std::string_view strip_c_space(std::string_view text) { return strip_if(text, is_c_space); }

@@ -1,14 +1,25 @@
 #pragma once
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tarkeep::data {
 
+namespace detail {
+constexpr std::array<bool, 256> byte_set(std::string_view members) {
+    std::array<bool, 256> table{};
+    for (char c : members) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}
+inline constexpr auto text_space = byte_set("\t\n\v\f\r\x1c\x1d\x1e\x1f \x85\xa0");
+inline constexpr auto c_space = byte_set("\t\n\v\f\r ");
+}  // namespace detail
+
 // Whitespace of the game's text files: tab, LF, VT, FF, CR, 0x1C-0x1F, space, 0x85, 0xA0.
-bool is_text_space(unsigned char c);
+inline bool is_text_space(unsigned char c) { return detail::text_space[c]; }
 // The narrower C set: space and the bytes 9-13.
-bool is_c_space(unsigned char c);
+inline bool is_c_space(unsigned char c) { return detail::c_space[c]; }
 
 std::string_view strip_text_space(std::string_view text);
 std::string_view strip_c_space(std::string_view text);
