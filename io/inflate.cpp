@@ -80,8 +80,8 @@ public:
         // Never trust the expected size beyond what the input could possibly produce:
         // a hostile size must not reserve gigabytes.
         std::size_t reserve = std::min(expected_size, saturating_mul(input.size(), kMaxExpansion));
-        reserve = std::min(reserve, saturating_add(limit_, 1));
         if (reserve == 0) reserve = std::min<std::size_t>(saturating_mul(input.size(), 4), 1 << 20);
+        reserve = std::min(reserve, saturating_add(limit_, 1));
         out_.resize(saturating_add(reserve, kFastOutputSlack));
     }
 
