@@ -139,8 +139,10 @@ std::string terrain_table_text(const ClimatePlan& climate) {
     for (const TerrainTypePlan& type : climate.types) {
         const std::string low = type.set.empty() ? "water_low.tga" : "low_" + type.type + ".tga";
         const std::string cost = type.set.empty() ? "0" : std::to_string(1 + row % 3) + ".5";
-        const std::string colour = "[" + std::to_string(40 + row * 17 % 200) + " " + std::to_string(90 + row * 31 % 150) +
-                                   " " + std::to_string(30 + row * 13 % 120) + "]";
+        std::string colour = "[";
+        colour.append(std::to_string(40 + row * 17 % 200)).append(" ");
+        colour.append(std::to_string(90 + row * 31 % 150)).append(" ");
+        colour.append(std::to_string(30 + row * 13 % 120)).append("]");
         // Some rows quote their cells; the type with no texture leaves its cell empty.
         if (row % 3 == 1) {
             text += "\"" + type.type + "\",\"" + type.set + "\"," + low + "," + cost + ",1,\"" + colour + "\"\n";
