@@ -3,6 +3,7 @@
 #include <string>
 
 #include "server/connection.h"
+#include "server/line_simulator.h"
 #include "server/rate_bucket.h"
 
 namespace tarkeep::server {
@@ -37,6 +38,9 @@ struct ClientSession {
     bool ready = false;
     std::uint8_t player_id = 0;  // assigned at game start
     std::uint32_t next_turn = 0;
+
+    // Frames held back by the test-mode line simulation.
+    LineQueues line;
 };
 
 }  // namespace tarkeep::server

@@ -25,7 +25,9 @@ void handle_handshake(RelayServer& server, ClientSession& client, const net::Mes
         return;
     }
     if (hello->protocol_version != net::PROTOCOL_VERSION) {
-        server.send_to(client, net::Refused{"protocol version " + std::to_string(hello->protocol_version) +
+        // A Refused is the last thing the client hears: it goes out before the close, never
+        // into a delay queue that the close would discard.
+        server.send_immediately(client, net::Refused{"protocol version " + std::to_string(hello->protocol_version) +
                                             " not supported (server: " + std::to_string(net::PROTOCOL_VERSION) +
                                             ")"});
         server.close_client(client, "protocol version", false);
@@ -33,7 +35,7 @@ void handle_handshake(RelayServer& server, ClientSession& client, const net::Mes
     }
     client.name = clean_text(hello->name, net::MAX_PLAYER_NAME);
     if (client.name.empty()) {
-        server.send_to(client, net::Refused{"empty player name"});
+        server.send_immediately(client, net::Refused{"empty player name"});
         server.close_client(client, "empty name", false);
         return;
     }

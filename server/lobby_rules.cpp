@@ -1,47 +1,155 @@
+#include <algorithm>
 #include <variant>
 
 #include "server/dispatch.h"
+#include "server/game_ops.h"
 #include "server/relay_server.h"
-
-// Lobby and game rules after the handshake. For now this only enforces which messages a
-// client may send at all; games are created and run by the lobby rules built on this.
+#include "server/text_clean.h"
 
 namespace tarkeep::server {
 namespace {
+
+constexpr std::uint8_t MAX_GAME_PLAYERS = 8;
 
 bool is_game_message(const net::Message& message) {
     return std::holds_alternative<net::TurnBundle>(message) || std::holds_alternative<net::HashReport>(message) ||
            std::holds_alternative<net::GameSignal>(message);
 }
 
-// A second Hello, or anything only the server sends.
-bool is_unexpected(const net::Message& message) {
-    return std::holds_alternative<net::Hello>(message) || net::message_type(message) >= 64;
+void kick(RelayServer& server, ClientSession& client, const std::string& reason) {
+    ++server.stats().protocol_kicks;
+    server.close_client(client, reason, true);
+}
+
+void notice(RelayServer& server, ClientSession& client, std::string text) {
+    server.send_to(client, net::Notice{std::move(text)});
+}
+
+void handle_chat(RelayServer& server, ClientSession& client, const net::Chat& chat, std::uint64_t now_us) {
+    const Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
+    const std::string text = clean_text(chat.text, net::MAX_TEXT);
+    if (!game || text.empty()) return;
+    if (!client.chat_bucket.take(1, now_us)) {
+        notice(server, client, "chat: slow down");
+        return;
+    }
+    ++server.stats().chats;
+    const net::Message relayed = net::ChatRelay{client.id, client.name, text};
+    for (std::uint32_t member : game->members)
+        if (ClientSession* to = server.find_client(member)) server.send_to(*to, relayed);
+}
+
+void handle_blob(RelayServer& server, ClientSession& client, net::BlobChunk&& chunk) {
+    const Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
+    if (!game) {
+        notice(server, client, "blob outside a game");
+        return;
+    }
+    chunk.sender_client_id = client.id;
+    ++server.stats().blob_chunks;
+    relay(server, *game, client, std::move(chunk));
+}
+
+void list_games(RelayServer& server, ClientSession& client) {
+    net::GameList list;
+    for (const auto& [id, game] : server.games()) {
+        if (list.games.size() == net::MAX_LISTED_GAMES) break;
+        list.games.push_back({id, game.name, game.map, static_cast<std::uint8_t>(game.members.size()),
+                              game.max_players, game.running, game.host});
+    }
+    server.send_to(client, list);
+}
+
+void create_game(RelayServer& server, ClientSession& client, net::CreateGame&& request) {
+    if (client.game_id != 0) return notice(server, client, "leave your game first");
+    if (server.games().size() >= server.config().max_games)
+        return notice(server, client, "too many games on this server");
+    const std::uint32_t id = server.take_game_id();
+    std::string name = clean_text(request.name, net::MAX_GAME_NAME);
+    std::string map = clean_text(request.map, net::MAX_MAP_NAME);
+    if (name.empty() || map.empty()) return notice(server, client, "game name and map required");
+
+    Game game;
+    game.id = id;
+    game.name = std::move(name);
+    game.map = std::move(map);
+    game.settings = std::move(request.settings);
+    game.host_tag = request.host_tag;
+    game.build_hash = client.build_hash;
+    game.data_hash = client.data_hash;
+    game.max_players = std::clamp<std::uint8_t>(request.max_players, 1, MAX_GAME_PLAYERS);
+    game.host = client.id;
+    game.members.push_back(client.id);
+    client.game_id = id;
+    client.ready = false;
+    ++server.stats().games_created;
+    server.log_line("game " + std::to_string(id) + " '" + game.name + "' on " + game.map + " created by " +
+                    client.name);
+    broadcast_lobby(server, server.games().emplace(id, std::move(game)).first->second);
+}
+
+void join_game(RelayServer& server, ClientSession& client, const net::JoinGame& request) {
+    if (client.game_id != 0) return notice(server, client, "leave your game first");
+    Game* game = server.find_game(request.game_id);
+    if (!game || game->running) return notice(server, client, "game not found or already running");
+    if (game->members.size() >= game->max_players) return notice(server, client, "game is full");
+    if (game->build_hash != client.build_hash || game->data_hash != client.data_hash)
+        return notice(server, client, "join refused: your game build or data differs from the host's");
+    game->members.push_back(client.id);
+    client.game_id = game->id;
+    client.ready = false;
+    server.log_line(client.name + " joined game " + std::to_string(game->id));
+    broadcast_lobby(server, *game);
+}
+
+void set_ready(RelayServer& server, ClientSession& client, const net::SetReady& request) {
+    Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
+    if (!game) return;
+    client.ready = request.ready;
+    broadcast_lobby(server, *game);
+}
+
+void request_start(RelayServer& server, ClientSession& client, const net::StartGame& request) {
+    Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
+    if (!game || game->host != client.id) return notice(server, client, "only the host can start the game");
+    const bool all_ready = std::all_of(game->members.begin(), game->members.end(), [&](std::uint32_t member) {
+        const ClientSession* session = server.find_client(member);
+        return session && session->ready;
+    });
+    if (!all_ready) return notice(server, client, "not everybody is ready");
+    start_game(server, *game, request.params);
 }
 
 }  // namespace
 
 void apply_lobby_and_game_rules(RelayServer& server, ClientSession& client, net::Message&& message,
-                                std::uint64_t /*now_us*/) {
-    const Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
-    const bool in_running_game = game && game->running;
-    if (!in_running_game && is_game_message(message)) {
-        ++server.stats().protocol_kicks;
-        server.close_client(client, "game message outside a running game", true);
-    } else if (!in_running_game && is_unexpected(message)) {
-        ++server.stats().protocol_kicks;
-        server.close_client(client, "unexpected message", true);
-    }
+                                std::uint64_t now_us) {
+    if (const auto* chat = std::get_if<net::Chat>(&message)) return handle_chat(server, client, *chat, now_us);
+    if (auto* chunk = std::get_if<net::BlobChunk>(&message)) return handle_blob(server, client, std::move(*chunk));
+    Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
+    if (game && game->running) return apply_game_rules(server, client, *game, std::move(message));
+    apply_lobby_rules(server, client, std::move(message));
 }
 
-void remove_from_game(RelayServer& server, ClientSession& client, const std::string& /*reason*/) {
-    const std::uint32_t game_id = client.game_id;
-    client.game_id = 0;
-    client.ready = false;
-    Game* game = server.find_game(game_id);
-    // Players of a running game keep their place in the member list.
-    if (!game || game->running) return;
-    std::erase(game->members, client.id);
+void apply_lobby_rules(RelayServer& server, ClientSession& client, net::Message&& message) {
+    if (std::holds_alternative<net::ListGames>(message)) {
+        list_games(server, client);
+    } else if (auto* create = std::get_if<net::CreateGame>(&message)) {
+        create_game(server, client, std::move(*create));
+    } else if (const auto* join = std::get_if<net::JoinGame>(&message)) {
+        join_game(server, client, *join);
+    } else if (std::holds_alternative<net::LeaveGame>(message)) {
+        remove_from_game(server, client, "left");
+    } else if (const auto* ready = std::get_if<net::SetReady>(&message)) {
+        set_ready(server, client, *ready);
+    } else if (const auto* start = std::get_if<net::StartGame>(&message)) {
+        request_start(server, client, *start);
+    } else if (is_game_message(message)) {
+        kick(server, client, "game message outside a running game");
+    } else {
+        // A second Hello, or anything only the server sends.
+        kick(server, client, "unexpected message");
+    }
 }
 
 }  // namespace tarkeep::server

@@ -31,6 +31,7 @@ void RelayServer::poll_once(int timeout_ms) {
     accept_clients();
     for (auto& [id, client] : clients_)
         if (!client->closing) receive_from(*client);
+    if (line_sim_.active()) release_delayed();
     run_timers();
     for (std::uint32_t id : send_all_and_collect_closing()) disconnect(id);
 }
@@ -99,7 +100,37 @@ void RelayServer::receive_from(ClientSession& client) {
 }
 
 void RelayServer::deliver_inbound(ClientSession& client, net::Bytes&& payload) {
-    handle_frame(client, payload, now_us_);
+    if (!line_sim_.active()) {
+        handle_frame(client, payload, now_us_);
+        return;
+    }
+    const std::uint64_t due = line_sim_.due_time(client.line.last_inbound_due_us, now_us_);
+    client.line.inbound.push_back({due, std::move(payload)});
+}
+
+void RelayServer::release_delayed() {
+    if (const auto position = line_sim_.stall_due(now_us_, clients_.size())) {
+        auto stalled = std::next(clients_.begin(), static_cast<std::ptrdiff_t>(*position));
+        stalled->second->line.stalled_until_us = now_us_ + line_sim_.stall_length_us();
+        ++stats_.sim_stalls;
+    }
+    for (auto& [id, client] : clients_)
+        if (!client->closing && now_us_ >= client->line.stalled_until_us) release_client(*client);
+}
+
+void RelayServer::release_client(ClientSession& client) {
+    auto& outbound = client.line.outbound;
+    while (!client.closing && !outbound.empty() && outbound.front().due_us <= now_us_) {
+        if (!client.connection.queue_frame(outbound.front().payload))
+            close_client(client, "too slow (output buffer full)", false);
+        outbound.pop_front();
+    }
+    auto& inbound = client.line.inbound;
+    while (!client.closing && !inbound.empty() && inbound.front().due_us <= now_us_) {
+        const net::Bytes payload = std::move(inbound.front().payload);
+        inbound.pop_front();
+        handle_frame(client, payload, now_us_);
+    }
 }
 
 void RelayServer::run_timers() {

@@ -10,7 +10,9 @@
 namespace tarkeep::server {
 
 RelayServer::RelayServer(ServerConfig config, Clock clock)
-    : config_(std::move(config)), clock_(clock ? std::move(clock) : Clock(platform::monotonic_microseconds)) {}
+    : config_(std::move(config)),
+      clock_(clock ? std::move(clock) : Clock(platform::monotonic_microseconds)),
+      line_sim_(config_.line_sim) {}
 
 RelayServer::~RelayServer() {
     shutdown();
@@ -38,6 +40,7 @@ bool RelayServer::start(std::string& error) {
              std::to_string(net::PROTOCOL_VERSION) + ")");
     const LineSimConfig& sim = config_.line_sim;
     if (sim.active()) {
+        line_sim_.seed();
         log_line("TEST MODE line simulation: latency " + std::to_string(sim.latency_ms) + " ms + jitter 0.." +
                  std::to_string(sim.jitter_ms) + " ms per direction, stall " + std::to_string(sim.hold_ms) +
                  " ms every ~" + std::to_string(sim.hold_every_ms) + " ms");
@@ -92,6 +95,12 @@ Game* RelayServer::find_game(std::uint32_t id) {
 }
 
 bool RelayServer::queue_outbound(ClientSession& client, const net::Bytes& payload) {
+    if (line_sim_.active()) {
+        const std::uint64_t due = line_sim_.due_time(client.line.last_outbound_due_us, now_us_);
+        client.line.outbound.push_back({due, payload});
+        ++stats_.sim_delayed;
+        return true;
+    }
     if (client.connection.queue_frame(payload)) return true;
     close_client(client, "too slow (output buffer full)", false);
     return false;
@@ -110,6 +119,16 @@ void RelayServer::send_to(ClientSession& client, const net::Message& message) {
         return;
     }
     queue_outbound(client, payload);
+}
+
+void RelayServer::send_payload(ClientSession& client, const net::Bytes& payload) {
+    if (!client.closing) queue_outbound(client, payload);
+}
+
+void RelayServer::send_immediately(ClientSession& client, const net::Message& message) {
+    if (client.closing) return;
+    client.connection.queue_frame(net::encode_message(message));
+    client.connection.send_pending();
 }
 
 void RelayServer::close_client(ClientSession& client, const std::string& reason, bool with_notice) {

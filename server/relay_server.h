@@ -11,6 +11,7 @@
 #include "platform/net.h"
 #include "server/client_session.h"
 #include "server/game.h"
+#include "server/line_simulator.h"
 #include "server/server_config.h"
 #include "server/server_stats.h"
 
@@ -42,6 +43,11 @@ public:
 
     // Queues one message for a client (dropped when the client is closing).
     void send_to(ClientSession& client, const net::Message& message);
+    // Queues an already encoded message (the relay encodes once for all receivers).
+    void send_payload(ClientSession& client, const net::Bytes& payload);
+    // Writes a message straight to the output buffer, past any test-mode delay, and
+    // tries to send it at once: for the last words before a close.
+    void send_immediately(ClientSession& client, const net::Message& message);
     // Marks a client closing with `reason`; it is removed at the end of the step. The
     // first reason wins. With notice, the reason is sent to it as a Notice first.
     void close_client(ClientSession& client, const std::string& reason, bool with_notice);
@@ -63,6 +69,7 @@ public:
     Game* find_game(std::uint32_t id);
     // Advances the game id counter.
     std::uint32_t take_game_id() { return next_game_id_++; }
+    const LineSimulator& line_simulator() const { return line_sim_; }
 
 private:
     void accept_clients();
@@ -70,16 +77,19 @@ private:
     void admit(platform::Socket socket, const std::string& peer);
     std::uint64_t clients_from(const std::string& address) const;
     void receive_from(ClientSession& client);
-    // Every received frame passes here on its way to handle_frame (where a test-mode
-    // delay would hold it back).
+    // Every received frame passes here on its way to handle_frame; in test mode it waits
+    // in the client's inbound queue first.
     void deliver_inbound(ClientSession& client, net::Bytes&& payload);
+    // Test mode: starts due stalls, then hands over the frames whose time has come.
+    void release_delayed();
+    void release_client(ClientSession& client);
     void run_timers();
     void run_client_timers(ClientSession& client);
     void send_ping_tables();
     std::vector<std::uint32_t> send_all_and_collect_closing();
     void disconnect(std::uint32_t id);
-    // Every encoded message of send_to passes here on its way to the output buffer
-    // (where a test-mode delay would hold it back); close notices do not.
+    // Every encoded message of send_to passes here on its way to the output buffer; in
+    // test mode it waits in the client's outbound queue first. Close notices do not.
     bool queue_outbound(ClientSession& client, const net::Bytes& payload);
 
     ServerConfig config_;
@@ -94,6 +104,7 @@ private:
     std::map<std::uint32_t, std::unique_ptr<ClientSession>> clients_;
     std::map<std::uint32_t, Game> games_;
     ServerStats stats_;
+    LineSimulator line_sim_;
 };
 
 }  // namespace tarkeep::server

@@ -107,6 +107,9 @@ TEST(RelayTimers, RunningGamesGetAPingTableOfTheirLivePlayers) {
     EXPECT_TRUE(bo->next<net::Ping>(harness.pumper()));
     EXPECT_EQ(bo->next<net::PingTable>(harness.pumper()), table);
     EXPECT_TRUE(cy->wait_closed(harness.pumper()));
+    const auto dropped = ann->next<net::PlayerDropped>(harness.pumper());
+    ASSERT_TRUE(dropped);
+    EXPECT_EQ(dropped->player_id, 3);
 
     // The next table waits a full interval.
     harness.advance_ms(999);
