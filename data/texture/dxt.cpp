@@ -121,7 +121,10 @@ std::uint64_t mip_size(const TexcacheFile& tex, std::size_t level) {
     const MipLevel& mip = tex.mipmaps.at(level);
     const std::uint64_t across = std::max<std::uint64_t>(1, (std::uint64_t(mip.width) + 3) / 4);
     const std::uint64_t down = std::max<std::uint64_t>(1, (std::uint64_t(mip.height) + 3) / 4);
-    return across * down * dxt_block_size(tex.format);
+    const std::uint64_t blocks = across * down;  // at most 2^60
+    const std::uint64_t block_size = dxt_block_size(tex.format);
+    if (blocks > UINT64_MAX / block_size) return UINT64_MAX;
+    return blocks * block_size;
 }
 
 std::vector<std::uint8_t> decode_dxt(const std::uint8_t* blocks, std::size_t byte_count,

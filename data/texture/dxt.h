@@ -32,7 +32,8 @@ constexpr std::size_t dxt_block_size(std::uint32_t format) { return format == fo
 // "RGB", "RGBA", ..., "BUMPLUMA"; unknown codes as decimal text.
 std::string format_name(std::uint32_t format);
 
-// Byte size of a mip level's block data; `level` must index the mipmap table.
+// Byte size of a mip level's block data, saturating at UINT64_MAX for sides near 2^32;
+// `level` must index the mipmap table.
 std::uint64_t mip_size(const TexcacheFile& tex, std::size_t level);
 
 // Decodes DXT1/3/5 block data into width * height RGBA pixels. Throws TexError:

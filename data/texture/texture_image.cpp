@@ -21,7 +21,8 @@ std::optional<std::uint64_t> checked_mul(std::uint64_t a, std::uint64_t b) {
 RgbaImage decode_dxt_mip0(std::span<const std::uint8_t> file, const TexcacheFile& tex) {
     const MipLevel& mip = tex.mipmaps[0];
     const std::uint64_t start = tex.pixels_offset + std::uint64_t(mip.offset);
-    if (start + mip_size(tex, 0) > file.size()) throw TexError("truncated mip 0");
+    const std::uint64_t size = mip_size(tex, 0);
+    if (start > file.size() || size > file.size() - start) throw TexError("truncated mip 0");
     RgbaImage image{mip.width, mip.height, {}};
     image.pixels = decode_dxt(file.data() + start, file.size() - start, mip.width, mip.height, tex.format);
     return image;

@@ -248,6 +248,11 @@ TEST(DxtNames, FormatNameAndMipSize) {
     EXPECT_EQ(mip_size(tex, 3), 8u);
     tex.format = format_rgba;  // anything but DXT1 counts 16 bytes a block
     EXPECT_EQ(mip_size(tex, 1), 96u);
+    // 2^30 x 2^30 blocks: 2^63 bytes for DXT1, too many for 64 bits at 16 bytes a block.
+    tex.mipmaps = {{0xFFFFFFFF, 0xFFFFFFFF, 0}};
+    EXPECT_EQ(mip_size(tex, 0), UINT64_MAX);
+    tex.format = format_dxt1;
+    EXPECT_EQ(mip_size(tex, 0), std::uint64_t(1) << 63);
 }
 
 }  // namespace

@@ -138,6 +138,13 @@ TEST(TextureToRgba, DxtBoundsAndKinds) {
     EXPECT_EQ(error_of([&] { texture_to_rgba(far_file); }), "truncated mip 0");
     EXPECT_EQ(error_of([&] { texture_mip0(far_file); }), "decode_dxt: block data truncated");
 
+    // Sides near 2^32: the level's byte size does not fit in 64 bits.
+    auto huge = fields;
+    huge.mipmaps[0] = {0xFFFFFFFF, 0xFFFFFFFF, 0};
+    const auto huge_file = write_texcache(huge);
+    EXPECT_EQ(error_of([&] { texture_to_rgba(huge_file); }), "truncated mip 0");
+    EXPECT_EQ(error_of([&] { texture_to_rgb_opaque(huge_file); }), "truncated mip 0");
+
     // Trailing bytes after the pixel data are not block data for texture_mip0.
     auto trailing = short_fields;
     trailing.footer = std::vector<std::uint8_t>(64, 0);
