@@ -26,7 +26,7 @@ std::vector<std::string> split_command_line(std::string_view command_line);
 // doubled where they precede a quote or the closing quote, inner quotes escaped.
 std::string quote_argument(std::string_view argument);
 
-// The running program's own file, absolute.
+// The running program's own file, absolute; empty when the system cannot tell.
 std::filesystem::path executable_path();
 
 // The interpreter of a Python virtual environment folder: Scripts\python.exe on

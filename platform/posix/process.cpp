@@ -53,7 +53,9 @@ int run_process(const std::string& command_line, const std::filesystem::path& lo
 }
 
 std::filesystem::path executable_path() {
-    return std::filesystem::read_symlink("/proc/self/exe");
+    std::error_code ec;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : self;
 }
 
 std::filesystem::path venv_python(const std::filesystem::path& venv_folder) {

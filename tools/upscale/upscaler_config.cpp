@@ -41,14 +41,14 @@ UpscalerConfig make_upscaler_config(const Args& args, const fs::path& program_di
 
     if (args.has_value("--python")) {
         config.python = platform::path_from_utf8(opt(args, "--python", ""));
-    } else {
+    } else if (!program_dir.empty()) {
         const fs::path venv = platform::venv_python(program_dir / "onnx_venv");
         if (file_exists(venv)) config.python = fs::absolute(venv);
     }
 
     if (args.has_value("--onnx-runner")) {
         config.onnx_runner = platform::path_from_utf8(opt(args, "--onnx-runner", ""));
-    } else {
+    } else if (!program_dir.empty()) {
         for (const fs::path& candidate : {program_dir / "onnx_upscale.py",
                                           program_dir / ".." / ".." / "tools" / "onnx_upscale.py"}) {
             if (file_exists(candidate)) {

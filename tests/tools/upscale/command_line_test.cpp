@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "platform/process.h"
@@ -43,6 +44,19 @@ TEST(QuoteArgument, SplitsBackToTheSameText) {
         const Args args = split_command_line("prog " + quote_argument(text) + " " + quote_argument("next\\"));
         ASSERT_EQ(args, (Args{"prog", text, "next\\"})) << text;
     }
+}
+
+}  // namespace
+}  // namespace tarkeep::platform
+
+namespace tarkeep::platform {
+namespace {
+
+TEST(ExecutablePath, NamesThisTestProgram) {
+    const std::filesystem::path self = executable_path();
+    EXPECT_TRUE(self.is_absolute());
+    EXPECT_EQ(self.stem(), "tools_upscale_tests");
+    EXPECT_TRUE(std::filesystem::is_regular_file(self));
 }
 
 }  // namespace
