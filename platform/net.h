@@ -57,8 +57,11 @@ enum class AcceptStatus { accepted, none_pending, failed };
 // IPv4 address, ':' and the port.
 AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string& peer);
 
-// Blocking IPv4 connect (used by tests and tools acting as clients).
-bool connect_tcp(const std::string& host, std::uint16_t port, Socket& connection, std::string& error);
+// Blocking IPv4 connect (used by tests and tools acting as clients). A non-empty
+// `local_host` binds the socket to that local address first (a load tool spreads its
+// clients over several loopback addresses this way).
+bool connect_tcp(const std::string& host, std::uint16_t port, Socket& connection, std::string& error,
+                 const std::string& local_host = {});
 bool set_non_blocking(const Socket& socket, bool non_blocking);
 
 enum class IoStatus { done, would_block, closed, failed };

@@ -122,7 +122,8 @@ AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string&
     return AcceptStatus::accepted;
 }
 
-bool connect_tcp(const std::string& host, std::uint16_t port, Socket& connection, std::string& error) {
+bool connect_tcp(const std::string& host, std::uint16_t port, Socket& connection, std::string& error,
+                 const std::string& local_host) {
     sockaddr_in address{};
     if (!resolve_ipv4(host, port, address)) {
         error = "cannot resolve " + host;
@@ -133,6 +134,17 @@ bool connect_tcp(const std::string& host, std::uint16_t port, Socket& connection
         socket.release();
         error = with_code("socket", errno);
         return false;
+    }
+    if (!local_host.empty()) {
+        sockaddr_in local{};
+        if (!resolve_ipv4(local_host, 0, local)) {
+            error = "cannot resolve " + local_host;
+            return false;
+        }
+        if (bind(fd(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            error = with_code("bind " + local_host, errno);
+            return false;
+        }
     }
     if (::connect(fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         error = with_code("connect " + host + ":" + std::to_string(port), errno);

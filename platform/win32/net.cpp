@@ -143,7 +143,8 @@ AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string&
     return AcceptStatus::accepted;
 }
 
-bool connect_tcp(const std::string& host, std::uint16_t port, Socket& connection, std::string& error) {
+bool connect_tcp(const std::string& host, std::uint16_t port, Socket& connection, std::string& error,
+                 const std::string& local_host) {
     sockaddr_in address{};
     if (!resolve_ipv4(host, port, address)) {
         error = "cannot resolve " + host;
@@ -155,6 +156,17 @@ bool connect_tcp(const std::string& host, std::uint16_t port, Socket& connection
         return false;
     }
     Socket socket(static_cast<SocketHandle>(raw));
+    if (!local_host.empty()) {
+        sockaddr_in local{};
+        if (!resolve_ipv4(local_host, 0, local)) {
+            error = "cannot resolve " + local_host;
+            return false;
+        }
+        if (bind(raw, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            error = with_code("bind " + local_host, WSAGetLastError());
+            return false;
+        }
+    }
     if (::connect(raw, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
         error = with_code("connect " + host + ":" + std::to_string(port), WSAGetLastError());
         return false;
