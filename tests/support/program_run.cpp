@@ -10,15 +10,6 @@
 namespace tarkeep::test {
 namespace {
 
-std::string shell_quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'') quoted += "'\\''";
-        else quoted += c;
-    }
-    return quoted + "'";
-}
-
 std::string slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -36,18 +27,21 @@ std::filesystem::path unique_capture_base() {
 }  // namespace
 
 std::filesystem::path built_program(const std::string& relative) {
+    return std::filesystem::path(TARKEEP_BINARY_DIR) / (relative + TARKEEP_EXE_SUFFIX);
+}
+
+std::filesystem::path built_file(const std::string& relative) {
     return std::filesystem::path(TARKEEP_BINARY_DIR) / relative;
 }
 
 ProgramResult run_program(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
     const auto base = unique_capture_base();
-    const auto out_path = base.string() + ".out";
-    const auto err_path = base.string() + ".err";
-    std::string command = shell_quote(program.string());
-    for (const auto& argument : arguments) command += " " + shell_quote(argument);
-    command += " </dev/null >" + shell_quote(out_path) + " 2>" + shell_quote(err_path);
+    auto out_path = base;
+    out_path += ".out";
+    auto err_path = base;
+    err_path += ".err";
     ProgramResult result;
-    result.exit_code = platform::run_shell(command);
+    result.exit_code = platform::run_program_captured(program, arguments, out_path, err_path);
     result.out = slurp(out_path);
     result.err = slurp(err_path);
     std::error_code ignored;

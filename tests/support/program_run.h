@@ -12,10 +12,14 @@ struct ProgramResult {
     std::string err;
 };
 
-// Path of a program built in this build tree, e.g. built_program("tools/upscale/tarkeep_upscale").
+// Path of a program built in this build tree, e.g. built_program("tools/upscale/tarkeep_upscale")
+// (".exe" is added where programs have it).
 std::filesystem::path built_program(const std::string& relative);
+// Path of any other file of the build tree.
+std::filesystem::path built_file(const std::string& relative);
 
-// Runs `program` with `arguments` (each quoted for the shell), capturing both streams.
+// Runs `program` with `arguments` (passed unchanged, no shell), standard input empty,
+// capturing both output streams.
 ProgramResult run_program(const std::filesystem::path& program, const std::vector<std::string>& arguments);
 
 }  // namespace tarkeep::test
