@@ -42,6 +42,8 @@ std::string build_command(const UpscalerConfig& config, const std::string& model
     return line;
 }
 
+const char* upscaler_label(const std::string& model) { return is_onnx_model(model) ? "ONNX" : "Real-ESRGAN"; }
+
 int run_process(const std::string& command_line, const fs::path& log_path) {
     return platform::run_process(command_line, log_path);
 }
@@ -65,7 +67,7 @@ std::string run_upscaler(const UpscalerConfig& config, const std::string& model,
     const int code = run_process(command, log_path);
     const std::string collected = log_path.empty() ? std::string() : collect_failure_lines(log_path);
     if (code == 0 && collected.empty()) return {};
-    return std::string(is_onnx_model(model) ? "ONNX" : "Real-ESRGAN") + " failed (exit code " +
+    return std::string(upscaler_label(model)) + " failed (exit code " +
            std::to_string(code) + "): " + command + "\n" + collected;
 }
 

@@ -13,6 +13,9 @@ std::string build_command(const UpscalerConfig& config, const std::string& model
                           const std::filesystem::path& input_dir, const std::filesystem::path& output_dir,
                           const std::string& tile);
 
+// "ONNX" for an ONNX model, "Real-ESRGAN" for an NCNN one: how reports name the upscaler.
+const char* upscaler_label(const std::string& model);
+
 // Runs a command line and waits for it; standard error goes to `log_path` when it is not
 // empty. Returns the exit code, -1 when the program cannot be started.
 int run_process(const std::string& command_line, const std::filesystem::path& log_path);
