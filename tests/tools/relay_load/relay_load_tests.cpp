@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "net/message_codec.h"
+#include "server/relay_server.h"
+#include "tools/relay_load/bot.h"
+#include "tools/relay_load/latency_stats.h"
+#include "tools/relay_load/load_options.h"
+#include "tools/relay_load/load_run.h"
+
+namespace tarkeep::relay_load {
+namespace {
+
+TEST(RelayLoadOptions, ValuesRangesAndHelp) {
+    const auto parsed = parse_load_options({"--games", "3", "--players", "5", "--rate", "25", "--seconds", "2",
+                                            "--host", "127.0.0.9", "--port", "4000", "--per-address", "0"});
+    ASSERT_EQ(parsed.status, OptionsStatus::run);
+    EXPECT_EQ(parsed.options.clients(), 15u);
+    EXPECT_EQ(parsed.options.turns_per_second, 25);
+    EXPECT_EQ(parsed.options.host, "127.0.0.9");
+    EXPECT_EQ(parsed.options.port, 4000);
+    EXPECT_EQ(parsed.options.per_address, 0u);
+    EXPECT_EQ(parse_load_options({"--help"}).status, OptionsStatus::help);
+
+    // "max" keeps every bot under the relay's frame limit, hash reports and pongs included.
+    const auto max = parse_load_options({"--rate", "max", "--hash-every", "4"}).options;
+    EXPECT_LE(max.turns_per_second * 1.25 + 1, SERVER_FRAMES_PER_SECOND);
+    EXPECT_GT(max.turns_per_second * 1.25 + 1, SERVER_FRAMES_PER_SECOND * 0.9);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--players", "9"}, {"--players", "0"}, {"--games", "x"}, {"--seconds", "3601"}, {"--port", "70000"},
+        {"--rate", "-1"},   {"--seconds"},      {"stray"},         {"--bogus", "1"}};
+    for (const auto& arguments : bad) EXPECT_EQ(parse_load_options(arguments).status, OptionsStatus::usage) << arguments[0];
+}
+
+TEST(RelayLoadLatency, NearestRankPercentiles) {
+    LatencyStats stats;
+    EXPECT_EQ(stats.summarize().samples, 0u);
+    for (std::uint64_t us = 100; us >= 1; --us) stats.add(us * 1000);  // 1..100 ms, reversed
+    const LatencySummary summary = stats.summarize();
+    EXPECT_EQ(summary.samples, 100u);
+    EXPECT_DOUBLE_EQ(summary.p50_ms, 50);
+    EXPECT_DOUBLE_EQ(summary.p99_ms, 99);
+    EXPECT_DOUBLE_EQ(summary.max_ms, 100);
+}
+
+TEST(RelayLoadBot, BundlesCarryTheirSendTimeWhereTheReceiverReadsIt) {
+    const std::uint64_t sent = 0x0000123487654321ull;
+    const net::TurnBundle bundle = Bot::make_bundle(77, 3, sent);
+    const net::Bytes payload = net::encode_message(bundle);
+    EXPECT_EQ(net::decode_message(payload), net::Message(bundle));  // valid on the wire
+    ASSERT_EQ(bundle.commands.size(), 3u);
+    // The receiver's fixed offsets: value_a at 11, value_b at 31.
+    const auto u32_at = [&](std::size_t at) {
+        return std::uint32_t{payload[at]} | std::uint32_t{payload[at + 1]} << 8 | std::uint32_t{payload[at + 2]} << 16 |
+               std::uint32_t{payload[at + 3]} << 24;
+    };
+    EXPECT_EQ(u32_at(11), 0x87654321u);
+    EXPECT_EQ(u32_at(31), 0x1234u);
+    EXPECT_EQ(u32_at(2), 77u);
+    EXPECT_EQ(Bot::make_bundle(1, 0, sent).commands.size(), 1u);  // the time needs one command
+}
+
+// A real server in its own thread, the bots in this one.
+class ServerThread {
+public:
+    explicit ServerThread(server::ServerConfig config) {
+        config.host = "127.0.0.1";
+        config.port = 0;
+        config.quiet = true;
+        server_ = std::make_unique<server::RelayServer>(std::move(config));
+        std::string error;
+        EXPECT_TRUE(server_->start(error)) << error;
+        thread_ = std::thread([this] { server_->run_until(stop_, 5); });
+    }
+    ~ServerThread() { stop(); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    std::uint16_t port() const { return server_->bound_port(); }
+    const server::ServerStats& stats() const { return server_->stats(); }
+
+private:
+    std::unique_ptr<server::RelayServer> server_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST(RelayLoadRun, EveryBundleReachesEveryOtherPlayerInOrder) {
+    ServerThread server({});
+    LoadOptions options;
+    options.port = server.port();
+    options.games = 3;
+    options.players = 4;  // 12 bots: more than one relay admits from a single address
+    options.turns_per_second = 40;
+    options.seconds = 1;
+    options.hash_every = 2;
+    const LoadReport report = run_load(options);
+    server.stop();
+    ASSERT_TRUE(report.ok) << report.error;
+    EXPECT_EQ(report.games_started, 3u);
+    EXPECT_GT(report.bundles_sent, 12u * 30);
+    EXPECT_EQ(report.bundles_received, report.expected_bundles);
+    EXPECT_EQ(report.hashes_received, report.hashes_sent * 3);
+    EXPECT_EQ(report.latency.samples, report.bundles_received);
+    EXPECT_EQ(report.order_errors, 0u);
+    EXPECT_EQ(report.bots_lost, 0u);
+    EXPECT_TRUE(report.notices.empty());
+    EXPECT_EQ(server.stats().bundles_relayed, report.bundles_sent);
+    EXPECT_EQ(server.stats().hash_mismatches, 0u);
+    const std::string text = format_report(options, report);
+    EXPECT_NE(text.find("latency: p50 "), std::string::npos) << text;
+}
+
+TEST(RelayLoadRun, AnUnreachableServerIsAnError) {
+    LoadOptions options;
+    options.port = 1;  // nothing listens there
+    options.games = 1;
+    options.players = 1;
+    const LoadReport report = run_load(options);
+    EXPECT_FALSE(report.ok);
+    EXPECT_NE(report.error.find("connect 127.0.0.1:1"), std::string::npos) << report.error;
+    EXPECT_EQ(format_report(options, report).rfind("error: ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tarkeep::relay_load
