@@ -25,7 +25,12 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         const test::SampleGameSummary summary = test::write_sample_game(command.out_dir, command.options);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        sample_game::print_sample_report(stdout, command.out_dir / "zips", command.options, summary, elapsed.count());
+        const auto zips = command.out_dir / "zips";
+        sample_game::print_sample_report(stdout, zips, command.options, summary, elapsed.count());
+        for (const std::string& name : sample_game::foreign_archives(zips, summary)) {
+            std::fprintf(stderr, "warning: %s in %s is not part of the sample game; the game's readers open it too\n",
+                         name.c_str(), zips.string().c_str());
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "error: %s\n", error.what());
         return 1;

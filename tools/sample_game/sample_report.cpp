@@ -1,6 +1,22 @@
 #include "tools/sample_game/sample_report.h"
 
+#include <algorithm>
+
 namespace tarkeep::sample_game {
+
+std::vector<std::string> foreign_archives(const std::filesystem::path& zips, const test::SampleGameSummary& summary) {
+    std::vector<std::string> foreign;
+    for (const auto& entry : std::filesystem::directory_iterator(zips)) {
+        std::string name = entry.path().filename().string();
+        std::string lower = name;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c | 0x20) : c; });
+        const bool ours = std::any_of(summary.archives.begin(), summary.archives.end(),
+                                      [&](const test::SampleArchive& archive) { return archive.name == name; });
+        if (lower.ends_with(".zip") && !ours) foreign.push_back(std::move(name));
+    }
+    std::sort(foreign.begin(), foreign.end());
+    return foreign;
+}
 
 void print_sample_report(std::FILE* out, const std::filesystem::path& zips, const test::SampleGameOptions& options,
                          const test::SampleGameSummary& s, double seconds) {
