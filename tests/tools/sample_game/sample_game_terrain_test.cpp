@@ -107,6 +107,19 @@ TEST(SampleGameTerrain, EveryTypeAndSeasonResolvesToAShippedTextureExceptTheDocu
         EXPECT_LE(shipped.size(), 8u);
         // Some textures serve more than one climate.
         EXPECT_TRUE(std::any_of(used.begin(), used.end(), [](const auto& entry) { return entry.second.size() > 1; }));
+
+        // The asset tool lists the same textures with the climates that use them.
+        std::string expected;
+        for (const auto& [stem, climates] : used) {
+            expected += stem;
+            for (const std::string& climate : climates) expected += (climate == *climates.begin() ? " " : ",") + climate;
+            expected += "\n";
+        }
+        const ProgramResult list =
+            run_program(built_program("tools/upscale/tarkeep_upscale"), {sample.dir.path().string(), "--list"});
+        EXPECT_EQ(list.exit_code, 0) << list.err;
+        EXPECT_EQ(list.out.substr(0, expected.size()), expected);
+        EXPECT_NE(list.out.find("total " + std::to_string(used.size()) + " ("), std::string::npos) << list.out;
     }
 }
 
