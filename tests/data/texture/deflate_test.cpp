@@ -88,6 +88,7 @@ TEST(Deflate, RoundTripsThroughZlib) {
         {"two bytes", {1, 2}},
         {"three equal", {9, 9, 9}},
         {"random small", random_bytes(1000, 1)},
+        {"random, about one token block", random_bytes(16384, 10)},
         {"random over two token blocks", random_bytes(40000, 2)},
         {"random over one stored piece", random_bytes(70000, 3)},
         {"zeros", Bytes(200000, 0)},
