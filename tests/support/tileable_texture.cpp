@@ -30,9 +30,9 @@ struct Recipe {
 };
 
 constexpr std::array<Recipe, kTerrainMaterialCount> kRecipes = {{
-    {"grass", {46, 78, 28}, {104, 150, 52}, 4, 5, false, 0, 0, 0, 0.35, false, {150, 160, 80}, 20, 0.78, 8},
+    {"grass", {46, 78, 28}, {104, 150, 52}, 4, 5, false, 0, 0, 0, 0.35, false, {150, 160, 80}, 20, 0.84, 8},
     {"sand", {176, 146, 98}, {226, 200, 150}, 3, 4, false, 3, 7, 0.4, 0, false, {}, 0, 1, 10},
-    {"rock", {78, 76, 72}, {160, 156, 148}, 3, 6, true, 0, 0, 0, 0, false, {112, 118, 84}, 6, 0.74, 8},
+    {"rock", {78, 76, 72}, {160, 156, 148}, 3, 6, true, 0, 0, 0, 0, false, {112, 118, 84}, 6, 0.8, 8},
     {"snow", {196, 206, 222}, {248, 250, 255}, 3, 4, false, 2, 5, 0.15, 0, false, {}, 0, 1, 4},
     {"mud", {58, 42, 28}, {112, 86, 60}, 5, 5, false, 0, 0, 0, 0, false, {38, 32, 28}, 8, 0.68, 6},
     {"dirt", {96, 70, 46}, {150, 116, 80}, 4, 5, false, 0, 0, 0, 0, false, {172, 162, 150}, 24, 0.8, 9},
@@ -144,8 +144,10 @@ std::vector<std::uint8_t> tileable_texture(TerrainMaterial material, std::uint32
             if (recipe.accent_cells > 0) {
                 const double a = accents.fractal(u, v, 2);
                 if (a > recipe.accent_threshold) {
-                    const double t = clamp01((a - recipe.accent_threshold) / 0.08);
-                    colour = lerp(colour, lerp(recipe.accent, recipe.light, 0.25 * n), t);
+                    // Accents keep the shading underneath so that they do not look pasted on.
+                    const double t = 0.7 * clamp01((a - recipe.accent_threshold) / 0.08);
+                    const double shade = 0.7 + 0.6 * n;
+                    colour = lerp(colour, {recipe.accent[0] * shade, recipe.accent[1] * shade, recipe.accent[2] * shade}, t);
                 }
             }
             const double grain = (hash_unit(base_seed + 5, x, y) - 0.5) * 2 * recipe.grain;
