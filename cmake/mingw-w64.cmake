@@ -15,3 +15,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run)
+
+# zlib is a test oracle: link its static archive, not the import library of a DLL that
+# Wine would then have to find.
+set(ZLIB_USE_STATIC_LIBS ON)
