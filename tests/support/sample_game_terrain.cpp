@@ -48,16 +48,21 @@ std::string capitalised(std::string_view word) {
     return text;
 }
 
+// "ter_grass_2" -> "Ter_Grass_2".
+std::string title_case(std::string_view stem) {
+    std::string text(stem);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i == 0 || text[i - 1] == '_') text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    }
+    return text;
+}
+
 // The game's tables name textures loosely: mixed case, a .tga or .dds extension or none.
 std::string written_texture_name(std::string_view stem, std::size_t style) {
     std::string text(stem);
     switch (style % 4) {
         case 0: return text + ".tga";
-        case 1:
-            for (std::size_t i = 0; i < text.size(); ++i) {
-                if (i == 0 || text[i - 1] == '_') text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
-            }
-            return text + ".dds";
+        case 1: return title_case(stem) + ".dds";
         case 2:
             for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             return text + ".TGA";
@@ -84,8 +89,7 @@ TerrainPlan plan_terrain(SampleSize size) {
         // Spread over two archives; the entry names do not all share one letter case.
         if (i % 2 == 0) {
             texture.archive = kTerrainArchive;
-            texture.entry = "Art/Terrain/" + (i % 4 == 0 ? written_texture_name(texture.stem, 1).substr(0, texture.stem.size())
-                                                        : texture.stem) + ".texcache";
+            texture.entry = "Art/Terrain/" + (i % 4 == 0 ? title_case(texture.stem) : texture.stem) + ".texcache";
         } else {
             texture.archive = kArtArchive;
             texture.entry = "art/terrain/" + texture.stem + ".texcache";
