@@ -28,6 +28,8 @@ struct ClientSession {
     RateBucket chat_bucket;
     bool closing = false;
     std::string close_reason;
+    // The last poll reported data or a hang-up (new clients start readable).
+    bool readable = true;
 
     // Handshake, lobby and game.
     bool handshake_done = false;

@@ -14,6 +14,8 @@ void Connection::receive() {
             case platform::IoStatus::done:
                 frames_.append_received(chunk.data(), result.count);
                 total_received_ += result.count;
+                // A short read emptied the socket: what comes later is polled for.
+                if (result.count < chunk.size()) return;
                 break;
             case platform::IoStatus::would_block:
                 return;

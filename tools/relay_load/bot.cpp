@@ -153,7 +153,9 @@ void Bot::handle_other(net::Message&& message, LoadTotals& totals) {
 void Bot::play(std::uint64_t now_us, std::uint64_t turn_interval_us, std::uint32_t commands,
                std::uint32_t hash_every, LoadTotals& totals) {
     if (!playing() || !alive() || turn_interval_us == 0) return;
-    if (next_send_us_ == 0 || now_us > next_send_us_ + MAX_CATCH_UP_TURNS * turn_interval_us) next_send_us_ = now_us;
+    if (next_send_us_ == 0)
+        next_send_us_ = now_us + static_cast<std::uint64_t>(role_.phase * static_cast<double>(turn_interval_us));
+    if (now_us > next_send_us_ + MAX_CATCH_UP_TURNS * turn_interval_us) next_send_us_ = now_us;
     while (next_send_us_ <= now_us) {
         const std::uint32_t turn = next_turn_++;
         send(make_bundle(turn, commands, platform::monotonic_microseconds()));

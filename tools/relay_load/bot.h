@@ -27,6 +27,9 @@ struct BotRole {
     bool host = false;
     std::uint8_t players = 1;  // seats of the bot's game
     std::string game_name;
+    // Where in the turn interval the bot's game sends (0 to 1): games run independently,
+    // so their turns do not all fall on the same instant.
+    double phase = 0;
 };
 
 // One game client: handshake, lobby, then one bundle per turn with its send time in the

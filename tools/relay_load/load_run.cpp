@@ -67,7 +67,10 @@ bool set_up_games(Bots& bots, LoadTotals& totals, const LoadOptions& options, st
 
 }  // namespace
 
-LoadReport run_load(const LoadOptions& options) {
+LoadReport run_load(const LoadOptions& options, const std::function<void(const std::string&)>& progress) {
+    const auto tell = [&](const std::string& text) {
+        if (progress) progress(text);
+    };
     LoadReport report;
     report.bots = options.clients();
     LoadTotals totals;
@@ -75,13 +78,15 @@ LoadReport run_load(const LoadOptions& options) {
     for (std::uint32_t i = 0; i < options.clients(); ++i) {
         const std::uint32_t game = i / options.players;
         BotRole role{i % options.players == 0, static_cast<std::uint8_t>(options.players),
-                     "load " + std::to_string(game + 1)};
+                     "load " + std::to_string(game + 1), static_cast<double>(game) / options.games};
         auto bot = std::make_unique<Bot>(std::move(role), "bot " + std::to_string(i + 1));
         if (!bot->connect(options.host, options.port, source_address(options, i), report.error)) return report;
         bots.push_back(std::move(bot));
     }
+    tell("connected " + std::to_string(bots.size()) + " bots");
     if (!set_up_games(bots, totals, options, report.error)) return report;
     report.games_started = options.games;
+    tell(std::to_string(options.games) + " games running, playing for " + std::to_string(options.seconds) + " s");
 
     // Count only what arrives during play.
     totals = LoadTotals{};
@@ -90,6 +95,7 @@ LoadReport run_load(const LoadOptions& options) {
     const std::uint64_t end = start + std::uint64_t{options.seconds} * 1'000'000;
     while (platform::monotonic_microseconds() < end) step(bots, totals, interval_us, options);
     report.play_seconds = (platform::monotonic_microseconds() - start) / 1e6;
+    tell("play over, collecting the last bundles");
     const std::uint64_t drained = platform::monotonic_microseconds() + DRAIN_US;
     while (platform::monotonic_microseconds() < drained) step(bots, totals, 0, options);
     for (auto& bot : bots) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -33,7 +34,8 @@ struct LoadReport {
 
 // Connects the bots, sets up and starts their games, plays for the given time and
 // collects what the bots saw. Bounded in time: the setup gives up after 30 s.
-LoadReport run_load(const LoadOptions& options);
+// `progress` (may be empty) hears when the bots are connected and when play starts.
+LoadReport run_load(const LoadOptions& options, const std::function<void(const std::string&)>& progress = {});
 
 // The report as people read it.
 std::string format_report(const LoadOptions& options, const LoadReport& report);

@@ -16,7 +16,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n%s", parsed.error.c_str(), LOAD_USAGE);
         return 2;
     }
-    const LoadReport report = run_load(parsed.options);
+    const LoadReport report = run_load(parsed.options, [](const std::string& text) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    });
     const std::string text = format_report(parsed.options, report);
     std::fputs(text.c_str(), report.ok ? stdout : stderr);
     return report.ok ? 0 : 1;
