@@ -19,6 +19,8 @@ extern "C" void on_stop_signal(int signal_number) {
 void install_stop_handler(std::atomic<bool>& flag) {
     stop_flag = &flag;
     std::signal(SIGINT, on_stop_signal);
+    // Ctrl+Break arrives as its own signal on Windows; it should stop the same way.
+    std::signal(SIGBREAK, on_stop_signal);
     std::signal(SIGTERM, on_stop_signal);
 }
 

@@ -24,6 +24,17 @@ std::filesystem::path unique_capture_base() {
            ("tarkeep_run_" + std::to_string(process_tag) + "_" + std::to_string(counter++));
 }
 
+// A Windows program's text-mode streams end lines with CR LF; tests compare text.
+std::string with_plain_line_ends(std::string text) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        text[kept++] = text[i];
+    }
+    text.resize(kept);
+    return text;
+}
+
 }  // namespace
 
 std::filesystem::path built_program(const std::string& relative) {
@@ -42,8 +53,8 @@ ProgramResult run_program(const std::filesystem::path& program, const std::vecto
     err_path += ".err";
     ProgramResult result;
     result.exit_code = platform::run_program_captured(program, arguments, out_path, err_path);
-    result.out = slurp(out_path);
-    result.err = slurp(err_path);
+    result.out = with_plain_line_ends(slurp(out_path));
+    result.err = with_plain_line_ends(slurp(err_path));
     std::error_code ignored;
     std::filesystem::remove(out_path, ignored);
     std::filesystem::remove(err_path, ignored);

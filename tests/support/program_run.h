@@ -19,7 +19,8 @@ std::filesystem::path built_program(const std::string& relative);
 std::filesystem::path built_file(const std::string& relative);
 
 // Runs `program` with `arguments` (passed unchanged, no shell), standard input empty,
-// capturing both output streams.
+// capturing both output streams (CR LF line ends read as LF, as a Windows program's
+// text-mode output has them).
 ProgramResult run_program(const std::filesystem::path& program, const std::vector<std::string>& arguments);
 
 }  // namespace tarkeep::test

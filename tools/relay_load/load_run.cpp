@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/net.h"
 #include "tools/relay_load/bot.h"
 
 namespace tarkeep::relay_load {
@@ -73,6 +74,11 @@ LoadReport run_load(const LoadOptions& options, const std::function<void(const s
     };
     LoadReport report;
     report.bots = options.clients();
+    // The bots' sockets need the network stack (Winsock) started for the whole run.
+    if (!platform::network_start(report.error)) return report;
+    struct NetworkStop {
+        ~NetworkStop() { platform::network_stop(); }
+    } network_stop_at_end;
     LoadTotals totals;
     Bots bots;
     for (std::uint32_t i = 0; i < options.clients(); ++i) {
