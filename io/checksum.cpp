@@ -1,5 +1,7 @@
 #include "io/checksum.h"
 
+#include "io/load_le.h"
+
 #include <array>
 #include <bit>
 #include <cstring>
@@ -47,18 +49,6 @@ constexpr int kStreams = 4;  // the loop below is written out for four
 constexpr int kWord = 8;
 constexpr WordTables kSerialTables = make_word_tables(kWord);
 constexpr WordTables kBraidTables = make_word_tables(kWord * kStreams);
-
-inline std::uint64_t load64_le(const std::uint8_t* p) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::uint64_t value;
-        std::memcpy(&value, p, sizeof value);
-        return value;
-    } else {
-        std::uint64_t value = 0;
-        for (int i = kWord - 1; i >= 0; --i) value = (value << 8) | p[i];
-        return value;
-    }
-}
 
 inline std::uint32_t fold_word(const WordTables& t, std::uint64_t w) {
     // Two halves shifted step by step: fewer instructions per byte than shifting the

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "io/huffman_table.h"
+#include "io/load_le.h"
 #include "io/zip_error.h"
 
 namespace tarkeep::io {
@@ -30,17 +31,6 @@ constexpr std::size_t saturating_mul(std::size_t a, std::size_t b) {
     return b != 0 && a > SIZE_MAX / b ? SIZE_MAX : a * b;
 }
 
-inline std::uint64_t load64_le(const std::uint8_t* p) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::uint64_t value;
-        std::memcpy(&value, p, sizeof value);
-        return value;
-    } else {
-        std::uint64_t value = 0;
-        for (int i = 7; i >= 0; --i) value = (value << 8) | p[i];
-        return value;
-    }
-}
 
 inline std::uint64_t low_bits(std::uint64_t value, unsigned count) {
     return value & ((std::uint64_t{1} << count) - 1);
