@@ -15,6 +15,8 @@ const char* const LOAD_USAGE =
     "                 (300 per second per client) allows\n"
     "  --per-address  bots per source address: on loopback they connect from 127.0.0.1,\n"
     "                 127.0.0.2, ... because a relay serves only 8 clients per address; 0 binds none\n"
+    "A relay serves 64 clients in 16 games by default: for larger runs start it with\n"
+    "--max-clients and --max-games to match (for example 256 bots: --max-clients 256 --max-games 32).\n"
     "Play lasts at most 3600 seconds; setting up the games at most 30.\n";
 
 namespace {

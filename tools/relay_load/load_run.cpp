@@ -47,6 +47,12 @@ bool set_up_games(Bots& bots, LoadTotals& totals, const LoadOptions& options, st
     std::vector<bool> joined(bots.size(), false);
     while (platform::monotonic_microseconds() < deadline) {
         step(bots, totals, 0, options);
+        if (!totals.notices.empty()) {
+            // A refusal ("server full", "too many games on this server") never heals.
+            error = "the server refused the setup";
+            for (const auto& [text, count] : totals.notices) error += "; " + text;
+            return false;
+        }
         bool all_playing = true;
         for (std::size_t i = 0; i < bots.size(); ++i) {
             if (!bots[i]->alive()) {

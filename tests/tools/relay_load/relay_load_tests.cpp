@@ -115,6 +115,19 @@ TEST(RelayLoadRun, EveryBundleReachesEveryOtherPlayerInOrder) {
     EXPECT_NE(text.find("latency: p50 "), std::string::npos) << text;
 }
 
+TEST(RelayLoadRun, ASetupTheServerCannotHoldSaysWhy) {
+    server::ServerConfig config;
+    config.max_games = 1;
+    ServerThread server(config);
+    LoadOptions options;
+    options.port = server.port();
+    options.games = 2;
+    options.players = 1;
+    const LoadReport report = run_load(options);
+    EXPECT_FALSE(report.ok);
+    EXPECT_NE(report.error.find("too many games on this server"), std::string::npos) << report.error;
+}
+
 TEST(RelayLoadRun, AnUnreachableServerIsAnError) {
     LoadOptions options;
     options.port = 1;  // nothing listens there
