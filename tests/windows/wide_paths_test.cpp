@@ -82,5 +82,15 @@ TEST_F(WidePaths, TerrainRunStartsTheUpscalerAndFillsTheCache) {
     EXPECT_NE(again.out.find("4 terrain textures, 0 to upscale"), std::string::npos) << again.out;
 }
 
+TEST_F(WidePaths, SampleGameIsWrittenIntoANonAsciiFolderAndListed) {
+    const fs::path sample = dir_ / platform::path_from_utf8("sample \xC3\xBC \xE4\xB8\xAD");  // "sample ü 中"
+    const auto written = run_program(built_program("tools/sample_game/tarkeep_sample_game"), {utf8(sample)});
+    ASSERT_EQ(written.exit_code, 0) << written.out << written.err;
+    EXPECT_TRUE(fs::is_regular_file(sample / "zips" / "db.zip"));
+    const auto listed = upscale({utf8(sample), "--list"});
+    EXPECT_EQ(listed.exit_code, 0) << listed.err;
+    EXPECT_NE(listed.out.find("\ntotal "), std::string::npos) << listed.out;
+}
+
 }  // namespace
 }  // namespace tarkeep::test

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cmdline.h"
 #include "tools/sample_game/sample_options.h"
 #include "tools/sample_game/sample_report.h"
 
@@ -12,7 +13,9 @@ int main(int argc, char** argv) {
     using namespace tarkeep;
     sample_game::SampleCommand command;
     try {
-        command = sample_game::parse_sample_command(std::vector<std::string>(argv + 1, argv + argc));
+        std::vector<std::string> arguments = platform::utf8_arguments(argc, argv);  // UTF-8 on Windows too
+        if (!arguments.empty()) arguments.erase(arguments.begin());
+        command = sample_game::parse_sample_command(arguments);
     } catch (const std::invalid_argument& error) {
         std::fprintf(stderr, "error: %s\n%s", error.what(), sample_game::kUsage);
         return 2;

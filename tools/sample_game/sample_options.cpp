@@ -3,6 +3,8 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "platform/cmdline.h"
+
 namespace tarkeep::sample_game {
 
 const char* const kUsage =
@@ -53,7 +55,7 @@ SampleCommand parse_sample_command(const std::vector<std::string>& arguments) {
         } else if (have_dir) {
             throw std::invalid_argument("more than one output folder: " + argument);
         } else {
-            command.out_dir = argument;
+            command.out_dir = platform::path_from_utf8(argument);
             have_dir = true;
         }
     }
