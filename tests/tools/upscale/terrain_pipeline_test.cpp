@@ -244,14 +244,18 @@ TEST_F(TerrainPipeline, ListAndOrig) {
 TEST_F(TerrainPipeline, CorruptSourceEndsTheRunAndKeepsTheCacheConsistent) {
     ASSERT_EQ(run({}).exit_code, 0);
     const std::string manifest_before = read_file(cache_ / "manifest.txt");
-    test::ZipFiles broken;
-    broken.add("t2.texcache", "not a texture at all");
-    test::GameFolderWriter(dir_ / "game").add_zip("zz_patch.zip", broken);
-    auto result = run({"--force"});
-    EXPECT_EQ(result.exit_code, 1);
-    EXPECT_EQ(result.err.rfind("error: ", 0), 0u) << result.err;
-    EXPECT_EQ(read_file(cache_ / "manifest.txt"), manifest_before);
-    EXPECT_FALSE(fs::exists(cache_ / "_work"));
+    const auto zero_side = test::write_texcache(test::texcache_fields(4, {{0, 4, {}}}));
+    const std::vector<std::string> damaged = {"not a texture at all", std::string(zero_side.begin(), zero_side.end())};
+    for (const std::string& bytes : damaged) {
+        test::ZipFiles broken;
+        broken.add("t2.texcache", bytes);
+        test::GameFolderWriter(dir_ / "game").add_zip("zz_patch.zip", broken);
+        auto result = run({"--force"});
+        EXPECT_EQ(result.exit_code, 1);
+        EXPECT_EQ(result.err.rfind("error: ", 0), 0u) << result.err;
+        EXPECT_EQ(read_file(cache_ / "manifest.txt"), manifest_before);
+        EXPECT_FALSE(fs::exists(cache_ / "_work"));
+    }
 }
 
 // After a run killed at any point, every manifest entry has a complete HD image and the
