@@ -74,19 +74,27 @@ bool set_non_blocking(const Socket& socket, bool non_blocking) {
     return fcntl(fd(socket), F_SETFL, wanted) == 0;
 }
 
-bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, std::uint16_t& bound_port,
-                std::string& error) {
-    sockaddr_in address{};
+// Resolves host:port and opens a TCP socket for it; false with `error` set on failure.
+static bool open_tcp_socket(const std::string& host, std::uint16_t port, sockaddr_in& address, Socket& socket,
+                            std::string& error) {
     if (!resolve_ipv4(host, port, address)) {
         error = "cannot resolve " + host;
         return false;
     }
-    Socket socket(static_cast<SocketHandle>(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)));
+    socket = Socket(static_cast<SocketHandle>(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)));
     if (fd(socket) < 0) {
         socket.release();
         error = with_code("socket", errno);
         return false;
     }
+    return true;
+}
+
+bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, std::uint16_t& bound_port,
+                std::string& error) {
+    sockaddr_in address{};
+    Socket socket;
+    if (!open_tcp_socket(host, port, address, socket, error)) return false;
     // No SO_REUSEADDR: a port already in use must fail here, as it does on Windows with
     // exclusive address use.
     if (bind(fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
@@ -125,16 +133,8 @@ AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string&
 bool connect_tcp(const std::string& host, std::uint16_t port, Socket& connection, std::string& error,
                  const std::string& local_host) {
     sockaddr_in address{};
-    if (!resolve_ipv4(host, port, address)) {
-        error = "cannot resolve " + host;
-        return false;
-    }
-    Socket socket(static_cast<SocketHandle>(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)));
-    if (fd(socket) < 0) {
-        socket.release();
-        error = with_code("socket", errno);
-        return false;
-    }
+    Socket socket;
+    if (!open_tcp_socket(host, port, address, socket, error)) return false;
     if (!local_host.empty()) {
         sockaddr_in local{};
         if (!resolve_ipv4(local_host, 0, local)) {
