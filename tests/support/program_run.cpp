@@ -1,11 +1,12 @@
 #include "tests/support/program_run.h"
 
-#include <atomic>
+#include <chrono>
 #include <fstream>
-#include <random>
 #include <sstream>
+#include <thread>
 
 #include "platform/shell.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarkeep::test {
 namespace {
@@ -15,13 +16,6 @@ std::string slurp(const std::filesystem::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::filesystem::path unique_capture_base() {
-    static std::atomic<unsigned> counter{0};
-    static const unsigned process_tag = std::random_device{}();
-    return std::filesystem::temp_directory_path() /
-           ("tarkeep_run_" + std::to_string(process_tag) + "_" + std::to_string(counter++));
 }
 
 // A Windows program's text-mode streams end lines with CR LF; tests compare text.
@@ -46,18 +40,21 @@ std::filesystem::path built_file(const std::string& relative) {
 }
 
 ProgramResult run_program(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
-    const auto base = unique_capture_base();
-    auto out_path = base;
-    out_path += ".out";
-    auto err_path = base;
-    err_path += ".err";
+    // A folder of its own per run: capture files can never be shared by two test processes.
+    const TempDir capture;
+    const auto out_path = capture / "out";
+    const auto err_path = capture / "err";
     ProgramResult result;
-    result.exit_code = platform::run_program_captured(program, arguments, out_path, err_path);
+    // Wine has been seen to refuse a process start now and then under load; a child that
+    // never started has done nothing, so starting it again is safe.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        result.exit_code = platform::run_program_captured(program, arguments, out_path, err_path);
+        if (result.exit_code != -1) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     result.out = with_plain_line_ends(slurp(out_path));
     result.err = with_plain_line_ends(slurp(err_path));
-    std::error_code ignored;
-    std::filesystem::remove(out_path, ignored);
-    std::filesystem::remove(err_path, ignored);
+    if (result.exit_code == -1) result.err += "(test harness: " + program.string() + " could not be started)\n";
     return result;
 }
 
