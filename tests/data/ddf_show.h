@@ -12,6 +12,7 @@ using data::DdfValue;
 // A compact, readable rendering of a value for expectations: none, true, 7, 1.5f,
 // 'text', {key: value, ...}, [item, ...].
 inline std::string show(const DdfValue& value) {
+    std::string out;
     switch (value.kind) {
         case DdfKind::None: return "none";
         case DdfKind::Bool: return value.flag ? "true" : "false";
@@ -22,24 +23,25 @@ inline std::string show(const DdfValue& value) {
             return std::string(buffer, end) + "f";
         }
         case DdfKind::String: return "'" + value.text + "'";
-        case DdfKind::Block: {
-            std::string out = "{";
-            for (std::size_t i = 0; i < value.entries.size(); ++i) {
-                if (i) out += ", ";
-                out += value.entries[i].first + ": " + show(value.entries[i].second);
-            }
-            return out + "}";
-        }
-        case DdfKind::List: {
-            std::string out = "[";
-            for (std::size_t i = 0; i < value.items.size(); ++i) {
-                if (i) out += ", ";
-                out += show(value.items[i]);
-            }
-            return out + "]";
-        }
+        case DdfKind::Block:
+            for (const auto& [key, item] : value.entries) out += (out.empty() ? "" : ", ") + key + ": " + show(item);
+            return "{" + out + "}";
+        case DdfKind::List:
+            for (const DdfValue& item : value.items) out += (out.empty() ? "" : ", ") + show(item);
+            return "[" + out + "]";
     }
     return "?";
+}
+
+// The message of the `Error` that `action` throws, or "no error"; other exceptions pass.
+template <class Error, class Action>
+std::string error_text(Action&& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "no error";
 }
 
 }  // namespace tarkeep::test

@@ -8,9 +8,12 @@
 
 #include "data/ddf_atom.h"
 #include "data/ddf_value.h"
+#include "ddf_show.h"
 
 namespace tarkeep::data {
 namespace {
+
+using V = DdfValue;
 
 DdfValue block_of(std::vector<std::pair<std::string, DdfValue>> entries) {
     DdfValue block = DdfValue::block();
@@ -18,52 +21,41 @@ DdfValue block_of(std::vector<std::pair<std::string, DdfValue>> entries) {
     return block;
 }
 
-TEST(ValueKey, ScalarForms) {
-    EXPECT_EQ(value_key(DdfValue::none()), "N");
-    EXPECT_EQ(value_key(DdfValue::boolean(true)), "T");
-    EXPECT_EQ(value_key(DdfValue::boolean(false)), "F");
-    EXPECT_EQ(value_key(DdfValue::int_value(1)), "i1;");
-    EXPECT_EQ(value_key(DdfValue::int_value(std::numeric_limits<std::int64_t>::min())), "i-9223372036854775808;");
-    EXPECT_EQ(value_key(DdfValue::float_value(1.0)), "f3ff0000000000000");
-    EXPECT_EQ(value_key(DdfValue::float_value(-0.0)), "f8000000000000000");
-    EXPECT_EQ(value_key(DdfValue::string("1")), "s1:1");
-    EXPECT_EQ(value_key(DdfValue::string(std::string("a\0b", 3))), std::string("s3:a\0b", 6));
-}
-
-TEST(ValueKey, Containers) {
-    EXPECT_EQ(value_key(block_of({{"ab", DdfValue::int_value(2)}, {"", DdfValue::list()}})), "{k2:abi2;k0:[]}");
-    EXPECT_EQ(value_key(DdfValue::list({DdfValue::none(), DdfValue::string("")})), "[Ns0:]");
+TEST(DdfValue, KeyAndDisplayTextPerKind) {
+    const struct {
+        DdfValue value;
+        std::string key;
+        std::string display;
+    } cases[] = {
+        {V::none(), "N", "None"},
+        {V::boolean(true), "T", "True"},
+        {V::boolean(false), "F", "False"},
+        {V::int_value(-42), "i-42;", "-42"},
+        {V::int_value(std::numeric_limits<std::int64_t>::min()), "i-9223372036854775808;", "-9223372036854775808"},
+        {V::float_value(1.0), "f3ff0000000000000", "f3ff0000000000000"},
+        {V::float_value(-0.0), "f8000000000000000", "f8000000000000000"},
+        {V::string("1"), "s1:1", "1"},
+        {V::string(std::string("a\0b", 3)), std::string("s3:a\0b", 6), std::string("a\0b", 3)},
+        {block_of({{"ab", V::int_value(2)}, {"", V::list()}}), "{k2:abi2;k0:[]}", "{k2:abi2;k0:[]}"},
+        {V::list({V::none(), V::string("")}), "[Ns0:]", "[Ns0:]"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(value_key(c.value), c.key) << c.display;
+        EXPECT_EQ(display_text(c.value), c.display) << c.key;
+    }
 }
 
 // Pairs that a careless encoding would confuse must all get distinct keys.
-TEST(ValueKey, IsInjectiveOnTrickyValues) {
+TEST(DdfValue, KeyAndEqualityAreInjectiveOnTrickyValues) {
+    const V a = V::string("a"), none = V::none();
     const std::vector<DdfValue> values = {
-        DdfValue::none(),
-        DdfValue::boolean(false),
-        DdfValue::int_value(0),
-        DdfValue::float_value(0.0),
-        DdfValue::float_value(-0.0),
-        DdfValue::float_value(std::nan("")),
-        DdfValue::int_value(1),
-        DdfValue::float_value(1.0),
-        DdfValue::string("1"),
-        DdfValue::string(""),
-        DdfValue::string("i1;"),
-        DdfValue::string("s1:a"),
-        DdfValue::string("a"),
-        DdfValue::list(),
-        DdfValue::block(),
-        DdfValue::list({DdfValue::string("a")}),
-        DdfValue::list({DdfValue::string("a"), DdfValue::string("")}),
-        DdfValue::list({DdfValue::string("as0:")}),
-        DdfValue::list({DdfValue::list()}),
-        block_of({{"a", DdfValue::none()}}),
-        block_of({{"aN", DdfValue::none()}}),
-        block_of({{"a", DdfValue::string("b")}}),
-        block_of({{"a", DdfValue::none()}, {"b", DdfValue::none()}}),
-        block_of({{"b", DdfValue::none()}, {"a", DdfValue::none()}}),
-        block_of({{"a", block_of({})}}),
-        DdfValue::list({block_of({{"a", DdfValue::none()}})}),
+        none, V::boolean(false), V::int_value(0), V::float_value(0.0), V::float_value(-0.0),
+        V::float_value(std::nan("")), V::int_value(1), V::float_value(1.0), V::string("1"), V::string(""),
+        V::string("i1;"), V::string("s1:a"), a, V::list(), V::block(), V::list({a}),
+        V::list({a, V::string("")}), V::list({V::string("as0:")}), V::list({V::list()}),
+        block_of({{"a", none}}), block_of({{"aN", none}}), block_of({{"a", V::string("b")}}),
+        block_of({{"a", none}, {"b", none}}), block_of({{"b", none}, {"a", none}}), block_of({{"a", block_of({})}}),
+        V::list({block_of({{"a", none}})}),
     };
     std::set<std::string> keys;
     for (const DdfValue& v : values) keys.insert(value_key(v));
@@ -75,68 +67,59 @@ TEST(ValueKey, IsInjectiveOnTrickyValues) {
     }
 }
 
-TEST(Truthiness, PerKind) {
-    struct Case {
-        DdfValue value;
-        bool truthy;
+TEST(DdfValue, TruthinessPerKind) {
+    const std::pair<DdfValue, bool> cases[] = {
+        {V::none(), false},          {V::boolean(false), false},          {V::boolean(true), true},
+        {V::int_value(0), false},    {V::int_value(-1), true},            {V::float_value(0.0), false},
+        {V::float_value(-0.0), false}, {V::float_value(0.5), true},       {V::string(""), false},
+        {V::string("0"), true},      {V::block(), false},                 {block_of({{"k", V::none()}}), true},
+        {V::list(), false},          {V::list({V::none()}), true},
     };
-    const Case cases[] = {
-        {DdfValue::none(), false},
-        {DdfValue::boolean(false), false},
-        {DdfValue::boolean(true), true},
-        {DdfValue::int_value(0), false},
-        {DdfValue::int_value(-1), true},
-        {DdfValue::float_value(0.0), false},
-        {DdfValue::float_value(-0.0), false},
-        {DdfValue::float_value(0.5), true},
-        {DdfValue::string(""), false},
-        {DdfValue::string("0"), true},
-        {DdfValue::block(), false},
-        {block_of({{"k", DdfValue::none()}}), true},
-        {DdfValue::list(), false},
-        {DdfValue::list({DdfValue::none()}), true},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.value.truthy(), c.truthy) << value_key(c.value);
+    for (const auto& [value, truthy] : cases) EXPECT_EQ(value.truthy(), truthy) << value_key(value);
 }
 
-TEST(Block, FindIsFirstExactMatchAndSetReplacesInPlace) {
-    DdfValue block = block_of({{"a", DdfValue::int_value(1)}, {"A", DdfValue::int_value(2)}, {"a", DdfValue::int_value(3)}});
+TEST(DdfValue, FindIsFirstExactMatchAndSetReplacesInPlace) {
+    DdfValue block = block_of({{"a", V::int_value(1)}, {"A", V::int_value(2)}, {"a", V::int_value(3)}});
     EXPECT_EQ(block.find("a")->integer, 1);
     EXPECT_EQ(block.find("A")->integer, 2);
     EXPECT_EQ(block.find("b"), nullptr);
-    block.set("a", DdfValue::string("x"));
-    block.set("b", DdfValue::none());
+    block.set("a", V::string("x"));
+    block.set("b", V::none());
     EXPECT_EQ(value_key(block), "{k1:as1:xk1:Ai2;k1:ai3;k1:bN}");
-    EXPECT_EQ(DdfValue::list({DdfValue::none()}).find("a"), nullptr);
+    EXPECT_EQ(V::list({V::none()}).find("a"), nullptr);
 }
 
-TEST(DisplayText, PerKind) {
-    EXPECT_EQ(display_text(DdfValue::none()), "None");
-    EXPECT_EQ(display_text(DdfValue::boolean(true)), "True");
-    EXPECT_EQ(display_text(DdfValue::boolean(false)), "False");
-    EXPECT_EQ(display_text(DdfValue::int_value(-42)), "-42");
-    EXPECT_EQ(display_text(DdfValue::string("Bow")), "Bow");
-    EXPECT_EQ(display_text(DdfValue::float_value(1.0)), "f3ff0000000000000");
-    EXPECT_EQ(display_text(DdfValue::list()), "[]");
-}
-
-TEST(Atom, NumberGrammar) {
-    for (const char* number : {"0", "+1", "-1", "1.", "1.5", ".5", "1e3", "1E-3", "1.5e+2f", "7F", "-.5e1"}) {
-        EXPECT_TRUE(is_number_atom(number)) << number;
+// The number grammar decides the kind; numbers out of the int64 range become floats,
+// and numbers out of the double range stay strings.
+TEST(DdfAtom, NumberGrammarAndConversion) {
+    const struct {
+        const char* atom;
+        bool number;
+        const char* shown;
+    } cases[] = {
+        {"0", true, "0"},          {"007", true, "7"},           {"+1", true, "1"},
+        {"-12", true, "-12"},      {"-0", true, "0"},            {"7F", true, "7"},
+        {"1.", true, "1f"},        {"1.5", true, "1.5f"},        {".5", true, "0.5f"},
+        {"-.5f", true, "-0.5f"},   {"1e3", true, "1000f"},       {"1E+3", true, "1000f"},
+        {"1E-3", true, "0.001f"},  {"2.5e-1", true, "0.25f"},    {"1.5e+2f", true, "150f"},
+        {"-.5e1", true, "-5f"},
+        {"9223372036854775807", true, "9223372036854775807"},
+        {"-9223372036854775808", true, "-9223372036854775808"},
+        {"9223372036854775808", true, "9223372036854775808f"},
+        {"99999999999999999999", true, "1e+20f"},
+        {"-99999999999999999999", true, "-1e+20f"},
+        {"1e999", true, "'1e999'"},  {"1e400f", true, "'1e400f'"},
+        {"", false, "''"},         {"+", false, "'+'"},          {"-", false, "'-'"},
+        {".", false, "'.'"},       {"e3", false, "'e3'"},        {"1e", false, "'1e'"},
+        {"1e+", false, "'1e+'"},   {"1.0.0", false, "'1.0.0'"},  {"1ff", false, "'1ff'"},
+        {"f", false, "'f'"},       {".e1", false, "'.e1'"},      {"1 ", false, "'1 '"},
+        {"1,0", false, "'1,0'"},   {"--1", false, "'--1'"},      {"0x10", false, "'0x10'"},
+        {"1f5", false, "'1f5'"},   {"abc", false, "'abc'"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(is_number_atom(c.atom), c.number) << c.atom;
+        EXPECT_EQ(test::show(convert_atom(c.atom)), c.shown) << c.atom;
     }
-    for (const char* other : {"", "+", "-", ".", "e3", "1e", "1e+", "1.0.0", "1ff", "f", ".e1", "1 ", "1,0", "--1"}) {
-        EXPECT_FALSE(is_number_atom(other)) << other;
-    }
-}
-
-TEST(Atom, KindsAndValues) {
-    EXPECT_EQ(value_key(convert_atom("007")), "i7;");
-    EXPECT_EQ(value_key(convert_atom("1e3")), value_key(DdfValue::float_value(1000.0)));
-    EXPECT_EQ(value_key(convert_atom("1.5f")), value_key(DdfValue::float_value(1.5)));
-    EXPECT_EQ(value_key(convert_atom("99999999999999999999")), value_key(DdfValue::float_value(1e20)));
-    EXPECT_EQ(value_key(convert_atom("-99999999999999999999")), value_key(DdfValue::float_value(-1e20)));
-    EXPECT_EQ(value_key(convert_atom("1.0.0")), "s5:1.0.0");
-    EXPECT_EQ(value_key(convert_atom("1e400f")), "s6:1e400f");
 }
 
 }  // namespace
