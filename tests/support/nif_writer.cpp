@@ -1,7 +1,6 @@
 #include "tests/support/nif_writer.h"
 
 #include <algorithm>
-#include <functional>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -15,17 +14,9 @@ void require(bool condition, std::string_view what) {
     if (!condition) throw std::invalid_argument("nif writer: " + std::string(what));
 }
 
-template <class T>
-const T& as(const NiObject& block, std::string_view type_name) {
-    const auto* typed = dynamic_cast<const T*>(&block);
-    require(typed != nullptr, "block class does not fit type " + std::string(type_name));
-    return *typed;
-}
-
 // Everything a block writer may need besides the block.
 struct Context {
     NifByteWriter& out;
-    std::string_view type_name;
     std::uint32_t version;
     const std::vector<std::uint8_t>* pixels;
 };
@@ -34,39 +25,20 @@ struct Context {
 
 void object_net(NifByteWriter& out, const NiObjectNET& block) {
     out.string(block.name);
-    out.ref_list(block.extra_data);
-    out.ref(block.controller);
+    out.counted(block.extra_data);
+    out.raw(block.controller);
 }
 
 void av_object(NifByteWriter& out, const NiAVObject& block) {
     object_net(out, block);
-    out.u16(block.flags);
-    out.raw(block.translation);
-    out.raw(block.rotation);
-    out.f32(block.scale);
-    out.ref_list(block.properties);
-    out.ref(block.collision);
-}
-
-void node(NifByteWriter& out, const NiNode& block) {
-    av_object(out, block);
-    out.ref_list(block.children);
-    out.ref_list(block.effects);
+    out.raw(block.flags, block.translation, block.rotation, block.scale);
+    out.counted(block.properties);
+    out.raw(block.collision);
 }
 
 void time_controller(NifByteWriter& out, const NiTimeController& block) {
-    out.ref(block.next_controller);
-    out.u16(block.flags);
-    out.f32(block.frequency);
-    out.f32(block.phase);
-    out.f32(block.start_time);
-    out.f32(block.stop_time);
-    out.ref(block.target);
-}
-
-void modifier(NifByteWriter& out, const NiParticleModifier& block) {
-    out.ref(block.next_modifier);
-    out.ref(block.controller);
+    out.raw(block.next_controller, block.flags, block.frequency, block.phase, block.start_time, block.stop_time,
+            block.target);
 }
 
 template <class T>
@@ -79,26 +51,23 @@ void optional_run(NifByteWriter& out, const std::vector<T>& values, std::size_t 
 
 void geometry_data(NifByteWriter& out, const NiGeometryData& block) {
     const std::size_t count = block.num_vertices;
-    out.u16(block.num_vertices);
-    out.u8(block.keep_flags);
-    out.u8(block.compress_flags);
+    out.raw(block.num_vertices, block.keep_flags, block.compress_flags);
     optional_run(out, block.vertices, count, "vertices != num_vertices");
-    out.u16(block.vector_flags);
+    out.raw(block.vector_flags);
     optional_run(out, block.normals, count, "normals != num_vertices");
     if (!block.normals.empty() && (block.vector_flags & kVectorFlagsTangents)) {
         require(block.tangents.size() == count && block.bitangents.size() == count, "tangents != num_vertices");
         out.raw_run(block.tangents);
         out.raw_run(block.bitangents);
     }
-    out.raw(block.center);
-    out.f32(block.radius);
+    out.raw(block.center, block.radius);
     optional_run(out, block.colors, count, "colors != num_vertices");
     require(block.uv_sets.size() == (block.vector_flags & kVectorFlagsUvMask), "uv_sets != vector_flags & 63");
     for (const auto& set : block.uv_sets) {
         require(set.size() == count, "uv set != num_vertices");
         out.raw_run(set);
     }
-    out.u16(block.consistency);
+    out.raw(block.consistency);
 }
 
 template <class T>
@@ -107,14 +76,9 @@ void key_group(NifByteWriter& out, const NifKeyGroup<T>& group) {
     if (group.keys.empty()) return;
     out.u32(group.interpolation);
     for (const NifKey<T>& key : group.keys) {
-        out.f32(key.time);
-        out.raw(key.value);
-        if (group.interpolation == kInterpolationQuadratic) {
-            out.raw(key.forward);
-            out.raw(key.backward);
-        } else if (group.interpolation == kInterpolationTbc) {
-            out.raw(key.tbc);
-        }
+        out.raw(key.time, key.value);
+        if (group.interpolation == kInterpolationQuadratic) out.raw(key.forward, key.backward);
+        if (group.interpolation == kInterpolationTbc) out.raw(key.tbc);
     }
 }
 
@@ -128,72 +92,54 @@ void u16_strips(NifByteWriter& out, const std::vector<std::vector<std::uint16_t>
 }
 
 void texture_desc(NifByteWriter& out, const NifTextureDesc& desc) {
-    out.ref(desc.source);
-    out.u32(desc.clamp);
-    out.u32(desc.filter);
-    out.u32(desc.uv_set);
-    out.raw(desc.unused);
+    out.raw(desc.source, desc.clamp, desc.filter, desc.uv_set, desc.unused);
     out.bool8(desc.has_transform);
     if (!desc.has_transform) return;
-    out.raw(desc.transform.translation);
-    out.raw(desc.transform.scale);
-    out.f32(desc.transform.rotation);
-    out.u32(desc.transform.method);
-    out.raw(desc.transform.center);
+    const NifTextureTransform& t = desc.transform;
+    out.raw(t.translation, t.scale, t.rotation, t.method, t.center);
 }
 
-// ---- one writer per block family ----
+// ---- one writer per block class; several type names may share one ----
 
-void write_node(const Context& c, const NiObject& b) { node(c.out, as<NiNode>(b, c.type_name)); }
-
-void write_lod_node(const Context& c, const NiObject& b) {
-    const auto& block = as<NiLODNode>(b, c.type_name);
-    node(c.out, block);
-    c.out.u16(block.switch_flags);
-    c.out.u32(block.index);
-    c.out.ref(block.lod_data);
+void write(const Context& c, const NiNode& block) {
+    av_object(c.out, block);
+    c.out.counted(block.children);
+    c.out.counted(block.effects);
 }
 
-void write_billboard_node(const Context& c, const NiObject& b) {
-    const auto& block = as<NiBillboardNode>(b, c.type_name);
-    node(c.out, block);
-    c.out.u16(block.billboard_mode);
+void write(const Context& c, const NiLODNode& block) {
+    write(c, static_cast<const NiNode&>(block));
+    c.out.raw(block.switch_flags, block.index, block.lod_data);
 }
 
-void write_range_lod_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiRangeLODData>(b, c.type_name);
+void write(const Context& c, const NiBillboardNode& block) {
+    write(c, static_cast<const NiNode&>(block));
+    c.out.raw(block.billboard_mode);
+}
+
+void write(const Context& c, const NiRangeLODData& block) {
     c.out.raw(block.center);
-    c.out.u32(static_cast<std::uint32_t>(block.ranges.size()));
-    c.out.raw_run(block.ranges);
+    c.out.counted(block.ranges);
 }
 
-void write_directional_light(const Context& c, const NiObject& b) {
-    const auto& block = as<NiDirectionalLight>(b, c.type_name);
+void write(const Context& c, const NiDirectionalLight& block) {
     av_object(c.out, block);
-    c.out.u32_list(block.affected_nodes);
-    c.out.f32(block.dimmer);
-    c.out.raw(block.ambient);
-    c.out.raw(block.diffuse);
-    c.out.raw(block.specular);
+    c.out.counted(block.affected_nodes);
+    c.out.raw(block.dimmer, block.ambient, block.diffuse, block.specular);
 }
 
-void write_geometry(const Context& c, const NiObject& b) {
-    const auto& block = as<NiGeometry>(b, c.type_name);
+void write(const Context& c, const NiGeometry& block) {
     av_object(c.out, block);
-    c.out.ref(block.data);
-    c.out.ref(block.skin_instance);
+    c.out.raw(block.data, block.skin_instance);
     c.out.bool8(block.has_shader);
-    if (block.has_shader) {
-        c.out.string(block.shader);
-        c.out.u32(block.shader_extra);
-    }
+    if (!block.has_shader) return;
+    c.out.string(block.shader);
+    c.out.raw(block.shader_extra);
 }
 
-void write_tri_shape_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiTriShapeData>(b, c.type_name);
+void write(const Context& c, const NiTriShapeData& block) {
     geometry_data(c.out, block);
-    c.out.u16(block.num_triangles);
-    c.out.u32(block.num_triangle_points);
+    c.out.raw(block.num_triangles, block.num_triangle_points);
     optional_run(c.out, block.triangles, block.num_triangles, "triangles != num_triangles");
     c.out.u16(static_cast<std::uint16_t>(block.match_groups.size()));
     for (const auto& group : block.match_groups) {
@@ -202,62 +148,45 @@ void write_tri_shape_data(const Context& c, const NiObject& b) {
     }
 }
 
-void write_tri_strips_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiTriStripsData>(b, c.type_name);
+void write(const Context& c, const NiTriStripsData& block) {
     geometry_data(c.out, block);
-    c.out.u16(block.num_triangles);
+    c.out.raw(block.num_triangles);
     c.out.u16(static_cast<std::uint16_t>(block.strip_lengths.size()));
     c.out.raw_run(block.strip_lengths);
     c.out.bool8(!block.strips.empty());
     if (!block.strips.empty()) u16_strips(c.out, block.strips, block.strip_lengths);
 }
 
-void write_particles_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiParticlesData>(b, c.type_name);
+void write(const Context& c, const NiParticlesData& block) {
     geometry_data(c.out, block);
     optional_run(c.out, block.radii, block.num_vertices, "radii != num_vertices");
-    c.out.u16(block.num_active);
+    c.out.raw(block.num_active);
     optional_run(c.out, block.sizes, block.num_vertices, "sizes != num_vertices");
     optional_run(c.out, block.rotations, block.num_vertices, "rotations != num_vertices");
 }
 
-void write_skin_instance(const Context& c, const NiObject& b) {
-    const auto& block = as<NiSkinInstance>(b, c.type_name);
-    c.out.ref(block.data);
-    c.out.ref(block.skeleton_root);
-    c.out.ref_list(block.bones);
+void write(const Context& c, const NiSkinInstance& block) {
+    c.out.raw(block.data, block.skeleton_root);
+    c.out.counted(block.bones);
 }
 
-void write_skin_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiSkinData>(b, c.type_name);
-    c.out.raw(block.transform);
-    c.out.u32(static_cast<std::uint32_t>(block.bones.size()));
-    c.out.ref(block.skin_partition);
+void write(const Context& c, const NiSkinData& block) {
+    c.out.raw(block.transform, static_cast<std::uint32_t>(block.bones.size()), block.skin_partition);
     c.out.bool8(block.has_weights);
     for (const NifSkinBone& bone : block.bones) {
-        c.out.raw(bone.transform);
-        c.out.raw(bone.bound_center);
-        c.out.f32(bone.bound_radius);
-        c.out.u16(bone.num_weights);
+        c.out.raw(bone.transform, bone.bound_center, bone.bound_radius, bone.num_weights);
         if (!block.has_weights) continue;
         require(bone.weights.size() == bone.num_weights, "weights != num_weights");
-        for (const NifSkinWeight& weight : bone.weights) {
-            c.out.u16(weight.vertex);
-            c.out.f32(weight.weight);
-        }
+        for (const NifSkinWeight& weight : bone.weights) c.out.raw(weight.vertex, weight.weight);
     }
 }
 
-void write_skin_partition(const Context& c, const NiObject& b) {
-    const auto& block = as<NiSkinPartition>(b, c.type_name);
+void write(const Context& c, const NiSkinPartition& block) {
     c.out.u32(static_cast<std::uint32_t>(block.partitions.size()));
     for (const NifSkinPartitionEntry& part : block.partitions) {
         const std::size_t weighted = std::size_t{part.num_vertices} * part.num_weights_per_vertex;
-        c.out.u16(part.num_vertices);
-        c.out.u16(part.num_triangles);
-        c.out.u16(static_cast<std::uint16_t>(part.bones.size()));
-        c.out.u16(static_cast<std::uint16_t>(part.strip_lengths.size()));
-        c.out.u16(part.num_weights_per_vertex);
+        c.out.raw(part.num_vertices, part.num_triangles, static_cast<std::uint16_t>(part.bones.size()),
+                  static_cast<std::uint16_t>(part.strip_lengths.size()), part.num_weights_per_vertex);
         c.out.raw_run(part.bones);
         optional_run(c.out, part.vertex_map, part.num_vertices, "vertex_map != num_vertices");
         optional_run(c.out, part.vertex_weights, weighted, "vertex_weights != vertices x weights");
@@ -273,163 +202,100 @@ void write_skin_partition(const Context& c, const NiObject& b) {
     }
 }
 
-void write_data_controller(const Context& c, const NiObject& b) {
-    const auto& block = as<NiDataController>(b, c.type_name);
+void write(const Context& c, const NiDataController& block) {
     time_controller(c.out, block);
-    c.out.ref(block.data);
+    c.out.raw(block.data);
 }
 
-void write_geom_morpher_controller(const Context& c, const NiObject& b) {
-    const auto& block = as<NiGeomMorpherController>(b, c.type_name);
+void write(const Context& c, const NiGeomMorpherController& block) {
     time_controller(c.out, block);
-    if (c.version >= kNifVersionMorpherExtraFlags) c.out.u16(block.extra_flags);
-    c.out.ref(block.data);
-    c.out.u8(block.always_update);
+    if (c.version >= kNifVersionMorpherExtraFlags) c.out.raw(block.extra_flags);
+    c.out.raw(block.data, block.always_update);
 }
 
-void write_material_color_controller(const Context& c, const NiObject& b) {
-    const auto& block = as<NiMaterialColorController>(b, c.type_name);
+void write(const Context& c, const NiMaterialColorController& block) {
     time_controller(c.out, block);
-    if (c.version >= kNifVersion10_1_0_0) c.out.u16(block.target_color);
-    c.out.ref(block.data);
+    if (c.version >= kNifVersion10_1_0_0) c.out.raw(block.target_color);
+    c.out.raw(block.data);
 }
 
-void write_texture_transform_controller(const Context& c, const NiObject& b) {
-    const auto& block = as<NiTextureTransformController>(b, c.type_name);
+void write(const Context& c, const NiTextureTransformController& block) {
     time_controller(c.out, block);
-    c.out.u8(block.shader_map);
-    c.out.u32(block.texture_slot);
-    c.out.u32(block.operation);
-    c.out.ref(block.data);
+    c.out.raw(block.shader_map, block.texture_slot, block.operation, block.data);
 }
 
-void write_uv_controller(const Context& c, const NiObject& b) {
-    const auto& block = as<NiUVController>(b, c.type_name);
+void write(const Context& c, const NiUVController& block) {
     time_controller(c.out, block);
-    c.out.u16(block.unknown);
-    c.out.ref(block.data);
+    c.out.raw(block.unknown, block.data);
 }
 
-void write_flip_controller(const Context& c, const NiObject& b) {
-    const auto& block = as<NiFlipController>(b, c.type_name);
+void write(const Context& c, const NiFlipController& block) {
     time_controller(c.out, block);
-    c.out.u32(block.texture_slot);
-    c.out.f32(block.accum_time);
-    c.out.f32(block.delta);
-    c.out.u32_list(block.sources);
+    c.out.raw(block.texture_slot, block.accum_time, block.delta);
+    c.out.counted(block.sources);
 }
 
-void write_particle_system_controller(const Context& c, const NiObject& b) {
-    const auto& block = as<NiParticleSystemController>(b, c.type_name);
-    NifByteWriter& out = c.out;
-    time_controller(out, block);
-    for (const float value : {block.speed, block.speed_random, block.vertical_direction, block.vertical_angle,
-                              block.horizontal_direction, block.horizontal_angle}) {
-        out.f32(value);
-    }
-    out.raw(block.normal);
-    out.raw(block.color);
-    out.f32(block.size);
-    out.f32(block.emit_start);
-    out.f32(block.emit_stop);
-    out.u8(block.unknown_byte);
-    out.f32(block.emit_rate);
-    out.f32(block.lifetime);
-    out.f32(block.lifetime_random);
-    out.u16(block.emit_flags);
-    out.raw(block.start_random);
-    out.ref(block.emitter);
-    out.u16(block.unknown_short2);
-    out.f32(block.unknown_float13);
-    out.u32(block.unknown_int1);
-    out.u32(block.unknown_int2);
-    out.u16(block.unknown_short3);
-    out.u16(static_cast<std::uint16_t>(block.particles.size()));
-    out.u16(block.num_valid);
-    out.raw_run(block.particles);
-    out.ref(block.unknown_link);
-    out.ref(block.particle_extra);
-    out.ref(block.unknown_link2);
-    out.u8(block.trailer);
+void write(const Context& c, const NiParticleSystemController& b) {
+    time_controller(c.out, b);
+    c.out.raw(b.speed, b.speed_random, b.vertical_direction, b.vertical_angle, b.horizontal_direction,
+              b.horizontal_angle, b.normal, b.color, b.size, b.emit_start, b.emit_stop, b.unknown_byte);
+    c.out.raw(b.emit_rate, b.lifetime, b.lifetime_random, b.emit_flags, b.start_random, b.emitter);
+    c.out.raw(b.unknown_short2, b.unknown_float13, b.unknown_int1, b.unknown_int2, b.unknown_short3);
+    c.out.raw(static_cast<std::uint16_t>(b.particles.size()), b.num_valid);
+    c.out.raw_run(b.particles);
+    c.out.raw(b.unknown_link, b.particle_extra, b.unknown_link2, b.trailer);
 }
 
-void write_gravity(const Context& c, const NiObject& b) {
-    const auto& block = as<NiGravity>(b, c.type_name);
-    modifier(c.out, block);
-    c.out.f32(block.unknown);
-    c.out.f32(block.force);
-    c.out.u32(block.kind);
-    c.out.raw(block.position);
-    c.out.raw(block.direction);
+void write(const Context& c, const NiGravity& b) {
+    c.out.raw(b.next_modifier, b.controller, b.unknown, b.force, b.kind, b.position, b.direction);
 }
 
-void write_particle_bomb(const Context& c, const NiObject& b) {
-    const auto& block = as<NiParticleBomb>(b, c.type_name);
-    modifier(c.out, block);
-    for (const float value : {block.decay, block.duration, block.delta_v, block.start}) c.out.f32(value);
-    c.out.u32(block.decay_type);
-    c.out.u32(block.symmetry_type);
-    c.out.raw(block.position);
-    c.out.raw(block.direction);
+void write(const Context& c, const NiParticleBomb& b) {
+    c.out.raw(b.next_modifier, b.controller, b.decay, b.duration, b.delta_v, b.start, b.decay_type,
+              b.symmetry_type, b.position, b.direction);
 }
 
-void write_particle_color_modifier(const Context& c, const NiObject& b) {
-    const auto& block = as<NiParticleColorModifier>(b, c.type_name);
-    modifier(c.out, block);
-    c.out.ref(block.color_data);
+void write(const Context& c, const NiParticleColorModifier& b) {
+    c.out.raw(b.next_modifier, b.controller, b.color_data);
 }
 
-void write_particle_grow_fade(const Context& c, const NiObject& b) {
-    const auto& block = as<NiParticleGrowFade>(b, c.type_name);
-    modifier(c.out, block);
-    c.out.f32(block.grow);
-    c.out.f32(block.fade);
+void write(const Context& c, const NiParticleGrowFade& b) {
+    c.out.raw(b.next_modifier, b.controller, b.grow, b.fade);
 }
 
-void write_keyframe_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiKeyframeData>(b, c.type_name);
+void write(const Context& c, const NiKeyframeData& block) {
     const bool xyz = block.rotation_type == kRotationXyz;
     const auto count = xyz ? block.num_rotation_keys : static_cast<std::uint32_t>(block.rotations.size());
     c.out.u32(count);
-    if (count != 0) {
-        c.out.u32(block.rotation_type);
-        if (xyz) {
-            c.out.f32(block.xyz_unknown);
-            for (const auto& group : block.xyz_rotations) key_group(c.out, group);
-        } else {
-            for (const NifQuatKey& key : block.rotations) {
-                c.out.f32(key.time);
-                c.out.raw(key.value);
-                if (block.rotation_type == kRotationTbc) c.out.raw(key.tbc);
-            }
+    if (count != 0) c.out.u32(block.rotation_type);
+    if (count != 0 && xyz) {
+        c.out.raw(block.xyz_unknown);
+        for (const auto& group : block.xyz_rotations) key_group(c.out, group);
+    } else if (!xyz) {
+        for (const NifQuatKey& key : block.rotations) {
+            c.out.raw(key.time, key.value);
+            if (block.rotation_type == kRotationTbc) c.out.raw(key.tbc);
         }
     }
     key_group(c.out, block.translations);
     key_group(c.out, block.scales);
 }
 
-void write_float_data(const Context& c, const NiObject& b) { key_group(c.out, as<NiFloatData>(b, c.type_name).keys); }
-void write_pos_data(const Context& c, const NiObject& b) { key_group(c.out, as<NiPosData>(b, c.type_name).keys); }
-void write_color_data(const Context& c, const NiObject& b) { key_group(c.out, as<NiColorData>(b, c.type_name).keys); }
+void write(const Context& c, const NiFloatData& block) { key_group(c.out, block.keys); }
+void write(const Context& c, const NiPosData& block) { key_group(c.out, block.keys); }
+void write(const Context& c, const NiColorData& block) { key_group(c.out, block.keys); }
 
-void write_vis_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiVisData>(b, c.type_name);
+void write(const Context& c, const NiVisData& block) {
     c.out.u32(static_cast<std::uint32_t>(block.keys.size()));
-    for (const NifVisKey& key : block.keys) {
-        c.out.f32(key.time);
-        c.out.u8(key.visible);
-    }
+    for (const NifVisKey& key : block.keys) c.out.raw(key.time, key.visible);
 }
 
-void write_uv_data(const Context& c, const NiObject& b) {
-    for (const auto& group : as<NiUVData>(b, c.type_name).groups) key_group(c.out, group);
+void write(const Context& c, const NiUVData& block) {
+    for (const auto& group : block.groups) key_group(c.out, group);
 }
 
-void write_morph_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiMorphData>(b, c.type_name);
-    c.out.u32(static_cast<std::uint32_t>(block.morphs.size()));
-    c.out.u32(block.num_vertices);
-    c.out.u8(block.relative);
+void write(const Context& c, const NiMorphData& block) {
+    c.out.raw(static_cast<std::uint32_t>(block.morphs.size()), block.num_vertices, block.relative);
     for (const NifMorph& morph : block.morphs) {
         key_group(c.out, morph.keys);
         require(morph.vectors.size() == block.num_vertices, "morph vectors != num_vertices");
@@ -437,218 +303,176 @@ void write_morph_data(const Context& c, const NiObject& b) {
     }
 }
 
-void write_controller_sequence(const Context& c, const NiObject& b) {
-    const auto& block = as<NiControllerSequence>(b, c.type_name);
+void write(const Context& c, const NiControllerSequence& block) {
     c.out.string(block.name);
     c.out.string(block.accum_root_name);
-    c.out.ref(block.text_keys);
-    c.out.u32(static_cast<std::uint32_t>(block.blocks.size()));
+    c.out.raw(block.text_keys, static_cast<std::uint32_t>(block.blocks.size()));
     for (const NifControlledBlock& entry : block.blocks) {
         c.out.string(entry.target_name);
-        c.out.ref(entry.controller);
+        c.out.raw(entry.controller);
     }
 }
 
-void write_string_extra_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiStringExtraData>(b, c.type_name);
+void write(const Context& c, const NiStringExtraData& block) {
     c.out.string(block.name);
     c.out.string(block.string);
 }
 
-void write_text_key_extra_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiTextKeyExtraData>(b, c.type_name);
+void write(const Context& c, const NiTextKeyExtraData& block) {
     c.out.string(block.name);
     c.out.u32(static_cast<std::uint32_t>(block.keys.size()));
     for (const NifTextKey& key : block.keys) {
-        c.out.f32(key.time);
+        c.out.raw(key.time);
         c.out.string(key.value);
     }
 }
 
-void write_boolean_extra_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiBooleanExtraData>(b, c.type_name);
+// Extra data whose one value follows the name.
+template <class T>
+void write_value_extra_data(const Context& c, const T& block) {
     c.out.string(block.name);
-    c.out.u8(block.value);
+    c.out.raw(block.value);
 }
+void write(const Context& c, const NiBooleanExtraData& block) { write_value_extra_data(c, block); }
+void write(const Context& c, const NiIntegerExtraData& block) { write_value_extra_data(c, block); }
+void write(const Context& c, const NiFloatExtraData& block) { write_value_extra_data(c, block); }
 
-void write_integer_extra_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiIntegerExtraData>(b, c.type_name);
-    c.out.string(block.name);
-    c.out.u32(block.value);
-}
-
-void write_float_extra_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiFloatExtraData>(b, c.type_name);
-    c.out.string(block.name);
-    c.out.f32(block.value);
-}
-
-void write_alpha_property(const Context& c, const NiObject& b) {
-    const auto& block = as<NiAlphaProperty>(b, c.type_name);
+void write(const Context& c, const NiAlphaProperty& block) {
     object_net(c.out, block);
-    c.out.u16(block.flags);
-    c.out.u8(block.threshold);
+    c.out.raw(block.flags, block.threshold);
 }
 
-void write_flags_property(const Context& c, const NiObject& b) {
-    const auto& block = as<NiFlagsProperty>(b, c.type_name);
+void write(const Context& c, const NiFlagsProperty& block) {
     object_net(c.out, block);
-    c.out.u16(block.flags);
+    c.out.raw(block.flags);
 }
 
-void write_z_buffer_property(const Context& c, const NiObject& b) {
-    const auto& block = as<NiZBufferProperty>(b, c.type_name);
+void write(const Context& c, const NiZBufferProperty& block) {
     object_net(c.out, block);
-    c.out.u16(block.flags);
-    c.out.u32(block.function);
+    c.out.raw(block.flags, block.function);
 }
 
-void write_vertex_color_property(const Context& c, const NiObject& b) {
-    const auto& block = as<NiVertexColorProperty>(b, c.type_name);
+void write(const Context& c, const NiVertexColorProperty& block) {
     object_net(c.out, block);
-    c.out.u16(block.flags);
-    c.out.u32(block.vertex_mode);
-    c.out.u32(block.lighting_mode);
+    c.out.raw(block.flags, block.vertex_mode, block.lighting_mode);
 }
 
-void write_stencil_property(const Context& c, const NiObject& b) {
-    const auto& block = as<NiStencilProperty>(b, c.type_name);
-    object_net(c.out, block);
-    c.out.u8(block.enabled);
-    for (const std::uint32_t value : {block.function, block.reference, block.mask, block.fail, block.zfail,
-                                      block.pass, block.draw_mode}) {
-        c.out.u32(value);
-    }
+void write(const Context& c, const NiStencilProperty& b) {
+    object_net(c.out, b);
+    c.out.raw(b.enabled, b.function, b.reference, b.mask, b.fail, b.zfail, b.pass, b.draw_mode);
 }
 
-void write_material_property(const Context& c, const NiObject& b) {
-    const auto& block = as<NiMaterialProperty>(b, c.type_name);
-    object_net(c.out, block);
-    c.out.raw(block.ambient);
-    c.out.raw(block.diffuse);
-    c.out.raw(block.specular);
-    c.out.raw(block.emissive);
-    c.out.f32(block.glossiness);
-    c.out.f32(block.alpha);
+void write(const Context& c, const NiMaterialProperty& b) {
+    object_net(c.out, b);
+    c.out.raw(b.ambient, b.diffuse, b.specular, b.emissive, b.glossiness, b.alpha);
 }
 
-void write_texturing_property(const Context& c, const NiObject& b) {
-    const auto& block = as<NiTexturingProperty>(b, c.type_name);
+void write(const Context& c, const NiTexturingProperty& block) {
     object_net(c.out, block);
-    c.out.u32(block.apply_mode);
-    c.out.u32(block.texture_count);
+    c.out.raw(block.apply_mode, block.texture_count);
     const std::size_t visited = visited_texture_slots(block.texture_count);
     for (std::size_t i = 0; i < kTextureSlotCount; ++i) {
         const NifTextureSlot& slot = block.slots[i];
-        if (i >= visited) {
-            require(!slot.present, "present texture slot beyond texture_count");
-            continue;
-        }
-        c.out.bool8(slot.present);
+        require(i < visited || !slot.present, "present texture slot beyond texture_count");
+        if (i < visited) c.out.bool8(slot.present);
         if (!slot.present) continue;
         texture_desc(c.out, slot.desc);
-        if (i == kSlotBump) {
-            c.out.raw(block.luma);
-            c.out.raw(block.matrix);
-        }
+        if (i == kSlotBump) c.out.raw(block.luma, block.matrix);
     }
     c.out.u32(static_cast<std::uint32_t>(block.shader_textures.size()));
     for (const NifShaderTexture& shader : block.shader_textures) {
         c.out.bool8(shader.present);
         if (!shader.present) continue;
         texture_desc(c.out, shader.desc);
-        c.out.u32(shader.map_id);
+        c.out.raw(shader.map_id);
     }
 }
 
-void write_source_texture(const Context& c, const NiObject& b) {
-    const auto& block = as<NiSourceTexture>(b, c.type_name);
+void write(const Context& c, const NiSourceTexture& block) {
     object_net(c.out, block);
-    c.out.u8(block.external);
+    c.out.raw(block.external);
     c.out.string(block.file_name);
-    c.out.ref(block.external != 0 ? block.unknown_link : block.pixel_data);
-    c.out.u32(block.pixel_layout);
-    c.out.u32(block.use_mipmaps);
-    c.out.u32(block.alpha_format);
-    c.out.u8(block.is_static);
+    c.out.raw(block.external != 0 ? block.unknown_link : block.pixel_data);
+    c.out.raw(block.pixel_layout, block.use_mipmaps, block.alpha_format, block.is_static);
 }
 
-void write_pixel_data(const Context& c, const NiObject& b) {
-    const auto& block = as<NiPixelData>(b, c.type_name);
-    c.out.u32(block.format);
-    c.out.raw(block.masks);
-    c.out.u32(block.bits_per_pixel);
-    c.out.raw(block.fast_compare);
-    c.out.u32(block.tiling);
-    c.out.ref(block.palette);
-    c.out.u32(static_cast<std::uint32_t>(block.mipmaps.size()));
-    c.out.u32(block.bytes_per_pixel);
-    c.out.raw_run(block.mipmaps);
-    c.out.u32(block.num_pixels);
-    if (c.pixels != nullptr) {
-        require(c.pixels->size() == block.num_pixels, "pixel payload != num_pixels");
-        c.out.bytes(c.pixels->data(), c.pixels->size());
-    } else {
-        c.out.data().resize(c.out.size() + block.num_pixels, 0);
+void write(const Context& c, const NiPixelData& b) {
+    c.out.raw(b.format, b.masks, b.bits_per_pixel, b.fast_compare, b.tiling, b.palette);
+    c.out.raw(static_cast<std::uint32_t>(b.mipmaps.size()), b.bytes_per_pixel);
+    c.out.raw_run(b.mipmaps);
+    c.out.raw(b.num_pixels);
+    if (c.pixels == nullptr) {
+        c.out.data().resize(c.out.size() + b.num_pixels, 0);
+        return;
     }
+    require(c.pixels->size() == b.num_pixels, "pixel payload != num_pixels");
+    c.out.bytes(c.pixels->data(), c.pixels->size());
 }
 
-using BlockWriter = void (*)(const Context&, const NiObject&);
+using BlockWriter = void (*)(const Context&, const NiObject&, std::string_view);
+
+// Checks that the block is a T before writing it as one.
+template <class T>
+void typed(const Context& c, const NiObject& block, std::string_view type_name) {
+    const auto* typed_block = dynamic_cast<const T*>(&block);
+    require(typed_block != nullptr, "block class does not fit type " + std::string(type_name));
+    write(c, *typed_block);
+}
 
 const std::unordered_map<std::string_view, BlockWriter>& block_writers() {
     static const std::unordered_map<std::string_view, BlockWriter> writers{
-        {"NiNode", write_node},
-        {"NiLODNode", write_lod_node},
-        {"NiBillboardNode", write_billboard_node},
-        {"NiRangeLODData", write_range_lod_data},
-        {"NiDirectionalLight", write_directional_light},
-        {"NiTriShape", write_geometry},
-        {"NiTriStrips", write_geometry},
-        {"NiParticles", write_geometry},
-        {"NiTriShapeData", write_tri_shape_data},
-        {"NiTriStripsData", write_tri_strips_data},
-        {"NiParticlesData", write_particles_data},
-        {"NiSkinInstance", write_skin_instance},
-        {"NiSkinData", write_skin_data},
-        {"NiSkinPartition", write_skin_partition},
-        {"NiKeyframeController", write_data_controller},
-        {"NiAlphaController", write_data_controller},
-        {"NiVisController", write_data_controller},
-        {"NiGeomMorpherController", write_geom_morpher_controller},
-        {"NiMaterialColorController", write_material_color_controller},
-        {"NiTextureTransformController", write_texture_transform_controller},
-        {"NiUVController", write_uv_controller},
-        {"NiFlipController", write_flip_controller},
-        {"NiParticleSystemController", write_particle_system_controller},
-        {"NiGravity", write_gravity},
-        {"NiParticleBomb", write_particle_bomb},
-        {"NiParticleColorModifier", write_particle_color_modifier},
-        {"NiParticleGrowFade", write_particle_grow_fade},
-        {"NiKeyframeData", write_keyframe_data},
-        {"NiFloatData", write_float_data},
-        {"NiPosData", write_pos_data},
-        {"NiColorData", write_color_data},
-        {"NiVisData", write_vis_data},
-        {"NiUVData", write_uv_data},
-        {"NiMorphData", write_morph_data},
-        {"NiControllerSequence", write_controller_sequence},
-        {"NiStringExtraData", write_string_extra_data},
-        {"NiTextKeyExtraData", write_text_key_extra_data},
-        {"NiBooleanExtraData", write_boolean_extra_data},
-        {"NiIntegerExtraData", write_integer_extra_data},
-        {"NiFloatExtraData", write_float_extra_data},
-        {"NiAlphaProperty", write_alpha_property},
-        {"NiSpecularProperty", write_flags_property},
-        {"NiWireframeProperty", write_flags_property},
-        {"NiDitherProperty", write_flags_property},
-        {"NiShadeProperty", write_flags_property},
-        {"NiZBufferProperty", write_z_buffer_property},
-        {"NiVertexColorProperty", write_vertex_color_property},
-        {"NiStencilProperty", write_stencil_property},
-        {"NiMaterialProperty", write_material_property},
-        {"NiTexturingProperty", write_texturing_property},
-        {"NiSourceTexture", write_source_texture},
-        {"NiPixelData", write_pixel_data},
+        {"NiNode", typed<NiNode>},
+        {"NiLODNode", typed<NiLODNode>},
+        {"NiBillboardNode", typed<NiBillboardNode>},
+        {"NiRangeLODData", typed<NiRangeLODData>},
+        {"NiDirectionalLight", typed<NiDirectionalLight>},
+        {"NiTriShape", typed<NiGeometry>},
+        {"NiTriStrips", typed<NiGeometry>},
+        {"NiParticles", typed<NiGeometry>},
+        {"NiTriShapeData", typed<NiTriShapeData>},
+        {"NiTriStripsData", typed<NiTriStripsData>},
+        {"NiParticlesData", typed<NiParticlesData>},
+        {"NiSkinInstance", typed<NiSkinInstance>},
+        {"NiSkinData", typed<NiSkinData>},
+        {"NiSkinPartition", typed<NiSkinPartition>},
+        {"NiKeyframeController", typed<NiDataController>},
+        {"NiAlphaController", typed<NiDataController>},
+        {"NiVisController", typed<NiDataController>},
+        {"NiGeomMorpherController", typed<NiGeomMorpherController>},
+        {"NiMaterialColorController", typed<NiMaterialColorController>},
+        {"NiTextureTransformController", typed<NiTextureTransformController>},
+        {"NiUVController", typed<NiUVController>},
+        {"NiFlipController", typed<NiFlipController>},
+        {"NiParticleSystemController", typed<NiParticleSystemController>},
+        {"NiGravity", typed<NiGravity>},
+        {"NiParticleBomb", typed<NiParticleBomb>},
+        {"NiParticleColorModifier", typed<NiParticleColorModifier>},
+        {"NiParticleGrowFade", typed<NiParticleGrowFade>},
+        {"NiKeyframeData", typed<NiKeyframeData>},
+        {"NiFloatData", typed<NiFloatData>},
+        {"NiPosData", typed<NiPosData>},
+        {"NiColorData", typed<NiColorData>},
+        {"NiVisData", typed<NiVisData>},
+        {"NiUVData", typed<NiUVData>},
+        {"NiMorphData", typed<NiMorphData>},
+        {"NiControllerSequence", typed<NiControllerSequence>},
+        {"NiStringExtraData", typed<NiStringExtraData>},
+        {"NiTextKeyExtraData", typed<NiTextKeyExtraData>},
+        {"NiBooleanExtraData", typed<NiBooleanExtraData>},
+        {"NiIntegerExtraData", typed<NiIntegerExtraData>},
+        {"NiFloatExtraData", typed<NiFloatExtraData>},
+        {"NiAlphaProperty", typed<NiAlphaProperty>},
+        {"NiSpecularProperty", typed<NiFlagsProperty>},
+        {"NiWireframeProperty", typed<NiFlagsProperty>},
+        {"NiDitherProperty", typed<NiFlagsProperty>},
+        {"NiShadeProperty", typed<NiFlagsProperty>},
+        {"NiZBufferProperty", typed<NiZBufferProperty>},
+        {"NiVertexColorProperty", typed<NiVertexColorProperty>},
+        {"NiStencilProperty", typed<NiStencilProperty>},
+        {"NiMaterialProperty", typed<NiMaterialProperty>},
+        {"NiTexturingProperty", typed<NiTexturingProperty>},
+        {"NiSourceTexture", typed<NiSourceTexture>},
+        {"NiPixelData", typed<NiPixelData>},
     };
     return writers;
 }
@@ -660,21 +484,11 @@ void NifByteWriter::string(std::string_view text) {
     bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-void NifByteWriter::ref_list(const std::vector<NifRef>& refs) {
-    u32(static_cast<std::uint32_t>(refs.size()));
-    raw_run(refs);
-}
-
-void NifByteWriter::u32_list(const std::vector<std::uint32_t>& values) {
-    u32(static_cast<std::uint32_t>(values.size()));
-    raw_run(values);
-}
-
 void write_nif_block(NifByteWriter& out, std::string_view type_name, const NiObject& block, std::uint32_t version,
                      const std::vector<std::uint8_t>* pixels) {
     const auto found = block_writers().find(type_name);
     require(found != block_writers().end(), "no writer for type " + std::string(type_name));
-    found->second(Context{out, type_name, version, pixels}, block);
+    found->second(Context{out, version, pixels}, block, type_name);
 }
 
 NifWriteLayout write_nif_layout(const NifFile& file, const NifPixelPayloads& pixels) {
@@ -696,7 +510,7 @@ NifWriteLayout write_nif_layout(const NifFile& file, const NifPixelPayloads& pix
     out.u16(static_cast<std::uint16_t>(table.size()));
     for (const std::string& type : table) out.string(type);
     out.raw_run(type_index);
-    out.u32_list(file.header_list);
+    out.counted(file.header_list);
 
     NifWriteLayout layout;
     for (std::size_t i = 0; i < file.blocks.size(); ++i) {
@@ -708,7 +522,7 @@ NifWriteLayout write_nif_layout(const NifFile& file, const NifPixelPayloads& pix
         layout.block_ends.push_back(out.size());
     }
     layout.footer_offset = out.size();
-    out.u32_list(file.roots);
+    out.counted(file.roots);
     layout.bytes = std::move(out.data());
     return layout;
 }

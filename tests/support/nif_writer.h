@@ -1,7 +1,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,29 +18,29 @@ namespace tarkeep::test {
 // Little-endian byte sink with the NIF field encodings.
 class NifByteWriter {
 public:
-    void u8(std::uint8_t value) { bytes_.push_back(value); }
-    void u16(std::uint16_t value) { raw(value); }
-    void u32(std::uint32_t value) { raw(value); }
-    void i32(std::int32_t value) { raw(value); }
-    void f32(float value) { raw(value); }
-    void bool8(bool value) { u8(value ? 1 : 0); }
-    void ref(data::NifRef value) { raw(value); }
-    void string(std::string_view text);
-    void ref_list(const std::vector<data::NifRef>& refs);
-    void u32_list(const std::vector<std::uint32_t>& values);
-    void bytes(const std::uint8_t* data, std::size_t size) { bytes_.insert(bytes_.end(), data, data + size); }
-
-    // A value whose memory layout is its file layout (the reader's value types).
-    template <class T>
-    void raw(const T& value) {
-        static_assert(std::is_trivially_copyable_v<T>);
-        const auto* first = reinterpret_cast<const std::uint8_t*>(&value);
-        bytes_.insert(bytes_.end(), first, first + sizeof(T));
+    // Values whose memory layout is their file layout (numbers and the reader's value
+    // types), one after the other.
+    template <class... T>
+    void raw(const T&... values) {
+        static_assert((std::is_trivially_copyable_v<T> && ...));
+        (bytes(reinterpret_cast<const std::uint8_t*>(&values), sizeof(T)), ...);
     }
     template <class T>
     void raw_run(const std::vector<T>& values) {
         for (const T& value : values) raw(value);
     }
+    void u8(std::uint8_t value) { raw(value); }
+    void u16(std::uint16_t value) { raw(value); }
+    void u32(std::uint32_t value) { raw(value); }
+    void bool8(bool value) { u8(value ? 1 : 0); }
+    void string(std::string_view text);
+    // u32 count, then the values.
+    template <class T>
+    void counted(const std::vector<T>& values) {
+        u32(static_cast<std::uint32_t>(values.size()));
+        raw_run(values);
+    }
+    void bytes(const std::uint8_t* data, std::size_t size) { bytes_.insert(bytes_.end(), data, data + size); }
 
     std::size_t size() const { return bytes_.size(); }
     std::vector<std::uint8_t>& data() { return bytes_; }
