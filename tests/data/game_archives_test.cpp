@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/game_archives.h"
+#include "ddf_show.h"
 #include "tests/support/game_db_writer.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_writer.h"
@@ -11,29 +12,33 @@
 namespace tarkeep::data {
 namespace {
 
-using test::GameFolderWriter;
 using test::ZipFiles;
+using Names = std::vector<std::string>;
 
 std::string text_of(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 class GameArchivesTest : public testing::Test {
 protected:
     test::TempDir temp;
-    GameFolderWriter game{temp.path()};
+    test::GameFolderWriter game{temp.path()};
 };
 
-TEST_F(GameArchivesTest, LaterArchiveByByteOrderWins) {
-    // "B.zip" sorts before "a.zip", so a.zip overrides it.
+TEST_F(GameArchivesTest, OnlyZipsOpenAndTheLaterByByteOrderWins) {
+    // "B.zip" and "OLD.ZIP" sort before "a.zip", so a.zip overrides them.
     game.add_zip("a.zip", ZipFiles().add("x/T.texcache", "from a"));
     game.add_zip("B.zip", ZipFiles().add("y/z/t.TEXCACHE", "from B").add("only_b.txt", "b"));
+    game.add_zip("OLD.ZIP", ZipFiles().add("old.txt", "old").add("t.texcache", "from OLD"));
+    game.add_other_file("notes.zip.bak", "not an archive");
+    game.add_other_file("readme.txt", "not an archive either");
     const GameArchives archives(game.dir());
-    ASSERT_EQ(archives.archives().size(), 2u);
-    EXPECT_EQ(archives.archives()[0].first, "B.zip");
-    EXPECT_EQ(archives.archives()[1].first, "a.zip");
+    Names opened;
+    for (const auto& archive : archives.archives()) opened.push_back(archive.first);
+    EXPECT_EQ(opened, (Names{"B.zip", "OLD.ZIP", "a.zip"}));
     EXPECT_EQ(text_of(archives.read("t.texcache")), "from a");
     EXPECT_EQ(text_of(archives.read("T.TexCache")), "from a");
     EXPECT_EQ(archives.find("t.texcache")->entry, "x/T.texcache");
     EXPECT_EQ(text_of(archives.read("ONLY_B.txt")), "b");
+    EXPECT_EQ(text_of(archives.read("old.txt")), "old");
 }
 
 TEST_F(GameArchivesTest, KeysAreFileNamesOnly) {
@@ -48,28 +53,10 @@ TEST_F(GameArchivesTest, KeysAreFileNamesOnly) {
     EXPECT_FALSE(archives.contains("art/units/readme.txt"));
     EXPECT_TRUE(archives.contains("win\\style\\name.dds"));
     EXPECT_FALSE(archives.contains("name.dds"));
-    EXPECT_EQ(archives.keys(), (std::vector<std::string>{"", "readme.txt", "win\\style\\name.dds"}));
-}
-
-TEST_F(GameArchivesTest, MissingFileMessageNamesTheQueryAsGiven) {
-    game.add_zip("data.zip", ZipFiles().add("textures/t.texcache", "t"));
-    const GameArchives archives(game.dir());
-    try {
-        archives.read("Textures/T.texcache");
-        FAIL();
-    } catch (const io::ZipError& error) {
-        EXPECT_STREQ(error.what(), "file not found in game archives: Textures/T.texcache");
-    }
-}
-
-TEST_F(GameArchivesTest, OnlyZipExtensionsAreOpened) {
-    game.add_zip("OLD.ZIP", ZipFiles().add("old.txt", "old"));
-    game.add_other_file("notes.zip.bak", "not an archive");
-    game.add_other_file("readme.txt", "not an archive either");
-    const GameArchives archives(game.dir());
-    ASSERT_EQ(archives.archives().size(), 1u);
-    EXPECT_EQ(archives.archives()[0].first, "OLD.ZIP");
-    EXPECT_TRUE(archives.contains("old.txt"));
+    EXPECT_EQ(archives.keys(), (Names{"", "readme.txt", "win\\style\\name.dds"}));
+    // The message names the query as given.
+    EXPECT_EQ(test::error_text<io::ZipError>([&] { archives.read("Art/Units/Name.dds"); }),
+              "file not found in game archives: Art/Units/Name.dds");
 }
 
 TEST_F(GameArchivesTest, CorruptArchiveFailsTheOpen) {
@@ -78,15 +65,15 @@ TEST_F(GameArchivesTest, CorruptArchiveFailsTheOpen) {
     EXPECT_THROW(GameArchives{game.dir()}, io::ZipError);
 }
 
-TEST(GameArchives, MissingZipsFolderIsAFileSystemError) {
-    test::TempDir temp;
-    EXPECT_THROW(GameArchives{temp.path()}, std::filesystem::filesystem_error);
-}
-
 TEST_F(GameArchivesTest, EmptyFolderHasNoKeys) {
     const GameArchives archives(game.dir());
     EXPECT_TRUE(archives.keys().empty());
     EXPECT_FALSE(archives.contains(""));
+}
+
+TEST(GameArchives, MissingZipsFolderIsAFileSystemError) {
+    test::TempDir temp;
+    EXPECT_THROW(GameArchives{temp.path()}, std::filesystem::filesystem_error);
 }
 
 }  // namespace

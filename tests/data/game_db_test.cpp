@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/game_db.h"
+#include "ddf_show.h"
 #include "tests/support/game_db_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -26,64 +27,43 @@ protected:
 };
 
 TEST_F(GameDbTest, EmptyArchiveIsAnError) {
-    const auto path = temp / "db.zip";
-    ZipFiles().write(path);
-    try {
-        GameDb db(path);
-        FAIL();
-    } catch (const io::ZipError& error) {
-        EXPECT_EQ(std::string(error.what()), "empty archive: " + path.string());
-    }
+    EXPECT_EQ(test::error_text<io::ZipError>([&] { open(ZipFiles()); }), "empty archive: " + (temp / "db.zip").string());
 }
 
 TEST_F(GameDbTest, RootAndDefinitionFiles) {
-    const GameDb db = open(DbZipBuilder("DB")
-                               .add("units/a.ddf", "")
-                               .add("units/B.DDF", "")
-                               .add("units/c.ddf.txt", "")
-                               .add(".ddf", "")
-                               .add("Terrain/x.csv", "x"));
+    const GameDb db = open(DbZipBuilder("DB").add("units/a.ddf", "").add("units/B.DDF", "").add("units/c.ddf.txt", "")
+                               .add(".ddf", "").add("Terrain/x.csv", "x"));
     EXPECT_EQ(db.root(), "DB");
     EXPECT_EQ(db.path("dbunitfiles.cfg"), "DB/dbunitfiles.cfg");
     EXPECT_EQ(db.definition_files(), (Names{"DB/units/a.ddf", "DB/units/B.DDF", "DB/.ddf"}));
     EXPECT_EQ(db.read_text("DB/Terrain/x.csv"), "x");
     // Paths are exact, letter case included.
     EXPECT_THROW(db.read_text("DB/terrain/x.csv"), io::ZipError);
-}
 
-TEST_F(GameDbTest, RootOfAFirstEntryWithoutFolder) {
-    const GameDb db = open(ZipFiles().add("readme.txt", "r").add("ddf", "").add("x/y.Ddf", ""));
-    EXPECT_EQ(db.root(), "readme.txt");
-    EXPECT_EQ(db.definition_files(), (Names{"x/y.Ddf"}));
+    const GameDb flat = open(ZipFiles().add("readme.txt", "r").add("ddf", "").add("x/y.Ddf", ""));
+    EXPECT_EQ(flat.root(), "readme.txt");
+    EXPECT_EQ(flat.definition_files(), (Names{"x/y.Ddf"}));
 }
 
 TEST_F(GameDbTest, UnitFileListOrdersLoading) {
-    const GameDb db = open(DbZipBuilder("DB")
-                               .add("other/z.ddf", "")
-                               .add("Units/Archer.ddf", "")
-                               .add("units/b.ddf", "")
-                               .add("dbunitfiles.cfg",
-                                    "// comment line\r\n"
-                                    "  \"DB\\Units\\archer.ddf\"  \r\n"
-                                    "\n"
-                                    "db/missing.ddf\n"
-                                    "\"\"\n"
-                                    "DB/UNITS/B.DDF\n"
-                                    "db\\units\\archer.ddf")
-                               .add("last.ddf", ""));
-    EXPECT_EQ(db.load_order(), (Names{"DB/Units/Archer.ddf", "DB/units/b.ddf", "DB/Units/Archer.ddf",
-                                      "DB/other/z.ddf", "DB/last.ddf"}));
-}
-
-TEST_F(GameDbTest, RootReplacementUsesTheArchiveRoot) {
-    // "db/" stands for the root folder, whatever its name.
-    const GameDb db = open(DbZipBuilder("Data").add("u/a.ddf", "").add("u/b.ddf", "").add("dbunitfiles.cfg", "DB/u/b.ddf\nu/a.ddf"));
-    EXPECT_EQ(db.load_order(), (Names{"Data/u/b.ddf", "Data/u/a.ddf"}));
-}
-
-TEST_F(GameDbTest, WithoutListEverythingLoadsInArchiveOrder) {
-    const GameDb db = open(DbZipBuilder("DB").add("b.ddf", "").add("a.ddf", ""));
-    EXPECT_EQ(db.load_order(), (Names{"DB/b.ddf", "DB/a.ddf"}));
+    const struct {
+        const char* name;
+        DbZipBuilder db;
+        Names order;
+    } cases[] = {
+        {"listed files first, case-blind, then the rest in archive order",
+         DbZipBuilder("DB").add("other/z.ddf", "").add("Units/Archer.ddf", "").add("units/b.ddf", "")
+             .add("dbunitfiles.cfg",
+                  "// comment line\r\n  \"DB\\Units\\archer.ddf\"  \r\n\ndb/missing.ddf\n\"\"\nDB/UNITS/B.DDF\n"
+                  "db\\units\\archer.ddf")
+             .add("last.ddf", ""),
+         {"DB/Units/Archer.ddf", "DB/units/b.ddf", "DB/Units/Archer.ddf", "DB/other/z.ddf", "DB/last.ddf"}},
+        {"db/ stands for the root folder, whatever its name",
+         DbZipBuilder("Data").add("u/a.ddf", "").add("u/b.ddf", "").add("dbunitfiles.cfg", "DB/u/b.ddf\nu/a.ddf"),
+         {"Data/u/b.ddf", "Data/u/a.ddf"}},
+        {"without a list, archive order", DbZipBuilder("DB").add("b.ddf", "").add("a.ddf", ""), {"DB/b.ddf", "DB/a.ddf"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(open(c.db).load_order(), c.order) << c.name;
 }
 
 TEST_F(GameDbTest, LaterDefinitionWinsFirstKeepsItsPlace) {
@@ -95,10 +75,10 @@ TEST_F(GameDbTest, LaterDefinitionWinsFirstKeepsItsPlace) {
     EXPECT_EQ(db.names_of_type("Tech"), (Names{"Archer"}));
     EXPECT_TRUE(db.names_of_type("unitmodel").empty());
     ASSERT_NE(db.find_definition("UnitModel", "Archer"), nullptr);
-    EXPECT_EQ(db.find_definition("UnitModel", "Archer")->find("Hp")->integer, 2);
+    EXPECT_EQ(test::show(*db.find_definition("UnitModel", "Archer")), "{Hp: 2}");
     EXPECT_EQ(db.definitions().at({"UnitModel", "Archer"}).source, "DB/two.ddf");
     EXPECT_EQ(db.find_definition("UnitModel", "archer"), nullptr);
-    EXPECT_EQ(db.find_definition("Tech", "Archer")->find("X")->integer, 1);
+    EXPECT_EQ(test::show(*db.find_definition("Tech", "Archer")), "{X: 1}");
 }
 
 TEST_F(GameDbTest, FileListedTwiceOverridesItself) {
@@ -118,7 +98,7 @@ TEST_F(GameDbTest, BrokenFilesAreSkippedAndRecorded) {
     EXPECT_EQ(db.errors(), (Names{"DB/bad.ddf: unexpected ('p', ')') as value"}));
     EXPECT_EQ(db.warnings(), (Names{"DB/open.ddf: unclosed block at end of file"}));
     EXPECT_EQ(db.names_of_type("UnitModel"), (Names{"A", "D"}));
-    EXPECT_EQ(db.find_definition("UnitModel", "D")->find("Hp")->integer, 4);
+    EXPECT_EQ(test::show(*db.find_definition("UnitModel", "D")), "{Hp: 4}");
 }
 
 }  // namespace

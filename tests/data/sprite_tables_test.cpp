@@ -8,48 +8,49 @@
 namespace tarkeep::data {
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using Row = std::vector<std::string>;
 
 TEST(SpriteRows, CommentsQuotingAndStripping) {
-    const Rows rows = read_sprite_rows(
+    const std::vector<Row> rows = read_sprite_rows(
         "//Name,Texture,x,y,w,h,flags\r\n"
         "  btn_ok , \"ui\\Tex\\Buttons.TGA\",1,2,3,4,(mipmap|HasAlpha)\r\n"
         "\r\n"
         " , , \n"
         "\"a,\"\"b\"\"\",x\n"
         "last,\" q \"");
-    EXPECT_EQ(rows, (Rows{{"btn_ok", "ui\\Tex\\Buttons.TGA", "1", "2", "3", "4", "(mipmap|HasAlpha)"},
-                          {"a,\"b\"", "x"},
-                          {"last", "q"}}));
+    EXPECT_EQ(rows, (std::vector<Row>{{"btn_ok", "ui\\Tex\\Buttons.TGA", "1", "2", "3", "4", "(mipmap|HasAlpha)"},
+                                      {"a,\"b\"", "x"},
+                                      {"last", "q"}}));
 }
 
-TEST(SpriteRows, ButtonExample) {
-    Sprite sprite;
-    ASSERT_TRUE(sprite_from_row({"btn", "ui\\Tex\\Buttons.TGA", "10", "-20", "30", "40", "(mipmap|HasAlpha)"}, sprite));
-    EXPECT_EQ(sprite.cache_key, "buttons.texcache");
-    EXPECT_EQ(sprite.flags, 0x201u);
-    EXPECT_EQ(sprite.texture, "ui\\Tex\\Buttons.TGA");
-    EXPECT_EQ(sprite.x, 10u);
-    EXPECT_EQ(static_cast<std::int32_t>(sprite.y), -20);
-    EXPECT_EQ(sprite.width, 30u);
-    EXPECT_EQ(sprite.height, 40u);
+// The row's sprite as "name texture key x,y,w,h flags" (coordinates signed), or "rejected".
+std::string sprite_of(const Row& row) {
+    Sprite s;
+    if (!sprite_from_row(row, s)) return "rejected";
+    std::string out = s.name + " " + s.texture + " " + s.cache_key;
+    char separator = ' ';
+    for (const std::uint32_t v : {s.x, s.y, s.width, s.height}) {
+        out += separator + std::to_string(static_cast<std::int32_t>(v));
+        separator = ',';
+    }
+    return out + " " + std::to_string(s.flags);
 }
 
-TEST(SpriteRows, RowRules) {
-    Sprite sprite;
-    EXPECT_FALSE(sprite_from_row({"a", "t.tga", "1", "2", "3"}, sprite));
-    EXPECT_FALSE(sprite_from_row({"a", "t.tga", "1", "x", "3", "4"}, sprite));
-    EXPECT_FALSE(sprite_from_row({"a", "t.tga", "1", "2.5", "3", "4"}, sprite));
-    EXPECT_FALSE(sprite_from_row({"a", "t.tga", "1", "", "3", "4"}, sprite));
-    EXPECT_FALSE(sprite_from_row({"a", "t.tga", "1", "-", "3", "4"}, sprite));
-    ASSERT_TRUE(sprite_from_row({"a", "t.tga", "+1", "2", "3", "4"}, sprite));
-    EXPECT_EQ(sprite.flags, 0u);
-    EXPECT_EQ(sprite.x, 1u);
-    // Coordinates clamp to the signed 32-bit range, however many digits they have.
-    ASSERT_TRUE(sprite_from_row({"a", "t", "99999999999999999999999", "-3000000000", "2147483647", "0"}, sprite));
-    EXPECT_EQ(sprite.x, 0x7fffffffu);
-    EXPECT_EQ(sprite.y, 0x80000000u);
-    EXPECT_EQ(sprite.width, 0x7fffffffu);
+TEST(SpriteRows, SixIntegerCellsMakeASprite) {
+    const std::pair<Row, const char*> cases[] = {
+        {{"btn", "ui\\Tex\\Buttons.TGA", "10", "-20", "30", "40", "(mipmap|HasAlpha)"},
+         "btn ui\\Tex\\Buttons.TGA buttons.texcache 10,-20,30,40 513"},
+        {{"a", "t.tga", "+1", "2", "3", "4"}, "a t.tga t.texcache 1,2,3,4 0"},
+        // Coordinates clamp to the signed 32-bit range, however many digits they have.
+        {{"a", "t", "99999999999999999999999", "-3000000000", "2147483647", "0"},
+         "a t t.texcache 2147483647,-2147483648,2147483647,0 0"},
+        {{"a", "t.tga", "1", "2", "3"}, "rejected"},
+        {{"a", "t.tga", "1", "x", "3", "4"}, "rejected"},
+        {{"a", "t.tga", "1", "2.5", "3", "4"}, "rejected"},
+        {{"a", "t.tga", "1", "", "3", "4"}, "rejected"},
+        {{"a", "t.tga", "1", "-", "3", "4"}, "rejected"},
+    };
+    for (const auto& [row, sprite] : cases) EXPECT_EQ(sprite_of(row), sprite) << row[2] << "," << row[3];
 }
 
 TEST(SpriteCacheKey, FileNameLowerCasedWithoutExtension) {
@@ -60,11 +61,7 @@ TEST(SpriteCacheKey, FileNameLowerCasedWithoutExtension) {
 }
 
 TEST(TextureFlags, NamesNumbersAndNoise) {
-    struct Case {
-        const char* text;
-        std::uint32_t flags;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::uint32_t> cases[] = {
         {"(mipmap|HasAlpha)", 0x201},
         {" ( MirrorU | mirrorv | clampu|clampv ) ", 0x1e},
         {"flipu|flipv|rotate|subtractalpha", 0x1e0},
@@ -76,7 +73,7 @@ TEST(TextureFlags, NamesNumbersAndNoise) {
         {"-1", 0},
         {"mip map", 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(parse_texture_flags(c.text), c.flags) << c.text;
+    for (const auto& [text, flags] : cases) EXPECT_EQ(parse_texture_flags(text), flags) << text;
 }
 
 }  // namespace

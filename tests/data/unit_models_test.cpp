@@ -28,7 +28,6 @@ protected:
         archives_.emplace(game.dir());
         return *db_;
     }
-    const GameArchives& archives() const { return *archives_; }
     std::string resolved(std::string_view name) const { return show(resolve_unit_model(*db_, name)); }
 
     test::TempDir temp;
@@ -36,53 +35,46 @@ protected:
     std::optional<GameArchives> archives_;
 };
 
-TEST_F(UnitModelsTest, ChildOverridesParentAndStatesMergeByName) {
+TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
     db_of(R"(
         UnitModel Base { Scale = 1; Color = red; States { StateName = Idle; A = base } States { StateName = Walk } }
         UnitModel Child { Parent = Base; Color = blue; Extra = 1
                           States { StateName = Idle; A = child } States { StateName = Attack } }
-    )");
-    EXPECT_EQ(resolved("Child"),
-              "{Scale: 1, Color: 'blue', __multi__States: true, States: [{StateName: 'Idle', A: 'child'}, "
-              "{StateName: 'Walk'}, {StateName: 'Attack'}], Parent: 'Base', Extra: 1}");
-}
-
-TEST_F(UnitModelsTest, StateNamesCompareByKindAndContent) {
-    db_of(R"(
         UnitModel P { States [ { StateName = 1; v = p1 } { StateName = "1"; v = p2 } { v = nameless } ] }
         UnitModel C { Parent = P; States [ { StateName = 1.0; v = c1 } { StateName = "1"; v = c2 } { v = c3 } ] }
-    )");
-    EXPECT_EQ(resolved("C"),
-              "{States: [{StateName: 1, v: 'p1'}, {StateName: '1', v: 'c2'}, {v: 'c3'}, {StateName: 1f, v: 'c1'}], "
-              "Parent: 'P'}");
-}
-
-TEST_F(UnitModelsTest, OnlyListsOfStatesContribute) {
-    db_of(R"(UnitModel One { States { StateName = Idle } } UnitModel Mixed { States [ 1; { StateName = X } ] })");
-    EXPECT_EQ(resolved("One"), "{States: []}");
-    EXPECT_EQ(resolved("Mixed"), "{States: [{StateName: 'X'}]}");
-}
-
-TEST_F(UnitModelsTest, ParentLinksThatGoNowhere) {
-    db_of(R"(
+        UnitModel One { States { StateName = Idle } }
+        UnitModel Mixed { States [ 1; { StateName = X } ] }
         UnitModel Self { Parent = Self; Hp = 1; States [ { StateName = S } ] }
         UnitModel A { Parent = B; a = 1 }
         UnitModel B { Parent = A; b = 1; a = 0 }
-        UnitModel Lower { Parent = 0; parent = Base; own = 1 }
-        UnitModel Base { base = 1 }
+        UnitModel Lower { Parent = 0; parent = Plain; own = 1 }
+        UnitModel Plain { base = 1 }
         UnitModel Orphan { Parent = Nobody; x = 1 }
         UnitModel ToEmpty { Parent = Empty; x = 1 }
         UnitModel Empty { }
         UnitModel Number { Parent = 7 }
         UnitModel 7 { seven = 1 }
     )");
-    EXPECT_EQ(resolved("Self"), "{Parent: 'Self', Hp: 1, States: [{StateName: 'S'}]}");
-    EXPECT_EQ(resolved("A"), "{Parent: 'B', b: 1, a: 1, States: []}");
-    EXPECT_EQ(resolved("Lower"), "{base: 1, States: [], Parent: 0, parent: 'Base', own: 1}");
-    EXPECT_EQ(resolved("Orphan"), "{Parent: 'Nobody', x: 1, States: []}");
-    EXPECT_EQ(resolved("ToEmpty"), "{Parent: 'Empty', x: 1, States: []}");
-    EXPECT_EQ(resolved("Number"), "{Parent: 7, States: []}");
-    EXPECT_EQ(resolved("Unknown"), "{States: []}");
+    const std::pair<const char*, const char*> cases[] = {
+        // The child overrides its parent; states merge by name, in the parent's order.
+        {"Child", "{Scale: 1, Color: 'blue', __multi__States: true, States: [{StateName: 'Idle', A: 'child'}, "
+                  "{StateName: 'Walk'}, {StateName: 'Attack'}], Parent: 'Base', Extra: 1}"},
+        // State names compare by kind and content; nameless states are new ones.
+        {"C", "{States: [{StateName: 1, v: 'p1'}, {StateName: '1', v: 'c2'}, {v: 'c3'}, {StateName: 1f, v: 'c1'}], "
+              "Parent: 'P'}"},
+        // Only lists of states contribute.
+        {"One", "{States: []}"},
+        {"Mixed", "{States: [{StateName: 'X'}]}"},
+        // Parent links that loop, are falsy, or lead nowhere.
+        {"Self", "{Parent: 'Self', Hp: 1, States: [{StateName: 'S'}]}"},
+        {"A", "{Parent: 'B', b: 1, a: 1, States: []}"},
+        {"Lower", "{base: 1, States: [], Parent: 0, parent: 'Plain', own: 1}"},
+        {"Orphan", "{Parent: 'Nobody', x: 1, States: []}"},
+        {"ToEmpty", "{Parent: 'Empty', x: 1, States: []}"},
+        {"Number", "{Parent: 7, States: []}"},
+        {"Unknown", "{States: []}"},
+    };
+    for (const auto& [unit, expected] : cases) EXPECT_EQ(resolved(unit), expected) << unit;
 }
 
 TEST_F(UnitModelsTest, LongParentChainResolvesWithoutRecursion) {
@@ -94,43 +86,33 @@ TEST_F(UnitModelsTest, LongParentChainResolvesWithoutRecursion) {
     }
     text += "UnitModel U" + std::to_string(length) + " { Root = 1; Parent = U0 }\n";
     db_of(std::move(text));
-    const DdfValue top = resolve_unit_model(*db_, "U0");
-    // The nearest definition of each key wins; the loop back to U0 stops the chain.
-    EXPECT_EQ(top.find("Level0")->integer, 0);
-    EXPECT_EQ(top.find("Level1")->integer, 1);
-    EXPECT_EQ(top.find("Level2")->integer, 2);
-    EXPECT_EQ(top.find("Root")->integer, 1);
-    EXPECT_EQ(top.find("Parent")->text, "U1");
+    // The nearest definition of each key wins, in the place of the farthest; the loop
+    // back to U0 stops the chain.
+    EXPECT_EQ(resolved("U0"), "{Root: 1, Parent: 'U1', States: [], Level1: 1, Level0: 0, Level2: 2}");
 }
 
-TEST(ModelKey, DisplayTextToStem) {
-    struct Case {
+// The key is the lower-cased file stem of the display text; null models are falsy
+// values and those whose key is "null".
+TEST(ModelKey, DisplayTextToStemAndNullModels) {
+    using V = DdfValue;
+    const struct {
         DdfValue value;
         const char* key;
+        bool null;
+    } cases[] = {
+        {V::string("\"Models\\Units\\Archer.NIF"), "archer", false}, {V::string("a/b\\C.x.Nif"), "c.x", false},
+        {V::string("a\\b/c.kf"), "c", false},         {V::string(".hidden"), ".hidden", false},
+        {V::string("dir.v2/Plain"), "plain", false},  {V::string("NULL.nif"), "null", true},
+        {V::string("Models/Null.nif"), "null", true}, {V::string("null"), "null", true},
+        {V::string("nulls"), "nulls", false},         {V::string(""), "", true},
+        {V::int_value(5), "5", false},                {V::int_value(0), "0", true},
+        {V::none(), "none", true},                    {V::boolean(true), "true", false},
+        {V::float_value(1.0), "f3ff0000000000000", false},
     };
-    const Case cases[] = {
-        {DdfValue::string("\"Models\\Units\\Archer.NIF"), "archer"},
-        {DdfValue::string("a/b\\C.x.Nif"), "c.x"},
-        {DdfValue::string("a\\b/c.kf"), "c"},
-        {DdfValue::string(".hidden"), ".hidden"},
-        {DdfValue::string("dir.v2/Plain"), "plain"},
-        {DdfValue::string("NULL.nif"), "null"},
-        {DdfValue::int_value(5), "5"},
-        {DdfValue::none(), "none"},
-        {DdfValue::boolean(true), "true"},
-        {DdfValue::float_value(1.0), "f3ff0000000000000"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(model_key(c.value), c.key) << show(c.value);
-}
-
-TEST(ModelKey, NullModels) {
-    EXPECT_TRUE(is_null_model(DdfValue::none()));
-    EXPECT_TRUE(is_null_model(DdfValue::string("")));
-    EXPECT_TRUE(is_null_model(DdfValue::string("null")));
-    EXPECT_TRUE(is_null_model(DdfValue::string("Models/Null.nif")));
-    EXPECT_TRUE(is_null_model(DdfValue::int_value(0)));
-    EXPECT_FALSE(is_null_model(DdfValue::string("nulls")));
-    EXPECT_FALSE(is_null_model(DdfValue::int_value(3)));
+    for (const auto& c : cases) {
+        EXPECT_EQ(model_key(c.value), c.key) << show(c.value);
+        EXPECT_EQ(is_null_model(c.value), c.null) << show(c.value);
+    }
 }
 
 std::string variants_of(const DdfValue& unit) {
@@ -176,31 +158,20 @@ TEST_F(UnitModelsTest, ModelJobsWithRegionsAnimationsAndSharing) {
         UnitModel Scout { DefaultModel = archer; States [ { ModelName = horse.nif; AnimName = gallop } ] }
         UnitModel Ghost { DefaultModel = ghost.nif }
     )",
-          ZipFiles()
-              .add("m/archer.nifcache", "")
-              .add("m/ARCHER_WE.nifcache", "")
-              .add("m/archer_am.nifcache", "")
-              .add("m/archer_xx.nifcache", "")
-              .add("m/horse_fe.nifcache", "")
-              .add("m/null.nifcache", "")
-              .add("m/none.nifcache", "")
-              .add("a/walk.kf", "")
-              .add("a/idle.kf", "")
-              .add("a/gallop.kf", ""));
-    const std::vector<ModelJob> jobs = list_model_jobs(*db_, archives());
+          ZipFiles().add("m/archer.nifcache", "").add("m/ARCHER_WE.nifcache", "").add("m/archer_am.nifcache", "")
+              .add("m/archer_xx.nifcache", "").add("m/horse_fe.nifcache", "").add("m/null.nifcache", "")
+              .add("m/none.nifcache", "").add("a/walk.kf", "").add("a/idle.kf", "").add("a/gallop.kf", ""));
     std::string out;
-    for (const ModelJob& job : jobs) {
-        out += job.unit + " " + job.model + " " + show(DdfValue::list([&] {
-                   std::vector<DdfValue> kf;
-                   for (const auto& f : job.kf_files) kf.push_back(DdfValue::string(f));
-                   return kf;
-               }())) + "\n";
+    for (const ModelJob& job : list_model_jobs(*db_, *archives_)) {
+        out += job.unit + " " + job.model + ":";
+        for (const std::string& kf : job.kf_files) out += " " + kf;
+        out += "\n";
     }
     EXPECT_EQ(out,
-              "Archer archer ['walk.kf', 'idle.kf']\n"
-              "Archer archer_we ['walk.kf', 'idle.kf']\n"
-              "Archer archer_am ['walk.kf', 'idle.kf']\n"
-              "Scout horse_fe ['gallop.kf']\n");
+              "Archer archer: walk.kf idle.kf\n"
+              "Archer archer_we: walk.kf idle.kf\n"
+              "Archer archer_am: walk.kf idle.kf\n"
+              "Scout horse_fe: gallop.kf\n");
 }
 
 }  // namespace
