@@ -1,21 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/support/temp_dir.h"
+#include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/terrain_manifest.h"
 
 namespace tarkeep::upscale {
 namespace {
 
-std::string read_text(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-void write_text(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using test::read_text;
+using test::touch;
 
 TEST(SourceHash, IsSixteenHexDigitsOfFnv1a) {
     EXPECT_EQ(source_hash({}), "cbf29ce484222325");
@@ -57,10 +51,10 @@ TEST(TerrainManifest, ForeignOrDamagedFilesLoadLeniently) {
     const auto path = dir / "manifest.txt";
     EXPECT_TRUE(load_terrain_manifest(path).empty());
     for (const char* header : {"tarkeep-terrain-hd 2\n", "tarkeep-terrain-hd 1 \n", "tarkeep-model-hd 1\n"}) {
-        write_text(path, std::string(header) + "a h m s 1 2\n");
+        touch(path, std::string(header) + "a h m s 1 2\n");
         EXPECT_TRUE(load_terrain_manifest(path).empty()) << header;
     }
-    write_text(path, "tarkeep-terrain-hd 1\r\na h m s 1 2\r\nb h m s 3\nc h m s x 4\na h2 m s 5 6\n");
+    touch(path, "tarkeep-terrain-hd 1\r\na h m s 1 2\r\nb h m s 3\nc h m s x 4\na h2 m s 5 6\n");
     const TerrainManifest m = load_terrain_manifest(path);
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(m.at("a"), (TerrainManifestEntry{"h2", "m", "s", 5, 6}));
@@ -70,13 +64,14 @@ TEST(TerrainManifest, UpToDateNeedsSameKeysAndTheFile) {
     test::TempDir dir;
     TerrainManifest m;
     m["grass"] = {"h", "model", "set", 4, 4};
-    write_text(dir / "grass.png", "x");
+    touch(dir / "grass.png", "x");
     EXPECT_TRUE(is_up_to_date(m, "grass", "h", "model", "set", false, dir.path()));
-    EXPECT_FALSE(is_up_to_date(m, "grass", "h", "model", "set", true, dir.path()));
-    EXPECT_FALSE(is_up_to_date(m, "grass", "h2", "model", "set", false, dir.path()));
-    EXPECT_FALSE(is_up_to_date(m, "grass", "h", "model2", "set", false, dir.path()));
-    EXPECT_FALSE(is_up_to_date(m, "grass", "h", "model", "set2", false, dir.path()));
-    EXPECT_FALSE(is_up_to_date(m, "sand", "h", "model", "set", false, dir.path()));
+    EXPECT_FALSE(is_up_to_date(m, "grass", "h", "model", "set", true, dir.path()));  // forced
+    const std::vector<std::vector<const char*>> changed = {
+        {"grass", "h2", "model", "set"}, {"grass", "h", "model2", "set"}, {"grass", "h", "model", "set2"},
+        {"sand", "h", "model", "set"}};
+    for (const auto& k : changed)
+        EXPECT_FALSE(is_up_to_date(m, k[0], k[1], k[2], k[3], false, dir.path())) << k[0] << k[1] << k[2] << k[3];
     std::filesystem::remove(dir / "grass.png");
     EXPECT_FALSE(is_up_to_date(m, "grass", "h", "model", "set", false, dir.path()));
 }

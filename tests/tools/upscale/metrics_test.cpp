@@ -24,20 +24,19 @@ TEST(Consistency, ZeroForAReplicatedCopyAndMatchesTheFormula) {
 
 TEST(Consistency, RefusesSizesThatWouldReadOutside) {
     const RgbaImage src = random_image(4, 4, 1);
-    EXPECT_THROW(consistency(random_image(16, 12, 2), src), std::runtime_error);
-    EXPECT_THROW(consistency(random_image(3, 3, 2), src), std::runtime_error);
+    for (auto [w, h] : {std::pair{16u, 12u}, {3u, 3u}})
+        EXPECT_THROW(consistency(random_image(w, h, 2), src), std::runtime_error) << w << "x" << h;
     EXPECT_THROW(consistency(src, RgbaImage{}), std::runtime_error);
 }
 
 TEST(Consistency, UnusableMessageUsesSixDecimals) {
     EXPECT_EQ(unusable_output_message(61.5), "network output unusable (consistency 61.500000)");
-    EXPECT_EQ(kUnusableConsistency, 60.0);
 }
 
 TEST(SeamStats, GradientUniformAndThinImages) {
     RgbaImage gradient{256, 2, {}};
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 256; ++x) gradient.pixels.insert(gradient.pixels.end(), {std::uint8_t(x), std::uint8_t(x), std::uint8_t(x), 255});
+    for (int i = 0; i < 512; ++i)
+        gradient.pixels.insert(gradient.pixels.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 255});
     const SeamStats g = seam_stats(gradient);
     EXPECT_DOUBLE_EQ(g.inner_x, 1.0);
     EXPECT_DOUBLE_EQ(g.seam_x, 255.0);

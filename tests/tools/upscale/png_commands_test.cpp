@@ -1,6 +1,7 @@
 // The PNG analysis commands, run as the user runs them.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -16,16 +17,19 @@ namespace {
 namespace fs = std::filesystem;
 using data::RgbaImage;
 
-RgbaImage image_of(std::uint32_t width, std::uint32_t height, std::uint8_t (*channel)(std::uint32_t, std::uint32_t, int)) {
-    RgbaImage image{width, height, std::vector<std::uint8_t>(std::size_t{width} * height * 4)};
+// An image whose channel c at (x, y) is channel(x, y, c).
+template <class Channel>
+RgbaImage image_of(std::uint32_t width, std::uint32_t height, Channel channel) {
+    RgbaImage image{width, height, {}};
     for (std::uint32_t y = 0; y < height; ++y)
         for (std::uint32_t x = 0; x < width; ++x)
-            for (int c = 0; c < 4; ++c) image.pixels[(std::size_t{y} * width + x) * 4 + c] = channel(x, y, c);
+            for (int c = 0; c < 4; ++c) image.pixels.push_back(static_cast<std::uint8_t>(channel(x, y, c)));
     return image;
 }
 
-const std::uint8_t* pixel(const RgbaImage& image, std::uint32_t x, std::uint32_t y) {
-    return &image.pixels[(std::size_t{y} * image.width + x) * 4];
+std::array<std::uint8_t, 4> pixel(const RgbaImage& image, std::uint32_t x, std::uint32_t y) {
+    const std::uint8_t* p = &image.pixels[(std::size_t{y} * image.width + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
 }
 
 class PngCommands : public ::testing::Test {
@@ -41,21 +45,19 @@ protected:
 TEST_F(PngCommands, SeamReportsTilingAndSummary) {
     fs::create_directories(dir_ / "set");
     // Independent random pixels: the wrap-around pairs look just like the inner ones.
-    write_png_file(dir_ / "set/b_tiling.png", image_of(64, 64, [](std::uint32_t x, std::uint32_t y, int c) -> std::uint8_t {
+    write_png_file(dir_ / "set/b_tiling.png", image_of(64, 64, [](std::uint32_t x, std::uint32_t y, int c) {
         std::uint32_t h = (x * 73856093u) ^ (y * 19349663u) ^ (static_cast<std::uint32_t>(c) * 83492791u);
         h ^= h >> 13; h *= 0x5bd1e995u; h ^= h >> 15;
-        return c == 3 ? 255 : static_cast<std::uint8_t>(h);
+        return c == 3 ? 255u : h;
     }), true);
-    write_png_file(dir_ / "set/a_uniform.png", image_of(8, 8, [](std::uint32_t, std::uint32_t, int) -> std::uint8_t { return 77; }), true);
+    write_png_file(dir_ / "set/a_uniform.png", image_of(8, 8, [](auto, auto, int) { return 77; }), true);
     std::ofstream(dir_ / "set/readme.txt") << "not an image";
 
     auto result = tool({"--seam", path("set")});
     ASSERT_EQ(result.exit_code, 0) << result.err;
     std::istringstream lines(result.out);
     std::string uniform, tiling, summary;
-    std::getline(lines, uniform);
-    std::getline(lines, tiling);
-    std::getline(lines, summary);
+    std::getline(std::getline(std::getline(lines, uniform), tiling), summary);
     EXPECT_EQ(uniform, "a_uniform.png 8x8 inner_x 0.00 seam_x 0.00 ratio_x 0.00 | inner_y 0.00 seam_y 0.00 ratio_y "
                        "0.00 | mean 77.0 77.0 77.0");
     double rx = 0, ry = 0;
@@ -81,22 +83,18 @@ TEST_F(PngCommands, SeamReportsTilingAndSummary) {
 }
 
 TEST_F(PngCommands, Tile2PutsTheSeamsInTheMiddle) {
-    const RgbaImage source = image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) -> std::uint8_t {
-        return c == 3 ? 255 : static_cast<std::uint8_t>(x * 16 + y + c * 100);
-    });
+    const RgbaImage source =
+        image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 255 : x * 16 + y + c * 100; });
     write_png_file(dir_ / "src.png", source, true);
 
-    ASSERT_EQ(tool({"--tile2", path("one.png"), path("src.png"), "1"}).exit_code, 0);
-    const RgbaImage one = read_png_file(dir_ / "one.png");
-    ASSERT_EQ(one.width, 1u);
-    EXPECT_TRUE(std::equal(one.pixels.begin(), one.pixels.end(), pixel(source, 0, 0)));
-
-    ASSERT_EQ(tool({"--tile2", path("two.png"), path("src.png"), "8"}).exit_code, 0);
-    const RgbaImage two = read_png_file(dir_ / "two.png");
-    ASSERT_EQ(two.width, 8u);
-    for (std::uint32_t y = 0; y < 8; ++y)
-        for (std::uint32_t x = 0; x < 8; ++x)
-            EXPECT_TRUE(std::equal(pixel(two, x, y), pixel(two, x, y) + 4, pixel(source, x % 4, y % 4))) << x << "," << y;
+    for (std::uint32_t size : {1u, 8u}) {
+        ASSERT_EQ(tool({"--tile2", path("t.png"), path("src.png"), std::to_string(size)}).exit_code, 0);
+        const RgbaImage tiled = read_png_file(dir_ / "t.png");
+        ASSERT_EQ(std::pair(tiled.width, tiled.height), std::pair(size, size));
+        for (std::uint32_t y = 0; y < size; ++y)
+            for (std::uint32_t x = 0; x < size; ++x)
+                EXPECT_EQ(pixel(tiled, x, y), pixel(source, x % 4, y % 4)) << size << ": " << x << "," << y;
+    }
 
     auto bad = tool({"--tile2", path("x.png"), path("src.png"), "big"});
     EXPECT_EQ(bad.exit_code, 1);
@@ -104,10 +102,9 @@ TEST_F(PngCommands, Tile2PutsTheSeamsInTheMiddle) {
 }
 
 TEST_F(PngCommands, MontageBringsImagesToOneWidth) {
-    const RgbaImage small = image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) -> std::uint8_t {
-        return c == 3 ? 255 : static_cast<std::uint8_t>(x * 50 + y * 7);
-    });
-    const RgbaImage large = image_of(16, 16, [](std::uint32_t, std::uint32_t, int) -> std::uint8_t { return 9; });
+    const RgbaImage small =
+        image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 255 : x * 50 + y * 7; });
+    const RgbaImage large = image_of(16, 16, [](auto, auto, int) { return 9; });
     write_png_file(dir_ / "small.png", small, true);
     write_png_file(dir_ / "large.png", large, true);
 
@@ -116,8 +113,8 @@ TEST_F(PngCommands, MontageBringsImagesToOneWidth) {
     ASSERT_EQ(m.width, 20u);  // two 8-pixel tiles and a 4-pixel gap
     ASSERT_EQ(m.height, 8u);
     // The small image was replicated 4x: window pixel (0,0) is source (1,1).
-    EXPECT_TRUE(std::equal(pixel(m, 0, 0), pixel(m, 0, 0) + 4, pixel(small, 1, 1)));
-    EXPECT_TRUE(std::equal(pixel(m, 7, 7), pixel(m, 7, 7) + 4, pixel(small, 2, 2)));
+    EXPECT_EQ(pixel(m, 0, 0), pixel(small, 1, 1));
+    EXPECT_EQ(pixel(m, 7, 7), pixel(small, 2, 2));
     EXPECT_EQ(pixel(m, 9, 3)[0], 255);  // the gap is white
     EXPECT_EQ(pixel(m, 12, 0)[0], 9);
 
@@ -128,10 +125,8 @@ TEST_F(PngCommands, MontageBringsImagesToOneWidth) {
 
 TEST_F(PngCommands, UiMontageBlendsOnACheckerboard) {
     // Left half fully transparent, right half opaque red.
-    const RgbaImage sprite = image_of(8, 8, [](std::uint32_t x, std::uint32_t, int c) -> std::uint8_t {
-        if (x < 4) return 0;
-        return c == 0 || c == 3 ? 255 : 0;
-    });
+    const RgbaImage sprite =
+        image_of(8, 8, [](std::uint32_t x, std::uint32_t, int c) { return x >= 4 && (c == 0 || c == 3) ? 255 : 0; });
     write_png_file(dir_ / "sprite.png", sprite, true);
     ASSERT_EQ(tool({"--ui-montage", path("u.png"), "0", "0", "8", "8", "4", path("sprite.png"), path("sprite.png")}).exit_code,
               0);

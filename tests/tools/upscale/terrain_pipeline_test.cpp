@@ -2,8 +2,9 @@
 // with the reference upscaler standing in for the outside one.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 
 #include "data/game_archives.h"
@@ -12,6 +13,7 @@
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/terrain_game.h"
+#include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/file_io.h"
 #include "tools/upscale/image_ops.h"
 #include "tools/upscale/terrain_manifest.h"
@@ -20,13 +22,8 @@ namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::contains;
+using test::read_text;
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
@@ -35,10 +32,10 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-int count_lines_starting(const std::string& text, const std::string& prefix) {
-    int count = 0;
-    for (const auto& line : lines_of(text)) count += line.rfind(prefix, 0) == 0;
-    return count;
+long count_lines_starting(const std::string& text, const std::string& prefix) {
+    const auto lines = lines_of(text);
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
 }
 
 // True when some line matches the scanf format completely; numbers are skipped with %*f
@@ -87,9 +84,7 @@ protected:
 TEST_F(TerrainPipeline, FirstRunStoresEverythingAndSecondRunRedoesNothing) {
     auto first = run({});
     ASSERT_EQ(first.exit_code, 0) << first.err;
-    EXPECT_NE(first.out.find("5 terrain textures, 5 to upscale (model nearest, settings m4-bp3x50-db0)\n"),
-              std::string::npos)
-        << first.out;
+    EXPECT_TRUE(contains(first.out, "5 terrain textures, 5 to upscale (model nearest, settings m4-bp3x50-db0)\n"));
     EXPECT_TRUE(has_line_shaped(first.out, "Real-ESRGAN nearest: %*f s%n")) << first.out;
     EXPECT_TRUE(has_line_shaped(first.out, "mean |source - box(HD)|: %*f after Real-ESRGAN, %*f after back-projection%n"))
         << first.out;
@@ -102,14 +97,14 @@ TEST_F(TerrainPipeline, FirstRunStoresEverythingAndSecondRunRedoesNothing) {
     ASSERT_EQ(manifest.size(), 5u);
     EXPECT_EQ(manifest.at("t0").width, 64);
 
-    const std::string manifest_bytes = read_file(cache_ / "manifest.txt");
+    const std::string manifest_bytes = read_text(cache_ / "manifest.txt");
     const auto manifest_time = fs::last_write_time(cache_ / "manifest.txt");
     auto second = run({});
     EXPECT_EQ(second.exit_code, 0) << second.err;
-    EXPECT_NE(second.out.find("5 terrain textures, 0 to upscale"), std::string::npos) << second.out;
+    EXPECT_TRUE(contains(second.out, "5 terrain textures, 0 to upscale"));
     EXPECT_EQ(count_lines_starting(second.out, "done: 0 upscaled, 0 failed, cache 5 entries "), 1) << second.out;
     EXPECT_EQ(count_lines_starting(second.out, "Real-ESRGAN nearest"), 0);
-    EXPECT_EQ(read_file(cache_ / "manifest.txt"), manifest_bytes);
+    EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_bytes);
     EXPECT_EQ(fs::last_write_time(cache_ / "manifest.txt"), manifest_time);
 }
 
@@ -117,7 +112,7 @@ TEST_F(TerrainPipeline, RedoesExactlyWhatChanged) {
     ASSERT_EQ(run({}).exit_code, 0);
     fs::remove(cache_ / "t3.png");
     auto after_delete = run({"--verbose"});
-    EXPECT_NE(after_delete.out.find("5 terrain textures, 1 to upscale"), std::string::npos) << after_delete.out;
+    EXPECT_TRUE(contains(after_delete.out, "5 terrain textures, 1 to upscale"));
     EXPECT_EQ(count_lines_starting(after_delete.out, "t3 consistency "), 1) << after_delete.out;
 
     struct Case {
@@ -134,12 +129,15 @@ TEST_F(TerrainPipeline, RedoesExactlyWhatChanged) {
     for (const auto& c : cases) {
         auto result = run(c.options);
         EXPECT_EQ(result.exit_code, 0) << result.err;
-        EXPECT_NE(result.out.find(c.expected), std::string::npos) << c.options[1] << "\n" << result.out;
+        EXPECT_TRUE(contains(result.out, c.expected)) << c.options[1];
     }
 }
 
-TEST_F(TerrainPipeline, NearestModelReducesExactlyToTheSource) {
-    ASSERT_EQ(run({"--only", "t1", "--only", "t2"}).exit_code, 0);
+TEST_F(TerrainPipeline, OnlyPicksTexturesWarnsAboutUnknownNamesAndNearestReducesExactlyToTheSource) {
+    auto result = run({"--only", "t1", "--only", "lava", "--only", "t2"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_TRUE(contains(result.err, "warning: lava is not a terrain texture\n"));
+    EXPECT_TRUE(contains(result.out, "2 terrain textures, 2 to upscale"));
     const data::GameArchives archives(dir_ / "game");
     for (const char* stem : {"t1", "t2"}) {
         const auto source = data::texture_to_rgb_opaque(archives.read(std::string(stem) + ".texcache"));
@@ -150,32 +148,20 @@ TEST_F(TerrainPipeline, NearestModelReducesExactlyToTheSource) {
     EXPECT_FALSE(fs::exists(cache_ / "t0.png"));
 }
 
-TEST_F(TerrainPipeline, OnlyWarnsAboutUnknownNames) {
-    auto result = run({"--only", "t2", "--only", "lava"});
-    EXPECT_EQ(result.exit_code, 0);
-    EXPECT_NE(result.err.find("warning: lava is not a terrain texture\n"), std::string::npos) << result.err;
-    EXPECT_NE(result.out.find("1 terrain textures, 1 to upscale"), std::string::npos) << result.out;
-}
-
-TEST_F(TerrainPipeline, WithoutBackProjectionBothConsistenciesAreEqual) {
+TEST_F(TerrainPipeline, KeepWorkLastsOneRunAndWithoutBackProjectionBothConsistenciesAreEqual) {
+    ASSERT_EQ(run({"--keep-work", "--only", "t0"}).exit_code, 0);
+    EXPECT_TRUE(fs::exists(cache_ / "_work/in/t0.png"));
+    EXPECT_TRUE(fs::exists(cache_ / "_work/out/t0.png"));
     auto result = run({"--backproject", "0", "--verbose", "--only", "t4"}, "lanczos3");
     ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_FALSE(fs::exists(cache_ / "_work"));  // emptied by the next run
     char before[32] = {}, after[32] = {};
     ASSERT_EQ(std::sscanf(result.out.c_str() + result.out.find("t4 consistency "), "t4 consistency %31s -> %31s", before,
                           after),
               2)
         << result.out;
     EXPECT_STREQ(before, after);
-    EXPECT_NE(result.out.find("settings m4-bp0x50-db0"), std::string::npos);
-}
-
-TEST_F(TerrainPipeline, KeepWorkLeavesInputsAndOutputs) {
-    ASSERT_EQ(run({"--keep-work", "--only", "t0"}).exit_code, 0);
-    EXPECT_TRUE(fs::exists(cache_ / "_work/in/t0.png"));
-    EXPECT_TRUE(fs::exists(cache_ / "_work/out/t0.png"));
-    // The next run empties it again.
-    ASSERT_EQ(run({"--only", "t1"}).exit_code, 0);
-    EXPECT_FALSE(fs::exists(cache_ / "_work"));
+    EXPECT_TRUE(contains(result.out, "settings m4-bp0x50-db0"));
 }
 
 TEST_F(TerrainPipeline, MissingOrWrongOutputFailsOnlyThatTexture) {
@@ -186,24 +172,22 @@ TEST_F(TerrainPipeline, MissingOrWrongOutputFailsOnlyThatTexture) {
                                                 (work / "out/t2.png").string() + "\"");
     auto result = run({"--work", work.string()}, "nearest", upscaler);
     EXPECT_EQ(result.exit_code, 1);
-    EXPECT_NE(result.err.find("t1: cannot read "), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find("t2: unexpected output size 24x24\n"), std::string::npos) << result.err;
-    EXPECT_NE(result.out.find("done: 3 upscaled, 2 failed, cache 3 entries"), std::string::npos) << result.out;
+    EXPECT_TRUE(contains(result.err, "t1: cannot read "));
+    EXPECT_TRUE(contains(result.err, "t2: unexpected output size 24x24\n"));
+    EXPECT_TRUE(contains(result.out, "done: 3 upscaled, 2 failed, cache 3 entries"));
     const auto manifest = load_terrain_manifest(cache_ / "manifest.txt");
     EXPECT_EQ(manifest.count("t1") + manifest.count("t2"), 0u);
     EXPECT_FALSE(fs::exists(cache_ / "t1.png"));
     // The next run retries just the two.
     auto retry = run({});
     EXPECT_EQ(retry.exit_code, 0) << retry.err;
-    EXPECT_NE(retry.out.find("5 terrain textures, 2 to upscale"), std::string::npos) << retry.out;
+    EXPECT_TRUE(contains(retry.out, "5 terrain textures, 2 to upscale"));
 }
 
 TEST_F(TerrainPipeline, ModelThatCannotRunEndsWithStatusTwo) {
     auto result = run({}, "no-such-model");
     EXPECT_EQ(result.exit_code, 2);
-    EXPECT_NE(result.err.find("NCNN model no-such-model.param/.bin not found in the --models folders\n"),
-              std::string::npos)
-        << result.err;
+    EXPECT_TRUE(contains(result.err, "NCNN model no-such-model.param/.bin not found in the --models folders\n"));
     EXPECT_FALSE(fs::exists(cache_));
 }
 
@@ -216,7 +200,7 @@ TEST_F(TerrainPipeline, RefusesWorkFoldersThatWouldDeleteUserData) {
     for (const fs::path& work : dangerous) {
         auto result = run({"--work", work.string()});
         EXPECT_EQ(result.exit_code, 2) << work;
-        EXPECT_NE(result.err.find("refusing work folder "), std::string::npos) << result.err;
+        EXPECT_TRUE(contains(result.err, "refusing work folder "));
     }
     EXPECT_TRUE(fs::exists(cache_ / "t0.png"));
     EXPECT_TRUE(fs::exists(dir_ / "game/zips/db.zip"));
@@ -243,7 +227,7 @@ TEST_F(TerrainPipeline, ListAndOrig) {
 
 TEST_F(TerrainPipeline, CorruptSourceEndsTheRunAndKeepsTheCacheConsistent) {
     ASSERT_EQ(run({}).exit_code, 0);
-    const std::string manifest_before = read_file(cache_ / "manifest.txt");
+    const std::string manifest_before = read_text(cache_ / "manifest.txt");
     const auto zero_side = test::write_texcache(test::texcache_fields(4, {{0, 4, {}}}));
     const std::vector<std::string> damaged = {"not a texture at all", std::string(zero_side.begin(), zero_side.end())};
     for (const std::string& bytes : damaged) {
@@ -253,7 +237,7 @@ TEST_F(TerrainPipeline, CorruptSourceEndsTheRunAndKeepsTheCacheConsistent) {
         auto result = run({"--force"});
         EXPECT_EQ(result.exit_code, 1);
         EXPECT_EQ(result.err.rfind("error: ", 0), 0u) << result.err;
-        EXPECT_EQ(read_file(cache_ / "manifest.txt"), manifest_before);
+        EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_before);
         EXPECT_FALSE(fs::exists(cache_ / "_work"));
     }
 }
@@ -293,7 +277,7 @@ TEST_F(TerrainPipeline, KilledRunsLeaveACacheTheNextRunRepairs) {
     auto repaired = run({});
     EXPECT_EQ(repaired.exit_code, 0) << repaired.err;
     auto settled = run({});
-    EXPECT_NE(settled.out.find("5 terrain textures, 0 to upscale"), std::string::npos) << settled.out;
+    EXPECT_TRUE(contains(settled.out, "5 terrain textures, 0 to upscale"));
     expect_cache_consistent(cache_);
     for (const auto& file : fs::directory_iterator(cache_)) EXPECT_NE(file.path().extension(), ".tmp");
 }

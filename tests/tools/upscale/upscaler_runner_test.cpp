@@ -1,35 +1,26 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "platform/cmdline.h"
 #include "platform/process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/upscaler_runner.h"
 
 namespace tarkeep::upscale {
 namespace {
 namespace fs = std::filesystem;
 
+using test::touch;
 const fs::path kChild = TARKEEP_FAKE_UPSCALER;
 
-void touch(const fs::path& path) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << "x";
-}
-
 std::string utf8(const fs::path& path) { return platform::path_to_utf8(path); }
-
-std::string read_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The arguments the fake upscaler received, from its "arg[...]" log lines.
 std::vector<std::string> received(const fs::path& log) {
     std::vector<std::string> args;
-    std::istringstream lines(read_text(log));
+    std::istringstream lines(test::read_text(log));
     std::string line;
     while (std::getline(lines, line)) {
         while (!line.empty() && line.back() == '\r') line.pop_back();  // a Windows child's text mode
@@ -70,13 +61,19 @@ TEST(BuildCommand, NcnnLine) {
     EXPECT_EQ(line.substr(line.find(" -f ")), " -f png -t 64 -x -g 1 -j 1:2:2");
 }
 
-TEST(BuildCommand, OnnxLineIgnoresTileTextAndThreads) {
-    test::TempDir dir;
+// An ONNX set-up in `dir` with one model, net.onnx, run by `python`.
+UpscalerConfig onnx_config(const test::TempDir& dir, const fs::path& python) {
     UpscalerConfig config;
-    config.python = dir / "python";
+    config.python = python;
     config.onnx_runner = dir / "onnx_upscale.py";
     config.onnx_model_dirs = {dir / "onnx"};
     touch(dir / "onnx" / "net.onnx");
+    return config;
+}
+
+TEST(BuildCommand, OnnxLineIgnoresTileTextAndThreads) {
+    test::TempDir dir;
+    UpscalerConfig config = onnx_config(dir, dir / "python");
     config.onnx_tile = 384;
     config.onnx_provider = "cpu";
     config.threads = "4";
@@ -113,13 +110,9 @@ TEST(RunProcess, ExitCodesAndMissingPrograms) {
     EXPECT_EQ(run_process(child + " exit7", dir / "missing" / "log"), 7);
 }
 
-TEST(RunUpscaler, SuccessGivesNoText) {
-    Fixture f({"x4"});
+TEST(RunUpscaler, SuccessGivesNoTextAndNonZeroExitNamesCodeAndCommand) {
+    Fixture f({"x4", "exit7"});
     EXPECT_EQ(run_upscaler(f.config, "x4", f.in, f.out, "32", f.log), "");
-}
-
-TEST(RunUpscaler, NonZeroExitNamesCodeAndCommand) {
-    Fixture f({"exit7"});
     const std::string command = build_command(f.config, "exit7", f.in, f.out, "32");
     EXPECT_EQ(run_upscaler(f.config, "exit7", f.in, f.out, "32", f.log),
               "Real-ESRGAN failed (exit code 7): " + command + "\n");
@@ -153,12 +146,8 @@ TEST(RunUpscaler, CollectedLinesStopAfterTwoThousandCharacters) {
 
 TEST(RunUpscaler, OnnxFailuresAreLabelled) {
     test::TempDir dir;
-    UpscalerConfig config;
-    config.python = kChild;
-    config.onnx_runner = dir / "onnx_upscale.py";
-    config.onnx_model_dirs = {dir.path()};
-    touch(dir / "exit7.onnx");
-    const std::string text = run_upscaler(config, "onnx:exit7", dir / "in", dir / "out", "32", dir / "log");
+    const UpscalerConfig config = onnx_config(dir, kChild);
+    const std::string text = run_upscaler(config, "onnx:net", dir / "in", dir / "exit7", "32", dir / "log");
     EXPECT_EQ(text.rfind("ONNX failed (exit code 7): \"" + utf8(kChild) + "\" -I ", 0), 0u) << text;
     const auto args = received(dir / "log");
     ASSERT_FALSE(args.empty());
