@@ -54,27 +54,26 @@ TEST(SampleGameDatabase, ArchivesOpenAndDefinitionsLoadInListOrderWithParentChai
         }
     }
     EXPECT_GT(read, 50u);
-    {
-        const data::GameDb& db = *sample.db;
-        EXPECT_TRUE(db.errors().empty()) << db.errors().front();
-        EXPECT_TRUE(db.warnings().empty()) << db.warnings().front();
-        const std::vector<std::string> listed_first = {"DB/Units/infantry.ddf", "DB/Units/archer.ddf",
-                                                       "DB/Units/knight.ddf", "DB/Units/Siege.DDF"};
-        ASSERT_GE(db.load_order().size(), listed_first.size() + 2);
-        EXPECT_TRUE(std::equal(listed_first.begin(), listed_first.end(), db.load_order().begin()));
-        EXPECT_EQ(db.overrides(), 1u);  // the balance file redefines one unit model
-        EXPECT_EQ(static_cast<long long>(db.names_of_type("UnitModel").size()),
-                  reported_number(sample.run.out, "definition files, "));
-        EXPECT_EQ(static_cast<long long>(db.definition_files().size()), reported_number(sample.run.out, "database: "));
 
-        // Archer inherits the parent's states and adds its own; Herald goes two levels up.
-        EXPECT_EQ(state_names(data::resolve_unit_model(db, "Archer")),
-                  (std::vector<std::string>{"Idle", "Walk", "Death", "Attack"}));
-        const data::DdfValue herald = data::resolve_unit_model(db, "Herald");
-        ASSERT_NE(herald.find("Scale"), nullptr);
-        EXPECT_EQ(herald.find("Scale")->real, 1.2);
-        EXPECT_EQ(state_names(herald), (std::vector<std::string>{"Idle", "Walk", "Death", "Charge"}));
-    }
+    const data::GameDb& db = *sample.db;
+    EXPECT_TRUE(db.errors().empty()) << db.errors().front();
+    EXPECT_TRUE(db.warnings().empty()) << db.warnings().front();
+    const std::vector<std::string> listed_first = {"DB/Units/infantry.ddf", "DB/Units/archer.ddf",
+                                                   "DB/Units/knight.ddf", "DB/Units/Siege.DDF"};
+    ASSERT_GE(db.load_order().size(), listed_first.size() + 2);
+    EXPECT_TRUE(std::equal(listed_first.begin(), listed_first.end(), db.load_order().begin()));
+    EXPECT_EQ(db.overrides(), 1u);  // the balance file redefines one unit model
+    EXPECT_EQ(static_cast<long long>(db.names_of_type("UnitModel").size()),
+              reported_number(sample.run.out, "definition files, "));
+    EXPECT_EQ(static_cast<long long>(db.definition_files().size()), reported_number(sample.run.out, "database: "));
+
+    // Archer inherits the parent's states and adds its own; Herald goes two levels up.
+    EXPECT_EQ(state_names(data::resolve_unit_model(db, "Archer")),
+              (std::vector<std::string>{"Idle", "Walk", "Death", "Attack"}));
+    const data::DdfValue herald = data::resolve_unit_model(db, "Herald");
+    ASSERT_NE(herald.find("Scale"), nullptr);
+    EXPECT_EQ(herald.find("Scale")->real, 1.2);
+    EXPECT_EQ(state_names(herald), (std::vector<std::string>{"Idle", "Walk", "Death", "Charge"}));
 }
 
 TEST(SampleGameModels, ModelJobsParseAndPatchesRecolourOnlyThePlayerColourArea) {
@@ -103,51 +102,50 @@ TEST(SampleGameModels, ModelJobsParseAndPatchesRecolourOnlyThePlayerColourArea) 
     EXPECT_EQ(regional, 1u);
     EXPECT_EQ(models.size(), jobs.size());
     EXPECT_GE(animations.size(), 5u);
-    {
-        std::size_t masked = 0, patched = 0, with_alpha = 0;
-        for (const std::string& key : sample.archives->keys()) {
-            if (!key.ends_with(".nifcache")) continue;
-            for (const std::string& name : model_texture_names(data::read_nif(sample.archives->read(key)))) {
-                const data::TextureColourInfo info = data::texture_colour_info(*sample.archives, name);
-                SCOPED_TRACE(info.stem);
-                const auto bytes = sample.archives->read(info.stem + ".texcache");
-                const data::RgbaImage neutral = data::texture_mip0(bytes);
-                bool translucent = false;
-                for (std::size_t i = 3; i < neutral.pixels.size(); i += 4) translucent |= neutral.pixels[i] < 255;
-                with_alpha += translucent;
-                if (!info.has_mask) continue;
-                ++masked;
-                const data::RgbaImage mask = data::texture_mip0(sample.archives->read(info.stem + "_pc.texcache"));
-                ASSERT_EQ(mask.width, neutral.width);
-                for (const char letter : info.patch_letters) {
-                    const auto patch = sample.archives->read(info.stem + std::string(1, letter) + ".pcpatch");
-                    const data::RgbaImage coloured = data::texture_mip0(bytes, patch);
-                    ASSERT_EQ(coloured.pixels.size(), neutral.pixels.size());
-                    std::size_t changed_in_mask = 0, changed_outside = 0;
-                    for (std::uint32_t y = 0; y < neutral.height; ++y) {
-                        for (std::uint32_t x = 0; x < neutral.width; ++x) {
-                            const std::size_t at = (std::size_t{y} * neutral.width + x) * 4;
-                            if (std::equal(&neutral.pixels[at], &neutral.pixels[at] + 4, &coloured.pixels[at])) continue;
-                            // A changed pixel must share its 4x4 block with some of the mask.
-                            bool block_masked = false;
-                            for (std::uint32_t by = y / 4 * 4; by < y / 4 * 4 + 4; ++by) {
-                                for (std::uint32_t bx = x / 4 * 4; bx < x / 4 * 4 + 4; ++bx) {
-                                    block_masked |= mask.pixels[(std::size_t{by} * mask.width + bx) * 4] > 0;
-                                }
+
+    std::size_t masked = 0, patched = 0, with_alpha = 0;
+    for (const std::string& key : sample.archives->keys()) {
+        if (!key.ends_with(".nifcache")) continue;
+        for (const std::string& name : model_texture_names(data::read_nif(sample.archives->read(key)))) {
+            const data::TextureColourInfo info = data::texture_colour_info(*sample.archives, name);
+            SCOPED_TRACE(info.stem);
+            const auto bytes = sample.archives->read(info.stem + ".texcache");
+            const data::RgbaImage neutral = data::texture_mip0(bytes);
+            bool translucent = false;
+            for (std::size_t i = 3; i < neutral.pixels.size(); i += 4) translucent |= neutral.pixels[i] < 255;
+            with_alpha += translucent;
+            if (!info.has_mask) continue;
+            ++masked;
+            const data::RgbaImage mask = data::texture_mip0(sample.archives->read(info.stem + "_pc.texcache"));
+            ASSERT_EQ(mask.width, neutral.width);
+            for (const char letter : info.patch_letters) {
+                const auto patch = sample.archives->read(info.stem + std::string(1, letter) + ".pcpatch");
+                const data::RgbaImage coloured = data::texture_mip0(bytes, patch);
+                ASSERT_EQ(coloured.pixels.size(), neutral.pixels.size());
+                std::size_t changed_in_mask = 0, changed_outside = 0;
+                for (std::uint32_t y = 0; y < neutral.height; ++y) {
+                    for (std::uint32_t x = 0; x < neutral.width; ++x) {
+                        const std::size_t at = (std::size_t{y} * neutral.width + x) * 4;
+                        if (std::equal(&neutral.pixels[at], &neutral.pixels[at] + 4, &coloured.pixels[at])) continue;
+                        // A changed pixel must share its 4x4 block with some of the mask.
+                        bool block_masked = false;
+                        for (std::uint32_t by = y / 4 * 4; by < y / 4 * 4 + 4; ++by) {
+                            for (std::uint32_t bx = x / 4 * 4; bx < x / 4 * 4 + 4; ++bx) {
+                                block_masked |= mask.pixels[(std::size_t{by} * mask.width + bx) * 4] > 0;
                             }
-                            ++(block_masked ? changed_in_mask : changed_outside);
                         }
+                        ++(block_masked ? changed_in_mask : changed_outside);
                     }
-                    EXPECT_EQ(changed_outside, 0u) << letter;
-                    EXPECT_GT(changed_in_mask, neutral.width) << letter;
-                    ++patched;
                 }
+                EXPECT_EQ(changed_outside, 0u) << letter;
+                EXPECT_GT(changed_in_mask, neutral.width) << letter;
+                ++patched;
             }
         }
-        EXPECT_GE(masked, 3u);
-        EXPECT_GE(patched, 11u);
-        EXPECT_GE(with_alpha, 1u);
     }
+    EXPECT_GE(masked, 3u);
+    EXPECT_GE(patched, 11u);
+    EXPECT_GE(with_alpha, 1u);
 }
 
 TEST(SampleGameUi, SpriteTablesPointAtSheetsThatDecode) {

@@ -10,6 +10,7 @@
 #include "data/texture/texture_image.h"
 #include "tests/support/sample_game.h"
 #include "tests/tools/sample_game/sample_game_fixture.h"
+#include "tools/upscale/metrics.h"
 
 namespace tarkeep::test {
 namespace {
@@ -42,32 +43,6 @@ std::map<std::string, std::set<std::string>> resolve_all(const SmallSample& samp
     return used;
 }
 
-// Mean absolute RGB step between horizontally adjacent pixels: across the wrap (last
-// column to first) and between inner neighbours.
-struct EdgeSteps {
-    double wrap = 0;
-    double inner = 0;
-};
-
-EdgeSteps horizontal_steps(const data::RgbaImage& image, bool transpose) {
-    const std::uint32_t w = transpose ? image.height : image.width;
-    const std::uint32_t h = transpose ? image.width : image.height;
-    const auto at = [&](std::uint32_t x, std::uint32_t y) {
-        return image.pixels.data() + (transpose ? (std::size_t{x} * image.width + y) : (std::size_t{y} * image.width + x)) * 4;
-    };
-    const auto step = [](const std::uint8_t* a, const std::uint8_t* b) {
-        return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
-    };
-    EdgeSteps steps;
-    for (std::uint32_t y = 0; y < h; ++y) {
-        steps.wrap += step(at(w - 1, y), at(0, y));
-        for (std::uint32_t x = 0; x + 1 < w; ++x) steps.inner += step(at(x, y), at(x + 1, y));
-    }
-    steps.wrap /= h;
-    steps.inner /= double(h) * (w - 1);
-    return steps;
-}
-
 TEST(SampleGameTerrain, EveryTypeAndSeasonResolvesToAShippedTextureExceptTheDocumentedGaps) {
     REQUIRE_SMALL_SAMPLE();
     std::size_t resolved = 0;
@@ -93,34 +68,33 @@ TEST(SampleGameTerrain, EveryTypeAndSeasonResolvesToAShippedTextureExceptTheDocu
         }
     }
     EXPECT_GT(resolved, 0u);
-    {
-        const auto used = resolve_all(sample);
-        std::set<std::string> shipped;
-        for (const std::string& key : sample.archives->keys()) {
-            if (key.rfind("ter_", 0) == 0 && key.ends_with(".texcache")) shipped.insert(key.substr(0, key.size() - 9));
-        }
-        std::set<std::string> used_stems;
-        for (const auto& [stem, climates] : used) used_stems.insert(stem);
-        EXPECT_EQ(used_stems, shipped);
-        EXPECT_EQ(reported_number(sample.run.out, "terrain: "), static_cast<long long>(shipped.size()));
-        EXPECT_GE(shipped.size(), 5u);
-        EXPECT_LE(shipped.size(), 8u);
-        // Some textures serve more than one climate.
-        EXPECT_TRUE(std::any_of(used.begin(), used.end(), [](const auto& entry) { return entry.second.size() > 1; }));
 
-        // The asset tool lists the same textures with the climates that use them.
-        std::string expected;
-        for (const auto& [stem, climates] : used) {
-            expected += stem;
-            for (const std::string& climate : climates) expected += (climate == *climates.begin() ? " " : ",") + climate;
-            expected += "\n";
-        }
-        const ProgramResult list =
-            run_program(built_program("tools/upscale/tarkeep_upscale"), {sample.dir.path().string(), "--list"});
-        EXPECT_EQ(list.exit_code, 0) << list.err;
-        EXPECT_EQ(list.out.substr(0, expected.size()), expected);
-        EXPECT_NE(list.out.find("total " + std::to_string(used.size()) + " ("), std::string::npos) << list.out;
+    const auto used = resolve_all(sample);
+    std::set<std::string> shipped;
+    for (const std::string& key : sample.archives->keys()) {
+        if (key.rfind("ter_", 0) == 0 && key.ends_with(".texcache")) shipped.insert(key.substr(0, key.size() - 9));
     }
+    std::set<std::string> used_stems;
+    for (const auto& [stem, climates] : used) used_stems.insert(stem);
+    EXPECT_EQ(used_stems, shipped);
+    EXPECT_EQ(reported_number(sample.run.out, "terrain: "), static_cast<long long>(shipped.size()));
+    EXPECT_GE(shipped.size(), 5u);
+    EXPECT_LE(shipped.size(), 8u);
+    // Some textures serve more than one climate.
+    EXPECT_TRUE(std::any_of(used.begin(), used.end(), [](const auto& entry) { return entry.second.size() > 1; }));
+
+    // The asset tool lists the same textures with the climates that use them.
+    std::string expected;
+    for (const auto& [stem, climates] : used) {
+        expected += stem;
+        for (const std::string& climate : climates) expected += (climate == *climates.begin() ? " " : ",") + climate;
+        expected += "\n";
+    }
+    const ProgramResult list =
+        run_program(built_program("tools/upscale/tarkeep_upscale"), {sample.dir.path().string(), "--list"});
+    EXPECT_EQ(list.exit_code, 0) << list.err;
+    EXPECT_EQ(list.out.substr(0, expected.size()), expected);
+    EXPECT_NE(list.out.find("total " + std::to_string(used.size()) + " ("), std::string::npos) << list.out;
 }
 
 TEST(SampleGameTerrain, TexturesHaveFullMipChainsDecodeAndTileAndOneIsOverridden) {
@@ -144,32 +118,31 @@ TEST(SampleGameTerrain, TexturesHaveFullMipChainsDecodeAndTileAndOneIsOverridden
 
         const data::RgbaImage image = data::texture_to_rgb_opaque(bytes);
         ASSERT_EQ(image.width, side);
-        for (const bool vertical : {false, true}) {
-            const EdgeSteps steps = horizontal_steps(image, vertical);
-            EXPECT_GT(steps.inner, 1.0) << "a flat texture cannot show whether it tiles";
-            // A seam would make the wrap step far larger than a step between neighbours.
-            EXPECT_LT(steps.wrap, 1.6 * steps.inner + 3) << (vertical ? "vertical" : "horizontal");
-        }
+        // Steps in levels per channel. A flat texture cannot show whether it tiles; a seam
+        // would make the wrap step far larger than a step between neighbours.
+        const upscale::SeamStats steps = upscale::seam_stats(image);
+        EXPECT_GT(std::min(steps.inner_x, steps.inner_y), 1.0 / 3);
+        EXPECT_LT(steps.seam_x, 1.6 * steps.inner_x + 1);
+        EXPECT_LT(steps.seam_y, 1.6 * steps.inner_y + 1);
     }
     EXPECT_EQ(formats, (std::set<std::uint32_t>{4, 6}));
-    {
-        const auto& archives = sample.archives->archives();
-        std::size_t overridden = 0;
-        for (const std::string& key : sample.archives->keys()) {
-            if (!key.ends_with(".texcache")) continue;
-            const data::GameArchives::Location* winner = sample.archives->find(key);
-            ASSERT_NE(winner, nullptr);
-            for (std::size_t a = 0; a < archives.size(); ++a) {
-                for (const auto& entry : archives[a].second->entries()) {
-                    if (data::archive_key(entry.name) != key || a == winner->archive) continue;
-                    EXPECT_LT(a, winner->archive) << key << " is shadowed by an earlier archive";
-                    EXPECT_NE(archives[a].second->read(entry.name), sample.archives->read(key)) << key;
-                    ++overridden;
-                }
+
+    const auto& archives = sample.archives->archives();
+    std::size_t overridden = 0;
+    for (const std::string& key : sample.archives->keys()) {
+        if (!key.ends_with(".texcache")) continue;
+        const data::GameArchives::Location* winner = sample.archives->find(key);
+        ASSERT_NE(winner, nullptr);
+        for (std::size_t a = 0; a < archives.size(); ++a) {
+            for (const auto& entry : archives[a].second->entries()) {
+                if (data::archive_key(entry.name) != key || a == winner->archive) continue;
+                EXPECT_LT(a, winner->archive) << key << " is shadowed by an earlier archive";
+                EXPECT_NE(archives[a].second->read(entry.name), sample.archives->read(key)) << key;
+                ++overridden;
             }
         }
-        EXPECT_EQ(overridden, 1u);
     }
+    EXPECT_EQ(overridden, 1u);
 }
 
 }  // namespace
