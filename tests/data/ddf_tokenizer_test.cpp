@@ -35,11 +35,9 @@ TEST(DdfTokenizer, TokensCommentsAndStrings) {
         {"comment marker overlapping its end is no comment", "/*/", "('atom', '/*/')"},
         {"shortest block comment", "/**/a", "('atom', 'a')"},
         {"escapes are kept raw", R"("a\"b\\" c)", R"(('str', 'a\"b\\') ('atom', 'c'))"},
-        {"empty string", "\"\"", "('str', '')"},
-        {"unclosed string drops only its quote", "\"abc\n", "('atom', 'abc')"},
+        {"empty string", "\"\"", "('str', '')"}, {"unclosed string drops only its quote", "\"abc\n", "('atom', 'abc')"},
         {"backslash as last byte ends the scan", "\"ab\\", "('atom', 'ab\\')"},
-        {"string spans lines", "\"a\nb\"", "('str', 'a\nb')"},
-        {"nothing", " \n\t ", ""},
+        {"string spans lines", "\"a\nb\"", "('str', 'a\nb')"}, {"nothing", " \n\t ", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(reprs(c.text), c.tokens) << c.name;
 }

@@ -27,14 +27,11 @@ TEST(DdfValue, KeyAndDisplayTextPerKind) {
         std::string key;
         std::string display;
     } cases[] = {
-        {V::none(), "N", "None"},
-        {V::boolean(true), "T", "True"},
-        {V::boolean(false), "F", "False"},
-        {V::int_value(-42), "i-42;", "-42"},
+        {V::none(), "N", "None"}, {V::boolean(true), "T", "True"}, {V::boolean(false), "F", "False"},
+        {V::int_value(-42), "i-42;", "-42"}, {V::string("1"), "s1:1", "1"},
         {V::int_value(std::numeric_limits<std::int64_t>::min()), "i-9223372036854775808;", "-9223372036854775808"},
         {V::float_value(1.0), "f3ff0000000000000", "f3ff0000000000000"},
         {V::float_value(-0.0), "f8000000000000000", "f8000000000000000"},
-        {V::string("1"), "s1:1", "1"},
         {V::string(std::string("a\0b", 3)), std::string("s3:a\0b", 6), std::string("a\0b", 3)},
         {block_of({{"ab", V::int_value(2)}, {"", V::list()}}), "{k2:abi2;k0:[]}", "{k2:abi2;k0:[]}"},
         {V::list({V::none(), V::string("")}), "[Ns0:]", "[Ns0:]"},
@@ -92,33 +89,23 @@ TEST(DdfValue, FindIsFirstExactMatchAndSetReplacesInPlace) {
 // The number grammar decides the kind; numbers out of the int64 range become floats,
 // and numbers out of the double range stay strings.
 TEST(DdfAtom, NumberGrammarAndConversion) {
-    const struct {
-        const char* atom;
-        bool number;
-        const char* shown;
-    } cases[] = {
-        {"0", true, "0"},          {"007", true, "7"},           {"+1", true, "1"},
-        {"-12", true, "-12"},      {"-0", true, "0"},            {"7F", true, "7"},
-        {"1.", true, "1f"},        {"1.5", true, "1.5f"},        {".5", true, "0.5f"},
-        {"-.5f", true, "-0.5f"},   {"1e3", true, "1000f"},       {"1E+3", true, "1000f"},
-        {"1E-3", true, "0.001f"},  {"2.5e-1", true, "0.25f"},    {"1.5e+2f", true, "150f"},
-        {"-.5e1", true, "-5f"},
-        {"9223372036854775807", true, "9223372036854775807"},
-        {"-9223372036854775808", true, "-9223372036854775808"},
-        {"9223372036854775808", true, "9223372036854775808f"},
-        {"99999999999999999999", true, "1e+20f"},
-        {"-99999999999999999999", true, "-1e+20f"},
-        {"1e999", true, "'1e999'"},  {"1e400f", true, "'1e400f'"},
-        {"", false, "''"},         {"+", false, "'+'"},          {"-", false, "'-'"},
-        {".", false, "'.'"},       {"e3", false, "'e3'"},        {"1e", false, "'1e'"},
-        {"1e+", false, "'1e+'"},   {"1.0.0", false, "'1.0.0'"},  {"1ff", false, "'1ff'"},
-        {"f", false, "'f'"},       {".e1", false, "'.e1'"},      {"1 ", false, "'1 '"},
-        {"1,0", false, "'1,0'"},   {"--1", false, "'--1'"},      {"0x10", false, "'0x10'"},
-        {"1f5", false, "'1f5'"},   {"abc", false, "'abc'"},
+    const std::pair<const char*, const char*> numbers[] = {
+        {"0", "0"},          {"007", "7"},          {"+1", "1"},          {"-12", "-12"},       {"-0", "0"},
+        {"7F", "7"},         {"1.", "1f"},          {"1.5", "1.5f"},      {".5", "0.5f"},       {"-.5f", "-0.5f"},
+        {"1e3", "1000f"},    {"1E+3", "1000f"},     {"1E-3", "0.001f"},   {"2.5e-1", "0.25f"},  {"1.5e+2f", "150f"},
+        {"-.5e1", "-5f"},    {"1e999", "'1e999'"},  {"1e400f", "'1e400f'"},
+        {"9223372036854775807", "9223372036854775807"},  {"-9223372036854775808", "-9223372036854775808"},
+        {"9223372036854775808", "9223372036854775808f"}, {"99999999999999999999", "1e+20f"},
+        {"-99999999999999999999", "-1e+20f"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(is_number_atom(c.atom), c.number) << c.atom;
-        EXPECT_EQ(test::show(convert_atom(c.atom)), c.shown) << c.atom;
+    for (const auto& [atom, shown] : numbers) {
+        EXPECT_TRUE(is_number_atom(atom)) << atom;
+        EXPECT_EQ(test::show(convert_atom(atom)), shown) << atom;
+    }
+    for (const char* atom :
+         {"", "+", "-", ".", "e3", "1e", "1e+", "1.0.0", "1ff", "f", ".e1", "1 ", "1,0", "--1", "0x10", "1f5", "abc"}) {
+        EXPECT_FALSE(is_number_atom(atom)) << atom;
+        EXPECT_EQ(test::show(convert_atom(atom)), "'" + std::string(atom) + "'");
     }
 }
 

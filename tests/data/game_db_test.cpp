@@ -27,14 +27,14 @@ protected:
 };
 
 TEST_F(GameDbTest, EmptyArchiveIsAnError) {
-    EXPECT_EQ(test::error_text<io::ZipError>([&] { open(ZipFiles()); }), "empty archive: " + (temp / "db.zip").string());
+    EXPECT_EQ(test::error_text<io::ZipError>([&] { open(ZipFiles()); }),
+              "empty archive: " + (temp / "db.zip").string());
 }
 
 TEST_F(GameDbTest, RootAndDefinitionFiles) {
     const GameDb db = open(DbZipBuilder("DB").add("units/a.ddf", "").add("units/B.DDF", "").add("units/c.ddf.txt", "")
                                .add(".ddf", "").add("Terrain/x.csv", "x"));
     EXPECT_EQ(db.root(), "DB");
-    EXPECT_EQ(db.path("dbunitfiles.cfg"), "DB/dbunitfiles.cfg");
     EXPECT_EQ(db.definition_files(), (Names{"DB/units/a.ddf", "DB/units/B.DDF", "DB/.ddf"}));
     EXPECT_EQ(db.read_text("DB/Terrain/x.csv"), "x");
     // Paths are exact, letter case included.

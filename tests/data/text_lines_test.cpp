@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/terrain_textures.h"
@@ -50,13 +52,9 @@ TEST(RemoveExtension, LastDotOfTheFileName) {
 TEST(AsciiLower, OnlyAsciiLetters) { EXPECT_EQ(ascii_lower("AbZ@[\xc3\x84"), "abz@[\xc3\x84"); }
 
 TEST(SeasonEntry, WrapsBothWays) {
-    EXPECT_EQ(season_entry(3, 0), 0u);
-    EXPECT_EQ(season_entry(3, 5), 2u);
-    EXPECT_EQ(season_entry(3, -1), 2u);
-    EXPECT_EQ(season_entry(3, -3), 0u);
-    EXPECT_EQ(season_entry(3, -4), 2u);
-    EXPECT_EQ(season_entry(1, -7), 0u);
-    EXPECT_EQ(season_entry(12, 11), 11u);
+    const std::tuple<std::size_t, long long, std::size_t> cases[] = {
+        {3, 0, 0}, {3, 5, 2}, {3, -1, 2}, {3, -3, 0}, {3, -4, 2}, {1, -7, 0}, {12, 11, 11}};
+    for (const auto& [count, season, entry] : cases) EXPECT_EQ(season_entry(count, season), entry) << season;
     EXPECT_LT(season_entry(7, std::numeric_limits<long long>::min()), 7u);
 }
 
