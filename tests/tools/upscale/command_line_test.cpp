@@ -46,12 +46,6 @@ TEST(QuoteArgument, SplitsBackToTheSameText) {
     }
 }
 
-}  // namespace
-}  // namespace tarkeep::platform
-
-namespace tarkeep::platform {
-namespace {
-
 TEST(ExecutablePath, NamesThisTestProgram) {
     const std::filesystem::path self = executable_path();
     EXPECT_TRUE(self.is_absolute());

@@ -92,16 +92,12 @@ TEST(Deblock, SmoothsEdgesUpToTheThresholdWithWrapOnBothAxes) {
 TEST(BoxDown, RoundsHalvesUpAndDropsRemainders) {
     RgbaImage im = filled(5, 5, 0, 0, 0, 0);
     for (std::uint32_t x = 0; x < 2; ++x) im.pixels[(1 * 5 + x) * 4] = 1;  // block (0,0) holds 0,0,1,1
-    const RgbaImage out = box_down(im, 2);
-    ASSERT_EQ(out.width, 2u);
-    ASSERT_EQ(out.height, 2u);
-    EXPECT_EQ(px(out, 0, 0, 0), 1);
-    EXPECT_EQ(px(out, 1, 0, 0), 0);
-    EXPECT_EQ(box_down(im, 1).pixels, im.pixels);
-    EXPECT_EQ(box_down(im, 0).pixels, im.pixels);
-    for (std::uint32_t f : {2u, 3u, 4u, 7u}) {
+    EXPECT_EQ(reds(box_down(im, 2)), (std::vector<int>{1, 0, 0, 0}));
+    for (std::uint32_t f : {0u, 1u, 2u, 3u, 4u, 7u}) {  // 0 and 1 leave the image as it is
         const RgbaImage src = random_image(29, 17, f);
-        EXPECT_EQ(box_down(src, f).pixels, naive::box_down(src, f).pixels) << f;
+        const RgbaImage out = box_down(src, f), expected = naive::box_down(src, f);
+        EXPECT_EQ(std::tie(out.width, out.height, out.pixels), std::tie(expected.width, expected.height, expected.pixels))
+            << f;
     }
 }
 
