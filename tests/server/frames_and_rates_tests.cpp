@@ -7,45 +7,45 @@ namespace {
 
 using server::ServerConfig;
 
-net::Bytes framed(const net::Message& message) {
-    const net::Bytes payload = net::encode_message(message);
+// The frames of `messages`, back to back as one stream.
+net::Bytes framed(std::initializer_list<net::Message> messages) {
     net::FrameBuffers buffers;
-    buffers.append_frame(payload, ~0ull);
+    for (const auto& message : messages) buffers.append_frame(net::encode_message(message), ~0ull);
     const auto bytes = buffers.unsent();
     return net::Bytes(bytes.begin(), bytes.end());
 }
 
-net::Bytes concat(std::initializer_list<net::Bytes> parts) {
-    net::Bytes all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+const net::Hello ann_hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"};
 
-TEST(RelayFrames, InvalidLengthClosesWithoutNoticeAndCountsAsKicked) {
-    ServerHarness harness;
-    auto client = harness.connect();
-    client->send_raw({0x70, 0x11, 0x01, 0x00});  // 70000, and nothing of the body yet
-    EXPECT_TRUE(client->wait_closed(harness.pumper()));
-    EXPECT_TRUE(client->inbox().empty());
-    EXPECT_TRUE(harness.logged("client 1 () disconnected: invalid frame length 70000"));
-    EXPECT_EQ(harness.server->stats().protocol_kicks, 1u);
-}
-
-TEST(RelayFrames, UndecodableFrameGetsAProtocolErrorNotice) {
-    ServerHarness harness;
-    auto client = harness.connect();
-    client->send_raw({1, 0, 0, 0, 99});
-    const auto notice = client->next<net::Notice>(harness.pumper());
-    ASSERT_TRUE(notice);
-    EXPECT_EQ(notice->text, "protocol error: protocol: unknown message type 99");
-    EXPECT_TRUE(client->wait_closed(harness.pumper()));
-    EXPECT_EQ(harness.server->stats().protocol_kicks, 1u);
+TEST(RelayFrames, InvalidLengthClosesWithoutNoticeAndUndecodableFrameGetsOne) {
+    struct Case {
+        net::Bytes bytes;
+        std::size_t notices;
+        std::string text;
+    };
+    const Case cases[] = {
+        {{0x70, 0x11, 0x01, 0x00}, 0, "invalid frame length 70000"},  // and nothing of the body yet
+        {{1, 0, 0, 0, 99}, 1, "protocol error: protocol: unknown message type 99"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ServerHarness harness;
+        auto client = harness.connect();
+        client->send_raw(c.bytes);
+        EXPECT_TRUE(client->wait_closed(harness.pumper()));
+        ASSERT_EQ(client->inbox().size(), c.notices);
+        if (c.notices) {
+            EXPECT_EQ(std::get<net::Notice>(client->inbox().front()).text, c.text);
+        }
+        EXPECT_TRUE(harness.logged("client 1 () disconnected: " + c.text));
+        EXPECT_EQ(harness.stats().protocol_kicks, 1u);
+    }
 }
 
 TEST(RelayFrames, FrameSplitOverManyReadsIsHandledOnceComplete) {
     ServerHarness harness;
     auto client = harness.connect();
-    const net::Bytes hello = framed(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"});
+    const net::Bytes hello = framed({ann_hello});
     for (std::size_t i = 0; i + 1 < hello.size(); ++i) {
         client->send_raw({hello[i]});
         client->settle(harness.pumper(), 1);
@@ -53,18 +53,8 @@ TEST(RelayFrames, FrameSplitOverManyReadsIsHandledOnceComplete) {
     }
     client->send_raw({hello.back()});
     EXPECT_TRUE(client->next<net::Welcome>(harness.pumper()));
-    EXPECT_EQ(harness.server->stats().frames_received, 1u);
-    EXPECT_EQ(harness.server->stats().bytes_received, hello.size());
-}
-
-TEST(RelayFrames, TwoFramesInOneReadAreBothHandledInOrder) {
-    ServerHarness harness;
-    auto client = harness.connect();
-    client->send_raw(concat({framed(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"}), framed(net::Ping{7, 99})}));
-    EXPECT_TRUE(client->next<net::Welcome>(harness.pumper()));
-    const auto pong = client->next<net::Pong>(harness.pumper());
-    ASSERT_TRUE(pong);
-    EXPECT_EQ(*pong, (net::Pong{7, 99}));
+    EXPECT_EQ(harness.stats().frames_received, 1u);
+    EXPECT_EQ(harness.stats().bytes_received, hello.size());
 }
 
 TEST(RelayFrames, FramesSentJustBeforeThePeerClosesAreStillHandled) {
@@ -76,21 +66,24 @@ TEST(RelayFrames, FramesSentJustBeforeThePeerClosesAreStillHandled) {
     EXPECT_TRUE(harness.logged("client 1 (Ann) disconnected: goodbye"));
 }
 
+// Many frames in one read are handled in order until the burst allowance runs out.
 TEST(RelayRates, SixHundredAndFirstFrameOfABurstIsRefused) {
     ServerHarness harness;  // the clock stands still: no tokens come back
     auto client = harness.connect();
-    net::Bytes burst = framed(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"});
-    for (int i = 0; i < 600; ++i) burst = concat({burst, framed(net::Ping{static_cast<std::uint32_t>(i), 0})});
+    net::Bytes burst = framed({ann_hello});
+    for (int i = 0; i < 600; ++i) {
+        const net::Bytes frame = framed({net::Ping{static_cast<std::uint32_t>(i), 0}});
+        burst.insert(burst.end(), frame.begin(), frame.end());
+    }
     client->send_raw(burst);
     EXPECT_TRUE(client->wait_closed(harness.pumper()));
     auto& inbox = client->inbox();
     ASSERT_EQ(inbox.size(), 601u);  // Welcome, 599 Pongs, the notice
     EXPECT_TRUE(std::holds_alternative<net::Welcome>(inbox.front()));
-    EXPECT_EQ(std::get<net::Pong>(inbox[599]).sequence, 598u);
-    ASSERT_TRUE(std::holds_alternative<net::Notice>(inbox.back()));
+    for (std::uint32_t i = 0; i < 599; ++i) ASSERT_EQ(std::get<net::Pong>(inbox[i + 1]).sequence, i);
     EXPECT_EQ(std::get<net::Notice>(inbox.back()).text, "rate limit exceeded");
-    EXPECT_EQ(harness.server->stats().rate_limit_kicks, 1u);
-    EXPECT_EQ(harness.server->stats().protocol_kicks, 0u);
+    EXPECT_EQ(harness.stats().rate_limit_kicks, 1u);
+    EXPECT_EQ(harness.stats().protocol_kicks, 0u);
 }
 
 TEST(RelayRates, ByteRateLimitCountsFramesWithTheirHeaders) {
@@ -98,11 +91,10 @@ TEST(RelayRates, ByteRateLimitCountsFramesWithTheirHeaders) {
     config.byte_rate = {1000, 2000};
     ServerHarness harness(config);
     auto client = harness.connect();
-    const net::Bytes hello = framed(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"});
-    const net::Bytes ping = framed(net::Ping{1, 0});
-    const std::size_t pings_allowed = (2000 - hello.size()) / ping.size();
-    net::Bytes burst = hello;
-    for (std::size_t i = 0; i <= pings_allowed; ++i) burst = concat({burst, ping});
+    net::Bytes burst = framed({ann_hello});
+    const net::Bytes ping = framed({net::Ping{1, 0}});
+    const std::size_t pings_allowed = (2000 - burst.size()) / ping.size();
+    for (std::size_t i = 0; i <= pings_allowed; ++i) burst.insert(burst.end(), ping.begin(), ping.end());
     client->send_raw(burst);
     EXPECT_TRUE(client->wait_closed(harness.pumper()));
     ASSERT_EQ(client->inbox().size(), pings_allowed + 2);
@@ -123,9 +115,7 @@ TEST(RelayRates, TokensComeBackWithTime) {
     client->send(net::Ping{3, 0});
     EXPECT_TRUE(client->next<net::Pong>(harness.pumper()));
     client->send(net::Ping{4, 0});
-    const auto notice = client->next<net::Notice>(harness.pumper());
-    ASSERT_TRUE(notice);
-    EXPECT_EQ(notice->text, "rate limit exceeded");
+    EXPECT_EQ(client->next<net::Notice>(harness.pumper()), net::Notice{"rate limit exceeded"});
 }
 
 TEST(RateBucket, RefillsUpToCapacityAndUnlimitedWhenRateIsZero) {
@@ -149,13 +139,12 @@ TEST(RelayOutput, PeerThatCannotKeepUpIsDroppedWithoutNotice) {
     auto& session = *harness.server->find_client(1);
     int queued = 0;
     for (; queued < 20 && !session.closing; ++queued) harness.server->send_to(session, net::Notice{std::string(150, 'n')});
-    EXPECT_TRUE(session.closing);
     EXPECT_EQ(queued, 7) << "six notices of 159 bytes fit in 1000, the seventh does not";
     EXPECT_EQ(session.close_reason, "too slow (output buffer full)");
     EXPECT_TRUE(client->wait_closed(harness.pumper()));
     EXPECT_EQ(client->inbox().size(), 6u);  // what was queued before the overflow still goes out
     EXPECT_TRUE(harness.logged("client 1 (Ann) disconnected: too slow (output buffer full)"));
-    EXPECT_EQ(harness.server->stats().protocol_kicks + harness.server->stats().rate_limit_kicks, 0u);
+    EXPECT_EQ(harness.stats().protocol_kicks + harness.stats().rate_limit_kicks, 0u);
 }
 
 TEST(RelayOutput, UnencodableMessageIsDroppedAndTheServerGoesOn) {
@@ -170,9 +159,7 @@ TEST(RelayOutput, UnencodableMessageIsDroppedAndTheServerGoesOn) {
 
     // An overlong close reason is still delivered, cut to the wire limit.
     EXPECT_NO_THROW(harness.server->close_client(session, std::string(250, 'r'), true));
-    const auto notice = client->next<net::Notice>(harness.pumper());
-    ASSERT_TRUE(notice);
-    EXPECT_EQ(notice->text, std::string(200, 'r'));
+    EXPECT_EQ(client->next<net::Notice>(harness.pumper()), net::Notice{std::string(200, 'r')});
 }
 
 }  // namespace

@@ -1,74 +1,69 @@
 #include <gtest/gtest.h>
 
-#include "game_table.h"
+#include <numeric>
+
+#include "server_harness.h"
 
 namespace tarkeep::test {
 namespace {
 
+// A started game of `count` players with everything before the first turn read.
+struct RunningGame : GameTable {
+    explicit RunningGame(std::size_t count, std::uint8_t first_turn = 2) : GameTable(count) {
+        start(first_turn);
+        drain();
+    }
+};
+
 TEST(RelayGame, BundlesAreRelayedToTheOthersWithTheSendersPlayerId) {
-    GameTable table(3);
-    table.start(2);
-    table.drain();
+    RunningGame table(3);
     table[1].send(bundle(2, 7));
     table[1].send(bundle(3, 0));
-    auto expected = bundle(2, 2);
     for (std::size_t i : {0u, 2u}) {
-        EXPECT_EQ(table[i].next<net::TurnBundle>(table.pump()), expected);
-        EXPECT_EQ(table[i].next<net::TurnBundle>(table.pump())->turn, 3u);
+        EXPECT_EQ(table[i].next<net::TurnBundle>(table.pump()), bundle(2, 2));
+        EXPECT_EQ(table[i].next<net::TurnBundle>(table.pump()), bundle(3, 2));
     }
     table[1].settle(table.pump());
     EXPECT_TRUE(table[1].inbox().empty());
-    EXPECT_EQ(table.harness.server->stats().bundles_relayed, 2u);
+    EXPECT_EQ(table.stats().bundles_relayed, 2u);
 
     table[2].send(net::GameSignal{0, 12345});
     EXPECT_EQ(table[0].next<net::GameSignal>(table.pump()), (net::GameSignal{3, 12345}));
 }
 
 TEST(RelayGame, BundleOutOfTurnClosesThePlayerAndTheOthersHearOfTheDrop) {
-    GameTable table(3);
-    table.start(2);
-    table.drain();
+    RunningGame table(3);
     table[2].send(bundle(3));
-    const auto notice = table[2].next<net::Notice>(table.pump());
-    ASSERT_TRUE(notice);
-    EXPECT_EQ(notice->text, "bundle for turn 3, expected 2");
+    EXPECT_EQ(table[2].next<net::Notice>(table.pump()), net::Notice{"bundle for turn 3, expected 2"});
     EXPECT_TRUE(table[2].wait_closed(table.pump()));
     const net::PlayerDropped dropped{3, 1, "bundle for turn 3, expected 2"};
     EXPECT_EQ(table[0].next<net::PlayerDropped>(table.pump()), dropped);
     EXPECT_EQ(table[1].next<net::PlayerDropped>(table.pump()), dropped);
-    const auto& stats = table.harness.server->stats();
-    EXPECT_EQ(stats.protocol_kicks, 1u);
-    EXPECT_EQ(stats.drops, 1u);
-    EXPECT_EQ(stats.bundles_relayed, 0u);
+    EXPECT_EQ(std::tuple(table.stats().protocol_kicks, table.stats().drops, table.stats().bundles_relayed),
+              std::tuple(1u, 1u, 0u));
     EXPECT_TRUE(table.harness.logged("game 1: player 3 (P3) dropped after turn 1: bundle for turn 3, expected 2"));
 }
 
 TEST(RelayGame, APlayerWhoDisconnectsAfterTurn57IsDroppedAfterTurn57) {
-    GameTable table(2);
-    table.start(2);
-    table.drain();
+    RunningGame table(2);
     for (std::uint32_t turn = 2; turn <= 57; ++turn) table[1].send(bundle(turn));
     table[1].settle(table.pump());
     table[1].close();
-    std::uint32_t last_seen = 0;
+    std::vector<std::uint32_t> turns_seen, expected_turns(56);
+    std::iota(expected_turns.begin(), expected_turns.end(), 2u);
     std::optional<net::PlayerDropped> dropped;
-    while (auto message = table[0].next_message(table.pump())) {
-        if (auto* b = std::get_if<net::TurnBundle>(&*message)) {
-            EXPECT_EQ(b->turn, last_seen == 0 ? 2 : last_seen + 1);
-            last_seen = b->turn;
-        } else if (auto* d = std::get_if<net::PlayerDropped>(&*message)) {
-            dropped = *d;
-            break;
-        }
+    while (!dropped) {
+        auto message = table[0].next_message(table.pump());
+        if (!message) break;
+        if (auto* b = std::get_if<net::TurnBundle>(&*message)) turns_seen.push_back(b->turn);
+        if (auto* d = std::get_if<net::PlayerDropped>(&*message)) dropped = *d;
     }
-    EXPECT_EQ(last_seen, 57u);
+    EXPECT_EQ(turns_seen, expected_turns);
     EXPECT_EQ(dropped, (net::PlayerDropped{2, 57, "closed by peer"}));
 }
 
 TEST(RelayGame, LeavingARunningGameClosesTheClientAndTheLastOneClosesTheGame) {
-    GameTable table(2);
-    table.start(5);
-    table.drain();
+    RunningGame table(2, 5);
     table[0].send(net::LeaveGame{});
     EXPECT_TRUE(table[0].wait_closed(table.pump()));
     EXPECT_TRUE(table[0].inbox().empty());  // no notice for leaving
@@ -80,41 +75,29 @@ TEST(RelayGame, LeavingARunningGameClosesTheClientAndTheLastOneClosesTheGame) {
     table[1].settle(table.pump());
     EXPECT_TRUE(table.harness.logged("game 1 closed"));
     EXPECT_TRUE(table.harness.server->games().empty());
-    EXPECT_EQ(table.harness.server->stats().drops, 2u);
+    EXPECT_EQ(table.stats().drops, 2u);
 }
 
 TEST(RelayGame, HashMismatchesAreCountedPerDifferingReport) {
-    GameTable table(3);
-    table.start();
-    table.drain();
-    auto& stats = table.harness.server->stats();
-    table[0].send(net::HashReport{0, 100, 0xAAAA});
-    table[0].settle(table.pump());
-    EXPECT_EQ(stats.hash_mismatches, 0u);
-    table[1].send(net::HashReport{9, 100, 0xBBBB});
-    table[1].settle(table.pump());
-    EXPECT_EQ(stats.hash_mismatches, 1u);
+    RunningGame table(3);
+    // Player, its hash for tick 100, mismatches counted after it; player 2 then corrects itself.
+    const std::tuple<std::size_t, std::uint64_t, std::uint64_t> reports[] = {
+        {0, 0xAAAA, 0}, {1, 0xBBBB, 1}, {2, 0xAAAA, 2}, {1, 0xAAAA, 2}};
+    for (const auto& [player, hash, mismatches] : reports) {
+        table[player].send(net::HashReport{9, 100, hash});
+        table[player].settle(table.pump());
+        EXPECT_EQ(table.stats().hash_mismatches, mismatches) << "after player " << player + 1;
+    }
     EXPECT_TRUE(table.harness.logged("game 1: hashes differ at tick 100"));
-    table[2].send(net::HashReport{0, 100, 0xAAAA});
-    table[2].settle(table.pump());
-    EXPECT_EQ(stats.hash_mismatches, 2u);
-    EXPECT_EQ(stats.hash_reports, 3u);
-    // Player 2 corrects itself: its report is replaced and agrees with everyone.
-    table[1].send(net::HashReport{0, 100, 0xAAAA});
-    table[1].settle(table.pump());
-    EXPECT_EQ(stats.hash_mismatches, 2u);
-
+    EXPECT_EQ(table.stats().hash_reports, 4u);
     table[0].settle(table.pump());
-    auto& inbox = table[0].inbox();
-    ASSERT_EQ(inbox.size(), 3u);
-    EXPECT_EQ(std::get<net::HashReport>(inbox[0]), (net::HashReport{2, 100, 0xBBBB}));
-    EXPECT_EQ(std::get<net::HashReport>(inbox[1]), (net::HashReport{3, 100, 0xAAAA}));
+    const std::deque<net::Message> relayed = {net::HashReport{2, 100, 0xBBBB}, net::HashReport{3, 100, 0xAAAA},
+                                              net::HashReport{2, 100, 0xAAAA}};
+    EXPECT_TRUE(table[0].inbox() == relayed);
 }
 
 TEST(RelayGame, OnlyTheLatest64TicksAreKept) {
-    GameTable table(2);
-    table.start();
-    table.drain();
+    RunningGame table(2);
     for (std::uint32_t tick = 1; tick <= 65; ++tick) table[0].send(net::HashReport{0, tick, tick});
     table[0].settle(table.pump());
     const auto& hashes = table.harness.server->find_game(1)->hashes_by_tick;
@@ -125,7 +108,7 @@ TEST(RelayGame, OnlyTheLatest64TicksAreKept) {
     table[1].send(net::HashReport{0, 1, 999});
     table[1].send(net::HashReport{0, 2, 999});
     table[1].settle(table.pump());
-    EXPECT_EQ(table.harness.server->stats().hash_mismatches, 1u);
+    EXPECT_EQ(table.stats().hash_mismatches, 1u);
     EXPECT_EQ(hashes.size(), 64u);
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "game_table.h"
+#include "server_harness.h"
 #include "server/line_simulator.h"
 
 namespace tarkeep::test {
@@ -23,9 +23,7 @@ TestClient::Pump ticking(ServerHarness& harness) {
 
 std::unique_ptr<TestClient> join_slowly(ServerHarness& harness, const std::string& name) {
     auto client = harness.connect();
-    net::Hello hello;
-    hello.name = name;
-    client->send(hello);
+    client->send(net::Hello{net::HELLO_MAGIC, 2, 0, 0, name});
     EXPECT_TRUE(client->next<net::Welcome>(ticking(harness)));
     return client;
 }
@@ -43,18 +41,22 @@ TEST(LineSimulation, LatencyDelaysBothDirections) {
     // 100 ms each way, plus at most a step or two of the 1 ms poll.
     EXPECT_GE(session.round_trip_ms, 200);
     EXPECT_LE(session.round_trip_ms, 203);
-    EXPECT_GT(harness.server->stats().sim_delayed, 0u);
+    EXPECT_GT(harness.stats().sim_delayed, 0u);
 }
 
-TEST(LineSimulation, HoldWithoutHoldEveryLeavesTheSimulationOff) {
-    const server::ServerConfig config = simulated(0, 0, 500, 0);
-    EXPECT_FALSE(config.line_sim.active());
-    ServerHarness harness(config);
+TEST(LineSimulation, OnlyADelayOrAStallPairTurnsTheSimulationOn) {
+    // latency, jitter, hold, hold every: active?
+    const std::pair<server::LineSimConfig, bool> cases[] = {{{0, 0, 100, 0, 1}, false}, {{0, 0, 100, 1000, 1}, true},
+                                                            {{0, 1, 0, 0, 1}, true},     {{1, 0, 0, 0, 1}, true},
+                                                            {{0, 0, 0, 1000, 1}, false}};
+    for (const auto& [sim, active] : cases) EXPECT_EQ(sim.active(), active) << sim.hold_ms << " " << sim.hold_every_ms;
+
+    ServerHarness harness(simulated(0, 0, 500, 0));  // a hold without its period
     EXPECT_FALSE(harness.logged_starting("TEST MODE"));
     auto client = harness.join("Ann");  // answered without the clock moving
     client->send(net::Ping{1, 2});
     EXPECT_TRUE(client->next<net::Pong>(harness.pumper()));
-    EXPECT_EQ(harness.server->stats().sim_delayed, 0u);
+    EXPECT_EQ(harness.stats().sim_delayed, 0u);
 }
 
 TEST(LineSimulation, SameSeedGivesTheSameDueTimesAndStalls) {
@@ -109,7 +111,7 @@ TEST(LineSimulation, StallsPickAClientAndScheduleTheNext) {
 TEST(LineSimulation, AStalledClientIsStillReadAndHandledInOrderAfterwards) {
     ServerHarness harness(simulated(0, 0, 500, 1000));
     auto client = harness.join("Ann");
-    auto& stats = harness.server->stats();
+    auto& stats = harness.stats();
     harness.advance_ms(1000);
     harness.pump();
     ASSERT_EQ(stats.sim_stalls, 1u);
@@ -142,10 +144,10 @@ TEST(LineSimulation, ReleasingMoreThanTheBufferLimitAtOnceDropsTheClient) {
     for (std::uint32_t i = 0; i < chunks; ++i)
         sender->send(net::BlobChunk{0, chunk * chunks, chunk * i, 1, net::Bytes(chunk, 7)});
     sender->settle(harness.pumper(), 200);  // all arrive at the same simulated moment
-    ASSERT_EQ(harness.server->stats().blob_chunks, 0u);
+    ASSERT_EQ(harness.stats().blob_chunks, 0u);
     harness.advance_ms(100);
     harness.pump();
-    EXPECT_EQ(harness.server->stats().blob_chunks, chunks);
+    EXPECT_EQ(harness.stats().blob_chunks, chunks);
     harness.advance_ms(100);
     harness.pump();
     EXPECT_TRUE(harness.logged("client 2 (Bo) disconnected: too slow (output buffer full)"));
@@ -161,8 +163,7 @@ TEST(LineSimulation, RefusalsReachTheClientBeforeItIsClosed) {
         auto client = harness.connect();
         client->send(hello);
         EXPECT_TRUE(client->wait_closed(ticking(harness), 200));
-        ASSERT_EQ(client->inbox().size(), 1u) << text;
-        EXPECT_EQ(std::get<net::Refused>(client->inbox().front()).text, text);
+        EXPECT_TRUE(client->inbox() == std::deque<net::Message>{net::Refused{text}}) << text;
     }
 }
 

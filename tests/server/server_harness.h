@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ public:
         return [this] { pump(); };
     }
     void advance_ms(std::uint64_t ms) { now_us += ms * 1000; }
+    const server::ServerStats& stats() const { return server->stats(); }
 
     // A client the server has already accepted.
     std::unique_ptr<TestClient> connect() {
@@ -41,13 +43,10 @@ public:
     }
 
     // A client past the handshake; its Welcome is consumed.
-    std::unique_ptr<TestClient> join(const std::string& name) {
+    std::unique_ptr<TestClient> join(const std::string& name, std::uint64_t build = 0, std::uint64_t data = 0) {
         auto client = connect();
-        net::Hello hello;
-        hello.name = name;
-        client->send(hello);
-        const auto welcome = client->next<net::Welcome>(pumper());
-        EXPECT_TRUE(welcome.has_value()) << "no welcome for " << name;
+        client->send(net::Hello{net::HELLO_MAGIC, 2, build, data, name});
+        EXPECT_TRUE(client->next<net::Welcome>(pumper())) << "no welcome for " << name;
         return client;
     }
 
@@ -61,5 +60,70 @@ public:
     std::unique_ptr<server::RelayServer> server;
     bool started = false;
 };
+
+// Skips whatever arrives before the first message of type T (lobby states, pings ...).
+template <typename T>
+std::optional<T> skip_to(TestClient& client, const TestClient::Pump& pump, int max_messages = 50) {
+    for (int i = 0; i < max_messages; ++i) {
+        auto message = client.next_message(pump);
+        if (!message) return std::nullopt;
+        if (auto* wanted = std::get_if<T>(&*message)) return std::move(*wanted);
+    }
+    return std::nullopt;
+}
+
+inline net::CreateGame game_request(std::uint8_t max_players = 8) {
+    return net::CreateGame{"Duel", "Riverlands", 77, max_players, "speed=2"};
+}
+
+// A server with players seated in one game: the first creates it, the others join.
+struct GameTable {
+    explicit GameTable(std::size_t count, server::ServerConfig config = {}) : harness(std::move(config)) {
+        for (std::size_t i = 0; i < count; ++i) players.push_back(harness.join("P" + std::to_string(i + 1)));
+        players[0]->send(game_request());
+        EXPECT_TRUE(skip_to<net::LobbyState>(*players[0], pump()));
+        for (std::size_t i = 1; i < count; ++i) {
+            players[i]->send(net::JoinGame{1});
+            EXPECT_TRUE(skip_to<net::LobbyState>(*players[i], pump()));
+        }
+    }
+
+    TestClient::Pump pump() { return harness.pumper(); }
+    TestClient& operator[](std::size_t i) { return *players[i]; }
+    const server::ServerStats& stats() const { return harness.stats(); }
+
+    // Everybody ready, the host starts; returns each player's GameStart.
+    std::vector<net::GameStart> start(std::uint8_t first_turn = 2) {
+        for (auto& player : players) player->send(net::SetReady{true});
+        harness.pump();
+        net::LockstepParams params;
+        params.first_turn = first_turn;
+        players[0]->send(net::StartGame{params});
+        std::vector<net::GameStart> starts;
+        for (auto& player : players) {
+            auto start = skip_to<net::GameStart>(*player, pump());
+            EXPECT_TRUE(start);
+            if (start) starts.push_back(*start);
+        }
+        return starts;
+    }
+
+    // Started (or not) and everything that arrived so far read and thrown away.
+    void drain() {
+        for (auto& player : players) player->settle(pump(), 2);
+        for (auto& player : players) player->inbox().clear();
+    }
+
+    ServerHarness harness;
+    std::vector<std::unique_ptr<TestClient>> players;
+};
+
+inline net::TurnBundle bundle(std::uint32_t turn, std::uint8_t claimed_player = 0) {
+    net::Command move;
+    move.kind = 3;
+    move.target_x = -1000;
+    move.units = {11, 12};
+    return net::TurnBundle{claimed_player, turn, 5, 600, {move}};
+}
 
 }  // namespace tarkeep::test

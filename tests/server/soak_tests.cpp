@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iostream>
 #include <random>
 
-#include "game_table.h"
+#include "server_harness.h"
 
 namespace tarkeep::test {
 namespace {
@@ -25,8 +26,7 @@ public:
 
     static server::ServerConfig config() {
         server::ServerConfig c;
-        c.max_clients = 1000;
-        c.max_clients_per_address = 1000;
+        c.max_clients = c.max_clients_per_address = 1000;
         return c;
     }
 
@@ -35,9 +35,7 @@ public:
         ++connections;
         // The connect blocks until the listener's short backlog has room: keep it drained.
         harness.pump();
-        net::Hello hello;
-        hello.name = "bot" + std::to_string(connections);
-        bot.client->send(hello);
+        bot.client->send(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "bot" + std::to_string(connections)});
     }
 
     void misbehave(SoakBot& bot) {
@@ -106,10 +104,8 @@ public:
         ASSERT_LE(harness.server->clients().size(), SOAK_CLIENTS * 2);
     }
 
-    std::size_t log_count(const std::string& part) const {
-        return static_cast<std::size_t>(std::count_if(harness.log.begin(), harness.log.end(), [&](const std::string& line) {
-            return line.find(part) != std::string::npos;
-        }));
+    std::uint64_t log_count(const std::string& part) const {
+        return std::ranges::count_if(harness.log, [&](const std::string& line) { return line.find(part) != std::string::npos; });
     }
 
     std::uint32_t random() { return static_cast<std::uint32_t>(rng()); }
@@ -145,7 +141,7 @@ TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
     for (auto& bot : bots) bot.client->close();
     for (int i = 0; i < 200 && !soak.harness.server->clients().empty(); ++i) soak.harness.pump();
 
-    const server::ServerStats& stats = soak.harness.server->stats();
+    const server::ServerStats& stats = soak.harness.stats();
     EXPECT_TRUE(soak.harness.server->clients().empty());
     EXPECT_TRUE(soak.harness.server->games().empty());
     EXPECT_EQ(stats.connections, soak.connections);
@@ -163,10 +159,8 @@ TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
     EXPECT_GT(stats.games, 0u);
     EXPECT_GT(stats.bundles_relayed, 0u);
     EXPECT_LE(soak.bundles_received, stats.bundles_relayed * 7);
-    std::printf("soak: %llu rounds, %llu connections, %llu games, %llu bundles relayed, %llu kicked\n",
-                static_cast<unsigned long long>(rounds), static_cast<unsigned long long>(stats.connections),
-                static_cast<unsigned long long>(stats.games), static_cast<unsigned long long>(stats.bundles_relayed),
-                static_cast<unsigned long long>(stats.protocol_kicks));
+    std::cout << "soak: " << rounds << " rounds, " << stats.connections << " connections, " << stats.games
+              << " games, " << stats.bundles_relayed << " bundles relayed, " << stats.protocol_kicks << " kicked\n";
 }
 
 }  // namespace
