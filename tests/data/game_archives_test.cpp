@@ -7,7 +7,6 @@
 #include "ddf_show.h"
 #include "tests/support/game_db_writer.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/zip_writer.h"
 
 namespace tarkeep::data {
 namespace {
