@@ -61,10 +61,17 @@ TEST(NifFile, HeaderListAndRootsAreCarried) {
     NifFile written = two_extra_data_blocks();
     written.roots = {1, 0};
     written.header_list = {5};
-    const NifFile read = read_nif(write_nif(written));
+    const NifWriteLayout layout = write_nif_layout(written);
+    const NifFile read = read_nif(layout.bytes);
     EXPECT_EQ(read.roots, (std::vector<std::uint32_t>{1, 0}));
     EXPECT_EQ(read.header_list, (std::vector<std::uint32_t>{5}));
     EXPECT_EQ(read.block_types, (std::vector<std::string>{"NiFloatExtraData", "NiIntegerExtraData"}));
+    // Each block knows its type name, index and data offset.
+    const auto& second = dynamic_cast<const NiIntegerExtraData&>(*read.blocks[1]);
+    EXPECT_EQ(second.type_name, "NiIntegerExtraData");
+    EXPECT_EQ(second.block_index, 1u);
+    EXPECT_EQ(second.offset, layout.block_offsets[1]);
+    EXPECT_EQ(second.value, 7u);
 }
 
 TEST(NifFile, Version10010HasNoUserVersionAndOtherVersionsAreRejected) {

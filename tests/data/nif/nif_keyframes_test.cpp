@@ -16,43 +16,26 @@ NifKeyGroup<T> group_of(std::uint32_t interpolation, std::initializer_list<std::
         NifKey<T> key;
         key.time = time;
         key.value = value;
-        if (interpolation == kInterpolationQuadratic) {
-            key.forward = value;
-            key.backward = T{};
-        }
+        if (interpolation == kInterpolationQuadratic) key.forward = value;
         if (interpolation == kInterpolationTbc) key.tbc = {0.1f, 0.2f, 0.3f};
         group.keys.push_back(key);
     }
     return group;
 }
 
-TEST(NifKeyframes, KeyGroupsOfEveryInterpolationRoundTrip) {
-    for (const std::uint32_t interpolation : {1u, 2u, 3u, 5u}) {
-        NiFloatData floats;
-        floats.keys = group_of<float>(interpolation, {{0, 1.5f}, {0.5f, -2}});
-        expect_round_trip("NiFloatData", floats);
-        NiPosData positions;
-        positions.keys = group_of<NifVec3>(interpolation, {{0, {1, 2, 3}}, {1, {4, 5, 6}}, {2, {7, 8, 9}}});
-        expect_round_trip("NiPosData", positions);
-        NiColorData colors;
-        colors.keys = group_of<NifColor4>(interpolation, {{0.25f, {1, 0, 0, 1}}});
-        expect_round_trip("NiColorData", colors);
-    }
-    expect_round_trip("NiFloatData", NiFloatData{});
-}
-
 TEST(NifKeyframes, KeyGroupLayouts) {
     // No keys: the count alone, no interpolation.
     HandBytes empty;
     empty.u32(0);
-    EXPECT_TRUE(read_hand_block<NiFloatData>("NiFloatData", empty.bytes)->keys.keys.empty());
+    EXPECT_TRUE(round_trip_hand_block<NiFloatData>("NiFloatData", empty.bytes)->keys.keys.empty());
 
     // Quadratic: forward and backward follow each value.
     HandBytes quadratic;
     quadratic.u32(1).u32(2);                 // 0: count, 4: interpolation
     quadratic.f32(0.5f).f32(1).f32(2).f32(3).f32(4).f32(5).f32(6).f32(7).f32(8).f32(9);  // 8: key
-    const auto pos = read_hand_block<NiPosData>("NiPosData", quadratic.bytes);
+    const auto pos = round_trip_hand_block<NiPosData>("NiPosData", quadratic.bytes);
     ASSERT_EQ(pos->keys.keys.size(), 1u);
+    EXPECT_EQ(pos->keys.keys[0].time, 0.5f);
     EXPECT_EQ(pos->keys.keys[0].value, (NifVec3{1, 2, 3}));
     EXPECT_EQ(pos->keys.keys[0].forward, (NifVec3{4, 5, 6}));
     EXPECT_EQ(pos->keys.keys[0].backward, (NifVec3{7, 8, 9}));
@@ -62,13 +45,13 @@ TEST(NifKeyframes, KeyGroupLayouts) {
     tbc.u32(2).u32(3);
     tbc.f32(0).f32(1).f32(0.1f).f32(0.2f).f32(0.3f);  // 8: time, value, tension, bias, continuity
     tbc.f32(1).f32(2).f32(0.4f).f32(0.5f).f32(0.6f);  // 28
-    const auto floats = read_hand_block<NiFloatData>("NiFloatData", tbc.bytes);
+    const auto floats = round_trip_hand_block<NiFloatData>("NiFloatData", tbc.bytes);
     EXPECT_EQ(floats->keys.keys[1].tbc, (NifTbc{0.4f, 0.5f, 0.6f}));
     EXPECT_EQ(floats->keys.keys[1].forward, 0);
 
     HandBytes constant;
     constant.u32(1).u32(5).f32(3).f32(1).f32(0.5f).f32(0.25f).f32(1);  // color4 value
-    const auto colors = read_hand_block<NiColorData>("NiColorData", constant.bytes);
+    const auto colors = round_trip_hand_block<NiColorData>("NiColorData", constant.bytes);
     EXPECT_EQ(colors->keys.keys[0].value, (NifColor4{1, 0.5f, 0.25f, 1}));
     EXPECT_EQ(colors->keys.interpolation, 5u);
 
@@ -77,35 +60,15 @@ TEST(NifKeyframes, KeyGroupLayouts) {
     EXPECT_THROW(read_hand_block<NiFloatData>("NiFloatData", hostile.bytes), NifError);
 }
 
-TEST(NifKeyframes, KeyframeDataRoundTripForEveryRotationType) {
-    for (const std::uint32_t type : {1u, 2u, 3u, 5u}) {
-        NiKeyframeData data;
-        data.rotation_type = type;
-        data.rotations = {{0, {1, 0, 0, 0}, {}}, {1, {0.5f, 0.5f, 0.5f, 0.5f}, {}}};
-        if (type == kRotationTbc) data.rotations[1].tbc = {1, 2, 3};
-        data.num_rotation_keys = 2;
-        data.translations = group_of<NifVec3>(1, {{0, {0, 0, 0}}, {1, {0, 0, 5}}});
-        data.scales = group_of<float>(2, {{0, 1}, {1, 2}});
-        expect_round_trip("NiKeyframeData", data);
-    }
-    NiKeyframeData xyz;
-    xyz.num_rotation_keys = 1;
-    xyz.rotation_type = kRotationXyz;
-    xyz.xyz_unknown = 0.5f;
-    xyz.xyz_rotations[0] = group_of<float>(1, {{0, 0}, {1, 1.5f}});
-    xyz.xyz_rotations[2] = group_of<float>(3, {{0.5f, -1}});
-    expect_round_trip("NiKeyframeData", xyz);
-    expect_round_trip("NiKeyframeData", NiKeyframeData{});
-}
-
 TEST(NifKeyframes, RotationKeysAre20BytesExceptTbc) {
-    for (const std::uint32_t type : {1u, 2u}) {
+    for (const std::uint32_t type : {1u, 2u, 5u}) {
         HandBytes b;
         b.u32(2).u32(type);                                   //  0: count, 4: type
         b.f32(0).f32(1).f32(0).f32(0).f32(0);                 //  8: key 0
         b.f32(1).f32(0).f32(1).f32(0).f32(0);                 // 28: key 1
         b.u32(0).u32(0);                                      // 48: translations, 52: scales
-        const auto data = read_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
+        const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
+        EXPECT_EQ(data->rotation_type, type);
         ASSERT_EQ(data->rotations.size(), 2u);
         EXPECT_EQ(data->rotations[1].time, 1);
         EXPECT_EQ(data->rotations[1].value, (NifQuat{0, 1, 0, 0}));
@@ -116,7 +79,7 @@ TEST(NifKeyframes, RotationKeysAre20BytesExceptTbc) {
     tbc.f32(0.5f).f32(1).f32(0).f32(0).f32(0).f32(0.1f).f32(0.2f).f32(0.3f);  // 8: key with tbc
     tbc.u32(0);                                               // 40: translations
     tbc.u32(1).u32(2).f32(0).f32(1).f32(0.5f).f32(0.25f);     // 44: quadratic scales
-    const auto data = read_hand_block<NiKeyframeData>("NiKeyframeData", tbc.bytes);
+    const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", tbc.bytes);
     EXPECT_EQ(data->rotations[0].tbc, (NifTbc{0.1f, 0.2f, 0.3f}));
     EXPECT_EQ(data->scales.keys[0].forward, 0.5f);
     EXPECT_EQ(data->scales.keys[0].backward, 0.25f);
@@ -133,7 +96,7 @@ TEST(NifKeyframes, XyzRotationReadsOneFloatAndThreeGroups) {
     b.u32(1).u32(1).f32(0).f32(1).f32(2).f32(3);    // 80: translations
     b.u32(0);                                       // 104: scales
     ASSERT_EQ(b.size(), 108u);
-    const auto data = read_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
+    const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
     EXPECT_EQ(data->rotation_type, 4u);
     EXPECT_EQ(data->xyz_unknown, 0.75f);
     EXPECT_TRUE(data->rotations.empty());
@@ -144,14 +107,10 @@ TEST(NifKeyframes, XyzRotationReadsOneFloatAndThreeGroups) {
 
     HandBytes none;  // no rotation keys: no type either
     none.u32(0).u32(0).u32(0);
-    EXPECT_EQ(read_hand_block<NiKeyframeData>("NiKeyframeData", none.bytes)->rotation_type, 0u);
+    EXPECT_EQ(round_trip_hand_block<NiKeyframeData>("NiKeyframeData", none.bytes)->rotation_type, 0u);
 }
 
 TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
-    NiVisData vis;
-    vis.keys = {{0, 1}, {0.5f, 0}, {1, 1}};
-    expect_round_trip("NiVisData", vis);
-
     NiUVData uv;
     uv.groups[1] = group_of<float>(1, {{0, 0.25f}});
     uv.groups[3] = group_of<float>(2, {{0, 1}, {2, 3}});
@@ -165,14 +124,17 @@ TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
     expect_round_trip("NiMorphData", morph);
 
     HandBytes b;
-    b.u32(1).u32(2).u8(0);                          // 0: morphs, 4: vertices, 8: relative
+    b.u32(1).u32(2).u8(1);                          // 0: morphs, 4: vertices, 8: relative
     b.u32(0);                                       // 9: keys of morph 0
     b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);    // 13: vectors
-    EXPECT_EQ(read_hand_block<NiMorphData>("NiMorphData", b.bytes)->morphs[0].vectors[1], (NifVec3{4, 5, 6}));
+    const auto m = round_trip_hand_block<NiMorphData>("NiMorphData", b.bytes);
+    EXPECT_EQ(m->relative, 1);
+    EXPECT_EQ(m->morphs[0].vectors[1], (NifVec3{4, 5, 6}));
 
-    HandBytes vis_bytes;
-    vis_bytes.u32(2).f32(0).u8(1).f32(1).u8(0);     // 0: count, 4: (time, visible) x 2
-    EXPECT_EQ(read_hand_block<NiVisData>("NiVisData", vis_bytes.bytes)->keys[1], (NifVisKey{1, 0}));
+    HandBytes vis;
+    vis.u32(2).f32(0).u8(1).f32(1).u8(0);           // 0: count, 4: (time, visible) x 2
+    EXPECT_EQ(round_trip_hand_block<NiVisData>("NiVisData", vis.bytes)->keys,
+              (std::vector<NifVisKey>{{0, 1}, {1, 0}}));
 
     HandBytes hostile;  // huge morph and vertex counts must fail before allocating
     hostile.u32(0xFFFFFFFF).u32(0xFFFFFFFF).u8(0).u32(0);

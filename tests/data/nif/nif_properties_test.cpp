@@ -8,99 +8,58 @@ namespace {
 
 using namespace tarkeep::data;
 
-// Object NET fields with an empty name, no extra data and no controller: 12 bytes.
-HandBytes empty_object_net() {
-    HandBytes b;
-    b.u32(0).u32(0).i32(-1);
-    return b;
+// Each property is object_net_bytes() (19 bytes) and then its own fields.
+template <class T>
+std::unique_ptr<T> round_trip_property(const std::string& type, const HandBytes& fields) {
+    std::unique_ptr<T> block = round_trip_hand_block<T>(type, object_net_bytes().append(fields.bytes).bytes);
+    EXPECT_EQ(block->name, "net") << type;
+    EXPECT_EQ(block->extra_data, std::vector<NifRef>{9}) << type;
+    EXPECT_EQ(block->controller, 5) << type;
+    return block;
 }
 
-TEST(NifProperties, SimplePropertiesRoundTrip) {
-    NiAlphaProperty alpha;
-    fill_object_net(alpha, "alpha");
-    alpha.flags = 0x200;
-    alpha.threshold = 128;
-    expect_round_trip("NiAlphaProperty", alpha);
-
+TEST(NifProperties, HandAssembledSimplePropertiesRoundTrip) {
+    const auto alpha = round_trip_property<NiAlphaProperty>("NiAlphaProperty", HandBytes().u16(0x200).u8(128));
+    EXPECT_EQ(alpha->flags, 0x200);
+    EXPECT_EQ(alpha->threshold, 128);
     for (const char* type : {"NiSpecularProperty", "NiWireframeProperty", "NiDitherProperty", "NiShadeProperty"}) {
-        NiFlagsProperty flags;
-        fill_object_net(flags, type);
-        flags.flags = 0x8001;
-        expect_round_trip(type, flags);
+        EXPECT_EQ(round_trip_property<NiFlagsProperty>(type, HandBytes().u16(0x8001))->flags, 0x8001) << type;
     }
+    const auto z = round_trip_property<NiZBufferProperty>("NiZBufferProperty", HandBytes().u16(3).u32(0x01020304));
+    EXPECT_EQ(z->flags, 3);
+    EXPECT_EQ(z->function, 0x01020304u);
+    const auto vc = round_trip_property<NiVertexColorProperty>("NiVertexColorProperty", HandBytes().u16(8).u32(2).u32(1));
+    EXPECT_EQ(vc->flags, 8);
+    EXPECT_EQ(vc->vertex_mode, 2u);
+    EXPECT_EQ(vc->lighting_mode, 1u);
 
-    NiZBufferProperty zbuffer;
-    fill_object_net(zbuffer, "z");
-    zbuffer.flags = 3;
-    zbuffer.function = 0x01020304;
-    expect_round_trip("NiZBufferProperty", zbuffer);
-
-    NiVertexColorProperty vertex_color;
-    fill_object_net(vertex_color, "vc");
-    vertex_color.flags = 8;
-    vertex_color.vertex_mode = 2;
-    vertex_color.lighting_mode = 1;
-    expect_round_trip("NiVertexColorProperty", vertex_color);
-
-    NiStencilProperty stencil;
-    fill_object_net(stencil, "stencil");
-    stencil.enabled = 1;
-    stencil.function = 2;
-    stencil.reference = 3;
-    stencil.mask = 0xFFFFFFFF;
-    stencil.fail = 4;
-    stencil.zfail = 5;
-    stencil.pass = 6;
-    stencil.draw_mode = 7;
-    expect_round_trip("NiStencilProperty", stencil);
-
-    NiMaterialProperty material;
-    fill_object_net(material, "mat");
-    material.ambient = {1, 0, 0};
-    material.diffuse = {0, 1, 0};
-    material.specular = {0, 0, 1};
-    material.emissive = {0.5f, 0.5f, 0.5f};
-    material.glossiness = 10;
-    material.alpha = 0.5f;
-    expect_round_trip("NiMaterialProperty", material);
-}
-
-TEST(NifProperties, HandAssembledStencilAndMaterial) {
-    HandBytes stencil = empty_object_net();
-    stencil.u8(1);                                   // 12: enabled
-    for (std::uint32_t v = 1; v <= 7; ++v) stencil.u32(v * 10);  // 13: function ... draw_mode
-    const auto s = read_hand_block<NiStencilProperty>("NiStencilProperty", stencil.bytes);
+    HandBytes stencil;
+    stencil.u8(1);                                               // 19: enabled
+    for (std::uint32_t v = 1; v <= 7; ++v) stencil.u32(v * 10);  // 20: function ... draw_mode
+    const auto s = round_trip_property<NiStencilProperty>("NiStencilProperty", stencil);
+    EXPECT_EQ(s->enabled, 1);
     EXPECT_EQ(s->function, 10u);
-    EXPECT_EQ(s->reference, 20u);
     EXPECT_EQ(s->pass, 60u);
     EXPECT_EQ(s->draw_mode, 70u);
 
-    HandBytes material = empty_object_net();
-    for (int i = 0; i < 12; ++i) material.f32(float(i));  // 12: ambient, diffuse, specular, emissive
-    material.f32(25).f32(0.5f);                          // 60: glossiness, alpha
-    const auto m = read_hand_block<NiMaterialProperty>("NiMaterialProperty", material.bytes);
+    HandBytes material;
+    for (int i = 0; i < 12; ++i) material.f32(float(i));  // 19: ambient, diffuse, specular, emissive
+    material.f32(25).f32(0.5f);                          // 67: glossiness, alpha
+    const auto m = round_trip_property<NiMaterialProperty>("NiMaterialProperty", material);
     EXPECT_EQ(m->diffuse, (NifColor3{3, 4, 5}));
     EXPECT_EQ(m->emissive, (NifColor3{9, 10, 11}));
-    EXPECT_EQ(m->glossiness, 25);
     EXPECT_EQ(m->alpha, 0.5f);
 }
 
 NifTextureDesc texture_desc(NifRef source, bool with_transform) {
-    NifTextureDesc desc;
-    desc.source = source;
-    desc.clamp = 3;
-    desc.filter = 2;
-    desc.uv_set = 1;
-    desc.unused = {0xAAAA, 0x5555};
-    desc.has_transform = with_transform;
+    NifTextureDesc desc{source, 3, 2, 1, {0xAAAA, 0x5555}, with_transform, {}};
     if (with_transform) desc.transform = {{0.1f, 0.2f}, {2, 3}, 0.5f, 1, {0.5f, 0.5f}};
     return desc;
 }
 
-TEST(NifProperties, TexturingPropertyRoundTrip) {
+TEST(NifProperties, TexturingPropertyRoundTripForEveryTextureCount) {
     for (const std::uint32_t count : {0u, 6u, 7u, 8u, 12u}) {
         NiTexturingProperty property;
-        fill_object_net(property, "tex");
         property.apply_mode = 2;
         property.texture_count = count;
         property.slots[kSlotBase] = {true, texture_desc(1, true)};
@@ -121,79 +80,62 @@ TEST(NifProperties, TextureSlotFlagsFollowTheTextureCount) {
         int flags_in_file;
     } cases[] = {{0, 6}, {3, 6}, {6, 6}, {7, 7}, {8, 8}, {12, 8}, {0xFFFFFFFF, 8}};
     for (const auto& c : cases) {
-        HandBytes b = empty_object_net();
-        b.u32(0).u32(c.texture_count);                 // 12: apply_mode, 16: texture_count
-        for (int i = 0; i < c.flags_in_file; ++i) b.u8(0);  // 20: slot flags
-        b.u32(0);                                      // shader texture count
-        EXPECT_NO_THROW(read_hand_block<NiTexturingProperty>("NiTexturingProperty", b.bytes)) << c.texture_count;
+        HandBytes b;
+        b.u32(0).u32(c.texture_count);                      // 19: apply_mode, 23: texture_count
+        for (int i = 0; i < c.flags_in_file; ++i) b.u8(0);  // 27: slot flags
+        b.u32(0);                                           // shader texture count
+        EXPECT_NO_THROW(round_trip_property<NiTexturingProperty>("NiTexturingProperty", b)) << c.texture_count;
     }
 }
 
-TEST(NifProperties, HandAssembledTexturingProperty) {
-    HandBytes b = empty_object_net();
-    b.u32(2).u32(7);                                   //  12: apply_mode, 16: texture_count
-    b.u8(1);                                           //  20: base present
-    b.i32(3).u32(3).u32(2).u32(1).u16(0xAAAA).u16(0xBBBB).u8(1);  // 21: desc
-    b.f32(0.1f).f32(0.2f).f32(2).f32(3).f32(0.5f).u32(1).f32(0.5f).f32(0.5f);  // 42: transform
-    b.u8(0).u8(0).u8(0).u8(0);                         //  74: dark, detail, gloss, glow
-    b.u8(1);                                           //  78: bump present
-    b.i32(-1).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);  // 79: desc without transform
-    b.f32(1.5f).f32(0.25f);                            // 100: luma
-    b.f32(1).f32(0).f32(0).f32(1);                     // 108: matrix
-    b.u8(0);                                           // 124: decal0
-    b.u32(2).u8(0).u8(1);                              // 125: shader textures, 129, 130
-    b.i32(4).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);  // 131: desc
-    b.u32(9);                                          // 152: map_id
-    ASSERT_EQ(b.size(), 156u);
+TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
+    HandBytes b;
+    b.u32(2).u32(7);                                   //  19: apply_mode, 23: texture_count
+    b.u8(1);                                           //  27: base present
+    b.i32(3).u32(3).u32(2).u32(1).u16(0xAAAA).u16(0xBBBB).u8(1);  // 28: desc
+    b.f32(0.1f).f32(0.2f).f32(2).f32(3).f32(0.5f).u32(1).f32(0.5f).f32(0.75f);  // 49: transform
+    b.u8(0).u8(0).u8(0).u8(0);                         //  81: dark, detail, gloss, glow
+    b.u8(1);                                           //  85: bump present
+    b.i32(-1).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);  // 86: desc without transform
+    b.f32(1.5f).f32(0.25f);                            // 107: luma
+    b.f32(1).f32(0).f32(0).f32(1);                     // 115: matrix
+    b.u8(0);                                           // 131: decal0
+    b.u32(2).u8(0).u8(1);                              // 132: shader textures, 136, 137
+    b.i32(4).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);  // 138: desc
+    b.u32(9);                                          // 159: map_id
+    ASSERT_EQ(b.size() + 19, 163u);
 
-    const auto p = read_hand_block<NiTexturingProperty>("NiTexturingProperty", b.bytes);
-    const NifTextureDesc& base = p->slots[kSlotBase].desc;
-    EXPECT_TRUE(p->slots[kSlotBase].present);
-    EXPECT_EQ(base.source, 3);
-    EXPECT_EQ(base.clamp, 3u);
-    EXPECT_EQ(base.filter, 2u);
-    EXPECT_EQ(base.uv_set, 1u);
-    EXPECT_EQ(base.unused, (std::array<std::uint16_t, 2>{0xAAAA, 0xBBBB}));
-    EXPECT_EQ(base.transform.scale, (NifTexCoord{2, 3}));
-    EXPECT_EQ(base.transform.rotation, 0.5f);
-    EXPECT_EQ(base.transform.method, 1u);
-    EXPECT_TRUE(p->slots[kSlotBump].present);
+    const auto p = round_trip_property<NiTexturingProperty>("NiTexturingProperty", b);
+    EXPECT_EQ(p->apply_mode, 2u);
+    const NifTextureTransform transform{{0.1f, 0.2f}, {2, 3}, 0.5f, 1, {0.5f, 0.75f}};
+    EXPECT_EQ(p->slots[kSlotBase], (NifTextureSlot{true, {3, 3, 2, 1, {0xAAAA, 0xBBBB}, true, transform}}));
     EXPECT_FALSE(p->slots[kSlotGlow].present);
+    EXPECT_EQ(p->slots[kSlotBump], (NifTextureSlot{true, {}}));
     EXPECT_EQ(p->luma, (std::array<float, 2>{1.5f, 0.25f}));
     EXPECT_EQ(p->matrix, (std::array<float, 4>{1, 0, 0, 1}));
-    ASSERT_EQ(p->shader_textures.size(), 2u);
-    EXPECT_FALSE(p->shader_textures[0].present);
-    EXPECT_EQ(p->shader_textures[1].desc.source, 4);
-    EXPECT_EQ(p->shader_textures[1].map_id, 9u);
+    const NifTextureDesc shader_desc{4, 0, 0, 0, {0, 0}, false, {}};
+    EXPECT_EQ(p->shader_textures, (std::vector<NifShaderTexture>{{false, {}, 0}, {true, shader_desc, 9}}));
     EXPECT_STREQ(kTextureSlotNames[kSlotBump], "bump");
 }
 
-TEST(NifProperties, SourceTextureRoundTripAndLayout) {
-    NiSourceTexture external;
-    fill_object_net(external, "src");
-    external.external = 1;
-    external.file_name = "units/knight.dds";
-    external.unknown_link = 2;
-    external.pixel_layout = 6;
-    external.use_mipmaps = 1;
-    external.alpha_format = 3;
-    external.is_static = 1;
-    expect_round_trip("NiSourceTexture", external);
-    NiSourceTexture embedded = external;
-    embedded.external = 0;
-    embedded.unknown_link = kNoRef;
-    embedded.pixel_data = 1;
-    expect_round_trip("NiSourceTexture", embedded);
-
-    HandBytes b = empty_object_net();
-    b.u8(0).u32(1).text("p");            // 12: external, 13: file name
-    b.i32(6).u32(5).u32(4).u32(3).u8(2);  // 18: pixel data, layout, mipmaps, alpha, 34: static
-    const auto t = read_hand_block<NiSourceTexture>("NiSourceTexture", b.bytes);
+TEST(NifProperties, HandAssembledSourceTexturesRoundTrip) {
+    HandBytes embedded;
+    embedded.u8(0).u32(1).text("p");            // 19: external, 20: file name
+    embedded.i32(6).u32(5).u32(4).u32(3).u8(2);  // 25: pixel data, layout, mipmaps, alpha, 41: static
+    const auto t = round_trip_property<NiSourceTexture>("NiSourceTexture", embedded);
+    EXPECT_EQ(t->file_name, "p");
     EXPECT_EQ(t->pixel_data, 6);
     EXPECT_EQ(t->unknown_link, kNoRef);
     EXPECT_EQ(t->pixel_layout, 5u);
     EXPECT_EQ(t->alpha_format, 3u);
     EXPECT_EQ(t->is_static, 2);
+
+    HandBytes external;  // the same link field is the unknown link here
+    external.u8(1).str("units/knight.dds").i32(7).u32(6).u32(1).u32(3).u8(1);
+    const auto e = round_trip_property<NiSourceTexture>("NiSourceTexture", external);
+    EXPECT_EQ(e->file_name, "units/knight.dds");
+    EXPECT_EQ(e->unknown_link, 7);
+    EXPECT_EQ(e->pixel_data, kNoRef);
 }
 
 TEST(NifProperties, PixelDataKeepsTheOffsetOfItsPixels) {
