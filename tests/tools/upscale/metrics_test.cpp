@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "tests/tools/upscale/naive_image_ops.h"
 #include "tests/tools/upscale/test_images.h"
 #include "tools/upscale/metrics.h"
@@ -34,16 +36,19 @@ TEST(Consistency, UnusableMessageUsesSixDecimals) {
 }
 
 TEST(SeamStats, GradientUniformAndThinImages) {
-    RgbaImage gradient{256, 2, {}};
-    for (int i = 0; i < 512; ++i)
-        gradient.pixels.insert(gradient.pixels.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 255});
-    const SeamStats g = seam_stats(gradient);
-    EXPECT_DOUBLE_EQ(g.inner_x, 1.0);
-    EXPECT_DOUBLE_EQ(g.seam_x, 255.0);
-    EXPECT_DOUBLE_EQ(g.inner_y, 0.0);
-    EXPECT_DOUBLE_EQ(ratio_x(g), 255.0);
-    EXPECT_EQ(ratio_y(g), 0.0);
-    EXPECT_DOUBLE_EQ(g.mean_r, 127.5);
+    // A ramp 0..255 along one axis, two pixels across the other.
+    for (bool vertical : {false, true}) {
+        RgbaImage ramp{vertical ? 2u : 256u, vertical ? 256u : 2u, {}};
+        for (std::uint32_t i = 0; i < 512; ++i) {
+            const auto v = static_cast<std::uint8_t>(vertical ? i / 2 : i);
+            ramp.pixels.insert(ramp.pixels.end(), {v, v, v, 255});
+        }
+        const SeamStats g = seam_stats(ramp);
+        const std::array<double, 4> along = {1, 255, 0, 0}, across = {0, 0, 1, 255};
+        EXPECT_EQ((std::array{g.inner_x, g.seam_x, g.inner_y, g.seam_y}), vertical ? across : along);
+        EXPECT_EQ((std::array{ratio_x(g), ratio_y(g)}), vertical ? (std::array{0.0, 255.0}) : (std::array{255.0, 0.0}));
+        EXPECT_DOUBLE_EQ(g.mean_r, 127.5);
+    }
 
     const SeamStats u = seam_stats(filled(5, 4, 9, 8, 7));
     EXPECT_EQ(u.inner_x + u.seam_x + u.inner_y + u.seam_y, 0.0);
