@@ -115,21 +115,17 @@ TEST_F(TerrainPipeline, RedoesExactlyWhatChanged) {
     EXPECT_TRUE(contains(after_delete.out, "5 terrain textures, 1 to upscale"));
     EXPECT_EQ(count_lines_starting(after_delete.out, "t3 consistency "), 1) << after_delete.out;
 
-    struct Case {
-        std::vector<std::string> options;
-        const char* expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
         {{"--bp-strength", "0.504"}, "0 to upscale"},   // still rounds to x50
         {{"--bp-strength", "0.51"}, "5 to upscale"},    // x51
         {{"--bp-strength", "0.51"}, "0 to upscale"},
         {{"--bp-strength", "0.51", "--margin", "5"}, "5 to upscale"},
         {{"--bp-strength", "0.51", "--margin", "5", "--force"}, "5 to upscale"},
     };
-    for (const auto& c : cases) {
-        auto result = run(c.options);
+    for (const auto& [options, expected] : cases) {
+        auto result = run(options);
         EXPECT_EQ(result.exit_code, 0) << result.err;
-        EXPECT_TRUE(contains(result.out, c.expected)) << c.options[1];
+        EXPECT_TRUE(contains(result.out, expected)) << options[1];
     }
 }
 
