@@ -426,17 +426,14 @@ const std::unordered_map<std::string_view, BlockWriter>& block_writers() {
         {"NiBillboardNode", typed<NiBillboardNode>},
         {"NiRangeLODData", typed<NiRangeLODData>},
         {"NiDirectionalLight", typed<NiDirectionalLight>},
-        {"NiTriShape", typed<NiGeometry>},
-        {"NiTriStrips", typed<NiGeometry>},
-        {"NiParticles", typed<NiGeometry>},
+        {"NiTriShape", typed<NiGeometry>}, {"NiTriStrips", typed<NiGeometry>}, {"NiParticles", typed<NiGeometry>},
         {"NiTriShapeData", typed<NiTriShapeData>},
         {"NiTriStripsData", typed<NiTriStripsData>},
         {"NiParticlesData", typed<NiParticlesData>},
         {"NiSkinInstance", typed<NiSkinInstance>},
         {"NiSkinData", typed<NiSkinData>},
         {"NiSkinPartition", typed<NiSkinPartition>},
-        {"NiKeyframeController", typed<NiDataController>},
-        {"NiAlphaController", typed<NiDataController>},
+        {"NiKeyframeController", typed<NiDataController>}, {"NiAlphaController", typed<NiDataController>},
         {"NiVisController", typed<NiDataController>},
         {"NiGeomMorpherController", typed<NiGeomMorpherController>},
         {"NiMaterialColorController", typed<NiMaterialColorController>},
@@ -462,10 +459,8 @@ const std::unordered_map<std::string_view, BlockWriter>& block_writers() {
         {"NiIntegerExtraData", typed<NiIntegerExtraData>},
         {"NiFloatExtraData", typed<NiFloatExtraData>},
         {"NiAlphaProperty", typed<NiAlphaProperty>},
-        {"NiSpecularProperty", typed<NiFlagsProperty>},
-        {"NiWireframeProperty", typed<NiFlagsProperty>},
-        {"NiDitherProperty", typed<NiFlagsProperty>},
-        {"NiShadeProperty", typed<NiFlagsProperty>},
+        {"NiSpecularProperty", typed<NiFlagsProperty>}, {"NiWireframeProperty", typed<NiFlagsProperty>},
+        {"NiDitherProperty", typed<NiFlagsProperty>}, {"NiShadeProperty", typed<NiFlagsProperty>},
         {"NiZBufferProperty", typed<NiZBufferProperty>},
         {"NiVertexColorProperty", typed<NiVertexColorProperty>},
         {"NiStencilProperty", typed<NiStencilProperty>},
@@ -521,7 +516,6 @@ NifWriteLayout write_nif_layout(const NifFile& file, const NifPixelPayloads& pix
                         payload == pixels.end() ? nullptr : &payload->second);
         layout.block_ends.push_back(out.size());
     }
-    layout.footer_offset = out.size();
     out.counted(file.roots);
     layout.bytes = std::move(out.data());
     return layout;

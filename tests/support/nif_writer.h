@@ -54,7 +54,6 @@ struct NifWriteLayout {
     std::vector<std::uint8_t> bytes;
     std::vector<std::size_t> block_offsets;  // data of each block (after its separator)
     std::vector<std::size_t> block_ends;     // first byte after each block's data
-    std::size_t footer_offset = 0;
 };
 
 // Pixel bytes of NiPixelData blocks by block index; missing ones are written as zeros.

@@ -8,21 +8,6 @@ namespace {
 
 using namespace tarkeep::data;
 
-template <class T>
-NifKeyGroup<T> group_of(std::uint32_t interpolation, std::initializer_list<std::pair<float, T>> keys) {
-    NifKeyGroup<T> group;
-    group.interpolation = interpolation;
-    for (const auto& [time, value] : keys) {
-        NifKey<T> key;
-        key.time = time;
-        key.value = value;
-        if (interpolation == kInterpolationQuadratic) key.forward = value;
-        if (interpolation == kInterpolationTbc) key.tbc = {0.1f, 0.2f, 0.3f};
-        group.keys.push_back(key);
-    }
-    return group;
-}
-
 TEST(NifKeyframes, KeyGroupLayouts) {
     // No keys: the count alone, no interpolation.
     HandBytes empty;
@@ -111,25 +96,28 @@ TEST(NifKeyframes, XyzRotationReadsOneFloatAndThreeGroups) {
 }
 
 TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
-    NiUVData uv;
-    uv.groups[1] = group_of<float>(1, {{0, 0.25f}});
-    uv.groups[3] = group_of<float>(2, {{0, 1}, {2, 3}});
-    expect_round_trip("NiUVData", uv);
-
-    NiMorphData morph;
-    morph.num_vertices = 3;
-    morph.relative = 1;
-    morph.morphs.push_back({group_of<float>(1, {{0, 0}, {1, 1}}), {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}});
-    morph.morphs.push_back({{}, {{0, 0, 0}, {0, 0, 0}, {2, 2, 2}}});
-    expect_round_trip("NiMorphData", morph);
+    HandBytes uv;                                   // four key groups
+    uv.u32(0);                                      //  0: empty
+    uv.u32(1).u32(1).f32(0).f32(0.25f);             //  4: linear
+    uv.u32(0);                                      // 20: empty
+    uv.u32(1).u32(2).f32(2).f32(3).f32(0.5f).f32(-0.5f);  // 24: quadratic
+    const auto u = round_trip_hand_block<NiUVData>("NiUVData", uv.bytes);
+    EXPECT_TRUE(u->groups[0].keys.empty());
+    EXPECT_EQ(u->groups[1].keys[0].value, 0.25f);
+    EXPECT_TRUE(u->groups[2].keys.empty());
+    EXPECT_EQ(u->groups[3].keys[0].backward, -0.5f);
 
     HandBytes b;
-    b.u32(1).u32(2).u8(1);                          // 0: morphs, 4: vertices, 8: relative
-    b.u32(0);                                       // 9: keys of morph 0
+    b.u32(2).u32(2).u8(1);                          //  0: morphs, 4: vertices, 8: relative
+    b.u32(0);                                       //  9: keys of morph 0
     b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);    // 13: vectors
+    b.u32(1).u32(1).f32(0.5f).f32(1);               // 37: keys of morph 1
+    b.f32(7).f32(8).f32(9).f32(0).f32(0).f32(0);    // 53: vectors
     const auto m = round_trip_hand_block<NiMorphData>("NiMorphData", b.bytes);
     EXPECT_EQ(m->relative, 1);
     EXPECT_EQ(m->morphs[0].vectors[1], (NifVec3{4, 5, 6}));
+    EXPECT_EQ(m->morphs[1].keys.keys[0].value, 1);
+    EXPECT_EQ(m->morphs[1].vectors[0], (NifVec3{7, 8, 9}));
 
     HandBytes vis;
     vis.u32(2).f32(0).u8(1).f32(1).u8(0);           // 0: count, 4: (time, visible) x 2

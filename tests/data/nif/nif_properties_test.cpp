@@ -51,29 +51,6 @@ TEST(NifProperties, HandAssembledSimplePropertiesRoundTrip) {
     EXPECT_EQ(m->alpha, 0.5f);
 }
 
-NifTextureDesc texture_desc(NifRef source, bool with_transform) {
-    NifTextureDesc desc{source, 3, 2, 1, {0xAAAA, 0x5555}, with_transform, {}};
-    if (with_transform) desc.transform = {{0.1f, 0.2f}, {2, 3}, 0.5f, 1, {0.5f, 0.5f}};
-    return desc;
-}
-
-TEST(NifProperties, TexturingPropertyRoundTripForEveryTextureCount) {
-    for (const std::uint32_t count : {0u, 6u, 7u, 8u, 12u}) {
-        NiTexturingProperty property;
-        property.apply_mode = 2;
-        property.texture_count = count;
-        property.slots[kSlotBase] = {true, texture_desc(1, true)};
-        property.slots[kSlotGlow] = {true, texture_desc(2, false)};
-        property.slots[kSlotBump] = {true, texture_desc(-1, false)};
-        property.luma = {1.5f, 0.25f};
-        property.matrix = {1, 0.5f, -0.5f, 1};
-        if (count >= 7) property.slots[kSlotDecal0] = {true, texture_desc(3, true)};
-        if (count >= 8) property.slots[kSlotDecal1] = {true, texture_desc(4, false)};
-        property.shader_textures = {{false, {}, 0}, {true, texture_desc(5, true), 0xC0FFEE}};
-        expect_round_trip("NiTexturingProperty", property);
-    }
-}
-
 TEST(NifProperties, TextureSlotFlagsFollowTheTextureCount) {
     const struct {
         std::uint32_t texture_count;
@@ -99,11 +76,11 @@ TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
     b.i32(-1).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);  // 86: desc without transform
     b.f32(1.5f).f32(0.25f);                            // 107: luma
     b.f32(1).f32(0).f32(0).f32(1);                     // 115: matrix
-    b.u8(0);                                           // 131: decal0
-    b.u32(2).u8(0).u8(1);                              // 132: shader textures, 136, 137
-    b.i32(4).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);  // 138: desc
-    b.u32(9);                                          // 159: map_id
-    ASSERT_EQ(b.size() + 19, 163u);
+    b.u8(1).i32(8).u32(1).u32(0).u32(2).u16(0).u16(0).u8(0);  // 131: decal0 present, 132: desc
+    b.u32(2).u8(0).u8(1);                              // 153: shader textures, 157, 158
+    b.i32(4).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);  // 159: desc
+    b.u32(9);                                          // 180: map_id
+    ASSERT_EQ(b.size() + 19, 184u);
 
     const auto p = round_trip_property<NiTexturingProperty>("NiTexturingProperty", b);
     EXPECT_EQ(p->apply_mode, 2u);
@@ -113,6 +90,8 @@ TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
     EXPECT_EQ(p->slots[kSlotBump], (NifTextureSlot{true, {}}));
     EXPECT_EQ(p->luma, (std::array<float, 2>{1.5f, 0.25f}));
     EXPECT_EQ(p->matrix, (std::array<float, 4>{1, 0, 0, 1}));
+    EXPECT_EQ(p->slots[kSlotDecal0], (NifTextureSlot{true, {8, 1, 0, 2, {0, 0}, false, {}}}));
+    EXPECT_FALSE(p->slots[kSlotDecal1].present);
     const NifTextureDesc shader_desc{4, 0, 0, 0, {0, 0}, false, {}};
     EXPECT_EQ(p->shader_textures, (std::vector<NifShaderTexture>{{false, {}, 0}, {true, shader_desc, 9}}));
     EXPECT_STREQ(kTextureSlotNames[kSlotBump], "bump");

@@ -32,13 +32,10 @@ TEST(NifSkin, HandAssembledSkinInstanceAndDataRoundTrip) {
     ASSERT_EQ(b.size(), 213u);
     const auto data = round_trip_hand_block<NiSkinData>("NiSkinData", b.bytes);
     EXPECT_EQ(data->transform.rotation.m[8], 108);
-    EXPECT_EQ(data->transform.translation, (NifVec3{110, 111, 112}));
     EXPECT_EQ(data->transform.scale, 113);
     EXPECT_EQ(data->skin_partition, 2);
-    EXPECT_TRUE(data->has_weights);
     ASSERT_EQ(data->bones.size(), 2u);
     EXPECT_EQ(data->bones[0].transform.scale, 213);
-    EXPECT_EQ(data->bones[0].bound_center, (NifVec3{1, 2, 3}));
     EXPECT_EQ(data->bones[0].bound_radius, 4);
     EXPECT_EQ(data->bones[0].weights, (std::vector<NifSkinWeight>{{3, 0.25f}, {5, 0.75f}}));
     EXPECT_EQ(data->bones[1].bound_radius, 8);
@@ -66,13 +63,10 @@ TEST(NifSkin, HandAssembledSkinPartitionRoundTrip) {
     ASSERT_EQ(b.size(), 52u);
     const auto p = round_trip_hand_block<NiSkinPartition>("NiSkinPartition", b.bytes);
     const NifSkinPartitionEntry& part = p->partitions.at(0);
-    EXPECT_EQ(part.num_vertices, 2);
-    EXPECT_EQ(part.num_triangles, 1);
     EXPECT_EQ(part.num_weights_per_vertex, 2);
     EXPECT_EQ(part.bones, (std::vector<std::uint16_t>{7, 9}));
     EXPECT_EQ(part.vertex_map, (std::vector<std::uint16_t>{20, 21}));
     EXPECT_EQ(part.vertex_weights, (std::vector<float>{1, 0, 0.5f, 0.5f}));
-    EXPECT_TRUE(part.has_faces);
     EXPECT_EQ(part.triangles, (std::vector<NifTriangle>{{0, 1, 0}}));
     EXPECT_EQ(part.bone_indices, (std::vector<std::uint8_t>{0, 1, 1, 0}));
 

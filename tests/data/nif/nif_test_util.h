@@ -108,14 +108,6 @@ std::unique_ptr<T> round_trip_hand_block(const std::string& type, const std::vec
     return block;
 }
 
-// Round trip from a block: writes it and expects the reader to give it back equal.
-template <class T>
-void expect_round_trip(const std::string& type, const T& block, std::uint32_t version = data::kNifVersion10_1_0_0) {
-    NifByteWriter out;
-    write_nif_block(out, type, block, version);
-    EXPECT_TRUE(*read_hand_block<T>(type, out.data(), version) == block) << type << " did not survive the round trip";
-}
-
 // The message of the NifError that reading `bytes` throws ("" when it does not throw).
 inline std::string nif_error_of(const std::vector<std::uint8_t>& bytes) {
     try {
