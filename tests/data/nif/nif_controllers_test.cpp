@@ -157,12 +157,10 @@ TEST(NifParticles, HandAssembledModifiersRoundTrip) {
     EXPECT_EQ(p->symmetry_type, 6u);
     EXPECT_EQ(p->direction, (NifVec3{10, 11, 12}));
 
-    HandBytes color;
-    color.i32(3).i32(4).i32(5);                             // 0: next, controller, 8: color data
+    const HandBytes color = HandBytes().i32(3).i32(4).i32(5);  // 0: next, controller, 8: color data
     EXPECT_EQ(round_trip_hand_block<NiParticleColorModifier>("NiParticleColorModifier", color.bytes)->color_data, 5);
 
-    HandBytes grow;
-    grow.i32(-1).i32(-1).f32(0.25f).f32(0.75f);             // 0: next, controller, 8: grow, fade
+    const HandBytes grow = HandBytes().i32(-1).i32(-1).f32(0.25f).f32(0.75f);  // 0: links, 8: grow, fade
     EXPECT_EQ(round_trip_hand_block<NiParticleGrowFade>("NiParticleGrowFade", grow.bytes)->fade, 0.75f);
 }
 

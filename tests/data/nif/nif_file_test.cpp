@@ -75,8 +75,7 @@ TEST(NifFile, HeaderListAndRootsAreCarried) {
 }
 
 TEST(NifFile, Version10010HasNoUserVersionAndOtherVersionsAreRejected) {
-    HandBytes data;
-    data.str("x").f32(1.5f);
+    const HandBytes data = HandBytes().str("x").f32(1.5f);
     const NifFile old = read_nif(hand_file_with_block("NiFloatExtraData", data.bytes, nullptr, 0x0A000100));
     EXPECT_EQ(old.version, 0x0A000100u);
     EXPECT_FALSE(old.user_version.has_value());
@@ -100,13 +99,9 @@ TEST(NifFile, Version10010HasNoUserVersionAndOtherVersionsAreRejected) {
 
 TEST(NifFile, HeaderLineAndTruncatedFrame) {
     EXPECT_EQ(nif_error_of({}), "no header line");
-    HandBytes no_line;
-    no_line.text("Gamebryo File Format, Version 10.1.0.0").u32(0x01020304);
-    EXPECT_EQ(nif_error_of(no_line.bytes), "no header line");
-
-    HandBytes only_line;
-    only_line.text(kHeader);
-    EXPECT_EQ(nif_error_of(only_line.bytes), "read past end at " + std::to_string(kHeader.size()));
+    EXPECT_EQ(nif_error_of(HandBytes().text("Gamebryo File Format, Version 10.1.0.0").u32(0x01020304).bytes),
+              "no header line");
+    EXPECT_EQ(nif_error_of(HandBytes().text(kHeader).bytes), "read past end at " + std::to_string(kHeader.size()));
 
     HandBytes no_roots = frame({}, {});
     EXPECT_EQ(nif_error_of(no_roots.bytes), "read past end at " + std::to_string(no_roots.size()));

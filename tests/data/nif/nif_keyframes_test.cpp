@@ -10,9 +10,7 @@ using namespace tarkeep::data;
 
 TEST(NifKeyframes, KeyGroupLayouts) {
     // No keys: the count alone, no interpolation.
-    HandBytes empty;
-    empty.u32(0);
-    EXPECT_TRUE(round_trip_hand_block<NiFloatData>("NiFloatData", empty.bytes)->keys.keys.empty());
+    EXPECT_TRUE(round_trip_hand_block<NiFloatData>("NiFloatData", HandBytes().u32(0).bytes)->keys.keys.empty());
 
     // Quadratic: forward and backward follow each value.
     HandBytes quadratic;
@@ -34,15 +32,13 @@ TEST(NifKeyframes, KeyGroupLayouts) {
     EXPECT_EQ(floats->keys.keys[1].tbc, (NifTbc{0.4f, 0.5f, 0.6f}));
     EXPECT_EQ(floats->keys.keys[1].forward, 0);
 
-    HandBytes constant;
-    constant.u32(1).u32(5).f32(3).f32(1).f32(0.5f).f32(0.25f).f32(1);  // color4 value
+    const HandBytes constant = HandBytes().u32(1).u32(5).f32(3).f32(1).f32(0.5f).f32(0.25f).f32(1);  // color4
     const auto colors = round_trip_hand_block<NiColorData>("NiColorData", constant.bytes);
     EXPECT_EQ(colors->keys.keys[0].value, (NifColor4{1, 0.5f, 0.25f, 1}));
     EXPECT_EQ(colors->keys.interpolation, 5u);
 
-    HandBytes hostile;
-    hostile.u32(0xFFFFFFFF).u32(1).f32(0).f32(0);
-    EXPECT_THROW(read_hand_block<NiFloatData>("NiFloatData", hostile.bytes), NifError);
+    EXPECT_THROW(read_hand_block<NiFloatData>("NiFloatData", HandBytes().u32(0xFFFFFFFF).u32(1).f32(0).f32(0).bytes),
+                 NifError);
 }
 
 TEST(NifKeyframes, RotationKeysAre20BytesExceptTbc) {
@@ -90,8 +86,7 @@ TEST(NifKeyframes, XyzRotationReadsOneFloatAndThreeGroups) {
     EXPECT_EQ(data->xyz_rotations[2].keys[1].value, 2);
     EXPECT_EQ(data->translations.keys[0].value, (NifVec3{1, 2, 3}));
 
-    HandBytes none;  // no rotation keys: no type either
-    none.u32(0).u32(0).u32(0);
+    const HandBytes none = HandBytes().u32(0).u32(0).u32(0);  // no rotation keys: no type either
     EXPECT_EQ(round_trip_hand_block<NiKeyframeData>("NiKeyframeData", none.bytes)->rotation_type, 0u);
 }
 
@@ -119,13 +114,12 @@ TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
     EXPECT_EQ(m->morphs[1].keys.keys[0].value, 1);
     EXPECT_EQ(m->morphs[1].vectors[0], (NifVec3{7, 8, 9}));
 
-    HandBytes vis;
-    vis.u32(2).f32(0).u8(1).f32(1).u8(0);           // 0: count, 4: (time, visible) x 2
+    const HandBytes vis = HandBytes().u32(2).f32(0).u8(1).f32(1).u8(0);  // 0: count, 4: (time, visible) x 2
     EXPECT_EQ(round_trip_hand_block<NiVisData>("NiVisData", vis.bytes)->keys,
               (std::vector<NifVisKey>{{0, 1}, {1, 0}}));
 
-    HandBytes hostile;  // huge morph and vertex counts must fail before allocating
-    hostile.u32(0xFFFFFFFF).u32(0xFFFFFFFF).u8(0).u32(0);
+    // Huge morph and vertex counts must fail before allocating.
+    const HandBytes hostile = HandBytes().u32(0xFFFFFFFF).u32(0xFFFFFFFF).u8(0).u32(0);
     EXPECT_THROW(read_hand_block<NiMorphData>("NiMorphData", hostile.bytes), NifError);
 }
 

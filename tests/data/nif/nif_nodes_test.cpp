@@ -74,19 +74,14 @@ TEST(NifExtraData, HandAssembledRoundTrip) {
     EXPECT_EQ(k->name, "K");
     EXPECT_EQ(k->keys, (std::vector<NifTextKey>{{0.25f, "hi"}, {1, ""}}));
 
-    HandBytes text;
-    text.str("UserPropBuffer").str("billboard = 1\r\nshadow");
+    const HandBytes text = HandBytes().str("UserPropBuffer").str("billboard = 1\r\nshadow");
     EXPECT_EQ(round_trip_hand_block<NiStringExtraData>("NiStringExtraData", text.bytes)->string,
               "billboard = 1\r\nshadow");
-    HandBytes boolean;
-    boolean.str("b").u8(1);
+    const HandBytes boolean = HandBytes().str("b").u8(1);
     EXPECT_EQ(round_trip_hand_block<NiBooleanExtraData>("NiBooleanExtraData", boolean.bytes)->value, 1);
-    HandBytes integer;
-    integer.str("i").u32(0xDEADBEEF);
+    const HandBytes integer = HandBytes().str("i").u32(0xDEADBEEF);
     EXPECT_EQ(round_trip_hand_block<NiIntegerExtraData>("NiIntegerExtraData", integer.bytes)->value, 0xDEADBEEFu);
-    HandBytes real;
-    real.str("f").f32(-0.125f);
-    const auto f = round_trip_hand_block<NiFloatExtraData>("NiFloatExtraData", real.bytes);
+    const auto f = round_trip_hand_block<NiFloatExtraData>("NiFloatExtraData", HandBytes().str("f").f32(-0.125f).bytes);
     EXPECT_EQ(f->name, "f");
     EXPECT_EQ(f->value, -0.125f);
 

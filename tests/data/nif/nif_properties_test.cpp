@@ -28,7 +28,8 @@ TEST(NifProperties, HandAssembledSimplePropertiesRoundTrip) {
     const auto z = round_trip_property<NiZBufferProperty>("NiZBufferProperty", HandBytes().u16(3).u32(0x01020304));
     EXPECT_EQ(z->flags, 3);
     EXPECT_EQ(z->function, 0x01020304u);
-    const auto vc = round_trip_property<NiVertexColorProperty>("NiVertexColorProperty", HandBytes().u16(8).u32(2).u32(1));
+    const auto vc =
+        round_trip_property<NiVertexColorProperty>("NiVertexColorProperty", HandBytes().u16(8).u32(2).u32(1));
     EXPECT_EQ(vc->flags, 8);
     EXPECT_EQ(vc->vertex_mode, 2u);
     EXPECT_EQ(vc->lighting_mode, 1u);
