@@ -97,47 +97,25 @@ TEST(Inflate, AgreesWithTheReferenceDecoderOnDamagedStreams) {
     EXPECT_GT(errors, 1000);  // the damage really produced failures
 }
 
-void put(Writer& w, const Bytes& bytes) {
-    for (auto b : bytes) w.byte(b);
-}
-
 // A stored block: BFINAL, BTYPE 0, then from the next byte LEN, NLEN and the data.
 void stored(Writer& w, bool final_block, const Bytes& bytes) {
     w.bits(final_block ? 1 : 0, 3);
     w.align_to_byte();
-    put(w, bytes);
+    for (auto b : bytes) w.byte(b);
 }
 
-// A final fixed block that starts with the literal 'a' and a match of length 3 (fixed
-// literals 0-143 are 0x30 + value in 8 bits, symbols 256-279 are 7-bit codes from 0).
-void fixed_match(Writer& w) {
-    w.bits(1, 1);
-    w.bits(1, 2);
-    w.code(0x30 + 'a', 8);
-    w.code(1, 7);
-}
+// A final fixed block that starts with the literal 'a' (fixed literals 0-143 are 0x30 +
+// value in 8 bits).
+void fixed_literal(Writer& w) { w.bits(0b011, 3), w.code(0x30 + 'a', 8); }
+
+// ... and a match of length 3 (symbols 256-279 are 7-bit codes from 0).
+void fixed_match(Writer& w) { fixed_literal(w), w.code(1, 7); }
 
 // Code lengths for `count` symbols, zero but for the listed {symbol, length} pairs.
 std::vector<std::uint8_t> lengths(std::size_t count, std::initializer_list<std::pair<unsigned, unsigned>> set) {
     std::vector<std::uint8_t> result(count, 0);
     for (auto [symbol, length] : set) result[symbol] = static_cast<std::uint8_t>(length);
     return result;
-}
-
-// 288 literal codes of 9 bits (symbol s has the code s): 'x', then length symbol `symbol`.
-std::function<void(Writer&)> bad_length_symbol(unsigned symbol) {
-    return [symbol](Writer& w) {
-        write_dynamic_header(w, std::vector<std::uint8_t>(288, 9), {1});
-        w.code('x', 9), w.code(symbol, 9), w.bits(0, 32);
-    };
-}
-
-// 'x' is 0 and length 3 is 11; 32 distance codes of 5 bits (symbol s has the code s).
-std::function<void(Writer&)> bad_distance_symbol(unsigned symbol) {
-    return [symbol](Writer& w) {
-        write_dynamic_header(w, lengths(258, {{'x', 1}, {256, 2}, {257, 2}}), std::vector<std::uint8_t>(32, 5));
-        w.code(0, 1), w.code(0b11, 2), w.code(symbol, 5), w.bits(0, 32);
-    };
 }
 
 // 'a' is 00 and end of block 01; 10 and 11 are unused, which fails only when they occur.
@@ -180,10 +158,10 @@ const Crafted crafted[] = {
      fails("stored block length mismatch")},
     {"stored block longer than the data", [](Writer& w) { stored(w, true, {10, 0, 0xF5, 0xFF, 1, 2, 3}); },
      fails("stored block exceeds data")},
-    {"stored length cut short", [](Writer& w) { put(w, {0x01, 0x05, 0x00, 0xFA}); }, fails("stored block exceeds data")},
+    {"stored length cut short", [](Writer& w) { stored(w, true, {0x05, 0x00, 0xFA}); }, fails("stored block exceeds data")},
     {"block type 3", [](Writer& w) { w.bits(0b111, 3); }, fails("invalid block type")},
     {"no data", [](Writer&) {}, fails("unexpected end of data")},
-    {"fixed block cut after a literal", [](Writer& w) { put(w, {0x4B, 0x04}); }, fails("unexpected end of data")},
+    {"fixed block cut after a literal", fixed_literal, fails("unexpected end of data")},
     {"distance beyond the output", [](Writer& w) { fixed_match(w), w.code(1, 5), w.bits(0, 16); },
      fails("distance too far back")},
     // The fixed distance code has 30 symbols; the 5-bit codes 30 and 31 are not in the
@@ -192,10 +170,20 @@ const Crafted crafted[] = {
      fails("invalid Huffman code")},
     {"fixed distance code 30 at the end", [](Writer& w) { fixed_match(w), w.code(30, 5); },
      fails("unexpected end of data")},
-    {"length symbol 286", bad_length_symbol(286), fails("bad length symbol")},
-    {"length symbol 287", bad_length_symbol(287), fails("bad length symbol")},
-    {"distance symbol 30", bad_distance_symbol(30), fails("bad distance symbol")},
-    {"distance symbol 31", bad_distance_symbol(31), fails("bad distance symbol")},
+    // 288 literal codes of 9 bits: symbol s has the code s. 286 and 287 are no lengths.
+    {"length symbol 286",
+     [](Writer& w) {
+         write_dynamic_header(w, std::vector<std::uint8_t>(288, 9), {1});
+         w.code('x', 9), w.code(286, 9), w.bits(0, 32);
+     },
+     fails("bad length symbol")},
+    // 'x' is 0 and length 3 is 11; 32 distance codes of 5 bits: symbol s has the code s.
+    {"distance symbol 30",
+     [](Writer& w) {
+         write_dynamic_header(w, lengths(258, {{'x', 1}, {256, 2}, {257, 2}}), std::vector<std::uint8_t>(32, 5));
+         w.code(0, 1), w.code(0b11, 2), w.code(30, 5), w.bits(0, 32);
+     },
+     fails("bad distance symbol")},
     {"code length repeat with nothing before",
      [](Writer& w) { write_code_length_code(w, 257, 1), w.code(16, 5), w.bits(0, 32); },
      fails("repeat without previous length")},
