@@ -1,26 +1,23 @@
 #include <gtest/gtest.h>
 
-#include "data/texture/tex_error.h"
+#include <tuple>
+
 #include "data/texture/texcache.h"
+#include "tests/data/texture/tex_error_of.h"
 #include "tests/support/texcache_writer.h"
 
 namespace tarkeep::data {
 namespace {
 
-using test::TexcacheFields;
+using Bytes = std::vector<std::uint8_t>;
 using test::write_texcache;
 
-std::string error_of(const std::vector<std::uint8_t>& file) {
-    try {
-        read_texcache(file);
-    } catch (const TexError& e) {
-        return e.what();
-    }
-    return "no error";
+std::string error_of(const Bytes& file) {
+    return test::tex_error_of([&] { read_texcache(file); });
 }
 
-TexcacheFields two_level_fields() {
-    TexcacheFields f;
+test::TexcacheFields two_level_fields() {
+    test::TexcacheFields f;
     f.format = 6;
     f.masks[0] = 0x11;
     f.masks[3] = 0x44000000;
@@ -33,73 +30,64 @@ TexcacheFields two_level_fields() {
     return f;
 }
 
+constexpr std::size_t pixels_offset = 130 + 24;  // for two levels
+
 TEST(ReadTexcache, ParsesEveryField) {
-    const auto file = write_texcache(two_level_fields());
+    const auto fields = two_level_fields();
+    const auto file = write_texcache(fields);
     const TexcacheFile tex = read_texcache(file);
     EXPECT_EQ(tex.format, 6u);
-    EXPECT_EQ(tex.masks[0], 0x11u);
-    EXPECT_EQ(tex.masks[3], 0x44000000u);
-    EXPECT_EQ(tex.bits_per_pixel, 8);
-    EXPECT_EQ(tex.palette, 7);
-    EXPECT_EQ(tex.bytes_per_pixel, 3u);
+    EXPECT_EQ(std::vector<std::uint32_t>(std::begin(tex.masks), std::end(tex.masks)),
+              (std::vector<std::uint32_t>{0x11, 0, 0, 0x44000000}));
+    EXPECT_EQ(std::tuple(tex.bits_per_pixel, tex.palette, tex.bytes_per_pixel, tex.num_pixels, tex.faces),
+              std::tuple(8, 7, 3u, 48u, 1u));
     ASSERT_EQ(tex.mipmaps.size(), 2u);
-    EXPECT_EQ(tex.mipmaps[1].width, 4u);
-    EXPECT_EQ(tex.mipmaps[1].height, 2u);
-    EXPECT_EQ(tex.mipmaps[1].offset, 32u);
-    EXPECT_EQ(tex.num_pixels, 48u);
-    EXPECT_EQ(tex.pixels_offset, 130u + 24u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const auto& expected = fields.mipmaps[i];
+        EXPECT_EQ(std::tuple(tex.mipmaps[i].width, tex.mipmaps[i].height, tex.mipmaps[i].offset),
+                  std::tuple(expected.width, expected.height, expected.offset));
+    }
+    EXPECT_EQ(tex.pixels_offset, pixels_offset);
     EXPECT_EQ(tex.trailing, 8u);  // the footer
-    EXPECT_EQ(tex.faces, 1u);
     EXPECT_EQ(file[tex.pixels_offset], 0xAB);
 }
 
-TEST(ReadTexcache, PrefixChecks) {
-    auto file = write_texcache(two_level_fields());
-    file.resize(98);
-    EXPECT_EQ(error_of(file), "not a single-NiPixelData NIF 10.1.0.0");
-    file.resize(99);
-    EXPECT_EQ(error_of(file), "texcache: read past end");  // at the palette
+TEST(ReadTexcache, EveryShortOrDamagedFileFailsCleanly) {
+    const auto file = write_texcache(two_level_fields());
+    for (std::size_t size = 0; size < pixels_offset + 48; ++size) {
+        const std::string expected = size < 99              ? "not a single-NiPixelData NIF 10.1.0.0"
+                                     : size < pixels_offset ? "texcache: read past end"  // from the palette on
+                                                            : "size mismatch";
+        EXPECT_EQ(error_of({file.begin(), file.begin() + std::ptrdiff_t(size)}), expected) << size;
+    }
+    EXPECT_EQ(read_texcache(Bytes(file.begin(), file.begin() + std::ptrdiff_t(pixels_offset + 48))).trailing, 0u);
 
     for (std::size_t at : {0u, 38u, 57u, 67u}) {
-        auto damaged = write_texcache(two_level_fields());
+        auto damaged = file;
         damaged[at] ^= 0x20;
         EXPECT_EQ(error_of(damaged), "not a single-NiPixelData NIF 10.1.0.0") << at;
     }
-    auto other_version = write_texcache(two_level_fields());
+    auto other_version = file;
     other_version[39] = 0x05;  // only the header text is checked
     EXPECT_EQ(error_of(other_version), "no error");
 }
 
-TEST(ReadTexcache, EveryShortFileFailsCleanly) {
-    const auto file = write_texcache(two_level_fields());
-    const std::size_t pixels_offset = 130 + 24;
-    for (std::size_t size = 99; size < pixels_offset; ++size) {
-        EXPECT_EQ(error_of({file.begin(), file.begin() + std::ptrdiff_t(size)}), "texcache: read past end") << size;
-    }
-    for (std::size_t size = pixels_offset; size < pixels_offset + 48; ++size) {
-        EXPECT_EQ(error_of({file.begin(), file.begin() + std::ptrdiff_t(size)}), "size mismatch") << size;
-    }
-    const std::vector<std::uint8_t> exact(file.begin(), file.begin() + std::ptrdiff_t(pixels_offset + 48));
-    EXPECT_EQ(read_texcache(exact).trailing, 0u);
-}
-
 TEST(ReadTexcache, HostileCountsAndSizes) {
     // A mipmap count whose table cannot fit: rejected before anything is allocated for it.
-    auto f = two_level_fields();
-    auto file = write_texcache(f);
+    auto file = write_texcache(two_level_fields());
     for (std::uint32_t count : {7u, 1000u, 0x15555555u, 0xFFFFFFFFu}) {
         for (int i = 0; i < 4; ++i) file[118 + i] = std::uint8_t(count >> (8 * i));
         EXPECT_EQ(error_of(file), "texcache: read past end") << count;
     }
-    f = two_level_fields();
-    f.num_pixels = 49;
+    auto f = two_level_fields();
     f.footer.clear();
-    EXPECT_EQ(error_of(write_texcache(f)), "size mismatch");
-    f.num_pixels = 0xFFFFFFFF;
-    EXPECT_EQ(error_of(write_texcache(f)), "size mismatch");
+    for (std::uint32_t num_pixels : {49u, 0xFFFFFFFFu}) {
+        f.num_pixels = num_pixels;
+        EXPECT_EQ(error_of(write_texcache(f)), "size mismatch") << num_pixels;
+    }
 
     // Nothing is range-checked here: no levels, wild offsets and unknown formats pass.
-    TexcacheFields empty;
+    test::TexcacheFields empty;
     empty.format = 99;
     const TexcacheFile tex = read_texcache(write_texcache(empty));
     EXPECT_TRUE(tex.mipmaps.empty());

@@ -1,106 +1,94 @@
 #include <gtest/gtest.h>
 
 #include "data/texture/dxt.h"
-#include "data/texture/tex_error.h"
 #include "data/texture/texture_image.h"
+#include "tests/data/texture/tex_error_of.h"
 #include "tests/support/dxt_encoder.h"
 #include "tests/support/texcache_writer.h"
 
 namespace tarkeep::data {
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+using test::tex_error_of;
 using test::TexcacheFields;
 using test::write_texcache;
 
-template <typename Call>
-std::string error_of(Call call) {
-    try {
-        call();
-    } catch (const TexError& e) {
-        return e.what();
-    }
-    return "no error";
+std::string rgba_error(const TexcacheFields& fields) {
+    return tex_error_of([&] { texture_to_rgba(write_texcache(fields)); });
 }
 
 TexcacheFields uncompressed(std::uint32_t format, std::uint32_t bytes_per_pixel, std::array<std::uint32_t, 4> masks,
-                            std::uint32_t w, std::uint32_t h, std::vector<std::uint8_t> pixels) {
+                            std::uint32_t w, Bytes pixels) {
     TexcacheFields f;
     f.format = format;
-    for (int c = 0; c < 4; ++c) f.masks[c] = masks[c];
+    std::copy(masks.begin(), masks.end(), f.masks);
     f.bytes_per_pixel = bytes_per_pixel;
-    f.mipmaps = {{w, h, 0}};
+    f.mipmaps = {{w, 1, 0}};
     f.num_pixels = std::uint32_t(pixels.size());
     f.pixels = std::move(pixels);
     return f;
 }
 
 TEST(TextureToRgba, UncompressedMasks) {
-    const std::vector<std::uint8_t> bytes = {1, 2, 3, 4, 250, 251, 252, 253};
-    const auto rgba = write_texcache(uncompressed(format_rgba, 4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, 2, 1, bytes));
-    EXPECT_EQ(texture_to_rgba(rgba).pixels, bytes);
-
-    const auto no_alpha = write_texcache(uncompressed(format_rgb, 4, {0xFF, 0xFF00, 0xFF0000, 0}, 2, 1, bytes));
-    EXPECT_EQ(texture_to_rgba(no_alpha).pixels, (std::vector<std::uint8_t>{1, 2, 3, 255, 250, 251, 252, 255}));
-
-    // BGR, 3 bytes a pixel.
-    const auto bgr = write_texcache(uncompressed(format_rgb, 3, {0xFF0000, 0xFF00, 0xFF, 0}, 2, 1, {10, 20, 30, 40, 50, 60}));
-    EXPECT_EQ(texture_to_rgba(bgr).pixels, (std::vector<std::uint8_t>{30, 20, 10, 255, 60, 50, 40, 255}));
-
-    // RGB565 in 2 bytes; 0xFFFF is white, 0x0800 red 8. Channel scaling truncates.
-    const auto rgb565 = write_texcache(uncompressed(format_rgb, 2, {0xF800, 0x07E0, 0x001F, 0}, 3, 1, {0xFF, 0xFF, 0x00, 0x08, 0x20, 0x00}));
-    EXPECT_EQ(texture_to_rgba(rgb565).pixels, (std::vector<std::uint8_t>{255, 255, 255, 255, 8, 0, 0, 255, 0, 4, 0, 255}));
-
-    // bytes_per_pixel 0 reads one byte a pixel.
-    const auto grey = write_texcache(uncompressed(format_rgb, 0, {0xFF, 0xFF, 0xFF, 0x0F}, 2, 1, {0x37, 0x0A}));
-    EXPECT_EQ(texture_to_rgba(grey).pixels, (std::vector<std::uint8_t>{0x37, 0x37, 0x37, 119, 0x0A, 0x0A, 0x0A, 170}));
-}
-
-TEST(TextureToRgba, GappedMaskIsClamped) {
-    // Mask 0b1001: two bits, so a range of 3, but the shifted value reaches 9.
-    const auto tex = write_texcache(uncompressed(format_rgba, 1, {0x9, 0x9, 0x9, 0x9}, 3, 1, {0x09, 0x01, 0x08}));
-    const auto pixels = texture_to_rgba(tex).pixels;
-    EXPECT_EQ(pixels[0], 255);      // (9 * 255) / 3 clamped
-    EXPECT_EQ(pixels[4], 85);       // 1 * 255 / 3
-    EXPECT_EQ(pixels[8], 255);      // 8 * 255 / 3 clamped
-    // A full 32-bit mask.
-    const auto wide = write_texcache(uncompressed(format_rgba, 4, {0xFFFFFFFF, 0, 0, 0}, 1, 1, {0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_EQ(texture_to_rgba(wide).pixels[0], 127);
+    struct Case {
+        const char* name;
+        TexcacheFields fields;
+        Bytes expected;
+    };
+    const Bytes bytes = {1, 2, 3, 4, 250, 251, 252, 253};
+    const Case cases[] = {
+        {"RGBA", uncompressed(format_rgba, 4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, 2, bytes), bytes},
+        {"no alpha mask", uncompressed(format_rgb, 4, {0xFF, 0xFF00, 0xFF0000, 0}, 2, bytes),
+         {1, 2, 3, 255, 250, 251, 252, 255}},
+        {"BGR, 3 bytes a pixel", uncompressed(format_rgb, 3, {0xFF0000, 0xFF00, 0xFF, 0}, 2, {10, 20, 30, 40, 50, 60}),
+         {30, 20, 10, 255, 60, 50, 40, 255}},
+        // 0xFFFF is white, 0x0800 red 8, 0x0020 green 4: channel scaling truncates.
+        {"RGB565", uncompressed(format_rgb, 2, {0xF800, 0x07E0, 0x001F, 0}, 3, {0xFF, 0xFF, 0x00, 0x08, 0x20, 0x00}),
+         {255, 255, 255, 255, 8, 0, 0, 255, 0, 4, 0, 255}},
+        {"bytes_per_pixel 0 reads one byte a pixel", uncompressed(format_rgb, 0, {0xFF, 0xFF, 0xFF, 0x0F}, 2, {0x37, 0x0A}),
+         {0x37, 0x37, 0x37, 119, 0x0A, 0x0A, 0x0A, 170}},
+        // Mask 0b1001: two bits, so a range of 3, but the shifted value reaches 9 (and 8): clamped.
+        {"gapped mask", uncompressed(format_rgba, 1, {0x9, 0x9, 0x9, 0x9}, 3, {0x09, 0x01, 0x08}),
+         {255, 255, 255, 255, 85, 85, 85, 85, 255, 255, 255, 255}},
+        {"full 32-bit mask", uncompressed(format_rgba, 4, {0xFFFFFFFF, 0, 0, 0}, 1, {0xFF, 0xFF, 0xFF, 0x7F}),
+         {127, 0, 0, 255}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(texture_to_rgba(write_texcache(c.fields)).pixels, c.expected) << c.name;
 }
 
 TEST(TextureToRgba, Failures) {
-    auto fields = uncompressed(format_rgba, 4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, 2, 2, std::vector<std::uint8_t>(15));
+    auto fields = uncompressed(format_rgba, 4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, 2, Bytes(7));
     fields.footer.clear();
-    EXPECT_EQ(error_of([&] { texture_to_rgba(write_texcache(fields)); }), "truncated mip 0");
+    EXPECT_EQ(rgba_error(fields), "truncated mip 0");
     fields.mipmaps = {{0xFFFFFFFF, 0xFFFFFFFF, 0}};
     fields.bytes_per_pixel = 0xFFFFFFFF;  // b * w * h overflows 64 bits
-    EXPECT_EQ(error_of([&] { texture_to_rgba(write_texcache(fields)); }), "truncated mip 0");
+    EXPECT_EQ(rgba_error(fields), "truncated mip 0");
     fields.mipmaps = {{1, 1, 0xFFFFFFFF}};
     fields.bytes_per_pixel = 1;
-    EXPECT_EQ(error_of([&] { texture_to_rgba(write_texcache(fields)); }), "truncated mip 0");
+    EXPECT_EQ(rgba_error(fields), "truncated mip 0");
     fields.mipmaps.clear();
-    EXPECT_EQ(error_of([&] { texture_to_rgba(write_texcache(fields)); }), "no mip data");
+    EXPECT_EQ(rgba_error(fields), "no mip data");
     fields.mipmaps = {{1, 1, 0}};
     fields.format = format_pal;
-    EXPECT_EQ(error_of([&] { texture_to_rgba(write_texcache(fields)); }), "unsupported pixel format PAL");
+    EXPECT_EQ(rgba_error(fields), "unsupported pixel format PAL");
     fields.format = 12;
-    EXPECT_EQ(error_of([&] { texture_to_rgba(write_texcache(fields)); }), "unsupported pixel format 12");
-    EXPECT_EQ(error_of([&] { texture_to_rgba(std::vector<std::uint8_t>(98)); }), "not a single-NiPixelData NIF 10.1.0.0");
+    EXPECT_EQ(rgba_error(fields), "unsupported pixel format 12");
+    EXPECT_EQ(tex_error_of([&] { texture_to_rgba(Bytes(98)); }), "not a single-NiPixelData NIF 10.1.0.0");
 }
 
-// 8x8 DXT1 image: left half opaque grey, right half transparent.
-std::vector<std::uint8_t> half_transparent() {
-    std::vector<std::uint8_t> image(8 * 8 * 4);
+// 8x8 image: left half opaque grey, right half transparent.
+Bytes half_transparent() {
+    Bytes image;
     for (std::size_t i = 0; i < 64; ++i) {
-        const bool left = i % 8 < 4;
-        image[i * 4] = image[i * 4 + 1] = image[i * 4 + 2] = left ? 128 : 200;
-        image[i * 4 + 3] = left ? 255 : 0;
+        const std::uint8_t grey = i % 8 < 4 ? 128 : 200, alpha = i % 8 < 4 ? 255 : 0;
+        image.insert(image.end(), {grey, grey, grey, alpha});
     }
     return image;
 }
 
 TEST(TextureToRgba, DxtMip0OfAChain) {
-    const auto image = half_transparent();
-    const auto file = test::dxt_texcache(image, 8, 8, format_dxt1, true);
+    const auto file = test::dxt_texcache(half_transparent(), 8, 8, format_dxt1, true);
     const RgbaImage rgba = texture_to_rgba(file);
     ASSERT_EQ(rgba.width, 8u);
     ASSERT_EQ(rgba.height, 8u);
@@ -108,60 +96,48 @@ TEST(TextureToRgba, DxtMip0OfAChain) {
     EXPECT_EQ(rgba.pixels[4 * 7 + 3], 0);
     EXPECT_EQ(rgba.pixels[4 * 7], 0);
 
-    const RgbaImage opaque = texture_to_rgb_opaque(file);
-    for (std::size_t i = 0; i < 64; ++i) {
-        EXPECT_EQ(opaque.pixels[4 * i + 3], 255);
-        EXPECT_EQ(opaque.pixels[4 * i], rgba.pixels[4 * i]);  // transparent pixels stay black
-    }
+    // Alpha set to 255; transparent pixels stay black.
+    Bytes opaque = rgba.pixels;
+    for (std::size_t i = 3; i < opaque.size(); i += 4) opaque[i] = 255;
+    EXPECT_EQ(texture_to_rgb_opaque(file).pixels, opaque);
     EXPECT_EQ(texture_mip0(file).pixels, rgba.pixels);
 }
 
-TEST(TextureToRgba, DxtBoundsAndKinds) {
-    const auto image = half_transparent();
-    auto fields = test::texcache_fields(format_dxt5, test::dxt_levels(image, 8, 8, format_dxt5, false));
-    fields.footer.clear();
-    auto file = write_texcache(fields);
-    EXPECT_EQ(texture_to_rgba(file).width, 8u);
+// What texture_to_rgba, texture_to_rgb_opaque and texture_mip0 say about one file.
+std::vector<std::string> errors(const TexcacheFields& fields) {
+    const Bytes file = write_texcache(fields);
+    return {tex_error_of([&] { texture_to_rgba(file); }), tex_error_of([&] { texture_to_rgb_opaque(file); }),
+            tex_error_of([&] { texture_mip0(file); })};
+}
 
+TEST(TextureToRgba, DxtBoundsAndKinds) {
+    auto fields = test::texcache_fields(format_dxt5, test::dxt_levels(half_transparent(), 8, 8, format_dxt5, false));
+    fields.footer.clear();
     auto short_fields = fields;
     short_fields.pixels.pop_back();
     short_fields.num_pixels -= 1;
-    const auto short_file = write_texcache(short_fields);
-    EXPECT_EQ(error_of([&] { texture_to_rgba(short_file); }), "truncated mip 0");
-    EXPECT_EQ(error_of([&] { texture_to_rgb_opaque(short_file); }), "truncated mip 0");
-    EXPECT_EQ(error_of([&] { texture_mip0(short_file); }), "decode_dxt: block data truncated");
-
-    // Mip 0 offset past the pixel data: clamped by texture_mip0, caught by the others.
-    auto far = fields;
+    auto trailing = short_fields;  // bytes after the pixel data are not block data for texture_mip0
+    trailing.footer = Bytes(64, 0);
+    auto far = fields;  // mip 0 offset past the pixel data: clamped by texture_mip0, caught by the others
     far.mipmaps[0].offset = 0xFFFFFFF0;
-    const auto far_file = write_texcache(far);
-    EXPECT_EQ(error_of([&] { texture_to_rgba(far_file); }), "truncated mip 0");
-    EXPECT_EQ(error_of([&] { texture_mip0(far_file); }), "decode_dxt: block data truncated");
-
-    // Sides near 2^32: the level's byte size does not fit in 64 bits.
-    auto huge = fields;
+    auto huge = fields;  // sides near 2^32: the level's byte size does not fit in 64 bits
     huge.mipmaps[0] = {0xFFFFFFFF, 0xFFFFFFFF, 0};
-    const auto huge_file = write_texcache(huge);
-    EXPECT_EQ(error_of([&] { texture_to_rgba(huge_file); }), "truncated mip 0");
-    EXPECT_EQ(error_of([&] { texture_to_rgb_opaque(huge_file); }), "truncated mip 0");
-
-    // Trailing bytes after the pixel data are not block data for texture_mip0.
-    auto trailing = short_fields;
-    trailing.footer = std::vector<std::uint8_t>(64, 0);
-    const auto trailing_file = write_texcache(trailing);
-    EXPECT_EQ(texture_to_rgba(trailing_file).width, 8u);
-    EXPECT_EQ(error_of([&] { texture_mip0(trailing_file); }), "decode_dxt: block data truncated");
-
-    auto rgba_fields = fields;
-    rgba_fields.format = format_rgba;
-    const auto rgba_file = write_texcache(rgba_fields);
-    EXPECT_EQ(error_of([&] { texture_to_rgb_opaque(rgba_file); }), "not a DXT texture");
-    EXPECT_EQ(error_of([&] { texture_mip0(rgba_file); }), "not a DXT texture with mip levels");
+    auto rgba = fields;
+    rgba.format = format_rgba;
     auto no_levels = fields;
     no_levels.mipmaps.clear();
-    const auto no_levels_file = write_texcache(no_levels);
-    EXPECT_EQ(error_of([&] { texture_to_rgb_opaque(no_levels_file); }), "not a DXT texture");
-    EXPECT_EQ(error_of([&] { texture_mip0(no_levels_file); }), "not a DXT texture with mip levels");
+
+    const std::string ok = "no error", truncated = "truncated mip 0", blocks = "decode_dxt: block data truncated";
+    const std::pair<TexcacheFields, std::vector<std::string>> cases[] = {
+        {fields, {ok, ok, ok}},
+        {short_fields, {truncated, truncated, blocks}},
+        {trailing, {ok, ok, blocks}},
+        {far, {truncated, truncated, blocks}},
+        {huge, {truncated, truncated, blocks}},
+        {rgba, {ok, "not a DXT texture", "not a DXT texture with mip levels"}},
+        {no_levels, {"no mip data", "not a DXT texture", "not a DXT texture with mip levels"}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(errors(cases[i].first), cases[i].second) << "case " << i;
 }
 
 }  // namespace
