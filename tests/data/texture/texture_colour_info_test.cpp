@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "data/game_archives.h"
 #include "data/texture/texture_colour_info.h"
 #include "tests/support/game_db_writer.h"
@@ -21,20 +23,14 @@ TEST(TextureColourInfo, AnswersFromTheArchives) {
                                   .add("archer.texcache", "t"));
     const GameArchives archives(dir.path());
 
-    const TextureColourInfo knight = texture_colour_info(archives, "Knight.TGA");
-    EXPECT_EQ(knight.stem, "knight");
-    EXPECT_TRUE(knight.has_texture);
-    EXPECT_TRUE(knight.has_mask);
-    EXPECT_EQ(knight.patch_letters, "ACK");
-
-    const TextureColourInfo archer = texture_colour_info(archives, "archer");
-    EXPECT_TRUE(archer.has_texture);
-    EXPECT_FALSE(archer.has_mask);
-    EXPECT_EQ(archer.patch_letters, "");
-
-    const TextureColourInfo missing = texture_colour_info(archives, "Ghost.dds");
-    EXPECT_EQ(missing.stem, "ghost");
-    EXPECT_FALSE(missing.has_texture);
+    // stem, has_texture, has_mask, patch_letters
+    const auto fields = [&](const char* name) {
+        const TextureColourInfo info = texture_colour_info(archives, name);
+        return std::tuple(info.stem, info.has_texture, info.has_mask, info.patch_letters);
+    };
+    EXPECT_EQ(fields("Knight.TGA"), std::tuple("knight", true, true, "ACK"));
+    EXPECT_EQ(fields("archer"), std::tuple("archer", true, false, ""));
+    EXPECT_EQ(fields("Ghost.dds"), std::tuple("ghost", false, false, ""));
 }
 
 }  // namespace
