@@ -40,19 +40,6 @@ TEST(Framing, AppendedFramesAreCutOutAgainInOrder) {
     EXPECT_FALSE(receiver.failed());
 }
 
-TEST(Framing, SplitFrameIsReturnedOnlyWhenComplete) {
-    const Bytes frame = frame_of(Bytes{10, 20, 30, 40, 50});
-    FrameBuffers receiver;
-    for (std::size_t i = 0; i + 1 < frame.size(); ++i) {
-        receiver.append_received(&frame[i], 1);
-        receiver.check_frame_length();
-        EXPECT_TRUE(frames_in(receiver).empty()) << "after byte " << i;
-    }
-    receiver.append_received(&frame.back(), 1);
-    EXPECT_EQ(frames_in(receiver), (std::vector<Bytes>{{10, 20, 30, 40, 50}}));
-    EXPECT_FALSE(receiver.failed());
-}
-
 TEST(Framing, InvalidLengthFailsAsSoonAsTheHeaderArrives) {
     for (const std::uint32_t length : {0u, 65537u, 0xFFFFFFFFu}) {
         FrameBuffers receiver;

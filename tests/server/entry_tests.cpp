@@ -44,18 +44,9 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
 
 TEST(ServerOptions, BadValuesNameTheOptionAsTyped) {
     const std::vector<std::string> cases[] = {
-        {"--port"},
-        {"--port", ""},
-        {"--port", "65536"},
-        {"--port", "80x"},
-        {"--port", "-1"},
-        {"--port", " 80"},
-        {"--max-clients", "4294967296"},
-        {"--max-games", "99999999999999999999"},
-        {"--sim-latency", "4294967296"},
-        {"--sim-hold-every", "+5"},
-        {"--sim-seed", "18446744073709551616"},
-        {"--stop-after", "4294967296"},
+        {"--port"}, {"--port", ""}, {"--port", "65536"}, {"--port", "80x"}, {"--port", "-1"}, {"--port", " 80"},
+        {"--max-clients", "4294967296"}, {"--max-games", "99999999999999999999"}, {"--sim-latency", "4294967296"},
+        {"--sim-hold-every", "+5"}, {"--sim-seed", "18446744073709551616"}, {"--stop-after", "4294967296"},
         {"--quiet", "--stop-after"},
     };
     for (const auto& args : cases) {
@@ -122,29 +113,29 @@ TEST(ServerProgram, UsageAndBadValuesEndWithStatusTwo) {
     }
 }
 
-TEST(ServerProgram, StopAfterOneSecondPrintsTimedLogBannerAndZeroStatistics) {
-    const auto result = run_server({"--host", "127.0.0.1", "--port", "0", "--stop-after", "1"});
-    EXPECT_EQ(result.exit_code, 0);
-    const auto lines = lines_of(result.out);
-    ASSERT_EQ(lines.size(), 3u) << result.out;
+// "hh:mm:ss listening on 127.0.0.1:<port> (protocol 2)"
+void expect_listening_line(const std::string& line) {
     unsigned hour = 99, minute = 99, second = 99, port = 0;
     int consumed = -1;
-    std::sscanf(lines[0].c_str(), "%2u:%2u:%2u listening on 127.0.0.1:%u (protocol 2)%n", &hour, &minute, &second, &port,
+    std::sscanf(line.c_str(), "%2u:%2u:%2u listening on 127.0.0.1:%u (protocol 2)%n", &hour, &minute, &second, &port,
                 &consumed);
-    EXPECT_EQ(consumed, static_cast<int>(lines[0].size())) << lines[0];
-    EXPECT_TRUE(hour < 24 && minute < 60 && second < 61 && port > 0) << lines[0];
-    EXPECT_EQ(lines[0].substr(2, 1) + lines[0].substr(5, 1), "::") << lines[0];
-    expect_banner(lines[1]);
-    EXPECT_EQ(lines[2], ZERO_STATISTICS);
+    EXPECT_EQ(consumed, static_cast<int>(line.size())) << line;
+    EXPECT_TRUE(hour < 24 && minute < 60 && second < 61 && port > 0) << line;
+    EXPECT_EQ(line.substr(2, 1) + line.substr(5, 1), "::") << line;
 }
 
-TEST(ServerProgram, QuietKeepsBannerAndStatisticsOnly) {
-    const auto result = run_server({"--quiet", "--host", "127.0.0.1", "--port", "0", "--stop-after", "1"});
-    EXPECT_EQ(result.exit_code, 0);
-    const auto lines = lines_of(result.out);
-    ASSERT_EQ(lines.size(), 2u) << result.out;
-    expect_banner(lines[0]);
-    EXPECT_EQ(lines[1], ZERO_STATISTICS);
+TEST(ServerProgram, StopAfterOneSecondPrintsTimedLogUnlessQuietBannerAndZeroStatistics) {
+    for (const bool quiet : {false, true}) {
+        std::vector<std::string> arguments = {"--host", "127.0.0.1", "--port", "0", "--stop-after", "1"};
+        if (quiet) arguments.push_back("--quiet");
+        const auto result = run_server(arguments);
+        EXPECT_EQ(result.exit_code, 0);
+        const auto lines = lines_of(result.out);
+        ASSERT_EQ(lines.size(), quiet ? 2u : 3u) << result.out;
+        if (!quiet) expect_listening_line(lines[0]);
+        expect_banner(lines[lines.size() - 2]);
+        EXPECT_EQ(lines.back(), ZERO_STATISTICS);
+    }
 }
 
 TEST(ServerProgram, StartFailuresEndWithStatusOne) {

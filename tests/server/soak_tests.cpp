@@ -38,16 +38,6 @@ public:
         bot.client->send(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "bot" + std::to_string(connections)});
     }
 
-    void misbehave(SoakBot& bot) {
-        ++garbage;
-        bot.leaving = true;
-        switch (random() % 3) {
-            case 0: bot.client->send_raw({2, 0, 0, 0, 99, static_cast<std::uint8_t>(random())}); break;
-            case 1: bot.client->send_raw({0, 0, 0, 0}); break;
-            default: bot.client->send_raw({2, 0, 0, 0, 9, 1}); break;
-        }
-    }
-
     void act(SoakBot& bot) {
         TestClient& c = *bot.client;
         const unsigned roll = random() % 1000;
@@ -69,8 +59,11 @@ public:
             c.send(net::Chat{"hi"});
         } else if (roll < 795 && bot.next_turn == 0) {
             c.send(net::LeaveGame{});
-        } else if (roll < 798) {
-            misbehave(bot);
+        } else if (roll < 798) {  // an unknown type, a zero length or a bundle cut short: kicked
+            const net::Bytes frames[] = {{2, 0, 0, 0, 99, static_cast<std::uint8_t>(roll)}, {0, 0, 0, 0}, {2, 0, 0, 0, 9, 1}};
+            c.send_raw(frames[random() % 3]);
+            ++garbage;
+            bot.leaving = true;
         } else if (roll < 800) {
             c.close();  // abruptly, maybe in the middle of nothing in particular
         }
