@@ -40,24 +40,20 @@ NifFile two_extra_data_blocks() {
     return file;
 }
 
-TEST(NifFile, ZeroBlocksAndZeroRootsGiveAnEmptyDocument) {
-    HandBytes bytes = frame({}, {});
-    bytes.u32(0);  // roots
+TEST(NifFile, ZeroBlocksAndZeroRootsGiveAnEmptyDocumentWithItsHeaderList) {
+    HandBytes bytes;
+    bytes.text(kHeader).u32(0x0A010000).u32(7).u32(0).u16(0).u32(2).u32(11).u32(12).u32(0);
     const NifFile file = read_nif(bytes.bytes);
     EXPECT_EQ(file.header, "Gamebryo File Format, Version 10.1.0.0");
     EXPECT_EQ(file.version, 0x0A010000u);
     EXPECT_EQ(file.user_version, 7u);
+    EXPECT_EQ(file.header_list, (std::vector<std::uint32_t>{11, 12}));
     EXPECT_TRUE(file.blocks.empty());
     EXPECT_TRUE(file.block_types.empty());
     EXPECT_TRUE(file.roots.empty());
 }
 
-TEST(NifFile, HeaderListAndRootsAreCarried) {
-    HandBytes bytes;
-    bytes.text(kHeader).u32(0x0A010000).u32(0).u32(0).u16(0).u32(2).u32(11).u32(12).u32(0);
-    const NifFile file = read_nif(bytes.bytes);
-    EXPECT_EQ(file.header_list, (std::vector<std::uint32_t>{11, 12}));
-
+TEST(NifFile, WrittenFileKeepsRootsHeaderListAndBlockPlaces) {
     NifFile written = two_extra_data_blocks();
     written.roots = {1, 0};
     written.header_list = {5};
