@@ -142,13 +142,5 @@ TEST(HuffmanLengths, RespectTheLimitAndStayComplete) {
         EXPECT_EQ(deflate_detail::huffman_lengths(frequencies, 15), lengths) << ::testing::PrintToString(frequencies);
 }
 
-TEST(HuffmanLengths, CanonicalCodesFollowRfc1951Example) {
-    // RFC 1951's example: lengths (3, 3, 3, 3, 3, 2, 4, 4) give A=010 B=011 C=100 D=101
-    // E=110 F=00 G=1110 H=1111, here bit-reversed for LSB-first output.
-    const std::vector<std::uint8_t> lengths = {3, 3, 3, 3, 3, 2, 4, 4};
-    EXPECT_EQ(deflate_detail::canonical_codes(lengths),
-              (std::vector<std::uint16_t>{0b010, 0b110, 0b001, 0b101, 0b011, 0b00, 0b0111, 0b1111}));
-}
-
 }  // namespace
 }  // namespace tarkeep::data
