@@ -43,26 +43,27 @@ TEST(NifGeometry, StripsToTriangles) {
     for (const auto& c : cases) EXPECT_EQ(strips_to_triangles(c.strips), c.triangles);
 }
 
-// NiTriShapeData by hand: two vertices, vector_flags 4097 with normals, so tangents,
-// bitangents and one UV set follow.
+// NiTriShapeData by hand: two vertices, vector_flags 4098 with normals, so tangents,
+// bitangents and two UV sets follow.
 TEST(NifGeometry, HandAssembledTriShapeDataWithTangentsRoundTrip) {
     HandBytes b;
     b.u16(2).u8(1).u8(2);                              //   0: num_vertices, keep, compress
     b.u8(1);                                           //   4: has vertices
     b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);       //   5: vertices
-    b.u16(4097);                                       //  29: vector_flags
+    b.u16(4098);                                       //  29: vector_flags
     b.u8(1);                                           //  31: has normals
     b.f32(0).f32(0).f32(1).f32(0).f32(1).f32(0);       //  32: normals
     b.f32(1).f32(0).f32(0).f32(1).f32(0).f32(0);       //  56: tangents
     b.f32(0).f32(1).f32(0).f32(0).f32(0).f32(1);       //  80: bitangents
     b.f32(7).f32(8).f32(9).f32(10);                    // 104: center, 116: radius
     b.u8(0);                                           // 120: has colours
-    b.f32(0.25f).f32(0.5f).f32(0.75f).f32(1);          // 121: one UV set
-    b.u16(0x4000);                                     // 137: consistency
-    b.u16(1).u32(3).u8(1);                             // 139: num_triangles, 141: points, 145: has
-    b.u16(0).u16(1).u16(1);                            // 146: triangle
-    b.u16(2).u16(2).u16(0).u16(1).u16(0);              // 152: match groups {0, 1} and {}
-    ASSERT_EQ(b.size(), 162u);
+    b.f32(0.25f).f32(0.5f).f32(0.75f).f32(1);          // 121: UV set 0
+    b.f32(2).f32(3).f32(4).f32(5);                     // 137: UV set 1
+    b.u16(0x4000);                                     // 153: consistency
+    b.u16(1).u32(3).u8(1);                             // 155: num_triangles, 157: points, 161: has
+    b.u16(0).u16(1).u16(1);                            // 162: triangle
+    b.u16(2).u16(2).u16(0).u16(1).u16(0);              // 168: match groups {0, 1} and {}
+    ASSERT_EQ(b.size(), 178u);
 
     const auto data = round_trip_hand_block<NiTriShapeData>("NiTriShapeData", b.bytes);
     EXPECT_EQ(data->compress_flags, 2);
@@ -71,7 +72,7 @@ TEST(NifGeometry, HandAssembledTriShapeDataWithTangentsRoundTrip) {
     EXPECT_EQ(data->tangents[0], (NifVec3{1, 0, 0}));
     EXPECT_EQ(data->bitangents[1], (NifVec3{0, 0, 1}));
     EXPECT_EQ(data->radius, 10);
-    EXPECT_EQ(data->uv_sets, (std::vector<std::vector<NifTexCoord>>{{{0.25f, 0.5f}, {0.75f, 1}}}));
+    EXPECT_EQ(data->uv_sets, (std::vector<std::vector<NifTexCoord>>{{{0.25f, 0.5f}, {0.75f, 1}}, {{2, 3}, {4, 5}}}));
     EXPECT_EQ(data->consistency, 0x4000);
     EXPECT_EQ(data->num_triangle_points, 3u);
     EXPECT_EQ(data->triangles, (std::vector<NifTriangle>{{0, 1, 1}}));
@@ -127,15 +128,15 @@ TEST(NifGeometry, HandAssembledParticlesDataRoundTrip) {
     b.f32(1).f32(0).f32(0).f32(1).f32(0).f32(1).f32(0).f32(0.5f);  // 49: colours
     b.u16(7);                                                    // 81: consistency
     b.u8(1).f32(0.5f).f32(0.75f);                                // 83: radii
-    b.u16(1).u8(0);                                              // 92: num_active, 94: no sizes
-    b.u8(1).f32(1).f32(0).f32(0).f32(0);                         // 95: rotations
+    b.u16(1).u8(1).f32(0.125f).f32(0.25f);                       // 92: num_active, 94: sizes
+    b.u8(1).f32(1).f32(0).f32(0).f32(0);                         // 103: rotations
     b.f32(0.5f).f32(0.5f).f32(0.5f).f32(0.5f);
-    ASSERT_EQ(b.size(), 128u);
+    ASSERT_EQ(b.size(), 136u);
     const auto data = round_trip_hand_block<NiParticlesData>("NiParticlesData", b.bytes);
     EXPECT_EQ(data->colors[1], (NifColor4{0, 1, 0, 0.5f}));
     EXPECT_EQ(data->radii, (std::vector<float>{0.5f, 0.75f}));
     EXPECT_EQ(data->num_active, 1);
-    EXPECT_TRUE(data->sizes.empty());
+    EXPECT_EQ(data->sizes, (std::vector<float>{0.125f, 0.25f}));
     EXPECT_EQ(data->rotations, (std::vector<NifQuat>{{1, 0, 0, 0}, {0.5f, 0.5f, 0.5f, 0.5f}}));
 }
 
