@@ -14,10 +14,13 @@ struct DelayedFrame {
 };
 
 // One client's held-back frames. Due times never decrease per direction, so the
-// queues stay in arrival order.
+// queues stay in arrival order. The byte counts (frames with their length words) let
+// the server hold each queue to the connection buffer limit.
 struct LineQueues {
     std::deque<DelayedFrame> inbound;
     std::deque<DelayedFrame> outbound;
+    std::uint64_t inbound_bytes = 0;
+    std::uint64_t outbound_bytes = 0;
     std::uint64_t last_inbound_due_us = 0;
     std::uint64_t last_outbound_due_us = 0;
     std::uint64_t stalled_until_us = 0;

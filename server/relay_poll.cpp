@@ -87,19 +87,30 @@ void RelayServer::receive_from(ClientSession& client) {
     Connection& connection = client.connection;
     connection.receive();
     connection.check_frame_length();
+    take_frames(client);
+    if (connection.failed() && !client.closing) {
+        const std::string reason = connection.error().empty() ? "connection lost" : connection.error();
+        if (reason.starts_with("invalid frame")) ++stats_.protocol_kicks;
+        close_client(client, reason, false);
+    }
+}
+
+void RelayServer::take_frames(ClientSession& client) {
     net::Bytes payload;
-    while (!client.closing && connection.next_frame(payload)) {
+    while (!client.closing && !inbound_queue_full(client) && client.connection.next_frame(payload)) {
         ++stats_.frames_received;
         stats_.bytes_received += payload.size() + 4;
         client.last_activity_us = now_us_;
         deliver_inbound(client, std::move(payload));
         payload = net::Bytes();
     }
-    if (connection.failed() && !client.closing) {
-        const std::string reason = connection.error().empty() ? "connection lost" : connection.error();
-        if (reason.starts_with("invalid frame")) ++stats_.protocol_kicks;
-        close_client(client, reason, false);
-    }
+}
+
+// Without this cap a client could send far faster than its delayed frames come due and
+// grow the server's memory without end. Frames beyond it wait in the input buffer,
+// whose own limit then pauses reading, exactly as when frames are handled at once.
+bool RelayServer::inbound_queue_full(const ClientSession& client) const {
+    return line_sim_.active() && client.line.inbound_bytes >= client.connection.buffer_limit();
 }
 
 void RelayServer::deliver_inbound(ClientSession& client, net::Bytes&& payload) {
@@ -108,6 +119,7 @@ void RelayServer::deliver_inbound(ClientSession& client, net::Bytes&& payload) {
         return;
     }
     const std::uint64_t due = line_sim_.due_time(client.line.last_inbound_due_us, now_us_);
+    client.line.inbound_bytes += payload.size() + 4;
     client.line.inbound.push_back({due, std::move(payload)});
 }
 
@@ -126,14 +138,20 @@ void RelayServer::release_client(ClientSession& client) {
     while (!client.closing && !outbound.empty() && outbound.front().due_us <= now_us_) {
         if (!client.connection.queue_frame(outbound.front().payload))
             close_client(client, "too slow (output buffer full)", false);
+        client.line.outbound_bytes -= outbound.front().payload.size() + 4;
         outbound.pop_front();
     }
     auto& inbound = client.line.inbound;
+    bool released = false;
     while (!client.closing && !inbound.empty() && inbound.front().due_us <= now_us_) {
         const net::Bytes payload = std::move(inbound.front().payload);
+        client.line.inbound_bytes -= payload.size() + 4;
         inbound.pop_front();
         handle_frame(client, payload, now_us_);
+        released = true;
     }
+    // Frames held back in the input buffer by the queue cap take the room just freed.
+    if (released) take_frames(client);
 }
 
 void RelayServer::run_timers() {

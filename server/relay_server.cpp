@@ -96,7 +96,15 @@ Game* RelayServer::find_game(std::uint32_t id) {
 
 bool RelayServer::queue_outbound(ClientSession& client, const net::Bytes& payload) {
     if (line_sim_.active()) {
+        // Delayed output counts against the same limit as unsent output: a client that
+        // cannot take it all would be dropped when it comes due anyway.
+        const std::uint64_t frame_bytes = payload.size() + 4;
+        if (client.line.outbound_bytes + frame_bytes > client.connection.buffer_limit()) {
+            close_client(client, "too slow (output buffer full)", false);
+            return false;
+        }
         const std::uint64_t due = line_sim_.due_time(client.line.last_outbound_due_us, now_us_);
+        client.line.outbound_bytes += frame_bytes;
         client.line.outbound.push_back({due, payload});
         ++stats_.sim_delayed;
         return true;

@@ -80,6 +80,9 @@ private:
     // Every received frame passes here on its way to handle_frame; in test mode it waits
     // in the client's inbound queue first.
     void deliver_inbound(ClientSession& client, net::Bytes&& payload);
+    // Cuts complete frames out of the client's input buffer and delivers them.
+    void take_frames(ClientSession& client);
+    bool inbound_queue_full(const ClientSession& client) const;
     // Test mode: starts due stalls, then hands over the frames whose time has come.
     void release_delayed();
     void release_client(ClientSession& client);

@@ -126,9 +126,9 @@ TEST(LineSimulation, AStalledClientIsStillReadAndHandledInOrderAfterwards) {
     EXPECT_EQ(answered, (std::vector<std::uint32_t>{1, 2, 3, 4, 5}));
 }
 
-TEST(LineSimulation, ReleasingMoreThanTheBufferLimitAtOnceDropsTheClient) {
+TEST(LineSimulation, DelayedFramesAreHeldToTheBufferLimitInBothDirections) {
     server::ServerConfig config = simulated(100);
-    config.byte_rate = {0, 0};  // the sender may flood; the receiver's limit is under test
+    config.byte_rate = {0, 0};  // the sender may flood; the limits on delayed bytes are under test
     ServerHarness harness(config);
     auto sender = join_slowly(harness, "Ann");
     auto receiver = join_slowly(harness, "Bo");
@@ -137,17 +137,28 @@ TEST(LineSimulation, ReleasingMoreThanTheBufferLimitAtOnceDropsTheClient) {
     receiver->send(net::JoinGame{1});
     ASSERT_TRUE(skip_to<net::LobbyState>(*receiver, ticking(harness)));
 
-    constexpr std::uint32_t chunk = 60000, chunks = 75;  // 4.5 MB
+    constexpr std::uint32_t chunk = 60000, chunks = 75;  // 4.5 MB, more than the 4 MiB limit
     for (std::uint32_t i = 0; i < chunks; ++i)
         sender->send(net::BlobChunk{0, chunk * chunks, chunk * i, 1, net::Bytes(chunk, 7)});
     sender->settle(harness.pumper(), 200);  // all arrive at the same simulated moment
+    const server::LineQueues& ann = harness.server->find_client(1)->line;
+    const std::uint64_t limit = config.connection_buffer_limit;
+    EXPECT_GE(ann.inbound_bytes, limit);  // full: the rest waits in the input buffer
+    EXPECT_LT(ann.inbound_bytes, limit + chunk + 100);
     ASSERT_EQ(harness.stats().blob_chunks, 0u);
+
+    // The first 70 come due; relaying them all to Bo would hold more than the limit
+    // for him, so he is dropped as soon as his queue would overflow.
+    harness.advance_ms(100);
+    harness.pump();
+    EXPECT_EQ(harness.stats().blob_chunks, 70u);
+    EXPECT_TRUE(harness.logged("client 2 (Bo) disconnected: too slow (output buffer full)"));
+    // The frames held back were queued once room was made, and come due in turn.
     harness.advance_ms(100);
     harness.pump();
     EXPECT_EQ(harness.stats().blob_chunks, chunks);
-    harness.advance_ms(100);
-    harness.pump();
-    EXPECT_TRUE(harness.logged("client 2 (Bo) disconnected: too slow (output buffer full)"));
+    EXPECT_EQ(ann.inbound_bytes, 0u);
+    EXPECT_FALSE(harness.server->find_client(1)->closing);
 }
 
 TEST(LineSimulation, RefusalsReachTheClientBeforeItIsClosed) {
