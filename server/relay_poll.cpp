@@ -142,16 +142,14 @@ void RelayServer::release_client(ClientSession& client) {
         outbound.pop_front();
     }
     auto& inbound = client.line.inbound;
-    bool released = false;
     while (!client.closing && !inbound.empty() && inbound.front().due_us <= now_us_) {
         const net::Bytes payload = std::move(inbound.front().payload);
         client.line.inbound_bytes -= payload.size() + 4;
         inbound.pop_front();
         handle_frame(client, payload, now_us_);
-        released = true;
     }
     // Frames held back in the input buffer by the queue cap take the room just freed.
-    if (released) take_frames(client);
+    take_frames(client);
 }
 
 void RelayServer::run_timers() {
