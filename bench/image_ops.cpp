@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <random>
 
-#include "tests/tools/upscale/naive_image_ops.h"
-#include "tools/upscale/image_ops.h"
+#include "tests/image/naive_image_ops.h"
+#include "image/kernels.h"
 #include "tools/upscale/metrics.h"
 
 namespace {
@@ -16,21 +16,21 @@ using tarkeep::data::RgbaImage;
 namespace up = tarkeep::upscale;
 namespace naive = tarkeep::naive;
 
-RgbaImage noise(std::uint32_t w, std::uint32_t h, std::uint32_t seed) {
+image::RgbaImage noise(std::uint32_t w, std::uint32_t h, std::uint32_t seed) {
     std::mt19937 rng(seed);
-    RgbaImage im{w, h, std::vector<std::uint8_t>(std::size_t{w} * h * 4)};
+    image::RgbaImage im{w, h, std::vector<std::uint8_t>(std::size_t{w} * h * 4)};
     for (auto& b : im.pixels) b = static_cast<std::uint8_t>(rng());
     return im;
 }
 
 // A 512^2 source and a 2048^2 "network output" near it (the source upscaled plus noise).
-const RgbaImage& source() {
-    static const RgbaImage image = noise(512, 512, 1);
+const image::RgbaImage& source() {
+    static const image::RgbaImage image = noise(512, 512, 1);
     return image;
 }
-const RgbaImage& hd() {
-    static const RgbaImage image = [] {
-        RgbaImage out = up::resize_bilinear(source(), 2048, 2048);
+const image::RgbaImage& hd() {
+    static const image::RgbaImage image = [] {
+        image::RgbaImage out = up::resize_bilinear(source(), 2048, 2048);
         std::mt19937 rng(2);
         for (auto& b : out.pixels) b = static_cast<std::uint8_t>(std::clamp(int(b) + int(rng() % 41) - 20, 0, 255));
         return out;
@@ -38,9 +38,9 @@ const RgbaImage& hd() {
     return image;
 }
 // A 1024^2 sprite sheet: mostly transparent with opaque islands.
-const RgbaImage& sprites() {
-    static const RgbaImage image = [] {
-        RgbaImage out = noise(1024, 1024, 3);
+const image::RgbaImage& sprites() {
+    static const image::RgbaImage image = [] {
+        image::RgbaImage out = noise(1024, 1024, 3);
         for (std::uint32_t y = 0; y < 1024; ++y)
             for (std::uint32_t x = 0; x < 1024; ++x)
                 out.pixels[(std::size_t{y} * 1024 + x) * 4 + 3] = ((x / 64 + y / 64) % 3 == 0) ? 255 : 0;
@@ -64,7 +64,7 @@ void report(benchmark::State& state, std::size_t pixels) {
 void BM_back_project(benchmark::State& state) {
     const bool fast = state.range(0);
     for (auto _ : state) {
-        RgbaImage out = fast ? up::back_project(hd(), source(), 3, 0.5, true)
+        image::RgbaImage out = fast ? up::back_project(hd(), source(), 3, 0.5, true)
                              : naive::back_project(hd(), source(), 3, 0.5, true);
         benchmark::DoNotOptimize(out.pixels.data());
     }
@@ -74,7 +74,7 @@ void BM_back_project(benchmark::State& state) {
 void BM_resize_bilinear(benchmark::State& state) {
     const bool fast = state.range(0);
     for (auto _ : state) {
-        RgbaImage out = fast ? up::resize_bilinear(source(), 2048, 2048) : naive::resize_bilinear(source(), 2048, 2048);
+        image::RgbaImage out = fast ? up::resize_bilinear(source(), 2048, 2048) : naive::resize_bilinear(source(), 2048, 2048);
         benchmark::DoNotOptimize(out.pixels.data());
     }
     report(state, std::size_t{2048} * 2048);
@@ -83,7 +83,7 @@ void BM_resize_bilinear(benchmark::State& state) {
 void BM_box_down(benchmark::State& state) {
     const bool fast = state.range(0);
     for (auto _ : state) {
-        RgbaImage out = fast ? up::box_down(hd(), 4) : naive::box_down(hd(), 4);
+        image::RgbaImage out = fast ? up::box_down(hd(), 4) : naive::box_down(hd(), 4);
         benchmark::DoNotOptimize(out.pixels.data());
     }
     report(state, std::size_t{2048} * 2048);  // input pixels read
@@ -91,7 +91,7 @@ void BM_box_down(benchmark::State& state) {
 
 void BM_dering(benchmark::State& state) {
     const bool fast = state.range(0);
-    RgbaImage work = hd();
+    image::RgbaImage work = hd();
     for (auto _ : state) {
         state.PauseTiming();
         work = hd();
@@ -104,7 +104,7 @@ void BM_dering(benchmark::State& state) {
 
 void BM_bleed(benchmark::State& state) {
     const bool fast = state.range(0);
-    RgbaImage work;
+    image::RgbaImage work;
     for (auto _ : state) {
         state.PauseTiming();
         work = sprites();
@@ -131,11 +131,11 @@ void check_equal_results() {
     same_or_die(up::resize_bilinear(source(), 2048, 2048).pixels == naive::resize_bilinear(source(), 2048, 2048).pixels,
                 "resize_bilinear");
     same_or_die(up::box_down(hd(), 4).pixels == naive::box_down(hd(), 4).pixels, "box_down");
-    RgbaImage a = hd(), b = hd();
+    image::RgbaImage a = hd(), b = hd();
     up::dering(a, source(), 2);
     naive::dering(b, source(), 2);
     same_or_die(a.pixels == b.pixels, "dering");
-    RgbaImage c = sprites(), d = sprites();
+    image::RgbaImage c = sprites(), d = sprites();
     up::bleed(c, 0, 16);
     naive::bleed(d, 0, 16);
     same_or_die(c.pixels == d.pixels, "bleed");

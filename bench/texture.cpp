@@ -8,9 +8,9 @@
 #include <cmath>
 #include <random>
 
-#include "data/texture/deflate.h"
+#include "io/deflate.h"
 #include "data/texture/dxt.h"
-#include "data/texture/png.h"
+#include "image/png.h"
 #include "tests/support/dxt_encoder.h"
 
 namespace {
@@ -116,7 +116,7 @@ void EncodePng(benchmark::State& state) {
     texture_like();
     std::size_t size = 0;
     for (auto _ : state) {
-        const Bytes file = tarkeep::data::encode_png(side, side, texture_like().data(), true);
+        const Bytes file = tarkeep::image::encode_png(side, side, texture_like().data(), true);
         size = file.size();
     }
     set_pixels(state);
@@ -151,7 +151,7 @@ Bytes zlib_raw_deflate(const Bytes& input, int level) {
 void Deflate(benchmark::State& state) {
     filtered_rows();
     std::size_t size = 0;
-    for (auto _ : state) size = tarkeep::data::deflate_compress(filtered_rows()).size();
+    for (auto _ : state) size = tarkeep::io::deflate_compress(filtered_rows()).size();
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(filtered_rows().size()));
     state.counters["bytes"] = double(size);
     state.counters["size_vs_zlib6"] = double(size) / double(zlib_raw_deflate(filtered_rows(), 6).size());
@@ -168,13 +168,13 @@ void DeflateZlib6(benchmark::State& state) {
 BENCHMARK(DeflateZlib6)->Unit(benchmark::kMillisecond);
 
 const Bytes& our_png() {
-    static const Bytes file = tarkeep::data::encode_png(side, side, texture_like().data(), true);
+    static const Bytes file = tarkeep::image::encode_png(side, side, texture_like().data(), true);
     return file;
 }
 
 void DecodePng(benchmark::State& state) {
     our_png();
-    for (auto _ : state) benchmark::DoNotOptimize(tarkeep::data::decode_png(our_png()));
+    for (auto _ : state) benchmark::DoNotOptimize(tarkeep::image::decode_png(our_png()));
     set_pixels(state);
 }
 BENCHMARK(DecodePng)->Unit(benchmark::kMillisecond);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "data/gltf_error.h"
-#include "data/texture/png.h"
+#include "image/png.h"
 #include "io/checksum.h"
 #include "io/zip_error.h"
 
@@ -85,14 +85,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (mode == 1) file = with_fixed_crcs(data + 1, size - 1);
     if (mode == 2) file = from_rows(data + 1, size - 1);
     try {
-        const data::RgbaImage image = data::decode_png(file);
+        const data::RgbaImage image = image::decode_png(file);
         if (image.pixels.size() != std::size_t(image.width) * image.height * 4) std::abort();
         if (mode == 2) {
             for (bool compress : {true, false}) {
-                if (data::decode_png(data::encode_png(image, compress)).pixels != image.pixels) std::abort();
+                if (image::decode_png(image::encode_png(image, compress)).pixels != image.pixels) std::abort();
             }
         }
-    } catch (const data::GltfError&) {
+    } catch (const image::PngError&) {
     } catch (const io::ZipError&) {
     }
     return 0;

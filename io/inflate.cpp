@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "io/deflate_tables.h"
 #include "io/huffman_table.h"
 #include "io/load_le.h"
 #include "io/zip_error.h"
@@ -184,14 +185,12 @@ private:
     }
 
     void dynamic_block() {
-        static constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                                              11, 4,  12, 3, 13, 2, 14, 1, 15};
         const unsigned literal_count = read_bits(5) + 257;
         const unsigned distance_count = read_bits(5) + 1;
         const unsigned code_length_count = read_bits(4) + 4;
 
         std::array<std::uint8_t, 19> code_length_lengths{};
-        for (unsigned i = 0; i < code_length_count; ++i) code_length_lengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(read_bits(3));
+        for (unsigned i = 0; i < code_length_count; ++i) code_length_lengths[deflate_tables::kCodeLengthOrder[i]] = static_cast<std::uint8_t>(read_bits(3));
         const TableView code_lengths =
             build_table(code_length_lengths.data(), 19, SymbolSet::code_length, code_length_storage_.data());
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <span>
 
-#include "data/texture/rgba_image.h"
+#include "image/rgba_image.h"
 
 namespace tarkeep::data {
 

@@ -1,6 +1,6 @@
 #include "tests/support/sample_game.h"
 
-#include "data/texture/deflate.h"
+#include "io/deflate.h"
 #include "tests/support/sample_game_parts.h"
 #include "tests/support/zip_writer.h"
 
@@ -28,7 +28,7 @@ std::vector<std::uint8_t> archive_bytes(const std::vector<sample::ArchiveFile>& 
     ZipWriter writer;
     for (const sample::ArchiveFile& file : files) {
         if (file.deflate && !file.bytes.empty()) {
-            writer.add_deflated(file.name, data::deflate_compress(file.bytes), file.bytes);
+            writer.add_deflated(file.name, io::deflate_compress(file.bytes), file.bytes);
         } else {
             writer.add_stored(file.name, file.bytes);
         }

@@ -7,13 +7,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "data/texture/png.h"
+#include "image/png.h"
 #include "platform/cmdline.h"
 #include "platform/process.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/terrain_game.h"
-#include "tools/upscale/file_io.h"
+#include "image/image_files.h"
 #include "tools/upscale/upscaler_config.h"
 #include "tools/upscale/upscaler_runner.h"
 
@@ -63,12 +63,12 @@ TEST(ChildProcess, UpscalerFromAFolderWithSpacesUpscalesEveryInput) {
     RunnerFixture f;
     data::RgbaImage source{5, 3, std::vector<std::uint8_t>(5 * 3 * 4)};
     for (std::size_t i = 0; i < source.pixels.size(); ++i) source.pixels[i] = static_cast<std::uint8_t>(i * 7);
-    upscale::write_png_file(f.in / "a.png", source, true);
-    upscale::write_png_file(f.in / wide("b \xC3\xBC.png"), source, false);  // "b ü.png"
+    image::write_png_file(f.in / "a.png", source, true);
+    image::write_png_file(f.in / wide("b \xC3\xBC.png"), source, false);  // "b ü.png"
 
     EXPECT_EQ(upscale::run_upscaler(f.config, "nearest", f.in, f.out, "32", f.log), "");
     for (const char* name : {"a.png", "b \xC3\xBC.png"}) {
-        const auto image = upscale::read_png_file(f.out / wide(name));
+        const auto image = image::read_png_file(f.out / wide(name));
         ASSERT_EQ(image.width, 20u) << name;
         ASSERT_EQ(image.height, 12u) << name;
         // Nearest: every output pixel is its source pixel.
@@ -128,7 +128,7 @@ TEST_F(WidePaths, TerrainRunStartsTheUpscalerAndFillsTheCache) {
     EXPECT_NE(result.out.find("done: 4 upscaled, 0 failed, cache 4 entries"), std::string::npos) << result.out;
     const std::string manifest = read_text(cache_dir_ / "manifest.txt");
     for (const auto& stem : game_.stems) {
-        const auto image = upscale::read_png_file(cache_dir_ / (stem + ".png"));
+        const auto image = image::read_png_file(cache_dir_ / (stem + ".png"));
         EXPECT_EQ(image.width, 64u) << stem;
         EXPECT_EQ(image.height, 64u) << stem;
         EXPECT_NE(manifest.find(stem), std::string::npos) << manifest;

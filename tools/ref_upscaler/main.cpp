@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "data/texture/png.h"
+#include "image/png.h"
 #include "platform/cmdline.h"
 #include "platform/process.h"
 #include "tools/ref_upscaler/ref_model.h"
 #include "tools/ref_upscaler/ref_options.h"
 #include "tools/ref_upscaler/resample.h"
-#include "tools/upscale/file_io.h"
-#include "tools/upscale/worker_pool.h"
+#include "image/image_files.h"
+#include "platform/worker_pool.h"
 
 namespace {
 
@@ -43,9 +43,9 @@ std::vector<Job> list_jobs(const RefOptions& o) {
 // Error text of one file, empty on success.
 std::string upscale_file(const Job& job, const RefModel& model, int scale, bool parallel_rows) {
     try {
-        const data::RgbaImage source = upscale::read_png_file(job.in);
+        const data::RgbaImage source = image::read_png_file(job.in);
         // Stored (uncompressed) PNG, no sync: the outputs are read back once, at once.
-        const auto png = data::encode_png(upscale_image(source, model, scale, parallel_rows), false);
+        const auto png = image::encode_png(upscale_image(source, model, scale, parallel_rows), false);
         std::ofstream out(job.out, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
         out.close();
@@ -65,8 +65,8 @@ int run(const RefOptions& o) {
 
     // Many files: one per thread. Few files: one at a time, rows spread over the threads.
     std::vector<std::string> errors(jobs.size());
-    if (jobs.size() >= upscale::worker_count()) {
-        upscale::run_jobs(jobs.size(), [&](std::size_t i) { errors[i] = upscale_file(jobs[i], model, o.scale, false); });
+    if (jobs.size() >= platform::worker_count()) {
+        platform::run_jobs(jobs.size(), [&](std::size_t i) { errors[i] = upscale_file(jobs[i], model, o.scale, false); });
     } else {
         for (std::size_t i = 0; i < jobs.size(); ++i) errors[i] = upscale_file(jobs[i], model, o.scale, true);
     }

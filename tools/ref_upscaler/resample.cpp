@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "tools/upscale/worker_pool.h"
+#include "platform/worker_pool.h"
 
 namespace tarkeep::ref_upscaler {
 namespace {
@@ -21,14 +21,14 @@ void for_bands(std::size_t count, bool parallel, Body&& body) {
     const std::size_t bands = (count + kBand - 1) / kBand;
     auto band = [&](std::size_t b) { body(b * kBand, std::min(count, (b + 1) * kBand)); };
     if (parallel) {
-        upscale::run_jobs(bands, band);
+        platform::run_jobs(bands, band);
     } else {
         for (std::size_t b = 0; b < bands; ++b) band(b);
     }
 }
 
-RgbaImage nearest(const RgbaImage& src, std::uint32_t s, bool parallel) {
-    RgbaImage out{src.width * s, src.height * s, std::vector<std::uint8_t>(src.pixels.size() * s * s)};
+image::RgbaImage nearest(const image::RgbaImage& src, std::uint32_t s, bool parallel) {
+    image::RgbaImage out{src.width * s, src.height * s, std::vector<std::uint8_t>(src.pixels.size() * s * s)};
     const std::size_t out_stride = std::size_t{out.width} * 4;
     for_bands(src.height, parallel, [&](std::size_t first, std::size_t last) {
         for (std::size_t y = first; y < last; ++y) {
@@ -72,7 +72,7 @@ Phases make_phases(std::uint32_t s, int radius) {
     return ph;
 }
 
-RgbaImage lanczos_upscale(const RgbaImage& src, std::uint32_t s, int radius, bool parallel) {
+image::RgbaImage lanczos_upscale(const image::RgbaImage& src, std::uint32_t s, int radius, bool parallel) {
     const Phases ph = make_phases(s, radius);
     const std::size_t w = src.width, h = src.height, out_w = w * s, out_h = h * s;
     const std::size_t row_values = out_w * 4;
@@ -103,7 +103,7 @@ RgbaImage lanczos_upscale(const RgbaImage& src, std::uint32_t s, int radius, boo
     });
 
     // Along y, whole rows at a time.
-    RgbaImage out{static_cast<std::uint32_t>(out_w), static_cast<std::uint32_t>(out_h),
+    image::RgbaImage out{static_cast<std::uint32_t>(out_w), static_cast<std::uint32_t>(out_h),
                   std::vector<std::uint8_t>(row_values * out_h)};
     for_bands(out_h, parallel, [&](std::size_t first, std::size_t last) {
         std::vector<float> acc(row_values);
@@ -127,9 +127,9 @@ RgbaImage lanczos_upscale(const RgbaImage& src, std::uint32_t s, int radius, boo
 
 }  // namespace
 
-RgbaImage upscale_image(const RgbaImage& source, const RefModel& model, int scale, bool parallel) {
+image::RgbaImage upscale_image(const image::RgbaImage& source, const RefModel& model, int scale, bool parallel) {
     const auto s = static_cast<std::uint32_t>(scale);
-    if (source.width == 0 || source.height == 0) return RgbaImage{source.width * s, source.height * s, {}};
+    if (source.width == 0 || source.height == 0) return image::RgbaImage{source.width * s, source.height * s, {}};
     if (model.kernel == RefModel::Kernel::nearest) return nearest(source, s, parallel);
     return lanczos_upscale(source, s, model.radius, parallel);
 }

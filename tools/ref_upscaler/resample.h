@@ -1,5 +1,5 @@
 #pragma once
-#include "data/texture/rgba_image.h"
+#include "image/rgba_image.h"
 #include "tools/ref_upscaler/ref_model.h"
 
 namespace tarkeep::ref_upscaler {

@@ -5,8 +5,8 @@
 
 #include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/file_io.h"
-#include "tools/upscale/image_ops.h"
+#include "image/image_files.h"
+#include "image/kernels.h"
 #include "tools/upscale/numbers.h"
 
 namespace tarkeep::upscale {
@@ -19,9 +19,9 @@ fs::path positional_path(const Args& args, std::size_t i) { return platform::pat
 std::uint32_t positional_number(const Args& args, std::size_t i) { return to_unsigned(args.positional.at(i)); }
 
 // Nearest-neighbour scaling to `width`, keeping the aspect (height rounded down).
-RgbaImage resize_to_width(const RgbaImage& image, std::uint32_t width) {
+image::RgbaImage resize_to_width(const image::RgbaImage& image, std::uint32_t width) {
     if (image.width == width || image.width == 0) return image;
-    RgbaImage out;
+    image::RgbaImage out;
     out.width = width;
     out.height = static_cast<std::uint32_t>(std::uint64_t{image.height} * width / image.width);
     out.pixels.resize(std::size_t{out.width} * out.height * 4);
@@ -38,19 +38,19 @@ RgbaImage resize_to_width(const RgbaImage& image, std::uint32_t width) {
 }
 
 // Every PNG from positional `first` on, all brought to the widest one's width.
-std::vector<RgbaImage> read_images_same_width(const Args& args, std::size_t first) {
-    std::vector<RgbaImage> images;
-    for (std::size_t i = first; i < args.positional.size(); ++i) images.push_back(read_png_file(positional_path(args, i)));
+std::vector<image::RgbaImage> read_images_same_width(const Args& args, std::size_t first) {
+    std::vector<image::RgbaImage> images;
+    for (std::size_t i = first; i < args.positional.size(); ++i) images.push_back(image::read_png_file(positional_path(args, i)));
     std::uint32_t widest = 0;
     for (const auto& image : images) widest = std::max(widest, image.width);
     for (auto& image : images) image = resize_to_width(image, widest);
     return images;
 }
 
-RgbaImage white_image(std::uint64_t width, std::uint64_t height) {
+image::RgbaImage white_image(std::uint64_t width, std::uint64_t height) {
     if (width > UINT32_MAX || height > UINT32_MAX || width * height > (std::uint64_t{1} << 31))
         throw std::runtime_error("montage too large: " + std::to_string(width) + "x" + std::to_string(height));
-    RgbaImage image;
+    image::RgbaImage image;
     image.width = static_cast<std::uint32_t>(width);
     image.height = static_cast<std::uint32_t>(height);
     image.pixels.assign(std::size_t{image.width} * image.height * 4, 255);
@@ -61,10 +61,10 @@ RgbaImage white_image(std::uint64_t width, std::uint64_t height) {
 
 int cmd_tile2(const Args& args) {
     const fs::path out = positional_path(args, 0);
-    const RgbaImage image = read_png_file(positional_path(args, 1));
+    const image::RgbaImage image = image::read_png_file(positional_path(args, 1));
     const std::uint32_t size = positional_number(args, 2);
-    const RgbaImage padded = pad_wrap(image, static_cast<int>(size / 2));
-    write_png_file(out, crop(padded, 0, 0, size, size), true);
+    const image::RgbaImage padded = pad_wrap(image, static_cast<int>(size / 2));
+    image::write_png_file(out, crop(padded, 0, 0, size, size), true);
     return 0;
 }
 
@@ -77,18 +77,18 @@ int cmd_montage(const Args& args) {
     const std::uint32_t x = positional_number(args, 1);
     const std::uint32_t y = positional_number(args, 2);
     const std::uint32_t size = positional_number(args, 3);
-    const std::vector<RgbaImage> images = read_images_same_width(args, 4);
+    const std::vector<image::RgbaImage> images = read_images_same_width(args, 4);
     constexpr std::uint64_t gap = 4;
-    RgbaImage out = white_image((size + gap) * images.size() - gap, size);
+    image::RgbaImage out = white_image((size + gap) * images.size() - gap, size);
     for (std::size_t i = 0; i < images.size(); ++i) {
         // The window must lie inside the image: crop checks it.
-        const RgbaImage window = crop(images[i], x, y, size, size);
+        const image::RgbaImage window = crop(images[i], x, y, size, size);
         const std::size_t column = i * (size + gap);
         for (std::uint32_t row = 0; row < size; ++row)
             std::copy_n(&window.pixels[std::size_t{row} * size * 4], std::size_t{size} * 4,
                         &out.pixels[(std::size_t{row} * out.width + column) * 4]);
     }
-    write_png_file(out_path, out, true);
+    image::write_png_file(out_path, out, true);
     return 0;
 }
 
@@ -103,13 +103,13 @@ int cmd_ui_montage(const Args& args) {
     const std::uint32_t w = positional_number(args, 3);
     const std::uint32_t h = positional_number(args, 4);
     const std::uint32_t zoom = positional_number(args, 5);
-    const std::vector<RgbaImage> images = read_images_same_width(args, 6);
+    const std::vector<image::RgbaImage> images = read_images_same_width(args, 6);
     constexpr std::uint64_t gap = 6;
     const std::uint64_t tile_w = std::uint64_t{w} * zoom;
     const std::uint64_t tile_h = std::uint64_t{h} * zoom;
-    RgbaImage out = white_image((tile_w + gap) * images.size() - gap, tile_h);
+    image::RgbaImage out = white_image((tile_w + gap) * images.size() - gap, tile_h);
     for (std::size_t i = 0; i < images.size(); ++i) {
-        const RgbaImage& image = images[i];
+        const image::RgbaImage& image = images[i];
         if (image.width == 0 || image.height == 0) continue;
         const std::uint64_t column = i * (tile_w + gap);
         for (std::uint64_t oy = 0; oy < tile_h; ++oy) {
@@ -125,7 +125,7 @@ int cmd_ui_montage(const Args& args) {
             }
         }
     }
-    write_png_file(out_path, out, true);
+    image::write_png_file(out_path, out, true);
     return 0;
 }
 

@@ -5,7 +5,7 @@
 
 #include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/file_io.h"
+#include "image/image_files.h"
 #include "tools/upscale/metrics.h"
 
 namespace tarkeep::upscale {
@@ -39,7 +39,7 @@ int cmd_seam(const Args& args, bool quiet) {
     double ratio_max = 0;
     double excess_sum = 0;
     for (const fs::path& file : files) {
-        const RgbaImage image = read_png_file(file);
+        const image::RgbaImage image = image::read_png_file(file);
         const SeamStats s = seam_stats(image);
         const double rx = ratio_x(s);
         const double ry = ratio_y(s);

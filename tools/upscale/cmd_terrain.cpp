@@ -12,8 +12,8 @@
 #include "platform/cmdline.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/file_io.h"
-#include "tools/upscale/image_ops.h"
+#include "image/image_files.h"
+#include "image/kernels.h"
 #include "tools/upscale/metrics.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/progress.h"
@@ -22,7 +22,7 @@
 #include "tools/upscale/upscaler_config.h"
 #include "tools/upscale/upscaler_runner.h"
 #include "tools/upscale/work_folder.h"
-#include "tools/upscale/worker_pool.h"
+#include "platform/worker_pool.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -78,7 +78,7 @@ TerrainOptions read_terrain_options(const Args& args) {
 struct TerrainJob {
     std::string stem;
     TerrainManifestEntry entry;
-    RgbaImage source;
+    image::RgbaImage source;
 };
 
 struct TerrainJobResult {
@@ -122,19 +122,19 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
     try {
         const std::uint32_t m = static_cast<std::uint32_t>(o.margin);
         const fs::path output = out_dir / platform::path_from_utf8(job.stem + ".png");
-        const RgbaImage network = read_png_file(output);
+        const image::RgbaImage network = image::read_png_file(output);
         const auto hd_w = static_cast<std::uint32_t>(job.entry.width);
         const auto hd_h = static_cast<std::uint32_t>(job.entry.height);
         if (std::uint64_t{network.width} != std::uint64_t{hd_w} + 8ull * m ||
             std::uint64_t{network.height} != std::uint64_t{hd_h} + 8ull * m)
             throw std::runtime_error("unexpected output size " + std::to_string(network.width) + "x" +
                                      std::to_string(network.height));
-        RgbaImage hd = crop(network, kScale * m, kScale * m, hd_w, hd_h);
+        image::RgbaImage hd = crop(network, kScale * m, kScale * m, hd_w, hd_h);
         result.before = consistency(hd, job.source);
         if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, true);
         result.after = consistency(hd, job.source);
         for (std::size_t i = 3; i < hd.pixels.size(); i += 4) hd.pixels[i] = 255;
-        write_png_file(o.cache_dir / platform::path_from_utf8(job.stem + ".png"), hd, true);
+        image::write_png_file(o.cache_dir / platform::path_from_utf8(job.stem + ".png"), hd, true);
     } catch (const std::exception& error) {
         result.error = error.what();
     }
@@ -198,11 +198,11 @@ int cmd_terrain(const Args& args) {
                 progress.tick();
                 continue;
             }
-            RgbaImage source = data::texture_to_rgb_opaque(bytes);
+            image::RgbaImage source = data::texture_to_rgb_opaque(bytes);
             if (o.deblock) source = deblock(source, o.deblock_threshold);
-            const RgbaImage padded = pad_wrap(source, o.margin);
+            const image::RgbaImage padded = pad_wrap(source, o.margin);
             largest_input = std::max({largest_input, padded.width, padded.height});
-            write_png_file(in_dir / platform::path_from_utf8(stem + ".png"), padded, false);
+            image::write_png_file(in_dir / platform::path_from_utf8(stem + ".png"), padded, false);
             TerrainManifestEntry entry{hash, o.model, settings, static_cast<std::int32_t>(kScale * source.width),
                                        static_cast<std::int32_t>(kScale * source.height)};
             jobs.push_back({stem, std::move(entry), std::move(source)});
@@ -231,7 +231,7 @@ int cmd_terrain(const Args& args) {
         std::vector<TerrainJobResult> results(jobs.size());
         {
             Progress progress("crop+store", jobs.size());
-            run_jobs(jobs.size(), [&](std::size_t i) {
+            platform::run_jobs(jobs.size(), [&](std::size_t i) {
                 results[i] = post_process(jobs[i], o, out_dir);
                 progress.tick();
             });

@@ -7,11 +7,11 @@
 #include "data/texture/texture_image.h"
 #include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/file_io.h"
-#include "tools/upscale/image_ops.h"
+#include "image/image_files.h"
+#include "image/kernels.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/terrain_map.h"
-#include "tools/upscale/worker_pool.h"
+#include "platform/worker_pool.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -54,10 +54,10 @@ int cmd_orig(const Args& args) {
     const data::GameArchives archives(morv_dir);
     const std::vector<std::string> stems = select_stems(load_terrain_map(morv_dir, archives), args.list("--only"), false);
     // Each stem is independent: decode and compress them on the worker pool.
-    run_jobs(stems.size(), [&](std::size_t i) {
-        RgbaImage image = data::texture_to_rgb_opaque(archives.read(stems[i] + ".texcache"));
+    platform::run_jobs(stems.size(), [&](std::size_t i) {
+        image::RgbaImage image = data::texture_to_rgb_opaque(archives.read(stems[i] + ".texcache"));
         if (deblock_source) image = deblock(image, threshold);
-        write_png_file(out_dir / platform::path_from_utf8(stems[i] + ".png"), image, true);
+        image::write_png_file(out_dir / platform::path_from_utf8(stems[i] + ".png"), image, true);
     });
     return 0;
 }

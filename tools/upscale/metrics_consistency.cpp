@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tools/upscale/image_support.h"
+#include "image/kernel_support.h"
 #include "tools/upscale/metrics.h"
 
 namespace tarkeep::upscale {
-using namespace detail;
+using namespace image::detail;
 
 std::string unusable_output_message(double value) {
     char text[64];
@@ -15,7 +15,7 @@ std::string unusable_output_message(double value) {
     return "network output unusable (consistency " + std::string(text) + ")";
 }
 
-double consistency(const RgbaImage& hd, const RgbaImage& source) {
+double consistency(const image::RgbaImage& hd, const image::RgbaImage& source) {
     const std::uint32_t f = require_scaled("consistency", hd, source);
     const std::uint32_t w = source.width;
     const double area = double(f) * f;

@@ -1,13 +1,13 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "tools/upscale/image_support.h"
+#include "image/kernel_support.h"
 #include "tools/upscale/metrics.h"
 
 namespace tarkeep::upscale {
-using namespace detail;
+using namespace image::detail;
 
-RingStats ring_stats(const RgbaImage& hd, const RgbaImage& source, std::span<const PixelRect> rects) {
+RingStats ring_stats(const image::RgbaImage& hd, const image::RgbaImage& source, std::span<const PixelRect> rects) {
     const std::uint32_t f = require_scaled("ring_stats", hd, source);
     if (f != 2)
         fail("ring_stats", "HD image " + size_text(hd.width, hd.height) + " is not twice the source " +

@@ -1,10 +1,10 @@
 #include <cstdlib>
 
-#include "tools/upscale/image_support.h"
+#include "image/kernel_support.h"
 #include "tools/upscale/metrics.h"
 
 namespace tarkeep::upscale {
-using namespace detail;
+using namespace image::detail;
 namespace {
 
 inline double difference(const std::uint8_t* a, const std::uint8_t* b) {
@@ -16,7 +16,7 @@ inline double mean_of(double sum, std::uint64_t count) { return count == 0 ? 0.0
 
 }  // namespace
 
-SeamStats seam_stats(const RgbaImage& image) {
+SeamStats seam_stats(const image::RgbaImage& image) {
     require_valid("seam_stats", image);
     const std::size_t w = image.width, h = image.height;
     const std::uint8_t* px = image.pixels.data();

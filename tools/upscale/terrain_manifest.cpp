@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "platform/cmdline.h"
-#include "tools/upscale/file_io.h"
+#include "image/image_files.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -39,7 +39,7 @@ void save_terrain_manifest(const std::filesystem::path& path, const TerrainManif
         text += stem + " " + e.hash + " " + e.model + " " + e.settings + " " + std::to_string(e.width) + " " +
                 std::to_string(e.height) + "\n";
     }
-    write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    image::write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 bool is_up_to_date(const TerrainManifest& manifest, const std::string& stem, const std::string& hash,

@@ -2,14 +2,14 @@
 
 #include <fstream>
 
-#include "data/texture/png.h"
+#include "image/png.h"
 #include "platform/cmdline.h"
 #include "platform/process.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/test_files.h"
-#include "tests/tools/upscale/test_images.h"
-#include "tools/upscale/file_io.h"
+#include "tests/image/test_images.h"
+#include "image/image_files.h"
 #include "tools/upscale/metrics.h"
 
 namespace tarkeep::upscale {
@@ -32,8 +32,8 @@ RunResult run_ref(const std::vector<std::string>& args, const fs::path& log) {
 }
 
 // A smooth picture: low-frequency waves, opaque.
-RgbaImage smooth_image(std::uint32_t w, std::uint32_t h) {
-    RgbaImage im{w, h, {}};
+image::RgbaImage smooth_image(std::uint32_t w, std::uint32_t h) {
+    image::RgbaImage im{w, h, {}};
     for (std::uint32_t y = 0; y < h; ++y)
         for (std::uint32_t x = 0; x < w; ++x)
             im.pixels.insert(im.pixels.end(), {std::uint8_t(128 + 100 * std::sin(x * 0.2)),
@@ -60,14 +60,14 @@ struct Batch {
 
 TEST(RefUpscaler, NearestReplicatesEveryPixelUnderTheSameNamesAtTheAskedScale) {
     Batch b;
-    const RgbaImage a = random_image(7, 3, 1), c = random_image(20, 33, 2);
-    write_png_file(b.in / "a.png", a, true);
-    write_png_file(b.in / "c.png", c, false);
+    const image::RgbaImage a = random_image(7, 3, 1), c = random_image(20, 33, 2);
+    image::write_png_file(b.in / "a.png", a, true);
+    image::write_png_file(b.in / "c.png", c, false);
     std::ofstream(b.in / "notes.txt") << "not an image";
     const auto result = b.run({"-n", "nearest", "-g", "0", "-j", "1:2:2", "-x"});
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_EQ(read_png_file(b.out / "a.png").pixels, replicate(a, 4).pixels);
-    const RgbaImage c4 = read_png_file(b.out / "c.png");
+    EXPECT_EQ(image::read_png_file(b.out / "a.png").pixels, replicate(a, 4).pixels);
+    const image::RgbaImage c4 = image::read_png_file(b.out / "c.png");
     EXPECT_EQ(c4.width, 80u);
     EXPECT_EQ(c4.height, 132u);
     EXPECT_EQ(c4.pixels, replicate(c, 4).pixels);
@@ -78,20 +78,20 @@ TEST(RefUpscaler, NearestReplicatesEveryPixelUnderTheSameNamesAtTheAskedScale) {
                                  platform::path_to_utf8(b.out / "x.png"), "-n", "nearest", "-s", "2"},
                                 b.dir / "log.txt");
     ASSERT_EQ(single.exit_code, 0) << single.err;
-    EXPECT_EQ(read_png_file(b.out / "x.png").pixels, replicate(a, 2).pixels);
+    EXPECT_EQ(image::read_png_file(b.out / "x.png").pixels, replicate(a, 2).pixels);
 }
 
 TEST(RefUpscaler, LanczosKeepsFlatAreasAndStaysConsistent) {
     Batch b;
-    const RgbaImage flat = test::filled(9, 6, 12, 200, 99);
-    const RgbaImage smooth = smooth_image(64, 48);
-    write_png_file(b.in / "flat.png", flat, true);
-    write_png_file(b.in / "smooth.png", smooth, true);
+    const image::RgbaImage flat = test::filled(9, 6, 12, 200, 99);
+    const image::RgbaImage smooth = smooth_image(64, 48);
+    image::write_png_file(b.in / "flat.png", flat, true);
+    image::write_png_file(b.in / "smooth.png", smooth, true);
     const auto result = b.run({"-n", "lanczos3"});
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    const RgbaImage flat4 = read_png_file(b.out / "flat.png");
+    const image::RgbaImage flat4 = image::read_png_file(b.out / "flat.png");
     EXPECT_EQ(flat4.pixels, replicate(flat, 4).pixels);
-    const RgbaImage smooth4 = read_png_file(b.out / "smooth.png");
+    const image::RgbaImage smooth4 = image::read_png_file(b.out / "smooth.png");
     ASSERT_EQ(smooth4.width, 256u);
     EXPECT_LT(consistency(smooth4, smooth), 2.0);
     // Sharper than pixel replication would be: neighbouring HD pixels differ inside blocks.
@@ -100,7 +100,7 @@ TEST(RefUpscaler, LanczosKeepsFlatAreasAndStaysConsistent) {
 
 TEST(RefUpscaler, MissingModelAndUnreadableInputFail) {
     Batch b;
-    write_png_file(b.in / "good.png", random_image(3, 3, 4), true);
+    image::write_png_file(b.in / "good.png", random_image(3, 3, 4), true);
     auto result = b.run({"-n", "no-such-model"});
     EXPECT_NE(result.exit_code, 0);
     EXPECT_TRUE(contains(result.err, "failed"));

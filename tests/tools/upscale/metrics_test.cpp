@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "tests/tools/upscale/naive_image_ops.h"
-#include "tests/tools/upscale/test_images.h"
+#include "tests/image/naive_image_ops.h"
+#include "tests/image/test_images.h"
 #include "tools/upscale/metrics.h"
 
 namespace tarkeep::upscale {
@@ -14,21 +14,21 @@ using test::random_image;
 
 TEST(Consistency, ZeroForAReplicatedCopyAndMatchesTheFormula) {
     for (std::uint32_t f : {1u, 2u, 4u}) {
-        const RgbaImage src = random_image(17, 9, f);
+        const image::RgbaImage src = random_image(17, 9, f);
         EXPECT_EQ(consistency(test::replicate(src, f), src), 0.0) << f;
-        const RgbaImage hd = random_image(17 * f, 9 * f, f + 10);
+        const image::RgbaImage hd = random_image(17 * f, 9 * f, f + 10);
         EXPECT_DOUBLE_EQ(consistency(hd, src), naive::consistency(hd, src));
     }
     // A uniform offset of 3 levels in every colour channel (alpha ignored).
-    RgbaImage hd = filled(8, 8, 13, 23, 33, 0);
+    image::RgbaImage hd = filled(8, 8, 13, 23, 33, 0);
     EXPECT_DOUBLE_EQ(consistency(hd, filled(2, 2, 10, 20, 30, 255)), 3.0);
 }
 
 TEST(Consistency, RefusesSizesThatWouldReadOutside) {
-    const RgbaImage src = random_image(4, 4, 1);
+    const image::RgbaImage src = random_image(4, 4, 1);
     for (auto [w, h] : {std::pair{16u, 12u}, {3u, 3u}})
         EXPECT_THROW(consistency(random_image(w, h, 2), src), std::runtime_error) << w << "x" << h;
-    EXPECT_THROW(consistency(src, RgbaImage{}), std::runtime_error);
+    EXPECT_THROW(consistency(src, image::RgbaImage{}), std::runtime_error);
 }
 
 TEST(Consistency, UnusableMessageUsesSixDecimals) {
@@ -38,7 +38,7 @@ TEST(Consistency, UnusableMessageUsesSixDecimals) {
 TEST(SeamStats, GradientUniformAndThinImages) {
     // A ramp 0..255 along one axis, two pixels across the other.
     for (bool vertical : {false, true}) {
-        RgbaImage ramp{vertical ? 2u : 256u, vertical ? 256u : 2u, {}};
+        image::RgbaImage ramp{vertical ? 2u : 256u, vertical ? 256u : 2u, {}};
         for (std::uint32_t i = 0; i < 512; ++i) {
             const auto v = static_cast<std::uint8_t>(vertical ? i / 2 : i);
             ramp.pixels.insert(ramp.pixels.end(), {v, v, v, 255});
@@ -60,12 +60,12 @@ TEST(SeamStats, GradientUniformAndThinImages) {
     EXPECT_EQ(thin.inner_x, 0.0);
     EXPECT_EQ(thin.seam_x, 0.0);
     EXPECT_GT(thin.inner_y, 0.0);
-    const SeamStats empty = seam_stats(RgbaImage{});
+    const SeamStats empty = seam_stats(image::RgbaImage{});
     EXPECT_EQ(empty.mean_r, 0.0);
 }
 
 TEST(SeamStats, DifferenceIsTheMeanOfTheThreeChannels) {
-    RgbaImage two{2, 1, {10, 20, 30, 0, 11, 22, 35, 255}};
+    image::RgbaImage two{2, 1, {10, 20, 30, 0, 11, 22, 35, 255}};
     const SeamStats s = seam_stats(two);
     EXPECT_DOUBLE_EQ(s.inner_x, 8.0 / 3.0);
     EXPECT_DOUBLE_EQ(s.seam_x, 8.0 / 3.0);
@@ -81,9 +81,9 @@ TEST(SeamStats, TilingTest) {
 
 TEST(RingStats, SplitsRingAndInnerAndHonoursAlpha) {
     // 4x4 source; the HD image equals the replicated source except one offset pixel.
-    RgbaImage src = filled(4, 4, 100, 100, 100, 255);
+    image::RgbaImage src = filled(4, 4, 100, 100, 100, 255);
     src.pixels[(0 * 4 + 3) * 4 + 3] = 0;  // (3,0) transparent
-    RgbaImage hd = test::replicate(src, 2);
+    image::RgbaImage hd = test::replicate(src, 2);
     for (int c = 0; c < 3; ++c) hd.pixels[(2 * 8 + 2) * 4 + c] = 112;  // HD (2,2) -> source (1,1): +3 levels
     hd.pixels[(0 * 8 + 6) * 4 + 3] = 40;                                  // HD (6,0) -> source (3,0): alpha +10
     const PixelRect rects[] = {{0, 0, 4, 4}, {1, 1, 2, 1}};

@@ -9,25 +9,24 @@
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/terrain_game.h"
-#include "tools/upscale/file_io.h"
+#include "image/image_files.h"
 
 namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-using data::RgbaImage;
 
 // An image whose channel c at (x, y) is channel(x, y, c).
 template <class Channel>
-RgbaImage image_of(std::uint32_t width, std::uint32_t height, Channel channel) {
-    RgbaImage image{width, height, {}};
+image::RgbaImage image_of(std::uint32_t width, std::uint32_t height, Channel channel) {
+    image::RgbaImage image{width, height, {}};
     for (std::uint32_t y = 0; y < height; ++y)
         for (std::uint32_t x = 0; x < width; ++x)
             for (int c = 0; c < 4; ++c) image.pixels.push_back(static_cast<std::uint8_t>(channel(x, y, c)));
     return image;
 }
 
-std::array<std::uint8_t, 4> pixel(const RgbaImage& image, std::uint32_t x, std::uint32_t y) {
+std::array<std::uint8_t, 4> pixel(const image::RgbaImage& image, std::uint32_t x, std::uint32_t y) {
     const std::uint8_t* p = &image.pixels[(std::size_t{y} * image.width + x) * 4];
     return {p[0], p[1], p[2], p[3]};
 }
@@ -45,12 +44,12 @@ protected:
 TEST_F(PngCommands, SeamReportsTilingAndSummary) {
     fs::create_directories(dir_ / "set");
     // Independent random pixels: the wrap-around pairs look just like the inner ones.
-    write_png_file(dir_ / "set/b_tiling.png", image_of(64, 64, [](std::uint32_t x, std::uint32_t y, int c) {
+    image::write_png_file(dir_ / "set/b_tiling.png", image_of(64, 64, [](std::uint32_t x, std::uint32_t y, int c) {
         std::uint32_t h = (x * 73856093u) ^ (y * 19349663u) ^ (static_cast<std::uint32_t>(c) * 83492791u);
         h ^= h >> 13; h *= 0x5bd1e995u; h ^= h >> 15;
         return c == 3 ? 255u : h;
     }), true);
-    write_png_file(dir_ / "set/a_uniform.png", image_of(8, 8, [](auto, auto, int) { return 77; }), true);
+    image::write_png_file(dir_ / "set/a_uniform.png", image_of(8, 8, [](auto, auto, int) { return 77; }), true);
     std::ofstream(dir_ / "set/readme.txt") << "not an image";
 
     auto result = tool({"--seam", path("set")});
@@ -83,13 +82,13 @@ TEST_F(PngCommands, SeamReportsTilingAndSummary) {
 }
 
 TEST_F(PngCommands, Tile2PutsTheSeamsInTheMiddle) {
-    const RgbaImage source =
+    const image::RgbaImage source =
         image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 255 : x * 16 + y + c * 100; });
-    write_png_file(dir_ / "src.png", source, true);
+    image::write_png_file(dir_ / "src.png", source, true);
 
     for (std::uint32_t size : {1u, 8u}) {
         ASSERT_EQ(tool({"--tile2", path("t.png"), path("src.png"), std::to_string(size)}).exit_code, 0);
-        const RgbaImage tiled = read_png_file(dir_ / "t.png");
+        const image::RgbaImage tiled = image::read_png_file(dir_ / "t.png");
         ASSERT_EQ(std::pair(tiled.width, tiled.height), std::pair(size, size));
         for (std::uint32_t y = 0; y < size; ++y)
             for (std::uint32_t x = 0; x < size; ++x)
@@ -102,14 +101,14 @@ TEST_F(PngCommands, Tile2PutsTheSeamsInTheMiddle) {
 }
 
 TEST_F(PngCommands, MontageBringsImagesToOneWidth) {
-    const RgbaImage small =
+    const image::RgbaImage small =
         image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 255 : x * 50 + y * 7; });
-    const RgbaImage large = image_of(16, 16, [](auto, auto, int) { return 9; });
-    write_png_file(dir_ / "small.png", small, true);
-    write_png_file(dir_ / "large.png", large, true);
+    const image::RgbaImage large = image_of(16, 16, [](auto, auto, int) { return 9; });
+    image::write_png_file(dir_ / "small.png", small, true);
+    image::write_png_file(dir_ / "large.png", large, true);
 
     ASSERT_EQ(tool({"--montage", path("m.png"), "4", "4", "8", path("small.png"), path("large.png")}).exit_code, 0);
-    const RgbaImage m = read_png_file(dir_ / "m.png");
+    const image::RgbaImage m = image::read_png_file(dir_ / "m.png");
     ASSERT_EQ(m.width, 20u);  // two 8-pixel tiles and a 4-pixel gap
     ASSERT_EQ(m.height, 8u);
     // The small image was replicated 4x: window pixel (0,0) is source (1,1).
@@ -125,12 +124,12 @@ TEST_F(PngCommands, MontageBringsImagesToOneWidth) {
 
 TEST_F(PngCommands, UiMontageBlendsOnACheckerboard) {
     // Left half fully transparent, right half opaque red.
-    const RgbaImage sprite =
+    const image::RgbaImage sprite =
         image_of(8, 8, [](std::uint32_t x, std::uint32_t, int c) { return x >= 4 && (c == 0 || c == 3) ? 255 : 0; });
-    write_png_file(dir_ / "sprite.png", sprite, true);
+    image::write_png_file(dir_ / "sprite.png", sprite, true);
     ASSERT_EQ(tool({"--ui-montage", path("u.png"), "0", "0", "8", "8", "4", path("sprite.png"), path("sprite.png")}).exit_code,
               0);
-    const RgbaImage u = read_png_file(dir_ / "u.png");
+    const image::RgbaImage u = image::read_png_file(dir_ / "u.png");
     ASSERT_EQ(u.width, 32u * 2 + 6);
     ASSERT_EQ(u.height, 32u);
     EXPECT_EQ(pixel(u, 0, 0)[0], 90);   // even checker square

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "data/texture/rgba_image.h"
+#include "image/rgba_image.h"
 #include "tests/support/game_db_writer.h"
 #include "tests/support/texcache_writer.h"
 

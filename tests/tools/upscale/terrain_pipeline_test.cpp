@@ -14,8 +14,8 @@
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/terrain_game.h"
 #include "tests/tools/upscale/test_files.h"
-#include "tools/upscale/file_io.h"
-#include "tools/upscale/image_ops.h"
+#include "image/image_files.h"
+#include "image/kernels.h"
 #include "tools/upscale/terrain_manifest.h"
 
 namespace tarkeep::upscale {
@@ -137,7 +137,7 @@ TEST_F(TerrainPipeline, OnlyPicksTexturesWarnsAboutUnknownNamesAndNearestReduces
     const data::GameArchives archives(dir_ / "game");
     for (const char* stem : {"t1", "t2"}) {
         const auto source = data::texture_to_rgb_opaque(archives.read(std::string(stem) + ".texcache"));
-        const auto hd = read_png_file(cache_ / (std::string(stem) + ".png"));
+        const auto hd = image::read_png_file(cache_ / (std::string(stem) + ".png"));
         ASSERT_EQ(hd.width, 4 * source.width);
         EXPECT_EQ(box_down(hd, 4).pixels, source.pixels) << stem;
     }
@@ -216,7 +216,7 @@ TEST_F(TerrainPipeline, ListAndOrig) {
     EXPECT_EQ(orig.exit_code, 0) << orig.err;
     EXPECT_EQ(orig.out, "");
     const data::GameArchives archives(dir_ / "game");
-    EXPECT_EQ(read_png_file(dir_ / "orig/t3.png").pixels,
+    EXPECT_EQ(image::read_png_file(dir_ / "orig/t3.png").pixels,
               data::texture_to_rgb_opaque(archives.read("t3.texcache")).pixels);
     EXPECT_FALSE(fs::exists(dir_ / "orig/t0.png"));
 }
@@ -243,12 +243,12 @@ TEST_F(TerrainPipeline, CorruptSourceEndsTheRunAndKeepsTheCacheConsistent) {
 void expect_cache_consistent(const fs::path& cache) {
     for (const auto& [stem, entry] : load_terrain_manifest(cache / "manifest.txt")) {
         ASSERT_TRUE(fs::exists(cache / (stem + ".png"))) << stem;
-        EXPECT_EQ(read_png_file(cache / (stem + ".png")).width, static_cast<std::uint32_t>(entry.width)) << stem;
+        EXPECT_EQ(image::read_png_file(cache / (stem + ".png")).width, static_cast<std::uint32_t>(entry.width)) << stem;
     }
     if (!fs::exists(cache)) return;
     for (const auto& file : fs::directory_iterator(cache))
         if (file.path().extension() == ".png") {
-            EXPECT_NO_THROW(read_png_file(file.path())) << file.path();
+            EXPECT_NO_THROW(image::read_png_file(file.path())) << file.path();
         }
 }
 

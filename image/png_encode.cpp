@@ -1,0 +1,59 @@
+// PNG writer: one IDAT with unfiltered rows, compressed by our deflate or stored.
+#include <cstring>
+
+#include "image/png.h"
+#include "io/checksum.h"
+#include "io/zlib_stream.h"
+
+namespace tarkeep::image {
+namespace {
+
+constexpr std::uint8_t kPngSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+
+void put_be32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
+}
+
+void put_chunk(std::vector<std::uint8_t>& out, const char type[4], std::span<const std::uint8_t> data) {
+    put_be32(out, std::uint32_t(data.size()));
+    const std::size_t type_at = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    put_be32(out, io::crc32({out.data() + type_at, data.size() + 4}));
+}
+
+// Each row: filter byte 0, then the row's pixels.
+std::vector<std::uint8_t> filtered_rows(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels) {
+    const std::size_t stride = std::size_t(width) * 4;
+    std::vector<std::uint8_t> rows((stride + 1) * height);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        std::uint8_t* row = rows.data() + y * (stride + 1);
+        row[0] = 0;
+        if (stride != 0) std::memcpy(row + 1, pixels + y * stride, stride);
+    }
+    return rows;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> encode_png(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels,
+                                     bool compress) {
+    const std::vector<std::uint8_t> zlib = io::zlib_wrap(filtered_rows(width, height, pixels), compress);
+    std::vector<std::uint8_t> header;
+    put_be32(header, width);
+    put_be32(header, height);
+    header.insert(header.end(), {8, 6, 0, 0, 0});
+
+    std::vector<std::uint8_t> file(kPngSignature, kPngSignature + 8);
+    file.reserve(zlib.size() + 8 + 25 + 12 + 12);
+    put_chunk(file, "IHDR", header);
+    put_chunk(file, "IDAT", zlib);
+    put_chunk(file, "IEND", {});
+    return file;
+}
+
+std::vector<std::uint8_t> encode_png(const RgbaImage& image, bool compress) {
+    return encode_png(image.width, image.height, image.pixels.data(), compress);
+}
+
+}  // namespace tarkeep::image

@@ -1,0 +1,196 @@
+#include "io/deflate.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+#include "io/deflate_block.h"
+
+namespace tarkeep::io {
+namespace {
+
+using deflate_detail::BitWriter;
+using deflate_detail::Token;
+
+constexpr std::size_t window = 32768;
+constexpr std::size_t table_mask = window - 1;
+constexpr std::size_t min_match = 3;
+constexpr std::size_t max_match = 258;
+constexpr std::size_t nice_length = 128;   // stop searching once a match is this long
+constexpr std::size_t lazy_limit = 16;     // no search while the pending match is this long
+constexpr std::size_t good_length = 8;     // a pending match this long cuts the chain budget
+constexpr unsigned full_chain = 128;
+constexpr unsigned short_chain = 32;
+constexpr std::size_t tokens_per_block = 16384;
+
+inline std::uint32_t hash3(const std::uint8_t* p) {
+    return ((std::uint32_t(p[0]) << 10) ^ (std::uint32_t(p[1]) << 5) ^ p[2]) & table_mask;
+}
+
+inline std::uint16_t load16(const std::uint8_t* p) {
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+inline std::uint64_t load64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// Number of equal leading bytes of a and b, at most `limit`.
+inline std::size_t common_length(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
+    std::size_t n = 0;
+    while (n + 8 <= limit) {
+        const std::uint64_t diff = load64(a + n) ^ load64(b + n);
+        if (diff != 0) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(diff) : std::countl_zero(diff);
+            return n + std::size_t(bit / 8);
+        }
+        n += 8;
+    }
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
+// LZ77 over the whole input; Pos holds input positions plus one (0 = empty).
+template <typename Pos>
+class Compressor {
+public:
+    Compressor(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& out)
+        : in_(input), out_(out), head_(window, 0), chain_(window, 0) {
+        tokens_.reserve(tokens_per_block);
+    }
+
+    void run() {
+        const std::uint8_t* data = in_.data();
+        const std::size_t size = in_.size();
+        bool pending = false;
+        std::size_t pending_length = 0, pending_distance = 0;
+        std::size_t i = 0;
+        while (i < size) {
+            std::size_t length = 0, distance = 0;
+            if (i + min_match <= size) {
+                const std::uint32_t h = hash3(data + i);
+                if (!pending || pending_length < lazy_limit) {
+                    const unsigned budget = (!pending || pending_length < good_length) ? full_chain : short_chain;
+                    const Match found = find_match(i, h, pending ? pending_length : 0, budget);
+                    length = found.length;
+                    distance = found.distance;
+                }
+                insert(i, h);
+            }
+            if (pending && pending_length >= min_match && pending_length >= length) {
+                emit_match(pending_length, pending_distance);
+                const std::size_t end = i - 1 + pending_length;
+                for (std::size_t j = i + 1; j < end && j + min_match <= size; ++j) insert(j, hash3(data + j));
+                i = end;
+                pending = false;
+                continue;
+            }
+            if (pending) emit_literal(data[i - 1]);
+            pending = true;
+            pending_length = length;
+            pending_distance = distance;
+            ++i;
+        }
+        if (pending) emit_literal(data[size - 1]);
+        deflate_detail::write_block(out_, tokens_, in_.subspan(block_start_, covered_ - block_start_), true);
+        out_.align_to_byte();
+    }
+
+private:
+    // The chain keeps, per position, the distance back to the previous position with the
+    // same hash (0: none within the window). A slot is only reused by the position 32768
+    // later, which is inserted after every search that could still reach the old one.
+    void insert(std::size_t i, std::uint32_t h) {
+        const Pos previous = head_[h];
+        const std::size_t back = previous == 0 ? 0 : i - (std::size_t(previous) - 1);
+        chain_[i & table_mask] = std::uint16_t(back <= window ? back : 0);
+        head_[h] = Pos(i + 1);
+    }
+
+    // Longest match at i strictly longer than max(pending, 2); length 0 when none.
+    struct Match {
+        std::size_t length = 0;
+        std::size_t distance = 0;
+    };
+
+    Match find_match(std::size_t i, std::uint32_t h, std::size_t pending, unsigned budget) const {
+        const std::uint8_t* data = in_.data();
+        const std::size_t limit = std::min(max_match, in_.size() - i);
+        std::size_t best = std::max<std::size_t>(pending, 2);
+        if (best >= limit) return {};
+        const std::uint8_t* here = data + i;
+        const std::uint16_t start_word = load16(here);
+        std::uint16_t end_word = load16(here + best - 1);
+        const Pos head = head_[h];
+        if (head == 0) return {};
+        std::size_t candidate = std::size_t(head) - 1;  // always before i
+        std::size_t back = i - candidate;
+        Match found;
+        while (back <= window) {
+            const std::uint8_t* there = data + candidate;
+            // Only a candidate matching the two bytes ending at `best` and the first two
+            // can be longer.
+            if (load16(there + best - 1) == end_word && load16(there) == start_word) {
+                const std::size_t n = 2 + common_length(there + 2, here + 2, limit - 2);
+                if (n > best) {
+                    best = n;
+                    found = {n, back};
+                    if (best >= nice_length || best >= limit) break;
+                    end_word = load16(here + best - 1);
+                }
+            }
+            if (--budget == 0) break;
+            const std::uint16_t step = chain_[candidate & table_mask];
+            if (step == 0) break;
+            candidate -= step;
+            back += step;
+        }
+        return found;
+    }
+
+    void emit_literal(std::uint8_t byte) { push({byte, 0}, 1); }
+
+    void emit_match(std::size_t length, std::size_t distance) {
+        push({std::uint16_t(length), std::uint16_t(distance)}, length);
+    }
+
+    void push(Token token, std::size_t covers) {
+        tokens_.push_back(token);
+        covered_ += covers;
+        if (tokens_.size() == tokens_per_block) {
+            deflate_detail::write_block(out_, tokens_, in_.subspan(block_start_, covered_ - block_start_), false);
+            block_start_ = covered_;
+            tokens_.clear();
+        }
+    }
+
+    std::span<const std::uint8_t> in_;
+    BitWriter out_;
+    std::vector<Pos> head_;
+    std::vector<std::uint16_t> chain_;
+    std::vector<Token> tokens_;
+    std::size_t block_start_ = 0;
+    std::size_t covered_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> deflate_compress(std::span<const std::uint8_t> input) {
+    std::vector<std::uint8_t> out;
+    out.reserve(input.size() / 3 + 64);
+    if (input.size() < std::numeric_limits<std::uint32_t>::max()) {
+        Compressor<std::uint32_t> compressor(input, out);
+        compressor.run();
+    } else {
+        Compressor<std::uint64_t> compressor(input, out);
+        compressor.run();
+    }
+    return out;
+}
+
+}  // namespace tarkeep::io

@@ -1,0 +1,317 @@
+#include "io/deflate_block.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <queue>
+#include <utility>
+
+#include "io/deflate_tables.h"
+
+namespace tarkeep::io::deflate_detail {
+namespace {
+
+constexpr std::size_t literal_symbols = 286;
+constexpr std::size_t distance_symbols = 30;
+constexpr std::size_t code_length_symbols = 19;
+constexpr unsigned end_of_block = 256;
+constexpr std::size_t max_stored_piece = 65535;
+
+using deflate_tables::kCodeLengthOrder;
+using deflate_tables::kDistanceBase;
+using deflate_tables::kDistanceExtra;
+using deflate_tables::kLengthBase;
+using deflate_tables::kLengthExtra;
+
+// Symbol lookups for every length 0..258 and distance 1..32768.
+struct SymbolTables {
+    std::array<std::uint8_t, 259> length_code{};
+    std::array<std::uint8_t, 512> distance_code{};  // by d - 1 below 256, else 256 + ((d - 1) >> 7)
+
+    SymbolTables() {
+        for (std::size_t code = 0; code < kLengthBase.size(); ++code) {
+            const unsigned end = code + 1 < kLengthBase.size() ? kLengthBase[code + 1] : 259;
+            for (unsigned len = kLengthBase[code]; len < end && len < 259; ++len) length_code[len] = std::uint8_t(code);
+        }
+        length_code[258] = 28;
+        for (std::size_t code = 0; code < kDistanceBase.size(); ++code) {
+            const unsigned first = kDistanceBase[code];
+            const unsigned last = first + (1u << kDistanceExtra[code]) - 1;
+            for (unsigned d = first; d <= last; ++d) {
+                if (d <= 256) distance_code[d - 1] = std::uint8_t(code);
+                else distance_code[256 + ((d - 1) >> 7)] = std::uint8_t(code);
+            }
+        }
+    }
+
+    unsigned distance(unsigned d) const { return d <= 256 ? distance_code[d - 1] : distance_code[256 + ((d - 1) >> 7)]; }
+};
+
+const SymbolTables& tables() {
+    static const SymbolTables instance;
+    return instance;
+}
+
+struct Frequencies {
+    std::array<std::uint32_t, literal_symbols> literal{};
+    std::array<std::uint32_t, distance_symbols> distance{};
+    std::uint64_t extra_bits = 0;
+};
+
+Frequencies count_symbols(std::span<const Token> tokens) {
+    const SymbolTables& t = tables();
+    Frequencies f;
+    for (const Token& token : tokens) {
+        if (token.distance == 0) {
+            ++f.literal[token.length];
+            continue;
+        }
+        const unsigned lcode = t.length_code[token.length];
+        const unsigned dcode = t.distance(token.distance);
+        ++f.literal[257 + lcode];
+        ++f.distance[dcode];
+        f.extra_bits += kLengthExtra[lcode] + kDistanceExtra[dcode];
+    }
+    f.literal[end_of_block] = 1;
+    return f;
+}
+
+unsigned fixed_literal_length(unsigned symbol) {
+    if (symbol < 144) return 8;
+    if (symbol < 256) return 9;
+    if (symbol < 280) return 7;
+    return 8;
+}
+
+// The code lengths of both alphabets, run-length coded with symbols 16, 17 and 18.
+struct LengthCode {
+    std::vector<std::uint8_t> literal_lengths;
+    std::vector<std::uint8_t> distance_lengths;
+    std::size_t hlit = 0, hdist = 0, hclen = 0;
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> symbols;  // (symbol, extra value)
+    std::vector<std::uint8_t> code_lengths;                      // lengths of the 19-symbol alphabet
+};
+
+void run_length_code(std::span<const std::uint8_t> lengths,
+                     std::vector<std::pair<std::uint8_t, std::uint8_t>>& symbols) {
+    std::size_t i = 0;
+    while (i < lengths.size()) {
+        const std::uint8_t value = lengths[i];
+        std::size_t run = 1;
+        while (i + run < lengths.size() && lengths[i + run] == value) ++run;
+        i += run;
+        if (value != 0) {
+            symbols.emplace_back(value, 0);
+            std::size_t left = run - 1;
+            while (left >= 3) {
+                const std::size_t n = std::min<std::size_t>(left, 6);
+                symbols.emplace_back(16, std::uint8_t(n - 3));
+                left -= n;
+            }
+            for (; left > 0; --left) symbols.emplace_back(value, 0);
+        } else {
+            std::size_t left = run;
+            while (left >= 11) {
+                const std::size_t n = std::min<std::size_t>(left, 138);
+                symbols.emplace_back(18, std::uint8_t(n - 11));
+                left -= n;
+            }
+            if (left >= 3) {
+                symbols.emplace_back(17, std::uint8_t(left - 3));
+                left = 0;
+            }
+            for (; left > 0; --left) symbols.emplace_back(0, 0);
+        }
+    }
+}
+
+unsigned code_length_extra_bits(unsigned symbol) { return symbol == 16 ? 2 : symbol == 17 ? 3 : symbol == 18 ? 7 : 0; }
+
+LengthCode plan_dynamic(const Frequencies& f) {
+    LengthCode plan;
+    plan.literal_lengths = huffman_lengths(f.literal, 15);
+    plan.distance_lengths = huffman_lengths(f.distance, 15);
+    plan.hlit = literal_symbols;
+    while (plan.hlit > 257 && plan.literal_lengths[plan.hlit - 1] == 0) --plan.hlit;
+    plan.hdist = distance_symbols;
+    while (plan.hdist > 1 && plan.distance_lengths[plan.hdist - 1] == 0) --plan.hdist;
+
+    std::vector<std::uint8_t> all(plan.literal_lengths.begin(), plan.literal_lengths.begin() + std::ptrdiff_t(plan.hlit));
+    all.insert(all.end(), plan.distance_lengths.begin(), plan.distance_lengths.begin() + std::ptrdiff_t(plan.hdist));
+    run_length_code(all, plan.symbols);
+
+    std::array<std::uint32_t, code_length_symbols> counts{};
+    for (const auto& [symbol, extra] : plan.symbols) ++counts[symbol];
+    plan.code_lengths = huffman_lengths(counts, 7);
+    plan.hclen = code_length_symbols;
+    while (plan.hclen > 4 && plan.code_lengths[kCodeLengthOrder[plan.hclen - 1]] == 0) --plan.hclen;
+    return plan;
+}
+
+std::uint64_t dynamic_cost(const LengthCode& plan, const Frequencies& f) {
+    std::uint64_t bits = 17 + 3 * plan.hclen + f.extra_bits;
+    for (const auto& [symbol, extra] : plan.symbols) bits += plan.code_lengths[symbol] + code_length_extra_bits(symbol);
+    for (std::size_t s = 0; s < literal_symbols; ++s) bits += std::uint64_t(f.literal[s]) * plan.literal_lengths[s];
+    for (std::size_t s = 0; s < distance_symbols; ++s) bits += std::uint64_t(f.distance[s]) * plan.distance_lengths[s];
+    return bits;
+}
+
+std::uint64_t fixed_cost(const Frequencies& f) {
+    std::uint64_t bits = 3 + f.extra_bits;
+    for (std::size_t s = 0; s < literal_symbols; ++s) bits += std::uint64_t(f.literal[s]) * fixed_literal_length(unsigned(s));
+    for (std::size_t s = 0; s < distance_symbols; ++s) bits += std::uint64_t(f.distance[s]) * 5;
+    return bits;
+}
+
+std::uint64_t stored_cost(std::size_t bytes) { return (bytes / max_stored_piece + 1) * 42 + 8 * std::uint64_t(bytes); }
+
+void write_stored(BitWriter& out, std::span<const std::uint8_t> raw, bool final) {
+    std::size_t offset = 0;
+    do {
+        const std::size_t piece = std::min(max_stored_piece, raw.size() - offset);
+        const bool last = offset + piece == raw.size();
+        out.put(final && last ? 1 : 0, 3);
+        out.align_to_byte();
+        out.put(piece, 16);
+        out.put(~piece & 0xFFFF, 16);
+        out.align_to_byte();
+        out.put_bytes(raw.subspan(offset, piece));
+        offset += piece;
+    } while (offset < raw.size());
+}
+
+// The tokens and end-of-block with the given (bit-reversed) codes.
+void write_tokens(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint16_t> literal_codes,
+                  std::span<const std::uint8_t> literal_lengths, std::span<const std::uint16_t> distance_codes,
+                  std::span<const std::uint8_t> distance_lengths) {
+    const SymbolTables& t = tables();
+    for (const Token& token : tokens) {
+        if (token.distance == 0) {
+            out.put(literal_codes[token.length], literal_lengths[token.length]);
+            continue;
+        }
+        const unsigned lcode = t.length_code[token.length];
+        const unsigned dcode = t.distance(token.distance);
+        out.put(literal_codes[257 + lcode], literal_lengths[257 + lcode]);
+        out.put(token.length - kLengthBase[lcode], kLengthExtra[lcode]);
+        out.put(distance_codes[dcode], distance_lengths[dcode]);
+        out.put(token.distance - kDistanceBase[dcode], kDistanceExtra[dcode]);
+    }
+    out.put(literal_codes[end_of_block], literal_lengths[end_of_block]);
+}
+
+void write_fixed(BitWriter& out, std::span<const Token> tokens, bool final) {
+    static const auto lengths = [] {
+        std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> l;
+        for (unsigned s = 0; s < 288; ++s) l.first.push_back(std::uint8_t(fixed_literal_length(s)));
+        l.second.assign(32, 5);
+        return l;
+    }();
+    static const std::vector<std::uint16_t> literal_codes = canonical_codes(lengths.first);
+    static const std::vector<std::uint16_t> distance_codes = canonical_codes(lengths.second);
+    out.put(final ? 1 : 0, 1);
+    out.put(1, 2);
+    write_tokens(out, tokens, literal_codes, lengths.first, distance_codes, lengths.second);
+}
+
+void write_dynamic(BitWriter& out, std::span<const Token> tokens, const LengthCode& plan, bool final) {
+    out.put(final ? 1 : 0, 1);
+    out.put(2, 2);
+    out.put(plan.hlit - 257, 5);
+    out.put(plan.hdist - 1, 5);
+    out.put(plan.hclen - 4, 4);
+    for (std::size_t i = 0; i < plan.hclen; ++i) out.put(plan.code_lengths[kCodeLengthOrder[i]], 3);
+    const std::vector<std::uint16_t> cl_codes = canonical_codes(plan.code_lengths);
+    for (const auto& [symbol, extra] : plan.symbols) {
+        out.put(cl_codes[symbol], plan.code_lengths[symbol]);
+        out.put(extra, code_length_extra_bits(symbol));
+    }
+    write_tokens(out, tokens, canonical_codes(plan.literal_lengths), plan.literal_lengths,
+                 canonical_codes(plan.distance_lengths), plan.distance_lengths);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> huffman_lengths(std::span<const std::uint32_t> frequencies, unsigned limit) {
+    const std::size_t n = frequencies.size();
+    std::vector<std::uint8_t> lengths(n, 0);
+    std::vector<std::uint64_t> weights(frequencies.begin(), frequencies.end());
+    std::size_t used = 0, last_used = 0;
+    for (std::size_t s = 0; s < n; ++s) {
+        if (weights[s] != 0) ++used, last_used = s;
+    }
+    if (used < 2) {
+        const std::size_t symbol = used == 1 ? last_used : 0;
+        lengths[symbol] = 1;
+        lengths[symbol == 0 ? 1 : 0] = 1;
+        return lengths;
+    }
+    using Entry = std::pair<std::uint64_t, std::size_t>;  // (weight, node); ties go to the smaller node
+    std::vector<std::size_t> parent(2 * n);
+    for (;;) {
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue;
+        for (std::size_t s = 0; s < n; ++s) {
+            if (weights[s] != 0) queue.emplace(weights[s], s);
+        }
+        std::size_t next_node = n;
+        while (queue.size() > 1) {
+            const Entry a = queue.top();
+            queue.pop();
+            const Entry b = queue.top();
+            queue.pop();
+            parent[a.second] = parent[b.second] = next_node;
+            queue.emplace(a.first + b.first, next_node++);
+        }
+        const std::size_t root = next_node - 1;
+        unsigned deepest = 0;
+        for (std::size_t s = 0; s < n; ++s) {
+            if (weights[s] == 0) continue;
+            unsigned depth = 0;
+            for (std::size_t node = s; node != root; node = parent[node]) ++depth;
+            lengths[s] = std::uint8_t(std::min(depth, 255u));
+            deepest = std::max(deepest, depth);
+        }
+        if (deepest <= limit) return lengths;
+        for (auto& w : weights) {
+            if (w != 0) w = std::max<std::uint64_t>(1, w / 2);
+        }
+    }
+}
+
+std::vector<std::uint16_t> canonical_codes(std::span<const std::uint8_t> lengths) {
+    std::array<std::uint16_t, 17> count{};
+    for (std::uint8_t l : lengths) ++count[l];
+    count[0] = 0;
+    std::array<std::uint16_t, 17> next{};
+    unsigned code = 0;
+    for (unsigned bits = 1; bits <= 16; ++bits) {
+        code = (code + count[bits - 1]) << 1;
+        next[bits] = std::uint16_t(code);
+    }
+    std::vector<std::uint16_t> codes(lengths.size(), 0);
+    for (std::size_t s = 0; s < lengths.size(); ++s) {
+        const unsigned len = lengths[s];
+        if (len == 0) continue;
+        unsigned value = next[len]++, reversed = 0;
+        for (unsigned b = 0; b < len; ++b, value >>= 1) reversed = (reversed << 1) | (value & 1);
+        codes[s] = std::uint16_t(reversed);
+    }
+    return codes;
+}
+
+void write_block(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint8_t> raw, bool final) {
+    const Frequencies f = count_symbols(tokens);
+    const LengthCode plan = plan_dynamic(f);
+    const std::uint64_t stored = stored_cost(raw.size());
+    const std::uint64_t fixed = fixed_cost(f);
+    const std::uint64_t dynamic = dynamic_cost(plan, f);
+    if (stored < fixed && stored < dynamic) {
+        write_stored(out, raw, final);
+    } else if (dynamic < fixed) {
+        write_dynamic(out, tokens, plan, final);
+    } else {
+        write_fixed(out, tokens, final);
+    }
+}
+
+}  // namespace tarkeep::io::deflate_detail

@@ -1,0 +1,68 @@
+#include "io/zlib_stream.h"
+
+#include <algorithm>
+
+#include "io/checksum.h"
+#include "io/deflate.h"
+#include "io/inflate.h"
+
+namespace tarkeep::io {
+namespace {
+
+constexpr std::size_t kMaxStoredBlock = 65535;
+// A deflate stream expands at most about 1032-fold; used to size the first reservation.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+void put_be32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
+}
+
+std::uint32_t load_be32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+void append_stored_blocks(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data) {
+    std::size_t offset = 0;
+    do {
+        const std::size_t length = std::min(kMaxStoredBlock, data.size() - offset);
+        const bool last = offset + length == data.size();
+        out.push_back(last ? 1 : 0);
+        out.push_back(std::uint8_t(length));
+        out.push_back(std::uint8_t(length >> 8));
+        out.push_back(std::uint8_t(~length));
+        out.push_back(std::uint8_t(~length >> 8));
+        out.insert(out.end(), data.begin() + std::ptrdiff_t(offset), data.begin() + std::ptrdiff_t(offset + length));
+        offset += length;
+    } while (offset < data.size());
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> zlib_wrap(std::span<const std::uint8_t> data, bool compress) {
+    std::vector<std::uint8_t> stream{0x78, std::uint8_t(compress ? 0x9C : 0x01)};
+    if (compress) {
+        const std::vector<std::uint8_t> deflated = deflate_compress(data);
+        stream.insert(stream.end(), deflated.begin(), deflated.end());
+    } else {
+        stream.reserve(data.size() + data.size() / kMaxStoredBlock * 5 + 16);
+        append_stored_blocks(stream, data);
+    }
+    put_be32(stream, adler32(data));
+    return stream;
+}
+
+bool zlib_header_plausible(std::span<const std::uint8_t> stream) {
+    return stream.size() >= 6 && (stream[0] & 0x0F) == 8 && (stream[0] * 256u + stream[1]) % 31 == 0;
+}
+
+ZlibPayload zlib_unwrap(std::span<const std::uint8_t> stream, std::size_t expected_size, std::size_t output_limit) {
+    const std::span<const std::uint8_t> deflated = stream.subspan(2, stream.size() - 6);
+    const std::uint64_t reservation =
+        std::min<std::uint64_t>(expected_size, deflated.size() * kMaxDeflateRatio + 64);
+    ZlibPayload payload;
+    payload.data = inflate(deflated, std::size_t(reservation), output_limit);
+    payload.checksum_matches = adler32(payload.data) == load_be32(stream.data() + stream.size() - 4);
+    return payload;
+}
+
+}  // namespace tarkeep::io

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/cmdline.h"
+#include "tests/support/temp_dir.h"
+#include "tests/tools/upscale/test_files.h"
+#include "tests/image/test_images.h"
+#include "image/image_files.h"
+
+namespace tarkeep::upscale {
+namespace {
+namespace fs = std::filesystem;
+using test::read_text;
+
+std::vector<std::uint8_t> bytes_of(const std::string& text) { return {text.begin(), text.end()}; }
+
+template <class F>
+std::string error_of(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+TEST(WriteFileAtomic, ReplacesTheFileAndLeavesNoTemporary) {
+    test::TempDir dir;
+    const fs::path path = dir / "manifest.txt";
+    image::write_file_atomic(path, bytes_of("old"));
+    image::write_file_atomic(path, bytes_of("new contents"));
+    EXPECT_EQ(read_text(path), "new contents");
+    EXPECT_FALSE(fs::exists(dir / "manifest.txt.tmp"));
+    image::write_file_atomic(path, {});
+    EXPECT_EQ(fs::file_size(path), 0u);
+}
+
+TEST(WriteFileAtomic, MissingFolderIsReportedWithTheTemporaryPath) {
+    test::TempDir dir;
+    const fs::path path = dir / "absent" / "a.png";
+    EXPECT_EQ(error_of([&] { image::write_file_atomic(path, bytes_of("x")); }),
+              "cannot write " + platform::path_to_utf8(path) + ".tmp");
+    EXPECT_FALSE(fs::exists(dir / "absent"));
+}
+
+TEST(WriteFileAtomic, FailedRenameLeavesTheTargetUntouched) {
+    // A folder where the file should go: everything works up to the rename.
+    test::TempDir dir;
+    const fs::path path = dir / "cache.png";
+    test::touch(path / "keep", "kept");
+    try {
+        image::write_file_atomic(path, bytes_of("new"));
+        FAIL() << "no error";
+    } catch (const fs::filesystem_error& e) {
+        EXPECT_NE(std::string(e.what()).find("rename"), std::string::npos) << e.what();
+        EXPECT_EQ(e.path2(), path);
+    }
+    EXPECT_EQ(read_text(path / "keep"), "kept");
+}
+
+TEST(WriteFileAtomic, WriteFailingPartWayKeepsThePreviousFile) {
+    // The temporary name points at a device that refuses every write (no space left).
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    test::TempDir dir;
+    const fs::path path = dir / "a.png";
+    image::write_file_atomic(path, bytes_of("previous"));
+    std::error_code ec;
+    fs::create_symlink("/dev/full", dir / "a.png.tmp", ec);
+    if (ec) GTEST_SKIP() << "cannot make a symbolic link: " << ec.message();
+    EXPECT_EQ(error_of([&] { image::write_file_atomic(path, std::vector<std::uint8_t>(100000, 7)); }),
+              "write failed: " + platform::path_to_utf8(path) + ".tmp");
+    EXPECT_EQ(read_text(path), "previous");
+    EXPECT_FALSE(fs::is_symlink(dir / "a.png.tmp"));
+}
+
+TEST(WriteFileAtomic, ReadOnlyFolderKeepsThePreviousFile) {
+    test::TempDir dir;
+    const fs::path folder = dir / "ro";
+    fs::create_directory(folder);
+    image::write_file_atomic(folder / "a.txt", bytes_of("previous"));
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    const bool privileged = [&] {
+        std::ofstream probe(folder / "probe");
+        return static_cast<bool>(probe);
+    }();
+    if (privileged) {
+        fs::permissions(folder, fs::perms::owner_all);
+        GTEST_SKIP() << "running with privileges that ignore folder permissions";
+    }
+    const std::string error = error_of([&] { image::write_file_atomic(folder / "a.txt", bytes_of("new")); });
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(error, "cannot write " + platform::path_to_utf8(folder / "a.txt") + ".tmp");
+    EXPECT_EQ(read_text(folder / "a.txt"), "previous");
+}
+
+TEST(PngFiles, RoundTripAndMissingFile) {
+    test::TempDir dir;
+    const data::RgbaImage image = test::random_image(9, 5, 11);
+    for (bool compress : {true, false}) {
+        image::write_png_file(dir / "a.png", image, compress);
+        const data::RgbaImage back = image::read_png_file(dir / "a.png");
+        EXPECT_EQ(std::tie(back.width, back.height, back.pixels), std::tie(image.width, image.height, image.pixels))
+            << compress;
+    }
+    EXPECT_EQ(error_of([&] { image::read_png_file(dir / "missing.png"); }),
+              "cannot read " + platform::path_to_utf8(dir / "missing.png"));
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale

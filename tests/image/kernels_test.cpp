@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include "tests/image/naive_image_ops.h"
+#include "tests/image/test_images.h"
+#include "image/kernels.h"
+#include "tools/upscale/metrics.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+using test::filled;
+using test::grey_row;
+using test::px;
+using test::random_image;
+
+std::vector<int> reds(const image::RgbaImage& im, std::size_t count = SIZE_MAX) {
+    std::vector<int> v;
+    for (std::size_t i = 0; i < im.pixels.size() && v.size() < count; i += 4) v.push_back(im.pixels[i]);
+    return v;
+}
+
+TEST(Pad, WrapRepeatsTheTexturePeriodically) {
+    const image::RgbaImage src = random_image(2, 2, 1);
+    const image::RgbaImage out = pad_wrap(src, 3);
+    ASSERT_EQ(out.width, 8u);
+    ASSERT_EQ(out.height, 8u);
+    for (std::uint32_t y = 0; y < 8; ++y)
+        for (std::uint32_t x = 0; x < 8; ++x)
+            for (int c = 0; c < 4; ++c) ASSERT_EQ(px(out, x, y, c), px(src, (x + 1) % 2, (y + 1) % 2, c));
+}
+
+TEST(Pad, EdgeModesAlongOneRow) {
+    const image::RgbaImage row = grey_row({0, 1, 2});
+    EXPECT_EQ(reds(pad(row, 2, true, false, false)), (std::vector<int>{1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1,
+                                                                       1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1,
+                                                                       1, 0, 0, 1, 2, 2, 1}));
+    EXPECT_EQ(reds(pad(row, 2, false, false, false), 7), (std::vector<int>{0, 0, 0, 1, 2, 2, 2}));
+    EXPECT_EQ(reds(pad(row, 2, true, true, false), 7), (std::vector<int>{1, 2, 0, 1, 2, 0, 1}));
+}
+
+TEST(Pad, EachAxisFollowsItsOwnMode) {
+    // A 1x3 column: mirror on y, wrap on x (which a single column makes constant).
+    image::RgbaImage column = grey_row({10, 20, 30});
+    std::swap(column.width, column.height);
+    const image::RgbaImage out = pad(column, 2, true, true, false);
+    ASSERT_EQ(out.width, 5u);
+    ASSERT_EQ(out.height, 7u);
+    const int expected[7] = {20, 10, 10, 20, 30, 30, 20};
+    for (std::uint32_t y = 0; y < 7; ++y)
+        for (std::uint32_t x = 0; x < 5; ++x) EXPECT_EQ(px(out, x, y, 0), expected[y]) << x << "," << y;
+    // Large margins map many periods away.
+    const image::RgbaImage far = pad(column, 7, false, false, true);
+    EXPECT_EQ(px(far, 0, 0, 0), px(column, 0, (0 + 3 * 3 - 7) % 3, 0));
+}
+
+TEST(Pad, RejectsEmptyImagesAndNegativeMargins) {
+    EXPECT_THROW(pad_wrap(image::RgbaImage{0, 4, {}}, 2), std::runtime_error);
+    EXPECT_THROW(pad(image::RgbaImage{3, 0, {}}, 1, true, false, false), std::runtime_error);
+    EXPECT_THROW(pad_wrap(filled(2, 2, 1, 2, 3), -1), std::runtime_error);
+    EXPECT_THROW(pad_wrap(image::RgbaImage{2, 2, std::vector<std::uint8_t>(15)}, 1), std::runtime_error);
+}
+
+TEST(Crop, CopiesTheRectangleAndRefusesOneOutside) {
+    const image::RgbaImage src = random_image(7, 5, 2);
+    const image::RgbaImage out = crop(src, 2, 1, 4, 3);
+    ASSERT_EQ(out.pixels.size(), 4u * 3 * 4);
+    for (std::uint32_t y = 0; y < 3; ++y)
+        for (std::uint32_t x = 0; x < 4; ++x)
+            for (int c = 0; c < 4; ++c) ASSERT_EQ(px(out, x, y, c), px(src, x + 2, y + 1, c));
+    EXPECT_EQ(crop(src, 7, 5, 0, 0).pixels.size(), 0u);
+    EXPECT_THROW(crop(src, 4, 0, 4, 1), std::runtime_error);
+    EXPECT_THROW(crop(src, 0, 3, 1, 3), std::runtime_error);
+    EXPECT_THROW(crop(src, 0xFFFFFFFFu, 0, 2, 1), std::runtime_error);
+}
+
+TEST(Deblock, SmoothsEdgesUpToTheThresholdWithWrapOnBothAxes) {
+    // A row and the same values as a column: the horizontal edges read the vertical pass.
+    for (bool column : {false, true}) {
+        image::RgbaImage im = grey_row({10, 10, 10, 10, 20, 20, 20, 20});
+        if (column) std::swap(im.width, im.height);
+        for (std::size_t i = 3; i < im.pixels.size(); i += 4) im.pixels[i] = 77;
+        const image::RgbaImage smoothed = deblock(im, 10);
+        EXPECT_EQ(reds(smoothed), (std::vector<int>{13, 10, 10, 13, 18, 20, 20, 18})) << column;
+        EXPECT_EQ(reds(deblock(im, 9)), reds(im));
+        EXPECT_EQ(deblock(im, 0).pixels, im.pixels);
+        for (std::size_t i = 3; i < smoothed.pixels.size(); i += 4) EXPECT_EQ(smoothed.pixels[i], 77);
+    }
+    const image::RgbaImage flat = filled(8, 8, 40, 50, 60);
+    EXPECT_EQ(deblock(flat, 255).pixels, flat.pixels);
+}
+
+TEST(BoxDown, RoundsHalvesUpAndDropsRemainders) {
+    image::RgbaImage im = filled(5, 5, 0, 0, 0, 0);
+    for (std::uint32_t x = 0; x < 2; ++x) im.pixels[(1 * 5 + x) * 4] = 1;  // block (0,0) holds 0,0,1,1
+    EXPECT_EQ(reds(box_down(im, 2)), (std::vector<int>{1, 0, 0, 0}));
+    for (std::uint32_t f : {0u, 1u, 2u, 3u, 4u, 7u}) {  // 0 and 1 leave the image as it is
+        const image::RgbaImage src = random_image(29, 17, f);
+        const image::RgbaImage out = box_down(src, f), expected = naive::box_down(src, f);
+        EXPECT_EQ(std::tie(out.width, out.height, out.pixels), std::tie(expected.width, expected.height, expected.pixels))
+            << f;
+    }
+}
+
+TEST(ResizeBilinear, FollowsTheWeightsAndClampsEdges) {
+    EXPECT_EQ(reds(resize_bilinear(grey_row({0, 255}), 4, 1)), (std::vector<int>{0, 64, 191, 255}));
+    const image::RgbaImage one = filled(1, 1, 9, 8, 7, 6);
+    EXPECT_EQ(resize_bilinear(one, 3, 3).pixels, filled(3, 3, 9, 8, 7, 6).pixels);
+    EXPECT_TRUE(resize_bilinear(one, 0, 3).pixels.empty());
+    EXPECT_EQ(resize_bilinear(image::RgbaImage{}, 2, 2).pixels, std::vector<std::uint8_t>(16, 0));
+    const image::RgbaImage src = random_image(13, 9, 3);
+    for (auto [w, h] : {std::pair{26u, 18u}, {40u, 7u}, {5u, 30u}, {13u, 9u}, {1u, 1u}, {64u, 64u}})
+        EXPECT_EQ(resize_bilinear(src, w, h).pixels, naive::resize_bilinear(src, w, h).pixels) << w << "x" << h;
+}
+
+TEST(BackProject, MatchesTheFormulaReducesInconsistencyAndLeavesAConsistentImage) {
+    struct Case { std::uint32_t w, h, f; int passes; double strength; bool wrap; };
+    for (const Case& c : {Case{16, 12, 4, 3, 0.5, true}, Case{16, 12, 4, 1, 0.0, false}, Case{9, 14, 2, 2, 1.0, false},
+                          Case{5, 3, 3, 3, 0.25, true}, Case{1, 1, 4, 2, 0.5, true}}) {
+        const image::RgbaImage src = random_image(c.w, c.h, c.w * 31 + c.f);
+        const image::RgbaImage hd = random_image(c.w * c.f, c.h * c.f, c.h);
+        const image::RgbaImage out = back_project(hd, src, c.passes, c.strength, c.wrap);
+        ASSERT_EQ(out.pixels, naive::back_project(hd, src, c.passes, c.strength, c.wrap).pixels) << c.w << "x" << c.h;
+        EXPECT_LT(consistency(out, src), consistency(hd, src));
+        for (std::size_t i = 3; i < out.pixels.size(); i += 4) ASSERT_EQ(out.pixels[i], hd.pixels[i]);
+        const image::RgbaImage replicated = test::replicate(src, c.f);
+        EXPECT_EQ(back_project(replicated, src, c.passes, c.strength, c.wrap).pixels, replicated.pixels);
+    }
+    const image::RgbaImage hd = random_image(8, 8, 9);  // no passes: even an inconsistent image stays as it is
+    EXPECT_EQ(back_project(hd, random_image(2, 2, 10), 0, 0.5, true).pixels, hd.pixels);
+}
+
+TEST(BackProject, RefusesSizesThatAreNotAWholeMultiple) {
+    const image::RgbaImage src = random_image(4, 4, 5);
+    for (auto [w, h] : {std::pair{16u, 15u}, {17u, 16u}, {3u, 3u}})
+        EXPECT_THROW(back_project(random_image(w, h, 1), src, 1, 0.5, true), std::runtime_error) << w << "x" << h;
+    EXPECT_THROW(back_project(random_image(3, 3, 1), image::RgbaImage{}, 1, 0.5, true), std::runtime_error);
+}
+
+TEST(BoxBlur3, MatchesTheFormula) {
+    std::mt19937 rng(6);
+    std::uniform_real_distribution<float> value(-50, 300);
+    for (bool wrap : {true, false})
+        for (int radius : {0, 1, 4, 9}) {
+            std::vector<float> v(7 * 5 * 3);
+            for (auto& x : v) x = value(rng);
+            std::vector<float> expected = v;
+            naive::box_blur3(expected, 7, 5, radius, wrap);
+            image::box_blur3(v, 7, 5, radius, wrap);
+            EXPECT_EQ(v, expected) << radius << wrap;
+        }
+    std::vector<float> wrong(10);
+    EXPECT_THROW(image::box_blur3(wrong, 2, 2, 1, true), std::runtime_error);
+}
+
+TEST(Dering, ClampsOnlyValuesOutsideTheWidenedRange) {
+    const image::RgbaImage src = random_image(11, 7, 7);
+    for (int margin : {0, 3, 40}) {
+        image::RgbaImage hd = random_image(44, 28, 8);
+        const image::RgbaImage before = hd;
+        image::RgbaImage expected = hd;
+        naive::dering(expected, src, margin);
+        dering(hd, src, margin);
+        ASSERT_EQ(hd.pixels, expected.pixels);
+        std::size_t moved = 0;
+        for (std::size_t i = 0; i < hd.pixels.size(); ++i) moved += hd.pixels[i] != before.pixels[i];
+        EXPECT_GT(moved, 0u);
+    }
+    image::RgbaImage hd = random_image(44, 28, 8);
+    EXPECT_THROW(dering(hd, src, -1), std::runtime_error);
+}
+
+TEST(Bleed, FillsTransparentPixelsFromOpaqueNeighbours) {
+    image::RgbaImage im = filled(4, 1, 0, 0, 0, 0);
+    im.pixels[0] = 100, im.pixels[3] = 255;  // x = 0 opaque red 100
+    im.pixels[4 * 3] = 51, im.pixels[4 * 3 + 3] = 200;  // x = 3 opaque red 51
+    image::RgbaImage none = im;
+    bleed(none, 0, 0);  // no passes: every transparent pixel takes the mean (75.5 -> 76)
+    EXPECT_EQ(reds(none), (std::vector<int>{100, 76, 76, 51}));
+    image::RgbaImage one = im;
+    bleed(one, 0, 1);
+    EXPECT_EQ(reds(one), (std::vector<int>{100, 100, 51, 51}));
+    for (std::size_t i = 3; i < im.pixels.size(); i += 4) EXPECT_EQ(one.pixels[i], im.pixels[i]);
+
+    for (std::uint8_t alpha : {0, 255}) {  // nothing to fill from, or nothing to fill
+        image::RgbaImage uniform = filled(3, 3, 5, 6, 7, alpha);
+        bleed(uniform, 0, 4);
+        EXPECT_EQ(uniform.pixels, filled(3, 3, 5, 6, 7, alpha).pixels) << int(alpha);
+    }
+}
+
+TEST(Bleed, MatchesTheFormulaOnSparseMasks) {
+    for (int passes : {0, 1, 2, 16}) {
+        for (int threshold : {0, 200}) {
+            image::RgbaImage im = random_image(23, 19, static_cast<std::uint32_t>(passes * 7 + threshold));
+            for (std::size_t i = 3; i < im.pixels.size(); i += 4) im.pixels[i] = im.pixels[i] > 240 ? 255 : 0;
+            image::RgbaImage expected = im;
+            naive::bleed(expected, threshold, passes);
+            bleed(im, threshold, passes);
+            EXPECT_EQ(im.pixels, expected.pixels) << passes << " " << threshold;
+        }
+    }
+}
+
+TEST(ChannelToGrey, SpreadsOneChannel) {
+    const image::RgbaImage src = random_image(3, 2, 9);
+    for (int k = 0; k < 4; ++k) {
+        image::RgbaImage expected{3, 2, {}};
+        for (std::size_t i = 0; i < src.pixels.size(); i += 4) {
+            const std::uint8_t v = src.pixels[i + k];
+            expected.pixels.insert(expected.pixels.end(), {v, v, v, 255});
+        }
+        EXPECT_EQ(channel_to_grey(src, k).pixels, expected.pixels) << k;
+    }
+    EXPECT_THROW(channel_to_grey(src, 4), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale

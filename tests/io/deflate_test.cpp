@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <random>
+
+#include "io/deflate.h"
+#include "io/deflate_block.h"
+
+namespace tarkeep::io {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Raw inflate by zlib, the independent oracle; the stream must end with the input.
+Bytes zlib_inflate(const Bytes& compressed, std::size_t expected) {
+    z_stream stream{};
+    EXPECT_EQ(inflateInit2(&stream, -15), Z_OK);
+    Bytes out(expected + 16);
+    stream.next_in = const_cast<Bytef*>(compressed.data());
+    stream.avail_in = uInt(compressed.size());
+    stream.next_out = out.data();
+    stream.avail_out = uInt(out.size());
+    EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END);
+    EXPECT_EQ(stream.avail_in, 0u) << "bytes after the final block";
+    out.resize(stream.total_out);
+    inflateEnd(&stream);
+    return out;
+}
+
+Bytes random_bytes(std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    Bytes b(n);
+    for (auto& x : b) x = std::uint8_t(random());
+    return b;
+}
+
+// Filtered rows of a terrain-like texture: a smooth colour field with fine grain.
+Bytes texture_like(std::size_t width, std::size_t height, unsigned seed) {
+    std::mt19937 random(seed);
+    Bytes b;
+    for (std::size_t y = 0; y < height; ++y) {
+        b.push_back(0);
+        for (std::size_t x = 0; x < width; ++x) {
+            const double field = std::sin(double(x) / 23.0) * std::cos(double(y) / 31.0) + std::sin(double(x + y) / 57.0);
+            const int base = int(100 + 50 * field), grain = int(random() % 7) - 3;
+            b.insert(b.end(), {std::uint8_t(base + grain), std::uint8_t(base / 2 + 40 + grain), std::uint8_t(base / 3 + 20),
+                               std::uint8_t(field > 0.5 ? 255 : 128)});
+        }
+    }
+    return b;
+}
+
+// Round trips through zlib; where given, the coding of the first block (0 stored,
+// 2 dynamic) and a bound on the output size.
+TEST(Deflate, RoundTripsThroughZlibAndChoosesTheCodingPerBlock) {
+    Bytes text, period3;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string word = "token" + std::to_string(i % 97) + " ";
+        text.insert(text.end(), word.begin(), word.end());
+    }
+    for (int i = 0; i < 100000; ++i) period3.push_back(std::uint8_t(i % 3));
+    struct Case {
+        const char* name;
+        Bytes input;
+        int block_type = -1;
+        std::size_t max_size = SIZE_MAX;
+    };
+    const Case cases[] = {
+        {"one byte", {42}},
+        {"two bytes", {1, 2}},
+        {"three equal", {9, 9, 9}},
+        {"random, about one token block", random_bytes(16384, 10)},
+        {"random, stored a little over its size", random_bytes(50000, 6), 0, 50000 + 4 * 5 + 8},
+        {"zeros: one literal and distance-1 matches", Bytes(100000, 0), -1, 200},
+        {"period 3", period3},
+        {"text", text},
+        {"texture rows, Huffman coded", texture_like(300, 40, 7), 2},
+        {"texture rows over many blocks", texture_like(1024, 160, 5)},
+    };
+    for (const Case& c : cases) {
+        const Bytes compressed = deflate_compress(c.input);
+        EXPECT_EQ(zlib_inflate(compressed, c.input.size()), c.input) << c.name;
+        if (c.block_type >= 0) {
+            EXPECT_EQ((compressed.at(0) >> 1) & 3, c.block_type) << c.name;
+        }
+        EXPECT_LE(compressed.size(), c.max_size) << c.name;
+    }
+    // Empty input: a final fixed block holding only end-of-block (3 + 7 bits).
+    EXPECT_EQ(deflate_compress({}), (Bytes{0x03, 0x00}));
+}
+
+TEST(Deflate, StoredBlockSplitsAt65535) {
+    // One block of 70000 literal tokens of noise: stored, as two pieces.
+    const Bytes noise = random_bytes(70000, 8);
+    std::vector<deflate_detail::Token> tokens;
+    for (std::uint8_t b : noise) tokens.push_back({b, 0});
+    Bytes out;
+    {
+        deflate_detail::BitWriter writer(out);
+        deflate_detail::write_block(writer, tokens, noise, true);
+        writer.align_to_byte();
+    }
+    ASSERT_EQ(out.size(), 2 * 5 + noise.size());
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 3), (Bytes{0, 0xFF, 0xFF}));  // not final, stored, 65535 bytes
+    EXPECT_EQ(out[5 + 65535], 1);                                            // final, stored
+    EXPECT_EQ(zlib_inflate(out, noise.size()), noise);
+}
+
+TEST(Deflate, CompressionNearZlibLevel6) {
+    const Bytes input = texture_like(512, 256, 9);
+    uLongf size = compressBound(uLong(input.size()));
+    Bytes reference(size);
+    ASSERT_EQ(compress2(reference.data(), &size, input.data(), uLong(input.size()), 6), Z_OK);
+    const double zlib = double(size - 6);  // without the zlib header and trailer
+    EXPECT_LT(double(deflate_compress(input).size()), zlib * 1.03) << "zlib " << zlib;
+}
+
+TEST(HuffmanLengths, RespectTheLimitAndStayComplete) {
+    // Fibonacci weights make the deepest possible tree.
+    std::vector<std::uint32_t> fibonacci = {1, 1};
+    while (fibonacci.size() < 30) fibonacci.push_back(fibonacci.end()[-1] + fibonacci.end()[-2]);
+    for (unsigned limit : {15u, 7u}) {
+        const std::vector<std::uint32_t> frequencies(fibonacci.begin(), fibonacci.begin() + (limit == 7 ? 19 : 30));
+        const auto lengths = deflate_detail::huffman_lengths(frequencies, limit);
+        double kraft = 0;
+        for (std::size_t s = 0; s < lengths.size(); ++s) {
+            EXPECT_GE(lengths[s], 1) << s;
+            EXPECT_LE(lengths[s], limit) << s;
+            kraft += std::ldexp(1.0, -lengths[s]);
+        }
+        EXPECT_DOUBLE_EQ(kraft, 1.0);
+        EXPECT_GE(lengths[0], lengths.back());  // rarer symbols never get shorter codes
+    }
+    const std::pair<std::vector<std::uint32_t>, std::vector<std::uint8_t>> small[] = {
+        {{5, 5, 5, 5}, {2, 2, 2, 2}},  // ties go to the lower symbol
+        {{0, 0, 7}, {1, 0, 1}},        // one or no used symbol still yields two 1-bit codes
+        {{3, 0, 0}, {1, 1, 0}},
+        {{0, 0, 0}, {1, 1, 0}},
+    };
+    for (const auto& [frequencies, lengths] : small)
+        EXPECT_EQ(deflate_detail::huffman_lengths(frequencies, 15), lengths) << ::testing::PrintToString(frequencies);
+}
+
+}  // namespace
+}  // namespace tarkeep::io

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "platform/process.h"
+
+namespace tarkeep::platform {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(SplitCommandLine, FollowsTheWindowsRules) {
+    struct Case { const char* line; Args args; };
+    const Case cases[] = {
+        {R"(prog "abc" d e)", {"prog", "abc", "d", "e"}},
+        {R"(prog a\\\b d"e f"g h)", {"prog", R"(a\\\b)", "de fg", "h"}},
+        {R"(prog a\\\"b c d)", {"prog", R"(a\"b)", "c", "d"}},
+        {R"(prog a\\\\"b c" d e)", {"prog", R"(a\\b c)", "d", "e"}},
+        {R"(prog "D:\models\\" -x)", {"prog", R"(D:\models\)", "-x"}},
+        {R"(prog "a""b" c)", {"prog", R"(a"b c)"}},  // "" in quotes: a literal quote, quoting ends
+        {R"(prog "a""b c)", {"prog", R"(a"b)", "c"}},
+        {R"(prog """a b""")", {"prog", R"("a)", R"(b")"}},
+        {"prog \"\" x", {"prog", "", "x"}},
+        {"prog  \t a   ", {"prog", "a"}},
+        {R"("C:\Program Files\esr\x.exe" -i)", {R"(C:\Program Files\esr\x.exe)", "-i"}},
+        {R"("C:\a\"b c)", {R"(C:\a\)", "b", "c"}},  // the program name takes no escapes
+        {R"(C:\a\b.exe x)", {R"(C:\a\b.exe)", "x"}},
+        {"", {""}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(split_command_line(c.line), c.args) << c.line;
+}
+
+TEST(QuoteArgument, SplitsBackToTheSameText) {
+    EXPECT_EQ(quote_argument(R"(D:\models\)"), R"("D:\models\\")");
+    EXPECT_EQ(quote_argument(R"(a\b c)"), R"("a\b c")");
+    EXPECT_EQ(quote_argument(R"(say "hi")"), R"("say \"hi\"")");
+    std::mt19937 rng(1);
+    const std::string alphabet = "ab \\\"\t";
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        const int length = static_cast<int>(rng() % 9);
+        for (int i = 0; i < length; ++i) text += alphabet[rng() % alphabet.size()];
+        const Args args = split_command_line("prog " + quote_argument(text) + " " + quote_argument("next\\"));
+        ASSERT_EQ(args, (Args{"prog", text, "next\\"})) << text;
+    }
+}
+
+TEST(ExecutablePath, NamesThisTestProgram) {
+    const std::filesystem::path self = executable_path();
+    EXPECT_TRUE(self.is_absolute());
+    EXPECT_EQ(self.stem(), "platform_tests");
+    EXPECT_TRUE(std::filesystem::is_regular_file(self));
+}
+
+}  // namespace
+}  // namespace tarkeep::platform
