@@ -14,18 +14,17 @@ namespace {
 
 using SeasonalSets = std::unordered_map<std::string, std::vector<std::string>>;
 
-// Terrain type -> its "High detail texture" value.
-std::unordered_map<std::string, DdfValue> read_terrain_table(const GameDb& db, std::string_view climate) {
+// The terrain types in table order, and each one's "High detail texture" value.
+void read_terrain_table(const GameDb& db, std::string_view climate, ClimateTerrainTables& tables) {
     const CsvTable table =
         read_csv_table(db.read_text(db.path("Terrain/dbterrain_" + ascii_lower(climate) + ".csv")));
-    std::unordered_map<std::string, DdfValue> high_detail;
     for (const DdfValue& row : table.rows) {
         const DdfValue* type = row.find("Terrain Type");
         if (!type || !type->is(DdfKind::String) || !type->truthy()) continue;
+        tables.terrain_types.push_back(type->text);
         const DdfValue* texture = row.find("High detail texture");
-        high_detail.insert_or_assign(type->text, texture ? *texture : DdfValue::none());
+        tables.high_detail.insert_or_assign(type->text, texture ? *texture : DdfValue::none());
     }
-    return high_detail;
 }
 
 std::vector<const DdfValue*> cells_of(const DdfValue& row) {
@@ -65,12 +64,24 @@ std::size_t season_entry(std::size_t count, long long season) {
     return static_cast<std::size_t>((n + season % n) % n);
 }
 
+ClimateTerrainTables read_climate_terrain_tables(const GameDb& db, std::string_view climate) {
+    ClimateTerrainTables tables;
+    read_terrain_table(db, climate, tables);
+    tables.seasonal_sets = read_seasonal_sets(db, climate);
+    return tables;
+}
+
 std::vector<TerrainTexture> resolve_terrain_textures(const GameDb& db, const GameArchives& archives,
                                                      std::string_view climate,
                                                      const std::vector<std::string>& terrain_types,
                                                      long long season) {
-    const auto high_detail = read_terrain_table(db, climate);
-    const SeasonalSets sets = read_seasonal_sets(db, climate);
+    return resolve_terrain_textures(read_climate_terrain_tables(db, climate), archives, terrain_types, season);
+}
+
+std::vector<TerrainTexture> resolve_terrain_textures(const ClimateTerrainTables& tables, const GameArchives& archives,
+                                                     const std::vector<std::string>& terrain_types, long long season) {
+    const auto& high_detail = tables.high_detail;
+    const SeasonalSets& sets = tables.seasonal_sets;
     std::vector<TerrainTexture> result;
     result.reserve(terrain_types.size());
     for (const std::string& type : terrain_types) {

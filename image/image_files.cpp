@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 void write_file_atomic(const fs::path& path, std::span<const std::uint8_t> bytes) {
     fs::path temporary = path;
-    temporary += ".tmp";
+    temporary += kTemporarySuffix;
     switch (platform::write_file_synced(temporary, bytes)) {
         case platform::WriteStatus::ok:
             break;
@@ -28,6 +28,16 @@ void write_file_atomic(const fs::path& path, std::span<const std::uint8_t> bytes
         }
     }
     platform::replace_file(temporary, path);
+}
+
+void remove_stale_temporaries(const fs::path& folder) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (entry.path().extension() == kTemporarySuffix) {
+            std::error_code ignored;
+            fs::remove(entry.path(), ignored);
+        }
+    }
 }
 
 RgbaImage read_png_file(const fs::path& path) {

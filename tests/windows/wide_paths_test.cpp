@@ -66,7 +66,7 @@ TEST(ChildProcess, UpscalerFromAFolderWithSpacesUpscalesEveryInput) {
     image::write_png_file(f.in / "a.png", source, true);
     image::write_png_file(f.in / wide("b \xC3\xBC.png"), source, false);  // "b ü.png"
 
-    EXPECT_EQ(upscale::run_upscaler(f.config, "nearest", f.in, f.out, "32", f.log), "");
+    EXPECT_EQ(upscale::run_upscaler(f.config, "nearest", f.in, f.out, {"32"}, f.log), "");
     for (const char* name : {"a.png", "b \xC3\xBC.png"}) {
         const auto image = image::read_png_file(f.out / wide(name));
         ASSERT_EQ(image.width, 20u) << name;
@@ -84,8 +84,8 @@ TEST(ChildProcess, ChildsStandardErrorIsCapturedInTheLog) {
     RunnerFixture f;
     std::ofstream(f.in / "broken.png", std::ios::binary) << "not a png";
 
-    const std::string error = upscale::run_upscaler(f.config, "nearest", f.in, f.out, "32", f.log);
-    const std::string line = upscale::build_command(f.config, "nearest", f.in, f.out, "32");
+    const std::string error = upscale::run_upscaler(f.config, "nearest", f.in, f.out, {"32"}, f.log);
+    const std::string line = upscale::build_command(f.config, "nearest", f.in, f.out, {"32"});
     EXPECT_TRUE(error.starts_with("Real-ESRGAN failed (exit code 1): " + line + "\n  ")) << error;
     EXPECT_NE(error.find("broken.png failed: "), std::string::npos) << error;
     EXPECT_NE(read_text(f.log).find(utf8(f.in / "broken.png") + " failed: "), std::string::npos) << read_text(f.log);

@@ -1,6 +1,5 @@
 // The default command: every terrain texture of the game upscaled four times into the
 // cache folder, redoing only what changed since the last run.
-#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -28,13 +27,6 @@ namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-constexpr std::uint32_t kScale = 4;
-
-double seconds_since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 struct TerrainOptions {
     fs::path morv_dir;
@@ -87,36 +79,6 @@ struct TerrainJobResult {
     double after = 0;
 };
 
-// Removes the work folder when the command ends, also through an exception, unless the
-// user asked to keep it.
-class WorkFolderCleanup {
-public:
-    WorkFolderCleanup(fs::path dir, bool keep) : dir_(std::move(dir)), keep_(keep) {}
-    ~WorkFolderCleanup() { remove(); }
-    void remove() {
-        if (keep_ || done_) return;
-        done_ = true;
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
-private:
-    fs::path dir_;
-    bool keep_;
-    bool done_ = false;
-};
-
-// A run killed while writing leaves "<name>.tmp" files behind; they are never read.
-void remove_stale_temporaries(const fs::path& cache_dir) {
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(cache_dir, error)) {
-        if (entry.path().extension() == ".tmp") {
-            std::error_code ignored;
-            fs::remove(entry.path(), ignored);
-        }
-    }
-}
-
 TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, const fs::path& out_dir) {
     TerrainJobResult result;
     try {
@@ -129,7 +91,7 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
             std::uint64_t{network.height} != std::uint64_t{hd_h} + 8ull * m)
             throw std::runtime_error("unexpected output size " + std::to_string(network.width) + "x" +
                                      std::to_string(network.height));
-        image::RgbaImage hd = crop(network, kScale * m, kScale * m, hd_w, hd_h);
+        image::RgbaImage hd = crop(network, kNetworkScale * m, kNetworkScale * m, hd_w, hd_h);
         result.before = consistency(hd, job.source);
         if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, true);
         result.after = consistency(hd, job.source);
@@ -154,7 +116,7 @@ std::uintmax_t cache_bytes(const TerrainManifest& manifest, const fs::path& cach
 }  // namespace
 
 int cmd_terrain(const Args& args) {
-    const auto total_start = Clock::now();
+    const Stopwatch total;
     const TerrainOptions o = read_terrain_options(args);
     const UpscalerConfig config = make_upscaler_config(args);
     if (std::string problem = check_model(config, o.model); !problem.empty()) {
@@ -178,14 +140,10 @@ int cmd_terrain(const Args& args) {
     fs::create_directories(o.cache_dir);
     const fs::path manifest_path = o.cache_dir / "manifest.txt";
     TerrainManifest manifest = load_terrain_manifest(manifest_path);
-    const auto prepare_start = Clock::now();
-    remove_stale_temporaries(o.cache_dir);
-    fs::remove_all(o.work_dir);
-    WorkFolderCleanup cleanup(o.work_dir, o.keep_work);
-    const fs::path in_dir = o.work_dir / "in";
-    const fs::path out_dir = o.work_dir / "out";
-    fs::create_directories(in_dir);
-    fs::create_directories(out_dir);
+    const Stopwatch prepare;
+    image::remove_stale_temporaries(o.cache_dir);
+    WorkFolder work(o.work_dir, o.keep_work);
+    const UpscalerFolders folders = work.add_batch();
 
     std::vector<TerrainJob> jobs;
     std::uint32_t largest_input = 0;
@@ -202,14 +160,14 @@ int cmd_terrain(const Args& args) {
             if (o.deblock) source = deblock(source, o.deblock_threshold);
             const image::RgbaImage padded = pad_wrap(source, o.margin);
             largest_input = std::max({largest_input, padded.width, padded.height});
-            image::write_png_file(in_dir / platform::path_from_utf8(stem + ".png"), padded, false);
-            TerrainManifestEntry entry{hash, o.model, settings, static_cast<std::int32_t>(kScale * source.width),
-                                       static_cast<std::int32_t>(kScale * source.height)};
+            image::write_png_file(folders.in / platform::path_from_utf8(stem + ".png"), padded, false);
+            TerrainManifestEntry entry{hash, o.model, settings, static_cast<std::int32_t>(kNetworkScale * source.width),
+                                       static_cast<std::int32_t>(kNetworkScale * source.height)};
             jobs.push_back({stem, std::move(entry), std::move(source)});
             progress.tick();
         }
     }
-    const double prepare_seconds = seconds_since(prepare_start);
+    const double prepare_seconds = prepare.seconds();
     std::printf("%zu terrain textures, %zu to upscale (model %s, settings %s)\n", stems.size(), jobs.size(),
                 o.model.c_str(), settings.c_str());
 
@@ -218,21 +176,16 @@ int cmd_terrain(const Args& args) {
     std::size_t upscaled = 0;
     int failed = 0;
     if (!jobs.empty()) {
-        std::string tile = o.tile ? *o.tile : std::to_string(std::max<std::uint32_t>(32, (largest_input + 3) / 4 * 4));
-        if (o.tta) tile += " -x";
-        const auto upscale_start = Clock::now();
-        const std::string error = run_upscaler(config, o.model, in_dir, out_dir, tile, fs::path());
-        upscale_seconds = seconds_since(upscale_start);
-        std::printf("%s %s: %.1f s\n", is_onnx_model(o.model) ? "ONNX" : "Real-ESRGAN", o.model.c_str(),
-                    upscale_seconds);
-        if (!error.empty()) std::fputs(error.c_str(), stderr);
+        const TileSetting tile{
+            o.tile ? *o.tile : std::to_string(std::max<std::uint32_t>(32, (largest_input + 3) / 4 * 4)), o.tta};
+        upscale_seconds = run_upscaler_batch(config, o.model, folders.in, folders.out, tile, fs::path()).seconds;
 
-        const auto store_start = Clock::now();
+        const Stopwatch store;
         std::vector<TerrainJobResult> results(jobs.size());
         {
             Progress progress("crop+store", jobs.size());
             platform::run_jobs(jobs.size(), [&](std::size_t i) {
-                results[i] = post_process(jobs[i], o, out_dir);
+                results[i] = post_process(jobs[i], o, folders.out);
                 progress.tick();
             });
         }
@@ -255,15 +208,15 @@ int cmd_terrain(const Args& args) {
         if (upscaled > 0)
             std::printf("mean |source - box(HD)|: %.2f after Real-ESRGAN, %.2f after back-projection\n",
                         before_sum / static_cast<double>(upscaled), after_sum / static_cast<double>(upscaled));
-        store_seconds = seconds_since(store_start);
+        store_seconds = store.seconds();
         save_terrain_manifest(manifest_path, manifest);
     }
-    cleanup.remove();
+    work.remove();
 
     std::printf("done: %zu upscaled, %d failed, cache %zu entries %.1f MB | prepare %.1f s, Real-ESRGAN %.1f s, "
                 "crop+store %.1f s, total %.1f s\n",
                 upscaled, failed, manifest.size(), static_cast<double>(cache_bytes(manifest, o.cache_dir)) / 1048576.0,
-                prepare_seconds, upscale_seconds, store_seconds, seconds_since(total_start));
+                prepare_seconds, upscale_seconds, store_seconds, total.seconds());
     return failed > 0 ? 1 : 0;
 }
 

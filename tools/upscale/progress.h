@@ -1,3 +1,4 @@
+// Progress on a terminal and phase timing for the long-running commands.
 #pragma once
 #include <atomic>
 #include <chrono>
@@ -6,6 +7,16 @@
 #include <string>
 
 namespace tarkeep::upscale {
+
+// Seconds since it was made (or restarted): the phase times of the report lines.
+class Stopwatch {
+public:
+    double seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
+    void restart() { start_ = std::chrono::steady_clock::now(); }
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
 
 // A one-line "<phase> done/total, elapsed" indicator on standard error, for people
 // watching a long run. Shown only when standard error is a terminal, never on standard

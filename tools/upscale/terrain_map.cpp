@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "data/csv_table.h"
 #include "data/terrain_textures.h"
 
 namespace tarkeep::upscale {
@@ -11,30 +10,14 @@ namespace {
 
 constexpr int kSeasons = 12;
 
-std::string lower_ascii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-std::vector<std::string> terrain_types(const data::GameDb& db, const std::string& climate) {
-    const auto table = data::read_csv_table(db.read_text(db.path("Terrain/dbterrain_" + lower_ascii(climate) + ".csv")));
-    std::vector<std::string> types;
-    for (const data::DdfValue& row : table.rows) {
-        const data::DdfValue* type = row.find("Terrain Type");
-        if (type && type->is(data::DdfKind::String) && type->truthy()) types.push_back(type->text);
-    }
-    return types;
-}
-
 }  // namespace
 
 TerrainTextureMap build_terrain_texture_map(const data::GameArchives& archives, const data::GameDb& db) {
     TerrainTextureMap map;
     for (const char* climate : kClimates) {
-        const auto types = terrain_types(db, climate);
+        const data::ClimateTerrainTables tables = data::read_climate_terrain_tables(db, climate);
         for (int season = 0; season < kSeasons; ++season) {
-            for (const auto& resolved : data::resolve_terrain_textures(db, archives, climate, types, season))
+            for (const auto& resolved : data::resolve_terrain_textures(tables, archives, tables.terrain_types, season))
                 if (resolved.present) map[resolved.texture].insert(climate);
         }
     }

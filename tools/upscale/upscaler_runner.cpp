@@ -1,5 +1,7 @@
 #include "tools/upscale/upscaler_runner.h"
 
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 
@@ -26,17 +28,18 @@ std::string quote(const fs::path& path) { return platform::quote_argument(platfo
 }  // namespace
 
 std::string build_command(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,
-                          const fs::path& output_dir, const std::string& tile) {
+                          const fs::path& output_dir, const TileSetting& tile) {
     std::string line;
     if (is_onnx_model(model)) {
         line = quote_program(config.python) + " -I " + quote(config.onnx_runner) + " -i " + quote(input_dir) +
-               " -o " + quote(output_dir) + " -m " + quote(find_onnx_model(config, model)) + " -s 4 -t " +
+               " -o " + quote(output_dir) + " -m " + quote(find_onnx_model(config, model)) + " -s " + std::to_string(kNetworkScale) + " -t " +
                std::to_string(config.onnx_tile) + " -p " + config.onnx_provider + " --quiet";
         if (!config.gpu.empty()) line += " -g " + config.gpu;
         return line;
     }
     line = quote_program(config.exe) + " -i " + quote(input_dir) + " -o " + quote(output_dir) + " -n " + model +
-           " -s 4 -m " + quote(find_ncnn_model(config, model)) + " -f png -t " + tile;
+           " -s " + std::to_string(kNetworkScale) + " -m " + quote(find_ncnn_model(config, model)) + " -f png -t " + tile.size;
+    if (tile.tta) line += " -x";
     if (!config.gpu.empty()) line += " -g " + config.gpu;
     if (!config.threads.empty()) line += " -j " + config.threads;
     return line;
@@ -62,13 +65,24 @@ std::string collect_failure_lines(const fs::path& log_path) {
 }
 
 std::string run_upscaler(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,
-                         const fs::path& output_dir, const std::string& tile, const fs::path& log_path) {
+                         const fs::path& output_dir, const TileSetting& tile, const fs::path& log_path) {
     const std::string command = build_command(config, model, input_dir, output_dir, tile);
     const int code = run_process(command, log_path);
     const std::string collected = log_path.empty() ? std::string() : collect_failure_lines(log_path);
     if (code == 0 && collected.empty()) return {};
     return std::string(upscaler_label(model)) + " failed (exit code " +
            std::to_string(code) + "): " + command + "\n" + collected;
+}
+
+UpscalerBatch run_upscaler_batch(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,
+                                 const fs::path& output_dir, const TileSetting& tile, const fs::path& log_path) {
+    const auto start = std::chrono::steady_clock::now();
+    UpscalerBatch batch;
+    batch.error = run_upscaler(config, model, input_dir, output_dir, tile, log_path);
+    batch.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s %s: %.1f s\n", upscaler_label(model), model.c_str(), batch.seconds);
+    if (!batch.error.empty()) std::fputs(batch.error.c_str(), stderr);
+    return batch;
 }
 
 }  // namespace tarkeep::upscale

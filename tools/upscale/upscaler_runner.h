@@ -1,4 +1,6 @@
+// Starting the outside upscaler: its command line, running it over a folder, its failures.
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -6,12 +8,21 @@
 
 namespace tarkeep::upscale {
 
+// Every network the runner starts upscales by this factor (its "-s" switch).
+inline constexpr std::uint32_t kNetworkScale = 4;
+
+// The network tiling of one batch: the tile size as passed to -t, and test-time
+// augmentation (-x), which the NCNN program takes right after it.
+struct TileSetting {
+    std::string size;
+    bool tta = false;
+};
+
 // The upscaler's command line (UTF-8) for one batch: the model's program and switches,
-// the input and output folders, and the tile text (the tile size, possibly followed by
-// further switches such as " -x").
+// the input and output folders and the tiling.
 std::string build_command(const UpscalerConfig& config, const std::string& model,
                           const std::filesystem::path& input_dir, const std::filesystem::path& output_dir,
-                          const std::string& tile);
+                          const TileSetting& tile);
 
 // "ONNX" for an ONNX model, "Real-ESRGAN" for an NCNN one: how reports name the upscaler.
 const char* upscaler_label(const std::string& model);
@@ -24,7 +35,18 @@ int run_process(const std::string& command_line, const std::filesystem::path& lo
 // line and the log lines that mention "failed" or "Traceback"), empty on success.
 std::string run_upscaler(const UpscalerConfig& config, const std::string& model,
                          const std::filesystem::path& input_dir, const std::filesystem::path& output_dir,
-                         const std::string& tile, const std::filesystem::path& log_path);
+                         const TileSetting& tile, const std::filesystem::path& log_path);
+
+struct UpscalerBatch {
+    std::string error;  // empty on success
+    double seconds = 0;
+};
+
+// One batch as the pipelines run it: runs the upscaler, prints "<label> <model>: <s> s" on
+// standard output and any failure text on standard error.
+UpscalerBatch run_upscaler_batch(const UpscalerConfig& config, const std::string& model,
+                                 const std::filesystem::path& input_dir, const std::filesystem::path& output_dir,
+                                 const TileSetting& tile, const std::filesystem::path& log_path);
 
 // The log lines worth showing: every line containing "failed" or "Traceback", each as
 // two blanks, the line and "\n", added while the text is shorter than 2000 characters.

@@ -49,4 +49,27 @@ std::string check_work_folder(const fs::path& work, const std::vector<fs::path>&
     return {};
 }
 
+WorkFolder::WorkFolder(fs::path root, bool keep) : root_(std::move(root)), keep_(keep) {
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+}
+
+WorkFolder::~WorkFolder() { remove(); }
+
+UpscalerFolders WorkFolder::add_batch(const std::string& name) {
+    const std::string suffix = name.empty() ? std::string() : "_" + name;
+    UpscalerFolders folders{root_ / platform::path_from_utf8("in" + suffix),
+                            root_ / platform::path_from_utf8("out" + suffix)};
+    fs::create_directories(folders.in);
+    fs::create_directories(folders.out);
+    return folders;
+}
+
+void WorkFolder::remove() {
+    if (keep_ || removed_) return;
+    removed_ = true;
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
 }  // namespace tarkeep::upscale

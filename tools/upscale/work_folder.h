@@ -1,3 +1,5 @@
+// The scratch folder of a pipeline run: the guard that keeps a mistyped --work from deleting
+// the user's files, and the folder's life from the prepare phase to the end of the command.
 #pragma once
 #include <filesystem>
 #include <set>
@@ -16,5 +18,31 @@ std::string check_work_folder(const std::filesystem::path& work, const std::vect
 
 // True when `inner` is `outer` or lies below it (symbolic links resolved where they exist).
 bool is_same_or_inside(const std::filesystem::path& inner, const std::filesystem::path& outer);
+
+// Where one upscaler batch reads its inputs and writes its outputs.
+struct UpscalerFolders {
+    std::filesystem::path in;
+    std::filesystem::path out;
+};
+
+// A checked work folder for one command: emptied when made, removed when the command ends
+// (also through an exception) unless the user keeps it. Holds one in/out pair per batch.
+class WorkFolder {
+public:
+    WorkFolder(std::filesystem::path root, bool keep);
+    ~WorkFolder();
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+
+    // Creates and returns "in" and "out", or "in_<name>" and "out_<name>" for a named batch.
+    UpscalerFolders add_batch(const std::string& name = {});
+    const std::filesystem::path& root() const { return root_; }
+    void remove();
+
+private:
+    std::filesystem::path root_;
+    bool keep_;
+    bool removed_ = false;
+};
 
 }  // namespace tarkeep::upscale

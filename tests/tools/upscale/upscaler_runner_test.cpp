@@ -52,12 +52,12 @@ struct Fixture {
 TEST(BuildCommand, NcnnLine) {
     Fixture f({"x4"});
     const std::string q = "\"";
-    EXPECT_EQ(build_command(f.config, "x4", f.in, f.out, "200"),
+    EXPECT_EQ(build_command(f.config, "x4", f.in, f.out, {"200"}),
               q + utf8(kChild) + q + " -i " + q + utf8(f.in) + q + " -o " + q + utf8(f.out) + q +
                   " -n x4 -s 4 -m " + q + utf8(f.dir / "models dir") + q + " -f png -t 200");
     f.config.gpu = "1";
     f.config.threads = "1:2:2";
-    const std::string line = build_command(f.config, "x4", f.in, f.out, "64 -x");
+    const std::string line = build_command(f.config, "x4", f.in, f.out, {"64", true});
     EXPECT_EQ(line.substr(line.find(" -f ")), " -f png -t 64 -x -g 1 -j 1:2:2");
 }
 
@@ -79,7 +79,7 @@ TEST(BuildCommand, OnnxLineIgnoresTileTextAndThreads) {
     config.threads = "4";
     config.gpu = "0";
     const std::string q = "\"";
-    EXPECT_EQ(build_command(config, "onnx:net", dir / "in", dir / "out", "999 -x"),
+    EXPECT_EQ(build_command(config, "onnx:net", dir / "in", dir / "out", {"999", true}),
               q + utf8(dir / "python") + q + " -I " + q + utf8(dir / "onnx_upscale.py") + q + " -i " + q +
                   utf8(dir / "in") + q + " -o " + q + utf8(dir / "out") + q + " -m " + q +
                   utf8(dir / "onnx" / "net.onnx") + q + " -s 4 -t 384 -p cpu --quiet -g 0");
@@ -91,7 +91,7 @@ TEST(BuildCommand, ChildReceivesEveryArgumentIntact) {
     const fs::path tricky = f.dir / "trailing\\";
     fs::create_directories(tricky);
     f.config.gpu = "0";
-    const std::string line = build_command(f.config, "x4", f.in, tricky, "32 -x");
+    const std::string line = build_command(f.config, "x4", f.in, tricky, {"32", true});
     EXPECT_EQ(run_process(line, f.log), 0);
     EXPECT_EQ(received(f.log), (std::vector<std::string>{"-i", utf8(f.in), "-o", utf8(tricky), "-n", "x4", "-s", "4",
                                                          "-m", utf8(f.dir / "models dir"), "-f", "png", "-t", "32",
@@ -112,29 +112,29 @@ TEST(RunProcess, ExitCodesAndMissingPrograms) {
 
 TEST(RunUpscaler, SuccessGivesNoTextAndNonZeroExitNamesCodeAndCommand) {
     Fixture f({"x4", "exit7"});
-    EXPECT_EQ(run_upscaler(f.config, "x4", f.in, f.out, "32", f.log), "");
-    const std::string command = build_command(f.config, "exit7", f.in, f.out, "32");
-    EXPECT_EQ(run_upscaler(f.config, "exit7", f.in, f.out, "32", f.log),
+    EXPECT_EQ(run_upscaler(f.config, "x4", f.in, f.out, {"32"}, f.log), "");
+    const std::string command = build_command(f.config, "exit7", f.in, f.out, {"32"});
+    EXPECT_EQ(run_upscaler(f.config, "exit7", f.in, f.out, {"32"}, f.log),
               "Real-ESRGAN failed (exit code 7): " + command + "\n");
     f.config.exe = f.dir / "absent.exe";
-    EXPECT_EQ(run_upscaler(f.config, "exit7", f.in, f.out, "32", f.log).rfind("Real-ESRGAN failed (exit code -1): ", 0),
+    EXPECT_EQ(run_upscaler(f.config, "exit7", f.in, f.out, {"32"}, f.log).rfind("Real-ESRGAN failed (exit code -1): ", 0),
               0u);
 }
 
 TEST(RunUpscaler, TracebackWithExitZeroStillFails) {
     Fixture f({"traceback"});
-    const std::string command = build_command(f.config, "traceback", f.in, f.out, "32");
-    EXPECT_EQ(run_upscaler(f.config, "traceback", f.in, f.out, "32", f.log),
+    const std::string command = build_command(f.config, "traceback", f.in, f.out, {"32"});
+    EXPECT_EQ(run_upscaler(f.config, "traceback", f.in, f.out, {"32"}, f.log),
               "Real-ESRGAN failed (exit code 0): " + command + "\n" +
                   "  Traceback (most recent call last):\n"
                   "  onnxruntime.capi.onnxruntime_pybind11_state.Fail: session creation failed\n");
     // Without a log the error stream is not captured: only the exit code counts.
-    EXPECT_EQ(run_upscaler(f.config, "traceback", f.in, f.out, "32", {}), "");
+    EXPECT_EQ(run_upscaler(f.config, "traceback", f.in, f.out, {"32"}, {}), "");
 }
 
 TEST(RunUpscaler, CollectedLinesStopAfterTwoThousandCharacters) {
     Fixture f({"chatty"});
-    const std::string text = run_upscaler(f.config, "chatty", f.in, f.out, "32", f.log);
+    const std::string text = run_upscaler(f.config, "chatty", f.in, f.out, {"32"}, f.log);
     const std::string collected = text.substr(text.find('\n') + 1);
     const std::string entry = "  tile 000 failed: vkQueueSubmit out of device memory.....\n";
     std::size_t expected_lines = 0;
@@ -147,7 +147,7 @@ TEST(RunUpscaler, CollectedLinesStopAfterTwoThousandCharacters) {
 TEST(RunUpscaler, OnnxFailuresAreLabelled) {
     test::TempDir dir;
     const UpscalerConfig config = onnx_config(dir, kChild);
-    const std::string text = run_upscaler(config, "onnx:net", dir / "in", dir / "exit7", "32", dir / "log");
+    const std::string text = run_upscaler(config, "onnx:net", dir / "in", dir / "exit7", {"32"}, dir / "log");
     EXPECT_EQ(text.rfind("ONNX failed (exit code 7): \"" + utf8(kChild) + "\" -I ", 0), 0u) << text;
     const auto args = received(dir / "log");
     ASSERT_FALSE(args.empty());
