@@ -80,11 +80,11 @@ bool has_content(const std::vector<std::string>& cells) {
 }  // namespace
 
 std::vector<std::vector<std::string>> parse_csv_records(std::string_view text) {
-    enum class State { RecordStart, FieldStart, Unquoted, Quoted, AfterQuote };
+    enum class State { record_start, field_start, unquoted, quoted, after_quote };
     std::vector<std::vector<std::string>> records;
     std::vector<std::string> record;
     std::string field;
-    State state = State::RecordStart;
+    State state = State::record_start;
 
     auto end_field = [&] {
         record.push_back(std::move(field));
@@ -93,7 +93,7 @@ std::vector<std::vector<std::string>> parse_csv_records(std::string_view text) {
     auto end_record = [&] {
         records.push_back(std::move(record));
         record.clear();
-        state = State::RecordStart;
+        state = State::record_start;
     };
 
     // One pass over the text plus a final line feed for its end.
@@ -101,17 +101,17 @@ std::vector<std::vector<std::string>> parse_csv_records(std::string_view text) {
         const bool at_end = i == text.size();
         const char c = at_end ? '\n' : text[i];
         switch (state) {
-            case State::RecordStart:
+            case State::record_start:
                 if (at_end) break;
                 if (c == '\n') {
                     end_record();
                     break;
                 }
-                state = State::FieldStart;
+                state = State::field_start;
                 [[fallthrough]];
-            case State::FieldStart:
+            case State::field_start:
                 if (c == '"') {
-                    state = State::Quoted;
+                    state = State::quoted;
                 } else if (c == ',') {
                     end_field();
                 } else if (c == '\n') {
@@ -119,13 +119,13 @@ std::vector<std::vector<std::string>> parse_csv_records(std::string_view text) {
                     end_record();
                 } else {
                     field += c;
-                    state = State::Unquoted;
+                    state = State::unquoted;
                 }
                 break;
-            case State::Unquoted:
+            case State::unquoted:
                 if (c == ',') {
                     end_field();
-                    state = State::FieldStart;
+                    state = State::field_start;
                 } else if (c == '\n') {
                     end_field();
                     end_record();
@@ -133,29 +133,29 @@ std::vector<std::vector<std::string>> parse_csv_records(std::string_view text) {
                     field += c;
                 }
                 break;
-            case State::Quoted:
+            case State::quoted:
                 if (at_end) {
                     end_field();
                     end_record();
                 } else if (c == '"') {
-                    state = State::AfterQuote;
+                    state = State::after_quote;
                 } else {
                     field += c;
                 }
                 break;
-            case State::AfterQuote:
+            case State::after_quote:
                 if (c == '"') {
                     field += '"';
-                    state = State::Quoted;
+                    state = State::quoted;
                 } else if (c == ',') {
                     end_field();
-                    state = State::FieldStart;
+                    state = State::field_start;
                 } else if (c == '\n') {
                     end_field();
                     end_record();
                 } else {
                     field += c;
-                    state = State::Unquoted;
+                    state = State::unquoted;
                 }
                 break;
         }

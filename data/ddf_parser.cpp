@@ -21,7 +21,7 @@ public:
             }
             const DdfToken type = next();
             const DdfToken name = next();
-            if (type.kind != DdfTokenKind::Atom || !name.is_scalar()) {
+            if (type.kind != DdfTokenKind::atom || !name.is_scalar()) {
                 fail("bad definition header " + token_repr(type) + " " + token_repr(name));
             }
             DdfValue body = parse_block();
@@ -51,9 +51,9 @@ private:
     class DepthGuard {
     public:
         explicit DepthGuard(Parser& parser) : parser_(parser) {
-            if (++parser_.depth_ > max_ddf_nesting) {
+            if (++parser_.depth_ > kMaxDdfNesting) {
                 parser_.fail("blocks and lists nested deeper than " +
-                             std::to_string(max_ddf_nesting) + " levels");
+                             std::to_string(kMaxDdfNesting) + " levels");
             }
         }
         ~DepthGuard() { --parser_.depth_; }
@@ -78,7 +78,7 @@ private:
                 ++pos_;
                 continue;
             }
-            if (token.kind == DdfTokenKind::None) {
+            if (token.kind == DdfTokenKind::none) {
                 if (warnings_) warnings_->push_back(std::string(path_) + ": unclosed block at end of file");
                 return block;
             }
@@ -160,7 +160,7 @@ private:
     }
 
     static DdfValue scalar(const DdfToken& token) {
-        if (token.kind == DdfTokenKind::Str) return DdfValue::string(std::string(token.text));
+        if (token.kind == DdfTokenKind::string) return DdfValue::string(std::string(token.text));
         return convert_atom(token.text);
     }
 
@@ -174,7 +174,7 @@ private:
         }
         const std::string marker = "__multi__" + std::string(key);
         const DdfValue* mark = block.find(marker);
-        if (existing->is(DdfKind::List) && mark && mark->truthy()) {
+        if (existing->is(DdfKind::list) && mark && mark->truthy()) {
             existing->items.push_back(std::move(value));
             return;
         }

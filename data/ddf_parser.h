@@ -18,7 +18,7 @@ struct DdfDefinition {
 
 // Deepest nesting of blocks and lists a file may use; deeper input is rejected so that
 // parsing, copying and destroying values keep a bounded stack.
-inline constexpr std::size_t max_ddf_nesting = 256;
+inline constexpr std::size_t kMaxDdfNesting = 256;
 
 // Parses a whole definition file. `path` starts every message; warnings (an unclosed
 // block at the end of the file) are appended to `warnings` when given. Throws DdfError.

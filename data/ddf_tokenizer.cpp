@@ -32,7 +32,7 @@ public:
             } else if (c == '"') {
                 read_string(tokens);
             } else if (is_punct(c)) {
-                tokens.push_back({DdfTokenKind::P, text_.substr(pos_++, 1)});
+                tokens.push_back({DdfTokenKind::punct, text_.substr(pos_++, 1)});
             } else {
                 read_atom(tokens);
             }
@@ -65,7 +65,7 @@ private:
             if (text_[i] == '\\') {
                 i += 2;
             } else if (text_[i] == '"') {
-                tokens.push_back({DdfTokenKind::Str, text_.substr(pos_ + 1, i - pos_ - 1)});
+                tokens.push_back({DdfTokenKind::string, text_.substr(pos_ + 1, i - pos_ - 1)});
                 pos_ = i + 1;
                 return;
             } else {
@@ -79,7 +79,7 @@ private:
         const std::size_t start = pos_;
         ++pos_;  // the first byte belongs to the atom even when it is '/'
         while (pos_ < text_.size() && !ends_atom(text_[pos_])) ++pos_;
-        tokens.push_back({DdfTokenKind::Atom, text_.substr(start, pos_ - start)});
+        tokens.push_back({DdfTokenKind::atom, text_.substr(start, pos_ - start)});
     }
 
     std::string_view text_;
@@ -93,10 +93,10 @@ std::vector<DdfToken> tokenize_ddf(std::string_view text) { return Tokenizer(tex
 std::string token_repr(const DdfToken& token) {
     const char* kind = nullptr;
     switch (token.kind) {
-        case DdfTokenKind::None: return "(None, None)";
-        case DdfTokenKind::Str: kind = "str"; break;
-        case DdfTokenKind::P: kind = "p"; break;
-        case DdfTokenKind::Atom: kind = "atom"; break;
+        case DdfTokenKind::none: return "(None, None)";
+        case DdfTokenKind::string: kind = "str"; break;
+        case DdfTokenKind::punct: kind = "p"; break;
+        case DdfTokenKind::atom: kind = "atom"; break;
         default: return "?";
     }
     return "('" + std::string(kind) + "', '" + std::string(token.text) + "')";

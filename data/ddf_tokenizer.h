@@ -6,16 +6,16 @@
 
 namespace tarkeep::data {
 
-enum class DdfTokenKind : std::uint8_t { None = 0, Str = 1, P = 2, Atom = 3 };
+enum class DdfTokenKind : std::uint8_t { none = 0, string = 1, punct = 2, atom = 3 };
 
 // One token. `text` views the text given to tokenize_ddf, which must outlive the token:
-// for Str the raw bytes between the quotes (escapes kept), for P the single character.
+// for a string the raw bytes between the quotes (escapes kept), for punct the single character.
 struct DdfToken {
-    DdfTokenKind kind = DdfTokenKind::None;
+    DdfTokenKind kind = DdfTokenKind::none;
     std::string_view text;
 
-    bool is_p(char c) const { return kind == DdfTokenKind::P && text.size() == 1 && text[0] == c; }
-    bool is_scalar() const { return kind == DdfTokenKind::Str || kind == DdfTokenKind::Atom; }
+    bool is_p(char c) const { return kind == DdfTokenKind::punct && text.size() == 1 && text[0] == c; }
+    bool is_scalar() const { return kind == DdfTokenKind::string || kind == DdfTokenKind::atom; }
 };
 
 std::vector<DdfToken> tokenize_ddf(std::string_view text);

@@ -7,11 +7,11 @@
 
 namespace tarkeep::data {
 
-enum class DdfKind : std::uint8_t { None = 0, Bool = 1, Int = 2, Float = 3, String = 4, Block = 5, List = 6 };
+enum class DdfKind : std::uint8_t { none = 0, boolean = 1, integer = 2, floating = 3, string = 4, block = 5, list = 6 };
 
 // A value of a definition file or table cell. Only the field of its kind is meaningful.
 struct DdfValue {
-    DdfKind kind = DdfKind::None;
+    DdfKind kind = DdfKind::none;
     bool flag = false;
     std::int64_t integer = 0;
     double real = 0.0;

@@ -23,9 +23,9 @@ std::optional<std::int32_t> parse_int32(std::string_view text) {
         text.remove_prefix(1);
     }
     if (text.empty() || !std::all_of(text.begin(), text.end(), is_digit)) return std::nullopt;
-    constexpr std::int64_t cap = std::int64_t{1} << 40;
+    constexpr std::int64_t kCap = std::int64_t{1} << 40;
     std::int64_t value = 0;
-    for (char c : text) value = std::min(value * 10 + (c - '0'), cap);
+    for (char c : text) value = std::min(value * 10 + (c - '0'), kCap);
     if (negative) value = -value;
     value = std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
                                      std::numeric_limits<std::int32_t>::max());
@@ -37,7 +37,7 @@ struct FlagName {
     std::uint32_t bit;
 };
 
-constexpr FlagName flag_names[] = {
+constexpr FlagName kFlagNames[] = {
     {"mipmap", 0x1},   {"mirroru", 0x2}, {"mirrorv", 0x4},  {"clampu", 0x8},
     {"clampv", 0x10},  {"flipu", 0x20},  {"flipv", 0x40},   {"rotate", 0x80},
     {"subtractalpha", 0x100},            {"hasalpha", 0x200},
@@ -140,7 +140,7 @@ std::uint32_t parse_texture_flags(std::string_view text) {
     for (;;) {
         const std::size_t bar = text.find('|', start);
         const std::string name = ascii_lower(strip_c_space(text.substr(start, bar == text.npos ? text.npos : bar - start)));
-        for (const FlagName& flag : flag_names) {
+        for (const FlagName& flag : kFlagNames) {
             if (flag.name == name) flags |= flag.bit;
         }
         if (bar == std::string_view::npos) break;

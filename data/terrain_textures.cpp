@@ -20,7 +20,7 @@ void read_terrain_table(const GameDb& db, std::string_view climate, ClimateTerra
         read_csv_table(db.read_text(db.path("Terrain/dbterrain_" + ascii_lower(climate) + ".csv")));
     for (const DdfValue& row : table.rows) {
         const DdfValue* type = row.find("Terrain Type");
-        if (!type || !type->is(DdfKind::String) || !type->truthy()) continue;
+        if (!type || !type->is(DdfKind::string) || !type->truthy()) continue;
         tables.terrain_types.push_back(type->text);
         const DdfValue* texture = row.find("High detail texture");
         tables.high_detail.insert_or_assign(type->text, texture ? *texture : DdfValue::none());
@@ -29,7 +29,7 @@ void read_terrain_table(const GameDb& db, std::string_view climate, ClimateTerra
 
 std::vector<const DdfValue*> cells_of(const DdfValue& row) {
     std::vector<const DdfValue*> cells;
-    if (row.is(DdfKind::List)) {
+    if (row.is(DdfKind::list)) {
         for (const DdfValue& item : row.items) cells.push_back(&item);
     } else {
         for (const auto& entry : row.entries) cells.push_back(&entry.second);
@@ -46,8 +46,8 @@ SeasonalSets read_seasonal_sets(const GameDb& db, std::string_view climate) {
         if (cells.size() < 2) continue;
         const DdfValue& name = *cells[0];
         const DdfValue& entries = *cells[1];
-        if (!name.is(DdfKind::String) || !name.truthy() || name.text.starts_with('#') || !entries.truthy()) continue;
-        if (!entries.is(DdfKind::String)) {
+        if (!name.is(DdfKind::string) || !name.truthy() || name.text.starts_with('#') || !entries.truthy()) continue;
+        if (!entries.is(DdfKind::string)) {
             throw std::runtime_error("seasonal texture set: unsupported value type for " + name.text);
         }
         std::vector<std::string> words;
@@ -88,7 +88,7 @@ std::vector<TerrainTexture> resolve_terrain_textures(const ClimateTerrainTables&
         TerrainTexture texture;
         texture.terrain_type = type;
         if (const auto it = high_detail.find(type);
-            it != high_detail.end() && it->second.is(DdfKind::String) && it->second.truthy()) {
+            it != high_detail.end() && it->second.is(DdfKind::string) && it->second.truthy()) {
             texture.high_detail = it->second.text;
         }
         if (const auto set = sets.find(texture.high_detail); set != sets.end() && !set->second.empty()) {

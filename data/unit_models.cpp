@@ -31,7 +31,7 @@ std::vector<const DdfValue*> parent_chain(const GameDb& db, std::string_view nam
     for (;;) {
         chain.push_back(body);
         const DdfValue* parent = parent_of(*body);
-        if (!parent || !parent->is(DdfKind::String) || !parent->truthy() || visited.count(parent->text)) break;
+        if (!parent || !parent->is(DdfKind::string) || !parent->truthy() || visited.count(parent->text)) break;
         const DdfValue* parent_body = db.find_definition("UnitModel", parent->text);
         if (!parent_body || !parent_body->truthy()) break;
         visited.insert(current);
@@ -42,9 +42,9 @@ std::vector<const DdfValue*> parent_chain(const GameDb& db, std::string_view nam
 }
 
 void merge_states(std::vector<std::string>& keys, std::vector<DdfValue>& states, const DdfValue* source) {
-    if (!source || !source->is(DdfKind::List)) return;
+    if (!source || !source->is(DdfKind::list)) return;
     for (const DdfValue& state : source->items) {
-        if (!state.is(DdfKind::Block)) continue;
+        if (!state.is(DdfKind::block)) continue;
         const DdfValue* state_name = state.find("StateName");
         const std::string key = value_key(state_name ? *state_name : DdfValue::none());
         std::size_t i = 0;
@@ -86,7 +86,7 @@ public:
     void add_state(const DdfValue& state) {
         std::vector<DdfValue> anims;
         if (const DdfValue* anim = truthy_or_null(state.find("AnimName"))) anims.push_back(*anim);
-        if (const DdfValue* more = state.find("AnimVariants"); more && more->is(DdfKind::List)) {
+        if (const DdfValue* more = state.find("AnimVariants"); more && more->is(DdfKind::list)) {
             for (const DdfValue& anim : more->items) {
                 if (anim.truthy()) anims.push_back(anim);
             }
@@ -113,7 +113,7 @@ private:
     std::vector<ModelVariant> variants_;
 };
 
-constexpr std::string_view region_suffixes[] = {"", "_we", "_me", "_fe", "_am"};
+constexpr std::string_view kRegionSuffixes[] = {"", "_we", "_me", "_fe", "_am"};
 
 }  // namespace
 
@@ -128,12 +128,12 @@ std::vector<ModelVariant> collect_model_variants(const DdfValue& unit_model) {
     VariantCollector collector;
     const DdfValue* default_model = unit_model.find("DefaultModel");
     collector.add(default_model ? *default_model : DdfValue::none());
-    if (const DdfValue* list = unit_model.find("DefaultModelList"); list && list->is(DdfKind::List)) {
+    if (const DdfValue* list = unit_model.find("DefaultModelList"); list && list->is(DdfKind::list)) {
         for (const DdfValue& model : list->items) collector.add(model);
     }
-    if (const DdfValue* states = unit_model.find("States"); states && states->is(DdfKind::List)) {
+    if (const DdfValue* states = unit_model.find("States"); states && states->is(DdfKind::list)) {
         for (const DdfValue& state : states->items) {
-            if (state.is(DdfKind::Block)) collector.add_state(state);
+            if (state.is(DdfKind::block)) collector.add_state(state);
         }
     }
     return collector.take();
@@ -164,7 +164,7 @@ std::vector<ModelJob> list_model_jobs(const GameDb& db, const GameArchives& arch
                 std::string kf = model_key(anim) + ".kf";
                 if (seen.insert(kf).second && archives.contains(kf)) kf_files.push_back(std::move(kf));
             }
-            for (std::string_view suffix : region_suffixes) {
+            for (std::string_view suffix : kRegionSuffixes) {
                 std::string candidate = key + std::string(suffix);
                 if (archives.contains(candidate + ".nifcache") && listed.insert(candidate).second) {
                     jobs.push_back({unit, std::move(candidate), kf_files});

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const CsvTable table = read_csv_table(text);
     for (const DdfValue& row : table.rows) {
-        if (row.kind != (table.columns ? DdfKind::Block : DdfKind::List)) __builtin_trap();
+        if (row.kind != (table.columns ? DdfKind::block : DdfKind::list)) __builtin_trap();
         if (!row.truthy()) __builtin_trap();
     }
     for (const auto& cells : read_sprite_rows(text)) {

@@ -13,19 +13,19 @@ namespace {
 using deflate_detail::BitWriter;
 using deflate_detail::Token;
 
-constexpr std::size_t window = 32768;
-constexpr std::size_t table_mask = window - 1;
-constexpr std::size_t min_match = 3;
-constexpr std::size_t max_match = 258;
-constexpr std::size_t nice_length = 128;   // stop searching once a match is this long
-constexpr std::size_t lazy_limit = 16;     // no search while the pending match is this long
-constexpr std::size_t good_length = 8;     // a pending match this long cuts the chain budget
-constexpr unsigned full_chain = 128;
-constexpr unsigned short_chain = 32;
-constexpr std::size_t tokens_per_block = 16384;
+constexpr std::size_t kWindow = 32768;
+constexpr std::size_t kTableMask = kWindow - 1;
+constexpr std::size_t kMinMatch = 3;
+constexpr std::size_t kMaxMatch = 258;
+constexpr std::size_t kNiceLength = 128;   // stop searching once a match is this long
+constexpr std::size_t kLazyLimit = 16;     // no search while the pending match is this long
+constexpr std::size_t kGoodLength = 8;     // a pending match this long cuts the chain budget
+constexpr unsigned kFullChain = 128;
+constexpr unsigned kShortChain = 32;
+constexpr std::size_t kTokensPerBlock = 16384;
 
 inline std::uint32_t hash3(const std::uint8_t* p) {
-    return ((std::uint32_t(p[0]) << 10) ^ (std::uint32_t(p[1]) << 5) ^ p[2]) & table_mask;
+    return ((std::uint32_t(p[0]) << 10) ^ (std::uint32_t(p[1]) << 5) ^ p[2]) & kTableMask;
 }
 
 inline std::uint16_t load16(const std::uint8_t* p) {
@@ -60,8 +60,8 @@ template <typename Pos>
 class Compressor {
 public:
     Compressor(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& out)
-        : in_(input), out_(out), head_(window, 0), chain_(window, 0) {
-        tokens_.reserve(tokens_per_block);
+        : in_(input), out_(out), head_(kWindow, 0), chain_(kWindow, 0) {
+        tokens_.reserve(kTokensPerBlock);
     }
 
     void run() {
@@ -72,20 +72,20 @@ public:
         std::size_t i = 0;
         while (i < size) {
             std::size_t length = 0, distance = 0;
-            if (i + min_match <= size) {
+            if (i + kMinMatch <= size) {
                 const std::uint32_t h = hash3(data + i);
-                if (!pending || pending_length < lazy_limit) {
-                    const unsigned budget = (!pending || pending_length < good_length) ? full_chain : short_chain;
+                if (!pending || pending_length < kLazyLimit) {
+                    const unsigned budget = (!pending || pending_length < kGoodLength) ? kFullChain : kShortChain;
                     const Match found = find_match(i, h, pending ? pending_length : 0, budget);
                     length = found.length;
                     distance = found.distance;
                 }
                 insert(i, h);
             }
-            if (pending && pending_length >= min_match && pending_length >= length) {
+            if (pending && pending_length >= kMinMatch && pending_length >= length) {
                 emit_match(pending_length, pending_distance);
                 const std::size_t end = i - 1 + pending_length;
-                for (std::size_t j = i + 1; j < end && j + min_match <= size; ++j) insert(j, hash3(data + j));
+                for (std::size_t j = i + 1; j < end && j + kMinMatch <= size; ++j) insert(j, hash3(data + j));
                 i = end;
                 pending = false;
                 continue;
@@ -103,12 +103,12 @@ public:
 
 private:
     // The chain keeps, per position, the distance back to the previous position with the
-    // same hash (0: none within the window). A slot is only reused by the position 32768
+    // same hash (0: none within the kWindow). A slot is only reused by the position 32768
     // later, which is inserted after every search that could still reach the old one.
     void insert(std::size_t i, std::uint32_t h) {
         const Pos previous = head_[h];
         const std::size_t back = previous == 0 ? 0 : i - (std::size_t(previous) - 1);
-        chain_[i & table_mask] = std::uint16_t(back <= window ? back : 0);
+        chain_[i & kTableMask] = std::uint16_t(back <= kWindow ? back : 0);
         head_[h] = Pos(i + 1);
     }
 
@@ -120,7 +120,7 @@ private:
 
     Match find_match(std::size_t i, std::uint32_t h, std::size_t pending, unsigned budget) const {
         const std::uint8_t* data = in_.data();
-        const std::size_t limit = std::min(max_match, in_.size() - i);
+        const std::size_t limit = std::min(kMaxMatch, in_.size() - i);
         std::size_t best = std::max<std::size_t>(pending, 2);
         if (best >= limit) return {};
         const std::uint8_t* here = data + i;
@@ -131,7 +131,7 @@ private:
         std::size_t candidate = std::size_t(head) - 1;  // always before i
         std::size_t back = i - candidate;
         Match found;
-        while (back <= window) {
+        while (back <= kWindow) {
             const std::uint8_t* there = data + candidate;
             // Only a candidate matching the two bytes ending at `best` and the first two
             // can be longer.
@@ -140,12 +140,12 @@ private:
                 if (n > best) {
                     best = n;
                     found = {n, back};
-                    if (best >= nice_length || best >= limit) break;
+                    if (best >= kNiceLength || best >= limit) break;
                     end_word = load16(here + best - 1);
                 }
             }
             if (--budget == 0) break;
-            const std::uint16_t step = chain_[candidate & table_mask];
+            const std::uint16_t step = chain_[candidate & kTableMask];
             if (step == 0) break;
             candidate -= step;
             back += step;
@@ -162,7 +162,7 @@ private:
     void push(Token token, std::size_t covers) {
         tokens_.push_back(token);
         covered_ += covers;
-        if (tokens_.size() == tokens_per_block) {
+        if (tokens_.size() == kTokensPerBlock) {
             deflate_detail::write_block(out_, tokens_, in_.subspan(block_start_, covered_ - block_start_), false);
             block_start_ = covered_;
             tokens_.clear();

@@ -11,11 +11,11 @@
 namespace tarkeep::io::deflate_detail {
 namespace {
 
-constexpr std::size_t literal_symbols = 286;
-constexpr std::size_t distance_symbols = 30;
-constexpr std::size_t code_length_symbols = 19;
-constexpr unsigned end_of_block = 256;
-constexpr std::size_t max_stored_piece = 65535;
+constexpr std::size_t kLiteralSymbols = 286;
+constexpr std::size_t kDistanceSymbols = 30;
+constexpr std::size_t kCodeLengthSymbols = 19;
+constexpr unsigned kEndOfBlock = 256;
+constexpr std::size_t kMaxStoredPiece = 65535;
 
 using deflate_tables::kCodeLengthOrder;
 using deflate_tables::kDistanceBase;
@@ -53,8 +53,8 @@ const SymbolTables& tables() {
 }
 
 struct Frequencies {
-    std::array<std::uint32_t, literal_symbols> literal{};
-    std::array<std::uint32_t, distance_symbols> distance{};
+    std::array<std::uint32_t, kLiteralSymbols> literal{};
+    std::array<std::uint32_t, kDistanceSymbols> distance{};
     std::uint64_t extra_bits = 0;
 };
 
@@ -72,7 +72,7 @@ Frequencies count_symbols(std::span<const Token> tokens) {
         ++f.distance[dcode];
         f.extra_bits += kLengthExtra[lcode] + kDistanceExtra[dcode];
     }
-    f.literal[end_of_block] = 1;
+    f.literal[kEndOfBlock] = 1;
     return f;
 }
 
@@ -131,19 +131,19 @@ LengthCode plan_dynamic(const Frequencies& f) {
     LengthCode plan;
     plan.literal_lengths = huffman_lengths(f.literal, 15);
     plan.distance_lengths = huffman_lengths(f.distance, 15);
-    plan.hlit = literal_symbols;
+    plan.hlit = kLiteralSymbols;
     while (plan.hlit > 257 && plan.literal_lengths[plan.hlit - 1] == 0) --plan.hlit;
-    plan.hdist = distance_symbols;
+    plan.hdist = kDistanceSymbols;
     while (plan.hdist > 1 && plan.distance_lengths[plan.hdist - 1] == 0) --plan.hdist;
 
     std::vector<std::uint8_t> all(plan.literal_lengths.begin(), plan.literal_lengths.begin() + std::ptrdiff_t(plan.hlit));
     all.insert(all.end(), plan.distance_lengths.begin(), plan.distance_lengths.begin() + std::ptrdiff_t(plan.hdist));
     run_length_code(all, plan.symbols);
 
-    std::array<std::uint32_t, code_length_symbols> counts{};
+    std::array<std::uint32_t, kCodeLengthSymbols> counts{};
     for (const auto& [symbol, extra] : plan.symbols) ++counts[symbol];
     plan.code_lengths = huffman_lengths(counts, 7);
-    plan.hclen = code_length_symbols;
+    plan.hclen = kCodeLengthSymbols;
     while (plan.hclen > 4 && plan.code_lengths[kCodeLengthOrder[plan.hclen - 1]] == 0) --plan.hclen;
     return plan;
 }
@@ -151,24 +151,24 @@ LengthCode plan_dynamic(const Frequencies& f) {
 std::uint64_t dynamic_cost(const LengthCode& plan, const Frequencies& f) {
     std::uint64_t bits = 17 + 3 * plan.hclen + f.extra_bits;
     for (const auto& [symbol, extra] : plan.symbols) bits += plan.code_lengths[symbol] + code_length_extra_bits(symbol);
-    for (std::size_t s = 0; s < literal_symbols; ++s) bits += std::uint64_t(f.literal[s]) * plan.literal_lengths[s];
-    for (std::size_t s = 0; s < distance_symbols; ++s) bits += std::uint64_t(f.distance[s]) * plan.distance_lengths[s];
+    for (std::size_t s = 0; s < kLiteralSymbols; ++s) bits += std::uint64_t(f.literal[s]) * plan.literal_lengths[s];
+    for (std::size_t s = 0; s < kDistanceSymbols; ++s) bits += std::uint64_t(f.distance[s]) * plan.distance_lengths[s];
     return bits;
 }
 
 std::uint64_t fixed_cost(const Frequencies& f) {
     std::uint64_t bits = 3 + f.extra_bits;
-    for (std::size_t s = 0; s < literal_symbols; ++s) bits += std::uint64_t(f.literal[s]) * fixed_literal_length(unsigned(s));
-    for (std::size_t s = 0; s < distance_symbols; ++s) bits += std::uint64_t(f.distance[s]) * 5;
+    for (std::size_t s = 0; s < kLiteralSymbols; ++s) bits += std::uint64_t(f.literal[s]) * fixed_literal_length(unsigned(s));
+    for (std::size_t s = 0; s < kDistanceSymbols; ++s) bits += std::uint64_t(f.distance[s]) * 5;
     return bits;
 }
 
-std::uint64_t stored_cost(std::size_t bytes) { return (bytes / max_stored_piece + 1) * 42 + 8 * std::uint64_t(bytes); }
+std::uint64_t stored_cost(std::size_t bytes) { return (bytes / kMaxStoredPiece + 1) * 42 + 8 * std::uint64_t(bytes); }
 
 void write_stored(BitWriter& out, std::span<const std::uint8_t> raw, bool final) {
     std::size_t offset = 0;
     do {
-        const std::size_t piece = std::min(max_stored_piece, raw.size() - offset);
+        const std::size_t piece = std::min(kMaxStoredPiece, raw.size() - offset);
         const bool last = offset + piece == raw.size();
         out.put(final && last ? 1 : 0, 3);
         out.align_to_byte();
@@ -197,7 +197,7 @@ void write_tokens(BitWriter& out, std::span<const Token> tokens, std::span<const
         out.put(distance_codes[dcode], distance_lengths[dcode]);
         out.put(token.distance - kDistanceBase[dcode], kDistanceExtra[dcode]);
     }
-    out.put(literal_codes[end_of_block], literal_lengths[end_of_block]);
+    out.put(literal_codes[kEndOfBlock], literal_lengths[kEndOfBlock]);
 }
 
 void write_fixed(BitWriter& out, std::span<const Token> tokens, bool final) {

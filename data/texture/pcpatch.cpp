@@ -82,7 +82,7 @@ std::vector<std::uint8_t> apply_pcpatch(std::span<const std::uint8_t> texture_fi
     std::size_t level = 0;
     std::uint64_t consumed = 0;
     for (const auto& [start, count] : patch.runs) {
-        if (start == pcpatch_level_separator) {
+        if (start == kPcpatchLevelSeparator) {
             ++level;
             continue;
         }

@@ -9,7 +9,7 @@
 namespace tarkeep::data {
 
 // A run's start block; this value instead moves on to the next mip level.
-inline constexpr std::uint32_t pcpatch_level_separator = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kPcpatchLevelSeparator = 0xFFFFFFFFu;
 
 // Parsed payload of a player-colour patch: (start block, block count) runs and the
 // replacement blocks of all runs, concatenated in run order.

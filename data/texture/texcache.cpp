@@ -7,12 +7,12 @@
 namespace tarkeep::data {
 namespace {
 
-constexpr char header_line[] = "Gamebryo File Format, Version 10.1.0.0\n";
-constexpr std::size_t header_length = 39;
-constexpr std::size_t type_name_offset = 57;
-constexpr char type_name[] = "NiPixelData";
-constexpr std::size_t type_name_length = 11;
-constexpr std::size_t minimum_size = 99;  // everything up to bits_per_pixel
+constexpr char kHeaderLine[] = "Gamebryo File Format, Version 10.1.0.0\n";
+constexpr std::size_t kHeaderLength = 39;
+constexpr std::size_t kTypeNameOffset = 57;
+constexpr char kTypeName[] = "NiPixelData";
+constexpr std::size_t kTypeNameLength = 11;
+constexpr std::size_t kMinimumSize = 99;  // everything up to bits_per_pixel
 
 // Reads little-endian words at fixed offsets; every read checks the file holds it.
 class FixedReader {
@@ -37,9 +37,9 @@ private:
 }  // namespace
 
 TexcacheFile read_texcache(std::span<const std::uint8_t> file) {
-    if (file.size() < minimum_size ||
-        std::memcmp(file.data(), header_line, header_length) != 0 ||
-        std::memcmp(file.data() + type_name_offset, type_name, type_name_length) != 0) {
+    if (file.size() < kMinimumSize ||
+        std::memcmp(file.data(), kHeaderLine, kHeaderLength) != 0 ||
+        std::memcmp(file.data() + kTypeNameOffset, kTypeName, kTypeNameLength) != 0) {
         throw TexError("not a single-NiPixelData NIF 10.1.0.0");
     }
     const FixedReader in(file);

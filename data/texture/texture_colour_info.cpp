@@ -9,7 +9,7 @@ TextureColourInfo texture_colour_info(const GameArchives& archives, std::string_
     info.stem = texture_stem(texture_name);
     info.has_texture = archives.contains(info.stem + ".texcache");
     info.has_mask = archives.contains(info.stem + "_pc.texcache");
-    for (char letter : player_colour_letters) {
+    for (char letter : kPlayerColourLetters) {
         if (archives.contains(pcpatch_name(texture_name, letter))) info.patch_letters += letter;
     }
     return info;

@@ -7,7 +7,7 @@
 namespace tarkeep::data {
 
 // The player-colour letters, in order.
-inline constexpr std::string_view player_colour_letters = "ABCDEFGHIJK";
+inline constexpr std::string_view kPlayerColourLetters = "ABCDEFGHIJK";
 
 // Which variants of one texture the game archives hold.
 struct TextureColourInfo {

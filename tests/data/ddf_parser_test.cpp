@@ -97,7 +97,7 @@ TEST(DdfParser, NestingIsBoundedAtTheLimit) {
     // The body is one level; then lists (keyed, inside blocks) and blocks (bare, inside
     // lists) alternate up to the limit.
     std::string text = "A b {", closing = "}";
-    for (std::size_t depth = 2; depth <= max_ddf_nesting; ++depth) {
+    for (std::size_t depth = 2; depth <= kMaxDdfNesting; ++depth) {
         text += depth % 2 ? " {" : " k [";
         closing.insert(0, depth % 2 ? "}" : "]");
     }
@@ -106,10 +106,10 @@ TEST(DdfParser, NestingIsBoundedAtTheLimit) {
     std::size_t depth = 1;
     const DdfValue* value = &definitions[0].body;
     while (value->entries.size() == 1 || value->items.size() == 1) {
-        value = value->is(DdfKind::Block) ? &value->entries[0].second : &value->items[0];
+        value = value->is(DdfKind::block) ? &value->entries[0].second : &value->items[0];
         ++depth;
     }
-    EXPECT_EQ(depth, max_ddf_nesting);
+    EXPECT_EQ(depth, kMaxDdfNesting);
 
     std::string blocks = "A b { k = ", lists = "A b { k = ";
     blocks.append(1'000'000, '{');

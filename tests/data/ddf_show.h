@@ -14,19 +14,19 @@ using data::DdfValue;
 inline std::string show(const DdfValue& value) {
     std::string out;
     switch (value.kind) {
-        case DdfKind::None: return "none";
-        case DdfKind::Bool: return value.flag ? "true" : "false";
-        case DdfKind::Int: return std::to_string(value.integer);
-        case DdfKind::Float: {
+        case DdfKind::none: return "none";
+        case DdfKind::boolean: return value.flag ? "true" : "false";
+        case DdfKind::integer: return std::to_string(value.integer);
+        case DdfKind::floating: {
             char buffer[64];
             const auto end = std::to_chars(buffer, buffer + sizeof buffer, value.real).ptr;
             return std::string(buffer, end) + "f";
         }
-        case DdfKind::String: return "'" + value.text + "'";
-        case DdfKind::Block:
+        case DdfKind::string: return "'" + value.text + "'";
+        case DdfKind::block:
             for (const auto& [key, item] : value.entries) out += (out.empty() ? "" : ", ") + key + ": " + show(item);
             return "{" + out + "}";
-        case DdfKind::List:
+        case DdfKind::list:
             for (const DdfValue& item : value.items) out += (out.empty() ? "" : ", ") + show(item);
             return "[" + out + "]";
     }

@@ -78,12 +78,12 @@ int cmd_montage(const Args& args) {
     const std::uint32_t y = positional_number(args, 2);
     const std::uint32_t size = positional_number(args, 3);
     const std::vector<image::RgbaImage> images = read_images_same_width(args, 4);
-    constexpr std::uint64_t gap = 4;
-    image::RgbaImage out = white_image((size + gap) * images.size() - gap, size);
+    constexpr std::uint64_t kGap = 4;
+    image::RgbaImage out = white_image((size + kGap) * images.size() - kGap, size);
     for (std::size_t i = 0; i < images.size(); ++i) {
         // The window must lie inside the image: crop checks it.
         const image::RgbaImage window = crop(images[i], x, y, size, size);
-        const std::size_t column = i * (size + gap);
+        const std::size_t column = i * (size + kGap);
         for (std::uint32_t row = 0; row < size; ++row)
             std::copy_n(&window.pixels[std::size_t{row} * size * 4], std::size_t{size} * 4,
                         &out.pixels[(std::size_t{row} * out.width + column) * 4]);
@@ -104,14 +104,14 @@ int cmd_ui_montage(const Args& args) {
     const std::uint32_t h = positional_number(args, 4);
     const std::uint32_t zoom = positional_number(args, 5);
     const std::vector<image::RgbaImage> images = read_images_same_width(args, 6);
-    constexpr std::uint64_t gap = 6;
+    constexpr std::uint64_t kGap = 6;
     const std::uint64_t tile_w = std::uint64_t{w} * zoom;
     const std::uint64_t tile_h = std::uint64_t{h} * zoom;
-    image::RgbaImage out = white_image((tile_w + gap) * images.size() - gap, tile_h);
+    image::RgbaImage out = white_image((tile_w + kGap) * images.size() - kGap, tile_h);
     for (std::size_t i = 0; i < images.size(); ++i) {
         const image::RgbaImage& image = images[i];
         if (image.width == 0 || image.height == 0) continue;
-        const std::uint64_t column = i * (tile_w + gap);
+        const std::uint64_t column = i * (tile_w + kGap);
         for (std::uint64_t oy = 0; oy < tile_h; ++oy) {
             const std::uint64_t sy = std::min<std::uint64_t>(y + oy / zoom, image.height - 1);
             for (std::uint64_t ox = 0; ox < tile_w; ++ox) {

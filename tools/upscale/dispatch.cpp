@@ -19,47 +19,47 @@ const char* const kUsageText =
 Command select_command(const Args& a) {
     const size_t n = a.positional.size();
     // The order matters: several rules can match one command line.
-    if (a.flag("--seam")) return Command::Seam;
-    if (a.flag("--montage")) return Command::Montage;
-    if (a.flag("--tile2") && n == 3) return Command::Tile2;
-    if (n == 1 && a.flag("--models-list")) return Command::ModelsList;
-    if (n == 1 && a.flag("--models-fit")) return Command::ModelsFit;
-    if (n == 1 && a.has_value("--model-orig")) return Command::ModelOrig;
-    if (a.flag("--models-glb")) return Command::ModelsGlb;
-    if (n == 2 && a.flag("--models-estimate")) return Command::ModelsEstimate;
-    if (a.has_value("--model-get")) return Command::ModelGet;
-    if (n == 2 && a.flag("--models-build")) return Command::ModelsBuild;
-    if (a.flag("--ui-montage")) return Command::UiMontage;
-    if (n == 1 && a.has_value("--ui-orig")) return Command::UiOrig;
-    if (n == 2 && a.flag("--ui-build")) return Command::UiBuild;
-    if (n == 1 && a.flag("--ui-list")) return Command::UiList;
-    if (n == 1 && a.flag("--list")) return Command::List;
-    if (n == 1 && a.has_value("--orig")) return Command::Orig;
-    if (n != 2) return Command::Usage;
-    return Command::Terrain;
+    if (a.flag("--seam")) return Command::seam;
+    if (a.flag("--montage")) return Command::montage;
+    if (a.flag("--tile2") && n == 3) return Command::tile2;
+    if (n == 1 && a.flag("--models-list")) return Command::models_list;
+    if (n == 1 && a.flag("--models-fit")) return Command::models_fit;
+    if (n == 1 && a.has_value("--model-orig")) return Command::model_orig;
+    if (a.flag("--models-glb")) return Command::models_glb;
+    if (n == 2 && a.flag("--models-estimate")) return Command::models_estimate;
+    if (a.has_value("--model-get")) return Command::model_get;
+    if (n == 2 && a.flag("--models-build")) return Command::models_build;
+    if (a.flag("--ui-montage")) return Command::ui_montage;
+    if (n == 1 && a.has_value("--ui-orig")) return Command::ui_orig;
+    if (n == 2 && a.flag("--ui-build")) return Command::ui_build;
+    if (n == 1 && a.flag("--ui-list")) return Command::ui_list;
+    if (n == 1 && a.flag("--list")) return Command::list;
+    if (n == 1 && a.has_value("--orig")) return Command::orig;
+    if (n != 2) return Command::usage;
+    return Command::terrain;
 }
 
 int run_command(Command command, const Args& a) {
     auto morv_dir = [&] { return platform::path_from_utf8(a.positional.at(0)); };
     switch (command) {
-        case Command::Seam: return cmd_seam(a, a.flag("--quiet"));
-        case Command::Montage: return cmd_montage(a);
-        case Command::Tile2: return cmd_tile2(a);
-        case Command::ModelsList: return cmd_models_list(morv_dir(), a.flag("--verbose"));
-        case Command::ModelsFit: return cmd_models_fit(a);
-        case Command::ModelOrig: return cmd_model_orig(a);
-        case Command::ModelsGlb: return cmd_models_glb(a);
-        case Command::ModelsEstimate: return cmd_models_estimate(a);
-        case Command::ModelGet: return cmd_model_get(a);
-        case Command::ModelsBuild: return cmd_models_build(a);
-        case Command::UiMontage: return cmd_ui_montage(a);
-        case Command::UiOrig: return cmd_ui_orig(a);
-        case Command::UiBuild: return cmd_ui_build(a);
-        case Command::UiList: return cmd_ui_list(a);
-        case Command::List: return cmd_list(morv_dir());
-        case Command::Orig: return cmd_orig(a);
-        case Command::Terrain: return cmd_terrain(a);
-        case Command::Usage: break;
+        case Command::seam: return cmd_seam(a, a.flag("--quiet"));
+        case Command::montage: return cmd_montage(a);
+        case Command::tile2: return cmd_tile2(a);
+        case Command::models_list: return cmd_models_list(morv_dir(), a.flag("--verbose"));
+        case Command::models_fit: return cmd_models_fit(a);
+        case Command::model_orig: return cmd_model_orig(a);
+        case Command::models_glb: return cmd_models_glb(a);
+        case Command::models_estimate: return cmd_models_estimate(a);
+        case Command::model_get: return cmd_model_get(a);
+        case Command::models_build: return cmd_models_build(a);
+        case Command::ui_montage: return cmd_ui_montage(a);
+        case Command::ui_orig: return cmd_ui_orig(a);
+        case Command::ui_build: return cmd_ui_build(a);
+        case Command::ui_list: return cmd_ui_list(a);
+        case Command::list: return cmd_list(morv_dir());
+        case Command::orig: return cmd_orig(a);
+        case Command::terrain: return cmd_terrain(a);
+        case Command::usage: break;
     }
     std::fputs(kUsageText, stderr);
     return 2;

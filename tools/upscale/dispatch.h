@@ -9,15 +9,15 @@ namespace tarkeep::upscale {
 extern const char* const kUsageText;
 
 enum class Command {
-    Seam, Montage, Tile2, ModelsList, ModelsFit, ModelOrig, ModelsGlb, ModelsEstimate,
-    ModelGet, ModelsBuild, UiMontage, UiOrig, UiBuild, UiList, List, Orig,
-    Usage, Terrain,
+    seam, montage, tile2, models_list, models_fit, model_orig, models_glb, models_estimate,
+    model_get, models_build, ui_montage, ui_orig, ui_build, ui_list, list, orig,
+    usage, terrain,
 };
 
 // The one command the arguments select: the first matching rule wins.
 Command select_command(const Args& args);
 
-// Runs the selected command; Usage prints the usage text and returns 2.
+// Runs the selected command; usage prints the usage text and returns 2.
 int run_command(Command command, const Args& args);
 
 // The whole program: parse, select, run, and turn an escaping exception into

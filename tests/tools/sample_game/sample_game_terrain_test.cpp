@@ -24,7 +24,7 @@ std::vector<std::string> terrain_types(const data::GameDb& db, const std::string
     std::vector<std::string> types;
     for (const data::DdfValue& row : table.rows) {
         const data::DdfValue* type = row.find("Terrain Type");
-        if (type != nullptr && type->is(data::DdfKind::String) && type->truthy()) types.push_back(type->text);
+        if (type != nullptr && type->is(data::DdfKind::string) && type->truthy()) types.push_back(type->text);
     }
     return types;
 }

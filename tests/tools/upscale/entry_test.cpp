@@ -36,7 +36,7 @@ TEST(ParseArgs, ValueOptionsTakeTheNextWordOrBecomeAFlagAtTheEnd) {
     const Args trailing = parse({"game", "--orig"});
     EXPECT_TRUE(trailing.flag("--orig"));
     EXPECT_FALSE(trailing.has_value("--orig"));
-    EXPECT_EQ(select_command(trailing), Command::Usage);
+    EXPECT_EQ(select_command(trailing), Command::usage);
     // The count limits the words looked at.
     EXPECT_EQ(parse_args(3, {"prog", "a", "b", "c"}).positional, (std::vector<std::string>{"a", "b"}));
 }
@@ -62,29 +62,29 @@ struct DispatchCase {
 
 TEST(SelectCommand, FirstMatchingRuleWins) {
     const std::vector<DispatchCase> cases = {
-        {{"--seam", "--montage", "--tile2", "a", "b", "c", "--list"}, Command::Seam},
-        {{"--montage", "--tile2", "a", "b", "c"}, Command::Montage},
-        {{"--tile2", "a", "b", "c"}, Command::Tile2},
-        {{"--tile2", "a", "b"}, Command::Terrain},  // wrong count falls through
-        {{"--tile2", "a", "--list"}, Command::List},
-        {{"g", "--models-list", "--list"}, Command::ModelsList},
-        {{"g", "--models-fit"}, Command::ModelsFit},
-        {{"g", "--model-orig", "out"}, Command::ModelOrig},
-        {{"--models-glb", "a", "b", "c"}, Command::ModelsGlb},
-        {{"g", "c", "--models-estimate", "--models-build"}, Command::ModelsEstimate},
-        {{"g", "c", "--model-get", "tex", "--models-build"}, Command::ModelGet},
-        {{"g", "c", "--models-build", "--ui-build"}, Command::ModelsBuild},
-        {{"--ui-montage", "x"}, Command::UiMontage},
-        {{"g", "--ui-orig", "out", "--ui-list"}, Command::UiOrig},
-        {{"g", "c", "--ui-build"}, Command::UiBuild},
-        {{"g", "--ui-list", "--list"}, Command::UiList},
-        {{"g", "--list", "--orig", "out"}, Command::List},
-        {{"g", "--orig", "out"}, Command::Orig},
-        {{"g", "c", "--models-list"}, Command::Terrain},
-        {{"g", "c"}, Command::Terrain},
-        {{}, Command::Usage},
-        {{"g"}, Command::Usage},
-        {{"g", "c", "d"}, Command::Usage},
+        {{"--seam", "--montage", "--tile2", "a", "b", "c", "--list"}, Command::seam},
+        {{"--montage", "--tile2", "a", "b", "c"}, Command::montage},
+        {{"--tile2", "a", "b", "c"}, Command::tile2},
+        {{"--tile2", "a", "b"}, Command::terrain},  // wrong count falls through
+        {{"--tile2", "a", "--list"}, Command::list},
+        {{"g", "--models-list", "--list"}, Command::models_list},
+        {{"g", "--models-fit"}, Command::models_fit},
+        {{"g", "--model-orig", "out"}, Command::model_orig},
+        {{"--models-glb", "a", "b", "c"}, Command::models_glb},
+        {{"g", "c", "--models-estimate", "--models-build"}, Command::models_estimate},
+        {{"g", "c", "--model-get", "tex", "--models-build"}, Command::model_get},
+        {{"g", "c", "--models-build", "--ui-build"}, Command::models_build},
+        {{"--ui-montage", "x"}, Command::ui_montage},
+        {{"g", "--ui-orig", "out", "--ui-list"}, Command::ui_orig},
+        {{"g", "c", "--ui-build"}, Command::ui_build},
+        {{"g", "--ui-list", "--list"}, Command::ui_list},
+        {{"g", "--list", "--orig", "out"}, Command::list},
+        {{"g", "--orig", "out"}, Command::orig},
+        {{"g", "c", "--models-list"}, Command::terrain},
+        {{"g", "c"}, Command::terrain},
+        {{}, Command::usage},
+        {{"g"}, Command::usage},
+        {{"g", "c", "d"}, Command::usage},
     };
     for (const auto& c : cases) {
         std::string line;
