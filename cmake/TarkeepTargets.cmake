@@ -1,8 +1,10 @@
 # Shared helpers: every library is "all the .cpp files of one folder", so adding a
 # source file never needs a CMake edit.
 
+# Our own targets only: third-party code (GoogleTest built from source in the cross
+# build) keeps its own flags.
 function(tarkeep_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  target_compile_options(${target} PRIVATE -Wall -Wextra $<$<BOOL:${TARKEEP_WERROR}>:-Werror>)
 endfunction()
 
 # tarkeep_library(<name> <folder> [DEPS <targets>...])
