@@ -1,3 +1,4 @@
+// The definition-file tokenizer: strings, punctuation and atoms, with comments skipped.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -18,7 +19,10 @@ struct DdfToken {
     bool is_scalar() const { return kind == DdfTokenKind::string || kind == DdfTokenKind::atom; }
 };
 
-std::vector<DdfToken> tokenize_ddf(std::string_view text);
+// Linear in the text's length, also for unclosed comments and strings. `bytes_examined`,
+// when given, is increased by the bytes the comment and string scans look at (for tests
+// that hold the tokenizer to that bound).
+std::vector<DdfToken> tokenize_ddf(std::string_view text, std::size_t* bytes_examined = nullptr);
 
 // The token as the parser's messages show it: "(None, None)", "('str', 'x')",
 // "('p', '{')" or "('atom', 'x')".

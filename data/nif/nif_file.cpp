@@ -41,18 +41,20 @@ std::vector<std::string> read_type_table(NifReader& reader) {
     return types;
 }
 
-void read_block_types(NifReader& reader, NifFile& file, std::uint32_t block_count,
-                      const std::vector<std::string>& type_table) {
-    const std::vector<std::uint16_t> type_index = reader.values<std::uint16_t>(block_count);
-    file.block_types.reserve(block_count);
+// Each block's index into the type table. The names are copied into the file only as
+// blocks are read: a few bytes of indices must not make one copy of a long name each.
+std::vector<std::uint16_t> read_block_type_indices(NifReader& reader, std::uint32_t block_count,
+                                                   const std::vector<std::string>& type_table) {
+    std::vector<std::uint16_t> type_index = reader.values<std::uint16_t>(block_count);
     for (const std::uint16_t index : type_index) {
         if (index >= type_table.size()) throw NifError("block type index out of range");
-        file.block_types.push_back(type_table[index]);
     }
+    return type_index;
 }
 
-std::unique_ptr<NiObject> read_block(NifReader& reader, const NifFile& file, std::uint32_t index) {
-    const std::string& type = file.block_types[index];
+std::unique_ptr<NiObject> read_block(NifReader& reader, NifFile& file, std::uint32_t index,
+                                     const std::string& type) {
+    file.block_types.push_back(type);
     const NifBlockReader block_reader = find_nif_block_reader(type);
     if (block_reader == nullptr) {
         throw NifError("block " + std::to_string(index) + ": " + type + " not supported");
@@ -85,11 +87,12 @@ NifFile read_nif(std::span<const std::uint8_t> bytes) {
     read_version(reader, file);
     const std::uint32_t block_count = reader.u32();
     const std::vector<std::string> type_table = read_type_table(reader);
-    read_block_types(reader, file, block_count, type_table);
+    const std::vector<std::uint16_t> type_index = read_block_type_indices(reader, block_count, type_table);
     file.header_list = reader.u32_list();
 
     file.blocks.reserve(block_count);
-    for (std::uint32_t i = 0; i < block_count; ++i) file.blocks.push_back(read_block(reader, file, i));
+    for (std::uint32_t i = 0; i < block_count; ++i)
+        file.blocks.push_back(read_block(reader, file, i, type_table[type_index[i]]));
 
     file.roots = reader.u32_list();
     if (reader.remaining() != 0) {

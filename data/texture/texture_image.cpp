@@ -55,7 +55,7 @@ RgbaImage decode_uncompressed_mip0(std::span<const std::uint8_t> file, const Tex
     const std::uint64_t start = tex.pixels_offset + std::uint64_t(mip.offset);
     const std::uint64_t pixel_count = std::uint64_t(mip.width) * mip.height;
     const auto data_bytes = checked_mul(step, pixel_count);
-    if (!data_bytes || *data_bytes + start > file.size()) throw TexError("truncated mip 0");
+    if (!data_bytes || start > file.size() || *data_bytes > file.size() - start) throw TexError("truncated mip 0");
 
     const ChannelMask red(tex.masks[0]), green(tex.masks[1]), blue(tex.masks[2]), alpha(tex.masks[3]);
     const std::size_t word_bytes = std::size_t(std::min<std::uint64_t>(step, 4));

@@ -38,8 +38,24 @@ TEST(DdfTokenizer, TokensCommentsAndStrings) {
         {"empty string", "\"\"", "('str', '')"}, {"unclosed string drops only its quote", "\"abc\n", "('atom', 'abc')"},
         {"backslash as last byte ends the scan", "\"ab\\", "('atom', 'ab\\')"},
         {"string spans lines", "\"a\nb\"", "('str', 'a\nb')"}, {"nothing", " \n\t ", ""},
+        {"strings after an unclosed one", R"("\"x\" \")", R"(('atom', '\') ('atom', 'x\') ('atom', '\'))"},
+        {"comments after an unclosed one", "/* a /* b", "('atom', '/*') ('atom', 'a') ('atom', '/*') ('atom', 'b')"},
+        {"a comment end serves every opening before it", "/* /* */ a /* b */ c", "('atom', 'a') ('atom', 'c')"},
     };
     for (const auto& c : cases) EXPECT_EQ(reprs(c.text), c.tokens) << c.name;
+}
+
+// A mod file with an unclosed comment or a string whose quotes are all escaped must not
+// make the scans start over at every token: the bytes examined stay a small multiple.
+TEST(DdfTokenizer, UnclosedCommentsAndStringsAreScannedOnce) {
+    std::string comments, strings;
+    for (int i = 0; i < 20000; ++i) comments += "/* ";
+    for (int i = 0; i < 20000; ++i) strings += "\"\\";
+    for (const std::string& text : {comments, strings}) {
+        std::size_t examined = 0;
+        tokenize_ddf(text, &examined);
+        EXPECT_LE(examined, 3 * text.size()) << text.substr(0, 6);
+    }
 }
 
 TEST(DdfTokenizer, ReprOfNoTokenAndOfUnknownKind) {

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "data/nif/nif_registry.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/data/nif/nif_test_util.h"
 
 namespace tarkeep::test {
@@ -106,6 +107,16 @@ TEST(NifFile, HeaderLineAndTruncatedFrame) {
 TEST(NifFile, BlockTypeIndexMustBeBelowTheTypeCount) {
     HandBytes bytes = frame({"NiNode"}, {1});
     EXPECT_EQ(nif_error_of(bytes.bytes), "block type index out of range");
+}
+
+TEST(NifFile, MemoryFollowsTheBlocksReadNotTheBlockCount) {
+    // 60,000 two-byte indices naming one 16 KB type name: one copy per block would be 1 GB.
+    const std::string long_name(16384, 'x');
+    const HandBytes bytes = frame({long_name}, std::vector<std::uint16_t>(60000, 0));
+    std::string error;
+    const std::size_t allocated = bytes_allocated_by([&] { error = nif_error_of(bytes.bytes); });
+    EXPECT_EQ(error, "block 0: " + long_name + " not supported");
+    EXPECT_LT(allocated, 16 * bytes.bytes.size());
 }
 
 TEST(NifFile, UnsupportedTypeFailsBeforeAnyBlockByteIsRead) {

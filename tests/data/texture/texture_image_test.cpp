@@ -64,6 +64,8 @@ TEST(TextureToRgba, Failures) {
     fields.mipmaps = {{0xFFFFFFFF, 0xFFFFFFFF, 0}};
     fields.bytes_per_pixel = 0xFFFFFFFF;  // b * w * h overflows 64 bits
     EXPECT_EQ(rgba_error(fields), "truncated mip 0");
+    fields.mipmaps = {{641, 6700417, 0}};  // b * w * h = 2^64 - 1: adding the start wraps
+    EXPECT_EQ(rgba_error(fields), "truncated mip 0");
     fields.mipmaps = {{1, 1, 0xFFFFFFFF}};
     fields.bytes_per_pixel = 1;
     EXPECT_EQ(rgba_error(fields), "truncated mip 0");
