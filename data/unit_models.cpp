@@ -1,6 +1,7 @@
 #include "data/unit_models.h"
 
 #include <algorithm>
+#include <utility>
 #include <unordered_set>
 
 #include "data/game_archives.h"
@@ -124,6 +125,46 @@ DdfValue resolve_unit_model(const GameDb& db, std::string_view name) {
     return result;
 }
 
+const DdfValue& UnitModelResolver::resolve(const std::string& name) {
+    if (const auto known = resolved_.find(name); known != resolved_.end()) return known->second;
+    if (const auto known = cyclic_.find(name); known != cyclic_.end()) return known->second;
+    // Walk up until a parent is missing (the chain ends), already resolved (its result is
+    // the base), or already on this walk (a cycle).
+    static const DdfValue empty = DdfValue::block();
+    std::vector<std::pair<std::string, const DdfValue*>> walk;
+    std::unordered_set<std::string> on_walk;
+    const DdfValue* body = db_.find_definition("UnitModel", name);
+    walk.emplace_back(name, body ? body : &empty);
+    const DdfValue* base = nullptr;
+    for (;;) {
+        const DdfValue* parent = parent_of(*walk.back().second);
+        if (!parent || !parent->is(DdfKind::string) || !parent->truthy()) break;
+        if (on_walk.count(parent->text)) {
+            // A cyclic chain is resolved the plain way and never reused as a base: from
+            // another start the same cycle stops elsewhere.
+            ++steps_;
+            return cyclic_.emplace(name, resolve_unit_model(db_, name)).first->second;
+        }
+        const DdfValue* parent_body = db_.find_definition("UnitModel", parent->text);
+        if (!parent_body || !parent_body->truthy()) break;
+        on_walk.insert(walk.back().first);
+        if (const auto known = resolved_.find(parent->text); known != resolved_.end()) {
+            base = &known->second;
+            break;
+        }
+        walk.emplace_back(parent->text, parent_body);
+    }
+    // A resolved parent's chain has no cycle, so it cannot come back to this walk: each
+    // name's result is its parent's result with its own body applied.
+    DdfValue result = base ? *base : DdfValue::block();
+    for (auto it = walk.rbegin(); it != walk.rend(); ++it) {
+        ++steps_;
+        result = apply_body(std::move(result), *it->second);
+        resolved_.insert_or_assign(it->first, result);
+    }
+    return resolved_.at(name);
+}
+
 std::vector<ModelVariant> collect_model_variants(const DdfValue& unit_model) {
     VariantCollector collector;
     const DdfValue* default_model = unit_model.find("DefaultModel");
@@ -154,8 +195,9 @@ bool is_null_model(const DdfValue& value) { return !value.truthy() || model_key(
 std::vector<ModelJob> list_model_jobs(const GameDb& db, const GameArchives& archives) {
     std::vector<ModelJob> jobs;
     std::unordered_set<std::string> listed;
+    UnitModelResolver resolver(db);
     for (const std::string& unit : db.names_of_type("UnitModel")) {
-        for (const ModelVariant& variant : collect_model_variants(resolve_unit_model(db, unit))) {
+        for (const ModelVariant& variant : collect_model_variants(resolver.resolve(unit))) {
             if (is_null_model(variant.model)) continue;
             const std::string key = model_key(variant.model);
             std::vector<std::string> kf_files;

@@ -1,6 +1,8 @@
+// Unit model definitions: Parent chains, model variants and the model jobs of the pipelines.
 #pragma once
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "data/ddf_value.h"
@@ -28,6 +30,22 @@ struct ModelJob {
 // entries replacing or extending them, States merged by StateName. A chain that comes
 // back to a name already visited stops there; unknown names give an empty block.
 DdfValue resolve_unit_model(const GameDb& db, std::string_view name);
+
+// resolve_unit_model for many units at once: each unit of an acyclic chain is resolved
+// once and its result reused by every unit below it, so a long chain costs linear time.
+class UnitModelResolver {
+public:
+    explicit UnitModelResolver(const GameDb& db) : db_(db) {}
+    const DdfValue& resolve(const std::string& name);
+    // Chain steps applied so far (for tests of the bound).
+    std::size_t steps() const { return steps_; }
+
+private:
+    const GameDb& db_;
+    std::unordered_map<std::string, DdfValue> resolved_;  // acyclic chains: reusable as bases
+    std::unordered_map<std::string, DdfValue> cyclic_;
+    std::size_t steps_ = 0;
+};
 
 // The models of a resolved unit model (DefaultModel, DefaultModelList, each state's
 // ModelName) with the animations of the states attached to them.

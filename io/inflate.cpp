@@ -21,8 +21,8 @@ constexpr std::size_t kMaxMatch = 258;
 // Room the fast loop keeps free at the end of the output: one match plus the overshoot
 // of its 8-byte copies.
 constexpr std::size_t kFastOutputSlack = kMaxMatch + 16;
-// A deflate stream cannot expand by more than this ratio (258 bytes from two 1-bit codes).
-constexpr std::size_t kMaxExpansion = 1032;
+// The first output buffer beyond four times the input: enough for small streams at once.
+constexpr std::size_t kFirstOutputBytes = 64 * 1024;
 
 constexpr std::size_t saturating_add(std::size_t a, std::size_t b) {
     return a > SIZE_MAX - b ? SIZE_MAX : a + b;
@@ -68,12 +68,14 @@ class Inflater {
 public:
     Inflater(std::span<const std::uint8_t> input, std::size_t expected_size, std::size_t output_limit)
         : in_next_(input.data()), in_end_(input.data() + input.size()), limit_(output_limit) {
-        // Never trust the expected size beyond what the input could possibly produce:
-        // a hostile size must not reserve gigabytes.
-        std::size_t reserve = std::min(expected_size, saturating_mul(input.size(), kMaxExpansion));
-        if (reserve == 0) reserve = std::min<std::size_t>(saturating_mul(input.size(), 4), 1 << 20);
-        reserve = std::min(reserve, saturating_add(limit_, 1));
-        out_.resize(saturating_add(reserve, kFastOutputSlack));
+        // The output grows as data arrives, never ahead of it: a hostile expected size
+        // must not make us commit (and zero-fill) gigabytes before the stream proves them.
+        // It only caps the growth, so a true size is reached without a final reallocation.
+        const std::size_t expected = expected_size != 0 ? std::min(expected_size, saturating_add(limit_, 1))
+                                                        : saturating_add(limit_, 1);
+        growth_cap_ = saturating_add(expected, kFastOutputSlack);
+        const std::size_t first = std::min(expected, saturating_add(saturating_mul(input.size(), 4), kFirstOutputBytes));
+        out_.resize(saturating_add(first, kFastOutputSlack));
     }
 
     std::vector<std::uint8_t> run() {
@@ -156,8 +158,12 @@ private:
     void ensure_room(std::size_t count) {
         if (out_.size() - pos_ >= count) return;
         const std::size_t needed = saturating_add(pos_, count);
-        const std::size_t doubled = std::min(saturating_mul(out_.size(), 2), saturating_add(limit_, 2 * kFastOutputSlack));
-        out_.resize(std::max(needed, doubled));
+        // Doubling keeps the copies linear; it stops at the expected size once, and past
+        // it (a stream longer than announced) at the limit.
+        std::size_t target = saturating_mul(out_.size(), 2);
+        if (out_.size() < growth_cap_) target = std::min(target, growth_cap_);
+        target = std::min(target, saturating_add(limit_, 2 * kFastOutputSlack));
+        out_.resize(std::max(needed, target));
     }
 
     // ---- blocks -----------------------------------------------------------------------
@@ -349,6 +355,7 @@ private:
     std::vector<std::uint8_t> out_;  // size() is the capacity in use; pos_ the length
     std::size_t pos_ = 0;
     const std::size_t limit_;
+    std::size_t growth_cap_ = 0;
 
     std::array<Entry, kLiteralTableSize> literal_storage_;
     std::array<Entry, kDistanceTableSize> distance_storage_;

@@ -10,8 +10,6 @@ namespace tarkeep::io {
 namespace {
 
 constexpr std::size_t kMaxStoredBlock = 65535;
-// A deflate stream expands at most about 1032-fold; used to size the first reservation.
-constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 void put_be32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
@@ -57,10 +55,8 @@ bool zlib_header_plausible(std::span<const std::uint8_t> stream) {
 
 ZlibPayload zlib_unwrap(std::span<const std::uint8_t> stream, std::size_t expected_size, std::size_t output_limit) {
     const std::span<const std::uint8_t> deflated = stream.subspan(2, stream.size() - 6);
-    const std::uint64_t reservation =
-        std::min<std::uint64_t>(expected_size, deflated.size() * kMaxDeflateRatio + 64);
     ZlibPayload payload;
-    payload.data = inflate(deflated, std::size_t(reservation), output_limit);
+    payload.data = inflate(deflated, expected_size, output_limit);
     payload.checksum_matches = adler32(payload.data) == load_be32(stream.data() + stream.size() - 4);
     return payload;
 }

@@ -29,6 +29,7 @@ TEST_F(GameArchivesTest, OnlyZipsOpenAndTheLaterByByteOrderWins) {
     game.add_zip("OLD.ZIP", ZipFiles().add("old.txt", "old").add("t.texcache", "from OLD"));
     game.add_other_file("notes.zip.bak", "not an archive");
     game.add_other_file("readme.txt", "not an archive either");
+    std::filesystem::create_directories(game.dir() / "zips" / "folder.zip");
     const GameArchives archives(game.dir());
     Names opened;
     for (const auto& archive : archives.archives()) opened.push_back(archive.first);

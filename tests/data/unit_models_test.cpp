@@ -91,6 +91,28 @@ TEST_F(UnitModelsTest, LongParentChainResolvesWithoutRecursion) {
     EXPECT_EQ(resolved("U0"), "{Root: 1, Parent: 'U1', States: [], Level1: 1, Level0: 0, Level2: 2}");
 }
 
+// The resolver must give what resolve_unit_model gives for every unit, in any order,
+// while applying each body of an acyclic chain once.
+TEST_F(UnitModelsTest, ResolverReusesChainsAndMatchesThePlainResolution) {
+    db_of("UnitModel A { Parent = B; a = 1 }\nUnitModel B { Parent = C; b = 2; a = 0 }\nUnitModel C { c = 3 }\n"
+          "UnitModel D { Parent = D; d = 4 }\nUnitModel E { Parent = F; e = 5 }\nUnitModel F { Parent = E; f = 6 }\n"
+          "UnitModel G { Parent = missing; g = 7 }\nUnitModel H { Parent = B; States = [{StateName = s}] }\n");
+    UnitModelResolver resolver(*db_);
+    for (const std::string name : {"C", "A", "H", "B", "F", "E", "D", "G", "unknown", "A"})
+        EXPECT_EQ(show(resolver.resolve(name)), resolved(name)) << name;
+
+    constexpr int kUnits = 4000;
+    std::string chain;
+    for (int i = 0; i < kUnits; ++i)
+        chain += "UnitModel U" + std::to_string(i) + " { Parent = U" + std::to_string(i + 1) + "; k = " +
+                 std::to_string(i) + " }\n";
+    db_of(std::move(chain));
+    UnitModelResolver long_chain(*db_);
+    for (int i = 0; i < kUnits; ++i) long_chain.resolve("U" + std::to_string(i));
+    EXPECT_EQ(long_chain.steps(), std::size_t{kUnits});
+    EXPECT_EQ(show(long_chain.resolve("U0")), resolved("U0"));
+}
+
 // The key is the lower-cased file stem of the display text; null models are falsy
 // values and those whose key is "null".
 TEST(ModelKey, DisplayTextToStemAndNullModels) {

@@ -9,6 +9,7 @@
 
 #include "io/zip_error.h"
 #include "tests/io/stream_fixtures.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/support/zip_writer.h"
 
 namespace tarkeep::test {
@@ -235,6 +236,26 @@ TEST(Inflate, OutputLimitStopsJustPastTheLimit) {
     // A limit the stream never reaches changes nothing.
     const Bytes small = expanding_stream(3);
     EXPECT_EQ(inflate(small, 0, 1000), reference_inflate(small));
+}
+
+// A PNG header may claim 16384 x 16384 and a zip entry 4 GB: memory must follow what the
+// stream really produces, and a true size must not cost much more than itself.
+TEST(Inflate, MemoryFollowsTheOutputNotTheAnnouncedSize) {
+    Bytes data(1 << 20);
+    std::mt19937 random(7);
+    for (auto& b : data) b = static_cast<std::uint8_t>(random());
+    uLongf size = compressBound(data.size());
+    Bytes zlib(size);
+    ASSERT_EQ(compress2(zlib.data(), &size, data.data(), data.size(), 0), Z_OK);  // stored blocks
+    const Bytes stream(zlib.begin() + 2, zlib.begin() + static_cast<std::ptrdiff_t>(size) - 4);
+    const std::size_t claimed = std::size_t{1} << 30;
+    Bytes out;
+    EXPECT_LT(bytes_allocated_by([&] { out = inflate(stream, claimed, claimed); }), 8 * data.size());
+    EXPECT_EQ(out, data);
+    const Bytes expanding = expanding_stream(4000);  // about 1 MB from 4 KB
+    const std::size_t true_size = reference_inflate(expanding).size();
+    EXPECT_LT(bytes_allocated_by([&] { out = inflate(expanding, true_size); }), 3 * true_size);
+    EXPECT_EQ(out.size(), true_size);
 }
 
 }  // namespace

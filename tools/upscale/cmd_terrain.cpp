@@ -2,6 +2,8 @@
 // cache folder, redoing only what changed since the last run.
 #include <cstdio>
 #include <optional>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -78,6 +80,19 @@ struct TerrainJobResult {
     double before = 0;
     double after = 0;
 };
+
+// The network input of one source: decoded opaque, deblocked when asked, padded by wrapping.
+// A damaged source ends the run (its cache stays as it was); the message says which one.
+image::RgbaImage padded_input(const std::string& stem, std::span<const std::uint8_t> bytes, const TerrainOptions& o,
+                              image::RgbaImage& source) {
+    try {
+        source = data::texture_to_rgb_opaque(bytes);
+        if (o.deblock) source = deblock(source, o.deblock_threshold);
+        return pad_wrap(source, o.margin);
+    } catch (const std::exception& error) {
+        throw std::runtime_error(stem + ": " + error.what());
+    }
+}
 
 TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, const fs::path& out_dir) {
     TerrainJobResult result;
@@ -156,9 +171,8 @@ int cmd_terrain(const Args& args) {
                 progress.tick();
                 continue;
             }
-            image::RgbaImage source = data::texture_to_rgb_opaque(bytes);
-            if (o.deblock) source = deblock(source, o.deblock_threshold);
-            const image::RgbaImage padded = pad_wrap(source, o.margin);
+            image::RgbaImage source;
+            const image::RgbaImage padded = padded_input(stem, bytes, o, source);
             largest_input = std::max({largest_input, padded.width, padded.height});
             image::write_png_file(folders.in / platform::path_from_utf8(stem + ".png"), padded, false);
             TerrainManifestEntry entry{hash, o.model, settings, static_cast<std::int32_t>(kNetworkScale * source.width),

@@ -232,7 +232,7 @@ TEST_F(TerrainPipeline, CorruptSourceEndsTheRunAndKeepsTheCacheConsistent) {
         test::GameFolderWriter(dir_ / "game").add_zip("zz_patch.zip", broken);
         auto result = run({"--force"});
         EXPECT_EQ(result.exit_code, 1);
-        EXPECT_EQ(result.err.rfind("error: ", 0), 0u) << result.err;
+        EXPECT_EQ(result.err.rfind("error: t2: ", 0), 0u) << result.err;  // says which texture
         EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_before);
         EXPECT_FALSE(fs::exists(cache_ / "_work"));
     }
