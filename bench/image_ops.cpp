@@ -12,7 +12,7 @@
 
 namespace {
 
-using tarkeep::data::RgbaImage;
+namespace image = tarkeep::image;
 namespace up = tarkeep::upscale;
 namespace naive = tarkeep::naive;
 
@@ -30,7 +30,7 @@ const image::RgbaImage& source() {
 }
 const image::RgbaImage& hd() {
     static const image::RgbaImage image = [] {
-        image::RgbaImage out = up::resize_bilinear(source(), 2048, 2048);
+        image::RgbaImage out = image::resize_bilinear(source(), 2048, 2048);
         std::mt19937 rng(2);
         for (auto& b : out.pixels) b = static_cast<std::uint8_t>(std::clamp(int(b) + int(rng() % 41) - 20, 0, 255));
         return out;
@@ -64,7 +64,7 @@ void report(benchmark::State& state, std::size_t pixels) {
 void BM_back_project(benchmark::State& state) {
     const bool fast = state.range(0);
     for (auto _ : state) {
-        image::RgbaImage out = fast ? up::back_project(hd(), source(), 3, 0.5, true)
+        image::RgbaImage out = fast ? image::back_project(hd(), source(), 3, 0.5, true)
                              : naive::back_project(hd(), source(), 3, 0.5, true);
         benchmark::DoNotOptimize(out.pixels.data());
     }
@@ -74,7 +74,7 @@ void BM_back_project(benchmark::State& state) {
 void BM_resize_bilinear(benchmark::State& state) {
     const bool fast = state.range(0);
     for (auto _ : state) {
-        image::RgbaImage out = fast ? up::resize_bilinear(source(), 2048, 2048) : naive::resize_bilinear(source(), 2048, 2048);
+        image::RgbaImage out = fast ? image::resize_bilinear(source(), 2048, 2048) : naive::resize_bilinear(source(), 2048, 2048);
         benchmark::DoNotOptimize(out.pixels.data());
     }
     report(state, std::size_t{2048} * 2048);
@@ -83,7 +83,7 @@ void BM_resize_bilinear(benchmark::State& state) {
 void BM_box_down(benchmark::State& state) {
     const bool fast = state.range(0);
     for (auto _ : state) {
-        image::RgbaImage out = fast ? up::box_down(hd(), 4) : naive::box_down(hd(), 4);
+        image::RgbaImage out = fast ? image::box_down(hd(), 4) : naive::box_down(hd(), 4);
         benchmark::DoNotOptimize(out.pixels.data());
     }
     report(state, std::size_t{2048} * 2048);  // input pixels read
@@ -96,7 +96,7 @@ void BM_dering(benchmark::State& state) {
         state.PauseTiming();
         work = hd();
         state.ResumeTiming();
-        if (fast) up::dering(work, source(), 2); else naive::dering(work, source(), 2);
+        if (fast) image::dering(work, source(), 2); else naive::dering(work, source(), 2);
         benchmark::DoNotOptimize(work.pixels.data());
     }
     report(state, std::size_t{2048} * 2048);
@@ -109,7 +109,7 @@ void BM_bleed(benchmark::State& state) {
         state.PauseTiming();
         work = sprites();
         state.ResumeTiming();
-        if (fast) up::bleed(work, 0, 16); else naive::bleed(work, 0, 16);
+        if (fast) image::bleed(work, 0, 16); else naive::bleed(work, 0, 16);
         benchmark::DoNotOptimize(work.pixels.data());
     }
     report(state, std::size_t{1024} * 1024);
@@ -126,17 +126,17 @@ void BM_consistency(benchmark::State& state) {
 
 // Both versions must agree before any figure means anything.
 void check_equal_results() {
-    same_or_die(up::back_project(hd(), source(), 3, 0.5, true).pixels ==
+    same_or_die(image::back_project(hd(), source(), 3, 0.5, true).pixels ==
                     naive::back_project(hd(), source(), 3, 0.5, true).pixels, "back_project");
-    same_or_die(up::resize_bilinear(source(), 2048, 2048).pixels == naive::resize_bilinear(source(), 2048, 2048).pixels,
+    same_or_die(image::resize_bilinear(source(), 2048, 2048).pixels == naive::resize_bilinear(source(), 2048, 2048).pixels,
                 "resize_bilinear");
-    same_or_die(up::box_down(hd(), 4).pixels == naive::box_down(hd(), 4).pixels, "box_down");
+    same_or_die(image::box_down(hd(), 4).pixels == naive::box_down(hd(), 4).pixels, "box_down");
     image::RgbaImage a = hd(), b = hd();
-    up::dering(a, source(), 2);
+    image::dering(a, source(), 2);
     naive::dering(b, source(), 2);
     same_or_die(a.pixels == b.pixels, "dering");
     image::RgbaImage c = sprites(), d = sprites();
-    up::bleed(c, 0, 16);
+    image::bleed(c, 0, 16);
     naive::bleed(d, 0, 16);
     same_or_die(c.pixels == d.pixels, "bleed");
     same_or_die(up::consistency(hd(), source()) == naive::consistency(hd(), source()), "consistency");
