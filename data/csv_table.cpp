@@ -1,3 +1,4 @@
+// Reading CSV tables: quoted records, the header found among the leading comments, and cells as values.
 #include "data/csv_table.h"
 
 #include "data/ddf_atom.h"

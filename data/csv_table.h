@@ -1,3 +1,4 @@
+// The comma-separated tables of the game database, read into named columns or plain rows.
 #pragma once
 #include <optional>
 #include <string>

@@ -1,3 +1,4 @@
+// Classifying bare words of definition files as integers, floats or strings.
 #include "data/ddf_atom.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// Bare words of definition files and table cells as values: integer, float or string.
 #pragma once
 #include <string_view>
 

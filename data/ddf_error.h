@@ -1,3 +1,4 @@
+// The failure type of the definition-file tokenizer and parser.
 #pragma once
 #include <stdexcept>
 

@@ -1,3 +1,4 @@
+// The definition-file parser: top-level definitions, nested blocks and lists, with a nesting limit.
 #include "data/ddf_parser.h"
 
 #include "data/ddf_atom.h"

@@ -1,3 +1,4 @@
+// Parsing definition files into their top-level `Type Name { body }` definitions.
 #pragma once
 #include <cstddef>
 #include <string>

@@ -1,3 +1,4 @@
+// Tokenizing definition files in one linear pass, comments and unclosed strings included.
 #include "data/ddf_tokenizer.h"
 
 #include <algorithm>

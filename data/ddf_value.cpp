@@ -1,3 +1,4 @@
+// Definition values: construction, block lookup, equality, canonical keys and display text.
 #include "data/ddf_value.h"
 
 #include <cinttypes>

@@ -1,3 +1,4 @@
+// The value of a definition file or table cell: none, boolean, number, string, block or list.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// Indexing every zip archive of the game folder by lower-cased file name, and reading through it.
 #include "data/game_archives.h"
 
 #include <algorithm>

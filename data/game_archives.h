@@ -1,3 +1,4 @@
+// The game's zip archives as one lookup by file name, the last-sorting archive winning.
 #pragma once
 #include <cstddef>
 #include <cstdint>

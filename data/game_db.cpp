@@ -1,3 +1,4 @@
+// Opening db.zip: the definition files loaded in unit-file-list order, later definitions replacing earlier.
 #include "data/game_db.h"
 
 #include <unordered_map>

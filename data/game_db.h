@@ -1,3 +1,4 @@
+// The game database db.zip: exact-path reads and every definition file loaded by type and name.
 #pragma once
 #include <cstddef>
 #include <cstdint>

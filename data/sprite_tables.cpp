@@ -1,3 +1,4 @@
+// Reading the UI sprite tables: quoted cells, sprite rows, texture flags and texture cache keys.
 #include "data/sprite_tables.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The UI sprite tables of the game database: named rectangles on sheet textures.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Reading a climate's terrain tables and resolving each terrain type's texture for a season.
 #include "data/terrain_textures.h"
 
 #include <stdexcept>

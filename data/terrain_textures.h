@@ -1,3 +1,4 @@
+// Terrain textures per climate and season, from the terrain and seasonal texture set tables.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+// Text helpers of the data readers: stripping, line and word splitting, lower-casing, extensions.
 #include "data/text_lines.h"
 
 namespace tarkeep::data {

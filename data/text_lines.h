@@ -1,3 +1,4 @@
+// Text helpers for the game's files: their whitespace sets, line breaks, words and extensions.
 #pragma once
 #include <array>
 #include <string>

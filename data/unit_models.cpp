@@ -1,3 +1,4 @@
+// Unit model resolution: Parent chains merged with their States, model variants and the model job list.
 #include "data/unit_models.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Back-projection: pulls an upscaled image towards its source until its box averages match it.
 #include <algorithm>
 #include <cmath>
 #if defined(__SSE2__)

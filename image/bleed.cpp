@@ -1,3 +1,4 @@
+// Bleeding opaque colours into transparent pixels, ring by ring from a frontier of edge pixels.
 #include "image/kernels.h"
 #include "image/kernel_support.h"
 

@@ -1,3 +1,4 @@
+// Box reduction by an integer factor, unrolled for the common factors 2 and 4.
 #include "image/kernels.h"
 #include "image/kernel_support.h"
 

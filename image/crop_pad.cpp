@@ -1,3 +1,4 @@
+// Cropping, and padding with wrapped, mirrored or clamped edges through per-axis index tables.
 #include <cstring>
 
 #include "image/kernels.h"

@@ -1,3 +1,4 @@
+// Softening the 4x4 block edges that DXT compression leaves on tiling textures.
 #include <algorithm>
 #include <cstdlib>
 

@@ -1,3 +1,4 @@
+// Deringing: clamps each upscaled colour into the range of its nearest source pixels.
 #include <algorithm>
 #include <cmath>
 

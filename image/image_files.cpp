@@ -1,3 +1,4 @@
+// The atomic file write (temporary file, sync, rename), stale .tmp cleanup and PNG file I/O.
 #include "image/image_files.h"
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// Small helpers shared by the image kernels.
 #pragma once
 #include <cstdint>
 #include <stdexcept>
@@ -5,7 +6,6 @@
 
 #include "image/rgba_image.h"
 
-// Small helpers shared by the image kernels.
 namespace tarkeep::image::detail {
 
 inline std::int64_t wrap_index(std::int64_t i, std::int64_t n) { return ((i % n) + n) % n; }

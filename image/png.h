@@ -1,3 +1,4 @@
+// The PNG codec: decoding 8-bit RGBA PNGs and encoding images with one IDAT chunk.
 #pragma once
 #include <cstdint>
 #include <span>

@@ -1,3 +1,4 @@
+// Bilinear resampling to any size, and one channel shown as a grey image.
 #include <algorithm>
 #include <cmath>
 

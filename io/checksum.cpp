@@ -1,3 +1,4 @@
+// CRC-32 over interleaved word chains with precomputed tables, and Adler-32.
 #include "io/checksum.h"
 
 #include "io/load_le.h"

@@ -1,3 +1,4 @@
+// The checksums of the archive and image formats: CRC-32 (zip, PNG) and Adler-32 (zlib).
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The deflate compressor's front end: LZ77 with hash chains and lazy matching, cut into blocks.
 #include "io/deflate.h"
 
 #include <algorithm>

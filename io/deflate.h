@@ -1,3 +1,4 @@
+// Deflate (RFC 1951) compression of whole buffers, the encoder behind our PNG files.
 #pragma once
 #include <cstdint>
 #include <span>

@@ -1,3 +1,5 @@
+// Deflate block coding: length-limited Huffman codes, run-length coded code lengths, and the
+// cheapest of stored, fixed and dynamic blocks.
 #include "io/deflate_block.h"
 
 #include <algorithm>

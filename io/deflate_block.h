@@ -1,6 +1,6 @@
-#pragma once
 // Internal pieces of the deflate compressor: bit output, Huffman code lengths and the
 // coding of one block of LZ77 tokens.
+#pragma once
 #include <cstddef>
 #include <cstdint>
 #include <span>

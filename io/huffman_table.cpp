@@ -1,3 +1,4 @@
+// Building the deflate decoder's lookup tables and sub-tables from code lengths, and the fixed tables.
 #include "io/huffman_table.h"
 
 #include <algorithm>

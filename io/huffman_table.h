@@ -1,11 +1,11 @@
-#pragma once
-#include <cstddef>
-#include <cstdint>
-
 // Lookup tables for the deflate decoder. A table answers for the next `root_bits` input
 // bits at once; longer codes go through one sub-table. The tables hold exactly the codes
 // a bit-by-bit canonical decoder would match, so over-subscribed or incomplete code sets
 // decode (and fail) the same way.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
 namespace tarkeep::io::huffman {
 
 // Entry layout: bits 0-3 code length (for a sub-table link: the root bits), bits 4-6 the

@@ -1,3 +1,4 @@
+// Inflate (RFC 1951): table-driven decoding of raw deflate streams, a fast loop for the bulk of the data.
 #include "io/inflate.h"
 
 #include <algorithm>

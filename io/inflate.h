@@ -1,3 +1,4 @@
+// Inflate: decoding raw deflate streams for zip entries and PNG data, with an output size limit.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Little-endian loads of whole words, shared by the checksum and inflate code.
 #pragma once
 #include <bit>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Reading zip archives: the central directory, entry lookup and stored/deflated extraction.
 #include "io/zip_archive.h"
 
 #include <algorithm>

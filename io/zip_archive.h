@@ -1,3 +1,4 @@
+// Zip archives of the game's data: the central-directory records and the reader over them.
 #pragma once
 #include <cstddef>
 #include <cstdint>

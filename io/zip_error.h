@@ -1,3 +1,4 @@
+// The failure type of the zip reader and of inflate.
 #pragma once
 #include <stdexcept>
 

@@ -1,3 +1,4 @@
+// The zlib wrapper: header and Adler-32 around our deflate or stored blocks, and unwrapping it.
 #include "io/zlib_stream.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Time for timing and logs: a monotonic clock, the local time as text, and sleeping.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// UTF-8 everywhere: the program's arguments and conversions between UTF-8 text and native paths.
 #pragma once
 #include <filesystem>
 #include <string>

@@ -1,3 +1,4 @@
+// Splitting and quoting command lines by Windows' CommandLineToArgvW rules, on every system.
 #include "platform/process.h"
 
 namespace tarkeep::platform {

@@ -1,3 +1,4 @@
+// Durable file writes and atomic replacement, the two steps under every cache file write.
 #pragma once
 #include <cstdint>
 #include <filesystem>

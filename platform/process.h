@@ -1,3 +1,4 @@
+// Starting child processes from Windows-style command lines, and finding our own program.
 #pragma once
 #include <filesystem>
 #include <string>

@@ -1,3 +1,4 @@
+// Running whole programs for tests and tools: through the system shell or with captured output.
 #pragma once
 #include <filesystem>
 #include <string>

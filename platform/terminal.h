@@ -1,3 +1,4 @@
+// Whether standard error is an interactive terminal, which decides if progress lines are shown.
 #pragma once
 
 namespace tarkeep::platform {

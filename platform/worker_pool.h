@@ -1,3 +1,4 @@
+// A minimal worker pool: jobs handed out by index to up to 16 threads, the first exception rethrown.
 #pragma once
 #include <algorithm>
 #include <atomic>

@@ -1,5 +1,5 @@
-#pragma once
 // Every NIF block class and reader.
+#pragma once
 #include "data/nif/nif_controllers.h"
 #include "data/nif/nif_extra_data.h"
 #include "data/nif/nif_geometry.h"

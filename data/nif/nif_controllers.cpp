@@ -1,3 +1,4 @@
+// Readers of the time controller blocks and of controller sequences.
 #include "data/nif/nif_controllers.h"
 
 #include "data/nif/nif_reader.h"

@@ -1,3 +1,4 @@
+// Time controllers and controller sequences (the root of a keyframe file).
 #pragma once
 #include <memory>
 #include <string>
@@ -5,7 +6,6 @@
 
 #include "data/nif/nif_object.h"
 
-// Time controllers and controller sequences (the root of a keyframe file).
 namespace tarkeep::data {
 
 struct NiTimeController : NiObject {

@@ -1,3 +1,4 @@
+// The failure type of NIF reading.
 #pragma once
 #include <stdexcept>
 

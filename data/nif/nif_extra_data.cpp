@@ -1,3 +1,4 @@
+// Readers of the extra data blocks: string, text key, boolean, integer and float data.
 #include "data/nif/nif_extra_data.h"
 
 #include "data/nif/nif_reader.h"

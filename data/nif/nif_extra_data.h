@@ -1,3 +1,4 @@
+// Extra data blocks. They derive from NiObject and carry their own name.
 #pragma once
 #include <memory>
 #include <string>
@@ -5,7 +6,6 @@
 
 #include "data/nif/nif_object.h"
 
-// Extra data blocks. They derive from NiObject and carry their own name.
 namespace tarkeep::data {
 
 struct NiExtraData : NiObject {

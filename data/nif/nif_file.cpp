@@ -1,3 +1,4 @@
+// Reading a whole NIF file: header line, version, type table, blocks through the registry, footer.
 #include "data/nif/nif_file.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// NIF model files: the file with its blocks, the strict reader and the reference check.
 #pragma once
 #include <cstdint>
 #include <memory>

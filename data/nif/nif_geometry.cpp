@@ -1,3 +1,4 @@
+// Readers of the geometry blocks and their data, and triangle strips turned into triangles.
 #include "data/nif/nif_geometry.h"
 
 #include "data/nif/nif_reader.h"

@@ -1,3 +1,4 @@
+// Geometry blocks ("NiTriShape", "NiTriStrips", "NiParticles") and their data.
 #pragma once
 #include <memory>
 #include <string>
@@ -5,7 +6,6 @@
 
 #include "data/nif/nif_object.h"
 
-// Geometry blocks ("NiTriShape", "NiTriStrips", "NiParticles") and their data.
 namespace tarkeep::data {
 
 struct NiGeometry : NiAVObject {

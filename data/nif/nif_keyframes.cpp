@@ -1,3 +1,4 @@
+// Readers of the key groups and of the keyframe, float, position, colour, visibility, UV and morph data.
 #include "data/nif/nif_keyframes.h"
 
 #include "data/nif/nif_reader.h"

@@ -1,3 +1,4 @@
+// Animation data: keyframes, interpolated values, visibility, UV and morph data.
 #pragma once
 #include <array>
 #include <memory>
@@ -5,7 +6,6 @@
 
 #include "data/nif/nif_object.h"
 
-// Animation data: keyframes, interpolated values, visibility, UV and morph data.
 namespace tarkeep::data {
 
 // u32 key count; when non-zero, the interpolation and the keys. Instantiated for

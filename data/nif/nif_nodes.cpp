@@ -1,3 +1,4 @@
+// Readers of the scene graph nodes, LOD range data and directional lights.
 #include "data/nif/nif_nodes.h"
 
 #include "data/nif/nif_reader.h"

@@ -1,10 +1,10 @@
+// Scene graph nodes, level-of-detail data and lights.
 #pragma once
 #include <memory>
 #include <vector>
 
 #include "data/nif/nif_object.h"
 
-// Scene graph nodes, level-of-detail data and lights.
 namespace tarkeep::data {
 
 struct NiNode : NiAVObject {

@@ -1,3 +1,4 @@
+// Reading the fields the NiObjectNET and NiAVObject base classes add to every block.
 #include "data/nif/nif_object.h"
 
 #include "data/nif/nif_reader.h"

@@ -1,3 +1,4 @@
+// The NIF block base classes NiObject, NiObjectNET and NiAVObject, and the block reader type.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Readers of the particle system controller and the particle modifiers.
 #include "data/nif/nif_particles.h"
 
 #include "data/nif/nif_reader.h"

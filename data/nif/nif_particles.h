@@ -1,3 +1,4 @@
+// Old-style particle systems: the system controller and its modifiers.
 #pragma once
 #include <memory>
 #include <vector>
@@ -5,7 +6,6 @@
 #include "data/nif/nif_controllers.h"
 #include "data/nif/nif_object.h"
 
-// Old-style particle systems: the system controller and its modifiers.
 namespace tarkeep::data {
 
 struct NifParticle {

@@ -1,3 +1,4 @@
+// Readers of the render property blocks: alpha, flags, z-buffer, vertex colour, stencil, material.
 #include "data/nif/nif_properties.h"
 
 #include "data/nif/nif_reader.h"

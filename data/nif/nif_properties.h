@@ -1,3 +1,4 @@
+// Render properties. They derive from NiObjectNET directly (no property base class).
 #pragma once
 #include <array>
 #include <memory>
@@ -5,7 +6,6 @@
 
 #include "data/nif/nif_object.h"
 
-// Render properties. They derive from NiObjectNET directly (no property base class).
 namespace tarkeep::data {
 
 struct NiAlphaProperty : NiObjectNET {

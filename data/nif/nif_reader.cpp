@@ -1,3 +1,4 @@
+// The out-of-line parts of the NIF byte cursor: the past-end failure, strings and counted lists.
 #include "data/nif/nif_reader.h"
 
 #include "data/nif/nif_error.h"

@@ -1,3 +1,4 @@
+// The bounds-checked byte cursor that every NIF block reader reads through.
 #pragma once
 #include <bit>
 #include <cstddef>

@@ -1,3 +1,4 @@
+// Checking that every block reference of a NIF file is -1 or a valid block index.
 #include <string>
 
 #include "data/nif/nif_file.h"

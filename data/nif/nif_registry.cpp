@@ -1,3 +1,4 @@
+// The table of NIF block readers, looked up by FNV-1a hash of the type name.
 #include "data/nif/nif_registry.h"
 
 #include <array>

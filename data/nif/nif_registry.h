@@ -1,3 +1,4 @@
+// The registry of NIF block types: each supported type name and its reader.
 #pragma once
 #include <cstdint>
 #include <span>

@@ -1,3 +1,4 @@
+// Readers of skin instances, skin data and skin partitions, sizes checked before allocating.
 #include "data/nif/nif_skin.h"
 
 #include "data/nif/nif_reader.h"

@@ -1,10 +1,10 @@
+// Skinning: the instance binding a geometry to bones, per-bone weights, and partitions.
 #pragma once
 #include <memory>
 #include <vector>
 
 #include "data/nif/nif_object.h"
 
-// Skinning: the instance binding a geometry to bones, per-bone weights, and partitions.
 namespace tarkeep::data {
 
 struct NiSkinInstance : NiObject {

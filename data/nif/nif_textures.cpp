@@ -1,3 +1,4 @@
+// Readers of the texturing property, source textures and pixel data blocks.
 #include "data/nif/nif_textures.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Texturing property, source textures and embedded pixel data.
 #pragma once
 #include <array>
 #include <cstddef>
@@ -7,7 +8,6 @@
 
 #include "data/nif/nif_object.h"
 
-// Texturing property, source textures and embedded pixel data.
 namespace tarkeep::data {
 
 struct NifTextureTransform {

@@ -1,3 +1,5 @@
+// Plain value types of NIF blocks. Their in-memory layout equals the file layout
+// (little-endian, no padding), so runs of them are copied in one go.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -5,8 +7,6 @@
 #include <type_traits>
 #include <vector>
 
-// Plain value types of NIF blocks. Their in-memory layout equals the file layout
-// (little-endian, no padding), so runs of them are copied in one go.
 namespace tarkeep::data {
 
 // Signed index into NifFile::blocks; -1 means none.

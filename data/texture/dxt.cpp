@@ -1,3 +1,4 @@
+// DXT1/3/5 block decoding into RGBA pixels, format names and mip level sizes.
 #include "data/texture/dxt.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The pixel formats of texture files and decoding of DXT-compressed block data.
 #pragma once
 #include <cstddef>
 #include <cstdint>

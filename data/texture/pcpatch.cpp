@@ -1,3 +1,4 @@
+// Reading player-colour patches and writing their blocks over a texture's pixel data.
 #include "data/texture/pcpatch.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Player-colour patches: runs of DXT blocks that replace parts of a texture, per colour letter.
 #pragma once
 #include <cstdint>
 #include <span>

@@ -1,3 +1,4 @@
+// The failure type of texture files, DXT decoding and player-colour patches.
 #pragma once
 #include <stdexcept>
 

@@ -1,3 +1,4 @@
+// Reading the header and mip table of a texture file, every field bounds-checked.
 #include "data/texture/texcache.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Game texture files (.texcache): the mip levels of their single NiPixelData block.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Which variants of a texture the game archives hold: plain, _pc mask and patches A to K.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+// Decoding mip 0 of texture files, DXT or uncompressed, optionally patched, into RGBA images.
 #include "data/texture/texture_image.h"
 
 #include <algorithm>

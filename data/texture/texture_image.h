@@ -1,3 +1,4 @@
+// Texture files as RGBA images: mip 0 with or without alpha, patched by a player colour.
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -1,3 +1,4 @@
+// The clock on POSIX: CLOCK_MONOTONIC, localtime_r and nanosleep.
 #include "platform/clock.h"
 
 #include <time.h>

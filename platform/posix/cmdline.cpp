@@ -1,3 +1,4 @@
+// Arguments and paths on POSIX, where both are already UTF-8 bytes.
 #include "platform/cmdline.h"
 
 namespace tarkeep::platform {

@@ -1,3 +1,4 @@
+// Synced writes and atomic renames on POSIX: write, fsync, rename, and a sync of the folder.
 #include "platform/files.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Child processes on POSIX: posix_spawn of a split command line with standard error to a log.
 #include "platform/process.h"
 
 #include <fcntl.h>

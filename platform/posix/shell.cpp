@@ -1,3 +1,4 @@
+// The shell on POSIX: system() through sh, and a program run with its output captured to files.
 #include "platform/shell.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Whether standard error is a terminal, on POSIX.
 #include "platform/terminal.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// The clock on Windows: the performance counter, localtime_s and Sleep.
 #include "platform/clock.h"
 
 #ifndef WIN32_LEAN_AND_MEAN

@@ -1,3 +1,4 @@
+// Arguments and paths on Windows: the wide command line and UTF-16 paths converted to UTF-8.
 #include "platform/cmdline.h"
 
 #define WIN32_LEAN_AND_MEAN

@@ -1,3 +1,4 @@
+// Synced writes and atomic renames on Windows: FlushFileBuffers and MoveFileExW.
 #include "platform/files.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Child processes on Windows: CreateProcessW with standard error redirected to a log.
 #include "platform/process.h"
 
 #include <windows.h>

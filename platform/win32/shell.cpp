@@ -1,3 +1,4 @@
+// The shell on Windows: cmd.exe through _wsystem, and a program run with its output captured to files.
 #include "platform/shell.h"
 
 #include <cstdlib>

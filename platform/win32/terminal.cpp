@@ -1,3 +1,4 @@
+// Whether standard error is a console, on Windows.
 #include "platform/terminal.h"
 
 #define WIN32_LEAN_AND_MEAN

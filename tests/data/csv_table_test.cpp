@@ -1,3 +1,4 @@
+// CSV tables: finding the header comment, quoting, line breaks in cells and column names.
 #include <gtest/gtest.h>
 
 #include <optional>

@@ -1,3 +1,4 @@
+// The definition-file parser: definitions, error messages, unclosed blocks and the nesting limit.
 #include <gtest/gtest.h>
 
 #include <string>

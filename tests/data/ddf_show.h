@@ -1,3 +1,4 @@
+// Readable renderings of definition values and error messages for test expectations.
 #pragma once
 #include <charconv>
 #include <string>

@@ -1,3 +1,4 @@
+// The definition-file tokenizer: tokens, comments and strings, and one linear scan on unclosed ones.
 #include <gtest/gtest.h>
 
 #include <string>

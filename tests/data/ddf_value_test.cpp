@@ -1,3 +1,4 @@
+// Definition values: keys, display text, truthiness, lookup, and the number grammar of atoms.
 #include <gtest/gtest.h>
 
 #include <cmath>

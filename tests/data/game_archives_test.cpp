@@ -1,3 +1,4 @@
+// The game archive index: which zips open, which entry wins, keys, and damaged or missing folders.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// The game database: its root, definition load order, later definitions winning, broken files skipped.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// Terrain textures per climate and season, and the sprite tables, read from a written game folder.
 #include <gtest/gtest.h>
 
 #include <optional>

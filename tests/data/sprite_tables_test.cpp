@@ -1,3 +1,4 @@
+// Sprite table rows: comments, quoting, which rows make sprites, cache keys and texture flags.
 #include <gtest/gtest.h>
 
 #include <string>

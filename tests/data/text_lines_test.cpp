@@ -1,3 +1,4 @@
+// The text helpers: line breaks, words, stripping, extensions, lower-casing, and season wrapping.
 #include <gtest/gtest.h>
 
 #include <limits>

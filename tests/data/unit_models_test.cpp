@@ -1,3 +1,4 @@
+// Unit models: Parent chains and States, the caching resolver, model keys, variants and model jobs.
 #include <gtest/gtest.h>
 
 #include <string>

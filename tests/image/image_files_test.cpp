@@ -1,3 +1,4 @@
+// The atomic file write under failures (missing folder, failed rename, partial write) and PNG files.
 #include <gtest/gtest.h>
 
 #include <fstream>

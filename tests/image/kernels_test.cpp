@@ -1,3 +1,4 @@
+// The image kernels against their straight per-pixel formulas, edge modes and refused arguments.
 #include <gtest/gtest.h>
 
 #include "tests/image/naive_image_ops.h"

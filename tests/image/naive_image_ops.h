@@ -1,6 +1,6 @@
-#pragma once
 // Straight per-pixel transcriptions of the kernel formulas: the oracle of the kernel
 // tests and the baseline of bench/image_ops.cpp. Written for clarity, not speed.
+#pragma once
 #include <algorithm>
 #include <cmath>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The PNG codec against libpng: every filter type, the writer's layout, chunk walking, rejections.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>

@@ -1,3 +1,4 @@
+// Small test images: random, filled, grey rows, pixel access and block replication.
 #pragma once
 #include <cstdint>
 #include <initializer_list>

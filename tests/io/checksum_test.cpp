@@ -1,3 +1,4 @@
+// CRC-32 and Adler-32 against zlib at every length and alignment, and as running values.
 #include "io/checksum.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The deflate compressor: round trips through zlib, block coding choices, ratio, Huffman length limits.
 #include <gtest/gtest.h>
 #include <zlib.h>
 

@@ -1,3 +1,4 @@
+// Inflate against zlib and the reference decoder: valid, damaged, crafted and expanding streams, memory use.
 #include "io/inflate.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Building the deflate test streams: zlib output, random and mixed data, hand-coded dynamic blocks.
 #include "tests/io/stream_fixtures.h"
 
 #include <zlib.h>

@@ -1,3 +1,4 @@
+// Deflate test data: zlib-compressed input, data shaped like the archives, hand-written blocks.
 #pragma once
 #include <cstdint>
 #include <random>

@@ -1,3 +1,5 @@
+// The zip reader: stored and deflated entries, damaged and truncated archives, concurrent reads,
+// and archives written by Python's zipfile and the zip program.
 #include "io/zip_archive.h"
 
 #include <gtest/gtest.h>

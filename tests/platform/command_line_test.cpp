@@ -1,3 +1,4 @@
+// Command lines split and quoted by the Windows rules, and our own program's path.
 #include <gtest/gtest.h>
 
 #include <filesystem>

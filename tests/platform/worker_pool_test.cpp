@@ -1,3 +1,4 @@
+// The worker pool: every job run once into its own slot, and a failing job rethrown after the join.
 #include <gtest/gtest.h>
 
 #include <stdexcept>

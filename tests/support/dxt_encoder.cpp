@@ -1,3 +1,4 @@
+// The fixtures' plain DXT encoder, the 2x2 reduction for mip chains, and per-pixel DXT decoding.
 #include "tests/support/dxt_encoder.h"
 
 #include <algorithm>

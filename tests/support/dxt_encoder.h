@@ -1,3 +1,4 @@
+// DXT fixtures: a plain block encoder, mip chain reduction, and a per-pixel reference decoder.
 #pragma once
 #include <cstdint>
 #include <vector>

@@ -1,3 +1,4 @@
+// Writing the test game folders: zip files of stored entries and extra files beside them.
 #include "tests/support/game_db_writer.h"
 
 #include "tests/support/zip_writer.h"

@@ -1,3 +1,4 @@
+// Test game folders: uncompressed zip archives under zips/ and db.zip content below its root.
 #pragma once
 #include <filesystem>
 #include <string>

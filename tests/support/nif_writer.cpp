@@ -1,3 +1,4 @@
+// The NIF fixture writer: the base field families and one writer per block class.
 #include "tests/support/nif_writer.h"
 
 #include <algorithm>

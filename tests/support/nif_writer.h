@@ -1,3 +1,5 @@
+// Writes NIF files from the reader's own block classes: fixtures for the reader, the
+// model pipeline, the glTF export and the sample game. Standard library only.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -11,8 +13,6 @@
 
 #include "data/nif/nif_file.h"
 
-// Writes NIF files from the reader's own block classes: fixtures for the reader, the
-// model pipeline, the glTF export and the sample game. Standard library only.
 namespace tarkeep::test {
 
 // Little-endian byte sink with the NIF field encodings.

@@ -1,3 +1,4 @@
+// Writing player-colour patch files, and diffing two DXT textures into one.
 #include "tests/support/pcpatch_writer.h"
 
 #include <algorithm>

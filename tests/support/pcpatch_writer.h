@@ -1,3 +1,4 @@
+// Player-colour patch fixtures: patch files from runs, or the patch between two textures.
 #pragma once
 #include <cstdint>
 #include <utility>

@@ -1,3 +1,4 @@
+// Running built programs with captured output and plain line ends, and finding files of the build tree.
 #include "tests/support/program_run.h"
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// Running whole built programs from tests and reading what they printed and returned.
 #pragma once
 #include <filesystem>
 #include <string>

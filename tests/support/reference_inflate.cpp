@@ -1,3 +1,4 @@
+// The plain bit-by-bit reference inflate, and the bit writer for hand-made deflate streams.
 #include "tests/support/reference_inflate.h"
 
 #include <array>

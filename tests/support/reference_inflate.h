@@ -1,3 +1,4 @@
+// The reference deflate decoder that inflate is checked against, and a deflate bit writer.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Temporary folders for tests, removed with their contents when the test ends.
 #pragma once
 #include <atomic>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Writing texture cache files from their fields, and DXT texture files from RGBA images.
 #include "tests/support/texcache_writer.h"
 
 #include <cstring>

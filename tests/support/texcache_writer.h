@@ -1,3 +1,4 @@
+// Texture file fixtures: every field settable for damaged files, and consistent DXT files.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// The terrain material recipes and the periodic noise that make seamless procedural textures.
 #include "tests/support/tileable_texture.h"
 
 #include <algorithm>

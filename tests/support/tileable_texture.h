@@ -1,11 +1,11 @@
+// Procedural textures that wrap seamlessly: every ingredient is periodic over the image
+// (value noise on a lattice that wraps, sinusoids with whole periods per tile), so the
+// right edge continues into the left one and the bottom into the top.
 #pragma once
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
-// Procedural textures that wrap seamlessly: every ingredient is periodic over the image
-// (value noise on a lattice that wraps, sinusoids with whole periods per tile), so the
-// right edge continues into the left one and the bottom into the top.
 namespace tarkeep::test {
 
 enum class TerrainMaterial : std::uint8_t {

@@ -1,3 +1,4 @@
+// Building zip archive bytes: local headers, the central directory and the end record.
 #include "tests/support/zip_writer.h"
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// Zip archive fixtures built in memory, with every field open to damage, and file helpers.
 #pragma once
 #include <cstdint>
 #include <deque>

@@ -1,3 +1,4 @@
+// Reading the reference upscaler's model description files.
 #include "tools/ref_upscaler/ref_model.h"
 
 #include <fstream>

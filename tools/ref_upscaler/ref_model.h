@@ -1,3 +1,4 @@
+// The reference upscaler's models: a .param file naming a resampling kernel, with a .bin beside it.
 #pragma once
 #include <filesystem>
 #include <string>

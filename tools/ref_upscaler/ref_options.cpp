@@ -1,3 +1,4 @@
+// The reference upscaler's usage text and the parsing of its NCNN-compatible switches.
 #include "tools/ref_upscaler/ref_options.h"
 
 #include <stdexcept>

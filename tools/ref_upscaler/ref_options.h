@@ -1,3 +1,4 @@
+// The command line of the reference upscaler: the NCNN upscaler's switches.
 #pragma once
 #include <filesystem>
 #include <string>

@@ -1,3 +1,4 @@
+// Nearest and Lanczos upscaling with precomputed phases, in bands over the worker threads.
 #include "tools/ref_upscaler/resample.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Upscaling one image by the kernel a reference model names.
 #pragma once
 #include "image/rgba_image.h"
 #include "tools/ref_upscaler/ref_model.h"

@@ -1,3 +1,4 @@
+// tarkeep_sample_game: writes a small synthetic game folder for tests and demos, and reports on it.
 #include <chrono>
 #include <cstdio>
 #include <exception>

@@ -1,3 +1,4 @@
+// The sample game program's usage text and command line parsing.
 #include "tools/sample_game/sample_options.h"
 
 #include <charconv>

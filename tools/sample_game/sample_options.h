@@ -1,3 +1,4 @@
+// The command line of the sample game program: output folder and sample options.
 #pragma once
 #include <filesystem>
 #include <string>

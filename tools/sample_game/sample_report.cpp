@@ -1,3 +1,4 @@
+// The sample game program's report, and finding archives it did not write.
 #include "tools/sample_game/sample_report.h"
 
 #include <algorithm>

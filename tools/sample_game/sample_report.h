@@ -1,3 +1,4 @@
+// What the sample game program tells its user: the report and the leftover archives.
 #pragma once
 #include <cstdio>
 #include <filesystem>

@@ -1,3 +1,4 @@
+// Sorting the asset tool's arguments into positionals, option values and flags.
 #include "tools/upscale/args.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The asset tool's parsed command line, shared read-only by every command.
 #pragma once
 #include <map>
 #include <set>

@@ -1,3 +1,4 @@
+// Source hashes and settings strings for the cache manifests.
 #include "tools/upscale/cache_keys.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// What the caches key their results on: FNV-1a hashes of sources and the settings strings.
 #pragma once
 #include <cstdint>
 #include <span>

@@ -1,3 +1,4 @@
+// tarkeep_upscale: the asset tool's entry point, handing the UTF-8 arguments to the dispatcher.
 #include <cstdio>
 
 #include "platform/cmdline.h"

@@ -1,3 +1,4 @@
+// Quality metrics of upscaled images: consistency with the source, seams across wraps, sprite rings.
 #pragma once
 #include <cstdint>
 #include <span>

@@ -1,3 +1,4 @@
+// Consistency: how far an upscaled image's box averages are from its source.
 #include <algorithm>
 #include <vector>
 #include <cmath>

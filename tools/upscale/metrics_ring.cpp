@@ -1,3 +1,4 @@
+// Ring statistics: errors on the border ring and inside of each sprite rectangle.
 #include <cmath>
 #include <cstdlib>
 

@@ -1,3 +1,4 @@
+// Seam statistics: differences across an image's wrapped borders against those inside it.
 #include <cstdlib>
 
 #include "image/kernel_support.h"

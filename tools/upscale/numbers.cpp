@@ -1,3 +1,4 @@
+// Converting option values to numbers with the same rules and messages on every platform.
 #include "tools/upscale/numbers.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// Portable number conversions of option values, with the C runtime's rules and messages.
 #pragma once
 #include <cstdint>
 #include <string>

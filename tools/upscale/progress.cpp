@@ -1,3 +1,4 @@
+// The progress line on standard error: count and seconds, redrawn at most every 100 ms, cleared at the end.
 #include "tools/upscale/progress.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// Loading and saving the terrain manifest, and the up-to-date check of a stored terrain image.
 #include "tools/upscale/terrain_manifest.h"
 
 #include <fstream>

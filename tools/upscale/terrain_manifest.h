@@ -1,3 +1,4 @@
+// The terrain cache manifest: from which source, model and settings each stored HD image was made.
 #pragma once
 #include <cstdint>
 #include <filesystem>

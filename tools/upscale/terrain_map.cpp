@@ -1,3 +1,4 @@
+// Building the map of terrain textures from every climate and season, and selecting stems from it.
 #include "tools/upscale/terrain_map.h"
 
 #include <algorithm>

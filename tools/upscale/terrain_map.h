@@ -1,3 +1,4 @@
+// The terrain textures the game uses, each with the climates that use it.
 #pragma once
 #include <array>
 #include <map>

@@ -1,3 +1,4 @@
+// Building the upscaler configuration from the options and finding and checking models.
 #include "tools/upscale/upscaler_config.h"
 
 #include <system_error>

@@ -1,3 +1,4 @@
+// The outside upscaler's configuration: program, model folders and settings, and model lookup.
 #pragma once
 #include <cstdint>
 #include <filesystem>

@@ -1,3 +1,4 @@
+// Building the upscaler's command line, running it with a log, and collecting its failure lines.
 #include "tools/upscale/upscaler_runner.h"
 
 #include <chrono>

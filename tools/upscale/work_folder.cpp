@@ -1,3 +1,4 @@
+// The work folder's safety check, its batches of upscaler folders and its removal.
 #include "tools/upscale/work_folder.h"
 
 #include "platform/cmdline.h"

@@ -1,3 +1,4 @@
+// Hand-assembled NIF bytes for the block tests, and running one block reader over them.
 #pragma once
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// DXT decoding: colour and alpha modes, odd sizes, truncation, and random blocks against a per-pixel decode.
 #include <gtest/gtest.h>
 
 #include <array>

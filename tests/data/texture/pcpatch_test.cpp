@@ -1,3 +1,4 @@
+// Player-colour patches: names, payloads, blocks written level by level, and runs past the pixel data.
 #include <gtest/gtest.h>
 
 #include <random>

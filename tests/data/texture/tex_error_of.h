@@ -1,3 +1,4 @@
+// The message of the TexError a call throws, for texture test expectations.
 #pragma once
 #include <string>
 

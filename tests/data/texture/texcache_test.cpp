@@ -1,3 +1,4 @@
+// The texture file reader: every field, and short, damaged or hostile files failing cleanly.
 #include <gtest/gtest.h>
 
 #include <tuple>

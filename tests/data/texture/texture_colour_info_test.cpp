@@ -1,3 +1,4 @@
+// Which texture, mask and patch variants texture_colour_info finds in the game archives.
 #include <gtest/gtest.h>
 
 #include <tuple>

@@ -1,3 +1,4 @@
+// Texture files to RGBA: uncompressed masks, DXT mip 0, failures and bounds of each decoding call.
 #include <gtest/gtest.h>
 
 #include "data/texture/dxt.h"

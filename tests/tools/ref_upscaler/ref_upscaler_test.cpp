@@ -1,3 +1,4 @@
+// The reference upscaler run as the asset tool runs it: nearest and Lanczos models, failures, usage.
 #include <gtest/gtest.h>
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// The sample game through the product's readers: database, models with their patches, UI sprites.
 #include <gtest/gtest.h>
 
 #include <algorithm>

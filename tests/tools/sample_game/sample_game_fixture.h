@@ -1,3 +1,4 @@
+// One small sample game written by the program and shared by its tests, and report parsing.
 #pragma once
 #include <gtest/gtest.h>
 

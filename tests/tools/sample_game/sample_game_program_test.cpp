@@ -1,3 +1,4 @@
+// The sample game program: help and bad usage, repeatable output per seed, and its report.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,3 +1,4 @@
+// The sample game's terrain: every type and season resolves, textures have mip chains and tile.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

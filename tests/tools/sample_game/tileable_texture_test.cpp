@@ -1,3 +1,4 @@
+// Procedural terrain textures: the noise repeats every tile and every material wraps without a seam.
 #include <gtest/gtest.h>
 
 #include "tests/support/tileable_texture.h"

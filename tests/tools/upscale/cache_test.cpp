@@ -1,3 +1,4 @@
+// Cache keys and the terrain manifest: source hashes, settings strings, round trips, up-to-date checks.
 #include <gtest/gtest.h>
 
 #include "tests/support/temp_dir.h"

@@ -1,3 +1,4 @@
+// The asset tool's entry: argument parsing, command selection, number conversions, whole-program usage.
 #include <gtest/gtest.h>
 
 #include <stdexcept>

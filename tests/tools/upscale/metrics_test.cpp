@@ -1,3 +1,4 @@
+// The quality metrics: consistency against its formula, seam statistics and sprite ring errors.
 #include <gtest/gtest.h>
 
 #include <array>

@@ -1,3 +1,4 @@
+// A small game folder with the terrain tables of three climates and tileable terrain textures.
 #pragma once
 #include <cmath>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// File helpers for the asset tool tests: reading and writing text files, and a readable contains().
 #pragma once
 #include <gtest/gtest.h>
 

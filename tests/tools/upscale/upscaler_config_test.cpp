@@ -1,3 +1,4 @@
+// The upscaler configuration: defaults and options, finding models, model checks and settings suffixes.
 #include <gtest/gtest.h>
 
 #include "platform/process.h"

@@ -1,3 +1,4 @@
+// Starting the outside upscaler: command lines, arguments passed intact, exit codes and failure text.
 #include <gtest/gtest.h>
 
 #include <sstream>
