@@ -1,3 +1,4 @@
+// Reading a client socket into its frame buffers and writing them out.
 #include "server/connection.h"
 
 #include <array>
@@ -17,14 +18,9 @@ void Connection::receive() {
                 // A short read emptied the socket: what comes later is polled for.
                 if (result.count < chunk.size()) return;
                 break;
-            case platform::IoStatus::would_block:
-                return;
-            case platform::IoStatus::closed:
-                frames_.fail("closed by peer");
-                return;
-            case platform::IoStatus::failed:
-                frames_.fail("receive failed");
-                return;
+            case platform::IoStatus::would_block: return;
+            case platform::IoStatus::closed: frames_.fail("closed by peer"); return;
+            case platform::IoStatus::failed: frames_.fail("receive failed"); return;
         }
     }
 }

@@ -1,3 +1,4 @@
+// One client socket with its framed input and output.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,7 +12,7 @@ namespace tarkeep::server {
 class Connection {
 public:
     Connection(platform::Socket socket, std::uint64_t buffer_limit,
-               std::uint32_t max_frame_length = net::MAX_CLIENT_FRAME)
+               std::uint32_t max_frame_length = net::kMaxClientFrame)
         : socket_(std::move(socket)), buffer_limit_(buffer_limit), frames_(max_frame_length) {}
 
     // Reads until the socket would block, pausing while the unconsumed input exceeds
@@ -27,6 +28,7 @@ public:
 
     bool failed() const { return frames_.failed(); }
     const std::string& error() const { return frames_.error(); }
+    net::FrameFailure failure() const { return frames_.failure(); }
     bool has_unsent() const { return frames_.unsent_size() != 0; }
     std::uint64_t total_received() const { return total_received_; }
     std::uint64_t buffer_limit() const { return buffer_limit_; }

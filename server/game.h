@@ -1,3 +1,4 @@
+// A lobby, and once started, a running lockstep game.
 #pragma once
 #include <cstdint>
 #include <map>

@@ -1,22 +1,24 @@
+// Running-game rules: turn order of bundles, the hash cross-check, signals.
+#include "server/game_rules.h"
+
 #include <algorithm>
 #include <variant>
 
-#include "server/game_ops.h"
+#include "server/game_relay.h"
 #include "server/relay_server.h"
 
 namespace tarkeep::server {
 namespace {
 
 // Enough ticks for any client to report late without the store growing with the game.
-constexpr std::size_t MAX_STORED_TICKS = 64;
+constexpr std::size_t kMaxStoredTicks = 64;
 
 void relay_bundle(RelayServer& server, ClientSession& client, Game& game, net::TurnBundle& bundle) {
     if (bundle.turn != client.next_turn) {
         ++server.stats().protocol_kicks;
-        server.close_client(client,
-                            "bundle for turn " + std::to_string(bundle.turn) + ", expected " +
-                                std::to_string(client.next_turn),
-                            true);
+        server.close_client(
+            client, "bundle for turn " + std::to_string(bundle.turn) + ", expected " + std::to_string(client.next_turn),
+            true);
         return;
     }
     bundle.player_id = client.player_id;
@@ -30,13 +32,13 @@ void relay_hash_report(RelayServer& server, ClientSession& client, Game& game, n
     report.player_id = client.player_id;
     auto& reports = game.hashes_by_tick[report.tick];
     reports[client.player_id] = report.hash;
-    const bool differs = std::any_of(reports.begin(), reports.end(),
-                                     [&](const auto& stored) { return stored.second != report.hash; });
+    const bool differs =
+        std::any_of(reports.begin(), reports.end(), [&](const auto& stored) { return stored.second != report.hash; });
     if (differs) {
         ++server.stats().hash_mismatches;
         server.log_line("game " + std::to_string(game.id) + ": hashes differ at tick " + std::to_string(report.tick));
     }
-    while (game.hashes_by_tick.size() > MAX_STORED_TICKS) game.hashes_by_tick.erase(game.hashes_by_tick.begin());
+    while (game.hashes_by_tick.size() > kMaxStoredTicks) game.hashes_by_tick.erase(game.hashes_by_tick.begin());
     ++server.stats().hash_reports;
     relay(server, game, client, report);
 }

@@ -1,3 +1,4 @@
+// Test-mode line simulation: delayed frames and stalls.
 #pragma once
 #include <cstdint>
 #include <deque>

@@ -1,3 +1,4 @@
+// The relay server: one thread, one poll loop, all state.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -18,10 +19,11 @@
 namespace tarkeep::server {
 
 // Test-mode line simulation version, shown in the build tag.
-inline constexpr int SIM_VERSION = 1;
+inline constexpr int kSimVersion = 1;
 
 // The relay server: one thread, one poll loop over the listening socket and every
-// client socket. Message meaning lives in dispatch_message (dispatch.h).
+// client socket. Message meaning lives in dispatch_message (dispatch.h); one poll step
+// is in relay_step.cpp, queuing and closing in relay_output.cpp.
 class RelayServer {
 public:
     // Microseconds of a monotonic clock; replaceable so tests can drive timeouts.

@@ -1,15 +1,18 @@
+// One step of the poll loop: accept, receive and handle, release delayed frames, timers, send, remove.
 #include <algorithm>
+#include <unordered_set>
 
 #include "net/message_codec.h"
 #include "server/dispatch.h"
+#include "server/game_membership.h"
 #include "server/relay_server.h"
 
 namespace tarkeep::server {
 namespace {
 
-constexpr int MAX_ACCEPTS_PER_STEP = 16;
+constexpr int kMaxAcceptsPerStep = 16;
 // The temporary connection that carries a refusal needs room for one small frame.
-constexpr std::uint64_t REFUSAL_BUFFER_LIMIT = 8388608;
+constexpr std::uint64_t kRefusalBufferLimit = 8388608;
 
 std::uint64_t elapsed_us(std::uint64_t now, std::uint64_t since) { return now > since ? now - since : 0; }
 
@@ -26,28 +29,31 @@ void RelayServer::poll_once(int timeout_ms) {
         items.push_back({client->connection.socket().handle(), true, client->connection.has_unsent()});
     platform::poll_sockets(items, timeout_ms);
     // Poll is level-triggered, so a socket it did not report has nothing to read: skipping
-    // it saves one failing receive per idle client per step. Output is written for all.
+    // it saves one failing receive per idle client per step. Clients accepted below were
+    // not polled and are read at once. Output is written for all.
+    std::unordered_set<std::uint32_t> quiet;
     std::size_t item = 1;
-    for (auto& [id, client] : clients_) client->readable = items[item++].readable;
+    for (const auto& [id, client] : clients_)
+        if (!items[item++].readable) quiet.insert(id);
 
     now_us_ = clock_();
     accept_clients();
     for (auto& [id, client] : clients_)
-        if (!client->closing && client->readable) receive_from(*client);
+        if (!client->closing && !quiet.contains(id)) receive_from(*client);
     if (line_sim_.active()) release_delayed();
     run_timers();
     for (std::uint32_t id : send_all_and_collect_closing()) disconnect(id);
 }
 
 void RelayServer::accept_clients() {
-    for (int accepted = 0; accepted < MAX_ACCEPTS_PER_STEP; ++accepted) {
+    for (int accepted = 0; accepted < kMaxAcceptsPerStep; ++accepted) {
         platform::Socket socket;
         std::string peer;
         const platform::AcceptStatus status = platform::accept_tcp(listener_, socket, peer);
         if (status != platform::AcceptStatus::accepted) return;
         ++stats_.connections;
-        const bool full = clients_.size() >= config_.max_clients ||
-                          clients_from(address_of(peer)) >= config_.max_clients_per_address;
+        const bool full =
+            clients_.size() >= config_.max_clients || clients_from(address_of(peer)) >= config_.max_clients_per_address;
         if (full)
             refuse(std::move(socket), peer);
         else
@@ -56,13 +62,12 @@ void RelayServer::accept_clients() {
 }
 
 std::uint64_t RelayServer::clients_from(const std::string& address) const {
-    return static_cast<std::uint64_t>(std::count_if(clients_.begin(), clients_.end(), [&](const auto& entry) {
-        return entry.second->peer_address == address;
-    }));
+    return static_cast<std::uint64_t>(std::count_if(
+        clients_.begin(), clients_.end(), [&](const auto& entry) { return entry.second->peer_address == address; }));
 }
 
 void RelayServer::refuse(platform::Socket socket, const std::string& peer) {
-    Connection connection(std::move(socket), REFUSAL_BUFFER_LIMIT);
+    Connection connection(std::move(socket), kRefusalBufferLimit);
     connection.queue_frame(net::encode_message(net::Refused{"server full"}));
     connection.send_pending();
     ++stats_.refused;
@@ -90,7 +95,7 @@ void RelayServer::receive_from(ClientSession& client) {
     take_frames(client);
     if (connection.failed() && !client.closing) {
         const std::string reason = connection.error().empty() ? "connection lost" : connection.error();
-        if (reason.starts_with("invalid frame")) ++stats_.protocol_kicks;
+        if (connection.failure() == net::FrameFailure::invalid_length) ++stats_.protocol_kicks;
         close_client(client, reason, false);
     }
 }
@@ -152,6 +157,25 @@ void RelayServer::release_client(ClientSession& client) {
     take_frames(client);
 }
 
+void RelayServer::handle_frame(ClientSession& client, const net::Bytes& payload, std::uint64_t now_us) {
+    if (client.closing) return;
+    const double cost = static_cast<double>(payload.size()) + 4;
+    if (!client.message_bucket.take(1, now_us) || !client.byte_bucket.take(cost, now_us)) {
+        ++stats_.rate_limit_kicks;
+        close_client(client, "rate limit exceeded", true);
+        return;
+    }
+    net::Message message;
+    try {
+        message = net::decode_message(payload);
+    } catch (const net::ProtocolError& error) {
+        ++stats_.protocol_kicks;
+        close_client(client, std::string("protocol error: ") + error.what(), true);
+        return;
+    }
+    dispatch_message(*this, client, std::move(message), now_us);
+}
+
 void RelayServer::run_timers() {
     for (auto& [id, client] : clients_)
         if (!client->closing) run_client_timers(*client);
@@ -187,7 +211,7 @@ void RelayServer::send_ping_tables() {
         net::PingTable table;
         for (std::uint32_t member : game.members) {
             const ClientSession* client = find_client(member);
-            if (client && !client->closing && table.entries.size() < net::MAX_PING_ENTRIES)
+            if (client && !client->closing && table.entries.size() < net::kMaxPingEntries)
                 table.entries.push_back({client->player_id, client->round_trip_ms});
         }
         for (std::uint32_t member : game.members)

@@ -35,7 +35,7 @@ public:
         ++connections;
         // The connect blocks until the listener's short backlog has room: keep it drained.
         harness.pump();
-        bot.client->send(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "bot" + std::to_string(connections)});
+        bot.client->send(net::Hello{net::kHelloMagic, 2, 0, 0, "bot" + std::to_string(connections)});
     }
 
     void act(SoakBot& bot) {
