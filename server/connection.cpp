@@ -25,6 +25,17 @@ void Connection::receive() {
     }
 }
 
+bool Connection::discard_input() {
+    std::array<std::uint8_t, 16384> chunk;
+    // Bounded per call, so a peer that keeps sending cannot hold up the step.
+    for (int i = 0; i < 16; ++i) {
+        const platform::IoResult result = platform::receive_some(socket_, chunk.data(), chunk.size());
+        if (result.status == platform::IoStatus::would_block) return false;
+        if (result.status != platform::IoStatus::done) return true;
+    }
+    return false;
+}
+
 bool Connection::send_pending() {
     while (frames_.unsent_size() != 0) {
         const auto pending = frames_.unsent();

@@ -25,6 +25,9 @@ public:
     bool next_frame(net::Bytes& payload) { return frames_.next_frame(payload); }
     void check_frame_length() { frames_.check_frame_length(); }
     void close() { socket_.close(); }
+    // Reads and throws away what has arrived; true once the peer has closed (or the
+    // socket failed), false while it would block.
+    bool discard_input();
 
     bool failed() const { return frames_.failed(); }
     const std::string& error() const { return frames_.error(); }

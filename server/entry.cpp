@@ -47,6 +47,8 @@ int run_server_entry(const std::vector<std::string>& arguments, std::atomic<bool
         return 2;
     }
     platform::install_stop_handler(stop);
+    // Run as `tarkeep_server | tee log`, a reader that goes away must not end the server.
+    platform::ignore_broken_pipe();
     const std::uint32_t stop_after = parsed.options.stop_after_s;
     RelayServer server(std::move(parsed.options.config));
     std::string error;
@@ -54,11 +56,13 @@ int run_server_entry(const std::vector<std::string>& arguments, std::atomic<bool
         print("cannot start: " + error + "\n");
         return 1;
     }
+    server.flush_log();
     print("Tarkeep relay server (" + build_tag() + "), Ctrl+C to stop\n");
     if (stop_after > 0)
         run_for(server, stop, stop_after);
     else
         server.run_until(stop, kNormalPollMs);
+    server.flush_log();
     print(statistics_line(server.stats()));
     server.shutdown();
     return 0;

@@ -60,7 +60,9 @@ void remove_from_game(RelayServer& server, ClientSession& client, const std::str
     }
     const bool someone_left = std::any_of(game->members.begin(), game->members.end(), [&](std::uint32_t member) {
         const ClientSession* other = server.find_client(member);
-        return member != client.id && is_present(other) && other->game_id == game_id;
+        // Members closing in this same step still count: each is removed (and its drop
+        // announced and counted) when its own turn to disconnect comes.
+        return member != client.id && other && other->game_id == game_id;
     });
     if (someone_left) return;
     server.log_line("game " + std::to_string(game_id) + " closed");

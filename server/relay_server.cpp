@@ -1,18 +1,34 @@
 // The relay server's life: start, shutdown, logging and lookups.
 #include "server/relay_server.h"
 
-#include <cstdio>
-
 #include "net/message_codec.h"
 #include "platform/clock.h"
 #include "server/text_clean.h"
 
 namespace tarkeep::server {
+namespace {
+
+// How long a closed connection may take to read its last frames and close its side.
+constexpr std::uint64_t kCloseDrainUs = 2'000'000;
+// Enough for a flood of refusals; past it the oldest draining connection is cut.
+constexpr std::size_t kMaxClosingConnections = 256;
+// Lines the console log holds while its stream is slow; beyond that they are counted.
+constexpr std::size_t kLogQueueLines = 4096;
+
+std::string stamp_log_line(std::string_view text) {
+    return platform::local_time_text("%H:%M:%S") + " " + std::string(text) + "\n";
+}
+
+}  // namespace
 
 RelayServer::RelayServer(ServerConfig config, Clock clock)
     : config_(std::move(config)),
       clock_(clock ? std::move(clock) : Clock(platform::monotonic_microseconds)),
-      line_sim_(config_.line_sim) {}
+      line_sim_(config_.line_sim),
+      closing_(kCloseDrainUs, kMaxClosingConnections) {
+    if (!config_.quiet && !config_.log_sink)
+        log_queue_ = std::make_unique<LogQueue>(write_to_stdout, stamp_log_line, kLogQueueLines);
+}
 
 RelayServer::~RelayServer() {
     shutdown();
@@ -61,9 +77,13 @@ void RelayServer::shutdown() {
         } catch (const net::ProtocolError&) {
         }
         client->connection.send_pending();
+        // No drain: the server is going away, but the notice goes out before the end of
+        // the stream rather than with a reset.
+        platform::shutdown_send(client->connection.socket());
         client->connection.close();
     }
     clients_.clear();
+    closing_.close_all();
     games_.clear();
     listener_.close();
     listening_ = false;
@@ -79,9 +99,11 @@ void RelayServer::log_line(const std::string& text) const {
         config_.log_sink(text);
         return;
     }
-    const std::string line = platform::local_time_text("%H:%M:%S") + " " + text + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    if (log_queue_) log_queue_->push(text);
+}
+
+void RelayServer::flush_log() {
+    if (log_queue_) log_queue_->flush(LogQueue::flush_limit_ms);
 }
 
 ClientSession* RelayServer::find_client(std::uint32_t id) {

@@ -11,8 +11,10 @@
 #include "net/messages.h"
 #include "platform/net.h"
 #include "server/client_session.h"
+#include "server/closing_connections.h"
 #include "server/game.h"
 #include "server/line_simulator.h"
+#include "server/log_queue.h"
 #include "server/server_config.h"
 #include "server/server_stats.h"
 
@@ -56,6 +58,9 @@ public:
     // Rate limits, decoding and dispatch of one received frame payload.
     void handle_frame(ClientSession& client, const net::Bytes& payload, std::uint64_t now_us);
     void log_line(const std::string& text) const;
+    // Waits (boundedly) until the console log has written what was queued, so that what
+    // the entry prints itself comes after it.
+    void flush_log();
 
     bool listening() const { return listening_; }
     std::uint16_t bound_port() const { return bound_port_; }
@@ -72,9 +77,18 @@ public:
     // Advances the game id counter.
     std::uint32_t take_game_id() { return next_game_id_++; }
     const LineSimulator& line_simulator() const { return line_sim_; }
+    // Connections still draining after their close.
+    const ClosingConnections& closing_connections() const { return closing_; }
 
 private:
+    // Builds the poll set and waits; returns the ids of clients with nothing to read.
+    std::vector<std::uint32_t> wait_for_sockets(int timeout_ms);
     void accept_clients();
+    void note_accept_failure(int error);
+    // When the server is full, a connection still in its handshake after a second gives
+    // way to a new one: silent connections cannot hold every place until they time out.
+    void evict_handshake_squatter();
+    std::uint64_t open_clients() const;
     void refuse(platform::Socket socket, const std::string& peer);
     void admit(platform::Socket socket, const std::string& peer);
     std::uint64_t clients_from(const std::string& address) const;
@@ -110,6 +124,13 @@ private:
     std::map<std::uint32_t, Game> games_;
     ServerStats stats_;
     LineSimulator line_sim_;
+    ClosingConnections closing_;
+    std::unique_ptr<LogQueue> log_queue_;  // console logging; none with a sink or quiet
+    // Accepting stops for a moment after a failure (out of descriptors, say): the
+    // listener would otherwise stay readable and the loop spin. One log line per burst.
+    std::uint64_t accept_paused_until_us_ = 0;
+    bool accept_failing_ = false;
+    bool poll_failing_ = false;
 };
 
 }  // namespace tarkeep::server
