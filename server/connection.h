@@ -5,6 +5,7 @@
 
 #include "net/framing.h"
 #include "platform/net.h"
+#include "server/output_queue.h"
 
 namespace tarkeep::server {
 
@@ -20,8 +21,10 @@ public:
     void receive();
     // Writes until everything is sent or the socket would block; false once failed.
     bool send_pending();
-    // Encoded message payload -> output buffer, within the buffer limit.
-    bool queue_frame(std::span<const std::uint8_t> payload) { return frames_.append_frame(payload, buffer_limit_); }
+    // Encoded message payload -> output, within the buffer limit. A refusal fails the
+    // connection ("output buffer full").
+    bool queue_frame(std::span<const std::uint8_t> payload) { return queue_shared(make_frame(payload)); }
+    bool queue_shared(SharedFrame frame);
     bool next_frame(net::Bytes& payload) { return frames_.next_frame(payload); }
     void check_frame_length() { frames_.check_frame_length(); }
     void close() { socket_.close(); }
@@ -32,7 +35,8 @@ public:
     bool failed() const { return frames_.failed(); }
     const std::string& error() const { return frames_.error(); }
     net::FrameFailure failure() const { return frames_.failure(); }
-    bool has_unsent() const { return frames_.unsent_size() != 0; }
+    bool has_unsent() const { return output_.unsent_size() != 0; }
+    std::uint64_t unsent_size() const { return output_.unsent_size(); }
     std::uint64_t total_received() const { return total_received_; }
     std::uint64_t buffer_limit() const { return buffer_limit_; }
     const platform::Socket& socket() const { return socket_; }
@@ -41,7 +45,8 @@ public:
 private:
     platform::Socket socket_;
     std::uint64_t buffer_limit_;
-    net::FrameBuffers frames_;
+    net::FrameBuffers frames_;  // the input side only; output is shared frames
+    OutputQueue output_;
     std::uint64_t total_received_ = 0;
 };
 

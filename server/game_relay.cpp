@@ -7,16 +7,16 @@
 namespace tarkeep::server {
 
 void relay(RelayServer& server, const Game& game, const ClientSession& sender, const net::Message& message) {
-    net::Bytes payload;
+    SharedFrame frame;
     try {
-        payload = net::encode_message(message);
+        frame = make_frame(net::encode_message(message));
     } catch (const net::ProtocolError& error) {
         server.log_line("game " + std::to_string(game.id) + ": message not relayed: " + error.what());
         return;
     }
     for (std::uint32_t member : game.members) {
         ClientSession* client = server.find_client(member);
-        if (member != sender.id && is_present(client)) server.send_payload(*client, payload);
+        if (member != sender.id && is_present(client)) server.send_frame(*client, frame);
     }
 }
 

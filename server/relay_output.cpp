@@ -5,31 +5,30 @@
 
 namespace tarkeep::server {
 
-bool RelayServer::queue_outbound(ClientSession& client, const net::Bytes& payload) {
+bool RelayServer::queue_outbound(ClientSession& client, const SharedFrame& frame) {
     if (line_sim_.active()) {
         // Delayed output counts against the same limit as unsent output: a client that
         // cannot take it all would be dropped when it comes due anyway.
-        const std::uint64_t frame_bytes = payload.size() + 4;
-        if (client.line.outbound_bytes + frame_bytes > client.connection.buffer_limit()) {
+        if (client.line.outbound_bytes + frame->size() > client.connection.buffer_limit()) {
             close_client(client, "too slow (output buffer full)", false);
             return false;
         }
         const std::uint64_t due = line_sim_.due_time(client.line.last_outbound_due_us, now_us_);
-        client.line.outbound_bytes += frame_bytes;
-        client.line.outbound.push_back({due, payload});
+        client.line.outbound_bytes += frame->size();
+        client.line.outbound.push_back({due, frame});
         ++stats_.sim_delayed;
         return true;
     }
-    if (client.connection.queue_frame(payload)) return true;
+    if (client.connection.queue_shared(frame)) return true;
     close_client(client, "too slow (output buffer full)", false);
     return false;
 }
 
 void RelayServer::send_to(ClientSession& client, const net::Message& message) {
     if (client.closing) return;
-    net::Bytes payload;
+    SharedFrame frame;
     try {
-        payload = net::encode_message(message);
+        frame = make_frame(net::encode_message(message));
     } catch (const net::ProtocolError& error) {
         // A record the server built itself broke a wire limit: drop that message
         // instead of letting the error stop the whole server.
@@ -37,11 +36,11 @@ void RelayServer::send_to(ClientSession& client, const net::Message& message) {
                  std::to_string(net::message_type(message)) + " not sent: " + error.what());
         return;
     }
-    queue_outbound(client, payload);
+    queue_outbound(client, frame);
 }
 
-void RelayServer::send_payload(ClientSession& client, const net::Bytes& payload) {
-    if (!client.closing) queue_outbound(client, payload);
+void RelayServer::send_frame(ClientSession& client, const SharedFrame& frame) {
+    if (!client.closing) queue_outbound(client, frame);
 }
 
 void RelayServer::send_immediately(ClientSession& client, const net::Message& message) {

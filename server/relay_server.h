@@ -47,8 +47,9 @@ public:
 
     // Queues one message for a client (dropped when the client is closing).
     void send_to(ClientSession& client, const net::Message& message);
-    // Queues an already encoded message (the relay encodes once for all receivers).
-    void send_payload(ClientSession& client, const net::Bytes& payload);
+    // Queues an already encoded frame, shared with its other receivers (the relay
+    // encodes once for all of them).
+    void send_frame(ClientSession& client, const SharedFrame& frame);
     // Writes a message straight to the output buffer, past any test-mode delay, and
     // tries to send it at once: for the last words before a close.
     void send_immediately(ClientSession& client, const net::Message& message);
@@ -109,7 +110,7 @@ private:
     void disconnect(std::uint32_t id);
     // Every encoded message of send_to passes here on its way to the output buffer; in
     // test mode it waits in the client's outbound queue first. Close notices do not.
-    bool queue_outbound(ClientSession& client, const net::Bytes& payload);
+    bool queue_outbound(ClientSession& client, const SharedFrame& frame);
 
     ServerConfig config_;
     Clock clock_;

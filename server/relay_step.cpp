@@ -196,9 +196,9 @@ void RelayServer::release_delayed() {
 void RelayServer::release_client(ClientSession& client) {
     auto& outbound = client.line.outbound;
     while (!client.closing && !outbound.empty() && outbound.front().due_us <= now_us_) {
-        if (!client.connection.queue_frame(outbound.front().payload))
+        if (!client.connection.queue_shared(outbound.front().frame))
             close_client(client, "too slow (output buffer full)", false);
-        client.line.outbound_bytes -= outbound.front().payload.size() + 4;
+        client.line.outbound_bytes -= outbound.front().frame->size();
         outbound.pop_front();
     }
     auto& inbound = client.line.inbound;

@@ -5,6 +5,7 @@
 
 #include "platform/shell.h"
 #include "server/log_queue.h"
+#include "server/output_queue.h"
 #include "server_harness.h"
 #include "tests/support/program_run.h"
 
@@ -165,6 +166,33 @@ TEST(ServerProgram, OutOfDescriptorsIsLoggedOnceAndDoesNotSpin) {
     // A spinning loop would have used the whole second and more (100 ticks a second).
     const auto cpu = result.out.substr(result.out.rfind("cpu ") + 4);
     EXPECT_LT(std::stoi(cpu), 50) << result.out;
+}
+
+}  // namespace
+}  // namespace tarkeep::test
+
+namespace tarkeep::test {
+namespace {
+
+TEST(OutputQueue, ReceiversShareOneFrameAndEachOwesOnlyItsOwnRest) {
+    const server::SharedFrame frame = server::make_frame(net::Bytes{1, 2, 3});
+    EXPECT_EQ(*frame, (net::Bytes{3, 0, 0, 0, 1, 2, 3}));
+    server::OutputQueue slow, fast;
+    ASSERT_TRUE(slow.append(frame, 14) && slow.append(frame, 14) && fast.append(frame, 14));
+    EXPECT_EQ(frame.use_count(), 4);  // no copies
+    EXPECT_FALSE(slow.append(frame, 20)) << "21 bytes owed would pass the limit";
+    fast.mark_sent(7);
+    EXPECT_EQ(std::make_tuple(frame.use_count(), fast.unsent_size(), slow.unsent_size()),
+              std::make_tuple(3l, 0ul, 14ul));
+    slow.mark_sent(2);
+    std::array<std::span<const std::uint8_t>, 4> parts;
+    ASSERT_EQ(slow.gather(parts), 2u);
+    EXPECT_EQ(net::Bytes(parts[0].begin(), parts[0].end()), (net::Bytes{0, 0, 1, 2, 3}));
+    EXPECT_EQ(parts[1].size(), 7u);
+    slow.mark_sent(9);  // across the frame boundary
+    ASSERT_EQ(slow.gather(parts), 1u);
+    EXPECT_EQ(net::Bytes(parts[0].begin(), parts[0].end()), (net::Bytes{1, 2, 3}));
+    EXPECT_EQ(slow.unsent_size(), 3u);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ public:
         for (auto& [id, session] : harness.server->clients()) {
             auto& frames = session->connection.frames();
             ASSERT_LE(frames.input_capacity_used(), limit + 65536);
-            ASSERT_LE(frames.unsent_size(), limit);
+            ASSERT_LE(session->connection.unsent_size(), limit);
         }
         ASSERT_LE(harness.server->clients().size(), SOAK_CLIENTS * 2);
     }
