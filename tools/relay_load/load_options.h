@@ -15,6 +15,8 @@ struct LoadOptions {
     std::uint32_t commands = 3;        // per bundle
     std::uint32_t hash_every = 5;      // turns between hash reports (0: none)
     std::uint32_t per_address = 8;     // bots per loopback source address (0: no binding)
+    std::uint32_t hostile = 0;         // hostile connections for a second round of play
+    std::uint32_t serve_frame_limit = 0;  // >0: serve in-process with this frame limit per client
 
     std::uint32_t clients() const { return games * players; }
 };

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <string>
-#include <tuple>
 #include <thread>
+#include <tuple>
 
 #include "net/message_codec.h"
 #include "server/relay_server.h"
@@ -29,10 +29,11 @@ TEST(RelayLoadOptions, ValuesRangesAndHelp) {
     EXPECT_LE(max.turns_per_second * 1.25 + 1, SERVER_FRAMES_PER_SECOND);
     EXPECT_GT(max.turns_per_second * 1.25 + 1, SERVER_FRAMES_PER_SECOND * 0.9);
 
-    const std::vector<std::vector<std::string>> bad = {
-        {"--players", "9"}, {"--players", "0"}, {"--games", "x"}, {"--seconds", "3601"}, {"--port", "70000"},
-        {"--rate", "-1"},   {"--seconds"},      {"stray"},         {"--bogus", "1"}};
-    for (const auto& arguments : bad) EXPECT_EQ(parse_load_options(arguments).status, OptionsStatus::usage) << arguments[0];
+    const std::vector<std::vector<std::string>> bad = {{"--players", "9"},    {"--players", "0"},  {"--games", "x"},
+                                                       {"--seconds", "3601"}, {"--port", "70000"}, {"--rate", "-1"},
+                                                       {"--seconds"},         {"stray"},           {"--bogus", "1"}};
+    for (const auto& arguments : bad)
+        EXPECT_EQ(parse_load_options(arguments).status, OptionsStatus::usage) << arguments[0];
 }
 
 TEST(RelayLoadLatency, NearestRankPercentiles) {
@@ -137,6 +138,39 @@ TEST(RelayLoadRun, AnUnreachableServerIsAnError) {
     EXPECT_FALSE(report.ok);
     EXPECT_NE(report.error.find("connect 127.0.0.1:1"), std::string::npos) << report.error;
     EXPECT_EQ(format_report(options, report).rfind("error: ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tarkeep::relay_load
+
+namespace tarkeep::relay_load {
+namespace {
+
+TEST(RelayLoadHostile, HonestGamesLoseNothingBesideEveryKindOfHostilePeer) {
+    const auto parsed = parse_load_options({"--hostile", "10", "--serve", "600", "--rate", "max"});
+    EXPECT_EQ(std::tie(parsed.options.hostile, parsed.options.serve_frame_limit), std::make_tuple(10u, 600u));
+    EXPECT_GT(parsed.options.turns_per_second, SERVER_FRAMES_PER_SECOND);  // the served limit counts
+
+    ServerThread server({});
+    LoadOptions options;
+    options.port = server.port();
+    options.games = 1;
+    options.players = 3;
+    options.turns_per_second = 40;
+    options.seconds = 1;
+    options.hostile = 10;  // two of each kind
+    const LoadReport report = run_load(options);
+    server.stop();
+    ASSERT_TRUE(report.ok) << report.error;
+    const auto& round = report.hostile;
+    EXPECT_GT(round.expected_bundles, 3u * 30);
+    EXPECT_EQ(round.bundles_received, round.expected_bundles);
+    EXPECT_EQ(round.latency.samples, round.bundles_received);
+    EXPECT_GE(round.connects, 10u);
+    // Garbage and oversized frames are kicked (and come back); the deaf ones got in.
+    EXPECT_GE(server.stats().protocol_kicks, 4u);
+    EXPECT_GE(server.stats().handshakes, 3u + 2u);
+    EXPECT_NE(format_report(options, report).find("beside 10 hostile connections"), std::string::npos);
 }
 
 }  // namespace
