@@ -21,7 +21,7 @@ struct HostileTotals {
 // 200 ms), as an attacker would.
 //   silent:    connects and never says a word;
 //   slow:      sends its Hello and then pings one byte every 100 ms;
-//   deaf:      asks for the game list 200 times a second and never reads an answer;
+//   deaf:      asks for the game list up to 200 times a second and never reads an answer;
 //   garbage:   sends 64 random bytes every 100 ms;
 //   oversized: announces a frame of 1 MB every 100 ms.
 class HostilePeer {

@@ -58,10 +58,13 @@ ParsedLoadOptions parse_load_options(const std::vector<std::string>& arguments) 
             parsed.status = OptionsStatus::help;
             return parsed;
         }
-        if (i + 1 >= arguments.size()) return fail(name.starts_with("--") ? "missing value for " + name : "unknown argument " + name);
+        if (i + 1 >= arguments.size())
+            return fail(name.starts_with("--") ? "missing value for " + name : "unknown argument " + name);
         const std::string& value = arguments[++i];
         std::uint64_t number = 0;
-        const auto numeric = [&](std::uint64_t min, std::uint64_t max) { return to_number(value, max, number) && number >= min; };
+        const auto numeric = [&](std::uint64_t min, std::uint64_t max) {
+            return to_number(value, max, number) && number >= min;
+        };
         if (name == "--host") {
             o.host = value;
         } else if (name == "--port" && numeric(1, 65535)) {
@@ -91,8 +94,8 @@ ParsedLoadOptions parse_load_options(const std::vector<std::string>& arguments) 
         }
     }
     if (rate_max)
-        o.turns_per_second = max_turn_rate(o.hash_every, o.serve_frame_limit != 0 ? o.serve_frame_limit
-                                                                                   : SERVER_FRAMES_PER_SECOND);
+        o.turns_per_second =
+            max_turn_rate(o.hash_every, o.serve_frame_limit != 0 ? o.serve_frame_limit : SERVER_FRAMES_PER_SECOND);
     return parsed;
 }
 
