@@ -7,7 +7,9 @@
 
 #include "net/message_codec.h"
 #include "server/relay_server.h"
+#include "tests/server/server_harness.h"
 #include "tools/relay_load/bot.h"
+#include "tools/relay_load/hostile.h"
 #include "tools/relay_load/latency_stats.h"
 #include "tools/relay_load/load_options.h"
 #include "tools/relay_load/load_run.h"
@@ -171,6 +173,34 @@ TEST(RelayLoadHostile, HonestGamesLoseNothingBesideEveryKindOfHostilePeer) {
     EXPECT_GE(server.stats().protocol_kicks, 4u);
     EXPECT_GE(server.stats().handshakes, 3u + 2u);
     EXPECT_NE(format_report(options, report).find("beside 10 hostile connections"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarkeep::relay_load
+
+namespace tarkeep::relay_load {
+namespace {
+
+// A kicked peer notices the close and comes back only after its pause.
+TEST(RelayLoadHostile, APeerClosedByTheServerComesBackAfterAPause) {
+    for (const HostileKind kind : {HostileKind::oversized, HostileKind::garbage}) {
+        test::ServerHarness h;
+        HostileTotals totals;
+        HostilePeer peer(kind, "", 1);
+        const auto step_at = [&](std::uint64_t now_us) {
+            for (int i = 0; i < 20; ++i) h.pump(), peer.step("127.0.0.1", h.server->bound_port(), now_us, totals);
+        };
+        step_at(0);
+        h.advance_ms(2001);  // past the drain of the closed connection
+        step_at(0);
+        step_at(1);
+        EXPECT_EQ(std::make_tuple(totals.connects, totals.closed_by_server), std::make_tuple(1u, 1u))
+            << static_cast<int>(kind);
+        step_at(199'999);
+        EXPECT_EQ(totals.connects, 1u);
+        step_at(200'000);
+        EXPECT_EQ(totals.connects, 2u);
+    }
 }
 
 }  // namespace
