@@ -1,3 +1,4 @@
+// Strings, byte blocks and failures of the little-endian byte codec.
 #include "net/byte_codec.h"
 
 #include <stdexcept>

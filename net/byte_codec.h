@@ -1,3 +1,4 @@
+// Little-endian writer and reader of message fields.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Cutting frames out of received bytes and queuing encoded frames for sending.
 #include "net/framing.h"
 
 namespace tarkeep::net {
@@ -5,21 +6,21 @@ namespace {
 
 // Consumed input is erased only past this offset (or when the buffer drains), so the
 // stream is copied once in the common case and still stays bounded.
-constexpr std::size_t INPUT_COMPACT_OFFSET = 65536;
+constexpr std::size_t kInputCompactOffset = 65536;
 
 }  // namespace
 
-void FrameBuffers::fail(std::string error) {
-    if (failed_) return;
-    failed_ = true;
+void FrameBuffers::fail(std::string error, FrameFailure kind) {
+    if (failed()) return;
+    failure_ = kind;
     error_ = std::move(error);
 }
 
 bool FrameBuffers::append_frame(std::span<const std::uint8_t> payload, std::uint64_t limit) {
-    if (failed_) return false;
+    if (failed()) return false;
     const std::uint64_t pending = unsent_size() + 4 + payload.size();
     if (pending > limit) {
-        fail("output buffer full (peer too slow)");
+        fail("output buffer full (peer too slow)", FrameFailure::output_full);
         return false;
     }
     // Lazy compaction keeps appends amortised constant time.
@@ -52,9 +53,9 @@ std::uint32_t FrameBuffers::length_at_read_offset() const {
 }
 
 void FrameBuffers::check_frame_length() {
-    if (failed_ || unconsumed_input() < 4) return;
+    if (failed() || unconsumed_input() < 4) return;
     const std::uint32_t length = length_at_read_offset();
-    if (!length_is_valid(length)) fail("invalid frame length " + std::to_string(length));
+    if (!length_is_valid(length)) fail("invalid frame length " + std::to_string(length), FrameFailure::invalid_length);
 }
 
 bool FrameBuffers::next_frame(Bytes& payload) {
@@ -63,7 +64,7 @@ bool FrameBuffers::next_frame(Bytes& payload) {
     if (unconsumed_input() < 4) return false;
     const std::uint32_t length = length_at_read_offset();
     if (!length_is_valid(length)) {
-        fail("invalid frame length " + std::to_string(length));
+        fail("invalid frame length " + std::to_string(length), FrameFailure::invalid_length);
         return false;
     }
     if (unconsumed_input() < 4 + static_cast<std::uint64_t>(length)) return false;
@@ -73,7 +74,7 @@ bool FrameBuffers::next_frame(Bytes& payload) {
     if (read_offset_ == input_.size()) {
         input_.clear();
         read_offset_ = 0;
-    } else if (read_offset_ > INPUT_COMPACT_OFFSET) {
+    } else if (read_offset_ > kInputCompactOffset) {
         input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(read_offset_));
         read_offset_ = 0;
     }

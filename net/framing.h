@@ -1,3 +1,4 @@
+// Length-prefixed frames over a byte stream, both directions of one connection.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -8,8 +9,16 @@
 
 namespace tarkeep::net {
 
+// Why a FrameBuffers stream failed, so callers need not read its text.
+enum class FrameFailure {
+    none,
+    invalid_length,  // a length field of 0 or beyond the maximum frame length
+    output_full,     // queuing a frame would have passed the output limit
+    transport,       // the socket under the stream: peer closed, receive or send failed
+};
+
 // Largest frame payload accepted from a client (also the largest message).
-inline constexpr std::uint32_t MAX_CLIENT_FRAME = 65536;
+inline constexpr std::uint32_t kMaxClientFrame = 65536;
 
 // Both directions of one framed stream: received bytes waiting to be cut into frames,
 // and encoded frames waiting to be sent. A frame is a u32 little-endian payload length
@@ -17,8 +26,7 @@ inline constexpr std::uint32_t MAX_CLIENT_FRAME = 65536;
 // no more frames and keeps the first error text.
 class FrameBuffers {
 public:
-    explicit FrameBuffers(std::uint32_t max_frame_length = MAX_CLIENT_FRAME)
-        : max_frame_length_(max_frame_length) {}
+    explicit FrameBuffers(std::uint32_t max_frame_length = kMaxClientFrame) : max_frame_length_(max_frame_length) {}
 
     // Queues one frame unless the unsent bytes would then exceed `limit`.
     bool append_frame(std::span<const std::uint8_t> payload, std::uint64_t limit);
@@ -39,9 +47,11 @@ public:
     // Records `count` more bytes as sent; an emptied buffer is reset.
     void mark_sent(std::size_t count);
 
-    bool failed() const { return failed_; }
+    bool failed() const { return failure_ != FrameFailure::none; }
+    FrameFailure failure() const { return failure_; }
     const std::string& error() const { return error_; }
-    void fail(std::string error);
+    // Keeps the first failure; later ones are ignored.
+    void fail(std::string error, FrameFailure kind = FrameFailure::transport);
 
     std::uint32_t max_frame_length() const { return max_frame_length_; }
     // Buffer geometry, for tests of the compaction rules.
@@ -59,7 +69,7 @@ private:
     std::size_t read_offset_ = 0;
     Bytes output_;
     std::size_t sent_offset_ = 0;
-    bool failed_ = false;
+    FrameFailure failure_ = FrameFailure::none;
     std::string error_;
 };
 

@@ -1,3 +1,4 @@
+// Encoding and decoding relay messages.
 #pragma once
 #include <cstdint>
 #include <span>
@@ -9,7 +10,7 @@
 namespace tarkeep::net {
 
 // Type byte plus fields; ProtocolError when a list or text exceeds its limit or the
-// payload would exceed MAX_MESSAGE.
+// payload would exceed kMaxMessage.
 Bytes encode_message(const Message& message);
 
 // All or nothing: any failure is a ProtocolError and no part of the message is kept.

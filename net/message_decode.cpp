@@ -1,3 +1,4 @@
+// Decoding relay messages from untrusted payloads, all or nothing.
 #include <exception>
 #include <string>
 
@@ -27,7 +28,7 @@ Command read_command(ByteReader& in) {
     c.value_a = in.read_u32();
     c.target_x = read_target(in);
     c.target_y = read_target(in);
-    const auto in_range = [](std::int64_t v) { return v >= -MAX_TARGET && v <= MAX_TARGET; };
+    const auto in_range = [](std::int64_t v) { return v >= -kMaxTarget && v <= kMaxTarget; };
     if (!in_range(c.target_x) || !in_range(c.target_y)) throw ProtocolError("protocol: command target");
     c.value_b = in.read_u32();
     c.value_c = in.read_u32();
@@ -35,7 +36,7 @@ Command read_command(ByteReader& in) {
     c.flag = in.read_bool();
     const std::uint16_t count = in.read_u16();
     // Checked against the bytes left before anything is allocated for the units.
-    if (count > MAX_UNITS || std::uint64_t{count} * 4 > in.remaining()) throw ProtocolError("protocol: unit count");
+    if (count > kMaxUnits || std::uint64_t{count} * 4 > in.remaining()) throw ProtocolError("protocol: unit count");
     c.units.resize(count);
     for (auto& unit : c.units) unit = in.read_u32();
     return c;
@@ -53,17 +54,17 @@ Hello read_hello(ByteReader& in) {
     m.protocol_version = in.read_u16();
     m.build_hash = in.read_u64();
     m.data_hash = in.read_u64();
-    m.name = in.read_string(MAX_PLAYER_NAME);
+    m.name = in.read_string(kMaxPlayerName);
     return m;
 }
 
 CreateGame read_create_game(ByteReader& in) {
     CreateGame m;
-    m.name = in.read_string(MAX_GAME_NAME);
-    m.map = in.read_string(MAX_MAP_NAME);
+    m.name = in.read_string(kMaxGameName);
+    m.map = in.read_string(kMaxMapName);
     m.host_tag = in.read_u64();
     m.max_players = in.read_u8();
-    m.settings = in.read_string(MAX_SETTINGS);
+    m.settings = in.read_string(kMaxSettings);
     return m;
 }
 
@@ -73,7 +74,7 @@ TurnBundle read_turn_bundle(ByteReader& in) {
     m.turn = in.read_u32();
     m.extra_byte = in.read_u8();
     m.extra_word = in.read_u16();
-    const std::size_t count = read_count(in, MAX_COMMANDS, "protocol: too many commands in a bundle");
+    const std::size_t count = read_count(in, kMaxCommands, "protocol: too many commands in a bundle");
     m.commands.reserve(count);
     for (std::size_t i = 0; i < count; ++i) m.commands.push_back(read_command(in));
     return m;
@@ -108,9 +109,9 @@ BlobChunk read_blob_chunk(ByteReader& in) {
     m.total_size = in.read_u32();
     m.offset = in.read_u32();
     m.blob_id = in.read_u64();
-    m.data = in.read_bytes(MAX_BLOB_CHUNK);
+    m.data = in.read_bytes(kMaxBlobChunk);
     // 64-bit sum: offset 0xFFFFFFFF plus one byte must not wrap to 0.
-    if (m.total_size > MAX_BLOB_SIZE || std::uint64_t{m.offset} + m.data.size() > m.total_size)
+    if (m.total_size > kMaxBlobSize || std::uint64_t{m.offset} + m.data.size() > m.total_size)
         throw ProtocolError("protocol: blob chunk");
     return m;
 }
@@ -119,18 +120,18 @@ Welcome read_welcome(ByteReader& in) {
     Welcome m;
     m.client_id = in.read_u32();
     m.protocol_version = in.read_u16();
-    m.motd = in.read_string(MAX_TEXT);
+    m.motd = in.read_string(kMaxText);
     return m;
 }
 
 GameList read_game_list(ByteReader& in) {
     GameList m;
-    const std::size_t count = read_count(in, MAX_LISTED_GAMES, "protocol: too many games");
+    const std::size_t count = read_count(in, kMaxListedGames, "protocol: too many games");
     m.games.resize(count);
     for (GameListEntry& e : m.games) {
         e.game_id = in.read_u32();
-        e.name = in.read_string(MAX_GAME_NAME);
-        e.map = in.read_string(MAX_MAP_NAME);
+        e.name = in.read_string(kMaxGameName);
+        e.map = in.read_string(kMaxMapName);
         e.player_count = in.read_u8();
         e.max_players = in.read_u8();
         e.running = in.read_bool();
@@ -142,17 +143,17 @@ GameList read_game_list(ByteReader& in) {
 LobbyState read_lobby_state(ByteReader& in) {
     LobbyState m;
     m.game_id = in.read_u32();
-    m.name = in.read_string(MAX_GAME_NAME);
-    m.map = in.read_string(MAX_MAP_NAME);
+    m.name = in.read_string(kMaxGameName);
+    m.map = in.read_string(kMaxMapName);
     m.host_tag = in.read_u64();
-    m.settings = in.read_string(MAX_SETTINGS);
+    m.settings = in.read_string(kMaxSettings);
     m.host_client_id = in.read_u32();
     m.max_players = in.read_u8();
-    const std::size_t count = read_count(in, MAX_LOBBY_SLOTS, "protocol: too many lobby slots");
+    const std::size_t count = read_count(in, kMaxLobbySlots, "protocol: too many lobby slots");
     m.slots.resize(count);
     for (LobbySlot& s : m.slots) {
         s.client_id = in.read_u32();
-        s.name = in.read_string(MAX_PLAYER_NAME);
+        s.name = in.read_string(kMaxPlayerName);
         s.ready = in.read_bool();
         s.ping_ms = in.read_u16();
     }
@@ -162,24 +163,24 @@ LobbyState read_lobby_state(ByteReader& in) {
 ChatRelay read_chat_relay(ByteReader& in) {
     ChatRelay m;
     m.sender_client_id = in.read_u32();
-    m.sender_name = in.read_string(MAX_PLAYER_NAME);
-    m.text = in.read_string(MAX_TEXT);
+    m.sender_name = in.read_string(kMaxPlayerName);
+    m.text = in.read_string(kMaxText);
     return m;
 }
 
 GameStart read_game_start(ByteReader& in) {
     GameStart m;
     m.game_id = in.read_u32();
-    m.map = in.read_string(MAX_MAP_NAME);
+    m.map = in.read_string(kMaxMapName);
     m.host_tag = in.read_u64();
-    m.settings = in.read_string(MAX_SETTINGS);
+    m.settings = in.read_string(kMaxSettings);
     m.params = read_params(in);
-    const std::size_t count = read_count(in, MAX_START_PLAYERS, "protocol: too many players");
+    const std::size_t count = read_count(in, kMaxStartPlayers, "protocol: too many players");
     m.players.resize(count);
     for (StartPlayer& p : m.players) {
         p.client_id = in.read_u32();
         p.player_id = read_player_id(in, false);
-        p.name = in.read_string(MAX_PLAYER_NAME);
+        p.name = in.read_string(kMaxPlayerName);
     }
     m.your_player_id = read_player_id(in, true);
     return m;
@@ -189,13 +190,13 @@ PlayerDropped read_player_dropped(ByteReader& in) {
     PlayerDropped m;
     m.player_id = read_player_id(in, false);
     m.last_turn = in.read_u32();
-    m.reason = in.read_string(MAX_TEXT);
+    m.reason = in.read_string(kMaxText);
     return m;
 }
 
 PingTable read_ping_table(ByteReader& in) {
     PingTable m;
-    const std::size_t count = read_count(in, MAX_PING_ENTRIES, "protocol: too many ping entries");
+    const std::size_t count = read_count(in, kMaxPingEntries, "protocol: too many ping entries");
     m.entries.resize(count);
     for (PingEntry& e : m.entries) {
         e.player_id = read_player_id(in, false);
@@ -212,7 +213,7 @@ Message read_body(std::uint8_t type, ByteReader& in) {
         case 4: return JoinGame{in.read_u32()};
         case 5: return LeaveGame{};
         case 6: return SetReady{in.read_bool()};
-        case 7: return Chat{in.read_string(MAX_TEXT)};
+        case 7: return Chat{in.read_string(kMaxText)};
         case 8: return StartGame{read_params(in)};
         case 9: return read_turn_bundle(in);
         case 10: return read_hash_report(in);
@@ -222,14 +223,14 @@ Message read_body(std::uint8_t type, ByteReader& in) {
         case 14: return Goodbye{};
         case 15: return read_blob_chunk(in);
         case 64: return read_welcome(in);
-        case 65: return Refused{in.read_string(MAX_TEXT)};
+        case 65: return Refused{in.read_string(kMaxText)};
         case 66: return read_game_list(in);
         case 67: return read_lobby_state(in);
         case 68: return read_chat_relay(in);
         case 69: return read_game_start(in);
         case 73: return read_player_dropped(in);
         case 74: return read_ping_table(in);
-        case 75: return Notice{in.read_string(MAX_TEXT)};
+        case 75: return Notice{in.read_string(kMaxText)};
         default: throw ProtocolError("protocol: unknown message type " + std::to_string(type));
     }
 }
@@ -238,13 +239,12 @@ Message read_body(std::uint8_t type, ByteReader& in) {
 
 std::uint8_t read_player_id(ByteReader& reader, bool zero_allowed) {
     const std::uint8_t id = reader.read_u8();
-    if (id > MAX_PLAYER_ID || (id == 0 && !zero_allowed)) throw ProtocolError("protocol: player id");
+    if (id > kMaxPlayerId || (id == 0 && !zero_allowed)) throw ProtocolError("protocol: player id");
     return id;
 }
 
 Message decode_message(std::span<const std::uint8_t> payload) {
-    if (payload.empty() || payload.size() > MAX_MESSAGE)
-        throw ProtocolError("protocol: empty or oversized message");
+    if (payload.empty() || payload.size() > kMaxMessage) throw ProtocolError("protocol: empty or oversized message");
     try {
         ByteReader in(payload);
         const std::uint8_t type = in.read_u8();

@@ -1,3 +1,4 @@
+// Encoding relay messages within the wire limits.
 #include <string_view>
 
 #include "net/message_codec.h"
@@ -7,7 +8,7 @@ namespace {
 
 // Enough for every message but lobby states, game starts and large bundles or blobs,
 // which then grow geometrically.
-constexpr std::size_t INITIAL_CAPACITY = 512;
+constexpr std::size_t kInitialCapacity = 512;
 
 void write_text(ByteWriter& out, std::string_view text, std::size_t limit) {
     if (text.size() > limit) throw ProtocolError("protocol: text field too long");
@@ -26,7 +27,7 @@ void write_params(ByteWriter& out, const LockstepParams& params) {
 }
 
 void write_command(ByteWriter& out, const Command& command) {
-    check_count(command.units.size(), MAX_UNITS, "protocol: too many units in a command");
+    check_count(command.units.size(), kMaxUnits, "protocol: too many units in a command");
     out.write_u8(command.kind);
     out.write_u32(command.value_a);
     out.write_i64(command.target_x);
@@ -41,7 +42,7 @@ void write_command(ByteWriter& out, const Command& command) {
 
 // Offset and length added in 64 bits: a 32-bit sum would wrap past the total size.
 bool blob_chunk_fits(std::uint32_t total_size, std::uint32_t offset, std::uint64_t length) {
-    return length <= MAX_BLOB_CHUNK && total_size <= MAX_BLOB_SIZE &&
+    return length <= kMaxBlobChunk && total_size <= kMaxBlobSize &&
            static_cast<std::uint64_t>(offset) + length <= total_size;
 }
 
@@ -53,23 +54,23 @@ struct FieldWriter {
         out.write_u16(m.protocol_version);
         out.write_u64(m.build_hash);
         out.write_u64(m.data_hash);
-        write_text(out, m.name, MAX_PLAYER_NAME);
+        write_text(out, m.name, kMaxPlayerName);
     }
     void operator()(const ListGames&) {}
     void operator()(const CreateGame& m) {
-        write_text(out, m.name, MAX_GAME_NAME);
-        write_text(out, m.map, MAX_MAP_NAME);
+        write_text(out, m.name, kMaxGameName);
+        write_text(out, m.map, kMaxMapName);
         out.write_u64(m.host_tag);
         out.write_u8(m.max_players);
-        write_text(out, m.settings, MAX_SETTINGS);
+        write_text(out, m.settings, kMaxSettings);
     }
     void operator()(const JoinGame& m) { out.write_u32(m.game_id); }
     void operator()(const LeaveGame&) {}
     void operator()(const SetReady& m) { out.write_bool(m.ready); }
-    void operator()(const Chat& m) { write_text(out, m.text, MAX_TEXT); }
+    void operator()(const Chat& m) { write_text(out, m.text, kMaxText); }
     void operator()(const StartGame& m) { write_params(out, m.params); }
     void operator()(const TurnBundle& m) {
-        check_count(m.commands.size(), MAX_COMMANDS, "protocol: too many commands in a bundle");
+        check_count(m.commands.size(), kMaxCommands, "protocol: too many commands in a bundle");
         out.write_u8(m.player_id);
         out.write_u32(m.turn);
         out.write_u8(m.extra_byte);
@@ -106,16 +107,16 @@ struct FieldWriter {
     void operator()(const Welcome& m) {
         out.write_u32(m.client_id);
         out.write_u16(m.protocol_version);
-        write_text(out, m.motd, MAX_TEXT);
+        write_text(out, m.motd, kMaxText);
     }
-    void operator()(const Refused& m) { write_text(out, m.text, MAX_TEXT); }
+    void operator()(const Refused& m) { write_text(out, m.text, kMaxText); }
     void operator()(const GameList& m) {
-        check_count(m.games.size(), MAX_LISTED_GAMES, "protocol: too many games");
+        check_count(m.games.size(), kMaxListedGames, "protocol: too many games");
         out.write_u8(static_cast<std::uint8_t>(m.games.size()));
         for (const GameListEntry& e : m.games) {
             out.write_u32(e.game_id);
-            write_text(out, e.name, MAX_GAME_NAME);
-            write_text(out, e.map, MAX_MAP_NAME);
+            write_text(out, e.name, kMaxGameName);
+            write_text(out, e.map, kMaxMapName);
             out.write_u8(e.player_count);
             out.write_u8(e.max_players);
             out.write_bool(e.running);
@@ -123,66 +124,66 @@ struct FieldWriter {
         }
     }
     void operator()(const LobbyState& m) {
-        check_count(m.slots.size(), MAX_LOBBY_SLOTS, "protocol: too many lobby slots");
+        check_count(m.slots.size(), kMaxLobbySlots, "protocol: too many lobby slots");
         out.write_u32(m.game_id);
-        write_text(out, m.name, MAX_GAME_NAME);
-        write_text(out, m.map, MAX_MAP_NAME);
+        write_text(out, m.name, kMaxGameName);
+        write_text(out, m.map, kMaxMapName);
         out.write_u64(m.host_tag);
-        write_text(out, m.settings, MAX_SETTINGS);
+        write_text(out, m.settings, kMaxSettings);
         out.write_u32(m.host_client_id);
         out.write_u8(m.max_players);
         out.write_u8(static_cast<std::uint8_t>(m.slots.size()));
         for (const LobbySlot& s : m.slots) {
             out.write_u32(s.client_id);
-            write_text(out, s.name, MAX_PLAYER_NAME);
+            write_text(out, s.name, kMaxPlayerName);
             out.write_bool(s.ready);
             out.write_u16(s.ping_ms);
         }
     }
     void operator()(const ChatRelay& m) {
         out.write_u32(m.sender_client_id);
-        write_text(out, m.sender_name, MAX_PLAYER_NAME);
-        write_text(out, m.text, MAX_TEXT);
+        write_text(out, m.sender_name, kMaxPlayerName);
+        write_text(out, m.text, kMaxText);
     }
     void operator()(const GameStart& m) {
-        check_count(m.players.size(), MAX_START_PLAYERS, "protocol: too many players");
+        check_count(m.players.size(), kMaxStartPlayers, "protocol: too many players");
         out.write_u32(m.game_id);
-        write_text(out, m.map, MAX_MAP_NAME);
+        write_text(out, m.map, kMaxMapName);
         out.write_u64(m.host_tag);
-        write_text(out, m.settings, MAX_SETTINGS);
+        write_text(out, m.settings, kMaxSettings);
         write_params(out, m.params);
         out.write_u8(static_cast<std::uint8_t>(m.players.size()));
         for (const StartPlayer& p : m.players) {
             out.write_u32(p.client_id);
             out.write_u8(p.player_id);
-            write_text(out, p.name, MAX_PLAYER_NAME);
+            write_text(out, p.name, kMaxPlayerName);
         }
         out.write_u8(m.your_player_id);
     }
     void operator()(const PlayerDropped& m) {
         out.write_u8(m.player_id);
         out.write_u32(m.last_turn);
-        write_text(out, m.reason, MAX_TEXT);
+        write_text(out, m.reason, kMaxText);
     }
     void operator()(const PingTable& m) {
-        check_count(m.entries.size(), MAX_PING_ENTRIES, "protocol: too many ping entries");
+        check_count(m.entries.size(), kMaxPingEntries, "protocol: too many ping entries");
         out.write_u8(static_cast<std::uint8_t>(m.entries.size()));
         for (const PingEntry& e : m.entries) {
             out.write_u8(e.player_id);
             out.write_u16(e.ping_ms);
         }
     }
-    void operator()(const Notice& m) { write_text(out, m.text, MAX_TEXT); }
+    void operator()(const Notice& m) { write_text(out, m.text, kMaxText); }
 };
 
 }  // namespace
 
 Bytes encode_message(const Message& message) {
     ByteWriter out;
-    out.reserve(INITIAL_CAPACITY);
+    out.reserve(kInitialCapacity);
     out.write_u8(message_type(message));
     std::visit(FieldWriter{out}, message);
-    if (out.bytes().size() > MAX_MESSAGE) throw ProtocolError("protocol: message too large");
+    if (out.bytes().size() > kMaxMessage) throw ProtocolError("protocol: message too large");
     return out.take();
 }
 

@@ -1,3 +1,4 @@
+// The relay protocol messages and their wire limits.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -8,27 +9,27 @@
 
 namespace tarkeep::net {
 
-inline constexpr std::uint16_t PROTOCOL_VERSION = 2;
+inline constexpr std::uint16_t kProtocolVersion = 2;
 // "TRKP" read as a little-endian u32.
-inline constexpr std::uint32_t HELLO_MAGIC = 0x504b5254;
+inline constexpr std::uint32_t kHelloMagic = 0x504b5254;
 
 // Field limits of the wire format.
-inline constexpr std::size_t MAX_PLAYER_NAME = 24;
-inline constexpr std::size_t MAX_GAME_NAME = 32;
-inline constexpr std::size_t MAX_MAP_NAME = 64;
-inline constexpr std::size_t MAX_SETTINGS = 2048;
-inline constexpr std::size_t MAX_TEXT = 200;  // chat, notices, refusals, reasons, motd
-inline constexpr std::size_t MAX_BLOB_CHUNK = 60000;
-inline constexpr std::uint64_t MAX_BLOB_SIZE = 67108864;
-inline constexpr std::size_t MAX_COMMANDS = 64;
-inline constexpr std::size_t MAX_UNITS = 512;
-inline constexpr std::size_t MAX_LISTED_GAMES = 64;
-inline constexpr std::size_t MAX_LOBBY_SLOTS = 8;
-inline constexpr std::size_t MAX_START_PLAYERS = 8;
-inline constexpr std::size_t MAX_PING_ENTRIES = 10;
-inline constexpr std::size_t MAX_MESSAGE = 65536;
-inline constexpr std::uint8_t MAX_PLAYER_ID = 10;
-inline constexpr std::int64_t MAX_TARGET = std::int64_t{1} << 40;
+inline constexpr std::size_t kMaxPlayerName = 24;
+inline constexpr std::size_t kMaxGameName = 32;
+inline constexpr std::size_t kMaxMapName = 64;
+inline constexpr std::size_t kMaxSettings = 2048;
+inline constexpr std::size_t kMaxText = 200;  // chat, notices, refusals, reasons, motd
+inline constexpr std::size_t kMaxBlobChunk = 60000;
+inline constexpr std::uint64_t kMaxBlobSize = 67108864;
+inline constexpr std::size_t kMaxCommands = 64;
+inline constexpr std::size_t kMaxUnits = 512;
+inline constexpr std::size_t kMaxListedGames = 64;
+inline constexpr std::size_t kMaxLobbySlots = 8;
+inline constexpr std::size_t kMaxStartPlayers = 8;
+inline constexpr std::size_t kMaxPingEntries = 10;
+inline constexpr std::size_t kMaxMessage = 65536;
+inline constexpr std::uint8_t kMaxPlayerId = 10;
+inline constexpr std::int64_t kMaxTarget = std::int64_t{1} << 40;
 
 struct LockstepParams {
     std::uint8_t param_a = 2;
@@ -85,8 +86,8 @@ struct PingEntry {
 
 // Client to server.
 struct Hello {
-    std::uint32_t magic = HELLO_MAGIC;
-    std::uint16_t protocol_version = PROTOCOL_VERSION;
+    std::uint32_t magic = kHelloMagic;
+    std::uint16_t protocol_version = kProtocolVersion;
     std::uint64_t build_hash = 0;
     std::uint64_t data_hash = 0;
     std::string name;
@@ -168,7 +169,7 @@ struct BlobChunk {
 // Server to client.
 struct Welcome {
     std::uint32_t client_id = 0;
-    std::uint16_t protocol_version = PROTOCOL_VERSION;
+    std::uint16_t protocol_version = kProtocolVersion;
     std::string motd;
     bool operator==(const Welcome&) const = default;
 };
@@ -224,16 +225,15 @@ struct Notice {
 
 // Alternatives in type-code order: index 0..14 are codes 1..15, 15..20 are 64..69,
 // 21..23 are 73..75.
-using Message = std::variant<Hello, ListGames, CreateGame, JoinGame, LeaveGame, SetReady, Chat, StartGame,
-                             TurnBundle, HashReport, GameSignal, Ping, Pong, Goodbye, BlobChunk, Welcome,
-                             Refused, GameList, LobbyState, ChatRelay, GameStart, PlayerDropped, PingTable,
-                             Notice>;
+using Message = std::variant<Hello, ListGames, CreateGame, JoinGame, LeaveGame, SetReady, Chat, StartGame, TurnBundle,
+                             HashReport, GameSignal, Ping, Pong, Goodbye, BlobChunk, Welcome, Refused, GameList,
+                             LobbyState, ChatRelay, GameStart, PlayerDropped, PingTable, Notice>;
 
-inline constexpr std::uint8_t MESSAGE_TYPE_CODES[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
-                                                      13, 14, 15, 64, 65, 66, 67, 68, 69, 73, 74, 75};
-static_assert(std::size(MESSAGE_TYPE_CODES) == std::variant_size_v<Message>);
+inline constexpr std::uint8_t kMessageTypeCodes[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                                                     13, 14, 15, 64, 65, 66, 67, 68, 69, 73, 74, 75};
+static_assert(std::size(kMessageTypeCodes) == std::variant_size_v<Message>);
 
 // The wire type code of the active alternative.
-inline std::uint8_t message_type(const Message& message) { return MESSAGE_TYPE_CODES[message.index()]; }
+inline std::uint8_t message_type(const Message& message) { return kMessageTypeCodes[message.index()]; }
 
 }  // namespace tarkeep::net

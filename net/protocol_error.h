@@ -1,3 +1,4 @@
+// The relay protocol's exception type.
 #pragma once
 #include <stdexcept>
 #include <string>

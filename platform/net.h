@@ -1,6 +1,8 @@
+// Sockets: listening, accepting, connecting, non-blocking reads and writes, poll.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -46,7 +48,8 @@ bool network_start(std::string& error);
 void network_stop();
 
 // IPv4 TCP listener on host:port (an empty host means any address; port 0 lets the
-// system choose), non-blocking, address reuse off so a port in use fails to bind.
+// system choose), non-blocking, address reuse off so a port in use fails to bind, with
+// the largest backlog the system allows (a burst of connects must not wait or be reset).
 // On failure `error` is "cannot resolve <host>", "socket (error N)",
 // "bind <host>:<port> (error N)" or "listen (error N)".
 bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, std::uint16_t& bound_port,
@@ -54,8 +57,9 @@ bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, s
 
 enum class AcceptStatus { accepted, none_pending, failed };
 // Accepts one pending connection, made non-blocking with Nagle off. `peer` is the dotted
-// IPv4 address, ':' and the port.
-AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string& peer);
+// IPv4 address, ':' and the port. On failure (out of descriptors, for one) `error` is the
+// platform's own code and the connection, if one was taken, is closed.
+AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string& peer, int& error);
 
 // Blocking IPv4 connect (used by tests and tools acting as clients). A non-empty
 // `local_host` binds the socket to that local address first (a load tool spreads its
@@ -72,6 +76,11 @@ struct IoResult {
 };
 IoResult receive_some(const Socket& socket, std::uint8_t* buffer, std::size_t capacity);
 IoResult send_some(const Socket& socket, const std::uint8_t* data, std::size_t size);
+// One gathered send of several buffers in order (at most 64 are taken per call).
+IoResult send_gathered(const Socket& socket, std::span<const std::span<const std::uint8_t>> parts);
+// Ends the sending direction (the peer reads end of stream once queued data is sent);
+// reading stays possible.
+bool shutdown_send(const Socket& socket);
 
 struct PollItem {
     SocketHandle socket = INVALID_SOCKET_HANDLE;
@@ -81,7 +90,8 @@ struct PollItem {
     bool writable = false;
 };
 // Waits until one item is ready or the timeout passes; an empty set just sleeps.
-// Returns the number of ready items, or -1 on error.
-int poll_sockets(std::vector<PollItem>& items, int timeout_ms);
+// Returns the number of ready items, or -1 on error with the platform's code in `error`
+// when given. An interrupting signal is no error: the wait just ends early.
+int poll_sockets(std::vector<PollItem>& items, int timeout_ms, int* error = nullptr);
 
 }  // namespace tarkeep::platform

@@ -1,3 +1,4 @@
+// The build tag shown in the banner: simulation version and source digest.
 #include "server/entry.h"
 #include "server/relay_server.h"
 
@@ -12,8 +13,6 @@ constexpr char source_digest[] = SOURCE_DIGEST;
 static_assert(sizeof source_digest == 65, "SOURCE_DIGEST must hold 64 hexadecimal digits");
 }  // namespace
 
-std::string build_tag() {
-    return "sim " + std::to_string(SIM_VERSION) + " src " + std::string(source_digest, 16);
-}
+std::string build_tag() { return "sim " + std::to_string(kSimVersion) + " src " + std::string(source_digest, 16); }
 
 }  // namespace tarkeep::server

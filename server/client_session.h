@@ -1,3 +1,4 @@
+// Everything the server keeps about one connected client.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -28,8 +29,6 @@ struct ClientSession {
     RateBucket chat_bucket;
     bool closing = false;
     std::string close_reason;
-    // The last poll reported data or a hang-up (new clients start readable).
-    bool readable = true;
 
     // Handshake, lobby and game.
     bool handshake_done = false;
@@ -44,5 +43,8 @@ struct ClientSession {
     // Frames held back by the test-mode line simulation.
     LineQueues line;
 };
+
+// A client that still exists and is not on its way out.
+inline bool is_present(const ClientSession* client) { return client && !client->closing; }
 
 }  // namespace tarkeep::server

@@ -1,3 +1,4 @@
+// Reading a client socket into its frame buffers and writing them out.
 #include "server/connection.h"
 
 #include <array>
@@ -17,28 +18,43 @@ void Connection::receive() {
                 // A short read emptied the socket: what comes later is polled for.
                 if (result.count < chunk.size()) return;
                 break;
-            case platform::IoStatus::would_block:
-                return;
-            case platform::IoStatus::closed:
-                frames_.fail("closed by peer");
-                return;
-            case platform::IoStatus::failed:
-                frames_.fail("receive failed");
-                return;
+            case platform::IoStatus::would_block: return;
+            case platform::IoStatus::closed: frames_.fail("closed by peer"); return;
+            case platform::IoStatus::failed: frames_.fail("receive failed"); return;
         }
     }
 }
 
+bool Connection::discard_input() {
+    std::array<std::uint8_t, 16384> chunk;
+    // Bounded per call, so a peer that keeps sending cannot hold up the step.
+    for (int i = 0; i < 16; ++i) {
+        const platform::IoResult result = platform::receive_some(socket_, chunk.data(), chunk.size());
+        if (result.status == platform::IoStatus::would_block) return false;
+        if (result.status != platform::IoStatus::done) return true;
+    }
+    return false;
+}
+
+bool Connection::queue_shared(SharedFrame frame) {
+    if (failed()) return false;
+    if (output_.append(std::move(frame), buffer_limit_)) return true;
+    frames_.fail("output buffer full (peer too slow)", net::FrameFailure::output_full);
+    return false;
+}
+
 bool Connection::send_pending() {
-    while (frames_.unsent_size() != 0) {
-        const auto pending = frames_.unsent();
-        const platform::IoResult result = platform::send_some(socket_, pending.data(), pending.size());
+    // One gathered write per round: many small frames cost one call, not one each.
+    std::array<std::span<const std::uint8_t>, 64> parts;
+    while (output_.unsent_size() != 0) {
+        const std::size_t count = output_.gather(parts);
+        const platform::IoResult result = platform::send_gathered(socket_, std::span(parts.data(), count));
         if (result.status == platform::IoStatus::would_block) break;
         if (result.status != platform::IoStatus::done) {
             frames_.fail("send failed");
             break;
         }
-        frames_.mark_sent(result.count);
+        output_.mark_sent(result.count);
     }
     return !frames_.failed();
 }

@@ -1,3 +1,4 @@
+// The program: options, start, the serving loop, statistics and shutdown.
 #include "server/entry.h"
 
 #include <cstdio>
@@ -10,8 +11,8 @@
 namespace tarkeep::server {
 namespace {
 
-constexpr int NORMAL_POLL_MS = 20;
-constexpr int SIMULATION_POLL_MS = 1;
+constexpr int kNormalPollMs = 20;
+constexpr int kSimulationPollMs = 1;
 
 void print(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -20,7 +21,7 @@ void print(const std::string& text) {
 
 void run_for(RelayServer& server, const std::atomic<bool>& stop, std::uint32_t seconds) {
     const std::uint64_t deadline = platform::monotonic_nanoseconds() + std::uint64_t{seconds} * 1000000000u;
-    const int timeout = server.config().line_sim.active() ? SIMULATION_POLL_MS : NORMAL_POLL_MS;
+    const int timeout = server.config().line_sim.active() ? kSimulationPollMs : kNormalPollMs;
     while (!stop.load() && platform::monotonic_nanoseconds() < deadline) server.poll_once(timeout);
 }
 
@@ -31,14 +32,14 @@ std::string statistics_line(const ServerStats& s) {
     return "stopped: " + n(s.connections) + " connections, " + n(s.games) + " games, " + n(s.bundles_relayed) +
            " bundles relayed, " + n(s.hash_reports) + " hash reports, " + n(s.blob_chunks) + " blob chunks, " +
            n(s.hash_mismatches) + " hash mismatches, " + n(s.drops) + " drops, " +
-           n(s.rate_limit_kicks + s.protocol_kicks) + " kicked, " + n(s.timeouts) + " timeouts, " +
-           n(s.sim_delayed) + " delayed (sim), " + n(s.sim_stalls) + " stalls (sim)\n";
+           n(s.rate_limit_kicks + s.protocol_kicks) + " kicked, " + n(s.timeouts) + " timeouts, " + n(s.sim_delayed) +
+           " delayed (sim), " + n(s.sim_stalls) + " stalls (sim)\n";
 }
 
 int run_server_entry(const std::vector<std::string>& arguments, std::atomic<bool>& stop) {
     ParsedOptions parsed = parse_server_options(arguments);
     if (parsed.status == OptionsStatus::usage) {
-        print(USAGE_TEXT);
+        print(kUsageText);
         return 2;
     }
     if (parsed.status == OptionsStatus::bad_value) {
@@ -46,6 +47,8 @@ int run_server_entry(const std::vector<std::string>& arguments, std::atomic<bool
         return 2;
     }
     platform::install_stop_handler(stop);
+    // Run as `tarkeep_server | tee log`, a reader that goes away must not end the server.
+    platform::ignore_broken_pipe();
     const std::uint32_t stop_after = parsed.options.stop_after_s;
     RelayServer server(std::move(parsed.options.config));
     std::string error;
@@ -53,11 +56,13 @@ int run_server_entry(const std::vector<std::string>& arguments, std::atomic<bool
         print("cannot start: " + error + "\n");
         return 1;
     }
+    server.flush_log();
     print("Tarkeep relay server (" + build_tag() + "), Ctrl+C to stop\n");
     if (stop_after > 0)
         run_for(server, stop, stop_after);
     else
-        server.run_until(stop, NORMAL_POLL_MS);
+        server.run_until(stop, kNormalPollMs);
+    server.flush_log();
     print(statistics_line(server.stats()));
     server.shutdown();
     return 0;

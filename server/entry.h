@@ -1,3 +1,4 @@
+// The server program as a function, for main and for tests.
 #pragma once
 #include <atomic>
 #include <string>

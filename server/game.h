@@ -1,3 +1,4 @@
+// A lobby, and once started, a running lockstep game.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -25,6 +26,7 @@ struct Game {
     std::map<std::uint8_t, std::uint32_t> last_turn_by_player;
     std::map<std::uint8_t, bool> dropped_players;
     std::map<std::uint32_t, std::map<std::uint8_t, std::uint64_t>> hashes_by_tick;
+    std::map<std::uint8_t, std::uint32_t> latest_tick_by_player;  // of each player's last hash report
     std::uint64_t last_ping_table_us = 0;
 };
 

@@ -1,15 +1,13 @@
+// Lobby broadcasts, leaving a lobby, and dropping out of a running game.
+#include "server/game_membership.h"
+
 #include <algorithm>
 
-#include "net/message_codec.h"
-#include "server/dispatch.h"
-#include "server/game_ops.h"
 #include "server/relay_server.h"
 #include "server/text_clean.h"
 
 namespace tarkeep::server {
 namespace {
-
-bool is_present(const ClientSession* client) { return client && !client->closing; }
 
 void announce_drop(RelayServer& server, ClientSession& client, Game& game, const std::string& reason) {
     const std::uint8_t player = client.player_id;
@@ -20,7 +18,7 @@ void announce_drop(RelayServer& server, ClientSession& client, Game& game, const
     ++server.stats().drops;
     server.log_line("game " + std::to_string(game.id) + ": player " + std::to_string(player) + " (" + client.name +
                     ") dropped after turn " + std::to_string(last_turn) + ": " + reason);
-    const net::Message dropped = net::PlayerDropped{player, last_turn, clean_text(reason, net::MAX_TEXT)};
+    const net::Message dropped = net::PlayerDropped{player, last_turn, clean_text(reason, net::kMaxText)};
     for (std::uint32_t member : game.members) {
         ClientSession* other = server.find_client(member);
         if (member != client.id && is_present(other)) server.send_to(*other, dropped);
@@ -48,41 +46,6 @@ void broadcast_lobby(RelayServer& server, const Game& game) {
     for (ClientSession* client : members) server.send_to(*client, message);
 }
 
-void relay(RelayServer& server, const Game& game, const ClientSession& sender, const net::Message& message) {
-    net::Bytes payload;
-    try {
-        payload = net::encode_message(message);
-    } catch (const net::ProtocolError& error) {
-        server.log_line("game " + std::to_string(game.id) + ": message not relayed: " + error.what());
-        return;
-    }
-    for (std::uint32_t member : game.members) {
-        ClientSession* client = server.find_client(member);
-        if (member != sender.id && is_present(client)) server.send_payload(*client, payload);
-    }
-}
-
-void start_game(RelayServer& server, Game& game, const net::LockstepParams& params) {
-    game.running = true;
-    game.params = params;
-    net::GameStart start{game.id, game.map, game.host_tag, game.settings, params, {}, 0};
-    std::vector<ClientSession*> members;
-    for (std::size_t i = 0; i < game.members.size(); ++i) {
-        ClientSession* client = server.find_client(game.members[i]);
-        client->player_id = static_cast<std::uint8_t>(i + 1);
-        client->next_turn = params.first_turn;
-        members.push_back(client);
-        start.players.push_back({client->id, client->player_id, client->name});
-    }
-    for (ClientSession* client : members) {
-        start.your_player_id = client->player_id;
-        server.send_to(*client, start);
-    }
-    ++server.stats().games;
-    server.log_line("game " + std::to_string(game.id) + " started with " + std::to_string(game.members.size()) +
-                    " players");
-}
-
 void remove_from_game(RelayServer& server, ClientSession& client, const std::string& reason) {
     const std::uint32_t game_id = client.game_id;
     client.game_id = 0;
@@ -97,7 +60,9 @@ void remove_from_game(RelayServer& server, ClientSession& client, const std::str
     }
     const bool someone_left = std::any_of(game->members.begin(), game->members.end(), [&](std::uint32_t member) {
         const ClientSession* other = server.find_client(member);
-        return member != client.id && is_present(other) && other->game_id == game_id;
+        // Members closing in this same step still count: each is removed (and its drop
+        // announced and counted) when its own turn to disconnect comes.
+        return member != client.id && other && other->game_id == game_id;
     });
     if (someone_left) return;
     server.log_line("game " + std::to_string(game_id) + " closed");

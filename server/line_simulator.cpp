@@ -1,3 +1,4 @@
+// Test-mode line simulation: deterministic due times and stalls.
 #include "server/line_simulator.h"
 
 #include <algorithm>

@@ -1,9 +1,11 @@
+// Test-mode line simulation: delayed frames and stalls.
 #pragma once
 #include <cstdint>
 #include <deque>
 #include <optional>
 
 #include "net/byte_codec.h"
+#include "server/output_queue.h"
 #include "server/server_config.h"
 
 namespace tarkeep::server {
@@ -13,12 +15,17 @@ struct DelayedFrame {
     net::Bytes payload;
 };
 
+struct DelayedOutput {
+    std::uint64_t due_us = 0;
+    SharedFrame frame;
+};
+
 // One client's held-back frames. Due times never decrease per direction, so the
 // queues stay in arrival order. The byte counts (frames with their length words) let
 // the server hold each queue to the connection buffer limit.
 struct LineQueues {
     std::deque<DelayedFrame> inbound;
-    std::deque<DelayedFrame> outbound;
+    std::deque<DelayedOutput> outbound;
     std::uint64_t inbound_bytes = 0;
     std::uint64_t outbound_bytes = 0;
     std::uint64_t last_inbound_due_us = 0;

@@ -1,15 +1,17 @@
+// Lobby requests: list, create, join, leave, ready and start.
+#include "server/lobby_rules.h"
+
 #include <algorithm>
 #include <variant>
 
-#include "server/dispatch.h"
-#include "server/game_ops.h"
+#include "server/game_membership.h"
 #include "server/relay_server.h"
 #include "server/text_clean.h"
 
 namespace tarkeep::server {
 namespace {
 
-constexpr std::uint8_t MAX_GAME_PLAYERS = 8;
+constexpr std::uint8_t kMaxGamePlayers = 8;
 
 bool is_game_message(const net::Message& message) {
     return std::holds_alternative<net::TurnBundle>(message) || std::holds_alternative<net::HashReport>(message) ||
@@ -25,37 +27,12 @@ void notice(RelayServer& server, ClientSession& client, std::string text) {
     server.send_to(client, net::Notice{std::move(text)});
 }
 
-void handle_chat(RelayServer& server, ClientSession& client, const net::Chat& chat, std::uint64_t now_us) {
-    const Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
-    const std::string text = clean_text(chat.text, net::MAX_TEXT);
-    if (!game || text.empty()) return;
-    if (!client.chat_bucket.take(1, now_us)) {
-        notice(server, client, "chat: slow down");
-        return;
-    }
-    ++server.stats().chats;
-    const net::Message relayed = net::ChatRelay{client.id, client.name, text};
-    for (std::uint32_t member : game->members)
-        if (ClientSession* to = server.find_client(member)) server.send_to(*to, relayed);
-}
-
-void handle_blob(RelayServer& server, ClientSession& client, net::BlobChunk&& chunk) {
-    const Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
-    if (!game) {
-        notice(server, client, "blob outside a game");
-        return;
-    }
-    chunk.sender_client_id = client.id;
-    ++server.stats().blob_chunks;
-    relay(server, *game, client, std::move(chunk));
-}
-
 void list_games(RelayServer& server, ClientSession& client) {
     net::GameList list;
     for (const auto& [id, game] : server.games()) {
-        if (list.games.size() == net::MAX_LISTED_GAMES) break;
-        list.games.push_back({id, game.name, game.map, static_cast<std::uint8_t>(game.members.size()),
-                              game.max_players, game.running, game.host});
+        if (list.games.size() == net::kMaxListedGames) break;
+        list.games.push_back({id, game.name, game.map, static_cast<std::uint8_t>(game.members.size()), game.max_players,
+                              game.running, game.host});
     }
     server.send_to(client, list);
 }
@@ -65,8 +42,8 @@ void create_game(RelayServer& server, ClientSession& client, net::CreateGame&& r
     if (server.games().size() >= server.config().max_games)
         return notice(server, client, "too many games on this server");
     const std::uint32_t id = server.take_game_id();
-    std::string name = clean_text(request.name, net::MAX_GAME_NAME);
-    std::string map = clean_text(request.map, net::MAX_MAP_NAME);
+    std::string name = clean_text(request.name, net::kMaxGameName);
+    std::string map = clean_text(request.map, net::kMaxMapName);
     if (name.empty() || map.empty()) return notice(server, client, "game name and map required");
 
     Game game;
@@ -77,7 +54,7 @@ void create_game(RelayServer& server, ClientSession& client, net::CreateGame&& r
     game.host_tag = request.host_tag;
     game.build_hash = client.build_hash;
     game.data_hash = client.data_hash;
-    game.max_players = std::clamp<std::uint8_t>(request.max_players, 1, MAX_GAME_PLAYERS);
+    game.max_players = std::clamp<std::uint8_t>(request.max_players, 1, kMaxGamePlayers);
     game.host = client.id;
     game.members.push_back(client.id);
     client.game_id = id;
@@ -109,6 +86,28 @@ void set_ready(RelayServer& server, ClientSession& client, const net::SetReady& 
     broadcast_lobby(server, *game);
 }
 
+// Numbers the members 1..n in member order and sends each its GameStart.
+void start_game(RelayServer& server, Game& game, const net::LockstepParams& params) {
+    game.running = true;
+    game.params = params;
+    net::GameStart start{game.id, game.map, game.host_tag, game.settings, params, {}, 0};
+    std::vector<ClientSession*> members;
+    for (std::size_t i = 0; i < game.members.size(); ++i) {
+        ClientSession* client = server.find_client(game.members[i]);
+        client->player_id = static_cast<std::uint8_t>(i + 1);
+        client->next_turn = params.first_turn;
+        members.push_back(client);
+        start.players.push_back({client->id, client->player_id, client->name});
+    }
+    for (ClientSession* client : members) {
+        start.your_player_id = client->player_id;
+        server.send_to(*client, start);
+    }
+    ++server.stats().games;
+    server.log_line("game " + std::to_string(game.id) + " started with " + std::to_string(game.members.size()) +
+                    " players");
+}
+
 void request_start(RelayServer& server, ClientSession& client, const net::StartGame& request) {
     Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
     if (!game || game->host != client.id) return notice(server, client, "only the host can start the game");
@@ -121,15 +120,6 @@ void request_start(RelayServer& server, ClientSession& client, const net::StartG
 }
 
 }  // namespace
-
-void apply_lobby_and_game_rules(RelayServer& server, ClientSession& client, net::Message&& message,
-                                std::uint64_t now_us) {
-    if (const auto* chat = std::get_if<net::Chat>(&message)) return handle_chat(server, client, *chat, now_us);
-    if (auto* chunk = std::get_if<net::BlobChunk>(&message)) return handle_blob(server, client, std::move(*chunk));
-    Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
-    if (game && game->running) return apply_game_rules(server, client, *game, std::move(message));
-    apply_lobby_rules(server, client, std::move(message));
-}
 
 void apply_lobby_rules(RelayServer& server, ClientSession& client, net::Message&& message) {
     if (std::holds_alternative<net::ListGames>(message)) {

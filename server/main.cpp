@@ -1,3 +1,4 @@
+// tarkeep_server: the relay server of the lockstep multiplayer.
 #include <atomic>
 
 #include "platform/cmdline.h"

@@ -1,3 +1,4 @@
+// Parsing the server command line.
 #include "server/options.h"
 
 #include <limits>
@@ -20,9 +21,9 @@ std::optional<std::uint64_t> parse_decimal(const std::string& text, std::uint64_
     return value;
 }
 
-constexpr std::uint64_t U16_MAX = std::numeric_limits<std::uint16_t>::max();
-constexpr std::uint64_t U32_MAX = std::numeric_limits<std::uint32_t>::max();
-constexpr std::uint64_t U64_MAX = std::numeric_limits<std::uint64_t>::max();
+constexpr std::uint64_t kU16Max = std::numeric_limits<std::uint16_t>::max();
+constexpr std::uint64_t kU32Max = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint64_t kU64Max = std::numeric_limits<std::uint64_t>::max();
 
 template <typename Field>
 bool store(Field& field, const std::string& text, std::uint64_t max) {
@@ -44,21 +45,21 @@ bool apply_value(EntryOptions& options, const std::string& name, const std::stri
         config.motd = value;
         return true;
     }
-    if (name == "--port") return store(config.port, value, U16_MAX);
-    if (name == "--max-clients") return store(config.max_clients, value, U32_MAX);
-    if (name == "--max-games") return store(config.max_games, value, U32_MAX);
-    if (name == "--sim-latency") return store(sim.latency_ms, value, U32_MAX);
-    if (name == "--sim-jitter") return store(sim.jitter_ms, value, U32_MAX);
-    if (name == "--sim-hold") return store(sim.hold_ms, value, U32_MAX);
-    if (name == "--sim-hold-every") return store(sim.hold_every_ms, value, U32_MAX);
-    if (name == "--sim-seed") return store(sim.seed, value, U64_MAX);
-    return store(options.stop_after_s, value, U32_MAX);  // --stop-after
+    if (name == "--port") return store(config.port, value, kU16Max);
+    if (name == "--max-clients") return store(config.max_clients, value, kU32Max);
+    if (name == "--max-games") return store(config.max_games, value, kU32Max);
+    if (name == "--sim-latency") return store(sim.latency_ms, value, kU32Max);
+    if (name == "--sim-jitter") return store(sim.jitter_ms, value, kU32Max);
+    if (name == "--sim-hold") return store(sim.hold_ms, value, kU32Max);
+    if (name == "--sim-hold-every") return store(sim.hold_every_ms, value, kU32Max);
+    if (name == "--sim-seed") return store(sim.seed, value, kU64Max);
+    return store(options.stop_after_s, value, kU32Max);  // --stop-after
 }
 
 bool is_value_option(const std::string& name) {
-    static const char* const names[] = {"--host",      "--port",       "--max-clients", "--max-games",
-                                        "--motd",      "--sim-latency", "--sim-jitter", "--sim-hold",
-                                        "--sim-hold-every", "--sim-seed", "--stop-after"};
+    static const char* const names[] = {"--host",           "--port",        "--max-clients", "--max-games",
+                                        "--motd",           "--sim-latency", "--sim-jitter",  "--sim-hold",
+                                        "--sim-hold-every", "--sim-seed",    "--stop-after"};
     for (const char* option : names)
         if (name == option) return true;
     return false;

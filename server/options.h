@@ -1,3 +1,4 @@
+// The server command line: options, usage text, parse result.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -7,7 +8,7 @@
 
 namespace tarkeep::server {
 
-inline constexpr char USAGE_TEXT[] =
+inline constexpr char kUsageText[] =
     "usage: tarkeep_server [--host 0.0.0.0] [--port 26200] [--max-clients 64] [--max-games 16] "
     "[--motd text] [--quiet] [--sim-latency ms] [--sim-jitter ms] [--sim-hold ms] [--sim-hold-every ms] "
     "[--sim-seed n] [--stop-after s]\n";

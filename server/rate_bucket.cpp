@@ -1,3 +1,4 @@
+// Token bucket refill and take.
 #include "server/rate_bucket.h"
 
 #include <algorithm>

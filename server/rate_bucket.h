@@ -1,3 +1,4 @@
+// Token buckets behind the per-client rate limits.
 #pragma once
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// The relay server: one thread, one poll loop, all state.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -10,18 +11,21 @@
 #include "net/messages.h"
 #include "platform/net.h"
 #include "server/client_session.h"
+#include "server/closing_connections.h"
 #include "server/game.h"
 #include "server/line_simulator.h"
+#include "server/log_queue.h"
 #include "server/server_config.h"
 #include "server/server_stats.h"
 
 namespace tarkeep::server {
 
 // Test-mode line simulation version, shown in the build tag.
-inline constexpr int SIM_VERSION = 1;
+inline constexpr int kSimVersion = 1;
 
 // The relay server: one thread, one poll loop over the listening socket and every
-// client socket. Message meaning lives in dispatch_message (dispatch.h).
+// client socket. Message meaning lives in dispatch_message (dispatch.h); one poll step
+// is in relay_step.cpp, queuing and closing in relay_output.cpp.
 class RelayServer {
 public:
     // Microseconds of a monotonic clock; replaceable so tests can drive timeouts.
@@ -43,8 +47,9 @@ public:
 
     // Queues one message for a client (dropped when the client is closing).
     void send_to(ClientSession& client, const net::Message& message);
-    // Queues an already encoded message (the relay encodes once for all receivers).
-    void send_payload(ClientSession& client, const net::Bytes& payload);
+    // Queues an already encoded frame, shared with its other receivers (the relay
+    // encodes once for all of them).
+    void send_frame(ClientSession& client, const SharedFrame& frame);
     // Writes a message straight to the output buffer, past any test-mode delay, and
     // tries to send it at once: for the last words before a close.
     void send_immediately(ClientSession& client, const net::Message& message);
@@ -54,6 +59,9 @@ public:
     // Rate limits, decoding and dispatch of one received frame payload.
     void handle_frame(ClientSession& client, const net::Bytes& payload, std::uint64_t now_us);
     void log_line(const std::string& text) const;
+    // Waits (boundedly) until the console log has written what was queued, so that what
+    // the entry prints itself comes after it.
+    void flush_log();
 
     bool listening() const { return listening_; }
     std::uint16_t bound_port() const { return bound_port_; }
@@ -70,9 +78,18 @@ public:
     // Advances the game id counter.
     std::uint32_t take_game_id() { return next_game_id_++; }
     const LineSimulator& line_simulator() const { return line_sim_; }
+    // Connections still draining after their close.
+    const ClosingConnections& closing_connections() const { return closing_; }
 
 private:
+    // Builds the poll set and waits; returns the ids of clients with nothing to read.
+    std::vector<std::uint32_t> wait_for_sockets(int timeout_ms);
     void accept_clients();
+    void note_accept_failure(int error);
+    // When the server is full, a connection still in its handshake after a second gives
+    // way to a new one: silent connections cannot hold every place until they time out.
+    void evict_handshake_squatter();
+    std::uint64_t open_clients() const;
     void refuse(platform::Socket socket, const std::string& peer);
     void admit(platform::Socket socket, const std::string& peer);
     std::uint64_t clients_from(const std::string& address) const;
@@ -93,7 +110,7 @@ private:
     void disconnect(std::uint32_t id);
     // Every encoded message of send_to passes here on its way to the output buffer; in
     // test mode it waits in the client's outbound queue first. Close notices do not.
-    bool queue_outbound(ClientSession& client, const net::Bytes& payload);
+    bool queue_outbound(ClientSession& client, const SharedFrame& frame);
 
     ServerConfig config_;
     Clock clock_;
@@ -108,6 +125,13 @@ private:
     std::map<std::uint32_t, Game> games_;
     ServerStats stats_;
     LineSimulator line_sim_;
+    ClosingConnections closing_;
+    std::unique_ptr<LogQueue> log_queue_;  // console logging; none with a sink or quiet
+    // Accepting stops for a moment after a failure (out of descriptors, say): the
+    // listener would otherwise stay readable and the loop spin. One log line per burst.
+    std::uint64_t accept_paused_until_us_ = 0;
+    bool accept_failing_ = false;
+    bool poll_failing_ = false;
 };
 
 }  // namespace tarkeep::server

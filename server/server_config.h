@@ -1,3 +1,4 @@
+// Everything a relay server is configured with.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -30,10 +31,10 @@ struct ServerConfig {
     std::uint32_t handshake_timeout_ms = 5000;
     std::uint32_t idle_timeout_ms = 20000;
     std::uint32_t ping_interval_ms = 1000;
-    RateLimit message_rate{300, 600};       // frames
-    RateLimit byte_rate{524288, 1048576};   // frame length + 4
-    RateLimit chat_rate{1, 5};              // chat messages
-    std::uint64_t spare_buffer_size = 262144;  // kept for compatibility; nothing reads it
+    RateLimit message_rate{300, 600};                 // frames
+    RateLimit byte_rate{524288, 1048576};             // frame length + 4
+    RateLimit chat_rate{1, 5};                        // chat messages
+    std::uint64_t spare_buffer_size = 262144;         // kept for compatibility; nothing reads it
     std::uint64_t connection_buffer_limit = 4194304;  // unconsumed input and unsent output
     std::string motd = "Tarkeep relay";
     std::function<void(const std::string&)> log_sink;  // replaces console logging when set

@@ -1,3 +1,4 @@
+// The counters behind the closing statistics line.
 #pragma once
 #include <cstdint>
 

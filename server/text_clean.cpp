@@ -1,3 +1,4 @@
+// Cleaning client text and cutting it on character boundaries.
 #include "server/text_clean.h"
 
 namespace tarkeep::server {

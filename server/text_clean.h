@@ -1,3 +1,4 @@
+// Cleaning client-supplied text for storage and relay.
 #pragma once
 #include <cstddef>
 #include <string>

@@ -7,9 +7,12 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <mutex>
 
 namespace tarkeep::platform {
@@ -21,9 +24,7 @@ int startup_count = 0;
 int fd(const Socket& socket) { return static_cast<int>(socket.handle()); }
 int fd(SocketHandle handle) { return static_cast<int>(handle); }
 
-std::string with_code(const std::string& text, int code) {
-    return text + " (error " + std::to_string(code) + ")";
-}
+std::string with_code(const std::string& text, int code) { return text + " (error " + std::to_string(code) + ")"; }
 
 bool is_would_block(int code) { return code == EAGAIN || code == EWOULDBLOCK || code == EINPROGRESS; }
 
@@ -101,7 +102,9 @@ bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, s
         error = with_code("bind " + host + ":" + std::to_string(port), errno);
         return false;
     }
-    if (listen(fd(socket), 16) != 0 || !set_non_blocking(socket, true)) {
+    // The kernel caps the backlog at its own maximum (somaxconn on Linux), so asking
+    // for the largest int gets exactly that.
+    if (listen(fd(socket), INT_MAX) != 0 || !set_non_blocking(socket, true)) {
         error = with_code("listen", errno);
         return false;
     }
@@ -113,16 +116,24 @@ bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, s
     return true;
 }
 
-AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string& peer) {
+AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string& peer, int& error) {
     sockaddr_in address{};
     socklen_t length = sizeof address;
     int accepted;
     do {
         accepted = ::accept(fd(listener), reinterpret_cast<sockaddr*>(&address), &length);
     } while (accepted < 0 && errno == EINTR);
-    if (accepted < 0) return AcceptStatus::none_pending;
+    if (accepted < 0) {
+        // A connection that was reset while it waited is gone, not a failure to report.
+        if (is_would_block(errno) || errno == ECONNABORTED) return AcceptStatus::none_pending;
+        error = errno;
+        return AcceptStatus::failed;
+    }
     Socket socket(static_cast<SocketHandle>(accepted));
-    if (!set_non_blocking(socket, true)) return AcceptStatus::failed;
+    if (!set_non_blocking(socket, true)) {
+        error = errno;
+        return AcceptStatus::failed;
+    }
     const int one = 1;
     setsockopt(accepted, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     peer = format_peer(address);
@@ -180,7 +191,26 @@ IoResult send_some(const Socket& socket, const std::uint8_t* data, std::size_t s
     return {IoStatus::failed, 0, errno};
 }
 
-int poll_sockets(std::vector<PollItem>& items, int timeout_ms) {
+IoResult send_gathered(const Socket& socket, std::span<const std::span<const std::uint8_t>> parts) {
+    if (!socket.valid()) return {IoStatus::failed, 0, EBADF};
+    iovec vectors[64];
+    const std::size_t count = std::min<std::size_t>(parts.size(), 64);
+    for (std::size_t i = 0; i < count; ++i) vectors[i] = {const_cast<std::uint8_t*>(parts[i].data()), parts[i].size()};
+    msghdr message{};
+    message.msg_iov = vectors;
+    message.msg_iovlen = count;
+    ssize_t sent;
+    do {
+        sent = ::sendmsg(fd(socket), &message, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent >= 0) return {IoStatus::done, static_cast<std::size_t>(sent), 0};
+    if (is_would_block(errno)) return {IoStatus::would_block, 0, errno};
+    return {IoStatus::failed, 0, errno};
+}
+
+bool shutdown_send(const Socket& socket) { return socket.valid() && ::shutdown(fd(socket), SHUT_WR) == 0; }
+
+int poll_sockets(std::vector<PollItem>& items, int timeout_ms, int* error) {
     std::vector<pollfd> fds(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
         fds[i].fd = fd(items[i].socket);
@@ -189,6 +219,7 @@ int poll_sockets(std::vector<PollItem>& items, int timeout_ms) {
     int ready = ::poll(fds.data(), fds.size(), timeout_ms);
     // An interrupting signal (the stop request) simply ends the wait early.
     if (ready < 0 && errno == EINTR) ready = 0;
+    if (ready < 0 && error) *error = errno;
     for (std::size_t i = 0; i < items.size(); ++i) {
         items[i].readable = (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
         items[i].writable = (fds[i].revents & POLLOUT) != 0;

@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <csignal>
+
 namespace tarkeep::platform {
 namespace {
 
@@ -22,5 +24,7 @@ void install_stop_handler(std::atomic<bool>& flag) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
+
+void ignore_broken_pipe() { std::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace tarkeep::platform

@@ -24,9 +24,7 @@ int startup_count = 0;
 
 SOCKET native(const Socket& socket) { return static_cast<SOCKET>(socket.handle()); }
 
-std::string with_code(const std::string& text, int code) {
-    return text + " (error " + std::to_string(code) + ")";
-}
+std::string with_code(const std::string& text, int code) { return text + " (error " + std::to_string(code) + ")"; }
 
 bool is_would_block(int code) { return code == WSAEWOULDBLOCK || code == WSAEINPROGRESS; }
 
@@ -118,7 +116,9 @@ bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, s
         error = with_code("bind " + host + ":" + std::to_string(port), WSAGetLastError());
         return false;
     }
-    if (listen(raw, 16) == SOCKET_ERROR || !set_non_blocking(socket, true)) {
+    // SOMAXCONN asks Winsock for its maximum reasonable backlog; a small one answers a
+    // burst of connects with resets.
+    if (listen(raw, SOMAXCONN) == SOCKET_ERROR || !set_non_blocking(socket, true)) {
         error = with_code("listen", WSAGetLastError());
         return false;
     }
@@ -130,13 +130,22 @@ bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, s
     return true;
 }
 
-AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string& peer) {
+AcceptStatus accept_tcp(const Socket& listener, Socket& connection, std::string& peer, int& error) {
     sockaddr_in address{};
     int length = sizeof address;
     const SOCKET raw = ::accept(native(listener), reinterpret_cast<sockaddr*>(&address), &length);
-    if (raw == INVALID_SOCKET) return AcceptStatus::none_pending;
+    if (raw == INVALID_SOCKET) {
+        const int code = WSAGetLastError();
+        // A connection that was reset while it waited is gone, not a failure to report.
+        if (is_would_block(code) || code == WSAECONNRESET) return AcceptStatus::none_pending;
+        error = code;
+        return AcceptStatus::failed;
+    }
     Socket socket(static_cast<SocketHandle>(raw));
-    if (!set_non_blocking(socket, true)) return AcceptStatus::failed;
+    if (!set_non_blocking(socket, true)) {
+        error = WSAGetLastError();
+        return AcceptStatus::failed;
+    }
     set_no_delay(raw);
     peer = format_peer(address);
     connection = std::move(socket);
@@ -195,7 +204,25 @@ IoResult send_some(const Socket& socket, const std::uint8_t* data, std::size_t s
     return {IoStatus::failed, 0, code};
 }
 
-int poll_sockets(std::vector<PollItem>& items, int timeout_ms) {
+IoResult send_gathered(const Socket& socket, std::span<const std::span<const std::uint8_t>> parts) {
+    if (!socket.valid()) return {IoStatus::failed, 0, WSAENOTSOCK};
+    WSABUF buffers[64];
+    DWORD count = 0;
+    for (; count < parts.size() && count < 64; ++count) {
+        buffers[count].buf = reinterpret_cast<char*>(const_cast<std::uint8_t*>(parts[count].data()));
+        buffers[count].len = static_cast<ULONG>(clamp_length(parts[count].size()));
+    }
+    DWORD sent = 0;
+    if (WSASend(native(socket), buffers, count, &sent, 0, nullptr, nullptr) == 0)
+        return {IoStatus::done, static_cast<std::size_t>(sent), 0};
+    const int code = WSAGetLastError();
+    if (is_would_block(code)) return {IoStatus::would_block, 0, code};
+    return {IoStatus::failed, 0, code};
+}
+
+bool shutdown_send(const Socket& socket) { return socket.valid() && ::shutdown(native(socket), SD_SEND) == 0; }
+
+int poll_sockets(std::vector<PollItem>& items, int timeout_ms, int* error) {
     if (items.empty()) {
         // WSAPoll rejects an empty set; wait the timeout instead.
         Sleep(static_cast<DWORD>(timeout_ms < 0 ? 0 : timeout_ms));
@@ -204,7 +231,8 @@ int poll_sockets(std::vector<PollItem>& items, int timeout_ms) {
     std::vector<WSAPOLLFD> fds(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
         fds[i].fd = static_cast<SOCKET>(items[i].socket);
-        fds[i].events = static_cast<SHORT>((items[i].want_read ? POLLRDNORM : 0) | (items[i].want_write ? POLLWRNORM : 0));
+        fds[i].events =
+            static_cast<SHORT>((items[i].want_read ? POLLRDNORM : 0) | (items[i].want_write ? POLLWRNORM : 0));
         fds[i].revents = 0;
     }
     const int ready = WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), timeout_ms);
@@ -212,7 +240,11 @@ int poll_sockets(std::vector<PollItem>& items, int timeout_ms) {
         items[i].readable = (fds[i].revents & (POLLRDNORM | POLLHUP | POLLERR)) != 0;
         items[i].writable = (fds[i].revents & POLLWRNORM) != 0;
     }
-    return ready == SOCKET_ERROR ? -1 : ready;
+    if (ready == SOCKET_ERROR) {
+        if (error) *error = WSAGetLastError();
+        return -1;
+    }
+    return ready;
 }
 
 }  // namespace tarkeep::platform

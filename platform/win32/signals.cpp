@@ -24,4 +24,6 @@ void install_stop_handler(std::atomic<bool>& flag) {
     std::signal(SIGTERM, on_stop_signal);
 }
 
+void ignore_broken_pipe() {}
+
 }  // namespace tarkeep::platform

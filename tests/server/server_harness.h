@@ -45,7 +45,7 @@ public:
     // A client past the handshake; its Welcome is consumed.
     std::unique_ptr<TestClient> join(const std::string& name, std::uint64_t build = 0, std::uint64_t data = 0) {
         auto client = connect();
-        client->send(net::Hello{net::HELLO_MAGIC, 2, build, data, name});
+        client->send(net::Hello{net::kHelloMagic, 2, build, data, name});
         EXPECT_TRUE(client->next<net::Welcome>(pumper())) << "no welcome for " << name;
         return client;
     }

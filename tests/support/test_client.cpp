@@ -48,12 +48,13 @@ void TestClient::read_available() {
             frames_.append_received(chunk.data(), result.count);
             continue;
         }
+        if (result.status == platform::IoStatus::failed) reset_ = true;
         if (result.status != platform::IoStatus::would_block) peer_closed_ = true;
         break;
     }
     net::Bytes payload;
     while (frames_.next_frame(payload)) inbox_.push_back(net::decode_message(payload));
-    if (frames_.failed() && frames_.error().starts_with("invalid frame"))
+    if (frames_.failure() == net::FrameFailure::invalid_length)
         throw std::runtime_error("test client: " + frames_.error());
 }
 

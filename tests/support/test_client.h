@@ -39,6 +39,8 @@ public:
     void read_available();
     std::deque<net::Message>& inbox() { return inbox_; }
     bool peer_closed() const { return peer_closed_; }
+    // The connection ended with an error (a reset) rather than an orderly end of stream.
+    bool reset() const { return reset_; }
 
     // Pumps until a message is in the inbox (returned and removed) or `max_steps` pass.
     std::optional<net::Message> next_message(const Pump& pump, int max_steps = 500);
@@ -63,6 +65,7 @@ private:
     net::Bytes pending_;
     std::deque<net::Message> inbox_;
     bool peer_closed_ = false;
+    bool reset_ = false;
 };
 
 }  // namespace tarkeep::test

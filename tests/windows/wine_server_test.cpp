@@ -70,7 +70,7 @@ std::unique_ptr<TestClient> join(std::uint16_t port, const std::string& name) {
     for (int attempt = 0; attempt < 300; ++attempt, platform::sleep_milliseconds(50)) {
         auto client = std::make_unique<TestClient>(port);
         if (!client->connected()) continue;
-        client->send(net::Hello{net::HELLO_MAGIC, 2, 0, 0, name});
+        client->send(net::Hello{net::kHelloMagic, 2, 0, 0, name});
         EXPECT_EQ(skip_to<net::Welcome>(*client).value_or(net::Welcome{}).motd, "Tarkeep relay") << name;
         return client;
     }

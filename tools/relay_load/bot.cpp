@@ -150,8 +150,8 @@ void Bot::handle_other(net::Message&& message, LoadTotals& totals) {
     }
 }
 
-void Bot::play(std::uint64_t now_us, std::uint64_t turn_interval_us, std::uint32_t commands,
-               std::uint32_t hash_every, LoadTotals& totals) {
+void Bot::play(std::uint64_t now_us, std::uint64_t turn_interval_us, std::uint32_t commands, std::uint32_t hash_every,
+               LoadTotals& totals) {
     if (!playing() || !alive() || turn_interval_us == 0) return;
     if (next_send_us_ == 0)
         next_send_us_ = now_us + static_cast<std::uint64_t>(role_.phase * static_cast<double>(turn_interval_us));

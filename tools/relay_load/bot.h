@@ -17,7 +17,7 @@ struct LoadTotals {
     std::uint64_t hashes_sent = 0;
     std::uint64_t bundles_received = 0;
     std::uint64_t hashes_received = 0;
-    std::uint64_t order_errors = 0;   // a relayed turn that is not the sender's next
+    std::uint64_t order_errors = 0;  // a relayed turn that is not the sender's next
     std::uint64_t drops_seen = 0;
     std::map<std::string, std::uint64_t> notices;  // Notice and Refused texts
     LatencyStats latency;

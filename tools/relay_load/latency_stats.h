@@ -14,7 +14,9 @@ struct LatencySummary {
 // Relay latencies in microseconds, kept whole so the percentiles are exact.
 class LatencyStats {
 public:
-    void add(std::uint64_t microseconds) { samples_.push_back(static_cast<std::uint32_t>(microseconds > UINT32_MAX ? UINT32_MAX : microseconds)); }
+    void add(std::uint64_t microseconds) {
+        samples_.push_back(static_cast<std::uint32_t>(microseconds > UINT32_MAX ? UINT32_MAX : microseconds));
+    }
     std::uint64_t count() const { return samples_.size(); }
     // Nearest-rank percentiles; reorders the samples.
     LatencySummary summarize();

@@ -17,7 +17,12 @@ const char* const LOAD_USAGE =
     "                 127.0.0.2, ... because a relay serves only 8 clients per address; 0 binds none\n"
     "A relay serves 64 clients in 16 games by default: for larger runs start it with\n"
     "--max-clients and --max-games to match (for example 256 bots: --max-clients 256 --max-games 32).\n"
-    "Play lasts at most 3600 seconds; setting up the games at most 30.\n";
+    "Play lasts at most 3600 seconds; setting up the games at most 30.\n"
+    "  --hostile n    after the normal round, play a second one beside n hostile connections\n"
+    "                 (silent, slow, never-reading, garbage and oversized, from 127.0.100.x)\n"
+    "                 and report the honest players' latency in both\n"
+    "  --serve n      run the relay in this process (on 127.0.0.1, sized for the run) with a\n"
+    "                 frame limit of n per second per client instead of 300; --rate max follows it\n";
 
 namespace {
 
@@ -30,10 +35,10 @@ bool to_number(const std::string& text, std::uint64_t max, std::uint64_t& value)
     return errno == 0 && value <= max;
 }
 
-double max_turn_rate(std::uint32_t hash_every) {
+double max_turn_rate(std::uint32_t hash_every, double frames_per_second) {
     // Leave 5% and one pong per second for the server's pings.
     const double frames_per_turn = 1.0 + (hash_every != 0 ? 1.0 / hash_every : 0.0);
-    return (SERVER_FRAMES_PER_SECOND * 0.95 - 1) / frames_per_turn;
+    return (frames_per_second * 0.95 - 1) / frames_per_turn;
 }
 
 }  // namespace
@@ -53,10 +58,13 @@ ParsedLoadOptions parse_load_options(const std::vector<std::string>& arguments) 
             parsed.status = OptionsStatus::help;
             return parsed;
         }
-        if (i + 1 >= arguments.size()) return fail(name.starts_with("--") ? "missing value for " + name : "unknown argument " + name);
+        if (i + 1 >= arguments.size())
+            return fail(name.starts_with("--") ? "missing value for " + name : "unknown argument " + name);
         const std::string& value = arguments[++i];
         std::uint64_t number = 0;
-        const auto numeric = [&](std::uint64_t min, std::uint64_t max) { return to_number(value, max, number) && number >= min; };
+        const auto numeric = [&](std::uint64_t min, std::uint64_t max) {
+            return to_number(value, max, number) && number >= min;
+        };
         if (name == "--host") {
             o.host = value;
         } else if (name == "--port" && numeric(1, 65535)) {
@@ -77,11 +85,17 @@ ParsedLoadOptions parse_load_options(const std::vector<std::string>& arguments) 
             o.hash_every = static_cast<std::uint32_t>(number);
         } else if (name == "--per-address" && numeric(0, 1000000)) {
             o.per_address = static_cast<std::uint32_t>(number);
+        } else if (name == "--hostile" && numeric(0, 2000)) {
+            o.hostile = static_cast<std::uint32_t>(number);
+        } else if (name == "--serve" && numeric(1, 10000000)) {
+            o.serve_frame_limit = static_cast<std::uint32_t>(number);
         } else {
             return fail("bad value for " + name + ": " + value);
         }
     }
-    if (rate_max) o.turns_per_second = max_turn_rate(o.hash_every);
+    if (rate_max)
+        o.turns_per_second =
+            max_turn_rate(o.hash_every, o.serve_frame_limit != 0 ? o.serve_frame_limit : SERVER_FRAMES_PER_SECOND);
     return parsed;
 }
 

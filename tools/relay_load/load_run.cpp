@@ -1,21 +1,25 @@
 #include "tools/relay_load/load_run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/net.h"
 #include "tools/relay_load/bot.h"
+#include "tools/relay_load/hostile.h"
 
 namespace tarkeep::relay_load {
 namespace {
 
 constexpr std::uint64_t SETUP_LIMIT_US = 30'000'000;
-constexpr std::uint64_t DRAIN_US = 500'000;  // after the last turn, for bundles in flight
+constexpr std::uint64_t DRAIN_US = 10'000'000;  // at most, after the last turn, for bundles in flight
 
 using Bots = std::vector<std::unique_ptr<Bot>>;
+using Hostiles = std::vector<std::unique_ptr<HostilePeer>>;
 
 bool is_loopback(const std::string& host) { return host.starts_with("127.") || host == "localhost"; }
 
@@ -72,6 +76,43 @@ bool set_up_games(Bots& bots, LoadTotals& totals, const LoadOptions& options, st
     return false;
 }
 
+std::string hostile_address(const LoadOptions& options, std::uint32_t index) {
+    if (!is_loopback(options.host)) return {};
+    const std::uint32_t n = index / 8 + 1;  // 8 per address, as the server allows
+    return "127.100." + std::to_string(n / 256) + "." + std::to_string(n % 256);
+}
+
+// Plays for the given time beside `hostiles`, then collects the bundles in flight;
+// returns the seconds of play. The hostile peers run in a thread of their own, so that
+// their connects and sends never delay the honest bots' clocks.
+double play(Bots& bots, Hostiles& hostiles, LoadTotals& totals, HostileTotals& hostile_totals,
+            const LoadOptions& options) {
+    std::atomic<bool> done{false};
+    std::thread mischief;
+    if (!hostiles.empty())
+        mischief = std::thread([&] {
+            while (!done) {
+                const std::uint64_t now = platform::monotonic_microseconds();
+                for (auto& peer : hostiles) peer->step(options.host, options.port, now, hostile_totals);
+                platform::sleep_milliseconds(10);  // a sweep is 200 system calls or more
+            }
+        });
+    const std::uint64_t interval_us = static_cast<std::uint64_t>(1e6 / options.turns_per_second);
+    const std::uint64_t start = platform::monotonic_microseconds();
+    const std::uint64_t end = start + std::uint64_t{options.seconds} * 1'000'000;
+    while (platform::monotonic_microseconds() < end) step(bots, totals, interval_us, options);
+    const double seconds = (platform::monotonic_microseconds() - start) / 1e6;
+    // Collect until every relayed bundle is in (a saturated run has seconds of them in
+    // flight) or the drain time is up.
+    const std::uint64_t expected = totals.bundles_sent * (options.players - 1);
+    const std::uint64_t drained = platform::monotonic_microseconds() + DRAIN_US;
+    while (platform::monotonic_microseconds() < drained && totals.bundles_received < expected)
+        step(bots, totals, 0, options);
+    done = true;
+    if (mischief.joinable()) mischief.join();
+    return seconds;
+}
+
 }  // namespace
 
 LoadReport run_load(const LoadOptions& options, const std::function<void(const std::string&)>& progress) {
@@ -102,14 +143,29 @@ LoadReport run_load(const LoadOptions& options, const std::function<void(const s
 
     // Count only what arrives during play.
     totals = LoadTotals{};
-    const std::uint64_t interval_us = static_cast<std::uint64_t>(1e6 / options.turns_per_second);
-    const std::uint64_t start = platform::monotonic_microseconds();
-    const std::uint64_t end = start + std::uint64_t{options.seconds} * 1'000'000;
-    while (platform::monotonic_microseconds() < end) step(bots, totals, interval_us, options);
-    report.play_seconds = (platform::monotonic_microseconds() - start) / 1e6;
+    Hostiles none;
+    HostileTotals hostile_totals;
+    report.play_seconds = play(bots, none, totals, hostile_totals, options);
     tell("play over, collecting the last bundles");
-    const std::uint64_t drained = platform::monotonic_microseconds() + DRAIN_US;
-    while (platform::monotonic_microseconds() < drained) step(bots, totals, 0, options);
+    if (options.hostile != 0) {
+        LoadTotals round = LoadTotals{};
+        Hostiles hostiles;
+        for (std::uint32_t i = 0; i < options.hostile; ++i)
+            hostiles.push_back(std::make_unique<HostilePeer>(static_cast<HostileKind>(i % kHostileKinds),
+                                                             hostile_address(options, i), i + 1));
+        tell("second round beside " + std::to_string(options.hostile) + " hostile connections");
+        auto& h = report.hostile;
+        h.peers = options.hostile;
+        h.play_seconds = play(bots, hostiles, round, hostile_totals, options);
+        h.bundles_received = round.bundles_received;
+        h.expected_bundles = round.bundles_sent * (options.players - 1);
+        h.connects = hostile_totals.connects;
+        h.closed_by_server = hostile_totals.closed_by_server;
+        h.latency = round.latency.summarize();
+        for (const auto& [text, count] : round.notices) totals.notices[text] += count;
+        totals.order_errors += round.order_errors;
+        totals.drops_seen += round.drops_seen;
+    }
     for (auto& bot : bots) {
         if (!bot->alive()) ++report.bots_lost;
         bot->say_goodbye();
@@ -151,6 +207,19 @@ std::string format_report(const LoadOptions& options, const LoadReport& report) 
         add(std::snprintf(line, sizeof line, "problems: %llu out-of-order turns, %llu drops seen, %u bots lost\n",
                           static_cast<unsigned long long>(report.order_errors),
                           static_cast<unsigned long long>(report.drops_seen), report.bots_lost));
+    if (report.hostile.peers != 0) {
+        const auto& h = report.hostile;
+        add(std::snprintf(line, sizeof line,
+                          "beside %u hostile connections (%llu connects, %llu closed by the server), %.1f s:\n",
+                          h.peers, static_cast<unsigned long long>(h.connects),
+                          static_cast<unsigned long long>(h.closed_by_server), h.play_seconds));
+        add(std::snprintf(line, sizeof line, "  received: %llu of %llu relayed bundles\n",
+                          static_cast<unsigned long long>(h.bundles_received),
+                          static_cast<unsigned long long>(h.expected_bundles)));
+        add(std::snprintf(line, sizeof line, "  latency: p50 %.3f ms, p99 %.3f ms, max %.3f ms (%llu samples)\n",
+                          h.latency.p50_ms, h.latency.p99_ms, h.latency.max_ms,
+                          static_cast<unsigned long long>(h.latency.samples)));
+    }
     for (const auto& [notice, count] : report.notices)
         text += "notice x" + std::to_string(count) + ": " + notice + "\n";
     return text;

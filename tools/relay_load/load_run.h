@@ -25,6 +25,16 @@ struct LoadReport {
     std::uint32_t bots_lost = 0;
     std::map<std::string, std::uint64_t> notices;
     LatencySummary latency;
+    // The second round, beside the hostile connections (when asked for).
+    struct HostileRound {
+        std::uint32_t peers = 0;
+        double play_seconds = 0;
+        std::uint64_t bundles_received = 0;
+        std::uint64_t expected_bundles = 0;
+        std::uint64_t connects = 0;
+        std::uint64_t closed_by_server = 0;
+        LatencySummary latency;
+    } hostile;
 
     double bundles_per_second() const { return play_seconds > 0 ? bundles_received / play_seconds : 0; }
     double relayed_per_second() const {

@@ -35,7 +35,7 @@ public:
         ++connections;
         // The connect blocks until the listener's short backlog has room: keep it drained.
         harness.pump();
-        bot.client->send(net::Hello{net::HELLO_MAGIC, 2, 0, 0, "bot" + std::to_string(connections)});
+        bot.client->send(net::Hello{net::kHelloMagic, 2, 0, 0, "bot" + std::to_string(connections)});
     }
 
     void act(SoakBot& bot) {
@@ -92,7 +92,7 @@ public:
         for (auto& [id, session] : harness.server->clients()) {
             auto& frames = session->connection.frames();
             ASSERT_LE(frames.input_capacity_used(), limit + 65536);
-            ASSERT_LE(frames.unsent_size(), limit);
+            ASSERT_LE(session->connection.unsent_size(), limit);
         }
         ASSERT_LE(harness.server->clients().size(), SOAK_CLIENTS * 2);
     }

@@ -23,7 +23,7 @@ TestClient::Pump ticking(ServerHarness& harness) {
 
 std::unique_ptr<TestClient> join_slowly(ServerHarness& harness, const std::string& name) {
     auto client = harness.connect();
-    client->send(net::Hello{net::HELLO_MAGIC, 2, 0, 0, name});
+    client->send(net::Hello{net::kHelloMagic, 2, 0, 0, name});
     EXPECT_TRUE(client->next<net::Welcome>(ticking(harness)));
     return client;
 }
@@ -163,8 +163,8 @@ TEST(LineSimulation, DelayedFramesAreHeldToTheBufferLimitInBothDirections) {
 
 TEST(LineSimulation, RefusalsReachTheClientBeforeItIsClosed) {
     const std::pair<net::Hello, std::string> cases[] = {
-        {net::Hello{net::HELLO_MAGIC, 1, 0, 0, "Ann"}, "protocol version 1 not supported (server: 2)"},
-        {net::Hello{net::HELLO_MAGIC, 2, 0, 0, "  "}, "empty player name"},
+        {net::Hello{net::kHelloMagic, 1, 0, 0, "Ann"}, "protocol version 1 not supported (server: 2)"},
+        {net::Hello{net::kHelloMagic, 2, 0, 0, "  "}, "empty player name"},
     };
     for (const auto& [hello, text] : cases) {
         ServerHarness harness(simulated(50, 10));

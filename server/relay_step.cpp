@@ -1,15 +1,23 @@
+// One step of the poll loop: accept, receive and handle, release delayed frames, timers, send, remove.
 #include <algorithm>
+#include <unordered_set>
 
 #include "net/message_codec.h"
+#include "platform/clock.h"
 #include "server/dispatch.h"
+#include "server/game_membership.h"
 #include "server/relay_server.h"
 
 namespace tarkeep::server {
 namespace {
 
-constexpr int MAX_ACCEPTS_PER_STEP = 16;
+constexpr int kMaxAcceptsPerStep = 16;
+// How long accepting rests after a failure, so a listener that cannot be served does not spin.
+constexpr std::uint64_t kAcceptPauseUs = 100'000;
+// A connection this young may still be on its way to its Hello and is never evicted.
+constexpr std::uint64_t kHandshakeGraceUs = 1'000'000;
 // The temporary connection that carries a refusal needs room for one small frame.
-constexpr std::uint64_t REFUSAL_BUFFER_LIMIT = 8388608;
+constexpr std::uint64_t kRefusalBufferLimit = 8388608;
 
 std::uint64_t elapsed_us(std::uint64_t now, std::uint64_t since) { return now > since ? now - since : 0; }
 
@@ -19,35 +27,62 @@ std::string address_of(const std::string& peer) { return peer.substr(0, peer.fin
 
 void RelayServer::poll_once(int timeout_ms) {
     if (!listening_) return;
-    std::vector<platform::PollItem> items;
-    items.reserve(clients_.size() + 1);
-    items.push_back({listener_.handle(), true, false});
-    for (const auto& [id, client] : clients_)
-        items.push_back({client->connection.socket().handle(), true, client->connection.has_unsent()});
-    platform::poll_sockets(items, timeout_ms);
-    // Poll is level-triggered, so a socket it did not report has nothing to read: skipping
-    // it saves one failing receive per idle client per step. Output is written for all.
-    std::size_t item = 1;
-    for (auto& [id, client] : clients_) client->readable = items[item++].readable;
+    const std::vector<std::uint32_t> quiet_ids = wait_for_sockets(timeout_ms);
+    const std::unordered_set<std::uint32_t> quiet(quiet_ids.begin(), quiet_ids.end());
 
     now_us_ = clock_();
-    accept_clients();
+    if (now_us_ >= accept_paused_until_us_) accept_clients();
     for (auto& [id, client] : clients_)
-        if (!client->closing && client->readable) receive_from(*client);
+        if (!client->closing && !quiet.contains(id)) receive_from(*client);
     if (line_sim_.active()) release_delayed();
     run_timers();
     for (std::uint32_t id : send_all_and_collect_closing()) disconnect(id);
+    closing_.service(now_us_);
+}
+
+std::vector<std::uint32_t> RelayServer::wait_for_sockets(int timeout_ms) {
+    std::vector<platform::PollItem> items;
+    items.reserve(clients_.size() + closing_.size() + 1);
+    // While accepting is paused the listener stays out of the set: it would report
+    // readable at once and the wait would not wait.
+    const bool with_listener = now_us_ >= accept_paused_until_us_;
+    if (with_listener) items.push_back({listener_.handle(), true, false});
+    const std::size_t first_client = items.size();
+    for (const auto& [id, client] : clients_)
+        items.push_back({client->connection.socket().handle(), true, client->connection.has_unsent()});
+    closing_.add_poll_items(items);
+    int error = 0;
+    if (platform::poll_sockets(items, timeout_ms, &error) < 0) {
+        if (!poll_failing_) log_line("poll failed (error " + std::to_string(error) + ")");
+        poll_failing_ = true;
+        // Nothing is known about the sockets: wait as the poll would have, then serve all.
+        platform::sleep_milliseconds(static_cast<unsigned>(std::max(timeout_ms, 1)));
+        return {};
+    }
+    poll_failing_ = false;
+    // Poll is level-triggered, so a socket it did not report has nothing to read: skipping
+    // it saves one failing receive per idle client per step. Clients accepted after the
+    // wait were not polled and are read at once. Output is written for all.
+    std::vector<std::uint32_t> quiet;
+    std::size_t item = first_client;
+    for (const auto& [id, client] : clients_)
+        if (!items[item++].readable) quiet.push_back(id);
+    return quiet;
 }
 
 void RelayServer::accept_clients() {
-    for (int accepted = 0; accepted < MAX_ACCEPTS_PER_STEP; ++accepted) {
+    for (int accepted = 0; accepted < kMaxAcceptsPerStep; ++accepted) {
         platform::Socket socket;
         std::string peer;
-        const platform::AcceptStatus status = platform::accept_tcp(listener_, socket, peer);
+        int error = 0;
+        const platform::AcceptStatus status = platform::accept_tcp(listener_, socket, peer, error);
+        if (status == platform::AcceptStatus::failed) return note_accept_failure(error);
+        accept_failing_ = false;
         if (status != platform::AcceptStatus::accepted) return;
         ++stats_.connections;
-        const bool full = clients_.size() >= config_.max_clients ||
-                          clients_from(address_of(peer)) >= config_.max_clients_per_address;
+        if (open_clients() >= config_.max_clients) evict_handshake_squatter();
+        const bool full =
+            open_clients() >= config_.max_clients || clients_from(address_of(peer)) >= config_.max_clients_per_address;
         if (full)
             refuse(std::move(socket), peer);
         else
@@ -55,16 +90,38 @@ void RelayServer::accept_clients() {
     }
 }
 
+void RelayServer::note_accept_failure(int error) {
+    if (!accept_failing_) log_line("accept failed (error " + std::to_string(error) + ")");
+    accept_failing_ = true;
+    accept_paused_until_us_ = now_us_ + kAcceptPauseUs;
+}
+
+std::uint64_t RelayServer::open_clients() const {
+    return static_cast<std::uint64_t>(
+        std::count_if(clients_.begin(), clients_.end(), [](const auto& entry) { return !entry.second->closing; }));
+}
+
+void RelayServer::evict_handshake_squatter() {
+    ClientSession* oldest = nullptr;
+    for (auto& [id, client] : clients_) {
+        const bool squatting = !client->handshake_done && !client->closing &&
+                               elapsed_us(now_us_, client->connect_time_us) > kHandshakeGraceUs;
+        if (squatting && (!oldest || client->connect_time_us < oldest->connect_time_us)) oldest = client.get();
+    }
+    if (!oldest) return;
+    ++stats_.timeouts;
+    close_client(*oldest, "handshake timeout", true);
+}
+
 std::uint64_t RelayServer::clients_from(const std::string& address) const {
-    return static_cast<std::uint64_t>(std::count_if(clients_.begin(), clients_.end(), [&](const auto& entry) {
-        return entry.second->peer_address == address;
-    }));
+    return static_cast<std::uint64_t>(std::count_if(
+        clients_.begin(), clients_.end(), [&](const auto& entry) { return entry.second->peer_address == address; }));
 }
 
 void RelayServer::refuse(platform::Socket socket, const std::string& peer) {
-    Connection connection(std::move(socket), REFUSAL_BUFFER_LIMIT);
+    Connection connection(std::move(socket), kRefusalBufferLimit);
     connection.queue_frame(net::encode_message(net::Refused{"server full"}));
-    connection.send_pending();
+    closing_.add(std::move(connection), now_us_);
     ++stats_.refused;
     log_line("refused " + peer + " (full)");
 }
@@ -88,11 +145,6 @@ void RelayServer::receive_from(ClientSession& client) {
     connection.receive();
     connection.check_frame_length();
     take_frames(client);
-    if (connection.failed() && !client.closing) {
-        const std::string reason = connection.error().empty() ? "connection lost" : connection.error();
-        if (reason.starts_with("invalid frame")) ++stats_.protocol_kicks;
-        close_client(client, reason, false);
-    }
 }
 
 void RelayServer::take_frames(ClientSession& client) {
@@ -103,6 +155,14 @@ void RelayServer::take_frames(ClientSession& client) {
         client.last_activity_us = now_us_;
         deliver_inbound(client, std::move(payload));
         payload = net::Bytes();
+    }
+    // Frames are cut here both on receipt and, under line simulation, when delayed ones
+    // make room: a failure found either way closes the client the same way.
+    Connection& connection = client.connection;
+    if (connection.failed() && !client.closing) {
+        const std::string reason = connection.error().empty() ? "connection lost" : connection.error();
+        if (connection.failure() == net::FrameFailure::invalid_length) ++stats_.protocol_kicks;
+        close_client(client, reason, false);
     }
 }
 
@@ -136,9 +196,9 @@ void RelayServer::release_delayed() {
 void RelayServer::release_client(ClientSession& client) {
     auto& outbound = client.line.outbound;
     while (!client.closing && !outbound.empty() && outbound.front().due_us <= now_us_) {
-        if (!client.connection.queue_frame(outbound.front().payload))
+        if (!client.connection.queue_shared(outbound.front().frame))
             close_client(client, "too slow (output buffer full)", false);
-        client.line.outbound_bytes -= outbound.front().payload.size() + 4;
+        client.line.outbound_bytes -= outbound.front().frame->size();
         outbound.pop_front();
     }
     auto& inbound = client.line.inbound;
@@ -150,6 +210,25 @@ void RelayServer::release_client(ClientSession& client) {
     }
     // Frames held back in the input buffer by the queue cap take the room just freed.
     take_frames(client);
+}
+
+void RelayServer::handle_frame(ClientSession& client, const net::Bytes& payload, std::uint64_t now_us) {
+    if (client.closing) return;
+    const double cost = static_cast<double>(payload.size()) + 4;
+    if (!client.message_bucket.take(1, now_us) || !client.byte_bucket.take(cost, now_us)) {
+        ++stats_.rate_limit_kicks;
+        close_client(client, "rate limit exceeded", true);
+        return;
+    }
+    net::Message message;
+    try {
+        message = net::decode_message(payload);
+    } catch (const net::ProtocolError& error) {
+        ++stats_.protocol_kicks;
+        close_client(client, std::string("protocol error: ") + error.what(), true);
+        return;
+    }
+    dispatch_message(*this, client, std::move(message), now_us);
 }
 
 void RelayServer::run_timers() {
@@ -187,7 +266,7 @@ void RelayServer::send_ping_tables() {
         net::PingTable table;
         for (std::uint32_t member : game.members) {
             const ClientSession* client = find_client(member);
-            if (client && !client->closing && table.entries.size() < net::MAX_PING_ENTRIES)
+            if (client && !client->closing && table.entries.size() < net::kMaxPingEntries)
                 table.entries.push_back({client->player_id, client->round_trip_ms});
         }
         for (std::uint32_t member : game.members)
@@ -210,8 +289,7 @@ void RelayServer::disconnect(std::uint32_t id) {
     ClientSession& client = *found->second;
     log_line("client " + std::to_string(id) + " (" + client.name + ") disconnected: " + client.close_reason);
     if (client.game_id != 0) remove_from_game(*this, client, client.close_reason);
-    client.connection.send_pending();
-    client.connection.close();
+    closing_.add(std::move(client.connection), now_us_);
     clients_.erase(found);
 }
 

@@ -15,7 +15,7 @@ net::Bytes framed(std::initializer_list<net::Message> messages) {
     return net::Bytes(bytes.begin(), bytes.end());
 }
 
-const net::Hello ann_hello{net::HELLO_MAGIC, 2, 0, 0, "Ann"};
+const net::Hello ann_hello{net::kHelloMagic, 2, 0, 0, "Ann"};
 
 TEST(RelayFrames, InvalidLengthClosesWithoutNoticeAndUndecodableFrameGetsOne) {
     struct Case {

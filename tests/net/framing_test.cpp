@@ -57,8 +57,8 @@ TEST(Framing, InvalidLengthFailsAsSoonAsTheHeaderArrives) {
 
 TEST(Framing, LargestClientFrameIsAccepted) {
     FrameBuffers receiver;
-    receive(receiver, frame_of(Bytes(MAX_CLIENT_FRAME, 0x5A)));
-    EXPECT_EQ(frames_in(receiver), (std::vector<Bytes>{Bytes(MAX_CLIENT_FRAME, 0x5A)}));
+    receive(receiver, frame_of(Bytes(kMaxClientFrame, 0x5A)));
+    EXPECT_EQ(frames_in(receiver), (std::vector<Bytes>{Bytes(kMaxClientFrame, 0x5A)}));
 }
 
 TEST(Framing, FramesBeforeAFailureAreStillHandedOut) {

@@ -2,12 +2,14 @@
 
 #include <atomic>
 #include <string>
-#include <tuple>
 #include <thread>
+#include <tuple>
 
 #include "net/message_codec.h"
 #include "server/relay_server.h"
+#include "tests/server/server_harness.h"
 #include "tools/relay_load/bot.h"
+#include "tools/relay_load/hostile.h"
 #include "tools/relay_load/latency_stats.h"
 #include "tools/relay_load/load_options.h"
 #include "tools/relay_load/load_run.h"
@@ -29,10 +31,11 @@ TEST(RelayLoadOptions, ValuesRangesAndHelp) {
     EXPECT_LE(max.turns_per_second * 1.25 + 1, SERVER_FRAMES_PER_SECOND);
     EXPECT_GT(max.turns_per_second * 1.25 + 1, SERVER_FRAMES_PER_SECOND * 0.9);
 
-    const std::vector<std::vector<std::string>> bad = {
-        {"--players", "9"}, {"--players", "0"}, {"--games", "x"}, {"--seconds", "3601"}, {"--port", "70000"},
-        {"--rate", "-1"},   {"--seconds"},      {"stray"},         {"--bogus", "1"}};
-    for (const auto& arguments : bad) EXPECT_EQ(parse_load_options(arguments).status, OptionsStatus::usage) << arguments[0];
+    const std::vector<std::vector<std::string>> bad = {{"--players", "9"},    {"--players", "0"},  {"--games", "x"},
+                                                       {"--seconds", "3601"}, {"--port", "70000"}, {"--rate", "-1"},
+                                                       {"--seconds"},         {"stray"},           {"--bogus", "1"}};
+    for (const auto& arguments : bad)
+        EXPECT_EQ(parse_load_options(arguments).status, OptionsStatus::usage) << arguments[0];
 }
 
 TEST(RelayLoadLatency, NearestRankPercentiles) {
@@ -137,6 +140,67 @@ TEST(RelayLoadRun, AnUnreachableServerIsAnError) {
     EXPECT_FALSE(report.ok);
     EXPECT_NE(report.error.find("connect 127.0.0.1:1"), std::string::npos) << report.error;
     EXPECT_EQ(format_report(options, report).rfind("error: ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tarkeep::relay_load
+
+namespace tarkeep::relay_load {
+namespace {
+
+TEST(RelayLoadHostile, HonestGamesLoseNothingBesideEveryKindOfHostilePeer) {
+    const auto parsed = parse_load_options({"--hostile", "10", "--serve", "600", "--rate", "max"});
+    EXPECT_EQ(std::tie(parsed.options.hostile, parsed.options.serve_frame_limit), std::make_tuple(10u, 600u));
+    EXPECT_GT(parsed.options.turns_per_second, SERVER_FRAMES_PER_SECOND);  // the served limit counts
+
+    ServerThread server({});
+    LoadOptions options;
+    options.port = server.port();
+    options.games = 1;
+    options.players = 3;
+    options.turns_per_second = 40;
+    options.seconds = 1;
+    options.hostile = 10;  // two of each kind
+    const LoadReport report = run_load(options);
+    server.stop();
+    ASSERT_TRUE(report.ok) << report.error;
+    const auto& round = report.hostile;
+    EXPECT_GT(round.expected_bundles, 3u * 30);
+    EXPECT_EQ(round.bundles_received, round.expected_bundles);
+    EXPECT_EQ(round.latency.samples, round.bundles_received);
+    EXPECT_GE(round.connects, 10u);
+    // Garbage and oversized frames are kicked (and come back); the deaf ones got in.
+    EXPECT_GE(server.stats().protocol_kicks, 4u);
+    EXPECT_GE(server.stats().handshakes, 3u + 2u);
+    EXPECT_NE(format_report(options, report).find("beside 10 hostile connections"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarkeep::relay_load
+
+namespace tarkeep::relay_load {
+namespace {
+
+// A kicked peer notices the close and comes back only after its pause.
+TEST(RelayLoadHostile, APeerClosedByTheServerComesBackAfterAPause) {
+    for (const HostileKind kind : {HostileKind::oversized, HostileKind::garbage}) {
+        test::ServerHarness h;
+        HostileTotals totals;
+        HostilePeer peer(kind, "", 1);
+        const auto step_at = [&](std::uint64_t now_us) {
+            for (int i = 0; i < 20; ++i) h.pump(), peer.step("127.0.0.1", h.server->bound_port(), now_us, totals);
+        };
+        step_at(0);
+        h.advance_ms(2001);  // past the drain of the closed connection
+        step_at(0);
+        step_at(1);
+        EXPECT_EQ(std::make_tuple(totals.connects, totals.closed_by_server), std::make_tuple(1u, 1u))
+            << static_cast<int>(kind);
+        step_at(199'999);
+        EXPECT_EQ(totals.connects, 1u);
+        step_at(200'000);
+        EXPECT_EQ(totals.connects, 2u);
+    }
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ namespace tarkeep::net {
 namespace {
 
 Command sample_command(std::uint8_t kind, std::size_t units) {
-    Command c{kind, 0xA1A2A3A4, -MAX_TARGET, MAX_TARGET, 7, 0xFFFFFFFF, 0xBEEF, true, {}};
+    Command c{kind, 0xA1A2A3A4, -kMaxTarget, kMaxTarget, 7, 0xFFFFFFFF, 0xBEEF, true, {}};
     for (std::size_t i = 0; i < units; ++i) c.units.push_back(static_cast<std::uint32_t>(1000 + i));
     return c;
 }
@@ -17,7 +17,7 @@ Command sample_command(std::uint8_t kind, std::size_t units) {
 std::vector<Message> every_message() {
     const LockstepParams params{10, 50, 0, 10000};
     return {
-        Hello{HELLO_MAGIC, 2, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull, "Ann \xC3\xA9"},
+        Hello{kHelloMagic, 2, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull, "Ann \xC3\xA9"},
         ListGames{},
         CreateGame{"Duel", "isle.map", 99, 4, std::string(2048, 's')},
         JoinGame{0xFFFFFFFF},
@@ -62,7 +62,7 @@ TEST(MessageCodec, EveryTypeRoundTripsWithItsTypeCode) {
     for (std::size_t i = 0; i < messages.size(); ++i) {
         ASSERT_EQ(messages[i].index(), i) << "sample list out of order";
         const Bytes payload = encode_message(messages[i]);
-        EXPECT_EQ(payload[0], MESSAGE_TYPE_CODES[i]);
+        EXPECT_EQ(payload[0], kMessageTypeCodes[i]);
         EXPECT_TRUE(decode_message(payload) == messages[i]) << "type " << int(payload[0]);
     }
 }
@@ -83,7 +83,7 @@ TEST(MessageCodec, UnknownAndMissingTypeCodes) {
         EXPECT_EQ(decode_failure({static_cast<std::uint8_t>(code)}),
                   "protocol: unknown message type " + std::to_string(code));
     EXPECT_EQ(decode_failure({}), "protocol: empty or oversized message");
-    Bytes oversized(MAX_MESSAGE + 1, 0);
+    Bytes oversized(kMaxMessage + 1, 0);
     oversized[0] = 2;
     EXPECT_EQ(decode_failure(oversized), "protocol: empty or oversized message");
 }
@@ -156,7 +156,7 @@ Bytes counted(std::uint8_t type, std::uint8_t count) {
 }
 
 TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
-    constexpr std::int64_t edge = MAX_TARGET;
+    constexpr std::int64_t edge = kMaxTarget;
     const std::string ok = "decoded";
     struct Case {
         const char* name;
@@ -190,7 +190,7 @@ TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
         {"blob total at 64 MiB", blob(67108864, 67108864 - 60000, 60000), ok},
         {"blob data over 60000", blob(67108864, 0, 60001), "protocol: bytes: string too long"},
         {"hello name of 25 bytes", with(1, [](ByteWriter& out) {
-             out.write_u32(HELLO_MAGIC); out.write_u16(2); out.write_u64(0); out.write_u64(0);
+             out.write_u32(kHelloMagic); out.write_u16(2); out.write_u64(0); out.write_u64(0);
              out.write_string(std::string(25, 'n')); }), "protocol: bytes: string too long"},
         {"ping cut short", Bytes{12, 1, 0, 0, 0, 5}, "protocol: bytes: truncated data"},
         {"ready of 2", Bytes{6, 2}, "protocol: bytes: invalid boolean"},
@@ -230,7 +230,7 @@ TEST(MessageCodec, EncoderLimitsAndTheirTexts) {
     const Case cases[] = {
         {"notice of 200", Notice{text(200)}, "encoded"},
         {"notice of 201", Notice{text(201)}, too_long},
-        {"hello name of 25", Hello{HELLO_MAGIC, 2, 0, 0, text(25)}, too_long},
+        {"hello name of 25", Hello{kHelloMagic, 2, 0, 0, text(25)}, too_long},
         {"game name of 33", CreateGame{text(33), "m", 0, 2, ""}, too_long},
         {"map of 65", CreateGame{"g", text(65), 0, 2, ""}, too_long},
         {"settings of 2049", CreateGame{"g", "m", 0, 2, text(2049)}, too_long},
@@ -260,9 +260,9 @@ TEST(MessageCodec, EncoderLimitsAndTheirTexts) {
 
 TEST(MessageCodec, LargestRealisticMessagesStayWithinOneFrame) {
     // A full blob chunk and a bundle just under the frame limit both pass.
-    EXPECT_LE(encode_message(BlobChunk{1, 67108864, 0, 1, Bytes(60000)}).size(), MAX_MESSAGE);
+    EXPECT_LE(encode_message(BlobChunk{1, 67108864, 0, 1, Bytes(60000)}).size(), kMaxMessage);
     const Bytes bundle = encode_message(TurnBundle{0, 2, 0, 0, std::vector<Command>(31, sample_command(1, 512))});
-    EXPECT_LE(bundle.size(), MAX_MESSAGE);
+    EXPECT_LE(bundle.size(), kMaxMessage);
     EXPECT_EQ(std::get<TurnBundle>(decode_message(bundle)).commands.size(), 31u);
 }
 

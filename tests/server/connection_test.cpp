@@ -85,7 +85,7 @@ TEST(RelayHandshake, WelcomeCarriesTheIdAndTheLongestMotdAndTheNameIsCleaned) {
     ServerHarness harness(config);
     auto first = harness.join("Bo");
     auto client = harness.connect();
-    client->send(net::Hello{net::HELLO_MAGIC, 2, 0x0123456789ABCDEFull, 7, "  \tAnn\x7f  "});
+    client->send(net::Hello{net::kHelloMagic, 2, 0x0123456789ABCDEFull, 7, "  \tAnn\x7f  "});
     EXPECT_EQ(client->next<net::Welcome>(harness.pumper()), (net::Welcome{2, 2, std::string(200, 'm')}));
     const auto* session = harness.server->find_client(2);
     EXPECT_EQ(session->name, "Ann");
@@ -108,9 +108,9 @@ TEST(RelayHandshake, RefusalsAndKicks) {
     const Case cases[] = {
         {"ping first", false, net::Ping{1, 2}, net::Notice{"expected hello"}, 1, "expected hello"},
         {"wrong magic", false, net::Hello{0x12345678, 2, 0, 0, "Ann"}, net::Notice{"expected hello"}, 1, nullptr},
-        {"version 3", false, net::Hello{net::HELLO_MAGIC, 3, 0, 0, "Ann"},
+        {"version 3", false, net::Hello{net::kHelloMagic, 3, 0, 0, "Ann"},
          net::Refused{"protocol version 3 not supported (server: 2)"}, 0, "protocol version"},
-        {"blank name", false, net::Hello{net::HELLO_MAGIC, 2, 0, 0, " \x01\x1f "}, net::Refused{"empty player name"}, 0,
+        {"blank name", false, net::Hello{net::kHelloMagic, 2, 0, 0, " \x01\x1f "}, net::Refused{"empty player name"}, 0,
          "empty name"},
         {"bundle", true, net::TurnBundle{}, net::Notice{outside}, 1, nullptr},
         {"hash report", true, net::HashReport{}, net::Notice{outside}, 1, nullptr},

@@ -102,7 +102,7 @@ void expect_banner(const std::string& line) {
 
 TEST(ServerProgram, UsageAndBadValuesEndWithStatusTwo) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--help"}, server::USAGE_TEXT},
+        {{"--help"}, server::kUsageText},
         {{"--quiet", "--port"}, "bad value for --port\n"},
         {{"--port", "70000"}, "bad value for --port\n"},
     };
