@@ -136,7 +136,7 @@ def resize(x, scales=None, sizes=None, mode="nearest", coordinate_transformation
 
 
 def op_resize(inputs, attrs, opset):
-    if len(inputs) == 2:  # Resize-10 and Upsample-9: (X, scales), sampling like Upsample-7
+    if opset < 11:  # Resize-10 is Upsample-9 renamed: (X, scales)
         return op_upsample(inputs, attrs, opset)
     scales = inputs[2] if len(inputs) > 2 else None
     sizes = inputs[3] if len(inputs) > 3 else None
@@ -399,9 +399,7 @@ def upscale_image(model, rgba, scale, tile, overlap):
     if len(model.input_shape) == 4 and model.input_shape[1] not in (None, 3):
         raise UpscaleError(f"the model takes {model.input_shape[1]} channels, not RGB")
     if fixed:
-        tile = tuple(fixed)
-        if min(tile) <= overlap:
-            raise UpscaleError(f"the model's fixed input {tile[1]}x{tile[0]} is too small for the overlap {overlap}")
+        tile, overlap = tuple(fixed), min(overlap, min(fixed) // 4)
     x = rgba[:, :, :3].transpose(2, 0, 1)[None].astype(np.float32) / 255
     y = upscale_array(model.run, x, scale, tile, overlap, fixed)
     if y.shape[1] != 3:

@@ -17,6 +17,7 @@ X, C2, W_GROUPED, W_FULL = (rng.normal(0, 1, s).astype(np.float32) for s in ((1,
 B, BIAS = (rng.random((3, 1, 1)) + 0.5).astype(np.float32), rng.random(4).astype(np.float32)
 f32, i64, KEEP = (lambda *v: np.array(v, np.float32)), (lambda *v: np.array(v, np.int64)), [(0, 0)] * 2
 RAMP = lambda rows, columns: np.broadcast_to(rows[:, None] + 0.5 * columns, (1, 3, len(rows), len(columns)))  # noqa
+PLANE = RAMP(np.arange(5.0), np.arange(6.0)).astype(np.float32)
 
 
 def save_model(path, nodes, constants={}, opset=13):
@@ -34,6 +35,8 @@ def conv_net(path, weights, scale=4, mode="DCR"):
         nodes += [helper.make_node("Constant", [], [f"w{k}"], value=numpy_helper.from_array(w.astype(np.float32))),
                   helper.make_node("Conv", [nodes[-1].output[0] if k else "x", f"w{k}"], [f"c{k}"], pads=[w.shape[2] // 2] * 4),
                   helper.make_node("Relu", [f"c{k}"], [f"r{k}"])]
+        if 0 < k < len(weights) - 1:  # a skip connection: the previous activation is read twice
+            nodes.append(helper.make_node("Add", [f"r{k}", nodes[-4].output[0]], [f"s{k}"]))
     return save_model(path, nodes[:-1] + [helper.make_node("DepthToSpace", [f"c{k}"], ["y"], blocksize=scale, mode=mode)])
 
 
@@ -55,23 +58,26 @@ def naive_conv(w, group=1, dilation=1, pad=0, stride=1):
 OPERATOR_CASES = [
     ("Conv", [W_GROUPED], dict(group=3, dilations=[2, 2], pads=[2] * 4), naive_conv(W_GROUPED, 3, 2, 2)),
     ("Conv", [W_FULL, BIAS], dict(strides=[2, 2], pads=[1] * 4), naive_conv(W_FULL, stride=2, pad=1) + BIAS[:, None, None]),
-    ("Conv", [W_FULL], dict(auto_pad="SAME_UPPER"), naive_conv(W_FULL, pad=1)),
+    ("Conv", [W_FULL], dict(auto_pad="SAME_UPPER"), naive_conv(W_FULL, pad=1)), ("Conv", [W_FULL], {}, naive_conv(W_FULL)),
     ("Relu", [], {}, np.maximum(X, 0)), ("LeakyRelu", [], dict(alpha=0.2), np.where(X > 0, X, 0.2 * X)),
-    ("PRelu", [B], {}, np.where(X > 0, X, B * X)), ("Add", [B], {}, X + B), ("Sub", [B], {}, X - B),
+    ("PRelu", [B.ravel()], {}, np.where(X > 0, X, B * X)), ("Add", [B], {}, X + B), ("Sub", [B], {}, X - B),
     ("Mul", [B], {}, X * B), ("Div", [B], {}, X / B), ("Concat", [C2], dict(axis=1), np.concatenate([X, C2], 1)),
     ("Resize", [None, f32(1, 1, 2, 3)], dict(mode="nearest", nearest_mode="floor", coordinate_transformation_mode=
                                              "asymmetric"), X.repeat(2, 2).repeat(3, 3)),
     ("Resize", [None, None, i64(1, 3, 10, 12)], dict(mode="nearest"), X.repeat(2, 2).repeat(2, 3)),
     ("Resize", [None, f32(1, 1, 2, 2)], dict(mode="linear"), RAMP(*(np.clip(np.arange(2 * n) / 2 - 0.25, 0, n - 1)
-     for n in (5, 6))), 13, RAMP(np.arange(5.0), np.arange(6.0)).astype(np.float32)),  # a plane stays that plane
+     for n in (5, 6))), 13, PLANE),  # a plane stays that plane
+    ("Resize", [None, None, i64(1, 3, 9, 11)], dict(mode="linear", coordinate_transformation_mode="align_corners"),
+     RAMP(np.arange(9) / 2, np.arange(11) / 2), 13, PLANE),
     ("Upsample", [f32(1, 1, 4, 2)], {}, X.repeat(4, 2).repeat(2, 3), 9),
     ("Sigmoid", [], {}, 1 / (1 + np.exp(-X))), ("Identity", [], {}, X),
-    ("Clip", [f32(-0.3), f32(0.4)], {}, np.minimum(np.maximum(X, -0.3), 0.4)),
+    ("Clip", [f32(-0.3), f32(0.4)], {}, np.minimum(np.maximum(X, -0.3), 0.4), 11),
     ("Clip", [], dict(min=-0.2), np.maximum(X, -0.2), 6),
     ("Reshape", [i64(1, 0, -1)], {}, X.reshape(1, 3, 30)), ("Transpose", [], dict(perm=[0, 1, 3, 2]), X.swapaxes(2, 3)),
     ("Pad", [i64(0, 0, 1, 2, 0, 0, 3, 0)], dict(mode="reflect"), np.pad(X, KEEP + [(1, 3), (2, 0)], "reflect")),
     ("Pad", [i64(0, 0, 0, 1, 0, 0, 2, 0), f32(0.5)], {}, np.pad(X, KEEP + [(0, 2), (1, 0)], constant_values=0.5)),
     ("Pad", [], dict(pads=[0, 0, 1, 0, 0, 0, 0, 1], mode="edge"), np.pad(X, KEEP + [(1, 0), (0, 1)], "edge"), 2),
+    ("Pad", [i64(2, 0, 0, 1), None, i64(-1, 2)], {}, np.pad(X, KEEP + [(0, 1), (2, 0)]), 18),
 ]
 
 
@@ -134,9 +140,9 @@ class OnnxUpscaleTest(unittest.TestCase):
     def test_a_fixed_size_model_gets_every_tile_padded_to_its_size(self):
         seen = set()
         model = SimpleNamespace(input_shape=[1, 3, 8, 8], run=lambda x: seen.add(x.shape) or x.repeat(4, 2).repeat(4, 3))
-        image = rng.integers(0, 256, (11, 5, 4), dtype=np.uint8)
-        out = onnx_upscale.upscale_image(model, image, 4, (512, 512), 2)
-        np.testing.assert_array_equal(out[..., :3], image[..., :3].repeat(4, 0).repeat(4, 1))
+        for image in (rng.integers(0, 256, shape, dtype=np.uint8) for shape in ((11, 5, 4), (5, 11, 4))):
+            out = onnx_upscale.upscale_image(model, image, 4, (512, 512), 2)
+            np.testing.assert_array_equal(out[..., :3], image[..., :3].repeat(4, 0).repeat(4, 1))
         self.assertEqual(seen, {(1, 3, 8, 8)})
 
     def test_provider_choice_and_fallback_to_the_cpu(self):
