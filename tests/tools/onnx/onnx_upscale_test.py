@@ -17,13 +17,15 @@ X, C2, W_GROUPED, W_FULL = (rng.normal(0, 1, s).astype(np.float32) for s in ((1,
 B, BIAS = (rng.random((3, 1, 1)) + 0.5).astype(np.float32), rng.random(4).astype(np.float32)
 f32, i64, KEEP = (lambda *v: np.array(v, np.float32)), (lambda *v: np.array(v, np.int64)), [(0, 0)] * 2
 RAMP = lambda rows, columns: np.broadcast_to(rows[:, None] + 0.5 * columns, (1, 3, len(rows), len(columns)))  # noqa
+WARNING = "warning: provider dml is not available here, running on the CPU\n"
 PLANE = RAMP(np.arange(5.0), np.arange(6.0)).astype(np.float32)
 
 
 def save_model(path, nodes, constants={}, opset=13):
     """The graph of `nodes` from input "x" to the last node's output; `constants` become initializers."""
     ends = [helper.make_tensor_value_info(n, 1, None) for n in ("x", nodes[-1].output[0])]
-    graph = helper.make_graph(nodes, "t", ends[:1], ends[1:], [numpy_helper.from_array(v, k) for k, v in constants.items()])
+    inits = [numpy_helper.from_array(v, k) for k, v in constants.items()]
+    graph = helper.make_graph(nodes, "t", ends[:1], ends[1:], inits)
     save(helper.make_model(graph, opset_imports=[helper.make_opsetid("", opset)]), str(path))
     return path
 
@@ -33,11 +35,13 @@ def conv_net(path, weights, scale=4, mode="DCR"):
     nodes = []
     for k, w in enumerate(weights):
         nodes += [helper.make_node("Constant", [], [f"w{k}"], value=numpy_helper.from_array(w.astype(np.float32))),
-                  helper.make_node("Conv", [nodes[-1].output[0] if k else "x", f"w{k}"], [f"c{k}"], pads=[w.shape[2] // 2] * 4),
+                  helper.make_node("Conv", [nodes[-1].output[0] if k else "x", f"w{k}"], [f"c{k}"],
+                                   pads=[w.shape[2] // 2] * 4),
                   helper.make_node("Relu", [f"c{k}"], [f"r{k}"])]
         if 0 < k < len(weights) - 1:  # a skip connection: the previous activation is read twice
             nodes.append(helper.make_node("Add", [f"r{k}", nodes[-4].output[0]], [f"s{k}"]))
-    return save_model(path, nodes[:-1] + [helper.make_node("DepthToSpace", [f"c{k}"], ["y"], blocksize=scale, mode=mode)])
+    shuffle = helper.make_node("DepthToSpace", [f"c{k}"], ["y"], blocksize=scale, mode=mode)
+    return save_model(path, nodes[:-1] + [shuffle])
 
 
 def random_net(path, layers, scale=4, seed=0):
@@ -57,14 +61,20 @@ def naive_conv(w, group=1, dilation=1, pad=0, stride=1):
 # (operator, further inputs (None: left out), attributes, expected for X[, opset[, input instead of X]])
 OPERATOR_CASES = [
     ("Conv", [W_GROUPED], dict(group=3, dilations=[2, 2], pads=[2] * 4), naive_conv(W_GROUPED, 3, 2, 2)),
-    ("Conv", [W_FULL, BIAS], dict(strides=[2, 2], pads=[1] * 4), naive_conv(W_FULL, stride=2, pad=1) + BIAS[:, None, None]),
-    ("Conv", [W_FULL], dict(auto_pad="SAME_UPPER"), naive_conv(W_FULL, pad=1)), ("Conv", [W_FULL], {}, naive_conv(W_FULL)),
+    ("Conv", [W_FULL, BIAS], dict(strides=[2, 2], pads=[1] * 4),
+     naive_conv(W_FULL, stride=2, pad=1) + BIAS[:, None, None]),
+    ("Conv", [W_FULL], dict(auto_pad="SAME_UPPER"), naive_conv(W_FULL, pad=1)),
+    ("Conv", [W_FULL], {}, naive_conv(W_FULL)),
+    ("Conv", [W_FULL[..., :2, :2]], dict(auto_pad="SAME_LOWER"), naive_conv(W_FULL[..., :2, :2], pad=1)[..., :5, :6]),
     ("Relu", [], {}, np.maximum(X, 0)), ("LeakyRelu", [], dict(alpha=0.2), np.where(X > 0, X, 0.2 * X)),
     ("PRelu", [B.ravel()], {}, np.where(X > 0, X, B * X)), ("Add", [B], {}, X + B), ("Sub", [B], {}, X - B),
     ("Mul", [B], {}, X * B), ("Div", [B], {}, X / B), ("Concat", [C2], dict(axis=1), np.concatenate([X, C2], 1)),
     ("Resize", [None, f32(1, 1, 2, 3)], dict(mode="nearest", nearest_mode="floor", coordinate_transformation_mode=
                                              "asymmetric"), X.repeat(2, 2).repeat(3, 3)),
     ("Resize", [None, None, i64(1, 3, 10, 12)], dict(mode="nearest"), X.repeat(2, 2).repeat(2, 3)),
+    ("Resize", [None, None, i64(1, 3, 10, 12)], dict(mode="nearest",
+                                                     coordinate_transformation_mode="tf_half_pixel_for_nn"),
+     X[:, :, np.minimum(np.arange(1, 11) // 2, 4)][..., np.minimum(np.arange(1, 13) // 2, 5)]),
     ("Resize", [None, f32(1, 1, 2, 2)], dict(mode="linear"), RAMP(*(np.clip(np.arange(2 * n) / 2 - 0.25, 0, n - 1)
      for n in (5, 6))), 13, PLANE),  # a plane stays that plane
     ("Resize", [None, None, i64(1, 3, 9, 11)], dict(mode="linear", coordinate_transformation_mode="align_corners"),
@@ -109,7 +119,8 @@ class OnnxUpscaleTest(unittest.TestCase):
             for k, c in itertools.product(range(16), range(3)):
                 w[channel(k, c), c] = gains[k]
             model = conv_net(self.dir / "shuffle.onnx", [w], mode=mode)
-            code, _ = run_script("-i", self.dir / "in.png", "-o", self.dir / "out.png", "-m", model, "-t", 4, "--overlap", 0)
+            code, _ = run_script("-i", self.dir / "in.png", "-o", self.dir / "out.png", "-m", model,
+                                 "-t", 4, "--overlap", 0)
             out = np.asarray(Image.open(self.dir / "out.png")).astype(float)
             for i, j in itertools.product(range(4), range(4)):  # written rounded: within half a level
                 np.testing.assert_array_less(np.abs(out[i::4, j::4, :3] - source[..., :3] * gains[4 * i + j]), 0.5001)
@@ -118,7 +129,7 @@ class OnnxUpscaleTest(unittest.TestCase):
     def test_bad_models_and_inputs_fail_with_a_reason(self):
         save_model(self.dir / "tanh.onnx", [helper.make_node("Tanh", ["x"], ["y"])])
         Image.new("RGB", (9, 6)).save((self.dir / "in").mkdir() or self.dir / "in/a.png")
-        for model, text in ((random_net(self.dir / "x2.onnx", 2, scale=2), "the model turns 9x6 pixels into 18x12, not a 4x"),
+        for model, text in ((random_net(self.dir / "x2.onnx", 2, scale=2), "the model turns 9x6 pixels into 18x12"),
                             (self.dir / "tanh.onnx", "unsupported operator Tanh"),
                             (self.dir / "none.onnx", f"model file not found: {self.dir}/none.onnx")):
             code, err = run_script("-i", self.dir / "in", "-o", self.dir / model.stem, "-m", model)
@@ -138,24 +149,23 @@ class OnnxUpscaleTest(unittest.TestCase):
             np.testing.assert_allclose(tiled, model.run(x), atol=2e-5, err_msg=f"{layers} layers, tile {tile}")
 
     def test_a_fixed_size_model_gets_every_tile_padded_to_its_size(self):
-        seen = set()
-        model = SimpleNamespace(input_shape=[1, 3, 8, 8], run=lambda x: seen.add(x.shape) or x.repeat(4, 2).repeat(4, 3))
+        seen, run = set(), lambda x: seen.add(x.shape) or x.repeat(4, 2).repeat(4, 3)  # nearest, whatever the tiles
         for image in (rng.integers(0, 256, shape, dtype=np.uint8) for shape in ((11, 5, 4), (5, 11, 4))):
+            model = SimpleNamespace(input_shape=[1, 3, 8, 8], run=run)
             out = onnx_upscale.upscale_image(model, image, 4, (512, 512), 2)
             np.testing.assert_array_equal(out[..., :3], image[..., :3].repeat(4, 0).repeat(4, 1))
         self.assertEqual(seen, {(1, 3, 8, 8)})
 
     def test_provider_choice_and_fallback_to_the_cpu(self):
         cpu, cuda, chosen = "CPUExecutionProvider", "CUDAExecutionProvider", []
-        image = SimpleNamespace(name="x", shape=[1, 3, "h", "w"], type="tensor(float)")
-        ort = SimpleNamespace(get_available_providers=lambda: [cuda, cpu], InferenceSession=lambda path, providers:
+        image = SimpleNamespace(name="x", shape=[], type="tensor(float)")
+        ort = SimpleNamespace(get_available_providers=lambda: [cuda, cpu], InferenceSession=lambda _, providers:
                               chosen.append(providers) or SimpleNamespace(get_inputs=lambda: [image]))
         for provider, gpu, expected in (("dml", "", [cpu]), ("cuda", "1", [(cuda, {"device_id": 1}), cpu]),
                                         ("cuda", "", [cuda, cpu]), ("cpu", "", [cpu])):
             with contextlib.redirect_stderr(io.StringIO()) as err:
                 onnx_upscale.RuntimeModel(ort, "m.onnx", provider, gpu)
-            warning = "warning: provider dml is not available here, running on the CPU\n" * (provider == "dml")
-            self.assertEqual((chosen[-1], err.getvalue()), (expected, warning))
+            self.assertEqual((chosen[-1], err.getvalue()), (expected, WARNING * (provider == "dml")))
 
     @unittest.skipUnless(os.environ.get("TARKEEP_BINARY_DIR"), "needs the built programs (run through ctest)")
     def test_the_asset_tool_stores_hd_textures_once(self):
@@ -163,11 +173,12 @@ class OnnxUpscaleTest(unittest.TestCase):
         subprocess.run([tools / "sample_game/tarkeep_sample_game", self.dir / "morv"], check=True, capture_output=True)
         random_net((self.dir / "models/x").mkdir(parents=True) or self.dir / "models/x/tiny.onnx", 2)  # one folder down
         command = [tools / "upscale/tarkeep_upscale", self.dir / "morv", self.dir / "cache", "--model", "onnx:tiny",
-                   "--python", sys.executable, "--onnx-models", self.dir / "models", "--onnx-tile", "48", "--margin", "4"]
+                   "--python", sys.executable, "--onnx-models", self.dir / "models", "--onnx-tile", "48"]
         runs = [subprocess.run(command, capture_output=True, text=True) for _ in range(2)]
         self.assertEqual([r.returncode for r in runs], [0, 0], runs[0].stderr + runs[1].stderr)
         self.assertEqual([("6 to upscale" in runs[0].stdout), ("0 to upscale" in runs[1].stdout)], [True, True])
-        self.assertEqual(sorted(Image.open(p).width // 64 for p in (self.dir / "cache").glob("*.png")), [4, 4, 4, 8, 8, 8])
+        sizes = sorted(Image.open(p).width // 64 for p in (self.dir / "cache").glob("*.png"))
+        self.assertEqual(sizes, [4, 4, 4, 8, 8, 8])  # 64 and 128 px sources
 
 
 if __name__ == "__main__":
