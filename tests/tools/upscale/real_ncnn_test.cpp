@@ -8,7 +8,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/terrain_game.h"
 #include "tests/tools/upscale/test_files.h"
-#include "tools/upscale/file_io.h"
+#include "image/image_files.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -28,7 +28,7 @@ TEST(RealNcnn, TwoTinyTexturesComeBackFourTimesLargerAndOnlyOnce) {
     const auto first = test::run_program(program, arguments);
     ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
     EXPECT_TRUE(test::contains(first.out, "2 terrain textures, 2 to upscale"));
-    for (const char* hd : {"t0.png", "t1.png"}) EXPECT_EQ(read_png_file(dir / "cache" / hd).width, 64u);
+    for (const char* hd : {"t0.png", "t1.png"}) EXPECT_EQ(image::read_png_file(dir / "cache" / hd).width, 64u);
     EXPECT_TRUE(test::contains(test::run_program(program, arguments).out, "2 terrain textures, 0 to upscale"));
 }
 
