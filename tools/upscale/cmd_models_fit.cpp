@@ -18,99 +18,81 @@ namespace tarkeep::upscale {
 namespace {
 
 struct LetterFit {
-  char letter;
-  float error;
+    char letter;
+    float error;
 };
 
-} // namespace
+}  // namespace
 
-int cmd_models_fit(const Args &args) {
-  const data::GameArchives archives(
-      platform::path_from_utf8(args.positional.at(0)));
-  const ModelCatalogue catalogue = scan_model_textures(archives, true);
-  const std::vector<std::string> &only = args.list("--only");
-  std::vector<const ModelTexture *> textures;
-  for (const auto &[stem, t] : catalogue) {
-    if (t.has_mask() && (only.empty() || std::find(only.begin(), only.end(),
-                                                   stem) != only.end()))
-      textures.push_back(&t);
-  }
-  const bool verbose = args.flag("--verbose");
-  std::mutex print_mutex;
-  Progress progress("fit", textures.size());
-  const auto fits =
-      map_jobs<std::vector<LetterFit>>(textures.size(), [&](std::size_t i) {
-        const ModelTexture &t = *textures[i];
-        const std::vector<std::uint8_t> bytes =
-            archives.read(t.stem + ".texcache");
+int cmd_models_fit(const Args& args) {
+    const data::GameArchives archives(platform::path_from_utf8(args.positional.at(0)));
+    const ModelCatalogue catalogue = scan_model_textures(archives, true);
+    const std::vector<std::string>& only = args.list("--only");
+    std::vector<const ModelTexture*> textures;
+    for (const auto& [stem, t] : catalogue) {
+        if (t.has_mask() && (only.empty() || std::find(only.begin(), only.end(), stem) != only.end()))
+            textures.push_back(&t);
+    }
+    const bool verbose = args.flag("--verbose");
+    std::mutex print_mutex;
+    Progress progress("fit", textures.size());
+    const auto fits = map_jobs<std::vector<LetterFit>>(textures.size(), [&](std::size_t i) {
+        const ModelTexture& t = *textures[i];
+        const std::vector<std::uint8_t> bytes = archives.read(t.stem + ".texcache");
         const RgbaImage neutral = data::texture_to_rgba(bytes);
-        RgbaImage mask =
-            data::texture_to_rgba(archives.read(t.stem + "_pc.texcache"));
+        RgbaImage mask = data::texture_to_rgba(archives.read(t.stem + "_pc.texcache"));
         // A mask of another size than its texture weighs the texture's pixels
         // once scaled.
         if (mask.width != neutral.width || mask.height != neutral.height)
-          mask = resize_bilinear(mask, neutral.width, neutral.height);
+            mask = resize_bilinear(mask, neutral.width, neutral.height);
         const WeightMap weights = luminance_map(mask);
         std::vector<LetterFit> result;
         for (char letter : t.patches) {
-          const std::vector<std::uint8_t> patch =
-              archives.read(data::pcpatch_name(t.stem, letter));
-          const RgbaImage patched =
-              data::texture_mip0(bytes, std::span<const std::uint8_t>(patch));
-          const PcFit fit = fit_player_colour(neutral, patched, weights);
-          result.push_back({letter, fit.error});
-          if (!verbose)
-            continue;
-          std::string line(256, '\0');
-          int n = std::snprintf(line.data(), line.size(),
-                                "%s %c error %.2f samples %u strength",
-                                t.stem.c_str(), letter,
-                                static_cast<double>(fit.error), fit.samples);
-          line.resize(static_cast<std::size_t>(std::max(n, 0)));
-          for (std::int32_t k = 0; k < fit.knot_count; ++k) {
-            char knot[64];
-            std::snprintf(knot, sizeof knot, " %.2f:%.2f",
-                          static_cast<double>(fit.knot_x[std::size_t(k)]),
-                          static_cast<double>(fit.knot_value[std::size_t(k)]));
-            line += knot;
-          }
-          line += "\n";
-          std::lock_guard lock(print_mutex);
-          std::fputs(line.c_str(), stdout);
+            const std::vector<std::uint8_t> patch = archives.read(data::pcpatch_name(t.stem, letter));
+            const RgbaImage patched = data::texture_mip0(bytes, std::span<const std::uint8_t>(patch));
+            const PcFit fit = fit_player_colour(neutral, patched, weights);
+            result.push_back({letter, fit.error});
+            if (!verbose) continue;
+            std::string line(256, '\0');
+            int n = std::snprintf(line.data(), line.size(), "%s %c error %.2f samples %u strength", t.stem.c_str(),
+                                  letter, static_cast<double>(fit.error), fit.samples);
+            line.resize(static_cast<std::size_t>(std::max(n, 0)));
+            for (std::int32_t k = 0; k < fit.knot_count; ++k) {
+                char knot[64];
+                std::snprintf(knot, sizeof knot, " %.2f:%.2f", static_cast<double>(fit.knot_x[std::size_t(k)]),
+                              static_cast<double>(fit.knot_value[std::size_t(k)]));
+                line += knot;
+            }
+            line += "\n";
+            std::lock_guard lock(print_mutex);
+            std::fputs(line.c_str(), stdout);
         }
         progress.tick();
         return result;
-      });
-  progress.finish();
+    });
+    progress.finish();
 
-  std::vector<std::pair<std::string, float>> all;
-  for (char letter : std::string_view("ABCDEFGHIJK")) {
-    std::size_t count = 0;
-    double sum = 0;
-    float largest = 0;
-    for (std::size_t i = 0; i < textures.size(); ++i) {
-      for (const LetterFit &f : fits[i]) {
-        if (f.letter != letter)
-          continue;
-        ++count;
-        sum += f.error;
-        largest = std::max(largest, f.error);
-        all.emplace_back(textures[i]->stem + letter, f.error);
-      }
+    std::vector<std::pair<std::string, float>> all;
+    for (char letter : std::string_view("ABCDEFGHIJK")) {
+        std::size_t count = 0;
+        double sum = 0;
+        float largest = 0;
+        for (std::size_t i = 0; i < textures.size(); ++i) {
+            for (const LetterFit& f : fits[i]) {
+                if (f.letter != letter) continue;
+                ++count;
+                sum += f.error;
+                largest = std::max(largest, f.error);
+                all.emplace_back(textures[i]->stem + letter, f.error);
+            }
+        }
+        std::printf("colour %c: %zu textures, fit error mean %.2f max %.2f levels\n", letter, count,
+                    sum / static_cast<double>(std::max<std::size_t>(count, 1)), static_cast<double>(largest));
     }
-    std::printf(
-        "colour %c: %zu textures, fit error mean %.2f max %.2f levels\n",
-        letter, count,
-        sum / static_cast<double>(std::max<std::size_t>(count, 1)),
-        static_cast<double>(largest));
-  }
-  std::stable_sort(all.begin(), all.end(), [](const auto &a, const auto &b) {
-    return a.second > b.second;
-  });
-  for (std::size_t i = 0; i < all.size() && i < 12; ++i)
-    std::printf("  worst %s %.2f\n", all[i].first.c_str(),
-                static_cast<double>(all[i].second));
-  return 0;
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    for (std::size_t i = 0; i < all.size() && i < 12; ++i)
+        std::printf("  worst %s %.2f\n", all[i].first.c_str(), static_cast<double>(all[i].second));
+    return 0;
 }
 
-} // namespace tarkeep::upscale
+}  // namespace tarkeep::upscale

@@ -9,74 +9,61 @@
 
 namespace tarkeep::upscale {
 
-const std::set<std::string> kModelWorkEntries = {"in",   "out", "in2",
-                                                 "out2", "in3", "out3"};
+const std::set<std::string> kModelWorkEntries = {"in", "out", "in2", "out2", "in3", "out3"};
 
 std::vector<std::string> ModelBuildOptions::network_models() const {
-  std::vector<std::string> models = {model};
-  if (alpha == "esr")
-    models.push_back(alpha_model);
-  if (pc == "esr")
-    models.push_back(pc_model);
-  return models;
+    std::vector<std::string> models = {model};
+    if (alpha == "esr") models.push_back(alpha_model);
+    if (pc == "esr") models.push_back(pc_model);
+    return models;
 }
 
-std::optional<ModelBuildOptions> read_model_build_options(const Args &args) {
-  ModelBuildOptions o;
-  o.morv_dir = platform::path_from_utf8(args.positional.at(0));
-  o.cache_dir = platform::path_from_utf8(args.positional.at(1));
-  o.pad_mode = opt(args, "--pad", "mirror");
-  if (o.pad_mode != "mirror" && o.pad_mode != "clamp") {
-    std::fputs("--pad must be mirror or clamp\n", stderr);
-    return std::nullopt;
-  }
-  o.work_dir = args.has_value("--work")
-                   ? platform::path_from_utf8(opt(args, "--work", ""))
-                   : o.cache_dir / "_work";
-  o.model = opt(args, "--model", "realesrgan-x4plus");
-  o.alpha = opt(args, "--alpha", "esr");
-  o.pc = opt(args, "--pc", "esr");
-  o.alpha_model = opt(args, "--alpha-model", o.model);
-  o.pc_model = opt(args, "--pc-model", "realesr-animevideov3-x4");
-  o.margin = to_int(opt(args, "--margin", "16"));
-  o.passes = to_int(opt(args, "--backproject", "3"));
-  o.strength = to_double(opt(args, "--bp-strength", "0.5"));
-  o.dering = to_int(opt(args, "--dering", "-1"));
-  o.tile_detect = to_double(opt(args, "--tile-detect", "1.25"));
-  o.min_size =
-      static_cast<std::uint32_t>(to_int(opt(args, "--min-size", "64")));
-  o.max_size =
-      static_cast<std::uint32_t>(to_int(opt(args, "--max-size", "1024")));
-  o.scale = to_unsigned(opt(args, "--scale", "4"));
-  if (o.scale > 4) {
-    // The network only ever enlarges four times; a larger factor would record
-    // sizes that the stored images never have.
-    std::fprintf(stderr,
-                 "warning: --scale %u is above the network's 4x; using 4\n",
-                 o.scale);
-    o.scale = 4;
-  }
-  o.force = args.flag("--force");
-  o.keep_work = args.flag("--keep-work");
-  o.verbose = args.flag("--verbose");
-  if (args.has_value("--tile"))
-    o.tile = opt(args, "--tile", "");
-  o.only = args.list("--only");
-  return o;
+std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
+    ModelBuildOptions o;
+    o.morv_dir = platform::path_from_utf8(args.positional.at(0));
+    o.cache_dir = platform::path_from_utf8(args.positional.at(1));
+    o.pad_mode = opt(args, "--pad", "mirror");
+    if (o.pad_mode != "mirror" && o.pad_mode != "clamp") {
+        std::fputs("--pad must be mirror or clamp\n", stderr);
+        return std::nullopt;
+    }
+    o.work_dir = args.has_value("--work") ? platform::path_from_utf8(opt(args, "--work", "")) : o.cache_dir / "_work";
+    o.model = opt(args, "--model", "realesrgan-x4plus");
+    o.alpha = opt(args, "--alpha", "esr");
+    o.pc = opt(args, "--pc", "esr");
+    o.alpha_model = opt(args, "--alpha-model", o.model);
+    o.pc_model = opt(args, "--pc-model", "realesr-animevideov3-x4");
+    o.margin = to_int(opt(args, "--margin", "16"));
+    o.passes = to_int(opt(args, "--backproject", "3"));
+    o.strength = to_double(opt(args, "--bp-strength", "0.5"));
+    o.dering = to_int(opt(args, "--dering", "-1"));
+    o.tile_detect = to_double(opt(args, "--tile-detect", "1.25"));
+    o.min_size = static_cast<std::uint32_t>(to_int(opt(args, "--min-size", "64")));
+    o.max_size = static_cast<std::uint32_t>(to_int(opt(args, "--max-size", "1024")));
+    o.scale = to_unsigned(opt(args, "--scale", "4"));
+    if (o.scale > 4) {
+        // The network only ever enlarges four times; a larger factor would record
+        // sizes that the stored images never have.
+        std::fprintf(stderr, "warning: --scale %u is above the network's 4x; using 4\n", o.scale);
+        o.scale = 4;
+    }
+    o.force = args.flag("--force");
+    o.keep_work = args.flag("--keep-work");
+    o.verbose = args.flag("--verbose");
+    if (args.has_value("--tile")) o.tile = opt(args, "--tile", "");
+    o.only = args.list("--only");
+    return o;
 }
 
-std::string model_settings_string(const ModelBuildOptions &o,
-                                  const std::string &upscaler_suffix) {
-  std::string text = "p" + o.pad_mode + std::to_string(o.margin);
-  text += "-bp" + std::to_string(o.passes) + "x" +
-          std::to_string(round_half_away(o.strength * 100));
-  text += "-a" + (o.alpha == "esr" ? o.alpha_model : o.alpha);
-  text += "-pc" + (o.pc == "esr" ? o.pc_model : o.pc);
-  text += "-bleed";
-  if (o.dering >= 0)
-    text += "-dr" + std::to_string(o.dering);
-  text += "-tile" + std::to_string(round_half_away(o.tile_detect * 100));
-  return text + upscaler_suffix;
+std::string model_settings_string(const ModelBuildOptions& o, const std::string& upscaler_suffix) {
+    std::string text = "p" + o.pad_mode + std::to_string(o.margin);
+    text += "-bp" + std::to_string(o.passes) + "x" + std::to_string(round_half_away(o.strength * 100));
+    text += "-a" + (o.alpha == "esr" ? o.alpha_model : o.alpha);
+    text += "-pc" + (o.pc == "esr" ? o.pc_model : o.pc);
+    text += "-bleed";
+    if (o.dering >= 0) text += "-dr" + std::to_string(o.dering);
+    text += "-tile" + std::to_string(round_half_away(o.tile_detect * 100));
+    return text + upscaler_suffix;
 }
 
-} // namespace tarkeep::upscale
+}  // namespace tarkeep::upscale

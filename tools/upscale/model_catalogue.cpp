@@ -9,129 +9,107 @@
 #include "data/texture/texcache.h"
 #include "data/texture/texture_colour_info.h"
 #include "data/texture/texture_image.h"
+#include "tools/upscale/progress.h"
 #include "tools/upscale/worker_pool.h"
 
 namespace tarkeep::upscale {
 namespace {
 
 std::string lower_ascii(std::string text) {
-  for (char &c : text) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-void add_source(const data::NifFile &model, data::NifRef ref,
-                std::set<std::string> &names) {
-  if (ref < 0 || static_cast<std::size_t>(ref) >= model.blocks.size())
-    return;
-  const auto *source = dynamic_cast<const data::NiSourceTexture *>(
-      model.blocks[static_cast<std::size_t>(ref)].get());
-  if (source && !source->file_name.empty())
-    names.insert(lower_ascii(source->file_name));
-}
-
-bool ends_with(const std::string &text, const std::string &suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-void describe_texture(const data::GameArchives &archives, bool masks,
-                      ModelTexture &t) {
-  const std::vector<std::uint8_t> bytes = archives.read(t.stem + ".texcache");
-  const data::TexcacheFile tex = data::read_texcache(bytes);
-  if (!tex.mipmaps.empty()) {
-    t.width = tex.mipmaps[0].width;
-    t.height = tex.mipmaps[0].height;
-  }
-  t.format = tex.format;
-  if (data::is_dxt_format(tex.format)) {
-    const data::RgbaImage image = data::texture_to_rgba(bytes);
-    for (std::size_t i = 3; i < image.pixels.size() && !t.alpha; i += 4)
-      t.alpha = image.pixels[i] < 255;
-  }
-  const data::TextureColourInfo info =
-      data::texture_colour_info(archives, t.stem);
-  if (masks && info.has_mask) {
-    const data::TexcacheFile mask =
-        data::read_texcache(archives.read(t.stem + "_pc.texcache"));
-    if (!mask.mipmaps.empty()) {
-      t.mask_width = mask.mipmaps[0].width;
-      t.mask_height = mask.mipmaps[0].height;
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-  }
-  t.patches = info.patch_letters;
+    return text;
 }
 
-} // namespace
-
-std::set<std::string> texturing_property_textures(const data::NifFile &model) {
-  std::set<std::string> names;
-  for (const auto &block : model.blocks) {
-    const auto *texturing =
-        dynamic_cast<const data::NiTexturingProperty *>(block.get());
-    if (!texturing)
-      continue;
-    for (const data::NifTextureSlot &slot : texturing->slots) {
-      if (slot.present)
-        add_source(model, slot.desc.source, names);
-    }
-    for (const data::NifShaderTexture &shader : texturing->shader_textures) {
-      if (shader.present)
-        add_source(model, shader.desc.source, names);
-    }
-  }
-  return names;
+void add_source(const data::NifFile& model, data::NifRef ref, std::set<std::string>& names) {
+    if (ref < 0 || static_cast<std::size_t>(ref) >= model.blocks.size()) return;
+    const auto* source = dynamic_cast<const data::NiSourceTexture*>(model.blocks[static_cast<std::size_t>(ref)].get());
+    if (source && !source->file_name.empty()) names.insert(lower_ascii(source->file_name));
 }
 
-ModelCatalogue scan_model_textures(const data::GameArchives &archives,
-                                   bool masks) {
-  std::vector<std::string> models;
-  for (const std::string &key : archives.keys()) {
-    if (ends_with(key, ".nifcache"))
-      models.push_back(key);
-  }
-  const auto names =
-      map_jobs<std::set<std::string>>(models.size(), [&](std::size_t i) {
-        return texturing_property_textures(
-            data::read_nif(archives.read(models[i])));
-      });
-  ModelCatalogue catalogue;
-  for (const std::set<std::string> &model_names : names) {
-    for (const std::string &name : model_names) {
-      if (!archives.contains(name + ".texcache"))
-        continue;
-      ModelTexture &t = catalogue[name];
-      t.stem = name;
-      ++t.users;
-    }
-  }
-  std::vector<ModelTexture *> textures;
-  for (auto &[stem, t] : catalogue)
-    textures.push_back(&t);
-  run_jobs(textures.size(), [&](std::size_t i) {
-    describe_texture(archives, masks, *textures[i]);
-  });
-  return catalogue;
+bool ends_with(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-std::uint32_t choose_scale(std::uint32_t w, std::uint32_t h,
-                           std::uint32_t min_size, std::uint32_t max_size,
+void describe_texture(const data::GameArchives& archives, bool masks, ModelTexture& t) {
+    const std::vector<std::uint8_t> bytes = archives.read(t.stem + ".texcache");
+    const data::TexcacheFile tex = data::read_texcache(bytes);
+    if (!tex.mipmaps.empty()) {
+        t.width = tex.mipmaps[0].width;
+        t.height = tex.mipmaps[0].height;
+    }
+    t.format = tex.format;
+    if (data::is_dxt_format(tex.format)) {
+        const data::RgbaImage image = data::texture_to_rgba(bytes);
+        for (std::size_t i = 3; i < image.pixels.size() && !t.alpha; i += 4) t.alpha = image.pixels[i] < 255;
+    }
+    const data::TextureColourInfo info = data::texture_colour_info(archives, t.stem);
+    if (masks && info.has_mask) {
+        const data::TexcacheFile mask = data::read_texcache(archives.read(t.stem + "_pc.texcache"));
+        if (!mask.mipmaps.empty()) {
+            t.mask_width = mask.mipmaps[0].width;
+            t.mask_height = mask.mipmaps[0].height;
+        }
+    }
+    t.patches = info.patch_letters;
+}
+
+}  // namespace
+
+std::set<std::string> texturing_property_textures(const data::NifFile& model) {
+    std::set<std::string> names;
+    for (const auto& block : model.blocks) {
+        const auto* texturing = dynamic_cast<const data::NiTexturingProperty*>(block.get());
+        if (!texturing) continue;
+        for (const data::NifTextureSlot& slot : texturing->slots) {
+            if (slot.present) add_source(model, slot.desc.source, names);
+        }
+        for (const data::NifShaderTexture& shader : texturing->shader_textures) {
+            if (shader.present) add_source(model, shader.desc.source, names);
+        }
+    }
+    return names;
+}
+
+ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool masks) {
+    std::vector<std::string> models;
+    for (const std::string& key : archives.keys()) {
+        if (ends_with(key, ".nifcache")) models.push_back(key);
+    }
+    Progress progress("scan", models.size());
+    const auto names = map_jobs<std::set<std::string>>(models.size(), [&](std::size_t i) {
+        std::set<std::string> textures = texturing_property_textures(data::read_nif(archives.read(models[i])));
+        progress.tick();
+        return textures;
+    });
+    progress.finish();
+    ModelCatalogue catalogue;
+    for (const std::set<std::string>& model_names : names) {
+        for (const std::string& name : model_names) {
+            if (!archives.contains(name + ".texcache")) continue;
+            ModelTexture& t = catalogue[name];
+            t.stem = name;
+            ++t.users;
+        }
+    }
+    std::vector<ModelTexture*> textures;
+    for (auto& [stem, t] : catalogue) textures.push_back(&t);
+    run_jobs(textures.size(), [&](std::size_t i) { describe_texture(archives, masks, *textures[i]); });
+    return catalogue;
+}
+
+std::uint32_t choose_scale(std::uint32_t w, std::uint32_t h, std::uint32_t min_size, std::uint32_t max_size,
                            std::uint32_t max_factor) {
-  if (w == 0 || h == 0 || std::min(w, h) < min_size)
+    if (w == 0 || h == 0 || std::min(w, h) < min_size) return 0;
+    const std::uint64_t m = std::max(w, h);
+    if (max_factor < 4) return 2 * m <= max_size ? 2 : 0;
+    std::uint32_t factor = 4;
+    while (factor <= max_factor / 2) factor *= 2;
+    for (; factor >= 2; factor /= 2) {
+        if (factor * m <= max_size) return factor;
+    }
     return 0;
-  const std::uint64_t m = std::max(w, h);
-  if (max_factor < 4)
-    return 2 * m <= max_size ? 2 : 0;
-  std::uint32_t factor = 4;
-  while (factor <= max_factor / 2)
-    factor *= 2;
-  for (; factor >= 2; factor /= 2) {
-    if (factor * m <= max_size)
-      return factor;
-  }
-  return 0;
 }
 
-} // namespace tarkeep::upscale
+}  // namespace tarkeep::upscale

@@ -18,100 +18,75 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string lower_ascii(std::string text) {
-  for (char &c : text) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
 }
 
-data::RgbaImage resized_to(data::RgbaImage image, std::uint32_t width,
-                           std::uint32_t height) {
-  if (image.width == width && image.height == height)
+data::RgbaImage resized_to(data::RgbaImage image, std::uint32_t width, std::uint32_t height) {
+    if (image.width == width && image.height == height) return image;
+    return resize_bilinear(image, width, height);
+}
+
+data::RgbaImage weight_image(const WeightMap& weights, std::uint32_t width, std::uint32_t height) {
+    data::RgbaImage image{width, height, std::vector<std::uint8_t>(weights.size() * 4, 255)};
+    for (std::size_t i = 0; i < weights.size(); ++i) {
+        const std::uint8_t grey = detail::round_level(std::clamp(weights[i] * 255.0f, 0.0f, 255.0f));
+        image.pixels[i * 4] = image.pixels[i * 4 + 1] = image.pixels[i * 4 + 2] = grey;
+    }
     return image;
-  return resize_bilinear(image, width, height);
 }
 
-data::RgbaImage weight_image(const WeightMap &weights, std::uint32_t width,
-                             std::uint32_t height) {
-  data::RgbaImage image{width, height,
-                        std::vector<std::uint8_t>(weights.size() * 4, 255)};
-  for (std::size_t i = 0; i < weights.size(); ++i) {
-    const std::uint8_t grey =
-        detail::round_level(std::clamp(weights[i] * 255.0f, 0.0f, 255.0f));
-    image.pixels[i * 4] = image.pixels[i * 4 + 1] = image.pixels[i * 4 + 2] =
-        grey;
-  }
-  return image;
+}  // namespace
+
+bool recolour_hd(const data::GameArchives& archives, const fs::path& cache_dir, const std::string& stem, char colour,
+                 data::RgbaImage& hd) {
+    if (colour == 0 || colour == '0') return false;
+    const std::string patch_name = data::pcpatch_name(stem, colour);
+    if (!archives.contains(patch_name)) return false;
+    const std::vector<std::uint8_t> texture = archives.read(stem + ".texcache");
+    const std::vector<std::uint8_t> patch = archives.read(patch_name);
+    const data::RgbaImage neutral = data::texture_mip0(texture);
+    const data::RgbaImage patched = data::texture_mip0(texture, std::span<const std::uint8_t>(patch));
+    const bool has_mask = archives.contains(stem + "_pc.texcache");
+    WeightMap source_weights;
+    if (has_mask) {
+        const data::RgbaImage mask = data::texture_to_rgba(archives.read(stem + "_pc.texcache"));
+        source_weights = luminance_map(resized_to(mask, neutral.width, neutral.height));
+    } else {
+        source_weights = change_map(neutral, patched, 12);
+    }
+    const PcFit fit = fit_player_colour(neutral, patched, source_weights);
+    const data::RgbaImage hd_mask = has_mask ? read_png_file(cache_dir / platform::path_from_utf8(stem + "_pc.png"))
+                                             : weight_image(source_weights, neutral.width, neutral.height);
+    apply_player_colour(hd, luminance_map(resized_to(hd_mask, hd.width, hd.height)), fit);
+    return true;
 }
 
-} // namespace
-
-bool recolour_hd(const data::GameArchives &archives, const fs::path &cache_dir,
-                 const std::string &stem, char colour, data::RgbaImage &hd) {
-  if (colour == 0 || colour == '0')
-    return false;
-  const std::string patch_name = data::pcpatch_name(stem, colour);
-  if (!archives.contains(patch_name))
-    return false;
-  const std::vector<std::uint8_t> texture = archives.read(stem + ".texcache");
-  const std::vector<std::uint8_t> patch = archives.read(patch_name);
-  const data::RgbaImage neutral = data::texture_mip0(texture);
-  const data::RgbaImage patched =
-      data::texture_mip0(texture, std::span<const std::uint8_t>(patch));
-  const bool has_mask = archives.contains(stem + "_pc.texcache");
-  WeightMap source_weights;
-  if (has_mask) {
-    const data::RgbaImage mask =
-        data::texture_to_rgba(archives.read(stem + "_pc.texcache"));
-    source_weights =
-        luminance_map(resized_to(mask, neutral.width, neutral.height));
-  } else {
-    source_weights = change_map(neutral, patched, 12);
-  }
-  const PcFit fit = fit_player_colour(neutral, patched, source_weights);
-  const data::RgbaImage hd_mask =
-      has_mask ? read_png_file(cache_dir /
-                               platform::path_from_utf8(stem + "_pc.png"))
-               : weight_image(source_weights, neutral.width, neutral.height);
-  apply_player_colour(
-      hd, luminance_map(resized_to(hd_mask, hd.width, hd.height)), fit);
-  return true;
+std::optional<ModelHdImage> get_model_hd(const data::GameArchives& archives, const fs::path& cache_dir,
+                                         const std::string& texture_stem, char colour, std::uint32_t max_size) {
+    const std::string stem = lower_ascii(texture_stem);
+    const std::vector<std::uint8_t> texture = archives.read(stem + ".texcache");
+    const std::string mask_name = stem + "_pc.texcache";
+    const std::vector<std::uint8_t> mask =
+        archives.contains(mask_name) ? archives.read(mask_name) : std::vector<std::uint8_t>();
+    const ModelManifest manifest = read_model_manifest(cache_dir / "manifest.txt");
+    const auto record = manifest.find(stem);
+    if (record == manifest.end() || record->second.hash != model_source_hash(texture, mask)) return std::nullopt;
+    ModelHdImage result;
+    try {
+        result.image = read_png_file(cache_dir / platform::path_from_utf8(stem + ".png"));
+    } catch (const std::exception&) {
+        return std::nullopt;  // missing or damaged: the cache has no usable HD
+                              // texture
+    }
+    if (result.image.width != record->second.width || result.image.height != record->second.height) return std::nullopt;
+    while (max_size != 0 && std::max(result.image.width, result.image.height) > max_size &&
+           result.image.width % 2 == 0 && result.image.height % 2 == 0)
+        result.image = box_down(result.image, 2);
+    result.patched = recolour_hd(archives, cache_dir, stem, colour, result.image);
+    return result;
 }
 
-std::optional<ModelHdImage> get_model_hd(const data::GameArchives &archives,
-                                         const fs::path &cache_dir,
-                                         const std::string &texture_stem,
-                                         char colour, std::uint32_t max_size) {
-  const std::string stem = lower_ascii(texture_stem);
-  const std::vector<std::uint8_t> texture = archives.read(stem + ".texcache");
-  const std::string mask_name = stem + "_pc.texcache";
-  const std::vector<std::uint8_t> mask = archives.contains(mask_name)
-                                             ? archives.read(mask_name)
-                                             : std::vector<std::uint8_t>();
-  const ModelManifest manifest =
-      read_model_manifest(cache_dir / "manifest.txt");
-  const auto record = manifest.find(stem);
-  if (record == manifest.end() ||
-      record->second.hash != model_source_hash(texture, mask))
-    return std::nullopt;
-  ModelHdImage result;
-  try {
-    result.image =
-        read_png_file(cache_dir / platform::path_from_utf8(stem + ".png"));
-  } catch (const std::exception &) {
-    return std::nullopt; // missing or damaged: the cache has no usable HD
-                         // texture
-  }
-  if (result.image.width != record->second.width ||
-      result.image.height != record->second.height)
-    return std::nullopt;
-  while (max_size != 0 &&
-         std::max(result.image.width, result.image.height) > max_size &&
-         result.image.width % 2 == 0 && result.image.height % 2 == 0)
-    result.image = box_down(result.image, 2);
-  result.patched = recolour_hd(archives, cache_dir, stem, colour, result.image);
-  return result;
-}
-
-} // namespace tarkeep::upscale
+}  // namespace tarkeep::upscale

@@ -10,8 +10,8 @@
 namespace tarkeep::upscale {
 
 struct ModelHdImage {
-  data::RgbaImage image;
-  bool patched = false; // recoloured for a player colour
+    data::RgbaImage image;
+    bool patched = false;  // recoloured for a player colour
 };
 
 // The cached HD texture of `stem`, halved while its larger side exceeds
@@ -19,18 +19,14 @@ struct ModelHdImage {
 // `colour` ('A'..'K'; 0 or '0' for none) when the archives hold that colour's
 // patch. Empty when the cache has no current HD image for the texture (no
 // record, changed source, unreadable or resized PNG).
-std::optional<ModelHdImage> get_model_hd(const data::GameArchives &archives,
-                                         const std::filesystem::path &cache_dir,
-                                         const std::string &stem,
-                                         char colour /* 0 = none */,
-                                         std::uint32_t max_size);
+std::optional<ModelHdImage> get_model_hd(const data::GameArchives& archives, const std::filesystem::path& cache_dir,
+                                         const std::string& stem, char colour /* 0 = none */, std::uint32_t max_size);
 
 // Recolours an HD image of `stem` for `colour` as the game's patch recolours
 // the small texture; weights come from the mask (the cached <stem>_pc.png at HD
 // size) or, without one, from where the patch changes the texture. False, and
 // `hd` unchanged, when there is no colour or no patch for it.
-bool recolour_hd(const data::GameArchives &archives,
-                 const std::filesystem::path &cache_dir,
-                 const std::string &stem, char colour, data::RgbaImage &hd);
+bool recolour_hd(const data::GameArchives& archives, const std::filesystem::path& cache_dir, const std::string& stem,
+                 char colour, data::RgbaImage& hd);
 
-} // namespace tarkeep::upscale
+}  // namespace tarkeep::upscale

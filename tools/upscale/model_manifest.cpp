@@ -11,74 +11,62 @@
 namespace tarkeep::upscale {
 namespace {
 
-bool read_line(std::istream &in, std::string &line) {
-  if (!std::getline(in, line))
-    return false;
-  if (!line.empty() && line.back() == '\r')
-    line.pop_back();
-  return true;
+bool read_line(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
 }
 
-} // namespace
+}  // namespace
 
-bool is_ui_record(const ModelManifestRecord &record) {
-  return record.settings.rfind(kUiSettingsPrefix, 0) == 0;
-}
+bool is_ui_record(const ModelManifestRecord& record) { return record.settings.rfind(kUiSettingsPrefix, 0) == 0; }
 
-ModelManifest read_model_manifest(const std::filesystem::path &path) {
-  ModelManifest manifest;
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  if (!in || !read_line(in, line) || line != kModelManifestHeader)
+ModelManifest read_model_manifest(const std::filesystem::path& path) {
+    ModelManifest manifest;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!in || !read_line(in, line) || line != kModelManifestHeader) return manifest;
+    while (read_line(in, line)) {
+        std::istringstream fields(line);
+        std::string stem;
+        ModelManifestRecord r;
+        if (fields >> stem >> r.hash >> r.model >> r.settings >> r.width >> r.height >> r.factor)
+            manifest[stem] = std::move(r);
+    }
     return manifest;
-  while (read_line(in, line)) {
-    std::istringstream fields(line);
-    std::string stem;
-    ModelManifestRecord r;
-    if (fields >> stem >> r.hash >> r.model >> r.settings >> r.width >>
-        r.height >> r.factor)
-      manifest[stem] = std::move(r);
-  }
-  return manifest;
 }
 
-void write_model_manifest(const std::filesystem::path &path,
-                          const ModelManifest &manifest) {
-  std::string text = std::string(kModelManifestHeader) + "\n";
-  for (const auto &[stem, r] : manifest) {
-    text += stem + " " + r.hash + " " + r.model + " " + r.settings + " " +
-            std::to_string(r.width) + " " + std::to_string(r.height) + " " +
-            std::to_string(r.factor) + "\n";
-  }
-  write_file_atomic(
-      path, std::span(reinterpret_cast<const std::uint8_t *>(text.data()),
-                      text.size()));
+void write_model_manifest(const std::filesystem::path& path, const ModelManifest& manifest) {
+    std::string text = std::string(kModelManifestHeader) + "\n";
+    for (const auto& [stem, r] : manifest) {
+        text += stem + " " + r.hash + " " + r.model + " " + r.settings + " " + std::to_string(r.width) + " " +
+                std::to_string(r.height) + " " + std::to_string(r.factor) + "\n";
+    }
+    write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-std::string model_source_hash(std::span<const std::uint8_t> texture,
-                              std::span<const std::uint8_t> mask) {
-  Fnv1a64 hash;
-  hash.update(texture);
-  std::uint8_t length[8];
-  std::uint64_t size = mask.size();
-  for (std::uint8_t &byte : length) {
-    byte = static_cast<std::uint8_t>(size & 0xFF);
-    size >>= 8;
-  }
-  hash.update(length);
-  hash.update(mask);
-  return hash_hex(hash.value());
+std::string model_source_hash(std::span<const std::uint8_t> texture, std::span<const std::uint8_t> mask) {
+    Fnv1a64 hash;
+    hash.update(texture);
+    std::uint8_t length[8];
+    std::uint64_t size = mask.size();
+    for (std::uint8_t& byte : length) {
+        byte = static_cast<std::uint8_t>(size & 0xFF);
+        size >>= 8;
+    }
+    hash.update(length);
+    hash.update(mask);
+    return hash_hex(hash.value());
 }
 
-std::string foreign_manifest_problem(const std::filesystem::path &cache_dir) {
-  const std::filesystem::path path = cache_dir / "manifest.txt";
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  if (!in || !read_line(in, line) || line.rfind("tarkeep-terrain-hd", 0) != 0)
-    return {};
-  return "cache folder " + platform::path_to_utf8(cache_dir) +
-         " holds a terrain manifest; use another folder for model and UI "
-         "textures";
+std::string foreign_manifest_problem(const std::filesystem::path& cache_dir) {
+    const std::filesystem::path path = cache_dir / "manifest.txt";
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!in || !read_line(in, line) || line.rfind("tarkeep-terrain-hd", 0) != 0) return {};
+    return "cache folder " + platform::path_to_utf8(cache_dir) +
+           " holds a terrain manifest; use another folder for model and UI "
+           "textures";
 }
 
-} // namespace tarkeep::upscale
+}  // namespace tarkeep::upscale

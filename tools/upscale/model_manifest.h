@@ -10,41 +10,39 @@ namespace tarkeep::upscale {
 // From which source bytes, model and settings one stored model or UI HD image
 // was made.
 struct ModelManifestRecord {
-  std::string hash;
-  std::string model;
-  std::string settings;
-  std::uint32_t width = 0; // of the stored HD image
-  std::uint32_t height = 0;
-  std::uint32_t factor = 0;
+    std::string hash;
+    std::string model;
+    std::string settings;
+    std::uint32_t width = 0;  // of the stored HD image
+    std::uint32_t height = 0;
+    std::uint32_t factor = 0;
 
-  bool operator==(const ModelManifestRecord &) const = default;
+    bool operator==(const ModelManifestRecord&) const = default;
 };
 
 using ModelManifest = std::map<std::string, ModelManifestRecord>;
 
-inline constexpr const char *kModelManifestHeader = "tarkeep-model-hd 1";
+inline constexpr const char* kModelManifestHeader = "tarkeep-model-hd 1";
 
 // The model and UI pipelines share one manifest; the UI pipeline's settings
 // begin with this, so that each build removes only its own records.
-inline constexpr const char *kUiSettingsPrefix = "ui-";
-bool is_ui_record(const ModelManifestRecord &record);
+inline constexpr const char* kUiSettingsPrefix = "ui-";
+bool is_ui_record(const ModelManifestRecord& record);
 
 // A missing file, or one whose first line is not the current header, gives no
 // records; lines without all seven fields are skipped.
-ModelManifest read_model_manifest(const std::filesystem::path &path);
+ModelManifest read_model_manifest(const std::filesystem::path& path);
 
 // The header and one line per record in stem order, written atomically.
-void write_model_manifest(const std::filesystem::path &path,
-                          const ModelManifest &manifest);
+void write_model_manifest(const std::filesystem::path& path, const ModelManifest& manifest);
 
 // FNV-1a over the texture, the mask's length as 8 little-endian bytes, and the
 // mask (empty when there is none), as 16 hexadecimal digits.
-std::string model_source_hash(std::span<const std::uint8_t> texture,
-                              std::span<const std::uint8_t> mask);
+std::string model_source_hash(std::span<const std::uint8_t> texture, std::span<const std::uint8_t> mask);
 
 // Why the cache folder must not take a model manifest, empty when it may: the
 // terrain pipeline keeps a manifest of the same file name there, which would be
 // overwritten.
-std::string foreign_manifest_problem(const std::filesystem::path &cache_dir);
+std::string foreign_manifest_problem(const std::filesystem::path& cache_dir);
 
-} // namespace tarkeep::upscale
+}  // namespace tarkeep::upscale

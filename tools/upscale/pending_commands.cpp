@@ -1,6 +1,5 @@
-// Commands whose implementation has not landed yet. Each ends through the error
-// path with a plain message; remove a command from here when its real
-// implementation lands.
+// Commands whose implementation has not landed yet. Each ends through the error path
+// with a plain message; remove a command from here when its real implementation lands.
 #include <stdexcept>
 
 #include "tools/upscale/commands.h"
@@ -8,15 +7,15 @@
 namespace tarkeep::upscale {
 namespace {
 
-[[noreturn]] void not_available(const char *command) {
-  throw std::runtime_error(std::string(command) + " is not available yet");
+[[noreturn]] void not_available(const char* command) {
+    throw std::runtime_error(std::string(command) + " is not available yet");
 }
 
-} // namespace
+}  // namespace
 
-int cmd_models_glb(const Args &) { not_available("--models-glb"); }
-int cmd_ui_orig(const Args &) { not_available("--ui-orig"); }
-int cmd_ui_build(const Args &) { not_available("--ui-build"); }
-int cmd_ui_list(const Args &) { not_available("--ui-list"); }
+int cmd_models_glb(const Args&) { not_available("--models-glb"); }
+int cmd_ui_orig(const Args&) { not_available("--ui-orig"); }
+int cmd_ui_build(const Args&) { not_available("--ui-build"); }
+int cmd_ui_list(const Args&) { not_available("--ui-list"); }
 
-} // namespace tarkeep::upscale
+}  // namespace tarkeep::upscale

@@ -11,14 +11,13 @@ namespace tarkeep::upscale {
 // texture so that an upscaled one can be recoloured: a colour per luminance of
 // the neutral pixel and a strength per mask weight.
 struct PcFit {
-  std::array<std::array<float, 3>, 32>
-      table{}; // RGB per luminance bin of 8 levels
-  std::int32_t knot_count = 0;
-  std::array<float, 16> knot_x{};     // ascending weights
-  std::array<float, 16> knot_value{}; // strengths in 0..1
-  bool valid = false;                 // an invalid fit changes nothing
-  std::uint32_t samples = 0;
-  float error = 0; // mean remaining error of the fit, in levels
+    std::array<std::array<float, 3>, 32> table{};  // RGB per luminance bin of 8 levels
+    std::int32_t knot_count = 0;
+    std::array<float, 16> knot_x{};      // ascending weights
+    std::array<float, 16> knot_value{};  // strengths in 0..1
+    bool valid = false;                  // an invalid fit changes nothing
+    std::uint32_t samples = 0;
+    float error = 0;  // mean remaining error of the fit, in levels
 };
 
 // One value in 0..1 per pixel, row-major.
@@ -29,32 +28,28 @@ inline constexpr float kPcMinWeight = 4.0f / 255.0f;
 
 // 1 where the summed |RGB difference| exceeds `threshold`, else 0; all 0 when
 // the pixel counts differ.
-WeightMap change_map(const data::RgbaImage &a, const data::RgbaImage &b,
-                     int threshold);
+WeightMap change_map(const data::RgbaImage& a, const data::RgbaImage& b, int threshold);
 
 // The luminance of each pixel divided by 255.
-WeightMap luminance_map(const data::RgbaImage &image);
+WeightMap luminance_map(const data::RgbaImage& image);
 
-float pc_luminance(const std::uint8_t *pixel);
+float pc_luminance(const std::uint8_t* pixel);
 
 // Strength for a weight: 0 below kPcMinWeight, else the piecewise-linear knot
 // curve.
-float curve(const PcFit &fit, float weight);
+float curve(const PcFit& fit, float weight);
 
 // The fully recoloured RGB for a neutral luminance, interpolated between bin
 // centres.
-std::array<float, 3> table_colour(const PcFit &fit, float luminance);
+std::array<float, 3> table_colour(const PcFit& fit, float luminance);
 
 // Learns the change from `neutral` to `patched` over the pixels weighted at
 // least kPcMinWeight. Invalid when nothing changes there or the images and
 // weights disagree in size.
-PcFit fit_player_colour(const data::RgbaImage &neutral,
-                        const data::RgbaImage &patched,
-                        const WeightMap &weights);
+PcFit fit_player_colour(const data::RgbaImage& neutral, const data::RgbaImage& patched, const WeightMap& weights);
 
 // Moves each pixel towards the fit's colour by the curve's strength; alpha is
 // kept. Nothing happens for an invalid fit or a weight map of another size.
-void apply_player_colour(data::RgbaImage &image, const WeightMap &weights,
-                         const PcFit &fit);
+void apply_player_colour(data::RgbaImage& image, const WeightMap& weights, const PcFit& fit);
 
-} // namespace tarkeep::upscale
+}  // namespace tarkeep::upscale

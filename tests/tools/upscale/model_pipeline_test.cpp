@@ -21,271 +21,224 @@ using data::RgbaImage;
 using test::contains;
 using test::read_text;
 
-const fs::path &sample_game() {
-  static const test::TempDir dir;
-  static const bool written =
-      (test::write_sample_game(dir.path(), {test::SampleSize::small, 3}), true);
-  return written ? dir.path() : dir.path();
+const fs::path& sample_game() {
+    static const test::TempDir dir;
+    static const bool written = (test::write_sample_game(dir.path(), {test::SampleSize::small, 3}), true);
+    return written ? dir.path() : dir.path();
 }
 
-std::size_t lines_starting(const std::string &text, const std::string &prefix) {
-  std::istringstream in(text);
-  std::size_t count = 0;
-  for (std::string line; std::getline(in, line);)
-    count += line.rfind(prefix, 0) == 0;
-  return count;
+std::size_t lines_starting(const std::string& text, const std::string& prefix) {
+    std::istringstream in(text);
+    std::size_t count = 0;
+    for (std::string line; std::getline(in, line);) count += line.rfind(prefix, 0) == 0;
+    return count;
 }
 
 class ModelPipeline : public ::testing::Test {
 protected:
-  test::ProgramResult tool(std::vector<std::string> arguments) {
-    return test::run_program(
-        test::built_program("tools/upscale/tarkeep_upscale"), arguments);
-  }
-  test::ProgramResult build(std::vector<std::string> extra,
-                            const fs::path &game = sample_game()) {
-    std::vector<std::string> arguments = {
-        game.string(),
-        cache_.string(),
-        "--models-build",
-        "--exe",
-        test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string(),
-        "--model",
-        "nearest",
-        "--alpha-model",
-        "nearest",
-        "--pc-model",
-        "lanczos3",
-        "--margin",
-        "4"};
-    arguments.insert(arguments.end(), extra.begin(), extra.end());
-    return tool(arguments);
-  }
-  RgbaImage cached(const std::string &name) {
-    return read_png_file(cache_ / name);
-  }
+    test::ProgramResult tool(std::vector<std::string> arguments) {
+        return test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), arguments);
+    }
+    test::ProgramResult build(std::vector<std::string> extra, const fs::path& game = sample_game()) {
+        std::vector<std::string> arguments = {game.string(),
+                                              cache_.string(),
+                                              "--models-build",
+                                              "--exe",
+                                              test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string(),
+                                              "--model",
+                                              "nearest",
+                                              "--alpha-model",
+                                              "nearest",
+                                              "--pc-model",
+                                              "lanczos3",
+                                              "--margin",
+                                              "4"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return tool(arguments);
+    }
+    RgbaImage cached(const std::string& name) { return read_png_file(cache_ / name); }
 
-  test::TempDir dir_;
-  fs::path cache_ = dir_.path() / "cache";
+    test::TempDir dir_;
+    fs::path cache_ = dir_.path() / "cache";
 };
 
 TEST_F(ModelPipeline, BuildStoresEveryTextureOnceAndThenNothing) {
-  const auto first = build({});
-  ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
-  EXPECT_TRUE(contains(first.out, "10 model textures (scan "));
-  EXPECT_TRUE(contains(first.out, " s): 2 below min size / above max, 0 up to "
-                                  "date, 8 to upscale ( x2:1 x4:7 ), "));
-  // Colours of 8 textures, alpha of 3, masks of 6 (one of them half the
-  // texture's size).
-  EXPECT_TRUE(contains(
-      first.out, " 17 network inputs, 0.1 -> 0.8 Mpx (model nearest, settings "
-                 "pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125)\n"));
-  EXPECT_EQ(lines_starting(first.out, "Real-ESRGAN nearest: "), 1u);
-  EXPECT_EQ(lines_starting(first.out, "Real-ESRGAN lanczos3: "), 1u);
-  EXPECT_EQ(lines_starting(first.out, "mean |source - box(HD)|: "), 1u);
-  EXPECT_TRUE(
-      contains(first.out, "done: 8 upscaled, 0 failed, cache 8 entries "))
-      << first.err;
-  const std::tuple<const char *, std::uint32_t, std::uint32_t, bool> stored[] =
-      {{"unit_knight", 512, 512, true},
-       {"unit_spear", 1024, 128, true},
-       {"unit_cape", 256, 256, true},
-       {"unit_shield", 256, 256, false},
-       {"unit_archer", 256, 256, true}};
-  for (const auto &[stem, w, h, mask] : stored) {
-    const RgbaImage hd = cached(std::string(stem) + ".png");
-    EXPECT_EQ(std::pair(hd.width, hd.height), std::pair(w, h)) << stem;
-    EXPECT_EQ(fs::exists(cache_ / (std::string(stem) + "_pc.png")), mask)
-        << stem;
-    if (mask) {
-      EXPECT_EQ(cached(std::string(stem) + "_pc.png").width, w) << stem;
+    const auto first = build({});
+    ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
+    EXPECT_TRUE(contains(first.out, "10 model textures (scan "));
+    EXPECT_TRUE(contains(first.out,
+                         " s): 2 below min size / above max, 0 up to "
+                         "date, 8 to upscale ( x2:1 x4:7 ), "));
+    // Colours of 8 textures, alpha of 3, masks of 6 (one of them half the
+    // texture's size).
+    EXPECT_TRUE(contains(first.out,
+                         " 17 network inputs, 0.1 -> 0.8 Mpx (model nearest, settings "
+                         "pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125)\n"));
+    EXPECT_EQ(lines_starting(first.out, "Real-ESRGAN nearest: "), 1u);
+    EXPECT_EQ(lines_starting(first.out, "Real-ESRGAN lanczos3: "), 1u);
+    EXPECT_EQ(lines_starting(first.out, "mean |source - box(HD)|: "), 1u);
+    EXPECT_TRUE(contains(first.out, "done: 8 upscaled, 0 failed, cache 8 entries ")) << first.err;
+    const std::tuple<const char*, std::uint32_t, std::uint32_t, bool> stored[] = {{"unit_knight", 512, 512, true},
+                                                                                  {"unit_spear", 1024, 128, true},
+                                                                                  {"unit_cape", 256, 256, true},
+                                                                                  {"unit_shield", 256, 256, false},
+                                                                                  {"unit_archer", 256, 256, true}};
+    for (const auto& [stem, w, h, mask] : stored) {
+        const RgbaImage hd = cached(std::string(stem) + ".png");
+        EXPECT_EQ(std::pair(hd.width, hd.height), std::pair(w, h)) << stem;
+        EXPECT_EQ(fs::exists(cache_ / (std::string(stem) + "_pc.png")), mask) << stem;
+        if (mask) {
+            EXPECT_EQ(cached(std::string(stem) + "_pc.png").width, w) << stem;
+        }
     }
-  }
-  const RgbaImage archer = cached("unit_archer.png");
-  std::size_t clear = 0;
-  for (std::size_t i = 3; i < archer.pixels.size(); i += 4)
-    clear += archer.pixels[i] == 0;
-  EXPECT_GT(clear, 256u * 10); // the cut-out edge survives
-  const ModelManifest manifest = read_model_manifest(cache_ / "manifest.txt");
-  ASSERT_EQ(manifest.size(), 8u);
-  EXPECT_EQ(manifest.at("unit_spear").factor, 2u);
-  EXPECT_FALSE(fs::exists(cache_ / "unit_badge.png"));
-  EXPECT_FALSE(fs::exists(cache_ / "_work"));
+    const RgbaImage archer = cached("unit_archer.png");
+    std::size_t clear = 0;
+    for (std::size_t i = 3; i < archer.pixels.size(); i += 4) clear += archer.pixels[i] == 0;
+    EXPECT_GT(clear, 256u * 10);  // the cut-out edge survives
+    const ModelManifest manifest = read_model_manifest(cache_ / "manifest.txt");
+    ASSERT_EQ(manifest.size(), 8u);
+    EXPECT_EQ(manifest.at("unit_spear").factor, 2u);
+    EXPECT_FALSE(fs::exists(cache_ / "unit_badge.png"));
+    EXPECT_FALSE(fs::exists(cache_ / "_work"));
 
-  const std::string manifest_text = read_text(cache_ / "manifest.txt");
-  const auto second = build({});
-  EXPECT_EQ(second.exit_code, 0) << second.err;
-  EXPECT_TRUE(contains(second.out, " 8 up to date, 0 to upscale ( ), 0 tiling "
-                                   "(wrap padded), 0 network inputs"));
-  EXPECT_EQ(lines_starting(second.out, "Real-ESRGAN"), 0u);
-  EXPECT_EQ(lines_starting(second.out, "mean |source"),
-            0u); // nothing stored, nothing to average
-  EXPECT_TRUE(
-      contains(second.out, "done: 0 upscaled, 0 failed, cache 8 entries "));
-  EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_text);
+    const std::string manifest_text = read_text(cache_ / "manifest.txt");
+    const auto second = build({});
+    EXPECT_EQ(second.exit_code, 0) << second.err;
+    EXPECT_TRUE(contains(second.out,
+                         " 8 up to date, 0 to upscale ( ), 0 tiling "
+                         "(wrap padded), 0 network inputs"));
+    EXPECT_EQ(lines_starting(second.out, "Real-ESRGAN"), 0u);
+    EXPECT_EQ(lines_starting(second.out, "mean |source"),
+              0u);  // nothing stored, nothing to average
+    EXPECT_TRUE(contains(second.out, "done: 0 upscaled, 0 failed, cache 8 entries "));
+    EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_text);
 }
 
 TEST_F(ModelPipeline, ChangedMaskRebuildsThatTextureOnly) {
-  const fs::path game = dir_.path() / "game";
-  fs::copy(sample_game(), game, fs::copy_options::recursive);
-  ASSERT_EQ(build({}, game).exit_code, 0);
-  // A later-sorting archive overrides one mask with a plain grey one.
-  test::ZipWriter patch;
-  patch.add_stored(
-      "Art/unit_footman_pc.texcache",
-      test::dxt_texcache(std::vector<std::uint8_t>(64 * 64 * 4, 200), 64, 64, 4,
-                         true));
-  patch.write(game / "zips" / "zz_patch.zip");
-  const auto after = build({"--verbose"}, game);
-  EXPECT_EQ(after.exit_code, 0) << after.err;
-  EXPECT_TRUE(contains(after.out, " 7 up to date, 1 to upscale ( x4:1 )"));
-  EXPECT_EQ(lines_starting(after.out, "unit_footman x4 consistency "), 1u)
-      << after.out;
-  EXPECT_NEAR(cached("unit_footman_pc.png").pixels[0], 200,
-              4); // as DXT1 stores it
+    const fs::path game = dir_.path() / "game";
+    fs::copy(sample_game(), game, fs::copy_options::recursive);
+    ASSERT_EQ(build({}, game).exit_code, 0);
+    // A later-sorting archive overrides one mask with a plain grey one.
+    test::ZipWriter patch;
+    patch.add_stored("Art/unit_footman_pc.texcache",
+                     test::dxt_texcache(std::vector<std::uint8_t>(64 * 64 * 4, 200), 64, 64, 4, true));
+    patch.write(game / "zips" / "zz_patch.zip");
+    const auto after = build({"--verbose"}, game);
+    EXPECT_EQ(after.exit_code, 0) << after.err;
+    EXPECT_TRUE(contains(after.out, " 7 up to date, 1 to upscale ( x4:1 )"));
+    EXPECT_EQ(lines_starting(after.out, "unit_footman x4 consistency "), 1u) << after.out;
+    EXPECT_NEAR(cached("unit_footman_pc.png").pixels[0], 200,
+                4);  // as DXT1 stores it
 }
 
 TEST_F(ModelPipeline, OnlyWithAnUnknownStemWarnsAndScaleIsCappedAtTheNetwork) {
-  const auto run = build({"--only", "unit_shield", "--only", "nosuch",
-                          "--scale", "8", "--max-size", "4096"});
-  EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_TRUE(contains(run.err, "warning: nosuch is not a model texture\n"));
-  EXPECT_EQ(lines_starting(run.err, "warning: --scale 8"), 1u) << run.err;
-  EXPECT_TRUE(contains(run.out, "1 model textures (scan "));
-  EXPECT_EQ(
-      read_model_manifest(cache_ / "manifest.txt").at("unit_shield").factor,
-      4u);
-  const auto again =
-      build({"--only", "unit_shield", "--scale", "8", "--max-size", "4096"});
-  EXPECT_TRUE(contains(again.out, " 1 up to date, 0 to upscale"));
+    const auto run = build({"--only", "unit_shield", "--only", "nosuch", "--scale", "8", "--max-size", "4096"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_TRUE(contains(run.err, "warning: nosuch is not a model texture\n"));
+    EXPECT_EQ(lines_starting(run.err, "warning: --scale 8"), 1u) << run.err;
+    EXPECT_TRUE(contains(run.out, "1 model textures (scan "));
+    EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").at("unit_shield").factor, 4u);
+    const auto again = build({"--only", "unit_shield", "--scale", "8", "--max-size", "4096"});
+    EXPECT_TRUE(contains(again.out, " 1 up to date, 0 to upscale"));
 }
 
 TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedArea) {
-  ASSERT_EQ(build({"--only", "unit_footman"}).exit_code, 0);
-  const std::string game = sample_game().string(), cache = cache_.string();
-  const auto neutral = tool({game, cache, "0", (dir_.path() / "n.png").string(),
-                             "--model-get", "unit_footman"});
-  const auto blue = tool({game, cache, "B", (dir_.path() / "b.png").string(),
-                          "--model-get", "unit_footman"});
-  ASSERT_EQ(blue.exit_code, 0) << blue.err;
-  EXPECT_TRUE(
-      contains(neutral.out, "unit_footman colour 0: 256x256 patched 0, "));
-  EXPECT_TRUE(contains(blue.out, "unit_footman colour B: 256x256 patched 1, "));
-  const RgbaImage n = read_png_file(dir_.path() / "n.png"),
-                  b = read_png_file(dir_.path() / "b.png");
-  const RgbaImage mask = cached("unit_footman_pc.png");
-  double blueness_before = 0, blueness_after = 0, masked = 0;
-  for (std::size_t i = 0; i < n.pixels.size(); i += 4) {
-    if (mask.pixels[i] < 4) {
-      ASSERT_TRUE(std::equal(&n.pixels[i], &n.pixels[i] + 4, &b.pixels[i]))
-          << i / 4;
-    } else if (mask.pixels[i] > 200) {
-      blueness_before += n.pixels[i + 2] - n.pixels[i];
-      blueness_after += b.pixels[i + 2] - b.pixels[i];
-      ++masked;
+    ASSERT_EQ(build({"--only", "unit_footman"}).exit_code, 0);
+    const std::string game = sample_game().string(), cache = cache_.string();
+    const auto neutral = tool({game, cache, "0", (dir_.path() / "n.png").string(), "--model-get", "unit_footman"});
+    const auto blue = tool({game, cache, "B", (dir_.path() / "b.png").string(), "--model-get", "unit_footman"});
+    ASSERT_EQ(blue.exit_code, 0) << blue.err;
+    EXPECT_TRUE(contains(neutral.out, "unit_footman colour 0: 256x256 patched 0, "));
+    EXPECT_TRUE(contains(blue.out, "unit_footman colour B: 256x256 patched 1, "));
+    const RgbaImage n = read_png_file(dir_.path() / "n.png"), b = read_png_file(dir_.path() / "b.png");
+    const RgbaImage mask = cached("unit_footman_pc.png");
+    double blueness_before = 0, blueness_after = 0, masked = 0;
+    for (std::size_t i = 0; i < n.pixels.size(); i += 4) {
+        if (mask.pixels[i] < 4) {
+            ASSERT_TRUE(std::equal(&n.pixels[i], &n.pixels[i] + 4, &b.pixels[i])) << i / 4;
+        } else if (mask.pixels[i] > 200) {
+            blueness_before += n.pixels[i + 2] - n.pixels[i];
+            blueness_after += b.pixels[i + 2] - b.pixels[i];
+            ++masked;
+        }
     }
-  }
-  ASSERT_GT(masked, 1000);
-  EXPECT_GT(blueness_after / masked, blueness_before / masked + 60);
-  EXPECT_TRUE(contains(
-      tool({game, cache, "A", "x.png", "--model-get", "unit_badge"}).out,
-      "no HD texture for unit_badge\n"));
+    ASSERT_GT(masked, 1000);
+    EXPECT_GT(blueness_after / masked, blueness_before / masked + 60);
+    EXPECT_TRUE(
+        contains(tool({game, cache, "A", "x.png", "--model-get", "unit_badge"}).out, "no HD texture for unit_badge\n"));
 }
 
 TEST_F(ModelPipeline, InspectionCommandsReport) {
-  const std::string game = sample_game().string();
-  const auto list = tool({game, "--models-list", "--verbose"});
-  EXPECT_TRUE(contains(
-      list.out,
-      "unit_cape 64x64 DXT1 users 1 mask 32x32 patches ABE alpha 0\n"));
-  EXPECT_TRUE(contains(
-      list.out, "unit_shield 64x64 DXT1 users 2 mask 0x0 patches A alpha 0\n"));
-  EXPECT_TRUE(contains(
-      list.out,
-      "unit_spear 512x64 DXT5 users 1 mask 512x64 patches AD alpha 1\n"));
-  EXPECT_TRUE(contains(list.out, " s): 6 with mask (1 mask size != base), 7 "
-                                 "with patches (1 without mask), 3 with "
-                                 "alpha, 0.1 Mpx\nmax side: 1024:1 128:1 32:1 "
-                                 "512:1 64:6\nformats: DXT1:7 DXT5:3\n"));
+    const std::string game = sample_game().string();
+    const auto list = tool({game, "--models-list", "--verbose"});
+    EXPECT_TRUE(contains(list.out, "unit_cape 64x64 DXT1 users 1 mask 32x32 patches ABE alpha 0\n"));
+    EXPECT_TRUE(contains(list.out, "unit_shield 64x64 DXT1 users 2 mask 0x0 patches A alpha 0\n"));
+    EXPECT_TRUE(contains(list.out, "unit_spear 512x64 DXT5 users 1 mask 512x64 patches AD alpha 1\n"));
+    EXPECT_TRUE(contains(list.out,
+                         " s): 6 with mask (1 mask size != base), 7 "
+                         "with patches (1 without mask), 3 with "
+                         "alpha, 0.1 Mpx\nmax side: 1024:1 128:1 32:1 "
+                         "512:1 64:6\nformats: DXT1:7 DXT5:3\n"));
 
-  const auto fit = tool({game, "--models-fit", "--verbose"});
-  EXPECT_EQ(fit.exit_code, 0) << fit.err;
-  EXPECT_TRUE(contains(fit.out, "colour A: 6 textures, fit error mean "));
-  EXPECT_TRUE(contains(fit.out, "colour D: 2 textures, fit error mean "));
-  EXPECT_TRUE(contains(fit.out, "colour K: 1 textures, fit error mean "));
-  EXPECT_EQ(lines_starting(fit.out, "  worst "), 12u);
-  EXPECT_EQ(lines_starting(fit.out, "unit_cape E error "),
-            1u); // the half-size mask is scaled, not overrun
-  EXPECT_EQ(lines_starting(fit.out, "unit_cape E error 0.00 samples 0"), 0u)
-      << fit.out;
+    const auto fit = tool({game, "--models-fit", "--verbose"});
+    EXPECT_EQ(fit.exit_code, 0) << fit.err;
+    EXPECT_TRUE(contains(fit.out, "colour A: 6 textures, fit error mean "));
+    EXPECT_TRUE(contains(fit.out, "colour D: 2 textures, fit error mean "));
+    EXPECT_TRUE(contains(fit.out, "colour K: 1 textures, fit error mean "));
+    EXPECT_EQ(lines_starting(fit.out, "  worst "), 12u);
+    EXPECT_EQ(lines_starting(fit.out, "unit_cape E error "),
+              1u);  // the half-size mask is scaled, not overrun
+    EXPECT_EQ(lines_starting(fit.out, "unit_cape E error 0.00 samples 0"), 0u) << fit.out;
 
-  ASSERT_EQ(build({"--only", "unit_knight", "--only", "unit_spear"}).exit_code,
-            0);
-  const auto estimate =
-      tool({game, cache_.string(), "--models-estimate", "--colour", "C"});
-  EXPECT_EQ(estimate.exit_code, 0) << estimate.err;
-  EXPECT_TRUE(contains(estimate.out, " textures (colour C): unique PNG "));
-  EXPECT_TRUE(
-      contains(estimate.out, "  scale 4 (0 = original kept): 1 textures, "));
-  EXPECT_TRUE(contains(estimate.out,
-                       "1 textures missing from the archives (skipped)\n"));
+    ASSERT_EQ(build({"--only", "unit_knight", "--only", "unit_spear"}).exit_code, 0);
+    const auto estimate = tool({game, cache_.string(), "--models-estimate", "--colour", "C"});
+    EXPECT_EQ(estimate.exit_code, 0) << estimate.err;
+    EXPECT_TRUE(contains(estimate.out, " textures (colour C): unique PNG "));
+    EXPECT_TRUE(contains(estimate.out, "  scale 4 (0 = original kept): 1 textures, "));
+    EXPECT_TRUE(contains(estimate.out, "1 textures missing from the archives (skipped)\n"));
 
-  const fs::path orig = dir_.path() / "orig";
-  EXPECT_EQ(tool({game, "--model-orig", orig.string(), "--only", "unit_cape",
-                  "--bilinear", "2"})
-                .exit_code,
-            0);
-  for (const char *name : {"unit_cape", "unit_cape_pc", "unit_cape_A",
-                           "unit_cape_B", "unit_cape_E"}) {
-    const std::uint32_t side = std::string(name) == "unit_cape_pc" ? 32 : 64;
-    EXPECT_EQ(read_png_file(orig / (std::string(name) + ".png")).width, side)
-        << name;
-    EXPECT_EQ(read_png_file(orig / (std::string(name) + "_bl.png")).width,
-              2 * side)
-        << name;
-  }
+    const fs::path orig = dir_.path() / "orig";
+    EXPECT_EQ(tool({game, "--model-orig", orig.string(), "--only", "unit_cape", "--bilinear", "2"}).exit_code, 0);
+    for (const char* name : {"unit_cape", "unit_cape_pc", "unit_cape_A", "unit_cape_B", "unit_cape_E"}) {
+        const std::uint32_t side = std::string(name) == "unit_cape_pc" ? 32 : 64;
+        EXPECT_EQ(read_png_file(orig / (std::string(name) + ".png")).width, side) << name;
+        EXPECT_EQ(read_png_file(orig / (std::string(name) + "_bl.png")).width, 2 * side) << name;
+    }
 }
 
 TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwn) {
-  ModelManifest manifest;
-  manifest["hud_sheet"] = {
-      "0123456789abcdef", "nearest", "ui-sprite8", 64, 64, 2};
-  manifest["gone_texture"] = {
-      "0123456789abcdef", "nearest", "pmirror4", 64, 64, 4};
-  fs::create_directories(cache_);
-  write_model_manifest(cache_ / "manifest.txt", manifest);
-  test::touch(cache_ / "hud_sheet.png");
-  test::touch(cache_ / "gone_texture.png");
-  ASSERT_EQ(build({"--only", "unit_shield"}).exit_code, 0);
-  EXPECT_TRUE(
-      fs::exists(cache_ / "gone_texture.png")); // --only removes nothing
-  ASSERT_EQ(build({}).exit_code, 0);
-  const ModelManifest after = read_model_manifest(cache_ / "manifest.txt");
-  EXPECT_EQ(after.count("hud_sheet"), 1u);
-  EXPECT_EQ(after.count("gone_texture"), 0u);
-  EXPECT_TRUE(fs::exists(cache_ / "hud_sheet.png"));
-  EXPECT_FALSE(fs::exists(cache_ / "gone_texture.png"));
+    ModelManifest manifest;
+    manifest["hud_sheet"] = {"0123456789abcdef", "nearest", "ui-sprite8", 64, 64, 2};
+    manifest["gone_texture"] = {"0123456789abcdef", "nearest", "pmirror4", 64, 64, 4};
+    fs::create_directories(cache_);
+    write_model_manifest(cache_ / "manifest.txt", manifest);
+    test::touch(cache_ / "hud_sheet.png");
+    test::touch(cache_ / "gone_texture.png");
+    ASSERT_EQ(build({"--only", "unit_shield"}).exit_code, 0);
+    EXPECT_TRUE(fs::exists(cache_ / "gone_texture.png"));  // --only removes nothing
+    ASSERT_EQ(build({}).exit_code, 0);
+    const ModelManifest after = read_model_manifest(cache_ / "manifest.txt");
+    EXPECT_EQ(after.count("hud_sheet"), 1u);
+    EXPECT_EQ(after.count("gone_texture"), 0u);
+    EXPECT_TRUE(fs::exists(cache_ / "hud_sheet.png"));
+    EXPECT_FALSE(fs::exists(cache_ / "gone_texture.png"));
 
-  const std::string terrain =
-      "tarkeep-terrain-hd 1\nt0 0123456789abcdef nearest m4 64 64\n";
-  const fs::path terrain_cache = dir_.path() / "terrain";
-  test::touch(terrain_cache / "manifest.txt", terrain);
-  const std::string game = sample_game().string(),
-                    cache = terrain_cache.string();
-  cache_ = terrain_cache;
-  const auto refused = build({});
-  EXPECT_EQ(refused.exit_code, 2);
-  EXPECT_TRUE(contains(refused.err, "holds a terrain manifest"));
-  EXPECT_EQ(read_text(terrain_cache / "manifest.txt"), terrain);
-  EXPECT_EQ(std::distance(fs::directory_iterator(terrain_cache),
-                          fs::directory_iterator()),
-            1);
-  EXPECT_EQ(tool({game, cache, "--models-estimate"}).exit_code, 2);
+    const std::string terrain = "tarkeep-terrain-hd 1\nt0 0123456789abcdef nearest m4 64 64\n";
+    const fs::path terrain_cache = dir_.path() / "terrain";
+    test::touch(terrain_cache / "manifest.txt", terrain);
+    const std::string game = sample_game().string(), cache = terrain_cache.string();
+    cache_ = terrain_cache;
+    const auto refused = build({});
+    EXPECT_EQ(refused.exit_code, 2);
+    EXPECT_TRUE(contains(refused.err, "holds a terrain manifest"));
+    EXPECT_EQ(read_text(terrain_cache / "manifest.txt"), terrain);
+    EXPECT_EQ(std::distance(fs::directory_iterator(terrain_cache), fs::directory_iterator()), 1);
+    EXPECT_EQ(tool({game, cache, "--models-estimate"}).exit_code, 2);
 
-  const auto guarded = build({"--work", sample_game().string()});
-  EXPECT_EQ(guarded.exit_code, 2);
-  EXPECT_TRUE(contains(guarded.err, "refusing work folder"));
+    const auto guarded = build({"--work", sample_game().string()});
+    EXPECT_EQ(guarded.exit_code, 2);
+    EXPECT_TRUE(contains(guarded.err, "refusing work folder"));
 }
 
-} // namespace
-} // namespace tarkeep::upscale
+}  // namespace
+}  // namespace tarkeep::upscale
