@@ -73,8 +73,17 @@ constexpr const char* kAnimations[] = {"footman_idle", "footman_walk", "footman_
                                        "archer_idle",  "archer_shoot", "knight_charge", "catapult_fire"};
 
 constexpr std::array<std::array<double, 3>, 11> kPlayerColours = {{
-    {200, 30, 30}, {30, 60, 200}, {30, 160, 40}, {220, 200, 30}, {230, 120, 20}, {130, 40, 170},
-    {30, 180, 190}, {230, 110, 170}, {230, 230, 230}, {40, 40, 40}, {120, 70, 30},
+    {200, 30, 30},
+    {30, 60, 200},
+    {30, 160, 40},
+    {220, 200, 30},
+    {230, 120, 20},
+    {130, 40, 170},
+    {30, 180, 190},
+    {230, 110, 170},
+    {230, 230, 230},
+    {40, 40, 40},
+    {120, 70, 30},
 }};
 
 std::uint32_t base_side(SampleSize size) {
@@ -142,7 +151,8 @@ SkinImages skin_images(const ModelTexturePlan& plan, std::uint32_t width, std::u
                 const auto& colour = kPlayerColours[static_cast<std::size_t>(letters[l] - 'A')];
                 for (int c = 0; c < 3; ++c) {
                     const double shaded = colour[c] * (0.4 + 0.8 * luma / 255);
-                    out[c] = static_cast<std::uint8_t>(std::lround(std::min(255.0, pixel[c] * (1 - weight) + shaded * weight)));
+                    out[c] = static_cast<std::uint8_t>(
+                        std::lround(std::min(255.0, pixel[c] * (1 - weight) + shaded * weight)));
                 }
                 out[3] = pixel[3];
             }
@@ -283,7 +293,8 @@ TexcacheFields coloured_fields(const TexcacheFields& base, std::vector<std::uint
                     for (std::uint32_t row = 0; row < 4; ++row) {
                         const std::size_t at = ((std::size_t{by} * 4 + row) * width + bx * 4) * 4;
                         std::copy_n(coloured.data() + at, 16, block.data() + row * 16);
-                        changed |= !std::equal(block.data() + row * 16, block.data() + row * 16 + 16, neutral.data() + at);
+                        changed |=
+                            !std::equal(block.data() + row * 16, block.data() + row * 16 + 16, neutral.data() + at);
                     }
                     if (!changed) continue;
                     const auto encoded = encode_dxt(block.data(), 4, 4, format);
@@ -326,7 +337,8 @@ void add_unit_assets(SampleSize size, std::uint64_t seed, ArchiveSet& archives, 
         for (std::size_t l = 0; l < letters.size(); ++l) {
             const TexcacheFields coloured =
                 coloured_fields(base, images.neutral, images.coloured[l], width, height, format);
-            art.push_back({folder + "Colours/" + plan.stem + letters[l] + ".pcpatch", diff_pcpatch(base, coloured), true});
+            art.push_back(
+                {folder + "Colours/" + plan.stem + letters[l] + ".pcpatch", diff_pcpatch(base, coloured), true});
             ++summary.patches;
         }
     }
@@ -336,7 +348,8 @@ void add_unit_assets(SampleSize size, std::uint64_t seed, ArchiveSet& archives, 
         ++summary.models;
     }
     for (std::size_t i = 0; i < std::size(kAnimations); ++i) {
-        models.push_back({std::string("Models/Anims/") + kAnimations[i] + ".kf", animation_kf(kAnimations[i], i), true});
+        models.push_back(
+            {std::string("Models/Anims/") + kAnimations[i] + ".kf", animation_kf(kAnimations[i], i), true});
         ++summary.animations;
     }
 }

@@ -1,7 +1,6 @@
 // --models-build: every texture the game's models use, upscaled two or four
 // times with its alpha channel and player-colour mask, redoing only what
 // changed since the last run.
-#include <chrono>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -10,11 +9,12 @@
 
 #include "data/game_archives.h"
 #include "data/texture/texture_image.h"
+#include "image/image_files.h"
+#include "image/kernels.h"
 #include "platform/cmdline.h"
+#include "platform/worker_pool.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/file_io.h"
-#include "tools/upscale/image_ops.h"
 #include "tools/upscale/metrics.h"
 #include "tools/upscale/model_build_options.h"
 #include "tools/upscale/model_catalogue.h"
@@ -24,17 +24,11 @@
 #include "tools/upscale/upscaler_config.h"
 #include "tools/upscale/upscaler_runner.h"
 #include "tools/upscale/work_folder.h"
-#include "tools/upscale/worker_pool.h"
 
 namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-constexpr std::uint32_t kNetworkScale = 4;
-
-double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 fs::path cache_file(const fs::path& cache_dir, const std::string& name) {
     return cache_dir / platform::path_from_utf8(name);
@@ -45,9 +39,9 @@ fs::path cache_file(const fs::path& cache_dir, const std::string& name) {
 struct ModelJob {
     std::string stem;
     ModelManifestRecord record;
-    RgbaImage source;                // decoded mip 0, bled where transparent: the reference
-    std::optional<RgbaImage> alpha;  // the source alpha as grey, when some is below 255
-    std::optional<RgbaImage> mask;   // at the texture's size
+    image::RgbaImage source;                // decoded mip 0, bled where transparent: the reference
+    std::optional<image::RgbaImage> alpha;  // the source alpha as grey, when some is below 255
+    std::optional<image::RgbaImage> mask;   // at the texture's size
     bool wrap_x = false;
     bool wrap_y = false;
 };
@@ -69,61 +63,37 @@ struct NetworkRuns {
         models.push_back(model);
         return models.size() - 1;
     }
-    static std::string suffix(std::size_t i) { return i == 0 ? "" : std::to_string(i + 1); }
+    // The batch of the colour model is the plain "in"/"out"; the others are numbered.
+    static std::string batch_name(std::size_t i) { return i == 0 ? "" : std::to_string(i + 1); }
 };
 
-class WorkFolderCleanup {
-public:
-    WorkFolderCleanup(fs::path dir, bool keep) : dir_(std::move(dir)), keep_(keep) {}
-    ~WorkFolderCleanup() { remove(); }
-    void remove() {
-        if (keep_ || done_) return;
-        done_ = true;
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
-private:
-    fs::path dir_;
-    bool keep_;
-    bool done_ = false;
-};
-
-void remove_stale_temporaries(const fs::path& cache_dir) {
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(cache_dir, error)) {
-        if (entry.path().extension() == ".tmp") {
-            std::error_code ignored;
-            fs::remove(entry.path(), ignored);
-        }
-    }
-}
-
-RgbaImage opaque(RgbaImage image) {
+image::RgbaImage opaque(image::RgbaImage image) {
     for (std::size_t i = 3; i < image.pixels.size(); i += 4) image.pixels[i] = 255;
     return image;
 }
 
 // The network's output for one input, cropped to 4x the texture and reduced to
 // the factor.
-RgbaImage network_result(const fs::path& out_dir, const std::string& name, const ModelJob& job, int margin) {
-    const RgbaImage network = read_png_file(out_dir / platform::path_from_utf8(name + ".png"));
+image::RgbaImage network_result(const fs::path& out_dir, const std::string& name, const ModelJob& job, int margin) {
+    const image::RgbaImage network = image::read_png_file(out_dir / platform::path_from_utf8(name + ".png"));
     const std::uint64_t m = static_cast<std::uint64_t>(margin);
     if (network.width != kNetworkScale * (job.source.width + 2 * m) ||
         network.height != kNetworkScale * (job.source.height + 2 * m))
         throw std::runtime_error(name + ".png: unexpected output size " + std::to_string(network.width) + "x" +
                                  std::to_string(network.height));
     const auto offset = static_cast<std::uint32_t>(kNetworkScale * m);
-    RgbaImage hd = crop(network, offset, offset, kNetworkScale * job.source.width, kNetworkScale * job.source.height);
+    image::RgbaImage hd =
+        crop(network, offset, offset, kNetworkScale * job.source.width, kNetworkScale * job.source.height);
     if (job.record.factor < kNetworkScale) hd = box_down(hd, kNetworkScale / job.record.factor);
     return hd;
 }
 
-ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o, const std::vector<fs::path>& out_dirs,
-                            std::size_t colour_run, std::size_t alpha_run, std::size_t pc_run) {
+ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o,
+                            const std::vector<UpscalerFolders>& batches, std::size_t colour_run, std::size_t alpha_run,
+                            std::size_t pc_run) {
     ModelJobResult result;
     try {
-        RgbaImage hd = network_result(out_dirs[colour_run], job.stem, job, o.margin);
+        image::RgbaImage hd = network_result(batches[colour_run].out, job.stem, job, o.margin);
         result.before = consistency(hd, job.source);
         if (result.before > kUnusableConsistency) throw std::runtime_error(unusable_output_message(result.before));
         if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, job.wrap_x && job.wrap_y);
@@ -132,25 +102,25 @@ ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o, con
         if (!job.alpha) {
             hd = opaque(std::move(hd));
         } else {
-            RgbaImage alpha;
+            image::RgbaImage alpha;
             if (o.alpha == "esr") {
-                alpha = network_result(out_dirs[alpha_run], job.stem + "~a", job, o.margin);
+                alpha = network_result(batches[alpha_run].out, job.stem + "~a", job, o.margin);
                 if (o.passes > 0) alpha = back_project(alpha, *job.alpha, o.passes, 1.0, false);
             } else {
                 alpha = resize_bilinear(*job.alpha, hd.width, hd.height);
             }
             for (std::size_t i = 0; i < hd.pixels.size(); i += 4) hd.pixels[i + 3] = alpha.pixels[i];
         }
-        write_png_file(cache_file(o.cache_dir, job.stem + ".png"), hd, true);
+        image::write_png_file(cache_file(o.cache_dir, job.stem + ".png"), hd, true);
         if (job.mask) {
-            RgbaImage mask;
+            image::RgbaImage mask;
             if (o.pc == "esr") {
-                mask = network_result(out_dirs[pc_run], job.stem + "~pc", job, o.margin);
+                mask = network_result(batches[pc_run].out, job.stem + "~pc", job, o.margin);
                 if (o.passes > 0) mask = back_project(mask, *job.mask, o.passes, 1.0, false);
             } else {
                 mask = resize_bilinear(*job.mask, hd.width, hd.height);
             }
-            write_png_file(cache_file(o.cache_dir, job.stem + "_pc.png"), channel_to_grey(mask, 0), true);
+            image::write_png_file(cache_file(o.cache_dir, job.stem + "_pc.png"), channel_to_grey(mask, 0), true);
         }
     } catch (const std::exception& error) {
         result.error = error.what();
@@ -172,7 +142,7 @@ double file_megabytes(const fs::path& path) {
 }  // namespace
 
 int cmd_models_build(const Args& args) {
-    const auto total_start = Clock::now();
+    const Stopwatch total;
     std::optional<ModelBuildOptions> read = read_model_build_options(args);
     if (!read) return 2;
     const ModelBuildOptions& o = *read;
@@ -196,9 +166,9 @@ int cmd_models_build(const Args& args) {
     const std::string settings = model_settings_string(o, upscaler_settings_suffix(config, network_models));
 
     const data::GameArchives archives(o.morv_dir);
-    const auto scan_start = Clock::now();
+    const Stopwatch scan;
     ModelCatalogue catalogue = scan_model_textures(archives, true);
-    const double scan_seconds = seconds_since(scan_start);
+    const double scan_seconds = scan.seconds();
     if (!o.only.empty()) {
         ModelCatalogue kept;
         for (const std::string& stem : o.only) {
@@ -231,21 +201,15 @@ int cmd_models_build(const Args& args) {
         }
     }
 
-    const auto prepare_start = Clock::now();
-    remove_stale_temporaries(o.cache_dir);
-    fs::remove_all(o.work_dir);
-    WorkFolderCleanup cleanup(o.work_dir, o.keep_work);
+    const Stopwatch prepare;
+    image::remove_stale_temporaries(o.cache_dir);
+    WorkFolder work(o.work_dir, o.keep_work);
     NetworkRuns runs;
     const std::size_t colour_run = runs.index_of(o.model);
     const std::size_t alpha_run = o.alpha == "esr" ? runs.index_of(o.alpha_model) : 0;
     const std::size_t pc_run = o.pc == "esr" ? runs.index_of(o.pc_model) : 0;
-    std::vector<fs::path> in_dirs, out_dirs;
-    for (std::size_t i = 0; i < runs.models.size(); ++i) {
-        in_dirs.push_back(o.work_dir / ("in" + NetworkRuns::suffix(i)));
-        out_dirs.push_back(o.work_dir / ("out" + NetworkRuns::suffix(i)));
-        fs::create_directories(in_dirs.back());
-        fs::create_directories(out_dirs.back());
-    }
+    std::vector<UpscalerFolders> batches;
+    for (std::size_t i = 0; i < runs.models.size(); ++i) batches.push_back(work.add_batch(NetworkRuns::batch_name(i)));
     std::vector<std::size_t> inputs_per_run(runs.models.size(), 0);
 
     std::vector<ModelJob> jobs;
@@ -286,7 +250,7 @@ int cmd_models_build(const Args& args) {
                 bleed(job.source, 0, 16);
             }
             if (!mask_bytes.empty()) {
-                RgbaImage mask = data::texture_to_rgba(mask_bytes);
+                image::RgbaImage mask = data::texture_to_rgba(mask_bytes);
                 // Some masks are drawn at another size than their texture.
                 if (mask.width != job.source.width || mask.height != job.source.height)
                     mask = resize_bilinear(mask, job.source.width, job.source.height);
@@ -297,10 +261,10 @@ int cmd_models_build(const Args& args) {
             job.wrap_y = axis_tiles(seams.inner_y, ratio_y(seams), o.tile_detect);
             if (job.wrap_x || job.wrap_y) ++tiling;
 
-            auto write_input = [&](const RgbaImage& image, std::size_t run, const std::string& name) {
-                const RgbaImage padded = pad(opaque(image), o.margin, o.mirror(), job.wrap_x, job.wrap_y);
+            auto write_input = [&](const image::RgbaImage& image, std::size_t run, const std::string& name) {
+                const image::RgbaImage padded = pad(opaque(image), o.margin, o.mirror(), job.wrap_x, job.wrap_y);
                 largest_input = std::max({largest_input, padded.width, padded.height});
-                write_png_file(in_dirs[run] / platform::path_from_utf8(name + ".png"), padded, false);
+                image::write_png_file(batches[run].in / platform::path_from_utf8(name + ".png"), padded, false);
                 ++inputs;
                 ++inputs_per_run[run];
             };
@@ -314,7 +278,7 @@ int cmd_models_build(const Args& args) {
             jobs.push_back(std::move(job));
         }
     }
-    const double prepare_seconds = seconds_since(prepare_start);
+    const double prepare_seconds = prepare.seconds();
     std::printf(
         "%zu model textures (scan %.1f s): %zu below min size / above "
         "max, %zu up to date, %zu to upscale (",
@@ -332,21 +296,17 @@ int cmd_models_build(const Args& args) {
         const std::string tile = o.tile ? *o.tile : std::to_string(largest_input);
         for (std::size_t run = 0; run < runs.models.size(); ++run) {
             if (inputs_per_run[run] == 0) continue;
-            const auto run_start = Clock::now();
-            const std::string error =
-                run_upscaler(config, runs.models[run], in_dirs[run], out_dirs[run], tile, fs::path());
-            const double seconds = seconds_since(run_start);
-            upscale_seconds += seconds;
-            std::printf("%s %s: %.1f s\n", upscaler_label(runs.models[run]), runs.models[run].c_str(), seconds);
-            if (!error.empty()) throw std::runtime_error(error);
+            upscale_seconds += run_upscaler_batch(config, runs.models[run], batches[run].in, batches[run].out,
+                                                  TileSetting{tile, false}, fs::path())
+                                   .seconds;
         }
 
-        const auto post_start = Clock::now();
+        const Stopwatch post;
         std::vector<ModelJobResult> results(jobs.size());
         {
             Progress progress("post", jobs.size());
-            run_jobs(jobs.size(), [&](std::size_t i) {
-                results[i] = post_process(jobs[i], o, out_dirs, colour_run, alpha_run, pc_run);
+            platform::run_jobs(jobs.size(), [&](std::size_t i) {
+                results[i] = post_process(jobs[i], o, batches, colour_run, alpha_run, pc_run);
                 progress.tick();
             });
         }
@@ -372,10 +332,10 @@ int cmd_models_build(const Args& args) {
                 "mean |source - box(HD)|: %.2f after Real-ESRGAN, %.2f after "
                 "back-projection\n",
                 before_sum / static_cast<double>(upscaled), after_sum / static_cast<double>(upscaled));
-        post_seconds = seconds_since(post_start);
+        post_seconds = post.seconds();
     }
     if (manifest != loaded) write_model_manifest(manifest_path, manifest);
-    cleanup.remove();
+    work.remove();
 
     std::size_t entries = 0;
     double colour_mb = 0, mask_mb = 0;
@@ -389,8 +349,7 @@ int cmd_models_build(const Args& args) {
         "done: %zu upscaled, %d failed, cache %zu entries %.1f MB (+ "
         "masks %.1f MB) | prepare %.1f s, "
         "Real-ESRGAN %.1f s, post %.1f s, total %.1f s\n",
-        upscaled, failed, entries, colour_mb, mask_mb, prepare_seconds, upscale_seconds, post_seconds,
-        seconds_since(total_start));
+        upscaled, failed, entries, colour_mb, mask_mb, prepare_seconds, upscale_seconds, post_seconds, total.seconds());
     return failed > 0 ? 1 : 0;
 }
 

@@ -9,16 +9,16 @@
 #include "data/nif/nif_file.h"
 #include "data/nif/nif_textures.h"
 #include "data/texture/pcpatch.h"
-#include "data/texture/png.h"
 #include "data/texture/texture_image.h"
 #include "data/unit_models.h"
+#include "image/png.h"
 #include "platform/cmdline.h"
+#include "platform/worker_pool.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_hd.h"
 #include "tools/upscale/model_manifest.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/progress.h"
-#include "tools/upscale/worker_pool.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -85,24 +85,24 @@ int cmd_models_estimate(const Args& args) {
     std::vector<TextureCost> costs(textures.size());
     {
         Progress progress("estimate", textures.size());
-        run_jobs(textures.size(), [&](std::size_t i) {
+        platform::run_jobs(textures.size(), [&](std::size_t i) {
             TextureCost& cost = costs[i];
             const std::vector<std::uint8_t> bytes = archives.read(textures[i] + ".texcache");
             const std::string patch_name = data::pcpatch_name(textures[i], colour);
-            data::RgbaImage original;
+            image::RgbaImage original;
             if (archives.contains(patch_name)) {
                 const std::vector<std::uint8_t> patch = archives.read(patch_name);
                 original = data::texture_mip0(bytes, std::span<const std::uint8_t>(patch));
             } else {
                 original = data::texture_to_rgba(bytes);
             }
-            cost.original = cost.hd = data::encode_png(original, true).size();
+            cost.original = cost.hd = image::encode_png(original, true).size();
             const auto lookup_start = Clock::now();
             const std::optional<ModelHdImage> hd = get_model_hd(archives, cache_dir, textures[i], colour, max_size);
             cost.lookup_seconds = seconds_since(lookup_start);
             if (hd) {
                 const auto encode_start = Clock::now();
-                cost.hd = data::encode_png(hd->image, true).size();
+                cost.hd = image::encode_png(hd->image, true).size();
                 cost.encode_seconds = seconds_since(encode_start);
                 cost.scale = original.width == 0 ? 0 : hd->image.width / original.width;
             }
@@ -147,7 +147,7 @@ int cmd_models_estimate(const Args& args) {
         "converter cost: HD read + recolour %.1f s, HD PNG encode %.1f s "
         "(CPU total over %zu textures; wall "
         "%.1f s on %u threads)\n",
-        lookup_seconds, encode_seconds, textures.size(), wall_seconds, static_cast<unsigned>(worker_count()));
+        lookup_seconds, encode_seconds, textures.size(), wall_seconds, static_cast<unsigned>(platform::worker_count()));
     if (!missing.empty()) std::printf("%zu textures missing from the archives (skipped)\n", missing.size());
     return 0;
 }

@@ -6,13 +6,13 @@
 
 #include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
+#include "image/kernels.h"
 #include "platform/cmdline.h"
+#include "platform/worker_pool.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/image_ops.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/player_colour.h"
 #include "tools/upscale/progress.h"
-#include "tools/upscale/worker_pool.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -36,11 +36,11 @@ int cmd_models_fit(const Args& args) {
     const bool verbose = args.flag("--verbose");
     std::mutex print_mutex;
     Progress progress("fit", textures.size());
-    const auto fits = map_jobs<std::vector<LetterFit>>(textures.size(), [&](std::size_t i) {
+    const auto fits = platform::map_jobs<std::vector<LetterFit>>(textures.size(), [&](std::size_t i) {
         const ModelTexture& t = *textures[i];
         const std::vector<std::uint8_t> bytes = archives.read(t.stem + ".texcache");
-        const RgbaImage neutral = data::texture_to_rgba(bytes);
-        RgbaImage mask = data::texture_to_rgba(archives.read(t.stem + "_pc.texcache"));
+        const image::RgbaImage neutral = data::texture_to_rgba(bytes);
+        image::RgbaImage mask = data::texture_to_rgba(archives.read(t.stem + "_pc.texcache"));
         // A mask of another size than its texture weighs the texture's pixels
         // once scaled.
         if (mask.width != neutral.width || mask.height != neutral.height)
@@ -49,7 +49,7 @@ int cmd_models_fit(const Args& args) {
         std::vector<LetterFit> result;
         for (char letter : t.patches) {
             const std::vector<std::uint8_t> patch = archives.read(data::pcpatch_name(t.stem, letter));
-            const RgbaImage patched = data::texture_mip0(bytes, std::span<const std::uint8_t>(patch));
+            const image::RgbaImage patched = data::texture_mip0(bytes, std::span<const std::uint8_t>(patch));
             const PcFit fit = fit_player_colour(neutral, patched, weights);
             result.push_back({letter, fit.error});
             if (!verbose) continue;

@@ -8,10 +8,10 @@
 #include "data/texture/pcpatch.h"
 #include "data/texture/texture_colour_info.h"
 #include "data/texture/texture_image.h"
+#include "image/image_files.h"
+#include "image/kernels.h"
 #include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/file_io.h"
-#include "tools/upscale/image_ops.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/model_hd.h"
 #include "tools/upscale/model_manifest.h"
@@ -90,7 +90,7 @@ int cmd_model_get(const Args& args) {
         std::printf("no HD texture for %s\n", stem.c_str());
         return 1;
     }
-    write_png_file(platform::path_from_utf8(args.positional[3]), hd->image, true);
+    image::write_png_file(platform::path_from_utf8(args.positional[3]), hd->image, true);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     std::printf("%s colour %c: %ux%u patched %d, %.1f ms\n", stem.c_str(), colour, hd->image.width, hd->image.height,
                 hd->patched ? 1 : 0, ms);
@@ -102,11 +102,11 @@ int cmd_model_orig(const Args& args) {
     const std::uint32_t bilinear = to_unsigned(opt(args, "--bilinear", "0"));
     const data::GameArchives archives(platform::path_from_utf8(args.positional.at(0)));
     fs::create_directories(out_dir);
-    auto write = [&](const data::RgbaImage& image, const std::string& name) {
-        write_png_file(out_dir / platform::path_from_utf8(name + ".png"), image, true);
+    auto write = [&](const image::RgbaImage& image, const std::string& name) {
+        image::write_png_file(out_dir / platform::path_from_utf8(name + ".png"), image, true);
         if (bilinear > 1)
-            write_png_file(out_dir / platform::path_from_utf8(name + "_bl.png"),
-                           resize_bilinear(image, bilinear * image.width, bilinear * image.height), true);
+            image::write_png_file(out_dir / platform::path_from_utf8(name + "_bl.png"),
+                                  resize_bilinear(image, bilinear * image.width, bilinear * image.height), true);
     };
     for (const std::string& stem : args.list("--only")) {
         const std::vector<std::uint8_t> bytes = archives.read(stem + ".texcache");

@@ -9,7 +9,7 @@
 
 namespace tarkeep::upscale {
 
-const std::set<std::string> kModelWorkEntries = {"in", "out", "in2", "out2", "in3", "out3"};
+const std::set<std::string> kModelWorkEntries = {"in", "out", "in_2", "out_2", "in_3", "out_3"};
 
 std::vector<std::string> ModelBuildOptions::network_models() const {
     std::vector<std::string> models = {model};

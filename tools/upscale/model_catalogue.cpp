@@ -9,8 +9,8 @@
 #include "data/texture/texcache.h"
 #include "data/texture/texture_colour_info.h"
 #include "data/texture/texture_image.h"
+#include "platform/worker_pool.h"
 #include "tools/upscale/progress.h"
-#include "tools/upscale/worker_pool.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -41,7 +41,7 @@ void describe_texture(const data::GameArchives& archives, bool masks, ModelTextu
     }
     t.format = tex.format;
     if (data::is_dxt_format(tex.format)) {
-        const data::RgbaImage image = data::texture_to_rgba(bytes);
+        const image::RgbaImage image = data::texture_to_rgba(bytes);
         for (std::size_t i = 3; i < image.pixels.size() && !t.alpha; i += 4) t.alpha = image.pixels[i] < 255;
     }
     const data::TextureColourInfo info = data::texture_colour_info(archives, t.stem);
@@ -78,7 +78,7 @@ ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool mask
         if (ends_with(key, ".nifcache")) models.push_back(key);
     }
     Progress progress("scan", models.size());
-    const auto names = map_jobs<std::set<std::string>>(models.size(), [&](std::size_t i) {
+    const auto names = platform::map_jobs<std::set<std::string>>(models.size(), [&](std::size_t i) {
         std::set<std::string> textures = texturing_property_textures(data::read_nif(archives.read(models[i])));
         progress.tick();
         return textures;
@@ -95,7 +95,7 @@ ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool mask
     }
     std::vector<ModelTexture*> textures;
     for (auto& [stem, t] : catalogue) textures.push_back(&t);
-    run_jobs(textures.size(), [&](std::size_t i) { describe_texture(archives, masks, *textures[i]); });
+    platform::run_jobs(textures.size(), [&](std::size_t i) { describe_texture(archives, masks, *textures[i]); });
     return catalogue;
 }
 

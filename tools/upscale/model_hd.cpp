@@ -5,10 +5,10 @@
 
 #include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
+#include "image/image_files.h"
+#include "image/kernel_support.h"
+#include "image/kernels.h"
 #include "platform/cmdline.h"
-#include "tools/upscale/file_io.h"
-#include "tools/upscale/image_ops.h"
-#include "tools/upscale/image_support.h"
 #include "tools/upscale/model_manifest.h"
 #include "tools/upscale/player_colour.h"
 
@@ -24,15 +24,15 @@ std::string lower_ascii(std::string text) {
     return text;
 }
 
-data::RgbaImage resized_to(data::RgbaImage image, std::uint32_t width, std::uint32_t height) {
+image::RgbaImage resized_to(image::RgbaImage image, std::uint32_t width, std::uint32_t height) {
     if (image.width == width && image.height == height) return image;
     return resize_bilinear(image, width, height);
 }
 
-data::RgbaImage weight_image(const WeightMap& weights, std::uint32_t width, std::uint32_t height) {
-    data::RgbaImage image{width, height, std::vector<std::uint8_t>(weights.size() * 4, 255)};
+image::RgbaImage weight_image(const WeightMap& weights, std::uint32_t width, std::uint32_t height) {
+    image::RgbaImage image{width, height, std::vector<std::uint8_t>(weights.size() * 4, 255)};
     for (std::size_t i = 0; i < weights.size(); ++i) {
-        const std::uint8_t grey = detail::round_level(std::clamp(weights[i] * 255.0f, 0.0f, 255.0f));
+        const std::uint8_t grey = image::detail::round_level(std::clamp(weights[i] * 255.0f, 0.0f, 255.0f));
         image.pixels[i * 4] = image.pixels[i * 4 + 1] = image.pixels[i * 4 + 2] = grey;
     }
     return image;
@@ -41,25 +41,26 @@ data::RgbaImage weight_image(const WeightMap& weights, std::uint32_t width, std:
 }  // namespace
 
 bool recolour_hd(const data::GameArchives& archives, const fs::path& cache_dir, const std::string& stem, char colour,
-                 data::RgbaImage& hd) {
+                 image::RgbaImage& hd) {
     if (colour == 0 || colour == '0') return false;
     const std::string patch_name = data::pcpatch_name(stem, colour);
     if (!archives.contains(patch_name)) return false;
     const std::vector<std::uint8_t> texture = archives.read(stem + ".texcache");
     const std::vector<std::uint8_t> patch = archives.read(patch_name);
-    const data::RgbaImage neutral = data::texture_mip0(texture);
-    const data::RgbaImage patched = data::texture_mip0(texture, std::span<const std::uint8_t>(patch));
+    const image::RgbaImage neutral = data::texture_mip0(texture);
+    const image::RgbaImage patched = data::texture_mip0(texture, std::span<const std::uint8_t>(patch));
     const bool has_mask = archives.contains(stem + "_pc.texcache");
     WeightMap source_weights;
     if (has_mask) {
-        const data::RgbaImage mask = data::texture_to_rgba(archives.read(stem + "_pc.texcache"));
+        const image::RgbaImage mask = data::texture_to_rgba(archives.read(stem + "_pc.texcache"));
         source_weights = luminance_map(resized_to(mask, neutral.width, neutral.height));
     } else {
         source_weights = change_map(neutral, patched, 12);
     }
     const PcFit fit = fit_player_colour(neutral, patched, source_weights);
-    const data::RgbaImage hd_mask = has_mask ? read_png_file(cache_dir / platform::path_from_utf8(stem + "_pc.png"))
-                                             : weight_image(source_weights, neutral.width, neutral.height);
+    const image::RgbaImage hd_mask = has_mask
+                                         ? image::read_png_file(cache_dir / platform::path_from_utf8(stem + "_pc.png"))
+                                         : weight_image(source_weights, neutral.width, neutral.height);
     apply_player_colour(hd, luminance_map(resized_to(hd_mask, hd.width, hd.height)), fit);
     return true;
 }
@@ -76,7 +77,7 @@ std::optional<ModelHdImage> get_model_hd(const data::GameArchives& archives, con
     if (record == manifest.end() || record->second.hash != model_source_hash(texture, mask)) return std::nullopt;
     ModelHdImage result;
     try {
-        result.image = read_png_file(cache_dir / platform::path_from_utf8(stem + ".png"));
+        result.image = image::read_png_file(cache_dir / platform::path_from_utf8(stem + ".png"));
     } catch (const std::exception&) {
         return std::nullopt;  // missing or damaged: the cache has no usable HD
                               // texture

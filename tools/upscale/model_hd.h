@@ -5,12 +5,12 @@
 #include <string>
 
 #include "data/game_archives.h"
-#include "data/texture/rgba_image.h"
+#include "image/rgba_image.h"
 
 namespace tarkeep::upscale {
 
 struct ModelHdImage {
-    data::RgbaImage image;
+    image::RgbaImage image;
     bool patched = false;  // recoloured for a player colour
 };
 
@@ -27,6 +27,6 @@ std::optional<ModelHdImage> get_model_hd(const data::GameArchives& archives, con
 // size) or, without one, from where the patch changes the texture. False, and
 // `hd` unchanged, when there is no colour or no patch for it.
 bool recolour_hd(const data::GameArchives& archives, const std::filesystem::path& cache_dir, const std::string& stem,
-                 char colour, data::RgbaImage& hd);
+                 char colour, image::RgbaImage& hd);
 
 }  // namespace tarkeep::upscale

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "tools/upscale/image_support.h"
+#include "image/kernel_support.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -15,7 +15,7 @@ constexpr int kBins = 32;
 constexpr int kStrengthBins = 16;
 constexpr int kRounds = 3;
 
-std::size_t pixel_count(const data::RgbaImage& image) { return std::size_t{image.width} * image.height; }
+std::size_t pixel_count(const image::RgbaImage& image) { return std::size_t{image.width} * image.height; }
 
 int luminance_bin(float luminance) {
     const int bin = static_cast<int>(luminance * 32.0f * (1.0f / 256.0f));
@@ -124,7 +124,7 @@ float pc_luminance(const std::uint8_t* pixel) {
            0.114f * static_cast<float>(pixel[2]);
 }
 
-WeightMap change_map(const data::RgbaImage& a, const data::RgbaImage& b, int threshold) {
+WeightMap change_map(const image::RgbaImage& a, const image::RgbaImage& b, int threshold) {
     WeightMap map(pixel_count(a), 0.0f);
     if (pixel_count(a) != pixel_count(b) || a.pixels.size() != b.pixels.size()) return map;
     for (std::size_t i = 0; i < map.size(); ++i) {
@@ -136,7 +136,7 @@ WeightMap change_map(const data::RgbaImage& a, const data::RgbaImage& b, int thr
     return map;
 }
 
-WeightMap luminance_map(const data::RgbaImage& image) {
+WeightMap luminance_map(const image::RgbaImage& image) {
     WeightMap map(std::min(pixel_count(image), image.pixels.size() / 4));
     for (std::size_t i = 0; i < map.size(); ++i)
         map[i] = std::clamp(pc_luminance(&image.pixels[i * 4]) / 255.0f, 0.0f, 1.0f);
@@ -168,7 +168,7 @@ std::array<float, 3> table_colour(const PcFit& fit, float luminance) {
     return {a[0] + (b[0] - a[0]) * f, a[1] + (b[1] - a[1]) * f, a[2] + (b[2] - a[2]) * f};
 }
 
-PcFit fit_player_colour(const data::RgbaImage& neutral, const data::RgbaImage& patched, const WeightMap& weights) {
+PcFit fit_player_colour(const image::RgbaImage& neutral, const image::RgbaImage& patched, const WeightMap& weights) {
     PcFit fit;
     const std::size_t count = pixel_count(neutral);
     if (pixel_count(patched) != count || weights.size() != count || neutral.pixels.size() != count * 4 ||
@@ -194,7 +194,7 @@ PcFit fit_player_colour(const data::RgbaImage& neutral, const data::RgbaImage& p
     return fit;
 }
 
-void apply_player_colour(data::RgbaImage& image, const WeightMap& weights, const PcFit& fit) {
+void apply_player_colour(image::RgbaImage& image, const WeightMap& weights, const PcFit& fit) {
     const std::size_t count = pixel_count(image);
     if (!fit.valid || weights.size() != count || image.pixels.size() != count * 4) return;
     for (std::size_t i = 0; i < count; ++i) {
@@ -204,7 +204,7 @@ void apply_player_colour(data::RgbaImage& image, const WeightMap& weights, const
         const std::array<float, 3> colour = table_colour(fit, pc_luminance(pixel));
         for (std::size_t c = 0; c < 3; ++c) {
             const float v = pixel[c];
-            pixel[c] = detail::round_level(std::clamp(v + (colour[c] - v) * strength, 0.0f, 255.0f));
+            pixel[c] = image::detail::round_level(std::clamp(v + (colour[c] - v) * strength, 0.0f, 255.0f));
         }
     }
 }

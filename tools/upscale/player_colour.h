@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/texture/rgba_image.h"
+#include "image/rgba_image.h"
 
 namespace tarkeep::upscale {
 
@@ -28,10 +28,10 @@ inline constexpr float kPcMinWeight = 4.0f / 255.0f;
 
 // 1 where the summed |RGB difference| exceeds `threshold`, else 0; all 0 when
 // the pixel counts differ.
-WeightMap change_map(const data::RgbaImage& a, const data::RgbaImage& b, int threshold);
+WeightMap change_map(const image::RgbaImage& a, const image::RgbaImage& b, int threshold);
 
 // The luminance of each pixel divided by 255.
-WeightMap luminance_map(const data::RgbaImage& image);
+WeightMap luminance_map(const image::RgbaImage& image);
 
 float pc_luminance(const std::uint8_t* pixel);
 
@@ -46,10 +46,10 @@ std::array<float, 3> table_colour(const PcFit& fit, float luminance);
 // Learns the change from `neutral` to `patched` over the pixels weighted at
 // least kPcMinWeight. Invalid when nothing changes there or the images and
 // weights disagree in size.
-PcFit fit_player_colour(const data::RgbaImage& neutral, const data::RgbaImage& patched, const WeightMap& weights);
+PcFit fit_player_colour(const image::RgbaImage& neutral, const image::RgbaImage& patched, const WeightMap& weights);
 
 // Moves each pixel towards the fit's colour by the curve's strength; alpha is
 // kept. Nothing happens for an invalid fit or a weight map of another size.
-void apply_player_colour(data::RgbaImage& image, const WeightMap& weights, const PcFit& fit);
+void apply_player_colour(image::RgbaImage& image, const WeightMap& weights, const PcFit& fit);
 
 }  // namespace tarkeep::upscale

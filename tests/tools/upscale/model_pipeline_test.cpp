@@ -4,20 +4,19 @@
 
 #include <sstream>
 
+#include "image/image_files.h"
 #include "tests/support/program_run.h"
 #include "tests/support/sample_game.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/texcache_writer.h"
 #include "tests/support/zip_writer.h"
 #include "tests/tools/upscale/test_files.h"
-#include "tools/upscale/file_io.h"
 #include "tools/upscale/model_manifest.h"
 
 namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-using data::RgbaImage;
 using test::contains;
 using test::read_text;
 
@@ -56,7 +55,7 @@ protected:
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return tool(arguments);
     }
-    RgbaImage cached(const std::string& name) { return read_png_file(cache_ / name); }
+    image::RgbaImage cached(const std::string& name) { return image::read_png_file(cache_ / name); }
 
     test::TempDir dir_;
     fs::path cache_ = dir_.path() / "cache";
@@ -84,14 +83,14 @@ TEST_F(ModelPipeline, BuildStoresEveryTextureOnceAndThenNothing) {
                                                                                   {"unit_shield", 256, 256, false},
                                                                                   {"unit_archer", 256, 256, true}};
     for (const auto& [stem, w, h, mask] : stored) {
-        const RgbaImage hd = cached(std::string(stem) + ".png");
+        const image::RgbaImage hd = cached(std::string(stem) + ".png");
         EXPECT_EQ(std::pair(hd.width, hd.height), std::pair(w, h)) << stem;
         EXPECT_EQ(fs::exists(cache_ / (std::string(stem) + "_pc.png")), mask) << stem;
         if (mask) {
             EXPECT_EQ(cached(std::string(stem) + "_pc.png").width, w) << stem;
         }
     }
-    const RgbaImage archer = cached("unit_archer.png");
+    const image::RgbaImage archer = cached("unit_archer.png");
     std::size_t clear = 0;
     for (std::size_t i = 3; i < archer.pixels.size(); i += 4) clear += archer.pixels[i] == 0;
     EXPECT_GT(clear, 256u * 10);  // the cut-out edge survives
@@ -150,8 +149,9 @@ TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedArea) {
     ASSERT_EQ(blue.exit_code, 0) << blue.err;
     EXPECT_TRUE(contains(neutral.out, "unit_footman colour 0: 256x256 patched 0, "));
     EXPECT_TRUE(contains(blue.out, "unit_footman colour B: 256x256 patched 1, "));
-    const RgbaImage n = read_png_file(dir_.path() / "n.png"), b = read_png_file(dir_.path() / "b.png");
-    const RgbaImage mask = cached("unit_footman_pc.png");
+    const image::RgbaImage n = image::read_png_file(dir_.path() / "n.png"),
+                           b = image::read_png_file(dir_.path() / "b.png");
+    const image::RgbaImage mask = cached("unit_footman_pc.png");
     double blueness_before = 0, blueness_after = 0, masked = 0;
     for (std::size_t i = 0; i < n.pixels.size(); i += 4) {
         if (mask.pixels[i] < 4) {
@@ -201,8 +201,8 @@ TEST_F(ModelPipeline, InspectionCommandsReport) {
     EXPECT_EQ(tool({game, "--model-orig", orig.string(), "--only", "unit_cape", "--bilinear", "2"}).exit_code, 0);
     for (const char* name : {"unit_cape", "unit_cape_pc", "unit_cape_A", "unit_cape_B", "unit_cape_E"}) {
         const std::uint32_t side = std::string(name) == "unit_cape_pc" ? 32 : 64;
-        EXPECT_EQ(read_png_file(orig / (std::string(name) + ".png")).width, side) << name;
-        EXPECT_EQ(read_png_file(orig / (std::string(name) + "_bl.png")).width, 2 * side) << name;
+        EXPECT_EQ(image::read_png_file(orig / (std::string(name) + ".png")).width, side) << name;
+        EXPECT_EQ(image::read_png_file(orig / (std::string(name) + "_bl.png")).width, 2 * side) << name;
     }
 }
 

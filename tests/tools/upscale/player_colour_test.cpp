@@ -8,8 +8,8 @@
 namespace tarkeep::upscale {
 namespace {
 
-data::RgbaImage solid(std::uint32_t w, std::uint32_t h, std::array<std::uint8_t, 4> rgba) {
-    data::RgbaImage image{w, h, {}};
+image::RgbaImage solid(std::uint32_t w, std::uint32_t h, std::array<std::uint8_t, 4> rgba) {
+    image::RgbaImage image{w, h, {}};
     for (std::size_t i = 0; i < std::size_t{w} * h; ++i)
         image.pixels.insert(image.pixels.end(), rgba.begin(), rgba.end());
     return image;
@@ -62,8 +62,8 @@ TEST(PlayerColour, TableColourEndsAndMiddle) {
 }
 
 TEST(PlayerColour, ChangeAndLuminanceMaps) {
-    const data::RgbaImage a = solid(2, 1, {100, 100, 100, 255});
-    data::RgbaImage b = a;
+    const image::RgbaImage a = solid(2, 1, {100, 100, 100, 255});
+    image::RgbaImage b = a;
     b.pixels[0] = 112;  // a difference of 12 is not a change
     b.pixels[4] = 110, b.pixels[5] = 103;
     EXPECT_EQ(change_map(a, b, 12), (WeightMap{0.0f, 1.0f}));
@@ -75,9 +75,9 @@ TEST(PlayerColour, ChangeAndLuminanceMaps) {
 
 // One sample moved by (10, dy, 0): a strength bin's denominator is 100 + dy².
 TEST(PlayerColour, KnotNeedsDenominatorAboveHundred) {
-    const data::RgbaImage neutral = solid(1, 1, {100, 100, 100, 255});
+    const image::RgbaImage neutral = solid(1, 1, {100, 100, 100, 255});
     for (int dy : {0, 1}) {
-        const data::RgbaImage patched = solid(1, 1, {110, std::uint8_t(100 + dy), 100, 255});
+        const image::RgbaImage patched = solid(1, 1, {110, std::uint8_t(100 + dy), 100, 255});
         const PcFit fit = fit_player_colour(neutral, patched, {0.5f});
         EXPECT_EQ(fit.valid, dy == 1) << dy;
         EXPECT_EQ(fit.samples, 1u);
@@ -91,8 +91,8 @@ TEST(PlayerColour, KnotNeedsDenominatorAboveHundred) {
 }
 
 TEST(PlayerColour, OneFilledBinColoursTheWholeTable) {
-    const data::RgbaImage neutral = solid(4, 4, {100, 100, 100, 255});
-    const data::RgbaImage patched = solid(4, 4, {200, 40, 30, 255});
+    const image::RgbaImage neutral = solid(4, 4, {100, 100, 100, 255});
+    const image::RgbaImage patched = solid(4, 4, {200, 40, 30, 255});
     const PcFit fit = fit_player_colour(neutral, patched, WeightMap(16, 1.0f));
     ASSERT_TRUE(fit.valid);
     for (const auto& entry : fit.table) {
@@ -103,7 +103,7 @@ TEST(PlayerColour, OneFilledBinColoursTheWholeTable) {
 }
 
 TEST(PlayerColour, UnchangedPatchOrMismatchedSizesGiveAnInvalidFitThatChangesNothing) {
-    const data::RgbaImage neutral = solid(2, 2, {90, 120, 150, 255});
+    const image::RgbaImage neutral = solid(2, 2, {90, 120, 150, 255});
     const PcFit fits[] = {
         fit_player_colour(neutral, neutral, WeightMap(4, 1.0f)),
         fit_player_colour(neutral, solid(2, 2, {0, 0, 0, 255}), WeightMap(3, 1.0f)),
@@ -111,7 +111,7 @@ TEST(PlayerColour, UnchangedPatchOrMismatchedSizesGiveAnInvalidFitThatChangesNot
     };
     for (const PcFit& fit : fits) {
         EXPECT_FALSE(fit.valid);
-        data::RgbaImage image = neutral;
+        image::RgbaImage image = neutral;
         apply_player_colour(image, WeightMap(4, 1.0f), fit);
         EXPECT_EQ(image.pixels, neutral.pixels);
     }
@@ -121,7 +121,7 @@ TEST(PlayerColour, UnchangedPatchOrMismatchedSizesGiveAnInvalidFitThatChangesNot
 // a shade of the player colour, by a soft mask.
 TEST(PlayerColour, FitOfARecolouredTextureHasASmallError) {
     const std::uint32_t side = 64;
-    data::RgbaImage neutral{side, side, {}}, patched{side, side, {}};
+    image::RgbaImage neutral{side, side, {}}, patched{side, side, {}};
     WeightMap weights;
     for (std::uint32_t y = 0; y < side; ++y) {
         for (std::uint32_t x = 0; x < side; ++x) {
@@ -143,7 +143,7 @@ TEST(PlayerColour, FitOfARecolouredTextureHasASmallError) {
     EXPECT_LT(fit.error, 3.0f) << fit.error;
     std::printf("fit error on the recoloured texture: %.3f levels\n", static_cast<double>(fit.error));
 
-    data::RgbaImage image = neutral;
+    image::RgbaImage image = neutral;
     apply_player_colour(image, weights, fit);
     double moved_error = 0;
     for (std::size_t i = 0; i < image.pixels.size(); ++i) {
