@@ -1,0 +1,41 @@
+// --model-get: one cached HD model texture, in a player colour, as a PNG file.
+#include <cstdio>
+
+#include "image/image_files.h"
+#include "platform/cmdline.h"
+#include "tools/upscale/commands.h"
+#include "tools/upscale/model_hd.h"
+#include "tools/upscale/model_manifest.h"
+#include "tools/upscale/progress.h"
+
+namespace tarkeep::upscale {
+
+int cmd_model_get(const Args& args) {
+    if (args.positional.size() < 4) {
+        std::fputs(
+            "usage: <Morv dir> <cache dir> <colour|0> <out.png> --model-get "
+            "<tex>\n",
+            stderr);
+        return 2;
+    }
+    const std::filesystem::path cache_dir = platform::path_from_utf8(args.positional[1]);
+    if (std::string problem = foreign_manifest_problem(cache_dir); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 2;
+    }
+    const std::string stem = opt(args, "--model-get", "");
+    const char colour = args.positional[2].empty() ? '0' : args.positional[2][0];
+    const Stopwatch lookup;
+    const data::GameArchives archives(platform::path_from_utf8(args.positional[0]));
+    const std::optional<ModelHdImage> hd = get_model_hd(archives, cache_dir, stem, colour, 0);
+    if (!hd) {
+        std::printf("no HD texture for %s\n", stem.c_str());
+        return 1;
+    }
+    image::write_png_file(platform::path_from_utf8(args.positional[3]), hd->image, true);
+    const double ms = lookup.seconds() * 1000.0;
+    std::printf("%s colour %c: %ux%u patched %d, %.1f ms\n", stem.c_str(), colour, hd->image.width, hd->image.height,
+                hd->patched ? 1 : 0, ms);
+    return 0;
+}
+}  // namespace tarkeep::upscale
