@@ -186,6 +186,7 @@ TEST_F(ModelPipeline, InspectionCommandsReport) {
     EXPECT_TRUE(contains(fit.out, "colour D: 2 textures, fit error mean "));
     EXPECT_TRUE(contains(fit.out, "colour K: 1 textures, fit error mean "));
     EXPECT_EQ(lines_starting(fit.out, "  worst "), 12u);
+    EXPECT_TRUE(contains(tool({game, "--models-fit", "--only", "unit_cape"}).out, "colour A: 1 textures, "));
     EXPECT_EQ(lines_starting(fit.out, "unit_cape E error "),
               1u);  // the half-size mask is scaled, not overrun
     EXPECT_EQ(lines_starting(fit.out, "unit_cape E error 0.00 samples 0"), 0u) << fit.out;
