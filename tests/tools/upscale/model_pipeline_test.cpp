@@ -136,6 +136,7 @@ TEST_F(ModelPipeline, OnlyWithAnUnknownStemWarnsAndScaleIsCappedAtTheNetwork) {
     EXPECT_TRUE(contains(run.err, "warning: nosuch is not a model texture\n"));
     EXPECT_EQ(lines_starting(run.err, "warning: --scale 8"), 1u) << run.err;
     EXPECT_TRUE(contains(run.out, "1 model textures (scan "));
+    EXPECT_EQ(lines_starting(run.out, "Real-ESRGAN lanczos3"), 0u);  // no mask to upscale: that batch is not run
     EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").at("unit_shield").factor, 4u);
     const auto again = build({"--only", "unit_shield", "--scale", "8", "--max-size", "4096"});
     EXPECT_TRUE(contains(again.out, " 1 up to date, 0 to upscale"));

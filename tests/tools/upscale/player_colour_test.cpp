@@ -140,6 +140,7 @@ TEST(PlayerColour, FitOfARecolouredTextureHasASmallError) {
     const PcFit fit = fit_player_colour(neutral, patched, weights);
     ASSERT_TRUE(fit.valid);
     EXPECT_GE(fit.knot_count, 8);
+    EXPECT_GT(fit.error, 0.1f);  // rounding alone leaves some
     EXPECT_LT(fit.error, 3.0f) << fit.error;
     std::printf("fit error on the recoloured texture: %.3f levels\n", static_cast<double>(fit.error));
 
