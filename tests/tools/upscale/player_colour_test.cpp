@@ -62,10 +62,10 @@ TEST(PlayerColour, TableColourEndsAndMiddle) {
 }
 
 TEST(PlayerColour, ChangeAndLuminanceMaps) {
-    const image::RgbaImage a = solid(2, 1, {100, 100, 100, 255});
+    const image::RgbaImage a = solid(2, 1, {100, 150, 60, 255});
     image::RgbaImage b = a;
     b.pixels[0] = 112;  // a difference of 12 is not a change
-    b.pixels[4] = 110, b.pixels[5] = 103;
+    b.pixels[4] = 110, b.pixels[5] = 153;
     EXPECT_EQ(change_map(a, b, 12), (WeightMap{0.0f, 1.0f}));
     EXPECT_EQ(change_map(a, solid(1, 1, {0, 0, 0, 0}), 12), (WeightMap{0.0f, 0.0f}));
     const WeightMap lum = luminance_map(solid(1, 1, {255, 0, 0, 9}));
