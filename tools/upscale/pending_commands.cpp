@@ -19,7 +19,6 @@ int cmd_model_orig(const Args&) { not_available("--model-orig"); }
 int cmd_models_estimate(const Args&) { not_available("--models-estimate"); }
 int cmd_model_get(const Args&) { not_available("--model-get"); }
 int cmd_models_build(const Args&) { not_available("--models-build"); }
-int cmd_models_glb(const Args&) { not_available("--models-glb"); }
 int cmd_ui_orig(const Args&) { not_available("--ui-orig"); }
 int cmd_ui_build(const Args&) { not_available("--ui-build"); }
 int cmd_ui_list(const Args&) { not_available("--ui-list"); }
