@@ -78,6 +78,13 @@ struct SequenceSpec {
     std::vector<std::string> property_targets;
 };
 
+inline SequenceSpec keys_on(data::NiKeyframeData keys, std::string target = "Bip01") {
+    SequenceSpec spec;
+    spec.target = std::move(target);
+    spec.keyframes = std::move(keys);
+    return spec;
+}
+
 inline data::NifFile sequence_file(const std::string& name, const SequenceSpec& spec) {
     data::NifFile file = make_nif_file();
     data::NiControllerSequence sequence;
