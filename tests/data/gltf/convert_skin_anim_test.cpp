@@ -17,15 +17,6 @@ data::GltfConvertResult convert_with(const NifFile& model, std::initializer_list
     return data::convert_model(model, kfs, options);
 }
 
-std::string error_of(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const data::GltfError& e) {
-        return e.what();
-    }
-    return "no error";
-}
-
 TEST(GltfSkin, InfluencesJointsAndInverseBinds) {
     const auto result = data::convert_model(skinned_model(), {}, test_options());
     const auto& doc = result.doc;

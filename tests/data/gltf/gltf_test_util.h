@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <tuple>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -189,6 +191,16 @@ inline data::NiKeyframeData walk_keys(float distance) {
     data.translations.interpolation = 1;
     data.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, distance, 0}, {}, {}, {}}};
     return data;
+}
+
+// The message of the std::exception an action throws, or "no error".
+inline std::string error_of(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "no error";
 }
 
 inline const JsonValue& member(const JsonValue& value, const std::string& key) {

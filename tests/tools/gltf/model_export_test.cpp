@@ -126,12 +126,8 @@ TEST_F(GameFixture, AnimationsAndFailures) {
         {"knight", "knight.texcache", "unexpected block type for controller sequence: NiPixelData"},
     };
     for (const auto& c : cases) {
-        try {
-            run(c.model, options, c.kf.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.kf});
-            ADD_FAILURE() << "no error for " << c.model;
-        } catch (const std::exception& e) {
-            EXPECT_EQ(e.what(), c.error);
-        }
+        const auto kfs = c.kf.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.kf};
+        EXPECT_EQ(error_of([&] { run(c.model, options, kfs); }), c.error);
     }
     write_file(dir_ / "knight.glb", animated.glb);
     const auto report = run_gltf_validator({dir_ / "knight.glb"});
