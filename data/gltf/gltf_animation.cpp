@@ -9,6 +9,7 @@ namespace tarkeep::data {
 namespace {
 
 constexpr double kSubdivision = 0.5235987755982988;  // pi / 6: the largest step between two rotation keys
+constexpr std::size_t kMaxKeys = 1 << 20;             // after subdivision; more is a damaged curve
 
 std::string lower(std::string text) {
     for (char& c : text) {
@@ -55,6 +56,7 @@ void xyz_keys(const NiKeyframeData& data, std::vector<double>& times, std::vecto
             // A damaged curve with a huge (or NaN) turn is not worth millions of keys.
             const std::size_t n = steps > 1 ? (steps < 4096 ? static_cast<std::size_t>(steps) : 4096) : 1;
             for (std::size_t k = 1; n > 1 && k < n; ++k) times.push_back(t0 + (t1 - t0) * double(k) / double(n));
+            if (times.size() > kMaxKeys) throw GltfError("too many XYZ rotation keys in block " + std::to_string(data.block_index));
         }
         times.push_back(stops[i]);
     }

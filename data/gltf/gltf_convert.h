@@ -143,6 +143,7 @@ private:
     GltfConvertStats stats_;
     std::unordered_map<std::uint32_t, std::uint32_t> parent_of_;
     std::unordered_map<std::uint32_t, std::size_t> node_of_block_;
+    mutable std::unordered_map<std::uint32_t, Mat4> world_cache_;
     std::vector<std::uint32_t> block_of_joint_;   // the joint list: converted nodes in order, by block
     std::vector<std::uint32_t> geometry_blocks_;  // in conversion order
     std::map<std::string, TextureEntry> textures_;

@@ -37,6 +37,7 @@ const NiObject& GltfConverter::any_block(NifRef ref, const char* what) const {
 
 
 Mat4 GltfConverter::world_of(std::uint32_t block) const {
+    if (const auto known = world_cache_.find(block); known != world_cache_.end()) return known->second;
     Mat4 world;
     std::size_t steps = 0;
     for (std::optional<std::uint32_t> at = block; at;) {
@@ -46,6 +47,7 @@ Mat4 GltfConverter::world_of(std::uint32_t block) const {
         const auto parent = parent_of_.find(*at);
         at = parent == parent_of_.end() ? std::nullopt : std::optional<std::uint32_t>(parent->second);
     }
+    world_cache_.emplace(block, world);
     return world;
 }
 
