@@ -64,7 +64,8 @@ std::vector<std::uint8_t> built_model() {
     instance.bones = {0, 1};
     NiGeometry shape;
     shape.name = "Body";
-    shape.properties = {add_nif_block(file, "NiTexturingProperty", texturing), add_nif_block(file, "NiAlphaProperty", alpha)};
+    shape.properties = {add_nif_block(file, "NiTexturingProperty", texturing),
+                        add_nif_block(file, "NiAlphaProperty", alpha)};
     shape.data = add_nif_block(file, "NiTriShapeData", quad);
     shape.skin_instance = add_nif_block(file, "NiSkinInstance", instance);
     const NifRef body = add_nif_block(file, "NiTriShape", shape);
@@ -153,9 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     upscale::GameFiles files;
     files.contains = [](std::string_view) { return true; };
-    files.read = [&](std::string_view name) {
-        return name.ends_with(".texcache") ? texture : kf_bytes;
-    };
+    files.read = [&](std::string_view name) { return name.ends_with(".texcache") ? texture : kf_bytes; };
     upscale::ModelExportOptions options;
     options.colour = (data[0] & 2) ? 'B' : 0;
     options.scale_channels = data[0] & 4;
@@ -168,7 +167,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const GltfError&) {
     } catch (const NifError&) {
     } catch (const TexError&) {
-    } catch (const io::ZipError&) {
-    }
+    } catch (const io::ZipError&) {}
     return 0;
 }

@@ -9,7 +9,7 @@ namespace tarkeep::data {
 namespace {
 
 constexpr double kSubdivision = 0.5235987755982988;  // pi / 6: the largest step between two rotation keys
-constexpr std::size_t kMaxKeys = 1 << 20;             // after subdivision; more is a damaged curve
+constexpr std::size_t kMaxKeys = 1 << 20;            // after subdivision; more is a damaged curve
 
 std::string lower(std::string text) {
     for (char& c : text) {
@@ -56,7 +56,8 @@ void xyz_keys(const NiKeyframeData& data, std::vector<double>& times, std::vecto
             // A damaged curve with a huge (or NaN) turn is not worth millions of keys.
             const std::size_t n = steps > 1 ? (steps < 4096 ? static_cast<std::size_t>(steps) : 4096) : 1;
             for (std::size_t k = 1; n > 1 && k < n; ++k) times.push_back(t0 + (t1 - t0) * double(k) / double(n));
-            if (times.size() > kMaxKeys) throw GltfError("too many XYZ rotation keys in block " + std::to_string(data.block_index));
+            if (times.size() > kMaxKeys)
+                throw GltfError("too many XYZ rotation keys in block " + std::to_string(data.block_index));
         }
         times.push_back(stops[i]);
     }
@@ -154,8 +155,8 @@ void GltfConverter::convert_sequence(const GltfKeyframeFile& keyframes) {
         if (!node) continue;
         const NiObject& controller = nif_block_at(file, entry.controller, "controller");
         if (controller.type_name == "NiVisController") {
-            const auto& data =
-                nif_block<NiVisData>(file, nif_block<NiDataController>(file, entry.controller, "controller").data, "vis data");
+            const auto& data = nif_block<NiVisData>(
+                file, nif_block<NiDataController>(file, entry.controller, "controller").data, "vis data");
             const JsonValue* own = doc_.nodes[*node].find("scale");
             const double scale = own != nullptr ? own->items()[0].as_number() : 1.0;
             std::vector<double> times, values;
@@ -165,8 +166,8 @@ void GltfConverter::convert_sequence(const GltfKeyframeFile& keyframes) {
             }
             add_channel(animation, *node, "scale", times, values, 3, "VEC3", "STEP");
         } else if (controller.type_name == "NiKeyframeController") {
-            const auto& data = nif_block<NiKeyframeData>(file, nif_block<NiDataController>(file, entry.controller, "controller").data,
-                                                         "keyframe data");
+            const auto& data = nif_block<NiKeyframeData>(
+                file, nif_block<NiDataController>(file, entry.controller, "controller").data, "keyframe data");
             std::vector<double> times, values;
             std::vector<Quatd> rotations;
             if (data.rotation_type == kRotationXyz && data.num_rotation_keys != 0) {
@@ -184,8 +185,8 @@ void GltfConverter::convert_sequence(const GltfKeyframeFile& keyframes) {
             for (const Quatd& raw : rotations) {
                 const double length = std::sqrt(raw.x * raw.x + raw.y * raw.y + raw.z * raw.z + raw.w * raw.w);
                 // glTF wants unit rotations; a zero one stands for no rotation.
-                const Quatd unit = length > 1e-12 ? Quatd{raw.x / length, raw.y / length, raw.z / length, raw.w / length}
-                                                  : Quatd{};
+                const Quatd unit =
+                    length > 1e-12 ? Quatd{raw.x / length, raw.y / length, raw.z / length, raw.w / length} : Quatd{};
                 const Quatd q = rotation(unit);
                 values.insert(values.end(), {q.x, q.y, q.z, q.w});
             }

@@ -37,9 +37,9 @@ struct GltfConvertOptions {
     char colour = 'A';
     bool embed_textures = true;
     bool y_up = true;
-    double scale = 1;            // length factor; applies only with y_up
-    bool keyframe_pass = true;   // keyframe pre-pass and unique node names
-    bool scale_channels = false; // scale keys become "scale" channels
+    double scale = 1;             // length factor; applies only with y_up
+    bool keyframe_pass = true;    // keyframe pre-pass and unique node names
+    bool scale_channels = false;  // scale keys become "scale" channels
     // Whether the game data holds the texture file of a source texture's file name.
     std::function<bool(const std::string& file_name)> texture_exists;
     // The image of a texture in a colour, or null when there is none.
@@ -57,10 +57,10 @@ struct GltfKeyframeFile {
 };
 
 struct GltfConvertStats {
-    std::size_t images = 0;          // embedded base textures
-    bool player_colour = false;      // some embedded texture shows player colour
-    std::size_t hidden_lods = 0;     // LOD levels present but not the first
-    std::size_t rigid_bound = 0;     // rigid parts bound to a joint
+    std::size_t images = 0;       // embedded base textures
+    bool player_colour = false;   // some embedded texture shows player colour
+    std::size_t hidden_lods = 0;  // LOD levels present but not the first
+    std::size_t rigid_bound = 0;  // rigid parts bound to a joint
     std::size_t pbr_materials = 0;
     std::size_t vertices_without_influence = 0;
     std::size_t max_influences = 0;
@@ -133,8 +133,7 @@ private:
                                         const std::string& what);
     std::optional<std::size_t> node_by_name(const std::string& name);
     void add_channel(JsonValue& animation, std::size_t node, const char* path, std::vector<double> times,
-                     std::vector<double> values, std::size_t components, const char* type,
-                     const char* interpolation);
+                     std::vector<double> values, std::size_t components, const char* type, const char* interpolation);
 
     const NifFile& model_;
     const GltfConvertOptions& options_;
@@ -149,7 +148,7 @@ private:
     std::map<std::string, TextureEntry> textures_;
     std::map<std::string, PbrEntry> pbr_textures_;
     std::map<std::uint32_t, SkinAttributes> skinned_;
-    std::map<std::uint32_t, Mat4> rigid_bind_;     // geometry block -> its bind transform (NIF space)
+    std::map<std::uint32_t, Mat4> rigid_bind_;  // geometry block -> its bind transform (NIF space)
     std::map<std::string, bool> moves_;
     std::optional<std::size_t> rigid_skin_;
     std::map<std::string, std::size_t> node_by_name_, node_by_lower_name_;

@@ -88,8 +88,8 @@ std::size_t add_uint_accessor(GltfDocument& doc, const std::vector<std::uint32_t
         if (width < 4 && value >= (1u << (8 * width))) throw GltfError("value out of range for the accessor type");
         for (std::size_t b = 0; b < width; ++b) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
     }
-    doc.accessors.push_back(accessor(add_buffer_view(doc, bytes, target), component_type,
-                                     values.size() / components, type));
+    doc.accessors.push_back(
+        accessor(add_buffer_view(doc, bytes, target), component_type, values.size() / components, type));
     return doc.accessors.size() - 1;
 }
 

@@ -22,8 +22,7 @@ inline constexpr int kComponentFloat = 5126;
 // One buffer, one sampler, one scene; the index of an element is its glTF index.
 struct GltfDocument {
     std::vector<std::uint8_t> bin;
-    std::vector<JsonValue> nodes, meshes, buffer_views, accessors, materials, textures, images, skins,
-        animations;
+    std::vector<JsonValue> nodes, meshes, buffer_views, accessors, materials, textures, images, skins, animations;
     std::vector<std::int64_t> scene_nodes;
     JsonValue scene_extras;  // written when it is a non-empty object
 };

@@ -80,8 +80,8 @@ void GltfConverter::add_texture_slots(const NiTexturingProperty& texturing, Json
     }
     auto entry = textures_.find(source.file_name);
     if (entry == textures_.end()) {
-        const auto image = options_.texture_provider ? options_.texture_provider(source.file_name, options_.colour)
-                                                     : nullptr;
+        const auto image =
+            options_.texture_provider ? options_.texture_provider(source.file_name, options_.colour) : nullptr;
         if (!image) return;
         const auto [width, height] = png_size(image->png);
         const std::size_t index = add_png_texture(doc_, image->png, source.file_name);

@@ -23,9 +23,7 @@ Vec3d unit_normal(const Vec3d& n) {
     return {n.x / l, n.y / l, n.z / l};
 }
 
-void append(std::vector<double>& out, const Vec3d& v) {
-    out.insert(out.end(), {v.x, v.y, v.z});
-}
+void append(std::vector<double>& out, const Vec3d& v) { out.insert(out.end(), {v.x, v.y, v.z}); }
 
 // Per-vertex tangents with handedness from positions, normals, UVs and triangles.
 std::vector<double> tangents(const std::vector<Vec3d>& positions, const std::vector<Vec3d>& normals,
@@ -137,13 +135,12 @@ std::size_t GltfConverter::convert_geometry(const NiGeometry& geometry, const Ni
     }
     std::vector<std::uint32_t> indices;
     for (const NifTriangle& tri : data.triangles) indices.insert(indices.end(), {tri.a, tri.b, tri.c});
-    const std::size_t index_accessor =
-        add_uint_accessor(doc_, indices, 1, "SCALAR", kComponentU16, kTargetIndices);
+    const std::size_t index_accessor = add_uint_accessor(doc_, indices, 1, "SCALAR", kComponentU16, kTargetIndices);
     const std::size_t material = convert_material(geometry);
     if (needs_tangents_ && has_uvs && normals.size() == count) {
-        attributes.set("TANGENT", add_float_accessor(doc_, tangents(positions, normals, data.uv_sets[0], data.triangles),
-                                                     4, "VEC4", kTargetVertices, false,
-                                                     "TANGENT of geometry " + geometry.name));
+        attributes.set("TANGENT",
+                       add_float_accessor(doc_, tangents(positions, normals, data.uv_sets[0], data.triangles), 4,
+                                          "VEC4", kTargetVertices, false, "TANGENT of geometry " + geometry.name));
     }
     SkinAttributes joints;
     if (const auto skinned = skinned_.find(block); skinned != skinned_.end()) {

@@ -31,10 +31,7 @@ const NiObject& nif_block_at(const NifFile& file, NifRef ref, const char* what) 
     return *file.blocks[static_cast<std::size_t>(ref)];
 }
 
-const NiObject& GltfConverter::any_block(NifRef ref, const char* what) const {
-    return nif_block_at(model_, ref, what);
-}
-
+const NiObject& GltfConverter::any_block(NifRef ref, const char* what) const { return nif_block_at(model_, ref, what); }
 
 Mat4 GltfConverter::world_of(std::uint32_t block) const {
     if (const auto known = world_cache_.find(block); known != world_cache_.end()) return known->second;

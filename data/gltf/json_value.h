@@ -1,7 +1,7 @@
 #pragma once
 #include <concepts>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,8 +19,8 @@ public:
     JsonValue(std::nullptr_t) {}
     JsonValue(bool value) : kind_(Kind::boolean), boolean_(value) {}
     template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-    JsonValue(T value) : kind_(Kind::integer), integer_(static_cast<std::int64_t>(value)) {}
+    requires(!std::same_as<T, bool> && !std::same_as<T, char>) JsonValue(T value)
+        : kind_(Kind::integer), integer_(static_cast<std::int64_t>(value)) {}
     JsonValue(double value) : kind_(Kind::number), number_(value) {}
     JsonValue(float value) : JsonValue(static_cast<double>(value)) {}
     JsonValue(std::string value) : kind_(Kind::string), string_(std::move(value)) {}

@@ -4,8 +4,8 @@
 
 #include "data/game_db.h"
 #include "data/unit_models.h"
+#include "image/image_files.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/file_io.h"
 #include "tools/upscale/model_export.h"
 #include "tools/upscale/model_hd.h"
 
@@ -88,7 +88,7 @@ int cmd_models_glb(const Args& args) {
     }
     const TimedRun hd = timed_export(archives, variant, animations, options, cache);
 
-    write_file_atomic(out, hd.result.glb);
+    image::write_file_atomic(out, hd.result.glb);
     std::printf("%s colour %c: original %u images %.2f MB %.0f ms, HD %u images %.2f MB %.0f ms, player colour %d/%d\n",
                 variant.c_str(), colour, static_cast<unsigned>(original.result.images),
                 static_cast<double>(original.result.glb.size()) / 1048576.0, original.ms,

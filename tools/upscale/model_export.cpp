@@ -5,9 +5,9 @@
 #include "data/gltf_error.h"
 #include "data/nif/nif_file.h"
 #include "data/texture/pcpatch.h"
-#include "data/texture/png.h"
 #include "data/texture/texcache.h"
 #include "data/texture/texture_image.h"
+#include "image/png.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -34,11 +34,11 @@ std::string texture_file(const std::string& name) {
 
 std::shared_ptr<const data::GltfImage> encoded(std::uint32_t width, std::uint32_t height,
                                                const std::vector<std::uint8_t>& pixels, bool player_colour) {
-    auto image = std::make_shared<data::GltfImage>();
-    for (std::size_t i = 3; i < pixels.size(); i += 4) image->transparent = image->transparent || pixels[i] < 255;
-    image->player_colour = player_colour;
-    image->png = data::encode_png(width, height, pixels.data(), true);
-    return image;
+    auto out = std::make_shared<data::GltfImage>();
+    for (std::size_t i = 3; i < pixels.size(); i += 4) out->transparent = out->transparent || pixels[i] < 255;
+    out->player_colour = player_colour;
+    out->png = image::encode_png(width, height, pixels.data(), true);
+    return out;
 }
 
 // The game's own texture in a colour: mip 0, from the patched blocks where a patch exists.
@@ -50,9 +50,9 @@ std::shared_ptr<const data::GltfImage> game_texture(const GameFiles& files, cons
         const std::string patch_name = data::pcpatch_name(lower(name), colour);
         if (files.contains(patch_name)) patch = files.read(patch_name);
     }
-    const data::RgbaImage image =
+    const image::RgbaImage mip0 =
         patch ? data::texture_mip0(texture, std::span<const std::uint8_t>(*patch)) : data::texture_mip0(texture);
-    return encoded(image.width, image.height, image.pixels, patch.has_value());
+    return encoded(mip0.width, mip0.height, mip0.pixels, patch.has_value());
 }
 
 }  // namespace
@@ -71,7 +71,9 @@ std::shared_ptr<const GltfTextureCache::Pbr> GltfTextureCache::pbr(const std::st
     return found == pbrs_.end() ? nullptr : found->second;
 }
 
-void GltfTextureCache::store_pbr(const std::string& key, std::shared_ptr<const Pbr> pbr) { pbrs_[key] = std::move(pbr); }
+void GltfTextureCache::store_pbr(const std::string& key, std::shared_ptr<const Pbr> pbr) {
+    pbrs_[key] = std::move(pbr);
+}
 
 GameFiles game_files(const data::GameArchives& archives) {
     return {[&archives](std::string_view name) { return archives.contains(name); },
@@ -113,15 +115,15 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
     if (options.companions) {
         convert.companions = [&](const std::string& name, std::uint32_t width,
                                  std::uint32_t height) -> std::shared_ptr<const data::GltfPbrImages> {
-            const std::string key = lower(name) + "|" + options.hd_key + "|" + std::to_string(width) + "x" +
-                                    std::to_string(height);
+            const std::string key =
+                lower(name) + "|" + options.hd_key + "|" + std::to_string(width) + "x" + std::to_string(height);
             if (auto hit = cache.pbr(key)) return hit;
             const auto maps = options.companions(name, width, height);
             const std::size_t bytes = std::size_t{4} * width * height;
             if (!maps || bytes == 0 || maps->normal.size() != bytes || maps->orm.size() != bytes) return nullptr;
             auto pbr = std::make_shared<data::GltfPbrImages>();
-            pbr->normal_png = data::encode_png(width, height, maps->normal.data(), true);
-            pbr->orm_png = data::encode_png(width, height, maps->orm.data(), true);
+            pbr->normal_png = image::encode_png(width, height, maps->normal.data(), true);
+            pbr->orm_png = image::encode_png(width, height, maps->orm.data(), true);
             pbr->normal_scale = maps->normal_scale.value_or(1.0);
             cache.store_pbr(key, pbr);
             return pbr;

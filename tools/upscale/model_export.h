@@ -34,8 +34,8 @@ struct GltfCompanionMaps {
     std::vector<std::uint8_t> orm;
     std::optional<double> normal_scale;
 };
-using CompanionLookup =
-    std::function<std::optional<GltfCompanionMaps>(const std::string& texture, std::uint32_t width, std::uint32_t height)>;
+using CompanionLookup = std::function<std::optional<GltfCompanionMaps>(const std::string& texture, std::uint32_t width,
+                                                                       std::uint32_t height)>;
 
 // Embedded images, made once per key and shared by pointer between the runs.
 class GltfTextureCache {
@@ -69,8 +69,8 @@ struct ModelExportOptions {
     bool scale_channels = false;  // scale keys as "scale" channels
     std::string hd_key;           // empty for the game's own textures
     std::uint32_t max_size = 0;
-    HdLookup hd_lookup;           // absent: the game's own textures only
-    CompanionLookup companions;   // absent: no PBR maps
+    HdLookup hd_lookup;          // absent: the game's own textures only
+    CompanionLookup companions;  // absent: no PBR maps
 };
 
 struct ModelExportResult {

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "data/game_archives.h"
-#include "data/texture/rgba_image.h"
+#include "image/rgba_image.h"
 
 namespace tarkeep::upscale {
 
 struct ModelHdImage {
-    data::RgbaImage image;
+    image::RgbaImage image;
     bool patched = false;
 };
 

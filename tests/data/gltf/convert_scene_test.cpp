@@ -18,7 +18,8 @@ TEST(GltfScene, NodesTakeTheAxisChangeScaleAndLodRanges) {
         const JsonValue& root = result.doc.nodes.at(0);
         EXPECT_EQ(numbers(member(root, "translation")), c.translation);
         EXPECT_EQ(root.find("rotation"), root.find("scale"));  // both left out
-        EXPECT_EQ(attribute(result.doc, 0, "POSITION")[c.y_up ? 10 : 11], c.y_up ? 2 * c.scale : 2);  // corner (0, 0, 2)
+        EXPECT_EQ(attribute(result.doc, 0, "POSITION")[c.y_up ? 10 : 11],
+                  c.y_up ? 2 * c.scale : 2);  // corner (0, 0, 2)
         EXPECT_EQ(data::to_json(member(result.doc.nodes.at(1), "extras")),
                   R"({"lod_ranges":[[0.0,10.0],[10.0,50.0],[50.0,1000.0]]})");
         EXPECT_EQ(numbers(member(result.doc.nodes[1], "children")), (std::vector<double>{2, 3, 4}));
@@ -40,13 +41,15 @@ TEST(GltfScene, NodesTakeTheAxisChangeScaleAndLodRanges) {
 TEST(GltfScene, MaterialsFollowColourAlphaAndTextureRules) {
     const auto result = data::convert_model(scene_model(), {}, test_options());
     ASSERT_EQ(result.doc.materials.size(), 3u);
-    EXPECT_EQ(data::to_json(result.doc.materials[0]),
-              R"({"name":"Near","pbrMetallicRoughness":{"metallicFactor":0.0,"roughnessFactor":1.0,)"
-              R"("baseColorFactor":[1.0,1.0,0.0,0.5],"baseColorTexture":{"index":0}},"alphaMode":"MASK","alphaCutoff":)" +
-                  data::to_json(JsonValue(128 / 255.0)) + R"(,"extras":{"texture":"knight_pc","player_colour":"A"}})");
-    EXPECT_EQ(data::to_json(result.doc.materials[1]),
-              R"({"name":"Middle","pbrMetallicRoughness":{"metallicFactor":0.0,"roughnessFactor":1.0,)"
-              R"("baseColorTexture":{"index":1}},"alphaMode":"BLEND","extras":{"texture":"knight","player_colour":null}})");
+    EXPECT_EQ(
+        data::to_json(result.doc.materials[0]),
+        R"({"name":"Near","pbrMetallicRoughness":{"metallicFactor":0.0,"roughnessFactor":1.0,)"
+        R"("baseColorFactor":[1.0,1.0,0.0,0.5],"baseColorTexture":{"index":0}},"alphaMode":"MASK","alphaCutoff":)" +
+            data::to_json(JsonValue(128 / 255.0)) + R"(,"extras":{"texture":"knight_pc","player_colour":"A"}})");
+    EXPECT_EQ(
+        data::to_json(result.doc.materials[1]),
+        R"({"name":"Middle","pbrMetallicRoughness":{"metallicFactor":0.0,"roughnessFactor":1.0,)"
+        R"("baseColorTexture":{"index":1}},"alphaMode":"BLEND","extras":{"texture":"knight","player_colour":null}})");
     EXPECT_EQ(data::to_json(member(result.doc.materials[2], "pbrMetallicRoughness")),
               R"({"metallicFactor":0.0,"roughnessFactor":1.0,"baseColorFactor":[0.0,1.0,0.0,0.5]})");
     EXPECT_EQ(result.stats.images, 2u);
@@ -69,16 +72,20 @@ TEST(GltfScene, TangentsWithHandednessWhenANormalMapIsPresent) {
         file.roots = {0};
         auto options = test_options();
         options.companions = [](const std::string&, std::uint32_t w, std::uint32_t h) {
-            return std::make_shared<const data::GltfPbrImages>(data::GltfPbrImages{tiny_png(), tiny_png(), w * h / 8.0});
+            return std::make_shared<const data::GltfPbrImages>(
+                data::GltfPbrImages{tiny_png(), tiny_png(), w * h / 8.0});
         };
         const auto result = data::convert_model(round_trip(file), {}, options);
         const double s = mirrored ? -1 : 1;
-        EXPECT_EQ(attribute(result.doc, 0, "TANGENT"), (std::vector<double>{s, 0, 0, s, s, 0, 0, s, s, 0, 0, s, s, 0, 0, s}));
+        EXPECT_EQ(attribute(result.doc, 0, "TANGENT"),
+                  (std::vector<double>{s, 0, 0, s, s, 0, 0, s, s, 0, 0, s, s, 0, 0, s}));
         const JsonValue& material = result.doc.materials[0];
-        EXPECT_EQ(data::to_json(member(material, "normalTexture")) + data::to_json(member(material, "occlusionTexture")),
-                  R"({"index":1,"scale":0.5}{"index":2})");
-        EXPECT_EQ(data::to_json(member(material, "pbrMetallicRoughness")),
-                  R"({"metallicFactor":1.0,"roughnessFactor":1.0,"baseColorTexture":{"index":0},"metallicRoughnessTexture":{"index":2}})");
+        EXPECT_EQ(
+            data::to_json(member(material, "normalTexture")) + data::to_json(member(material, "occlusionTexture")),
+            R"({"index":1,"scale":0.5}{"index":2})");
+        EXPECT_EQ(
+            data::to_json(member(material, "pbrMetallicRoughness")),
+            R"({"metallicFactor":1.0,"roughnessFactor":1.0,"baseColorTexture":{"index":0},"metallicRoughnessTexture":{"index":2}})");
         EXPECT_EQ(member(result.doc.images[1], "name").as_string(), "bumpy#normal");
     }
     EXPECT_EQ(attributes(data::convert_model(scene_model(), {}, test_options()).doc, 0).find("TANGENT"), nullptr);
@@ -86,7 +93,9 @@ TEST(GltfScene, TangentsWithHandednessWhenANormalMapIsPresent) {
 
 TEST(GltfScene, DamagedModelsEndWithAGltfErrorOrAWarning) {
     const auto shape = [](NifFile& f) -> data::NiGeometry& { return dynamic_cast<data::NiGeometry&>(*f.blocks[2]); };
-    const auto mesh = [](NifFile& f) -> data::NiTriShapeData& { return dynamic_cast<data::NiTriShapeData&>(*f.blocks[1]); };
+    const auto mesh = [](NifFile& f) -> data::NiTriShapeData& {
+        return dynamic_cast<data::NiTriShapeData&>(*f.blocks[1]);
+    };
     const struct {
         std::function<void(NifFile&)> damage;
         const char* error;
@@ -110,7 +119,10 @@ TEST(GltfScene, DamagedModelsEndWithAGltfErrorOrAWarning) {
         file.roots = {0};
         c.damage(file);
         data::GltfConvertResult result;
-        const std::string error = error_of([&] { result = data::convert_model(file, {}, test_options()); data::write_glb(result.doc); });
+        const std::string error = error_of([&] {
+            result = data::convert_model(file, {}, test_options());
+            data::write_glb(result.doc);
+        });
         EXPECT_EQ(error == "no error" ? "warning: " + result.stats.warnings.at(0) : error, c.error);
     }
 }

@@ -9,7 +9,8 @@ struct KfRef {
     const NifFile& file;
 };
 
-data::GltfConvertResult convert_with(const NifFile& model, std::initializer_list<KfRef> files, bool scale_keys = false) {
+data::GltfConvertResult convert_with(const NifFile& model, std::initializer_list<KfRef> files,
+                                     bool scale_keys = false) {
     auto options = test_options();
     options.scale_channels = scale_keys;
     std::vector<data::GltfKeyframeFile> kfs;
@@ -42,12 +43,16 @@ TEST(GltfSkin, InfluencesJointsAndInverseBinds) {
     const std::vector<std::pair<const data::GltfDocument*, double>> binds{{&doc, -2}, {&rebound.doc, -5}};
     for (const auto& [d, spine] : binds) {
         const auto matrices = accessor_values(*d, member(d->skins[0], "inverseBindMatrices").as_int());
-        EXPECT_EQ(std::vector<double>(matrices.begin() + 28, matrices.begin() + 32), (std::vector<double>{0, -1, 0, 1}));
-        EXPECT_EQ(std::vector<double>(matrices.begin() + 44, matrices.begin() + 48), (std::vector<double>{0, spine, 0, 1}));
+        EXPECT_EQ(std::vector<double>(matrices.begin() + 28, matrices.begin() + 32),
+                  (std::vector<double>{0, -1, 0, 1}));
+        EXPECT_EQ(std::vector<double>(matrices.begin() + 44, matrices.begin() + 48),
+                  (std::vector<double>{0, spine, 0, 1}));
     }
     for (const std::size_t joints : {255u, 256u}) {  // the model's 4 nodes and extra ones
         const auto big = data::convert_model(skinned_model(joints - 4), {}, test_options());
-        EXPECT_EQ(member(big.doc.accessors.at(std::size_t(member(attributes(big.doc, 0), "JOINTS_0").as_int())), "componentType").as_int(),
+        EXPECT_EQ(member(big.doc.accessors.at(std::size_t(member(attributes(big.doc, 0), "JOINTS_0").as_int())),
+                         "componentType")
+                      .as_int(),
                   joints < 256 ? data::kComponentU8 : data::kComponentU16);
     }
 }
@@ -57,8 +62,12 @@ TEST(GltfSkin, DamagedSkinsEndWithAGltfError) {
         std::function<void(data::NiSkinInstance&, data::NiSkinData&)> damage;
         const char* error;
     } cases[] = {
-        {[](auto& instance, auto&) { instance.bones.push_back(0); }, "skin data has fewer bones than the skin instance"},
-        {[](auto&, auto& skin) { skin.bones[0].weights.push_back({4, 0.5f}); }, "skin weight for a vertex out of range"},
+        {[](auto& instance, auto&) { instance.bones.push_back(0); },
+         "skin data has fewer bones than the skin instance"},
+        {[](auto&, auto& skin) {
+             skin.bones[0].weights.push_back({4, 0.5f});
+         },
+         "skin weight for a vertex out of range"},
         {[](auto& instance, auto&) { instance.bones[1] = 3; }, "skin bone outside the node tree"},
         {[](auto& instance, auto&) { instance.bones.pop_back(); }, "skin weight for a bone out of range"},
         {[](auto& instance, auto&) { instance.data = 0; }, "unexpected block type for skin data: NiNode"},
@@ -80,15 +89,18 @@ TEST(GltfAnimation, KeyframeVisibilityAndPropertyTargets) {
     walk.property_targets = {"Body\nPROP\nNiAlphaProperty"};
     NifFile model = skinned_model();
     dynamic_cast<data::NiNode&>(*model.blocks[1]).scale = 2;
-    const auto result = convert_with(model, {{"walk.kf", sequence_file("Walk", walk)}, {"idle.kf", sequence_file("Idle", keys_on(walk_keys(0)))}});
+    const auto result = convert_with(
+        model, {{"walk.kf", sequence_file("Walk", walk)}, {"idle.kf", sequence_file("Idle", keys_on(walk_keys(0)))}});
     const auto& doc = result.doc;
     const JsonValue& animation = doc.animations.at(0);
-    EXPECT_EQ(data::to_json(member(animation, "channels")),
-              R"([{"sampler":0,"target":{"node":1,"path":"rotation"}},{"sampler":1,"target":{"node":1,"path":"translation"}},)"
-              R"({"sampler":2,"target":{"node":1,"path":"scale"}}])");
-    EXPECT_EQ(data::to_json(member(animation, "extras")),
-              R"({"sequence":"Walk","text_keys":[{"time":0.0,"text":"start"},{"time":1.0,"text":"end"}],"accum_root":"Bip01",)"
-              R"("not_in_gltf_core":["Body | PROP | NiAlphaProperty"],"moves":true})");
+    EXPECT_EQ(
+        data::to_json(member(animation, "channels")),
+        R"([{"sampler":0,"target":{"node":1,"path":"rotation"}},{"sampler":1,"target":{"node":1,"path":"translation"}},)"
+        R"({"sampler":2,"target":{"node":1,"path":"scale"}}])");
+    EXPECT_EQ(
+        data::to_json(member(animation, "extras")),
+        R"({"sequence":"Walk","text_keys":[{"time":0.0,"text":"start"},{"time":1.0,"text":"end"}],"accum_root":"Bip01",)"
+        R"("not_in_gltf_core":["Body | PROP | NiAlphaProperty"],"moves":true})");
     EXPECT_EQ(member(member(doc.animations.at(1), "extras"), "moves").as_bool(), false);
     const auto rotation = sampler_output(doc, animation, 0);  // about z in the file: y in glTF
     EXPECT_NEAR(rotation[5], std::sin(0.35), 1e-6);
@@ -109,7 +121,7 @@ TEST(GltfAnimation, XyzRotationsAreSubdividedQuaternionKeys) {
     data.num_rotation_keys = 1;
     data.rotation_type = data::kRotationXyz;
     data.xyz_rotations[2].keys = {{0, 0, 0, 0, {}}, {1, 3.0f, 0, 0, {}}};  // 3 radians about z
-    data.xyz_rotations[0].keys = {{0.5f, 0.25f, 0, 0, {}}};               // a constant tilt about x
+    data.xyz_rotations[0].keys = {{0.5f, 0.25f, 0, 0, {}}};                // a constant tilt about x
     const auto result = convert_with(skinned_model(), {{"turn.kf", sequence_file("Turn", keys_on(data))}});
     const JsonValue& animation = result.doc.animations.at(0);
     const auto times = sampler_output(result.doc, animation, 0, "input");
@@ -125,7 +137,9 @@ TEST(GltfAnimation, XyzRotationsAreSubdividedQuaternionKeys) {
     for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(keys[keys.size() - 4 + i], last[i], 1e-6) << i;
     data.xyz_rotations[0].keys.clear();
     data.xyz_rotations[2].keys.clear();
-    EXPECT_EQ(error_of([&] { convert_with(skinned_model(), {{"x.kf", sequence_file("X", keys_on(data))}}); }),
+    EXPECT_EQ(error_of([&] {
+                  convert_with(skinned_model(), {{"x.kf", sequence_file("X", keys_on(data))}});
+              }),
               "XYZ rotation without key groups");
 }
 
@@ -147,7 +161,9 @@ TEST(GltfAnimation, ScaleKeysOnlyWhenAskedAndDamagedKeys) {
     no_root.roots.clear();
     wrong_root.roots = {1};
     EXPECT_EQ(error_of([&] { convert_with(skinned_model(), {{"x.kf", no_root}}); }), "kf without root: x.kf");
-    EXPECT_EQ(error_of([&] { convert_with(skinned_model(), {{"x.kf", wrong_root}}); }),
+    EXPECT_EQ(error_of([&] {
+                  convert_with(skinned_model(), {{"x.kf", wrong_root}});
+              }),
               "unexpected block type for controller sequence: NiTextKeyExtraData");
 }
 

@@ -3,14 +3,14 @@
 
 #include <cmath>
 #include <cstring>
-#include <functional>
-#include <tuple>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/gltf/gltf_convert.h"
-#include "data/texture/png.h"
+#include "image/png.h"
 #include "platform/shell.h"
 #include "tests/support/nif_writer.h"
 #include "tests/support/program_run.h"
@@ -25,7 +25,7 @@ using data::NifRef;
 
 inline std::vector<std::uint8_t> tiny_png() {
     const std::vector<std::uint8_t> pixels{200, 10, 10, 255, 10, 200, 10, 255, 10, 10, 200, 255, 9, 9, 9, 255};
-    return data::encode_png(2, 2, pixels.data(), true);
+    return image::encode_png(2, 2, pixels.data(), true);
 }
 
 // Y-up at scale 1; every texture exists and is tiny_png, in player colour when named "*_pc".
@@ -50,7 +50,8 @@ inline void add_child(NifFile& file, NifRef parent, NifRef child) {
 }
 
 // A quad in the x-z plane (normals -y), u along x, v down the quad (or mirrored in u).
-inline NifRef add_quad(NifFile& file, const std::string& name, std::vector<NifRef> properties = {}, bool mirror = false) {
+inline NifRef add_quad(NifFile& file, const std::string& name, std::vector<NifRef> properties = {},
+                       bool mirror = false) {
     data::NiTriShapeData quad;
     quad.num_vertices = 4;
     quad.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
@@ -173,11 +174,14 @@ inline NifFile sequence_file(const std::string& name, const SequenceSpec& spec) 
     const auto controller = [&](const char* type, NifRef data, const std::string& target) {
         data::NiDataController c;
         c.data = data;
-        dynamic_cast<data::NiControllerSequence&>(*file.blocks[0]).blocks.push_back({target, add_nif_block(file, type, c)});
+        dynamic_cast<data::NiControllerSequence&>(*file.blocks[0])
+            .blocks.push_back({target, add_nif_block(file, type, c)});
     };
-    if (spec.keyframes) controller("NiKeyframeController", add_nif_block(file, "NiKeyframeData", *spec.keyframes), spec.target);
+    if (spec.keyframes)
+        controller("NiKeyframeController", add_nif_block(file, "NiKeyframeData", *spec.keyframes), spec.target);
     if (spec.visibility) controller("NiVisController", add_nif_block(file, "NiVisData", *spec.visibility), spec.target);
-    for (const auto& target : spec.property_targets) controller("NiAlphaController", add_nif_block(file, "NiFloatData", data::NiFloatData{}), target);
+    for (const auto& target : spec.property_targets)
+        controller("NiAlphaController", add_nif_block(file, "NiFloatData", data::NiFloatData{}), target);
     file.roots = {0};
     return round_trip(file);
 }
@@ -261,7 +265,8 @@ inline std::optional<ProgramResult> run_gltf_validator(const std::vector<std::fi
         !std::filesystem::exists(modules / "node_modules" / "gltf-validator")) {
         return std::nullopt;
     }
-    std::vector<std::string> arguments{std::string(TARKEEP_SOURCE_DIR) + "/tests/data/gltf/validate_glb.js", modules.string()};
+    std::vector<std::string> arguments{std::string(TARKEEP_SOURCE_DIR) + "/tests/data/gltf/validate_glb.js",
+                                       modules.string()};
     for (const auto& file : files) arguments.push_back(file.string());
     return run_program("/usr/bin/node", arguments);
 }

@@ -12,13 +12,21 @@ std::uint32_t u32_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 }
 
 TEST(GltfJson, NumbersStringsAndObjects) {
-    const std::pair<double, const char*> numbers[] = {
-        {1.0, "1.0"}, {2.5, "2.5"}, {-0.0, "-0.0"}, {1e21, "1e+21"}, {5e-324, "5e-324"}, {0.1, "0.1"},
-        {123456789.0, "123456789.0"}, {1.0 / 3, "0.3333333333333333"}, {NAN, "NaN"}, {-INFINITY, "-Infinity"}};
+    const std::pair<double, const char*> numbers[] = {{1.0, "1.0"},
+                                                      {2.5, "2.5"},
+                                                      {-0.0, "-0.0"},
+                                                      {1e21, "1e+21"},
+                                                      {5e-324, "5e-324"},
+                                                      {0.1, "0.1"},
+                                                      {123456789.0, "123456789.0"},
+                                                      {1.0 / 3, "0.3333333333333333"},
+                                                      {NAN, "NaN"},
+                                                      {-INFINITY, "-Infinity"}};
     for (const auto& [value, text] : numbers) EXPECT_EQ(data::to_json(JsonValue(value)), text);
-    const std::pair<std::string, const char*> strings[] = {
-        {"a\"b\\c", R"("a\"b\\c")"}, {"\b\t\n\f\r", R"("\b\t\n\f\r")"}, {std::string("\0\x1f\x7f", 3), "\"\\u0000\\u001f\x7f\""},
-        {"\xc3\xa9t\xc3\xa9", R"("\u00c3\u00a9t\u00c3\u00a9")"}};
+    const std::pair<std::string, const char*> strings[] = {{"a\"b\\c", R"("a\"b\\c")"},
+                                                           {"\b\t\n\f\r", R"("\b\t\n\f\r")"},
+                                                           {std::string("\0\x1f\x7f", 3), "\"\\u0000\\u001f\x7f\""},
+                                                           {"\xc3\xa9t\xc3\xa9", R"("\u00c3\u00a9t\u00c3\u00a9")"}};
     for (const auto& [text, json] : strings) EXPECT_EQ(data::to_json(JsonValue(text)), json);
     JsonValue object = JsonValue::object();
     object.set("b", -42);
@@ -44,16 +52,23 @@ TEST(GltfDocument, BufferViewsAndAccessors) {
     const auto vec2 = data::add_float_accessor(doc, {1, 5, -2, 3}, 2, "VEC2", data::kTargetVertices, true);
     EXPECT_EQ(data::to_json(member(doc.accessors[vec2], "min")) + data::to_json(member(doc.accessors[vec2], "max")),
               "[-2.0,3.0][1.0,5.0]");
-    const std::tuple<std::uint32_t, int, bool> uints[] = {{255, data::kComponentU8, true}, {256, data::kComponentU8, false},
-        {65535, data::kComponentU16, true}, {65536, data::kComponentU16, false}, {0xFFFFFFFF, data::kComponentU32, true}};
+    const std::tuple<std::uint32_t, int, bool> uints[] = {{255, data::kComponentU8, true},
+                                                          {256, data::kComponentU8, false},
+                                                          {65535, data::kComponentU16, true},
+                                                          {65536, data::kComponentU16, false},
+                                                          {0xFFFFFFFF, data::kComponentU32, true}};
     for (const auto& [value, component, fits] : uints) {
         GltfDocument one;
-        EXPECT_EQ(error_of([&] { data::add_uint_accessor(one, {value, 1}, 2, "VEC2", component, 0); }),
+        EXPECT_EQ(error_of([&] {
+                      data::add_uint_accessor(one, {value, 1}, 2, "VEC2", component, 0);
+                  }),
                   fits ? "no error" : "value out of range for the accessor type");
         EXPECT_TRUE(!fits || accessor_values(one, 0) == (std::vector<double>{double(value), 1}));
     }
     EXPECT_EQ(error_of([&] { data::add_float_accessor(doc, {}, 3, "VEC3", 0, true); }), "min() of an empty accessor");
-    EXPECT_EQ(error_of([&] { data::add_float_accessor(doc, {0, NAN}, 1, "SCALAR", 0, false, "POSITION of x"); }),
+    EXPECT_EQ(error_of([&] {
+                  data::add_float_accessor(doc, {0, NAN}, 1, "SCALAR", 0, false, "POSITION of x");
+              }),
               "non-finite value in POSITION of x");
 }
 
@@ -73,12 +88,16 @@ TEST(GltfDocument, GlbLayout) {
         EXPECT_EQ(u32_at(glb, bin_at + 4), 0x004E4942u);
         EXPECT_EQ(bin_at + 8 + u32_at(glb, bin_at), glb.size());
         EXPECT_EQ(json.find_last_not_of(' '), json.rfind('}'));
-        EXPECT_NE(json.find(R"("samplers":[{"magFilter":9729,"minFilter":9987,"wrapS":10497,"wrapT":10497}],"buffers":[{"byteLength":)" +
-                            std::to_string(u32_at(glb, bin_at)) + "}]}"),
-                  std::string::npos);
-        EXPECT_EQ(json.find(R"("textures":[{"sampler":0,"source":0}],"images":[{"bufferView":1,"mimeType":"image/png","name":"skin"}])") !=
-                      std::string::npos,
-                  bin_bytes == 8);
+        EXPECT_NE(
+            json.find(
+                R"("samplers":[{"magFilter":9729,"minFilter":9987,"wrapS":10497,"wrapT":10497}],"buffers":[{"byteLength":)" +
+                std::to_string(u32_at(glb, bin_at)) + "}]}"),
+            std::string::npos);
+        EXPECT_EQ(
+            json.find(
+                R"("textures":[{"sampler":0,"source":0}],"images":[{"bufferView":1,"mimeType":"image/png","name":"skin"}])") !=
+                std::string::npos,
+            bin_bytes == 8);
         EXPECT_EQ(json.find(bin_bytes == 8 ? "\"skins\"" : "\"images\""), std::string::npos);
         EXPECT_EQ(json.rfind(R"({"asset":{"version":"2.0","generator":")", 0), 0u);
         EXPECT_NE(json.find(R"("scene":0,"scenes":[{"nodes":[0]}],"nodes":[{}])"), std::string::npos);

@@ -1,5 +1,6 @@
 // export_model over game archives: texture provider, HD lookup, patches, animations, and
 // the sample game's models through the glTF validator.
+#include "tools/upscale/model_export.h"
 #include "data/game_db.h"
 #include "data/texture/dxt.h"
 #include "data/unit_models.h"
@@ -9,7 +10,6 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/texcache_writer.h"
 #include "tests/support/zip_writer.h"
-#include "tools/upscale/model_export.h"
 
 namespace tarkeep::test {
 namespace {
@@ -58,13 +58,14 @@ protected:
         Sizes sizes;
         static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
         for (auto it = glb.begin(); (it = std::search(it, glb.end(), kSignature, kSignature + 8)) != glb.end(); ++it) {
-            const data::RgbaImage image = data::decode_png({&*it, static_cast<std::size_t>(glb.end() - it)});
+            const image::RgbaImage image = image::decode_png({&*it, static_cast<std::size_t>(glb.end() - it)});
             sizes.emplace_back(image.width, image.height);
         }
         return sizes;
     }
 
-    upscale::ModelExportResult run(const std::string& model, const ModelExportOptions& options, std::vector<std::string> kfs = {}) {
+    upscale::ModelExportResult run(const std::string& model, const ModelExportOptions& options,
+                                   std::vector<std::string> kfs = {}) {
         return upscale::export_model(*archives_, model, kfs, options, cache_);
     }
 
@@ -107,7 +108,7 @@ TEST_F(GameFixture, PlayerColourPatchesAreAppliedWhereTheGameHasThem) {
         EXPECT_EQ(run("knight", options).player_colour, colour == 'B');
         const auto image = cache_.image(std::string("knight|") + colour + "|");
         ASSERT_NE(image, nullptr);
-        EXPECT_EQ(data::decode_png(image->png).pixels[0] < 64, colour == 'B');
+        EXPECT_EQ(image::decode_png(image->png).pixels[0] < 64, colour == 'B');
         EXPECT_FALSE(image->transparent);
     }
 }
