@@ -79,6 +79,8 @@ TEST(GltfDocument, GlbLayout) {
         if (bin_bytes == 8) data::add_png_texture(doc, tiny_png(), "skin");
         doc.scene_nodes = {0};
         doc.nodes.push_back(JsonValue::object());
+        doc.scene_extras = JsonValue::object();  // written only when it has members
+        if (bin_bytes == 3) doc.scene_extras.set("lods", 2);
         const std::vector<std::uint8_t> glb = data::write_glb(doc);
         EXPECT_EQ((std::vector<std::uint32_t>{u32_at(glb, 0), u32_at(glb, 4), u32_at(glb, 8), u32_at(glb, 16)}),
                   (std::vector<std::uint32_t>{0x46546C67, 2, std::uint32_t(glb.size()), 0x4E4F534A}));
@@ -100,7 +102,9 @@ TEST(GltfDocument, GlbLayout) {
             bin_bytes == 8);
         EXPECT_EQ(json.find(bin_bytes == 8 ? "\"skins\"" : "\"images\""), std::string::npos);
         EXPECT_EQ(json.rfind(R"({"asset":{"version":"2.0","generator":")", 0), 0u);
-        EXPECT_NE(json.find(R"("scene":0,"scenes":[{"nodes":[0]}],"nodes":[{}])"), std::string::npos);
+        EXPECT_NE(json.find(bin_bytes == 3 ? R"("scenes":[{"nodes":[0],"extras":{"lods":2}}],"nodes":[{}])"
+                                           : R"("scene":0,"scenes":[{"nodes":[0]}],"nodes":[{}])"),
+                  std::string::npos);
     }
     GltfDocument doc;
     JsonValue node = JsonValue::object();
