@@ -1,3 +1,4 @@
+// Conversion of one NIF model (scene graph, meshes, materials, skins, animations) into a glTF document.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -14,8 +15,6 @@
 #include "data/nif/nif_blocks.h"
 #include "data/nif/nif_file.h"
 
-// Conversion of one NIF model (scene graph, meshes, materials, skins, animations) into a
-// glTF document.
 namespace tarkeep::data {
 
 // A texture as embedded: PNG bytes, whether some alpha is below 255, whether it shows

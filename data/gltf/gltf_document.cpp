@@ -1,3 +1,4 @@
+// The glTF document helpers (buffer views, accessors, images), its JSON and the GLB container.
 #include "data/gltf/gltf_document.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// A glTF 2.0 asset being built in memory, its helpers and the binary (.glb) container.
 #pragma once
 #include <cstdint>
 #include <span>
@@ -8,7 +9,6 @@
 #include "data/gltf/json_value.h"
 #include "data/gltf_error.h"
 
-// A glTF 2.0 asset being built in memory, its helpers and the binary (.glb) container.
 namespace tarkeep::data {
 
 inline constexpr int kTargetNone = 0;

@@ -1,3 +1,4 @@
+// Affine 4 x 4 matrices, their inverses, and rotations as quaternions.
 #include "data/gltf/gltf_math.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
+// Transforms and rotations of the glTF export, in 64-bit floats.
 #pragma once
 #include <array>
 
 #include "data/nif/nif_types.h"
 
-// Transforms and rotations of the glTF export, in 64-bit floats.
 namespace tarkeep::data {
 
 struct Vec3d {

@@ -1,3 +1,4 @@
+// The JSON value type and its compact serializer.
 #include "data/gltf/json_value.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// A JSON value for the glTF writer and its compact serializer.
 #pragma once
 #include <concepts>
 #include <cstdint>
@@ -7,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-// A JSON value for the glTF writer and its compact serializer.
 namespace tarkeep::data {
 
 class JsonValue {

@@ -1,3 +1,4 @@
+// One export run: reading the model, the texture provider with its cache, the .glb bytes.
 #include "tools/upscale/model_export.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// One export run of a game model to binary glTF, with the texture cache both runs share.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -12,8 +13,6 @@
 #include "data/game_archives.h"
 #include "data/gltf/gltf_convert.h"
 
-// One export run of a game model to binary glTF, with the texture cache both runs of the
-// command share.
 namespace tarkeep::upscale {
 
 // A high-resolution texture: RGBA pixels (4 x width x height bytes) and whether it shows

@@ -1,3 +1,4 @@
+// The HD texture of a model from the model texture cache (declaration; see the note below).
 #pragma once
 // TEMPORARY on the gltf branch: declaration only. The model texture cache (its own branch)
 // defines get_model_hd; until that lands on main, tarkeep_upscale does not link. Replace

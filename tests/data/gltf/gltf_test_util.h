@@ -1,3 +1,4 @@
+// Shared by the glTF tests: models built with the NIF writer, accessor reading, and the validator.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -15,8 +16,6 @@
 #include "tests/support/nif_writer.h"
 #include "tests/support/program_run.h"
 
-// Shared by the glTF tests: models built with the NIF writer, accessor reading, and the
-// Khronos validator as an outside oracle.
 namespace tarkeep::test {
 
 using data::JsonValue;
