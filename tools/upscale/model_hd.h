@@ -1,3 +1,4 @@
+// The HD texture of a model from the model texture cache, recoloured for a player colour.
 #pragma once
 #include <cstdint>
 #include <filesystem>

@@ -1,0 +1,273 @@
+// Shared by the glTF tests: models built with the NIF writer, accessor reading, and the validator.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "data/gltf/gltf_convert.h"
+#include "image/png.h"
+#include "platform/shell.h"
+#include "tests/support/nif_writer.h"
+#include "tests/support/program_run.h"
+
+namespace tarkeep::test {
+
+using data::JsonValue;
+using data::NifFile;
+using data::NifRef;
+
+inline std::vector<std::uint8_t> tiny_png() {
+    const std::vector<std::uint8_t> pixels{200, 10, 10, 255, 10, 200, 10, 255, 10, 10, 200, 255, 9, 9, 9, 255};
+    return image::encode_png(2, 2, pixels.data(), true);
+}
+
+// Y-up at scale 1; every texture exists and is tiny_png, in player colour when named "*_pc".
+inline data::GltfConvertOptions test_options() {
+    data::GltfConvertOptions options;
+    options.texture_exists = [](const std::string&) { return true; };
+    options.texture_provider = [](const std::string& name, char) {
+        return std::make_shared<const data::GltfImage>(data::GltfImage{tiny_png(), false, name.ends_with("_pc")});
+    };
+    return options;
+}
+
+inline NifRef add_node(NifFile& file, const std::string& name, data::NifVec3 translation = {}) {
+    data::NiNode node;
+    node.name = name;
+    node.translation = translation;
+    return add_nif_block(file, "NiNode", std::move(node));
+}
+
+inline void add_child(NifFile& file, NifRef parent, NifRef child) {
+    dynamic_cast<data::NiNode&>(*file.blocks[std::size_t(parent)]).children.push_back(child);
+}
+
+// A quad in the x-z plane (normals -y), u along x, v down the quad (or mirrored in u).
+inline NifRef add_quad(NifFile& file, const std::string& name, std::vector<NifRef> properties = {},
+                       bool mirror = false) {
+    data::NiTriShapeData quad;
+    quad.num_vertices = 4;
+    quad.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
+    quad.vector_flags = 1;
+    quad.normals.assign(4, data::NifVec3{0, -1, 0});
+    quad.uv_sets = {{{0, 1}, {1, 1}, {1, 0}, {0, 0}}};
+    if (mirror) quad.uv_sets = {{{1, 1}, {0, 1}, {0, 0}, {1, 0}}};
+    quad.num_triangles = 2;
+    quad.num_triangle_points = 6;
+    quad.triangles = {{0, 1, 2}, {0, 2, 3}};
+    data::NiGeometry shape;
+    shape.name = name;
+    shape.properties = std::move(properties);
+    shape.data = add_nif_block(file, "NiTriShapeData", std::move(quad));
+    return add_nif_block(file, "NiTriShape", std::move(shape));
+}
+
+inline NifRef add_texturing(NifFile& file, const std::string& texture) {
+    data::NiSourceTexture source;
+    source.external = 1;
+    source.file_name = texture;
+    data::NiTexturingProperty texturing;
+    texturing.texture_count = 7;
+    texturing.slots[data::kSlotBase].present = true;
+    texturing.slots[data::kSlotBase].desc.source = add_nif_block(file, "NiSourceTexture", std::move(source));
+    return add_nif_block(file, "NiTexturingProperty", std::move(texturing));
+}
+
+// Written and read back, so that every model the tests convert is one the reader accepts.
+inline NifFile round_trip(const NifFile& file) { return data::read_nif(write_nif(file)); }
+
+// Root (at 1, 2, 3) > LOD node (three ranges) > three quads with material, alpha and textures.
+inline NifFile scene_model() {
+    NifFile file = make_nif_file();
+    const auto root = add_node(file, "Root", {1, 2, 3});
+    data::NiMaterialProperty colours;
+    colours.ambient = {1, 0, 0};
+    colours.diffuse = {0, 1, 0};
+    colours.alpha = 0.5f;
+    const auto unlit = add_nif_block(file, "NiMaterialProperty", colours);
+    colours.emissive = {0, 0, 0.1f};
+    const auto lit = add_nif_block(file, "NiMaterialProperty", colours);
+    data::NiAlphaProperty alpha;
+    alpha.flags = 0x200;
+    alpha.threshold = 128;
+    const auto masked = add_nif_block(file, "NiAlphaProperty", alpha);
+    alpha.flags = 0x201;
+    const auto blended = add_nif_block(file, "NiAlphaProperty", alpha);
+    data::NiRangeLODData ranges;
+    ranges.ranges = {{0, 10}, {10, 50}, {50, 1000}};
+    data::NiLODNode lod;
+    lod.name = "Levels";
+    lod.lod_data = add_nif_block(file, "NiRangeLODData", ranges);
+    lod.children = {add_quad(file, "Near", {unlit, masked, add_texturing(file, "knight_pc")}),
+                    add_quad(file, "Middle", {blended, add_texturing(file, "knight")}), add_quad(file, "Far", {lit})};
+    add_child(file, root, add_nif_block(file, "NiLODNode", lod));
+    file.roots = {0};
+    return round_trip(file);
+}
+
+// Root > Bip01 (z 1) > Bip01 Spine (z 2), and a skinned quad with bones {root, hip, spine,
+// root, hip}: vertex 0 has five influences, vertex 1 two equal ones, vertex 2 weights that
+// sum to zero, vertex 3 none.
+inline NifFile skinned_model(std::size_t extra_nodes = 0) {
+    NifFile file = make_nif_file();
+    const auto root = add_node(file, "Root"), hip = add_node(file, "Bip01", {0, 0, 1});
+    const auto spine = add_node(file, "Bip01 Spine", {0, 0, 1});
+    add_child(file, root, hip);
+    add_child(file, hip, spine);
+    for (std::size_t i = 0; i < extra_nodes; ++i) add_child(file, root, add_node(file, "Extra" + std::to_string(i)));
+    const auto shape = add_quad(file, "Body");
+    add_child(file, root, shape);
+    data::NiSkinData skin;
+    skin.has_weights = true;
+    skin.bones.resize(5);
+    const float weights[5] = {0.1f, 0.4f, 0.2f, 0.2f, 0.3f}, z[5] = {0, -1, -2, 0, -1};
+    for (std::size_t b = 0; b < 5; ++b) skin.bones[b].weights.push_back({0, weights[b]});
+    skin.bones[1].weights.push_back({1, 0.25f});
+    skin.bones[3].weights.push_back({1, 0.25f});
+    skin.bones[0].weights.push_back({2, 0.0f});
+    for (std::size_t b = 0; b < 5; ++b) {
+        skin.bones[b].transform.translation = {0, 0, z[b]};  // the inverse of the bone's rest place
+        skin.bones[b].num_weights = static_cast<std::uint16_t>(skin.bones[b].weights.size());
+    }
+    data::NiSkinInstance instance;
+    instance.data = add_nif_block(file, "NiSkinData", skin);
+    instance.skeleton_root = root;
+    instance.bones = {root, hip, spine, root, hip};
+    dynamic_cast<data::NiGeometry&>(*file.blocks[std::size_t(shape)]).skin_instance =
+        add_nif_block(file, "NiSkinInstance", instance);
+    file.roots = {0};
+    return round_trip(file);
+}
+
+// A keyframe file: one sequence (text keys start/end) with the given controllers.
+struct SequenceSpec {
+    std::string target = "Bip01";
+    std::optional<data::NiKeyframeData> keyframes;
+    std::optional<data::NiVisData> visibility;
+    std::vector<std::string> property_targets;
+};
+
+inline SequenceSpec keys_on(data::NiKeyframeData keys, std::string target = "Bip01") {
+    SequenceSpec spec;
+    spec.target = std::move(target);
+    spec.keyframes = std::move(keys);
+    return spec;
+}
+
+inline NifFile sequence_file(const std::string& name, const SequenceSpec& spec) {
+    NifFile file = make_nif_file();
+    data::NiControllerSequence sequence;
+    sequence.name = name;
+    sequence.accum_root_name = "Bip01";
+    data::NiTextKeyExtraData text;
+    text.keys = {{0, "start"}, {1, "end"}};
+    sequence.text_keys = 1;
+    add_nif_block(file, "NiControllerSequence", sequence);
+    add_nif_block(file, "NiTextKeyExtraData", text);
+    const auto controller = [&](const char* type, NifRef data, const std::string& target) {
+        data::NiDataController c;
+        c.data = data;
+        dynamic_cast<data::NiControllerSequence&>(*file.blocks[0])
+            .blocks.push_back({target, add_nif_block(file, type, c)});
+    };
+    if (spec.keyframes)
+        controller("NiKeyframeController", add_nif_block(file, "NiKeyframeData", *spec.keyframes), spec.target);
+    if (spec.visibility) controller("NiVisController", add_nif_block(file, "NiVisData", *spec.visibility), spec.target);
+    for (const auto& target : spec.property_targets)
+        controller("NiAlphaController", add_nif_block(file, "NiFloatData", data::NiFloatData{}), target);
+    file.roots = {0};
+    return round_trip(file);
+}
+
+// A turn of 0.7 radians about z and a step of `distance` along y, over one second.
+inline data::NiKeyframeData walk_keys(float distance) {
+    data::NiKeyframeData data;
+    data.num_rotation_keys = 2;
+    data.rotation_type = 1;
+    data.rotations = {{0, {1, 0, 0, 0}, {}}, {1, {std::cos(0.35f), 0, 0, std::sin(0.35f)}, {}}};
+    data.translations.interpolation = 1;
+    data.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, distance, 0}, {}, {}, {}}};
+    return data;
+}
+
+// The message of the std::exception an action throws, or "no error".
+inline std::string error_of(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+inline const JsonValue& member(const JsonValue& value, const std::string& key) {
+    if (const JsonValue* found = value.find(key)) return *found;
+    throw std::runtime_error("no member " + key);
+}
+
+inline std::vector<double> numbers(const JsonValue& array) {
+    std::vector<double> out;
+    for (const JsonValue& item : array.items()) out.push_back(item.as_number());
+    return out;
+}
+
+// The values of an accessor, read back from the binary buffer.
+inline std::vector<double> accessor_values(const data::GltfDocument& doc, std::int64_t index) {
+    const JsonValue& accessor = doc.accessors.at(std::size_t(index));
+    const JsonValue& view = doc.buffer_views.at(std::size_t(member(accessor, "bufferView").as_int()));
+    const auto offset = std::size_t(member(view, "byteOffset").as_int());
+    const auto type = member(accessor, "componentType").as_int();
+    const std::size_t width = type == 5121 ? 1 : type == 5123 ? 2 : 4;
+    std::vector<double> out;
+    for (std::size_t at = offset; at < offset + std::size_t(member(view, "byteLength").as_int()); at += width) {
+        std::uint32_t bits = 0;
+        for (std::size_t b = 0; b < width; ++b) bits |= std::uint32_t(doc.bin[at + b]) << (8 * b);
+        float value;
+        std::memcpy(&value, &bits, 4);
+        out.push_back(type == 5126 ? double(value) : double(bits));
+    }
+    return out;
+}
+
+inline const JsonValue& attributes(const data::GltfDocument& doc, std::size_t mesh) {
+    return member(member(doc.meshes.at(mesh), "primitives").items().at(0), "attributes");
+}
+
+inline std::vector<double> attribute(const data::GltfDocument& doc, std::size_t mesh, const std::string& name) {
+    return accessor_values(doc, member(attributes(doc, mesh), name).as_int());
+}
+
+// Output values of sampler `index` of an animation.
+inline std::vector<double> sampler_output(const data::GltfDocument& doc, const JsonValue& animation, std::size_t index,
+                                          const char* side = "output") {
+    return accessor_values(doc, member(member(animation, "samplers").items().at(index), side).as_int());
+}
+
+inline std::int64_t node_named(const data::GltfDocument& doc, const std::string& name) {
+    for (std::size_t i = 0; i < doc.nodes.size(); ++i) {
+        if (doc.nodes[i].find("name")->as_string() == name) return std::int64_t(i);
+    }
+    return -1;
+}
+
+// The Khronos glTF validator (npm package gltf-validator, which .ci/deps installs under
+// build/gltf-validator) over the files, or nothing when node or the package is missing.
+inline std::optional<ProgramResult> run_gltf_validator(const std::vector<std::filesystem::path>& files) {
+    const auto modules = std::filesystem::path(TARKEEP_SOURCE_DIR) / "build" / "gltf-validator";
+    if (!platform::has_posix_shell() || !std::filesystem::exists("/usr/bin/node") ||
+        !std::filesystem::exists(modules / "node_modules" / "gltf-validator")) {
+        return std::nullopt;
+    }
+    std::vector<std::string> arguments{std::string(TARKEEP_SOURCE_DIR) + "/tests/data/gltf/validate_glb.js",
+                                       modules.string()};
+    for (const auto& file : files) arguments.push_back(file.string());
+    return run_program("/usr/bin/node", arguments);
+}
+
+}  // namespace tarkeep::test

@@ -1,0 +1,100 @@
+// --models-glb: one game model with its textures as binary glTF, original against HD.
+#include <chrono>
+#include <cstdio>
+
+#include "data/game_db.h"
+#include "data/unit_models.h"
+#include "image/image_files.h"
+#include "tools/upscale/commands.h"
+#include "tools/upscale/model_export.h"
+#include "tools/upscale/model_hd.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// The animation files of the model job of `variant` (any letter case, with or without
+// ".nifcache").
+std::vector<std::string> job_animations(const std::filesystem::path& morv_dir, const data::GameArchives& archives,
+                                        const std::string& variant) {
+    std::string key = lower(variant);
+    if (key.size() > 9 && key.substr(key.size() - 9) == ".nifcache") key.resize(key.size() - 9);
+    const data::GameDb db(morv_dir / "zips" / "db.zip");
+    for (const data::ModelJob& job : data::list_model_jobs(db, archives)) {
+        if (lower(job.model) == key) return job.kf_files;
+    }
+    std::fprintf(stderr, "warning: no unit model lists %s: exported without animations\n", variant.c_str());
+    return {};
+}
+
+struct TimedRun {
+    ModelExportResult result;
+    double ms = 0;
+};
+
+TimedRun timed_export(const data::GameArchives& archives, const std::string& model,
+                      const std::vector<std::string>& kf_paths, const ModelExportOptions& options,
+                      GltfTextureCache& cache) {
+    const auto start = Clock::now();
+    TimedRun run{export_model(archives, model, kf_paths, options, cache), 0};
+    run.ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    for (const std::string& warning : run.result.stats.warnings) {
+        std::fprintf(stderr, "warning: %s: %s\n", model.c_str(), warning.c_str());
+    }
+    return run;
+}
+
+}  // namespace
+
+int cmd_models_glb(const Args& args) {
+    if (args.positional.size() < 4) {
+        std::fputs("usage: <Morv dir> <cache dir> <model variant> <out.glb> --models-glb [--colour X] [--max-size N]\n",
+                   stderr);
+        return 2;
+    }
+    const std::filesystem::path morv_dir = args.positional[0];
+    const std::filesystem::path cache_dir = args.positional[1];
+    const std::string& variant = args.positional[2];
+    const std::filesystem::path out = args.positional[3];
+    const data::GameArchives archives(morv_dir);
+    const std::string colour_text = opt(args, "--colour", "A");
+    const char colour = colour_text.empty() ? 'A' : colour_text[0];
+    const auto max_size = static_cast<std::uint32_t>(std::stoul(opt(args, "--max-size", "1024")));
+
+    ModelExportOptions options;
+    options.colour = colour;
+    options.max_size = max_size;
+    GltfTextureCache cache;
+    const TimedRun original = timed_export(archives, variant, {}, options, cache);
+
+    options.hd_key = "hd" + std::to_string(max_size);
+    options.hd_lookup = [&](const std::string& texture, char letter) -> std::optional<GltfTextureImage> {
+        auto hd = get_model_hd(archives, cache_dir, lower(texture), letter, max_size);
+        if (!hd) return std::nullopt;
+        return GltfTextureImage{hd->image.width, hd->image.height, std::move(hd->image.pixels), hd->patched};
+    };
+    std::vector<std::string> animations;
+    if (args.flag("--anims")) {
+        animations = job_animations(morv_dir, archives, variant);
+        options.scale_channels = true;
+    }
+    const TimedRun hd = timed_export(archives, variant, animations, options, cache);
+
+    image::write_file_atomic(out, hd.result.glb);
+    std::printf("%s colour %c: original %u images %.2f MB %.0f ms, HD %u images %.2f MB %.0f ms, player colour %d/%d\n",
+                variant.c_str(), colour, static_cast<unsigned>(original.result.images),
+                static_cast<double>(original.result.glb.size()) / 1048576.0, original.ms,
+                static_cast<unsigned>(hd.result.images), static_cast<double>(hd.result.glb.size()) / 1048576.0, hd.ms,
+                original.result.player_colour ? 1 : 0, hd.result.player_colour ? 1 : 0);
+    return 0;
+}
+
+}  // namespace tarkeep::upscale
