@@ -14,8 +14,5 @@ namespace {
 }  // namespace
 
 int cmd_models_glb(const Args&) { not_available("--models-glb"); }
-int cmd_ui_orig(const Args&) { not_available("--ui-orig"); }
-int cmd_ui_build(const Args&) { not_available("--ui-build"); }
-int cmd_ui_list(const Args&) { not_available("--ui-list"); }
 
 }  // namespace tarkeep::upscale
