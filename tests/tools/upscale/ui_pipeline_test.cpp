@@ -65,10 +65,10 @@ TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetTwiceAsLargeAndTheSecondNot
     EXPECT_TRUE(contains(first.out, "table dbsprite_cursor_packed.csv: skipped (not drawn by the in-game HUD)\n"));
     EXPECT_TRUE(contains(first.out, "table dbsprite_hud_packed.csv: included\n"));
     // The 8 x 4 sheet is below the 8 pixel limit; the hud panel's one pass is split in
-    // 4 x 2 tiles of at most 128 pixels, colour and alpha.
+    // 2 tiles of at most 128 pixels, colour and alpha.
     EXPECT_TRUE(contains(first.out,
                          "4 UI sheets: 1 below 8 px, 0 up to date, 3 to upscale ( icon:2 panel:1 ), "
-                         "54 network inputs (1 passes split into tiles), 0.1 Mpx sheets, 0.1 Mpx passes "
+                         "42 network inputs (1 passes split into tiles), 0.0 Mpx sheets, 0.0 Mpx passes "
                          "(pack sprite, icon nearest, panel lanczos3, alpha nearest, settings "
                          "ui-sprite4-x4box2-bp3x50-anearest-bleed-t128)\n"));
     EXPECT_TRUE(contains(first.out, "Real-ESRGAN lanczos3: "));
@@ -116,7 +116,7 @@ TEST_F(UiPipeline, NearestModelReproducesTheSourceInsideEverySprite) {
         const auto run = build({"--panel-model", "nearest", "--pack", pack, "--tile-max", "40"});
         ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
         const std::pair<const char*, std::vector<std::array<std::uint32_t, 4>>> sheets[] = {
-            {"hud_panel", {{0, 0, 256, 128}}},
+            {"hud_panel", {{0, 0, 128, 64}}},
             {"buttons_main", {{0, 0, 96, 24}, {48, 24, 48, 24}}},
             {"icons_units", {{0, 0, 128, 128}}}};
         for (const auto& [stem, rects] : sheets) {
@@ -187,6 +187,7 @@ TEST_F(UiPipeline, ModelAndUiBuildsShareACacheFolder) {
     const auto refused = build({});
     EXPECT_EQ(refused.exit_code, 2);
     EXPECT_TRUE(contains(refused.err, "holds a terrain manifest"));
+    cache_ = dir_.path() / "cache";
     const auto guarded = build({"--work", sample_game().string()});
     EXPECT_EQ(guarded.exit_code, 2);
     EXPECT_TRUE(contains(guarded.err, "refusing work folder"));
@@ -198,10 +199,10 @@ TEST_F(UiPipeline, ListAndOrig) {
     EXPECT_TRUE(contains(list.out, "table dbsprite_cursor_packed.csv: 2 sprites, 2 with texture (skipped)\n"));
     EXPECT_TRUE(contains(list.out, "table dbsprite_hud_packed.csv: 9 sprites, 8 with texture\n"));
     EXPECT_TRUE(contains(list.out,
-                         "hud_panel 256x128 DXT5 sprites 4 rects 1 (+3 contained) max rect 256 tables "
+                         "hud_panel 128x64 DXT5 sprites 4 rects 1 (+3 contained) max rect 128 tables "
                          "dbsprite_hud_packed.csv\n"));
     EXPECT_TRUE(contains(list.out, "buttons_main 96x48 RGBA sprites 3 rects 3 (+0 contained) max rect 48 "));
-    EXPECT_TRUE(contains(list.out, "4 sheets, 21 distinct rects (0.1 Mpx), sheets 0.1 Mpx; formats: DXT5:2 RGBA:2\n"));
+    EXPECT_TRUE(contains(list.out, "4 sheets, 21 distinct rects (0.0 Mpx), sheets 0.0 Mpx; formats: DXT5:2 RGBA:2\n"));
     const auto all = tool({sample_game().string(), "--ui-list", "--all-tables"});
     EXPECT_TRUE(contains(all.out, "5 sheets, 23 distinct rects"));
 
