@@ -10,15 +10,15 @@ namespace {
 constexpr std::uint32_t kDxt5 = 6;
 
 constexpr const char* kIconNames[16] = {
-    "icon_footman", "icon_archer",  "icon_knight", "icon_catapult", "icon_herald", "icon_peasant",
-    "icon_tower",   "icon_wall",    "act_move",    "act_attack",    "act_stop",    "act_guard",
-    "act_patrol",   "act_build",    "act_repair",  "act_formation",
+    "icon_footman", "icon_archer", "icon_knight", "icon_catapult", "icon_herald", "icon_peasant",
+    "icon_tower",   "icon_wall",   "act_move",    "act_attack",    "act_stop",    "act_guard",
+    "act_patrol",   "act_build",   "act_repair",  "act_formation",
 };
 
 std::uint8_t to_byte(double value) { return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0, 255.0))); }
 
-void put(std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t x, std::uint32_t y,
-         double r, double g, double b, double a) {
+void put(std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t x, std::uint32_t y, double r, double g,
+         double b, double a) {
     std::uint8_t* pixel = rgba.data() + (std::size_t{y} * width + x) * 4;
     pixel[0] = to_byte(r);
     pixel[1] = to_byte(g);
@@ -67,8 +67,7 @@ std::vector<std::uint8_t> hud_sheet(const UiLayout& layout, std::uint64_t seed) 
             const bool in_window = x > width * 3 / 4 && y > height / 4 && y < height * 3 / 4;
             const std::uint8_t* source = in_border ? &stone[at] : &wood[at];
             const double bevel = in_border ? 1.25 - 0.5 * edge / border : 1.0;
-            put(rgba, width, x, y, source[0] * bevel, source[1] * bevel, source[2] * bevel,
-                in_window ? 96 : 255);
+            put(rgba, width, x, y, source[0] * bevel, source[1] * bevel, source[2] * bevel, in_window ? 96 : 255);
         }
     }
     return rgba;
@@ -86,6 +85,32 @@ std::vector<std::uint8_t> cursor_sheet(const UiLayout& layout) {
         }
     }
     return rgba;
+}
+
+// Two bevelled buttons side by side over a transparent strip, stored uncompressed.
+std::vector<std::uint8_t> button_sheet(std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> rgba(std::size_t{width} * height * 4, 0);
+    for (std::uint32_t y = 0; y < height / 2; ++y) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint32_t edge =
+                std::min({x % (width / 2), width / 2 - 1 - x % (width / 2), y, height / 2 - 1 - y});
+            const double light = edge < 2 ? 1.3 - 0.2 * edge : 0.8;
+            put(rgba, width, x, y, 150 * light, 110 * light, 60 * light + 40 * (x >= width / 2), edge == 0 ? 160 : 255);
+        }
+    }
+    return rgba;
+}
+
+std::vector<std::uint8_t> rgba_texcache(const std::vector<std::uint8_t>& rgba, std::uint32_t width,
+                                        std::uint32_t height) {
+    TexcacheFields fields = texcache_fields(1, {{width, height, rgba}});
+    fields.masks[0] = 0xff;
+    fields.masks[1] = 0xff00;
+    fields.masks[2] = 0xff0000;
+    fields.masks[3] = 0xff000000;
+    fields.bits_per_pixel = 32;
+    fields.bytes_per_pixel = 4;
+    return write_texcache(fields);
 }
 
 }  // namespace
@@ -127,6 +152,12 @@ std::string sprite_table_hud_text(const UiLayout& layout) {
             n(h / 2) + ", (hasalpha)\r\n";
     text += "hud_shadow, ui\\tex\\Hud_Panel.tga, -2, 0, 34, 34, 0\r\n";
     text += "  hud_missing_sheet, ui\\tex\\Hud_Old.tga, 0, 0, 64, 64\r\n";
+    // An uncompressed button strip whose last sprite runs past the sheet's right edge,
+    // and a sheet too small to upscale.
+    text += "btn_ok, ui\\tex\\Buttons_Main.tga, 0, 0, 48, 24\r\n";
+    text += "btn_cancel, ui\\tex\\Buttons_Main.tga, 48, 0, 48, 24\r\n";
+    text += "btn_wide, ui\\tex\\Buttons_Main.tga, 48, 24, 64, 24\r\n";
+    text += "hud_pip, ui\\tex\\Hud_Pip.tga, 0, 0, 8, 4\r\n";
     return text;
 }
 
@@ -146,8 +177,10 @@ void add_ui_assets(SampleSize size, std::uint64_t seed, ArchiveSet& archives, Sa
                   dxt_texcache(hud_sheet(layout, sheet_seed + 1), layout.hud_width, layout.hud_height, kDxt5, true)});
     ui.push_back({"ui/tex/cursors.texcache",
                   dxt_texcache(cursor_sheet(layout), layout.cursor_cell * 2, layout.cursor_cell, kDxt5, false)});
-    summary.ui_sheets = 3;
-    summary.sprites = 16 + 5 + 2;  // rows with numeric rectangles, the missing-sheet row included
+    ui.push_back({"ui/tex/buttons_main.texcache", rgba_texcache(button_sheet(96, 48), 96, 48)});
+    ui.push_back({"ui/tex/hud_pip.texcache", rgba_texcache(std::vector<std::uint8_t>(8 * 4 * 4, 200), 8, 4)});
+    summary.ui_sheets = 5;
+    summary.sprites = 16 + 9 + 2;  // rows with numeric rectangles, the missing-sheet row included
 }
 
 }  // namespace tarkeep::test::sample

@@ -1,0 +1,175 @@
+// The UI sheet commands end to end on the sample game, with the reference upscaler
+// standing in for the outside one.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "data/game_archives.h"
+#include "data/texture/texture_image.h"
+#include "image/image_files.h"
+#include "image/kernels.h"
+#include "tests/support/program_run.h"
+#include "tests/support/sample_game.h"
+#include "tests/support/temp_dir.h"
+#include "tests/tools/upscale/test_files.h"
+#include "tools/upscale/model_manifest.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+namespace fs = std::filesystem;
+using test::contains;
+
+const fs::path& sample_game() {
+    static const test::TempDir dir;
+    static const bool written = (test::write_sample_game(dir.path(), {test::SampleSize::small, 5}), true);
+    return written ? dir.path() : dir.path();
+}
+
+class UiPipeline : public ::testing::Test {
+protected:
+    test::ProgramResult tool(std::vector<std::string> arguments) {
+        return test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), arguments);
+    }
+    // The fixed options as one text; paths and `extra` added as they are.
+    test::ProgramResult run(const std::string& options, std::vector<std::string> extra) {
+        std::vector<std::string> arguments = {sample_game().string(), cache_.string(), "--exe",
+                                              test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string()};
+        std::istringstream words(options);
+        for (std::string word; words >> word;) arguments.push_back(word);
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return tool(arguments);
+    }
+    test::ProgramResult build(std::vector<std::string> extra) {
+        return run(
+            "--ui-build --icon-model nearest --panel-model lanczos3 --alpha-model nearest --margin 4 "
+            "--tile-max 128",
+            extra);
+    }
+    test::ProgramResult models_build() {
+        return run("--models-build --model nearest --alpha-model nearest --pc-model nearest --only unit_shield", {});
+    }
+    image::RgbaImage source(const std::string& stem) {
+        const data::GameArchives archives(sample_game());
+        return data::texture_to_rgba(archives.read(stem + ".texcache"));
+    }
+
+    test::TempDir dir_;
+    fs::path cache_ = dir_.path() / "cache";
+};
+
+const char* const kStored[] = {"buttons_main", "hud_panel", "icons_units"};
+
+TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetTwiceAsLargeAndTheSecondNothing) {
+    const auto first = build({"--verbose"});
+    ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
+    // The 8 x 4 sheet is below the 8 pixel limit; the hud panel's one pass is split in
+    // 2 tiles of at most 128 pixels, colour and alpha.
+    for (const char* part :
+         {"table dbsprite_cursor_packed.csv: skipped (not drawn by the in-game HUD)\n",
+          "4 UI sheets: 1 below 8 px, 0 up to date, 3 to upscale ( icon:2 panel:1 ), 42 network "
+          "inputs (1 passes split into tiles), 0.0 Mpx sheets, 0.0 Mpx passes (pack sprite, icon "
+          "nearest, panel lanczos3, alpha nearest, settings ui-sprite4-x4box2-bp3x50-anearest-bleed-t128)\n",
+          "Real-ESRGAN lanczos3: ", "hud_panel panel lanczos3 passes 1 consistency ",
+          "buttons_main icon nearest passes 3 consistency 0.00 -> 0.00 | ", "  panel: ring ",
+          "done: 3 upscaled, 0 failed, cache 3 entries "})
+        EXPECT_TRUE(contains(first.out, part));
+    const ModelManifest manifest = read_model_manifest(cache_ / "manifest.txt");
+    ASSERT_EQ(manifest.size(), 3u);
+    for (const char* stem : kStored) {
+        const image::RgbaImage hd = image::read_png_file(cache_ / (std::string(stem) + ".png"));
+        EXPECT_TRUE(hd.width == 2 * source(stem).width && hd.height == manifest.at(stem).height) << stem;
+        EXPECT_EQ(manifest.at(stem).model, std::string(stem) == "hud_panel" ? "lanczos3" : "nearest");
+    }
+    const auto second = build({});
+    EXPECT_TRUE(contains(second.out, "4 UI sheets: 1 below 8 px, 3 up to date, 0 to upscale ( ), 0 network inputs"));
+    // Another pack is another setting: everything is redone, one pass per sheet.
+    const auto sheet = build({"--pack", "sheet", "--verbose", "--keep-work"});
+    EXPECT_TRUE(contains(sheet.out, "icons_units icon nearest passes 1 "));
+    EXPECT_TRUE(fs::exists(cache_ / "_work" / "hud_panel_raw.png"));
+    EXPECT_EQ(build({"--pack", "atlas"}).exit_code, 2);
+}
+
+// With pixel replication every stored sheet box-reduces to its source inside each sprite
+// rectangle: the tiles, crops and pastes put every pixel back where it came from.
+TEST_F(UiPipeline, NearestModelReproducesTheSourceInsideEverySprite) {
+    for (const char* pack : {"sprite", "sheet"}) {
+        const auto run = build({"--panel-model", "nearest", "--pack", pack, "--tile-max", "40"});
+        ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+        const std::pair<const char*, std::vector<std::array<std::uint32_t, 4>>> sheets[] = {
+            {"hud_panel", {{0, 0, 128, 64}}},
+            {"buttons_main", {{0, 0, 96, 24}, {48, 24, 48, 24}}},
+            {"icons_units", {{0, 0, 128, 128}}}};
+        for (const auto& [stem, rects] : sheets) {
+            const image::RgbaImage small = source(stem);
+            const image::RgbaImage back =
+                image::box_down(image::read_png_file(cache_ / (std::string(stem) + ".png")), 2);
+            std::size_t differing = 0;
+            for (const auto& r : rects) {
+                for (std::uint32_t y = r[1], x = r[0]; y < r[1] + r[3]; x = x + 1 < r[0] + r[2] ? x + 1 : (++y, r[0])) {
+                    const std::size_t at = (std::size_t{y} * small.width + x) * 4;
+                    // Colours under alpha 0 are bled, so only alpha is compared there.
+                    for (std::size_t c = small.pixels[at + 3] == 0 ? 3 : 0; c < 4; ++c)
+                        differing += back.pixels[at + c] != small.pixels[at + c];
+                }
+            }
+            EXPECT_EQ(differing, 0u) << stem << " " << pack;
+        }
+    }
+}
+
+TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedIt) {
+    const fs::path models = dir_.path() / "models";
+    const fs::path built = test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").parent_path() / "models";
+    test::touch(models / "broken.param", "tarkeep-ref-model 1\nkernel cubic\n");
+    for (const char* file : {"nearest.param", "nearest.bin"}) fs::copy_file(built / file, models / file);
+    test::touch(models / "broken.bin");
+    const auto run = build({"--models", models.string(), "--panel-model", "broken"});
+    EXPECT_TRUE(run.exit_code == 1 && contains(run.err, "  (GPU out of memory? try a smaller --tile-max)\n"));
+    EXPECT_TRUE(contains(run.err, "hud_panel: Real-ESRGAN broken failed\n"));
+    EXPECT_TRUE(contains(run.out, "done: 2 upscaled, 1 failed, cache 2 entries "));
+    EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").count("hud_panel"), 0u);
+}
+
+TEST_F(UiPipeline, ModelAndUiBuildsShareACacheFolder) {
+    ASSERT_EQ(models_build().exit_code, 0);
+    ModelManifest manifest = read_model_manifest(cache_ / "manifest.txt");
+    manifest["old_sheet"] = {"0123456789abcdef", "nearest", "ui-sprite4", 8, 8, 2};
+    write_model_manifest(cache_ / "manifest.txt", manifest);
+    test::touch(cache_ / "old_sheet.png");
+    ASSERT_EQ(build({"--only", "buttons_main", "--only", "no_such_sheet"}).exit_code, 0);
+    EXPECT_TRUE(fs::exists(cache_ / "old_sheet.png"));  // --only removes nothing
+    const auto ui = build({});
+    ASSERT_EQ(ui.exit_code, 0) << ui.err;
+    EXPECT_TRUE(contains(ui.out, "1 up to date, 2 to upscale"));
+    EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").size(), 4u);  // unit_shield and three sheets
+    EXPECT_FALSE(fs::exists(cache_ / "old_sheet.png"));
+    EXPECT_TRUE(contains(models_build().out, "1 up to date, 0 to upscale"));
+    for (const char* stem : kStored) EXPECT_TRUE(fs::exists(cache_ / (std::string(stem) + ".png"))) << stem;
+
+    const fs::path terrain = dir_.path() / "terrain";
+    test::touch(terrain / "manifest.txt", "tarkeep-terrain-hd 1\n");
+    cache_ = terrain;
+    EXPECT_TRUE(contains(build({}).err, "holds a terrain manifest"));
+    cache_ = dir_.path() / "cache";
+    const auto guarded = build({"--work", sample_game().string()});
+    EXPECT_TRUE(guarded.exit_code == 2 && contains(guarded.err, "refusing work folder"));
+}
+
+TEST_F(UiPipeline, ListAndOrig) {
+    const auto list = tool({sample_game().string(), "--ui-list", "--verbose"});
+    ASSERT_EQ(list.exit_code, 0) << list.err;
+    EXPECT_TRUE(contains(list.out, "table dbsprite_hud_packed.csv: 9 sprites, 8 with texture\n"));
+    EXPECT_TRUE(contains(list.out,
+                         "hud_panel 128x64 DXT5 sprites 4 rects 1 (+3 contained) max rect 128 tables "
+                         "dbsprite_hud_packed.csv\n"));
+    EXPECT_TRUE(contains(list.out, "4 sheets, 21 distinct rects (0.0 Mpx), sheets 0.0 Mpx; formats: DXT5:2 RGBA:2\n"));
+
+    const fs::path orig = dir_.path() / "orig";
+    ASSERT_EQ(tool({sample_game().string(), "--ui-orig", orig.string(), "--only", "buttons_main"}).exit_code, 0);
+    EXPECT_EQ(image::read_png_file(orig / "buttons_main.png").pixels, source("buttons_main").pixels);
+    EXPECT_EQ(image::read_png_file(orig / "buttons_main_bl.png").width, 192u);
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale

@@ -1,0 +1,126 @@
+// UI sheet collection, classification and tiling.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tools/upscale/ui_sheets.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+// x, width of the core, x, width of the input: enough to compare tiles in one line.
+std::vector<std::array<std::uint32_t, 4>> columns(const std::vector<UiTile>& tiles) {
+    std::vector<std::array<std::uint32_t, 4>> values;
+    for (const UiTile& t : tiles) values.push_back({t.core.x, t.core.width, t.input.x, t.input.width});
+    return values;
+}
+using Columns = std::vector<std::array<std::uint32_t, 4>>;
+
+TEST(SplitTiles, SegmentsPerAxis) {
+    EXPECT_EQ(columns(split_tiles(1200, 100, 8, 512)),
+              (Columns{{0, 400, 0, 440}, {400, 400, 376, 464}, {800, 400, 776, 440}}));
+    EXPECT_EQ(columns(split_tiles(5000, 9000, 8, 0)), (Columns{{0, 5000, 0, 5016}}));
+    EXPECT_EQ(columns(split_tiles(496, 496, 8, 512)), (Columns{{0, 496, 0, 512}}));
+    const std::vector<UiTile> grid = split_tiles(497, 497, 8, 512);  // one pixel too many: 2 x 2, rows outer
+    ASSERT_EQ(grid.size(), 4u);
+    EXPECT_TRUE(grid[1].core.x == 248 && grid[1].core.y == 0 && grid[2].core.y == 248 && grid[2].input.height == 289);
+}
+
+// Whatever the tile max, cores cover the pass without gaps, every input holds its core
+// and stays within the tile max; above 80 the overlap is the full 32 pixels.
+TEST(SplitTiles, TilesStayWithinTheTileMax) {
+    for (std::uint32_t tile_max : {1u, 9u, 16u, 17u, 40u, 64u, 80u, 81u, 100u, 512u}) {
+        for (std::uint32_t margin : {0u, 8u, 40u}) {
+            for (std::uint32_t length : {1u, 15u, 100u, 333u}) {
+                SCOPED_TRACE(testing::Message() << tile_max << " " << margin << " " << length);
+                const std::vector<UiTile> tiles = split_tiles(length, 1, margin, tile_max);
+                std::uint32_t next = 0;
+                for (const UiTile& t : tiles) {
+                    EXPECT_EQ(t.core.x, next);
+                    next = t.core.x + t.core.width;
+                    EXPECT_TRUE(t.input.x <= margin + t.core.x && t.input.x + t.input.width >= margin + next);
+                    EXPECT_TRUE(tiles.size() == 1 || t.input.width <= tile_max);
+                    if (tiles.size() > 1 && tile_max > 80 && margin + t.core.x >= 32) {
+                        EXPECT_EQ(margin + t.core.x - t.input.x, 32u);
+                    }
+                }
+                EXPECT_EQ(next, length);
+                if (tiles.size() > 1 && tile_max > 80) {
+                    EXPECT_EQ(tiles.size(), (length + tile_max - 65) / (tile_max - 64));
+                }
+            }
+        }
+    }
+}
+
+TEST(ClassifyUiSheet, FirstMatchingRule) {
+    // stem, table, largest rectangle side (0: no rectangles), class
+    for (const char* row :
+         {"button_big hud 200 icon", "hud_frame hud 81 panel", "hud_frame hud 80 icon", "icon_big hud 300 icon",
+          "big_icon_ hud 300 panel", "top_but_x hud 300 icon", "resources hud 300 icon", "the_crown hud 300 icon",
+          "panel hud 0 icon", "a unitIcons 300 icon", "b techtree 300 icon", "c uianim 300 icon",
+          "d unitActions 300 icon"}) {
+        std::istringstream in(row);
+        UiSheet sheet;
+        std::string table, expected;
+        std::uint32_t side = 0;
+        in >> sheet.stem >> table >> side >> expected;
+        sheet.tables = {"dbsprite_" + table + "_packed.csv"};
+        if (side > 0) sheet.rects = {{0, 0, 10, side}, {0, 0, side - 1, 5}};
+        EXPECT_EQ(classify_ui_sheet(sheet), expected) << row;
+    }
+}
+
+data::Sprite sprite(const char* name, const char* table, const char* key, std::array<std::int32_t, 4> rect,
+                    bool present = true) {
+    data::Sprite s;
+    s.name = name, s.table = table, s.cache_key = key, s.present = present;
+    s.x = static_cast<std::uint32_t>(rect[0]), s.y = static_cast<std::uint32_t>(rect[1]);
+    s.width = static_cast<std::uint32_t>(rect[2]), s.height = static_cast<std::uint32_t>(rect[3]);
+    return s;
+}
+
+std::vector<std::array<std::uint32_t, 4>> plain(const std::vector<PixelRect>& rects) {
+    std::vector<std::array<std::uint32_t, 4>> values;
+    for (const PixelRect& r : rects) values.push_back({r.x, r.y, r.width, r.height});
+    return values;
+}
+
+TEST(CollectUiSheets, TablesSheetsAndRectangles) {
+    const char *hud = "dbsprite_hud_packed.csv", *cursor = "dbsprite_cursor_packed.csv";
+    const std::vector<data::Sprite> sprites = {
+        sprite("shadow", hud, "hud.texcache", {-2, 3, 10, 5}),
+        sprite("top", cursor, "hud.texcache", {0, -4, 64, 12}),   // a skipped table on a used sheet
+        sprite("gone", hud, "hud.texcache", {-10, 0, 10, 5}),     // wholly left of the sheet
+        sprite("flat", hud, "hud.texcache", {0, 0, 0, 5}),        // empty
+        sprite("edge", hud, "hud.texcache", {60, 30, 10, 10}),    // cut at the right and bottom
+        sprite("outside", hud, "hud.texcache", {64, 0, 10, 10}),  // beyond the right edge
+        sprite("twice", hud, "hud.texcache", {0, 3, 8, 5}),       // shadow's rectangle again
+        sprite("inner", hud, "hud.texcache", {1, 1, 4, 4}),       // inside top
+        sprite("odd", hud, "hud.tga", {0, 0, 4, 4}),              // not a texture key
+        sprite("arrow", cursor, "cursors.texcache", {0, 0, 16, 16}),
+        sprite("old", hud, "old.texcache", {0, 0, 16, 16}, false),
+    };
+    const auto read_sheet = [](const std::string& key) {
+        return key == "hud.texcache" ? UiSheetInfo{64, 32, 6} : UiSheetInfo{16, 16, 1};
+    };
+    const UiSheets hud_only = collect_ui_sheets(sprites, false, read_sheet);
+    EXPECT_EQ(hud_only.skipped, std::set<std::string>{cursor});
+    EXPECT_TRUE(hud_only.tables.at(hud).sprites == 9 && hud_only.tables.at(hud).with_texture == 8);
+    ASSERT_EQ(hud_only.sheets.size(), 1u);
+    const UiSheet& sheet = hud_only.sheets.at("hud");
+    EXPECT_EQ(sheet.tables, (std::set<std::string>{cursor, hud}));
+    EXPECT_EQ(sheet.sprites, (std::vector<std::string>{"shadow", "top", "edge", "outside", "twice", "inner"}));
+    EXPECT_EQ(plain(sheet.rects),
+              (Columns{{0, 3, 8, 5}, {0, 0, 64, 8}, {60, 30, 10, 10}, {64, 0, 10, 10}, {0, 3, 8, 5}, {1, 1, 4, 4}}));
+    EXPECT_EQ(plain(sheet.distinct_rects), (Columns{{0, 0, 64, 8}, {60, 30, 4, 2}}));
+    EXPECT_EQ(sheet.contained, 2u);  // shadow and inner; twice is shadow again
+    EXPECT_EQ(collect_ui_sheets(sprites, true, read_sheet).sheets.size(), 2u);
+    std::size_t contained = 9;  // equal areas keep their order; only rectangles wholly inside go
+    EXPECT_EQ(plain(distinct_rectangles({{0, 0, 4, 4}, {4, 0, 4, 4}, {3, 0, 2, 2}, {5, 1, 3, 3}}, 8, 8, contained)),
+              (Columns{{0, 0, 4, 4}, {4, 0, 4, 4}, {3, 0, 2, 2}}));
+    EXPECT_EQ(contained, 1u);
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale

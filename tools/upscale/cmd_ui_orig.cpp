@@ -1,0 +1,25 @@
+// --ui-orig: UI sheets as the game draws them, and bled and enlarged twice as the
+// build's background is.
+#include "data/game_archives.h"
+#include "data/texture/texture_image.h"
+#include "image/image_files.h"
+#include "image/kernels.h"
+#include "platform/cmdline.h"
+#include "tools/upscale/commands.h"
+#include "tools/upscale/ui_build.h"
+
+namespace tarkeep::upscale {
+
+int cmd_ui_orig(const Args& args) {
+    const std::filesystem::path out_dir = platform::path_from_utf8(opt(args, "--ui-orig", ""));
+    const data::GameArchives archives(platform::path_from_utf8(args.positional.at(0)));
+    std::filesystem::create_directories(out_dir);
+    for (const std::string& stem : args.list("--only")) {
+        const image::RgbaImage sheet = data::texture_to_rgba(archives.read(stem + ".texcache"));
+        image::write_png_file(out_dir / platform::path_from_utf8(stem + ".png"), sheet, true);
+        image::write_png_file(out_dir / platform::path_from_utf8(stem + "_bl.png"), ui_background(sheet), true);
+    }
+    return 0;
+}
+
+}  // namespace tarkeep::upscale
