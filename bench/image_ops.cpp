@@ -57,15 +57,15 @@ void same_or_die(bool same, const char* what) {
 }
 
 void report(benchmark::State& state, std::size_t pixels) {
-    state.counters["MP/s"] = benchmark::Counter(double(pixels) * double(state.iterations()) / 1e6,
-                                                benchmark::Counter::kIsRate);
+    state.counters["MP/s"] =
+        benchmark::Counter(double(pixels) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
 }
 
 void BM_back_project(benchmark::State& state) {
     const bool fast = state.range(0);
     for (auto _ : state) {
         image::RgbaImage out = fast ? image::back_project(hd(), source(), 3, 0.5, true)
-                             : naive::back_project(hd(), source(), 3, 0.5, true);
+                                    : naive::back_project(hd(), source(), 3, 0.5, true);
         benchmark::DoNotOptimize(out.pixels.data());
     }
     report(state, std::size_t{2048} * 2048);
@@ -74,7 +74,8 @@ void BM_back_project(benchmark::State& state) {
 void BM_resize_bilinear(benchmark::State& state) {
     const bool fast = state.range(0);
     for (auto _ : state) {
-        image::RgbaImage out = fast ? image::resize_bilinear(source(), 2048, 2048) : naive::resize_bilinear(source(), 2048, 2048);
+        image::RgbaImage out =
+            fast ? image::resize_bilinear(source(), 2048, 2048) : naive::resize_bilinear(source(), 2048, 2048);
         benchmark::DoNotOptimize(out.pixels.data());
     }
     report(state, std::size_t{2048} * 2048);
@@ -96,7 +97,10 @@ void BM_dering(benchmark::State& state) {
         state.PauseTiming();
         work = hd();
         state.ResumeTiming();
-        if (fast) image::dering(work, source(), 2); else naive::dering(work, source(), 2);
+        if (fast)
+            image::dering(work, source(), 2);
+        else
+            naive::dering(work, source(), 2);
         benchmark::DoNotOptimize(work.pixels.data());
     }
     report(state, std::size_t{2048} * 2048);
@@ -109,7 +113,10 @@ void BM_bleed(benchmark::State& state) {
         state.PauseTiming();
         work = sprites();
         state.ResumeTiming();
-        if (fast) image::bleed(work, 0, 16); else naive::bleed(work, 0, 16);
+        if (fast)
+            image::bleed(work, 0, 16);
+        else
+            naive::bleed(work, 0, 16);
         benchmark::DoNotOptimize(work.pixels.data());
     }
     report(state, std::size_t{1024} * 1024);
@@ -127,9 +134,11 @@ void BM_consistency(benchmark::State& state) {
 // Both versions must agree before any figure means anything.
 void check_equal_results() {
     same_or_die(image::back_project(hd(), source(), 3, 0.5, true).pixels ==
-                    naive::back_project(hd(), source(), 3, 0.5, true).pixels, "back_project");
-    same_or_die(image::resize_bilinear(source(), 2048, 2048).pixels == naive::resize_bilinear(source(), 2048, 2048).pixels,
-                "resize_bilinear");
+                    naive::back_project(hd(), source(), 3, 0.5, true).pixels,
+                "back_project");
+    same_or_die(
+        image::resize_bilinear(source(), 2048, 2048).pixels == naive::resize_bilinear(source(), 2048, 2048).pixels,
+        "resize_bilinear");
     same_or_die(image::box_down(hd(), 4).pixels == naive::box_down(hd(), 4).pixels, "box_down");
     image::RgbaImage a = hd(), b = hd();
     image::dering(a, source(), 2);

@@ -30,8 +30,8 @@ void append_texture(Bytes& out, std::mt19937& random, std::size_t size) {
 
 // Definition-file and table text.
 void append_text(Bytes& out, std::mt19937& random, std::size_t size) {
-    static const char* const kWords[] = {"unit", "tank", "infantry", "winter", "summer", "texture", "weapon",
-                                         "range", "speed", "armor", "cost", "build_time", "sight", "model"};
+    static const char* const kWords[] = {"unit",  "tank",  "infantry", "winter", "summer",     "texture", "weapon",
+                                         "range", "speed", "armor",    "cost",   "build_time", "sight",   "model"};
     const std::size_t end = out.size() + size;
     while (out.size() < end) {
         std::string line = std::string(kWords[random() % 14]) + "_" + kWords[random() % 14] + " = " +

@@ -13,7 +13,7 @@ namespace {
 using namespace tarkeep::data;
 using namespace tarkeep::test;
 
-constexpr int kGrid = 71;   // 71 x 71 vertices, 2 x 70 x 70 = 9800 triangles
+constexpr int kGrid = 71;  // 71 x 71 vertices, 2 x 70 x 70 = 9800 triangles
 constexpr int kBones = 24;
 
 NiTriShapeData grid_data() {
@@ -83,39 +83,39 @@ std::vector<std::uint8_t> skinned_model() {
     root.name = "Scene Root";
     root.children = {1};
     for (int b = 0; b < kBones; ++b) root.children.push_back(6 + b);
-    add_nif_block(file, "NiNode", root);                       // 0
+    add_nif_block(file, "NiNode", root);  // 0
     NiGeometry shape;
     shape.name = "Body";
     shape.properties = {2, 3};
     shape.data = 4;
     shape.skin_instance = 5;
-    add_nif_block(file, "NiTriShape", shape);                  // 1
+    add_nif_block(file, "NiTriShape", shape);  // 1
     NiMaterialProperty material;
     material.diffuse = {1, 1, 1};
-    add_nif_block(file, "NiMaterialProperty", material);       // 2
+    add_nif_block(file, "NiMaterialProperty", material);  // 2
     NiTexturingProperty texturing;
     texturing.slots[kSlotBase].present = true;
     texturing.slots[kSlotBase].desc.source = 7 + kBones;
-    add_nif_block(file, "NiTexturingProperty", texturing);     // 3
+    add_nif_block(file, "NiTexturingProperty", texturing);  // 3
     const NiTriShapeData data = grid_data();
-    add_nif_block(file, "NiTriShapeData", data);               // 4
+    add_nif_block(file, "NiTriShapeData", data);  // 4
     NiSkinInstance instance;
     instance.data = 8 + kBones;
     instance.skeleton_root = 0;
     for (int b = 0; b < kBones; ++b) instance.bones.push_back(6 + b);
-    add_nif_block(file, "NiSkinInstance", instance);           // 5
+    add_nif_block(file, "NiSkinInstance", instance);  // 5
     for (int b = 0; b < kBones; ++b) {
         NiNode bone;
         bone.name = "Bone" + std::to_string(b);
         bone.translation = {0, float(b), 0};
-        add_nif_block(file, "NiNode", bone);                   // 6 ..
+        add_nif_block(file, "NiNode", bone);  // 6 ..
     }
     add_nif_block(file, "NiSkinPartition", grid_partition(data));  // 6 + kBones
     NiSourceTexture texture;
     texture.external = 1;
     texture.file_name = "body";
-    add_nif_block(file, "NiSourceTexture", texture);           // 7 + kBones
-    add_nif_block(file, "NiSkinData", grid_skin());            // 8 + kBones
+    add_nif_block(file, "NiSourceTexture", texture);  // 7 + kBones
+    add_nif_block(file, "NiSkinData", grid_skin());   // 8 + kBones
     file.roots = {0};
     return write_nif(file);
 }

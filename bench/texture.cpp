@@ -74,9 +74,7 @@ const Bytes& filtered_rows() {
     return rows;
 }
 
-void set_pixels(benchmark::State& state) {
-    state.SetItemsProcessed(std::int64_t(state.iterations()) * side * side);
-}
+void set_pixels(benchmark::State& state) { state.SetItemsProcessed(std::int64_t(state.iterations()) * side * side); }
 
 void DxtDecode(benchmark::State& state) {
     const auto format = std::uint32_t(state.range(0));

@@ -57,8 +57,7 @@ std::string data_text(const std::vector<std::string_view>& lines) {
     return text;
 }
 
-DdfValue make_row(const std::vector<std::string>& cells,
-                  const std::optional<std::vector<std::string>>& columns) {
+DdfValue make_row(const std::vector<std::string>& cells, const std::optional<std::vector<std::string>>& columns) {
     std::vector<DdfValue> values;
     values.reserve(cells.size());
     for (const std::string& cell : cells) values.push_back(convert_csv_cell(cell));

@@ -39,9 +39,7 @@ private:
         return token;
     }
 
-    [[noreturn]] void fail(const std::string& what) const {
-        throw DdfError(std::string(path_) + ": " + what);
-    }
+    [[noreturn]] void fail(const std::string& what) const { throw DdfError(std::string(path_) + ": " + what); }
 
     void expect(char c) {
         const DdfToken& token = next();
@@ -53,8 +51,7 @@ private:
     public:
         explicit DepthGuard(Parser& parser) : parser_(parser) {
             if (++parser_.depth_ > kMaxDdfNesting) {
-                parser_.fail("blocks and lists nested deeper than " +
-                             std::to_string(kMaxDdfNesting) + " levels");
+                parser_.fail("blocks and lists nested deeper than " + std::to_string(kMaxDdfNesting) + " levels");
             }
         }
         ~DepthGuard() { --parser_.depth_; }
@@ -196,8 +193,7 @@ private:
 
 }  // namespace
 
-std::vector<DdfDefinition> parse_ddf(std::string_view text, std::string_view path,
-                                     std::vector<std::string>* warnings) {
+std::vector<DdfDefinition> parse_ddf(std::string_view text, std::string_view path, std::vector<std::string>* warnings) {
     return Parser(text, path, warnings).parse_file();
 }
 

@@ -43,9 +43,7 @@ public:
     }
 
 private:
-    bool starts_with(std::string_view prefix) const {
-        return text_.substr(pos_, prefix.size()) == prefix;
-    }
+    bool starts_with(std::string_view prefix) const { return text_.substr(pos_, prefix.size()) == prefix; }
 
     void skip_line_comment() {
         const std::size_t end = text_.find('\n', pos_);
@@ -63,7 +61,8 @@ private:
         const std::size_t from = pos_ + 2;
         if (comment_end_ == kNotSearched || (comment_end_ != std::string_view::npos && comment_end_ < from)) {
             comment_end_ = text_.find("*/", from);
-            count((comment_end_ == std::string_view::npos ? text_.size() : comment_end_ + 2) - std::min(from, text_.size()));
+            count((comment_end_ == std::string_view::npos ? text_.size() : comment_end_ + 2) -
+                  std::min(from, text_.size()));
         }
         if (comment_end_ == std::string_view::npos) return false;
         pos_ = comment_end_ + 2;

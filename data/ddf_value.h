@@ -18,7 +18,7 @@ struct DdfValue {
     double real = 0.0;
     std::string text;
     std::vector<std::pair<std::string, DdfValue>> entries;  // Block, insertion order
-    std::vector<DdfValue> items;                             // List
+    std::vector<DdfValue> items;                            // List
 
     static DdfValue none() { return {}; }
     static DdfValue boolean(bool value);

@@ -29,9 +29,7 @@ public:
     explicit GameArchives(std::filesystem::path game_dir);
 
     const std::filesystem::path& root() const { return root_; }
-    const std::vector<std::pair<std::string, std::unique_ptr<io::ZipArchive>>>& archives() const {
-        return archives_;
-    }
+    const std::vector<std::pair<std::string, std::unique_ptr<io::ZipArchive>>>& archives() const { return archives_; }
 
     // Queries are bare file names, matched with ASCII letters lower-cased.
     bool contains(std::string_view file_name) const;

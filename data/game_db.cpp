@@ -11,9 +11,7 @@
 namespace tarkeep::data {
 namespace {
 
-std::string root_of(std::string_view first_entry) {
-    return std::string(first_entry.substr(0, first_entry.find('/')));
-}
+std::string root_of(std::string_view first_entry) { return std::string(first_entry.substr(0, first_entry.find('/'))); }
 
 bool is_definition_file(std::string_view name) {
     return name.size() >= 4 && ascii_lower(name.substr(name.size() - 4)) == ".ddf";
@@ -36,8 +34,7 @@ std::vector<std::string> listed_files(const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> definition_load_order(std::string_view root,
-                                               const std::vector<std::string>& definition_files,
+std::vector<std::string> definition_load_order(std::string_view root, const std::vector<std::string>& definition_files,
                                                const std::string* unit_file_list) {
     std::vector<std::string> order;
     std::unordered_set<std::string> loaded;
@@ -62,8 +59,7 @@ std::vector<std::string> definition_load_order(std::string_view root,
     return order;
 }
 
-GameDb::GameDb(const std::filesystem::path& db_zip)
-    : archive_(std::make_unique<io::ZipArchive>(db_zip)) {
+GameDb::GameDb(const std::filesystem::path& db_zip) : archive_(std::make_unique<io::ZipArchive>(db_zip)) {
     const auto& entries = archive_->entries();
     if (entries.empty()) throw io::ZipError("empty archive: " + platform::path_to_utf8(db_zip));
     root_ = root_of(entries.front().name);
@@ -73,9 +69,7 @@ GameDb::GameDb(const std::filesystem::path& db_zip)
     load_definitions();
 }
 
-std::string GameDb::path(std::string_view relative) const {
-    return root_ + "/" + std::string(relative);
-}
+std::string GameDb::path(std::string_view relative) const { return root_ + "/" + std::string(relative); }
 
 void GameDb::load_definitions() {
     const std::string list_path = path("dbunitfiles.cfg");
@@ -94,8 +88,7 @@ void GameDb::load_definitions() {
             continue;
         }
         for (DdfDefinition& definition : parsed) {
-            add_definition(std::move(definition.type), std::move(definition.name),
-                           std::move(definition.body), file);
+            add_definition(std::move(definition.type), std::move(definition.name), std::move(definition.body), file);
         }
     }
 }

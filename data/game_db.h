@@ -73,8 +73,7 @@ private:
 // The order in which definition files load: the files that the unit file list names
 // (`unit_file_list` is the text of dbunitfiles.cfg, nullptr when there is none), in its
 // order and as often as named, then every other definition file in archive order.
-std::vector<std::string> definition_load_order(std::string_view root,
-                                               const std::vector<std::string>& definition_files,
+std::vector<std::string> definition_load_order(std::string_view root, const std::vector<std::string>& definition_files,
                                                const std::string* unit_file_list);
 
 }  // namespace tarkeep::data

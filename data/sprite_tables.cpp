@@ -39,9 +39,8 @@ struct FlagName {
 };
 
 constexpr FlagName kFlagNames[] = {
-    {"mipmap", 0x1},   {"mirroru", 0x2}, {"mirrorv", 0x4},  {"clampu", 0x8},
-    {"clampv", 0x10},  {"flipu", 0x20},  {"flipv", 0x40},   {"rotate", 0x80},
-    {"subtractalpha", 0x100},            {"hasalpha", 0x200},
+    {"mipmap", 0x1}, {"mirroru", 0x2}, {"mirrorv", 0x4}, {"clampu", 0x8},          {"clampv", 0x10},
+    {"flipu", 0x20}, {"flipv", 0x40},  {"rotate", 0x80}, {"subtractalpha", 0x100}, {"hasalpha", 0x200},
 };
 
 std::vector<std::string> split_quoted_cells(std::string_view line) {
@@ -140,7 +139,8 @@ std::uint32_t parse_texture_flags(std::string_view text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t bar = text.find('|', start);
-        const std::string name = ascii_lower(strip_c_space(text.substr(start, bar == text.npos ? text.npos : bar - start)));
+        const std::string name =
+            ascii_lower(strip_c_space(text.substr(start, bar == text.npos ? text.npos : bar - start)));
         for (const FlagName& flag : kFlagNames) {
             if (flag.name == name) flags |= flag.bit;
         }

@@ -17,8 +17,7 @@ using SeasonalSets = std::unordered_map<std::string, std::vector<std::string>>;
 
 // The terrain types in table order, and each one's "High detail texture" value.
 void read_terrain_table(const GameDb& db, std::string_view climate, ClimateTerrainTables& tables) {
-    const CsvTable table =
-        read_csv_table(db.read_text(db.path("Terrain/dbterrain_" + ascii_lower(climate) + ".csv")));
+    const CsvTable table = read_csv_table(db.read_text(db.path("Terrain/dbterrain_" + ascii_lower(climate) + ".csv")));
     for (const DdfValue& row : table.rows) {
         const DdfValue* type = row.find("Terrain Type");
         if (!type || !type->is(DdfKind::string) || !type->truthy()) continue;
@@ -39,8 +38,8 @@ std::vector<const DdfValue*> cells_of(const DdfValue& row) {
 }
 
 SeasonalSets read_seasonal_sets(const GameDb& db, std::string_view climate) {
-    const CsvTable table = read_csv_table(
-        db.read_text(db.path("Terrain/DbSeasonalTextureSets_" + std::string(climate) + ".csv")));
+    const CsvTable table =
+        read_csv_table(db.read_text(db.path("Terrain/DbSeasonalTextureSets_" + std::string(climate) + ".csv")));
     SeasonalSets sets;
     for (const DdfValue& row : table.rows) {
         const std::vector<const DdfValue*> cells = cells_of(row);
@@ -74,8 +73,7 @@ ClimateTerrainTables read_climate_terrain_tables(const GameDb& db, std::string_v
 
 std::vector<TerrainTexture> resolve_terrain_textures(const GameDb& db, const GameArchives& archives,
                                                      std::string_view climate,
-                                                     const std::vector<std::string>& terrain_types,
-                                                     long long season) {
+                                                     const std::vector<std::string>& terrain_types, long long season) {
     return resolve_terrain_textures(read_climate_terrain_tables(db, climate), archives, terrain_types, season);
 }
 

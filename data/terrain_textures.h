@@ -23,8 +23,8 @@ struct TerrainTexture {
 
 // The two terrain tables of one climate, read once and resolved for every season.
 struct ClimateTerrainTables {
-    std::vector<std::string> terrain_types;                      // in table order, as named
-    std::unordered_map<std::string, DdfValue> high_detail;       // terrain type -> "High detail texture"
+    std::vector<std::string> terrain_types;                                   // in table order, as named
+    std::unordered_map<std::string, DdfValue> high_detail;                    // terrain type -> "High detail texture"
     std::unordered_map<std::string, std::vector<std::string>> seasonal_sets;  // set name -> its entries
 };
 
@@ -41,8 +41,7 @@ std::vector<TerrainTexture> resolve_terrain_textures(const ClimateTerrainTables&
 // Terrain/dbterrain_<climate lower-cased>.csv and Terrain/DbSeasonalTextureSets_<climate>.csv.
 std::vector<TerrainTexture> resolve_terrain_textures(const GameDb& db, const GameArchives& archives,
                                                      std::string_view climate,
-                                                     const std::vector<std::string>& terrain_types,
-                                                     long long season);
+                                                     const std::vector<std::string>& terrain_types, long long season);
 
 // Entry `season` of a set of `count` entries (count > 0), negative seasons wrapping.
 std::size_t season_entry(std::size_t count, long long season);

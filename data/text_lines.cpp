@@ -5,8 +5,7 @@ namespace tarkeep::data {
 namespace {
 
 bool is_single_break(unsigned char c) {
-    return c == '\n' || c == '\v' || c == '\f' || c == 0x1c || c == 0x1d || c == 0x1e ||
-           c == 0x85;
+    return c == '\n' || c == '\v' || c == '\f' || c == 0x1c || c == 0x1d || c == 0x1e || c == 0x85;
 }
 
 template <typename Predicate>
@@ -24,9 +23,8 @@ std::string_view strip_text_space(std::string_view text) { return strip_if(text,
 std::string_view strip_c_space(std::string_view text) { return strip_if(text, is_c_space); }
 
 std::string_view strip_chars(std::string_view text, std::string_view chars) {
-    return strip_if(text, [chars](unsigned char c) {
-        return chars.find(static_cast<char>(c)) != std::string_view::npos;
-    });
+    return strip_if(text,
+                    [chars](unsigned char c) { return chars.find(static_cast<char>(c)) != std::string_view::npos; });
 }
 
 std::vector<std::string_view> split_lines(std::string_view text) {

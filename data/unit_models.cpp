@@ -12,9 +12,7 @@
 namespace tarkeep::data {
 namespace {
 
-const DdfValue* truthy_or_null(const DdfValue* value) {
-    return value && value->truthy() ? value : nullptr;
-}
+const DdfValue* truthy_or_null(const DdfValue* value) { return value && value->truthy() ? value : nullptr; }
 
 const DdfValue* parent_of(const DdfValue& body) {
     if (const DdfValue* parent = truthy_or_null(body.find("Parent"))) return parent;

@@ -93,7 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     } catch (const image::PngError&) {
-    } catch (const io::ZipError&) {
-    }
+    } catch (const io::ZipError&) {}
     return 0;
 }

@@ -18,7 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::string key = tarkeep::data::value_key(definition.body);
             if (key.empty() || key.front() != '{' || key.back() != '}') __builtin_trap();
         }
-    } catch (const tarkeep::data::DdfError&) {
-    }
+    } catch (const tarkeep::data::DdfError&) {}
     return 0;
 }

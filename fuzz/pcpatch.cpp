@@ -32,13 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tarkeep::data;
     try {
         read_pcpatch(patch);
-    } catch (const TexError&) {
-    }
+    } catch (const TexError&) {}
     try {
         const auto patched = apply_pcpatch(texture, patch);
         if (patched.size() != read_texcache(texture).num_pixels) std::abort();
         texture_mip0(texture, patch);
-    } catch (const TexError&) {
-    }
+    } catch (const TexError&) {}
     return 0;
 }

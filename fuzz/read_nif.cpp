@@ -63,8 +63,7 @@ void read(const std::vector<std::uint8_t>& bytes) {
                 if (pixels->pixels_offset + pixels->num_pixels > bytes.size()) __builtin_trap();
             }
         }
-    } catch (const NifError&) {
-    }
+    } catch (const NifError&) {}
 }
 
 }  // namespace

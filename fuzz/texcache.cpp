@@ -38,12 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             const RgbaImage image = decode(file);
             if (image.pixels.size() != std::size_t(image.width) * image.height * 4) std::abort();
-        } catch (const TexError&) {
-        }
+        } catch (const TexError&) {}
     }
     try {
         texture_mip0(file);
-    } catch (const TexError&) {
-    }
+    } catch (const TexError&) {}
     return 0;
 }

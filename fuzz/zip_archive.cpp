@@ -10,8 +10,8 @@
 namespace {
 
 const std::filesystem::path& scratch_file() {
-    static const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("tarkeep-fuzz-zip-" + std::to_string(std::random_device{}()) + ".zip");
+    static const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                              ("tarkeep-fuzz-zip-" + std::to_string(std::random_device{}()) + ".zip");
     return path;
 }
 
@@ -28,10 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             try {
                 (void)archive.find(entry.name);
                 (void)archive.read(entry.name);
-            } catch (const tarkeep::io::ZipError&) {
-            }
+            } catch (const tarkeep::io::ZipError&) {}
         }
-    } catch (const tarkeep::io::ZipError&) {
-    }
+    } catch (const tarkeep::io::ZipError&) {}
     return 0;
 }

@@ -49,7 +49,8 @@ void bleed(RgbaImage& image, int threshold, int passes) {
                 const std::size_t i = std::size_t{y} * w + x;
                 if (set[i]) continue;
                 bool near = false;
-                for_neighbours(x, y, w, h, [&](std::uint32_t nx, std::uint32_t ny) { near |= set[std::size_t{ny} * w + nx] != 0; });
+                for_neighbours(x, y, w, h,
+                               [&](std::uint32_t nx, std::uint32_t ny) { near |= set[std::size_t{ny} * w + nx] != 0; });
                 if (near) {
                     queued[i] = 1;
                     frontier.push_back({x, y});

@@ -45,7 +45,8 @@ void dering(RgbaImage& hd, const RgbaImage& source, int margin) {
                     const int low = std::min(std::min(a, b), std::min(d, e));
                     const int high = std::max(std::max(a, b), std::max(d, e));
                     lo[x0 * 3 + c] = static_cast<std::uint8_t>(std::max(low - margin, 0));
-                    hi[x0 * 3 + c] = static_cast<std::uint8_t>(std::min<std::int64_t>(std::int64_t{high} + margin, 255));
+                    hi[x0 * 3 + c] =
+                        static_cast<std::uint8_t>(std::min<std::int64_t>(std::int64_t{high} + margin, 255));
                 }
             }
             range_row = y0;

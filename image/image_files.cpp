@@ -18,8 +18,7 @@ void write_file_atomic(const fs::path& path, std::span<const std::uint8_t> bytes
     fs::path temporary = path;
     temporary += kTemporarySuffix;
     switch (platform::write_file_synced(temporary, bytes)) {
-        case platform::WriteStatus::ok:
-            break;
+        case platform::WriteStatus::ok: break;
         case platform::WriteStatus::cannot_open:
             throw std::runtime_error("cannot write " + platform::path_to_utf8(temporary));
         case platform::WriteStatus::write_failed: {

@@ -14,8 +14,8 @@ RgbaImage decode_png(std::span<const std::uint8_t> file);
 
 // Writes signature, IHDR, one IDAT and IEND. `pixels` holds width * height * 4 bytes.
 // `compress` false writes stored deflate blocks.
-std::vector<std::uint8_t> encode_png(std::uint32_t width, std::uint32_t height,
-                                     const std::uint8_t* pixels, bool compress);
+std::vector<std::uint8_t> encode_png(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels,
+                                     bool compress);
 std::vector<std::uint8_t> encode_png(const RgbaImage& image, bool compress);
 
 }  // namespace tarkeep::image

@@ -64,8 +64,8 @@ ChunkWalk walk_chunks(std::span<const std::uint8_t> file) {
 // may claim up to 2^32 - 1 on each side, far beyond 64 bits of filtered data.
 std::optional<std::uint64_t> filtered_size(std::uint32_t width, std::uint32_t height) {
     const std::uint64_t row = 4 * std::uint64_t(width) + 1;
-    const std::uint64_t limit = std::min<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max(),
-                                                        std::numeric_limits<std::size_t>::max());
+    const std::uint64_t limit =
+        std::min<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max(), std::numeric_limits<std::size_t>::max());
     if (height != 0 && row > limit / height) return std::nullopt;
     return row * height;
 }
@@ -81,31 +81,29 @@ void unfilter(const std::uint8_t* filtered, std::uint32_t width, std::uint32_t h
         if (filter > 4) throw PngError("png: bad filter type");
         if (stride == 0) continue;
         switch (filter) {
-        case 0:
-            std::memcpy(row, in, stride);
-            break;
-        case 1:
-            for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + (i >= 4 ? row[i - 4] : 0));
-            break;
-        case 2:
-            for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + (above ? above[i] : 0));
-            break;
-        case 3:
-            for (std::size_t i = 0; i < stride; ++i) {
-                const unsigned a = i >= 4 ? row[i - 4] : 0, b = above ? above[i] : 0;
-                row[i] = std::uint8_t(in[i] + (a + b) / 2);
-            }
-            break;
-        case 4:
-            for (std::size_t i = 0; i < stride; ++i) {
-                const int a = i >= 4 ? row[i - 4] : 0, b = above ? above[i] : 0;
-                const int c = (above && i >= 4) ? above[i - 4] : 0;
-                const int p = a + b - c;
-                const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-                const int predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-                row[i] = std::uint8_t(in[i] + predictor);
-            }
-            break;
+            case 0: std::memcpy(row, in, stride); break;
+            case 1:
+                for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + (i >= 4 ? row[i - 4] : 0));
+                break;
+            case 2:
+                for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + (above ? above[i] : 0));
+                break;
+            case 3:
+                for (std::size_t i = 0; i < stride; ++i) {
+                    const unsigned a = i >= 4 ? row[i - 4] : 0, b = above ? above[i] : 0;
+                    row[i] = std::uint8_t(in[i] + (a + b) / 2);
+                }
+                break;
+            case 4:
+                for (std::size_t i = 0; i < stride; ++i) {
+                    const int a = i >= 4 ? row[i - 4] : 0, b = above ? above[i] : 0;
+                    const int c = (above && i >= 4) ? above[i - 4] : 0;
+                    const int p = a + b - c;
+                    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+                    const int predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+                    row[i] = std::uint8_t(in[i] + predictor);
+                }
+                break;
         }
     }
 }

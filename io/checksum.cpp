@@ -112,14 +112,22 @@ std::uint32_t adler32(std::span<const std::uint8_t> data, std::uint32_t previous
         std::size_t run = n < kRun ? n : kRun;
         n -= run;
         for (; run >= 8; run -= 8, p += 8) {
-            a += p[0]; b += a;
-            a += p[1]; b += a;
-            a += p[2]; b += a;
-            a += p[3]; b += a;
-            a += p[4]; b += a;
-            a += p[5]; b += a;
-            a += p[6]; b += a;
-            a += p[7]; b += a;
+            a += p[0];
+            b += a;
+            a += p[1];
+            b += a;
+            a += p[2];
+            b += a;
+            a += p[3];
+            b += a;
+            a += p[4];
+            b += a;
+            a += p[5];
+            b += a;
+            a += p[6];
+            b += a;
+            a += p[7];
+            b += a;
         }
         for (; run > 0; --run) {
             a += *p++;

@@ -18,9 +18,9 @@ constexpr std::size_t kWindow = 32768;
 constexpr std::size_t kTableMask = kWindow - 1;
 constexpr std::size_t kMinMatch = 3;
 constexpr std::size_t kMaxMatch = 258;
-constexpr std::size_t kNiceLength = 128;   // stop searching once a match is this long
-constexpr std::size_t kLazyLimit = 16;     // no search while the pending match is this long
-constexpr std::size_t kGoodLength = 8;     // a pending match this long cuts the chain budget
+constexpr std::size_t kNiceLength = 128;  // stop searching once a match is this long
+constexpr std::size_t kLazyLimit = 16;    // no search while the pending match is this long
+constexpr std::size_t kGoodLength = 8;    // a pending match this long cuts the chain budget
 constexpr unsigned kFullChain = 128;
 constexpr unsigned kShortChain = 32;
 constexpr std::size_t kTokensPerBlock = 16384;
@@ -47,7 +47,8 @@ inline std::size_t common_length(const std::uint8_t* a, const std::uint8_t* b, s
     while (n + 8 <= limit) {
         const std::uint64_t diff = load64(a + n) ^ load64(b + n);
         if (diff != 0) {
-            const int bit = std::endian::native == std::endian::little ? std::countr_zero(diff) : std::countl_zero(diff);
+            const int bit =
+                std::endian::native == std::endian::little ? std::countr_zero(diff) : std::countl_zero(diff);
             return n + std::size_t(bit / 8);
         }
         n += 8;

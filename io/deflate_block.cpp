@@ -40,13 +40,17 @@ struct SymbolTables {
             const unsigned first = kDistanceBase[code];
             const unsigned last = first + (1u << kDistanceExtra[code]) - 1;
             for (unsigned d = first; d <= last; ++d) {
-                if (d <= 256) distance_code[d - 1] = std::uint8_t(code);
-                else distance_code[256 + ((d - 1) >> 7)] = std::uint8_t(code);
+                if (d <= 256)
+                    distance_code[d - 1] = std::uint8_t(code);
+                else
+                    distance_code[256 + ((d - 1) >> 7)] = std::uint8_t(code);
             }
         }
     }
 
-    unsigned distance(unsigned d) const { return d <= 256 ? distance_code[d - 1] : distance_code[256 + ((d - 1) >> 7)]; }
+    unsigned distance(unsigned d) const {
+        return d <= 256 ? distance_code[d - 1] : distance_code[256 + ((d - 1) >> 7)];
+    }
 };
 
 const SymbolTables& tables() {
@@ -138,7 +142,8 @@ LengthCode plan_dynamic(const Frequencies& f) {
     plan.hdist = kDistanceSymbols;
     while (plan.hdist > 1 && plan.distance_lengths[plan.hdist - 1] == 0) --plan.hdist;
 
-    std::vector<std::uint8_t> all(plan.literal_lengths.begin(), plan.literal_lengths.begin() + std::ptrdiff_t(plan.hlit));
+    std::vector<std::uint8_t> all(plan.literal_lengths.begin(),
+                                  plan.literal_lengths.begin() + std::ptrdiff_t(plan.hlit));
     all.insert(all.end(), plan.distance_lengths.begin(), plan.distance_lengths.begin() + std::ptrdiff_t(plan.hdist));
     run_length_code(all, plan.symbols);
 
@@ -160,7 +165,8 @@ std::uint64_t dynamic_cost(const LengthCode& plan, const Frequencies& f) {
 
 std::uint64_t fixed_cost(const Frequencies& f) {
     std::uint64_t bits = 3 + f.extra_bits;
-    for (std::size_t s = 0; s < kLiteralSymbols; ++s) bits += std::uint64_t(f.literal[s]) * fixed_literal_length(unsigned(s));
+    for (std::size_t s = 0; s < kLiteralSymbols; ++s)
+        bits += std::uint64_t(f.literal[s]) * fixed_literal_length(unsigned(s));
     for (std::size_t s = 0; s < kDistanceSymbols; ++s) bits += std::uint64_t(f.distance[s]) * 5;
     return bits;
 }

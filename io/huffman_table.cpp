@@ -78,8 +78,7 @@ std::size_t reachable_codes(const std::uint8_t* lengths, std::size_t count, Code
         if (first < limit) {
             const std::uint32_t usable = std::min<std::uint32_t>(counts[len], limit - first);
             for (std::uint32_t k = 0; k < usable; ++k)
-                codes[n++] = {static_cast<std::uint16_t>(first + k), static_cast<std::uint8_t>(len),
-                              sorted[index + k]};
+                codes[n++] = {static_cast<std::uint16_t>(first + k), static_cast<std::uint8_t>(len), sorted[index + k]};
         }
         index += counts[len];
         first = std::min<std::uint32_t>((first + counts[len]) << 1, std::uint32_t{1} << (kMaxCodeBits + 1));

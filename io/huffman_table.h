@@ -14,12 +14,12 @@ namespace tarkeep::io::huffman {
 using Entry = std::uint32_t;
 
 enum class Kind : std::uint32_t {
-    literal = 0,       // literal byte, or a code-length symbol
-    length = 1,        // base plus extra bits: a match length or a distance
+    literal = 0,  // literal byte, or a code-length symbol
+    length = 1,   // base plus extra bits: a match length or a distance
     end_of_block = 2,
     subtable = 3,
-    invalid = 4,       // no code starts with these bits
-    bad_symbol = 5,    // literal/length 286-287 or distance 30-31
+    invalid = 4,     // no code starts with these bits
+    bad_symbol = 5,  // literal/length 286-287 or distance 30-31
 };
 
 constexpr Kind kind_of(Entry e) { return static_cast<Kind>((e >> 4) & 0x7); }
@@ -42,8 +42,8 @@ constexpr unsigned kCodeLengthRootBits = 7;  // code-length codes are at most 7 
 // Every sub-table belongs to at least one symbol and spans at most 15 - root bits.
 constexpr std::size_t kLiteralTableSize =
     (std::size_t{1} << kLiteralRootBits) + kMaxLiteralSymbols * (std::size_t{1} << (kMaxCodeBits - kLiteralRootBits));
-constexpr std::size_t kDistanceTableSize =
-    (std::size_t{1} << kDistanceRootBits) + kMaxDistanceSymbols * (std::size_t{1} << (kMaxCodeBits - kDistanceRootBits));
+constexpr std::size_t kDistanceTableSize = (std::size_t{1} << kDistanceRootBits) +
+                                           kMaxDistanceSymbols * (std::size_t{1} << (kMaxCodeBits - kDistanceRootBits));
 constexpr std::size_t kCodeLengthTableSize = std::size_t{1} << kCodeLengthRootBits;
 
 struct TableView {

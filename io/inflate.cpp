@@ -25,18 +25,13 @@ constexpr std::size_t kFastOutputSlack = kMaxMatch + 16;
 // The first output buffer beyond four times the input: enough for small streams at once.
 constexpr std::size_t kFirstOutputBytes = 64 * 1024;
 
-constexpr std::size_t saturating_add(std::size_t a, std::size_t b) {
-    return a > SIZE_MAX - b ? SIZE_MAX : a + b;
-}
+constexpr std::size_t saturating_add(std::size_t a, std::size_t b) { return a > SIZE_MAX - b ? SIZE_MAX : a + b; }
 
 constexpr std::size_t saturating_mul(std::size_t a, std::size_t b) {
     return b != 0 && a > SIZE_MAX / b ? SIZE_MAX : a * b;
 }
 
-
-inline std::uint64_t low_bits(std::uint64_t value, unsigned count) {
-    return value & ((std::uint64_t{1} << count) - 1);
-}
+inline std::uint64_t low_bits(std::uint64_t value, unsigned count) { return value & ((std::uint64_t{1} << count) - 1); }
 
 [[noreturn]] void fail(const char* what) { throw ZipError(std::string("inflate: ") + what); }
 
@@ -72,10 +67,11 @@ public:
         // The output grows as data arrives, never ahead of it: a hostile expected size
         // must not make us commit (and zero-fill) gigabytes before the stream proves them.
         // It only caps the growth, so a true size is reached without a final reallocation.
-        const std::size_t expected = expected_size != 0 ? std::min(expected_size, saturating_add(limit_, 1))
-                                                        : saturating_add(limit_, 1);
+        const std::size_t expected =
+            expected_size != 0 ? std::min(expected_size, saturating_add(limit_, 1)) : saturating_add(limit_, 1);
         growth_cap_ = saturating_add(expected, kFastOutputSlack);
-        const std::size_t first = std::min(expected, saturating_add(saturating_mul(input.size(), 4), kFirstOutputBytes));
+        const std::size_t first =
+            std::min(expected, saturating_add(saturating_mul(input.size(), 4), kFirstOutputBytes));
         out_.resize(saturating_add(first, kFastOutputSlack));
     }
 
@@ -197,7 +193,8 @@ private:
         const unsigned code_length_count = read_bits(4) + 4;
 
         std::array<std::uint8_t, 19> code_length_lengths{};
-        for (unsigned i = 0; i < code_length_count; ++i) code_length_lengths[deflate_tables::kCodeLengthOrder[i]] = static_cast<std::uint8_t>(read_bits(3));
+        for (unsigned i = 0; i < code_length_count; ++i)
+            code_length_lengths[deflate_tables::kCodeLengthOrder[i]] = static_cast<std::uint8_t>(read_bits(3));
         const TableView code_lengths =
             build_table(code_length_lengths.data(), 19, SymbolSet::code_length, code_length_storage_.data());
 

@@ -13,8 +13,7 @@ namespace tarkeep::io {
 // `output_limit`; the result is then longer than the limit, which callers that know the
 // true size report as a size mismatch instead of running out of memory.
 // Throws ZipError with an "inflate: " message on a malformed stream.
-std::vector<std::uint8_t> inflate(std::span<const std::uint8_t> compressed,
-                                  std::size_t expected_size = 0,
+std::vector<std::uint8_t> inflate(std::span<const std::uint8_t> compressed, std::size_t expected_size = 0,
                                   std::size_t output_limit = std::numeric_limits<std::size_t>::max());
 
 }  // namespace tarkeep::io

@@ -74,8 +74,7 @@ void RelayServer::shutdown() {
     for (auto& [id, client] : clients_) {
         try {
             client->connection.queue_frame(net::encode_message(net::Notice{"server shutting down"}));
-        } catch (const net::ProtocolError&) {
-        }
+        } catch (const net::ProtocolError&) {}
         client->connection.send_pending();
         // No drain: the server is going away, but the notice goes out before the end of
         // the stream rather than with a reset.

@@ -53,8 +53,7 @@ std::vector<std::uint16_t> read_block_type_indices(NifReader& reader, std::uint3
     return type_index;
 }
 
-std::unique_ptr<NiObject> read_block(NifReader& reader, NifFile& file, std::uint32_t index,
-                                     const std::string& type) {
+std::unique_ptr<NiObject> read_block(NifReader& reader, NifFile& file, std::uint32_t index, const std::string& type) {
     file.block_types.push_back(type);
     const NifBlockReader block_reader = find_nif_block_reader(type);
     if (block_reader == nullptr) {

@@ -14,7 +14,7 @@ namespace tarkeep::data {
 
 // One NIF file: header, block types, blocks and footer roots. Owns its blocks.
 struct NifFile {
-    std::string header;                         // first line, without its line feed
+    std::string header;  // first line, without its line feed
     std::uint32_t version = kNifVersion10_1_0_0;
     std::optional<std::uint32_t> user_version;  // present exactly for version 10.1.0.0
     std::vector<std::string> block_types;       // one per block

@@ -83,7 +83,8 @@ std::unique_ptr<NiObject> read_ni_tri_strips_data(NifReader& reader) {
     data->strip_lengths = reader.values<std::uint16_t>(reader.u16());
     if (reader.bool8()) {
         data->strips.reserve(data->strip_lengths.size());
-        for (const std::uint16_t length : data->strip_lengths) data->strips.push_back(reader.values<std::uint16_t>(length));
+        for (const std::uint16_t length : data->strip_lengths)
+            data->strips.push_back(reader.values<std::uint16_t>(length));
     }
     data->triangles = strips_to_triangles(data->strips);
     return data;

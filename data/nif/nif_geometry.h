@@ -27,8 +27,8 @@ struct NiGeometryData : NiObject {
     std::uint16_t num_vertices = 0;
     std::uint8_t keep_flags = 0;
     std::uint8_t compress_flags = 0;
-    std::vector<NifVec3> vertices;     // empty when the file has none
-    std::uint16_t vector_flags = 0;    // low 6 bits: UV set count; 4096: tangents follow normals
+    std::vector<NifVec3> vertices;   // empty when the file has none
+    std::uint16_t vector_flags = 0;  // low 6 bits: UV set count; 4096: tangents follow normals
     std::vector<NifVec3> normals;
     std::vector<NifVec3> tangents;
     std::vector<NifVec3> bitangents;
@@ -42,7 +42,7 @@ struct NiGeometryData : NiObject {
 struct NiTriBasedGeomData : NiGeometryData {
     bool operator==(const NiTriBasedGeomData&) const = default;
 
-    std::uint16_t num_triangles = 0;   // as stored; for strips not recomputed
+    std::uint16_t num_triangles = 0;  // as stored; for strips not recomputed
     std::vector<NifTriangle> triangles;
 };
 

@@ -18,9 +18,9 @@ struct NiObject {
     virtual ~NiObject() = default;
     bool operator==(const NiObject&) const = default;
 
-    std::string type_name;        // as in the file (several names share one class)
+    std::string type_name;  // as in the file (several names share one class)
     std::uint32_t block_index = 0;
-    std::size_t offset = 0;       // file offset of the block's data, just after its separator
+    std::size_t offset = 0;  // file offset of the block's data, just after its separator
 };
 
 struct NiObjectNET : NiObject {

@@ -5,9 +5,7 @@
 
 namespace tarkeep::data {
 
-void NifReader::fail_past_end() const {
-    throw NifError("read past end at " + std::to_string(position_));
-}
+void NifReader::fail_past_end() const { throw NifError("read past end at " + std::to_string(position_)); }
 
 std::string NifReader::string() {
     const std::size_t length_position = position_;
@@ -22,12 +20,8 @@ std::string NifReader::string() {
     return text;
 }
 
-std::vector<NifRef> NifReader::ref_list() {
-    return values<NifRef>(u32());
-}
+std::vector<NifRef> NifReader::ref_list() { return values<NifRef>(u32()); }
 
-std::vector<std::uint32_t> NifReader::u32_list() {
-    return values<std::uint32_t>(u32());
-}
+std::vector<std::uint32_t> NifReader::u32_list() { return values<std::uint32_t>(u32()); }
 
 }  // namespace tarkeep::data

@@ -100,9 +100,7 @@ std::uint64_t fnv1a64(std::string_view text) {
     return hash;
 }
 
-std::span<const NifBlockType> nif_block_types() {
-    return kBlockTypes;
-}
+std::span<const NifBlockType> nif_block_types() { return kBlockTypes; }
 
 NifBlockReader find_nif_block_reader(std::string_view type_name) {
     const Registry& types = registry();

@@ -49,7 +49,8 @@ NifSkinPartitionEntry read_partition(NifReader& reader) {
             part.triangles = reader.values<NifTriangle>(part.num_triangles);
         } else {
             part.strips.reserve(strip_count);
-            for (const std::uint16_t length : part.strip_lengths) part.strips.push_back(reader.values<std::uint16_t>(length));
+            for (const std::uint16_t length : part.strip_lengths)
+                part.strips.push_back(reader.values<std::uint16_t>(length));
         }
     }
     if (reader.bool8()) part.bone_indices = reader.values<std::uint8_t>(weighted);

@@ -25,8 +25,8 @@ struct NifSkinBone {
     NifTransform transform;
     NifVec3 bound_center;
     float bound_radius = 0;
-    std::uint16_t num_weights = 0;        // stored even when the weights are not
-    std::vector<NifSkinWeight> weights;   // empty unless the skin data has weights
+    std::uint16_t num_weights = 0;       // stored even when the weights are not
+    std::vector<NifSkinWeight> weights;  // empty unless the skin data has weights
     bool operator==(const NifSkinBone&) const = default;
 };
 
@@ -44,13 +44,13 @@ struct NifSkinPartitionEntry {
     std::uint16_t num_triangles = 0;
     std::uint16_t num_weights_per_vertex = 0;
     std::vector<std::uint16_t> bones;
-    std::vector<std::uint16_t> vertex_map;         // empty when absent
-    std::vector<float> vertex_weights;             // num_vertices x num_weights_per_vertex, or empty
+    std::vector<std::uint16_t> vertex_map;  // empty when absent
+    std::vector<float> vertex_weights;      // num_vertices x num_weights_per_vertex, or empty
     std::vector<std::uint16_t> strip_lengths;
     bool has_faces = false;
-    std::vector<NifTriangle> triangles;            // when there are no strips
+    std::vector<NifTriangle> triangles;  // when there are no strips
     std::vector<std::vector<std::uint16_t>> strips;
-    std::vector<std::uint8_t> bone_indices;        // num_vertices x num_weights_per_vertex, or empty
+    std::vector<std::uint8_t> bone_indices;  // num_vertices x num_weights_per_vertex, or empty
     bool operator==(const NifSkinPartitionEntry&) const = default;
 };
 

@@ -44,11 +44,18 @@ struct NifShaderTexture {
 };
 
 enum NifTextureSlotIndex : std::size_t {
-    kSlotBase = 0, kSlotDark, kSlotDetail, kSlotGloss, kSlotGlow, kSlotBump, kSlotDecal0, kSlotDecal1,
+    kSlotBase = 0,
+    kSlotDark,
+    kSlotDetail,
+    kSlotGloss,
+    kSlotGlow,
+    kSlotBump,
+    kSlotDecal0,
+    kSlotDecal1,
     kTextureSlotCount
 };
-inline constexpr std::array<const char*, kTextureSlotCount> kTextureSlotNames{
-    "base", "dark", "detail", "gloss", "glow", "bump", "decal0", "decal1"};
+inline constexpr std::array<const char*, kTextureSlotCount> kTextureSlotNames{"base", "dark", "detail", "gloss",
+                                                                              "glow", "bump", "decal0", "decal1"};
 
 // Number of slot flags a property with `texture_count` has in the file: at least six,
 // at most eight.
@@ -60,8 +67,8 @@ struct NiTexturingProperty : NiObjectNET {
     std::uint32_t apply_mode = 0;
     std::uint32_t texture_count = 0;
     std::array<NifTextureSlot, kTextureSlotCount> slots{};  // slots not in the file stay absent
-    std::array<float, 2> luma{};     // bump slot only: scale, offset
-    std::array<float, 4> matrix{};   // bump slot only: 2 x 2
+    std::array<float, 2> luma{};                            // bump slot only: scale, offset
+    std::array<float, 4> matrix{};                          // bump slot only: 2 x 2
     std::vector<NifShaderTexture> shader_textures;
 };
 

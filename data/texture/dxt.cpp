@@ -12,9 +12,7 @@ namespace {
 
 inline std::uint32_t load_u16(const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
 
-inline std::uint32_t load_u32(const std::uint8_t* p) {
-    return load_u16(p) | load_u16(p + 2) << 16;
-}
+inline std::uint32_t load_u32(const std::uint8_t* p) { return load_u16(p) | load_u16(p + 2) << 16; }
 
 inline std::uint64_t load_u64(const std::uint8_t* p) {
     return std::uint64_t(load_u32(p)) | std::uint64_t(load_u32(p + 4)) << 32;
@@ -95,8 +93,8 @@ void decode_block(const std::uint8_t* block, std::uint32_t format, std::uint32_t
 }
 
 // Copies the part of a decoded tile that lies inside the image.
-void copy_tile(const std::uint32_t tile[16], std::uint8_t* out, std::size_t row_bytes,
-               std::uint32_t columns, std::uint32_t rows) {
+void copy_tile(const std::uint32_t tile[16], std::uint8_t* out, std::size_t row_bytes, std::uint32_t columns,
+               std::uint32_t rows) {
     // A full-width tile row is one 16-byte copy where the host byte order matches `pack`.
     if (columns == 4 && std::endian::native == std::endian::little) {
         for (std::uint32_t row = 0; row < rows; ++row) std::memcpy(out + row * row_bytes, tile + 4 * row, 16);
@@ -128,9 +126,8 @@ std::uint64_t mip_size(const TexcacheFile& tex, std::size_t level) {
     return blocks * block_size;
 }
 
-std::vector<std::uint8_t> decode_dxt(const std::uint8_t* blocks, std::size_t byte_count,
-                                     std::uint32_t width, std::uint32_t height,
-                                     std::uint32_t format) {
+std::vector<std::uint8_t> decode_dxt(const std::uint8_t* blocks, std::size_t byte_count, std::uint32_t width,
+                                     std::uint32_t height, std::uint32_t format) {
     if (!is_dxt_format(format)) throw TexError("decode_dxt: not a DXT format");
     const std::size_t block_size = dxt_block_size(format);
     const std::uint64_t across = std::max<std::uint64_t>(1, (std::uint64_t(width) + 3) / 4);

@@ -39,8 +39,7 @@ std::uint64_t mip_size(const TexcacheFile& tex, std::size_t level);
 
 // Decodes DXT1/3/5 block data into width * height RGBA pixels. Throws TexError:
 // "decode_dxt: not a DXT format", "decode_dxt: block data truncated".
-std::vector<std::uint8_t> decode_dxt(const std::uint8_t* blocks, std::size_t byte_count,
-                                     std::uint32_t width, std::uint32_t height,
-                                     std::uint32_t format);
+std::vector<std::uint8_t> decode_dxt(const std::uint8_t* blocks, std::size_t byte_count, std::uint32_t width,
+                                     std::uint32_t height, std::uint32_t format);
 
 }  // namespace tarkeep::data

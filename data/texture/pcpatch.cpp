@@ -12,8 +12,7 @@ namespace tarkeep::data {
 namespace {
 
 std::uint32_t load_u32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 
 std::span<const std::uint8_t> pixel_data(std::span<const std::uint8_t> file, const TexcacheFile& tex) {
@@ -97,8 +96,7 @@ std::vector<std::uint8_t> apply_pcpatch(std::span<const std::uint8_t> texture_fi
         }
         const std::uint64_t target = mip.offset + std::uint64_t(start) * block_size;
         if (count > 0 && target >= out.size()) {
-            throw TexError(run_text(start, count, level) + " pixel data (" + std::to_string(out.size()) +
-                           " bytes)");
+            throw TexError(run_text(start, count, level) + " pixel data (" + std::to_string(out.size()) + " bytes)");
         }
         const std::uint64_t source = consumed * block_size;
         const std::uint64_t wanted = std::uint64_t(count) * block_size;

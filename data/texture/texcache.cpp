@@ -23,8 +23,7 @@ public:
     std::uint32_t u32(std::uint64_t offset) const {
         require(offset + 4);
         const std::uint8_t* p = file_.data() + offset;
-        return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-               std::uint32_t(p[3]) << 24;
+        return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
     }
 
     void require(std::uint64_t end) const {
@@ -38,8 +37,7 @@ private:
 }  // namespace
 
 TexcacheFile read_texcache(std::span<const std::uint8_t> file) {
-    if (file.size() < kMinimumSize ||
-        std::memcmp(file.data(), kHeaderLine, kHeaderLength) != 0 ||
+    if (file.size() < kMinimumSize || std::memcmp(file.data(), kHeaderLine, kHeaderLength) != 0 ||
         std::memcmp(file.data() + kTypeNameOffset, kTypeName, kTypeNameLength) != 0) {
         throw TexError("not a single-NiPixelData NIF 10.1.0.0");
     }

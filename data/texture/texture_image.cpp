@@ -92,8 +92,7 @@ RgbaImage texture_to_rgb_opaque(std::span<const std::uint8_t> file) {
     return image;
 }
 
-RgbaImage texture_mip0(std::span<const std::uint8_t> file,
-                       std::optional<std::span<const std::uint8_t>> patch_file) {
+RgbaImage texture_mip0(std::span<const std::uint8_t> file, std::optional<std::span<const std::uint8_t>> patch_file) {
     const TexcacheFile tex = read_texcache(file);
     if (!is_dxt_format(tex.format) || tex.mipmaps.empty()) {
         throw TexError("not a DXT texture with mip levels");

@@ -22,8 +22,7 @@ std::string local_time_text(const char* format) {
 
 void sleep_milliseconds(unsigned milliseconds) {
     timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&wait, &wait) != 0) {
-    }
+    while (nanosleep(&wait, &wait) != 0) {}
 }
 
 }  // namespace tarkeep::platform

@@ -8,12 +8,8 @@ std::vector<std::string> utf8_arguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
 }
 
-std::filesystem::path path_from_utf8(std::string_view utf8) {
-    return std::filesystem::path(std::string(utf8));
-}
+std::filesystem::path path_from_utf8(std::string_view utf8) { return std::filesystem::path(std::string(utf8)); }
 
-std::string path_to_utf8(const std::filesystem::path& path) {
-    return path.string();
-}
+std::string path_to_utf8(const std::filesystem::path& path) { return path.string(); }
 
 }  // namespace tarkeep::platform

@@ -59,8 +59,6 @@ std::filesystem::path executable_path() {
     return ec ? std::filesystem::path() : self;
 }
 
-std::filesystem::path venv_python(const std::filesystem::path& venv_folder) {
-    return venv_folder / "bin" / "python";
-}
+std::filesystem::path venv_python(const std::filesystem::path& venv_folder) { return venv_folder / "bin" / "python"; }
 
 }  // namespace tarkeep::platform

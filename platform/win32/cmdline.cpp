@@ -41,9 +41,7 @@ std::vector<std::string> utf8_arguments(int argc, char** argv) {
     return out;
 }
 
-std::filesystem::path path_from_utf8(std::string_view utf8) {
-    return std::filesystem::path(utf8_to_wide(utf8));
-}
+std::filesystem::path path_from_utf8(std::string_view utf8) { return std::filesystem::path(utf8_to_wide(utf8)); }
 
 std::string path_to_utf8(const std::filesystem::path& path) {
     const std::wstring& wide = path.native();

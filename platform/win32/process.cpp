@@ -22,8 +22,8 @@ HANDLE open_log(const std::filesystem::path& log_path) {
     SECURITY_ATTRIBUTES inherit{};
     inherit.nLength = sizeof(inherit);
     inherit.bInheritHandle = TRUE;
-    return CreateFileW(log_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(log_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 }  // namespace

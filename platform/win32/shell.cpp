@@ -50,8 +50,8 @@ int run_program_captured(const std::filesystem::path& program, const std::vector
     startup.hStdOutput = output;
     startup.hStdError = error;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process);
+    const BOOL started =
+        CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
     int code = -1;
     if (started) {
         WaitForSingleObject(process.hProcess, INFINITE);

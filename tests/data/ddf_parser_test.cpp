@@ -35,11 +35,14 @@ TEST(DdfParser, Definitions) {
         {"A b { List = [ Sword { Damage = 3 } 4 ] }", "A b {List: [{Damage: 3, _type: 'Sword'}, 4]}"},
         {"A b { L = [ T { _type = U; x = 1 } ] }", "A b {L: [{_type: 'T', x: 1}]}"},
         {"A b { L = [ ; a, (f|g) {} \"s\" ] }", "A b {L: ['a', {_flags: ['f', 'g']}, {}, 's']}"},
-        {"A b { X = ; }", "A b {X: none}"},  {"A b { X = }", "A b {X: none}"},
+        {"A b { X = ; }", "A b {X: none}"},
+        {"A b { X = }", "A b {X: none}"},
         {"A b { Inner { k v } Arr [1 2] }", "A b {Inner: {k: 'v'}, Arr: [1, 2]}"},
-        {"A b { \"quoted key\" = 1 }", "A b {quoted key: 1}"},  {"A b { ( = 1 }", "A b {(: 1}"},
+        {"A b { \"quoted key\" = 1 }", "A b {quoted key: 1}"},
+        {"A b { ( = 1 }", "A b {(: 1}"},
         {"A b { s = \"007\" t = 007 }", "A b {s: '007', t: 7}"},
-        {"A b {} ;, C d {x=1}", "A b {} | C d {x: 1}"},  {"", ""},
+        {"A b {} ;, C d {x=1}", "A b {} | C d {x: 1}"},
+        {"", ""},
         {"A b { a = 1 a = 2 a = 3 }", "A b {a: [1, 2, 3], __multi__a: true}"},
         {"A b { a = [1] a = 2 }", "A b {a: [[1], 2], __multi__a: true}"},
         {"A b { a = [1] a = 2 a = 3 }", "A b {a: [[1], 2, 3], __multi__a: true}"},
@@ -117,7 +120,8 @@ TEST(DdfParser, NestingIsBoundedAtTheLimit) {
     for (int i = 0; i < 400'000; ++i) lists += "[{k";
     for (const std::string& deeper : {text + " k {}" + closing, blocks, lists}) {
         EXPECT_EQ(error_text<DdfError>([&] { parse_ddf(deeper, "deep.ddf"); }),
-                  "deep.ddf: blocks and lists nested deeper than 256 levels") << deeper.size();
+                  "deep.ddf: blocks and lists nested deeper than 256 levels")
+            << deeper.size();
     }
 }
 

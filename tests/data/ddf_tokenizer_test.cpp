@@ -22,11 +22,16 @@ TEST(DdfTokenizer, TokensCommentsAndStrings) {
         const char* tokens;
     } cases[] = {
         {"punctuation", "(),;=[]{|}",
-         "('p', '(') ('p', ')') ('p', ',') ('p', ';') ('p', '=') ('p', '[') ('p', ']') ('p', '{') ('p', '|') ('p', '}')"},
+         "('p', '(') ('p', ')') ('p', ',') ('p', ';') ('p', '=') ('p', '[') ('p', ']') ('p', '{') ('p', '|') ('p', "
+         "'}')"},
         {"atoms end at punctuation and quotes", "a=b\"c\"d{",
          "('atom', 'a') ('p', '=') ('atom', 'b') ('str', 'c') ('atom', 'd') ('p', '{')"},
-        {"all whitespace bytes separate", std::string("a\tb\vc\fd\x1c" "e\x1f" "f\x85g\xa0h"),
-         "('atom', 'a') ('atom', 'b') ('atom', 'c') ('atom', 'd') ('atom', 'e') ('atom', 'f') ('atom', 'g') ('atom', 'h')"},
+        {"all whitespace bytes separate",
+         std::string("a\tb\vc\fd\x1c"
+                     "e\x1f"
+                     "f\x85g\xa0h"),
+         "('atom', 'a') ('atom', 'b') ('atom', 'c') ('atom', 'd') ('atom', 'e') ('atom', 'f') ('atom', 'g') ('atom', "
+         "'h')"},
         {"line comment", "a // b c\nd", "('atom', 'a') ('atom', 'd')"},
         {"hash comment at token start", "a #b c\nd", "('atom', 'a') ('atom', 'd')"},
         {"hash inside an atom", "a#b", "('atom', 'a#b')"},
@@ -36,9 +41,11 @@ TEST(DdfTokenizer, TokensCommentsAndStrings) {
         {"comment marker overlapping its end is no comment", "/*/", "('atom', '/*/')"},
         {"shortest block comment", "/**/a", "('atom', 'a')"},
         {"escapes are kept raw", R"("a\"b\\" c)", R"(('str', 'a\"b\\') ('atom', 'c'))"},
-        {"empty string", "\"\"", "('str', '')"}, {"unclosed string drops only its quote", "\"abc\n", "('atom', 'abc')"},
+        {"empty string", "\"\"", "('str', '')"},
+        {"unclosed string drops only its quote", "\"abc\n", "('atom', 'abc')"},
         {"backslash as last byte ends the scan", "\"ab\\", "('atom', 'ab\\')"},
-        {"string spans lines", "\"a\nb\"", "('str', 'a\nb')"}, {"nothing", " \n\t ", ""},
+        {"string spans lines", "\"a\nb\"", "('str', 'a\nb')"},
+        {"nothing", " \n\t ", ""},
         {"strings after an unclosed one", R"("\"x\" \")", R"(('atom', '\') ('atom', 'x\') ('atom', '\'))"},
         {"comments after an unclosed one", "/* a /* b", "('atom', '/*') ('atom', 'a') ('atom', '/*') ('atom', 'b')"},
         {"a comment end serves every opening before it", "/* /* */ a /* b */ c", "('atom', 'a') ('atom', 'c')"},

@@ -33,8 +33,12 @@ TEST_F(GameDbTest, EmptyArchiveIsAnError) {
 }
 
 TEST_F(GameDbTest, RootAndDefinitionFiles) {
-    const GameDb db = open(DbZipBuilder("DB").add("units/a.ddf", "").add("units/B.DDF", "").add("units/c.ddf.txt", "")
-                               .add(".ddf", "").add("Terrain/x.csv", "x"));
+    const GameDb db = open(DbZipBuilder("DB")
+                               .add("units/a.ddf", "")
+                               .add("units/B.DDF", "")
+                               .add("units/c.ddf.txt", "")
+                               .add(".ddf", "")
+                               .add("Terrain/x.csv", "x"));
     EXPECT_EQ(db.root(), "DB");
     EXPECT_EQ(db.definition_files(), (Names{"DB/units/a.ddf", "DB/units/B.DDF", "DB/.ddf"}));
     EXPECT_EQ(db.read_text("DB/Terrain/x.csv"), "x");
@@ -53,7 +57,10 @@ TEST_F(GameDbTest, UnitFileListOrdersLoading) {
         Names order;
     } cases[] = {
         {"listed files first, case-blind, then the rest in archive order",
-         DbZipBuilder("DB").add("other/z.ddf", "").add("Units/Archer.ddf", "").add("units/b.ddf", "")
+         DbZipBuilder("DB")
+             .add("other/z.ddf", "")
+             .add("Units/Archer.ddf", "")
+             .add("units/b.ddf", "")
              .add("dbunitfiles.cfg",
                   "// comment line\r\n  \"DB\\Units\\archer.ddf\"  \r\n\ndb/missing.ddf\n\"\"\nDB/UNITS/B.DDF\n"
                   "db\\units\\archer.ddf")
@@ -62,15 +69,18 @@ TEST_F(GameDbTest, UnitFileListOrdersLoading) {
         {"db/ stands for the root folder, whatever its name",
          DbZipBuilder("Data").add("u/a.ddf", "").add("u/b.ddf", "").add("dbunitfiles.cfg", "DB/u/b.ddf\nu/a.ddf"),
          {"Data/u/b.ddf", "Data/u/a.ddf"}},
-        {"without a list, archive order", DbZipBuilder("DB").add("b.ddf", "").add("a.ddf", ""), {"DB/b.ddf", "DB/a.ddf"}},
+        {"without a list, archive order",
+         DbZipBuilder("DB").add("b.ddf", "").add("a.ddf", ""),
+         {"DB/b.ddf", "DB/a.ddf"}},
     };
     for (const auto& c : cases) EXPECT_EQ(open(c.db).load_order(), c.order) << c.name;
 }
 
 TEST_F(GameDbTest, LaterDefinitionWinsFirstKeepsItsPlace) {
-    const GameDb db = open(DbZipBuilder("DB")
-                               .add("one.ddf", "UnitModel Archer { Hp = 1 } UnitModel Bowman { Hp = 5 }")
-                               .add("two.ddf", "UnitModel Spear { Hp = 3 } UnitModel Archer { Hp = 2 } Tech Archer { X = 1 }"));
+    const GameDb db =
+        open(DbZipBuilder("DB")
+                 .add("one.ddf", "UnitModel Archer { Hp = 1 } UnitModel Bowman { Hp = 5 }")
+                 .add("two.ddf", "UnitModel Spear { Hp = 3 } UnitModel Archer { Hp = 2 } Tech Archer { X = 1 }"));
     EXPECT_EQ(db.overrides(), 1u);
     EXPECT_EQ(db.names_of_type("UnitModel"), (Names{"Archer", "Bowman", "Spear"}));
     EXPECT_EQ(db.names_of_type("Tech"), (Names{"Archer"}));

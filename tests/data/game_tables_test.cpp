@@ -59,8 +59,11 @@ protected:
                                    .add("UI/PackedSprites/readme.txt", "r,r.tga,0,0,1,1\n")
                                    .add("ui/packedsprites/lower.csv", "low,l.tga,0,0,1,1\n")
                                    .files());
-        game.add_zip("textures.zip", ZipFiles().add("t/grass_spring.texcache", "").add("t/GRASS_AUTUMN.texcache", "")
-                                         .add("t/sand3.texcache", "").add("x/buttons.texcache", ""));
+        game.add_zip("textures.zip", ZipFiles()
+                                         .add("t/grass_spring.texcache", "")
+                                         .add("t/GRASS_AUTUMN.texcache", "")
+                                         .add("t/sand3.texcache", "")
+                                         .add("x/buttons.texcache", ""));
         db_.emplace(game.zips() / "db.zip");
         archives_.emplace(game.dir());
     }

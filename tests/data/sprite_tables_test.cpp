@@ -45,8 +45,10 @@ TEST(SpriteRows, SixIntegerCellsMakeASprite) {
         // Coordinates clamp to the signed 32-bit range, however many digits they have.
         {{"a", "t", "99999999999999999999999", "-3000000000", "2147483647", "0"},
          "a t t.texcache 2147483647,-2147483648,2147483647,0 0"},
-        {{"a", "t.tga", "1", "2", "3"}, "rejected"},         {{"a", "t.tga", "1", "x", "3", "4"}, "rejected"},
-        {{"a", "t.tga", "1", "2.5", "3", "4"}, "rejected"},  {{"a", "t.tga", "1", "", "3", "4"}, "rejected"},
+        {{"a", "t.tga", "1", "2", "3"}, "rejected"},
+        {{"a", "t.tga", "1", "x", "3", "4"}, "rejected"},
+        {{"a", "t.tga", "1", "2.5", "3", "4"}, "rejected"},
+        {{"a", "t.tga", "1", "", "3", "4"}, "rejected"},
         {{"a", "t.tga", "1", "-", "3", "4"}, "rejected"},
     };
     for (const auto& [row, sprite] : cases) EXPECT_EQ(sprite_of(row), sprite) << row[2] << "," << row[3];
@@ -61,9 +63,16 @@ TEST(SpriteCacheKey, FileNameLowerCasedWithoutExtension) {
 
 TEST(TextureFlags, NamesNumbersAndNoise) {
     const std::pair<const char*, std::uint32_t> cases[] = {
-        {"(mipmap|HasAlpha)", 0x201}, {" ( MirrorU | mirrorv | clampu|clampv ) ", 0x1e},
-        {"flipu|flipv|rotate|subtractalpha", 0x1e0}, {"mipmap|unknown|", 0x1}, {"((513))", 513}, {"()", 0}, {"", 0},
-        {"99999999999", 0x7fffffff}, {"-1", 0}, {"mip map", 0},
+        {"(mipmap|HasAlpha)", 0x201},
+        {" ( MirrorU | mirrorv | clampu|clampv ) ", 0x1e},
+        {"flipu|flipv|rotate|subtractalpha", 0x1e0},
+        {"mipmap|unknown|", 0x1},
+        {"((513))", 513},
+        {"()", 0},
+        {"", 0},
+        {"99999999999", 0x7fffffff},
+        {"-1", 0},
+        {"mip map", 0},
     };
     for (const auto& [text, flags] : cases) EXPECT_EQ(parse_texture_flags(text), flags) << text;
 }

@@ -20,7 +20,13 @@ TEST(SplitLines, BreaksAndFinalPiece) {
     EXPECT_EQ(split_lines("\n"), (Views{""}));
     EXPECT_EQ(split_lines("\r\r\n"), (Views{"", ""}));
     EXPECT_EQ(split_lines(""), Views{});
-    EXPECT_EQ(split_lines(std::string_view("a\x85" "b\x1f" "c\xa0", 6)), (Views{"a", "b\x1f" "c\xa0"}));
+    EXPECT_EQ(split_lines(std::string_view("a\x85"
+                                           "b\x1f"
+                                           "c\xa0",
+                                           6)),
+              (Views{"a",
+                     "b\x1f"
+                     "c\xa0"}));
 }
 
 TEST(SplitWords, RunsOfWhitespace) {
@@ -42,10 +48,18 @@ TEST(RemoveExtension, LastDotOfTheFileName) {
         const char* stem;
     };
     const Case cases[] = {
-        {"grass.tga", "grass"},     {"a.b.c", "a.b"},         {"dir.x/file", "dir.x/file"},
-        {"dir.x\\file", "dir.x\\file"}, {".hidden", ".hidden"}, {"..x", "..x"},
-        {"a..b", "a."},             {"x/.a.b", "x/.a"},       {"noext", "noext"},
-        {"", ""},                   {"a.", "a"},              {"dir/a.TGA", "dir/a"},
+        {"grass.tga", "grass"},
+        {"a.b.c", "a.b"},
+        {"dir.x/file", "dir.x/file"},
+        {"dir.x\\file", "dir.x\\file"},
+        {".hidden", ".hidden"},
+        {"..x", "..x"},
+        {"a..b", "a."},
+        {"x/.a.b", "x/.a"},
+        {"noext", "noext"},
+        {"", ""},
+        {"a.", "a"},
+        {"dir/a.TGA", "dir/a"},
     };
     for (const Case& c : cases) EXPECT_EQ(remove_extension(c.path), c.stem) << c.path;
 }
@@ -53,8 +67,8 @@ TEST(RemoveExtension, LastDotOfTheFileName) {
 TEST(AsciiLower, OnlyAsciiLetters) { EXPECT_EQ(ascii_lower("AbZ@[\xc3\x84"), "abz@[\xc3\x84"); }
 
 TEST(SeasonEntry, WrapsBothWays) {
-    const std::tuple<std::size_t, long long, std::size_t> cases[] = {
-        {3, 0, 0}, {3, 5, 2}, {3, -1, 2}, {3, -3, 0}, {3, -4, 2}, {1, -7, 0}, {12, 11, 11}};
+    const std::tuple<std::size_t, long long, std::size_t> cases[] = {{3, 0, 0},  {3, 5, 2},  {3, -1, 2},  {3, -3, 0},
+                                                                     {3, -4, 2}, {1, -7, 0}, {12, 11, 11}};
     for (const auto& [count, season, entry] : cases) EXPECT_EQ(season_entry(count, season), entry) << season;
     EXPECT_LT(season_entry(7, std::numeric_limits<long long>::min()), 7u);
 }

@@ -58,11 +58,13 @@ TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
     )");
     const std::pair<const char*, const char*> cases[] = {
         // The child overrides its parent; states merge by name, in the parent's order.
-        {"Child", "{Scale: 1, Color: 'blue', __multi__States: true, States: [{StateName: 'Idle', A: 'child'}, "
-                  "{StateName: 'Walk'}, {StateName: 'Attack'}], Parent: 'Base', Extra: 1}"},
+        {"Child",
+         "{Scale: 1, Color: 'blue', __multi__States: true, States: [{StateName: 'Idle', A: 'child'}, "
+         "{StateName: 'Walk'}, {StateName: 'Attack'}], Parent: 'Base', Extra: 1}"},
         // State names compare by kind and content; nameless states are new ones.
-        {"C", "{States: [{StateName: 1, v: 'p1'}, {StateName: '1', v: 'c2'}, {v: 'c3'}, {StateName: 1f, v: 'c1'}], "
-              "Parent: 'P'}"},
+        {"C",
+         "{States: [{StateName: 1, v: 'p1'}, {StateName: '1', v: 'c2'}, {v: 'c3'}, {StateName: 1f, v: 'c1'}], "
+         "Parent: 'P'}"},
         // Only lists of states contribute.
         {"One", "{States: []}"},
         {"Mixed", "{States: [{StateName: 'X'}]}"},
@@ -95,9 +97,10 @@ TEST_F(UnitModelsTest, LongParentChainResolvesWithoutRecursion) {
 // The resolver must give what resolve_unit_model gives for every unit, in any order,
 // while applying each body of an acyclic chain once.
 TEST_F(UnitModelsTest, ResolverReusesChainsAndMatchesThePlainResolution) {
-    db_of("UnitModel A { Parent = B; a = 1 }\nUnitModel B { Parent = C; b = 2; a = 0 }\nUnitModel C { c = 3 }\n"
-          "UnitModel D { Parent = D; d = 4 }\nUnitModel E { Parent = F; e = 5 }\nUnitModel F { Parent = E; f = 6 }\n"
-          "UnitModel G { Parent = missing; g = 7 }\nUnitModel H { Parent = B; States = [{StateName = s}] }\n");
+    db_of(
+        "UnitModel A { Parent = B; a = 1 }\nUnitModel B { Parent = C; b = 2; a = 0 }\nUnitModel C { c = 3 }\n"
+        "UnitModel D { Parent = D; d = 4 }\nUnitModel E { Parent = F; e = 5 }\nUnitModel F { Parent = E; f = 6 }\n"
+        "UnitModel G { Parent = missing; g = 7 }\nUnitModel H { Parent = B; States = [{StateName = s}] }\n");
     UnitModelResolver resolver(*db_);
     for (const std::string name : {"C", "A", "H", "B", "F", "E", "D", "G", "unknown", "A"})
         EXPECT_EQ(show(resolver.resolve(name)), resolved(name)) << name;
@@ -105,8 +108,8 @@ TEST_F(UnitModelsTest, ResolverReusesChainsAndMatchesThePlainResolution) {
     constexpr int kUnits = 4000;
     std::string chain;
     for (int i = 0; i < kUnits; ++i)
-        chain += "UnitModel U" + std::to_string(i) + " { Parent = U" + std::to_string(i + 1) + "; k = " +
-                 std::to_string(i) + " }\n";
+        chain += "UnitModel U" + std::to_string(i) + " { Parent = U" + std::to_string(i + 1) +
+                 "; k = " + std::to_string(i) + " }\n";
     db_of(std::move(chain));
     UnitModelResolver long_chain(*db_);
     for (int i = 0; i < kUnits; ++i) long_chain.resolve("U" + std::to_string(i));
@@ -123,13 +126,20 @@ TEST(ModelKey, DisplayTextToStemAndNullModels) {
         const char* key;
         bool null;
     } cases[] = {
-        {V::string("\"Models\\Units\\Archer.NIF"), "archer", false}, {V::string("a/b\\C.x.Nif"), "c.x", false},
-        {V::string("a\\b/c.kf"), "c", false},         {V::string(".hidden"), ".hidden", false},
-        {V::string("dir.v2/Plain"), "plain", false},  {V::string("NULL.nif"), "null", true},
-        {V::string("Models/Null.nif"), "null", true}, {V::string("null"), "null", true},
-        {V::string("nulls"), "nulls", false},         {V::string(""), "", true},
-        {V::int_value(5), "5", false},                {V::int_value(0), "0", true},
-        {V::none(), "none", true},                    {V::boolean(true), "true", false},
+        {V::string("\"Models\\Units\\Archer.NIF"), "archer", false},
+        {V::string("a/b\\C.x.Nif"), "c.x", false},
+        {V::string("a\\b/c.kf"), "c", false},
+        {V::string(".hidden"), ".hidden", false},
+        {V::string("dir.v2/Plain"), "plain", false},
+        {V::string("NULL.nif"), "null", true},
+        {V::string("Models/Null.nif"), "null", true},
+        {V::string("null"), "null", true},
+        {V::string("nulls"), "nulls", false},
+        {V::string(""), "", true},
+        {V::int_value(5), "5", false},
+        {V::int_value(0), "0", true},
+        {V::none(), "none", true},
+        {V::boolean(true), "true", false},
         {V::float_value(1.0), "f3ff0000000000000", false},
     };
     for (const auto& c : cases) {
@@ -181,9 +191,17 @@ TEST_F(UnitModelsTest, ModelJobsWithRegionsAnimationsAndSharing) {
         UnitModel Scout { DefaultModel = archer; States [ { ModelName = horse.nif; AnimName = gallop } ] }
         UnitModel Ghost { DefaultModel = ghost.nif }
     )",
-          ZipFiles().add("m/archer.nifcache", "").add("m/ARCHER_WE.nifcache", "").add("m/archer_am.nifcache", "")
-              .add("m/archer_xx.nifcache", "").add("m/horse_fe.nifcache", "").add("m/null.nifcache", "")
-              .add("m/none.nifcache", "").add("a/walk.kf", "").add("a/idle.kf", "").add("a/gallop.kf", ""));
+          ZipFiles()
+              .add("m/archer.nifcache", "")
+              .add("m/ARCHER_WE.nifcache", "")
+              .add("m/archer_am.nifcache", "")
+              .add("m/archer_xx.nifcache", "")
+              .add("m/horse_fe.nifcache", "")
+              .add("m/null.nifcache", "")
+              .add("m/none.nifcache", "")
+              .add("a/walk.kf", "")
+              .add("a/idle.kf", "")
+              .add("a/gallop.kf", ""));
     std::string out;
     for (const ModelJob& job : list_model_jobs(*db_, *archives_)) {
         out += job.unit + " " + job.model + ":";

@@ -32,9 +32,9 @@ TEST(Pad, WrapRepeatsTheTexturePeriodically) {
 
 TEST(Pad, EdgeModesAlongOneRow) {
     const image::RgbaImage row = grey_row({0, 1, 2});
-    EXPECT_EQ(reds(pad(row, 2, true, false, false)), (std::vector<int>{1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1,
-                                                                       1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1,
-                                                                       1, 0, 0, 1, 2, 2, 1}));
+    EXPECT_EQ(reds(pad(row, 2, true, false, false)),
+              (std::vector<int>{1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1,
+                                2, 2, 1, 1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1}));
     EXPECT_EQ(reds(pad(row, 2, false, false, false), 7), (std::vector<int>{0, 0, 0, 1, 2, 2, 2}));
     EXPECT_EQ(reds(pad(row, 2, true, true, false), 7), (std::vector<int>{1, 2, 0, 1, 2, 0, 1}));
 }
@@ -97,7 +97,8 @@ TEST(BoxDown, RoundsHalvesUpAndDropsRemainders) {
     for (std::uint32_t f : {0u, 1u, 2u, 3u, 4u, 7u}) {  // 0 and 1 leave the image as it is
         const image::RgbaImage src = random_image(29, 17, f);
         const image::RgbaImage out = box_down(src, f), expected = naive::box_down(src, f);
-        EXPECT_EQ(std::tie(out.width, out.height, out.pixels), std::tie(expected.width, expected.height, expected.pixels))
+        EXPECT_EQ(std::tie(out.width, out.height, out.pixels),
+                  std::tie(expected.width, expected.height, expected.pixels))
             << f;
     }
 }
@@ -114,7 +115,12 @@ TEST(ResizeBilinear, FollowsTheWeightsAndClampsEdges) {
 }
 
 TEST(BackProject, MatchesTheFormulaReducesInconsistencyAndLeavesAConsistentImage) {
-    struct Case { std::uint32_t w, h, f; int passes; double strength; bool wrap; };
+    struct Case {
+        std::uint32_t w, h, f;
+        int passes;
+        double strength;
+        bool wrap;
+    };
     for (const Case& c : {Case{16, 12, 4, 3, 0.5, true}, Case{16, 12, 4, 1, 0.0, false}, Case{9, 14, 2, 2, 1.0, false},
                           Case{5, 3, 3, 3, 0.25, true}, Case{1, 1, 4, 2, 0.5, true}}) {
         const image::RgbaImage src = random_image(c.w, c.h, c.w * 31 + c.f);
@@ -172,7 +178,7 @@ TEST(Dering, ClampsOnlyValuesOutsideTheWidenedRange) {
 
 TEST(Bleed, FillsTransparentPixelsFromOpaqueNeighbours) {
     image::RgbaImage im = filled(4, 1, 0, 0, 0, 0);
-    im.pixels[0] = 100, im.pixels[3] = 255;  // x = 0 opaque red 100
+    im.pixels[0] = 100, im.pixels[3] = 255;             // x = 0 opaque red 100
     im.pixels[4 * 3] = 51, im.pixels[4 * 3 + 3] = 200;  // x = 3 opaque red 51
     image::RgbaImage none = im;
     bleed(none, 0, 0);  // no passes: every transparent pixel takes the mean (75.5 -> 76)

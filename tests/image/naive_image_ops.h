@@ -71,7 +71,8 @@ inline void box_blur3(std::vector<float>& v, std::uint32_t w, std::uint32_t h, i
             }
 }
 
-inline image::RgbaImage back_project(const image::RgbaImage& hd, const image::RgbaImage& src, int passes, double strength, bool wrap_edges) {
+inline image::RgbaImage back_project(const image::RgbaImage& hd, const image::RgbaImage& src, int passes,
+                                     double strength, bool wrap_edges) {
     if (passes <= 0) return hd;
     const std::uint32_t f = hd.width / src.width, w = src.width, h = src.height, W = hd.width, H = hd.height;
     auto map = [&](std::int64_t i, std::int64_t n) { return wrap_edges ? wrap(i, n) : clamp(i, n); };
@@ -119,15 +120,20 @@ inline void dering(image::RgbaImage& hd, const image::RgbaImage& src, int d) {
     const std::int64_t w = src.width, h = src.height;
     for (std::uint32_t Y = 0; Y < hd.height; ++Y)
         for (std::uint32_t X = 0; X < hd.width; ++X) {
-            const std::int64_t y0 = clamp(std::int64_t(std::floor((Y + 0.5) / f - 0.5)), h), y1 = std::min(h - 1, y0 + 1);
-            const std::int64_t x0 = clamp(std::int64_t(std::floor((X + 0.5) / f - 0.5)), w), x1 = std::min(w - 1, x0 + 1);
+            const std::int64_t y0 = clamp(std::int64_t(std::floor((Y + 0.5) / f - 0.5)), h),
+                               y1 = std::min(h - 1, y0 + 1);
+            const std::int64_t x0 = clamp(std::int64_t(std::floor((X + 0.5) / f - 0.5)), w),
+                               x1 = std::min(w - 1, x0 + 1);
             for (int c = 0; c < 3; ++c) {
-                const int vals[4] = {get(src, x0, y0, c), get(src, x1, y0, c), get(src, x0, y1, c), get(src, x1, y1, c)};
+                const int vals[4] = {get(src, x0, y0, c), get(src, x1, y0, c), get(src, x0, y1, c),
+                                     get(src, x1, y1, c)};
                 const int lo = std::max(*std::min_element(vals, vals + 4) - d, 0);
                 const int hi = std::min(*std::max_element(vals, vals + 4) + d, 255);
                 std::uint8_t& v = at(hd, X, Y, c);
-                if (v > hi) v = static_cast<std::uint8_t>(hi);
-                else if (v < lo) v = static_cast<std::uint8_t>(lo);
+                if (v > hi)
+                    v = static_cast<std::uint8_t>(hi);
+                else if (v < lo)
+                    v = static_cast<std::uint8_t>(lo);
             }
         }
 }

@@ -88,7 +88,8 @@ Bytes join_chunks(const std::vector<Chunk>& chunks) {
     return out;
 }
 
-Bytes header(std::uint32_t w, std::uint32_t h, std::uint8_t depth = 8, std::uint8_t colour = 6, std::uint8_t interlace = 0) {
+Bytes header(std::uint32_t w, std::uint32_t h, std::uint8_t depth = 8, std::uint8_t colour = 6,
+             std::uint8_t interlace = 0) {
     Bytes data;
     put_be32(data, w);
     put_be32(data, h);
@@ -192,8 +193,8 @@ TEST(Png, ChunkWalk) {
     // The zlib stream spread over several IDAT chunks, one of them empty, with unknown
     // chunks between them.
     const auto third = zlib.begin() + std::ptrdiff_t(zlib.size() / 3);
-    std::vector<Chunk> several = {chunks[0],          {"tEXt", {'a', 0, 'b'}}, {"IDAT", Bytes(zlib.begin(), third)},
-                                  {"IDAT", {}},       {"zzZz", Bytes(100, 7)}, {"IDAT", Bytes(third, zlib.end())},
+    std::vector<Chunk> several = {chunks[0],    {"tEXt", {'a', 0, 'b'}}, {"IDAT", Bytes(zlib.begin(), third)},
+                                  {"IDAT", {}}, {"zzZz", Bytes(100, 7)}, {"IDAT", Bytes(third, zlib.end())},
                                   {"IEND", {}}};
     EXPECT_EQ(image::decode_png(join_chunks(several)).pixels, pixels);
 
@@ -230,7 +231,7 @@ TEST(Png, RejectionMessages) {
         {head(7), "png: bad signature"},
         {set(good, 1, 'Q'), "png: bad signature"},
         {head(19), "png: missing header or bad zlib stream"},
-        {head(good.size() - 20), "png: truncated chunk"},  // inside IDAT
+        {head(good.size() - 20), "png: truncated chunk"},                        // inside IDAT
         {set(good, 8 + 8 + 2, good[8 + 8 + 2] ^ 1), "png: chunk CRC mismatch"},  // inside the IHDR data
         {with_header(Bytes(ihdr.begin(), ihdr.end() - 1)), "png: short IHDR"},
         {with_header(header(4, 3, 16)), "png: only 8-bit RGBA without interlace"},
@@ -252,7 +253,8 @@ TEST(Png, RejectionMessages) {
         // 1 MB of zeros claiming a 2x2 image: refused without inflating it all.
         {png_from_rows(2, 2, Bytes(1 << 20, 0)), "png: unexpected image data size"},
     };
-    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(error_of(cases[i].first), cases[i].second) << "case " << i;
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(error_of(cases[i].first), cases[i].second) << "case " << i;
 
     // Damaged deflate data is reported by inflate itself.
     const std::string inflate_error = error_of(with_zlib({0x78, 0x9C, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}));

@@ -43,10 +43,11 @@ Bytes texture_like(std::size_t width, std::size_t height, unsigned seed) {
     for (std::size_t y = 0; y < height; ++y) {
         b.push_back(0);
         for (std::size_t x = 0; x < width; ++x) {
-            const double field = std::sin(double(x) / 23.0) * std::cos(double(y) / 31.0) + std::sin(double(x + y) / 57.0);
+            const double field =
+                std::sin(double(x) / 23.0) * std::cos(double(y) / 31.0) + std::sin(double(x + y) / 57.0);
             const int base = int(100 + 50 * field), grain = int(random() % 7) - 3;
-            b.insert(b.end(), {std::uint8_t(base + grain), std::uint8_t(base / 2 + 40 + grain), std::uint8_t(base / 3 + 20),
-                               std::uint8_t(field > 0.5 ? 255 : 128)});
+            b.insert(b.end(), {std::uint8_t(base + grain), std::uint8_t(base / 2 + 40 + grain),
+                               std::uint8_t(base / 3 + 20), std::uint8_t(field > 0.5 ? 255 : 128)});
         }
     }
     return b;

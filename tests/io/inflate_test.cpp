@@ -154,13 +154,25 @@ struct Crafted {
 // Hand-made streams; both decoders must give the expected output or error text.
 const Crafted crafted[] = {
     {"stored blocks, the last one empty",
-     [](Writer& w) { stored(w, false, {3, 0, 0xFC, 0xFF, 'a', 'b', 'c'}), stored(w, true, {0, 0, 0xFF, 0xFF}); },
+     [](Writer& w) {
+         stored(w, false, {3, 0, 0xFC, 0xFF, 'a', 'b', 'c'}), stored(w, true, {0, 0, 0xFF, 0xFF});
+     },
      gives(bytes_of("abc"))},
-    {"stored length and complement disagree", [](Writer& w) { stored(w, true, {5, 0, 0x34, 0x12}); },
+    {"stored length and complement disagree",
+     [](Writer& w) {
+         stored(w, true, {5, 0, 0x34, 0x12});
+     },
      fails("stored block length mismatch")},
-    {"stored block longer than the data", [](Writer& w) { stored(w, true, {10, 0, 0xF5, 0xFF, 1, 2, 3}); },
+    {"stored block longer than the data",
+     [](Writer& w) {
+         stored(w, true, {10, 0, 0xF5, 0xFF, 1, 2, 3});
+     },
      fails("stored block exceeds data")},
-    {"stored length cut short", [](Writer& w) { stored(w, true, {0x05, 0x00, 0xFA}); }, fails("stored block exceeds data")},
+    {"stored length cut short",
+     [](Writer& w) {
+         stored(w, true, {0x05, 0x00, 0xFA});
+     },
+     fails("stored block exceeds data")},
     {"block type 3", [](Writer& w) { w.bits(0b111, 3); }, fails("invalid block type")},
     {"no data", [](Writer&) {}, fails("unexpected end of data")},
     {"fixed block cut after a literal", fixed_literal, fails("unexpected end of data")},
@@ -211,7 +223,9 @@ const Crafted crafted[] = {
     // Three 1-bit codes: 'A' gets 0, 256 gets 1, and 287 can never be reached; such a set
     // is not refused when built.
     {"over-subscribed literal code",
-     [](Writer& w) { write_dynamic_header(w, lengths(288, {{'A', 1}, {256, 1}, {287, 1}}), {1}), w.bits(0b100, 3); },
+     [](Writer& w) {
+         write_dynamic_header(w, lengths(288, {{'A', 1}, {256, 1}, {287, 1}}), {1}), w.bits(0b100, 3);
+     },
      gives(bytes_of("AA"))},
     {"codes of every length up to 15", long_codes, gives({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 13, 13, 13})},
 };

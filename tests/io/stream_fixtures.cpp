@@ -33,8 +33,8 @@ std::vector<std::uint8_t> random_bytes(std::mt19937& random, std::size_t size) {
 }
 
 std::vector<std::uint8_t> mixed_data(std::mt19937& random, std::size_t size) {
-    static const char* const kWords[] = {"unit", "tank", "infantry", "season", "winter", "texture", " = ",
-                                         "{\n", "}\n", "0.25", "true", "\t", "weapon", "range", ",", "\n"};
+    static const char* const kWords[] = {"unit", "tank", "infantry", "season", "winter", "texture", " = ", "{\n",
+                                         "}\n",  "0.25", "true",     "\t",     "weapon", "range",   ",",   "\n"};
     std::vector<std::uint8_t> data;
     while (data.size() < size) {
         const std::size_t piece = 1 + random() % 4096, kind = random() % 5;
@@ -46,10 +46,10 @@ std::vector<std::uint8_t> mixed_data(std::mt19937& random, std::size_t size) {
                     data.push_back(static_cast<std::uint8_t>(*word));
             continue;
         }
-        for (std::size_t i = 0; i < piece; ++i) {  // kind 1 is a run of one byte
-            if (kind == 0) value = static_cast<std::uint8_t>(random());                // noise
+        for (std::size_t i = 0; i < piece; ++i) {                                        // kind 1 is a run of one byte
+            if (kind == 0) value = static_cast<std::uint8_t>(random());                  // noise
             if (kind == 3) value = static_cast<std::uint8_t>(value + random() % 3 - 1);  // ramp, like texture rows
-            if (kind == 4 && distance != 0) value = data[data.size() - distance];    // repeat, near or far
+            if (kind == 4 && distance != 0) value = data[data.size() - distance];        // repeat, near or far
             data.push_back(value);
         }
     }

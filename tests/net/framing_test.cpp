@@ -71,8 +71,8 @@ TEST(Framing, FramesBeforeAFailureAreStillHandedOut) {
 
 TEST(Framing, OutputLimitCountsUnsentBytesAndFailsForGood) {
     FrameBuffers sender;
-    ASSERT_TRUE(sender.append_frame(Bytes(6), 20));   // 10 pending
-    ASSERT_TRUE(sender.append_frame(Bytes(6), 20));   // exactly at the limit
+    ASSERT_TRUE(sender.append_frame(Bytes(6), 20));  // 10 pending
+    ASSERT_TRUE(sender.append_frame(Bytes(6), 20));  // exactly at the limit
     EXPECT_FALSE(sender.append_frame(Bytes{}, 20));  // 24 > 20
     EXPECT_TRUE(sender.failed());
     EXPECT_EQ(sender.error(), "output buffer full (peer too slow)");

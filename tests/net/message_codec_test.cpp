@@ -35,7 +35,8 @@ std::vector<Message> every_message() {
         Welcome{17, 2, "Tarkeep relay"},
         Refused{"server full"},
         GameList{{GameListEntry{1, "Duel", "isle", 2, 4, true, 9}, GameListEntry{2, "", "", 0, 8, false, 3}}},
-        LobbyState{4, "Duel", "isle", 5, "cfg", 9, 8, {LobbySlot{9, "Ann", true, 65535}, LobbySlot{10, "Bo", false, 0}}},
+        LobbyState{
+            4, "Duel", "isle", 5, "cfg", 9, 8, {LobbySlot{9, "Ann", true, 65535}, LobbySlot{10, "Bo", false, 0}}},
         ChatRelay{9, "Ann", "hi"},
         GameStart{4, "isle", 5, "cfg", params, {StartPlayer{9, 1, "Ann"}, StartPlayer{10, 8, "Bo"}}, 0},
         PlayerDropped{10, 57, "closed by peer"},
@@ -53,8 +54,12 @@ std::string failure_of(const std::function<void()>& action, const char* success)
     }
     return success;
 }
-std::string decode_failure(const Bytes& payload) { return failure_of([&] { decode_message(payload); }, "decoded"); }
-std::string encode_failure(const Message& message) { return failure_of([&] { encode_message(message); }, "encoded"); }
+std::string decode_failure(const Bytes& payload) {
+    return failure_of([&] { decode_message(payload); }, "decoded");
+}
+std::string encode_failure(const Message& message) {
+    return failure_of([&] { encode_message(message); }, "encoded");
+}
 
 TEST(MessageCodec, EveryTypeRoundTripsWithItsTypeCode) {
     const auto messages = every_message();
@@ -71,8 +76,8 @@ TEST(MessageCodec, WireLayoutAndDefaultsOfHelloPingAndStartGame) {
     Hello hello;  // default magic and protocol version
     hello.build_hash = 1;
     hello.name = "Al";
-    const Bytes expected_hello = {1,   'T', 'R', 'K', 'P', 2, 0, 1, 0, 0, 0, 0, 0, 0, 0,
-                                  0,   0,   0,   0,   0,   0, 0, 0, 2, 0, 0, 0, 'A', 'l'};
+    const Bytes expected_hello = {1, 'T', 'R', 'K', 'P', 2, 0, 1, 0, 0, 0, 0, 0,   0,  0,
+                                  0, 0,   0,   0,   0,   0, 0, 0, 2, 0, 0, 0, 'A', 'l'};
     EXPECT_EQ(encode_message(hello), expected_hello);
     EXPECT_EQ(encode_message(Ping{1, ~0ull}), (Bytes{12, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(encode_message(StartGame{}), (Bytes{8, 2, 2, 10, 0, 100, 0}));  // default lockstep parameters
@@ -167,7 +172,11 @@ TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
         {"bundle of 65 commands, nothing else", bundle_with(1, 65, [](ByteWriter&) {}),
          "protocol: too many commands in a bundle"},
         {"bundle of 64 empty commands",
-         bundle_with(1, 64, [](ByteWriter& out) { for (int i = 0; i < 64; ++i) write_command(out, 1, 0, 0, 0, 0); }), ok},
+         bundle_with(1, 64,
+                     [](ByteWriter& out) {
+                         for (int i = 0; i < 64; ++i) write_command(out, 1, 0, 0, 0, 0);
+                     }),
+         ok},
         {"bundle from player 0", one_command(1, 0, 0), ok},
         {"bundle from player 10", bundle_with(10, 0, [](ByteWriter&) {}), ok},
         {"bundle from player 11", bundle_with(11, 0, [](ByteWriter&) {}), "protocol: player id"},
@@ -189,9 +198,16 @@ TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
         {"blob total over 64 MiB", blob(67108865, 0, 0), "protocol: blob chunk"},
         {"blob total at 64 MiB", blob(67108864, 67108864 - 60000, 60000), ok},
         {"blob data over 60000", blob(67108864, 0, 60001), "protocol: bytes: string too long"},
-        {"hello name of 25 bytes", with(1, [](ByteWriter& out) {
-             out.write_u32(kHelloMagic); out.write_u16(2); out.write_u64(0); out.write_u64(0);
-             out.write_string(std::string(25, 'n')); }), "protocol: bytes: string too long"},
+        {"hello name of 25 bytes",
+         with(1,
+              [](ByteWriter& out) {
+                  out.write_u32(kHelloMagic);
+                  out.write_u16(2);
+                  out.write_u64(0);
+                  out.write_u64(0);
+                  out.write_string(std::string(25, 'n'));
+              }),
+         "protocol: bytes: string too long"},
         {"ping cut short", Bytes{12, 1, 0, 0, 0, 5}, "protocol: bytes: truncated data"},
         {"ready of 2", Bytes{6, 2}, "protocol: bytes: invalid boolean"},
         {"ready missing", Bytes{6}, "protocol: bytes: truncated data"},
@@ -211,9 +227,16 @@ TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
         {"9 lobby slots", counted(67, 9), "protocol: too many lobby slots"},
         {"9 start players", counted(69, 9), "protocol: too many players"},
         {"11 ping entries", counted(74, 11), "protocol: too many ping entries"},
-        {"game start player id 0", with(69, [](ByteWriter& out) {
-             game_start_head(out);
-             out.write_u8(1); out.write_u32(1); out.write_u8(0); out.write_string("a"); out.write_u8(0); }),
+        {"game start player id 0",
+         with(69,
+              [](ByteWriter& out) {
+                  game_start_head(out);
+                  out.write_u8(1);
+                  out.write_u32(1);
+                  out.write_u8(0);
+                  out.write_string("a");
+                  out.write_u8(0);
+              }),
          "protocol: player id"},
     };
     for (const Case& c : cases) EXPECT_EQ(decode_failure(c.payload), c.expected) << c.name;

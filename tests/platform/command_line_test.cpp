@@ -12,7 +12,10 @@ namespace {
 using Args = std::vector<std::string>;
 
 TEST(SplitCommandLine, FollowsTheWindowsRules) {
-    struct Case { const char* line; Args args; };
+    struct Case {
+        const char* line;
+        Args args;
+    };
     const Case cases[] = {
         {R"(prog "abc" d e)", {"prog", "abc", "d", "e"}},
         {R"(prog a\\\b d"e f"g h)", {"prog", R"(a\\\b)", "de fg", "h"}},

@@ -25,10 +25,10 @@ TEST(WorkerPool, RunsEveryJobOnceIntoItsOwnSlot) {
 TEST(WorkerPool, AFailingJobStopsNothingElseAndIsRethrownAfterTheJoin) {
     std::vector<std::atomic<int>> runs(50);
     EXPECT_THROW(platform::run_jobs(50,
-                          [&](std::size_t i) {
-                              runs[i].fetch_add(1);
-                              if (i % 10 == 3) throw std::runtime_error("job " + std::to_string(i));
-                          }),
+                                    [&](std::size_t i) {
+                                        runs[i].fetch_add(1);
+                                        if (i % 10 == 3) throw std::runtime_error("job " + std::to_string(i));
+                                    }),
                  std::runtime_error);
     for (auto& r : runs) EXPECT_EQ(r.load(), 1);
 }

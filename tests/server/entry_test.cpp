@@ -27,10 +27,31 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
               std::tuple(std::string("0.0.0.0"), 26200, std::string("Tarkeep relay"), 0u));
     EXPECT_FALSE(d.line_sim.active());
 
-    const auto parsed = parse_server_options(
-        {"--host", "127.0.0.1", "--port", "65535", "--max-clients", "4294967295", "--max-games", "3", "--motd",
-         "hi there", "--quiet", "--sim-latency", "100", "--sim-jitter", "5", "--sim-hold", "7", "--sim-hold-every",
-         "9", "--sim-seed", "18446744073709551615", "--stop-after", "2", "--port", "1"});
+    const auto parsed = parse_server_options({"--host",
+                                              "127.0.0.1",
+                                              "--port",
+                                              "65535",
+                                              "--max-clients",
+                                              "4294967295",
+                                              "--max-games",
+                                              "3",
+                                              "--motd",
+                                              "hi there",
+                                              "--quiet",
+                                              "--sim-latency",
+                                              "100",
+                                              "--sim-jitter",
+                                              "5",
+                                              "--sim-hold",
+                                              "7",
+                                              "--sim-hold-every",
+                                              "9",
+                                              "--sim-seed",
+                                              "18446744073709551615",
+                                              "--stop-after",
+                                              "2",
+                                              "--port",
+                                              "1"});
     ASSERT_EQ(parsed.status, OptionsStatus::ok);
     const server::ServerConfig& c = parsed.options.config;
     // The last of a repeated option (--port) wins; options leave the other fields alone.
@@ -44,9 +65,18 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
 
 TEST(ServerOptions, BadValuesNameTheOptionAsTyped) {
     const std::vector<std::string> cases[] = {
-        {"--port"}, {"--port", ""}, {"--port", "65536"}, {"--port", "80x"}, {"--port", "-1"}, {"--port", " 80"},
-        {"--max-clients", "4294967296"}, {"--max-games", "99999999999999999999"}, {"--sim-latency", "4294967296"},
-        {"--sim-hold-every", "+5"}, {"--sim-seed", "18446744073709551616"}, {"--stop-after", "4294967296"},
+        {"--port"},
+        {"--port", ""},
+        {"--port", "65536"},
+        {"--port", "80x"},
+        {"--port", "-1"},
+        {"--port", " 80"},
+        {"--max-clients", "4294967296"},
+        {"--max-games", "99999999999999999999"},
+        {"--sim-latency", "4294967296"},
+        {"--sim-hold-every", "+5"},
+        {"--sim-seed", "18446744073709551616"},
+        {"--stop-after", "4294967296"},
         {"--quiet", "--stop-after"},
     };
     for (const auto& args : cases) {
@@ -80,9 +110,7 @@ TEST(ServerStatistics, LineListsTheCountersInOrderWithKicksSummed) {
 
 std::filesystem::path server_program() { return built_program("server/tarkeep_server"); }
 
-ProgramResult run_server(const std::vector<std::string>& arguments) {
-    return run_program(server_program(), arguments);
-}
+ProgramResult run_server(const std::vector<std::string>& arguments) { return run_program(server_program(), arguments); }
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
@@ -159,7 +187,8 @@ TEST(ServerProgram, InterruptOrTerminationStopsTheServerWithStatistics) {
             "out=$(mktemp); '" + server_program().string() +
             "' --quiet --host 127.0.0.1 --port 0 >\"$out\" & pid=$!; i=0; "
             "while ! grep -q 'Ctrl+C' \"$out\" && [ $i -lt 400 ]; do sleep 0.025; i=$((i+1)); done; "
-            "kill -" + std::string(signal) + " $pid; wait $pid; rc=$?; cat \"$out\"; rm -f \"$out\"; exit $rc";
+            "kill -" +
+            std::string(signal) + " $pid; wait $pid; rc=$?; cat \"$out\"; rm -f \"$out\"; exit $rc";
         const auto result = run_program("/bin/sh", {"-c", script});
         EXPECT_EQ(result.exit_code, 0) << signal;
         const auto lines = lines_of(result.out);

@@ -138,7 +138,8 @@ TEST(RelayOutput, PeerThatCannotKeepUpIsDroppedWithoutNotice) {
     auto client = harness.join("Ann");
     auto& session = *harness.server->find_client(1);
     int queued = 0;
-    for (; queued < 20 && !session.closing; ++queued) harness.server->send_to(session, net::Notice{std::string(150, 'n')});
+    for (; queued < 20 && !session.closing; ++queued)
+        harness.server->send_to(session, net::Notice{std::string(150, 'n')});
     EXPECT_EQ(queued, 7) << "six notices of 159 bytes fit in 1000, the seventh does not";
     EXPECT_EQ(session.close_reason, "too slow (output buffer full)");
     EXPECT_TRUE(client->wait_closed(harness.pumper()));

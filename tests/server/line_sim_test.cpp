@@ -46,8 +46,10 @@ TEST(LineSimulation, LatencyDelaysBothDirections) {
 
 TEST(LineSimulation, OnlyADelayOrAStallPairTurnsTheSimulationOn) {
     // latency, jitter, hold, hold every: active?
-    const std::pair<server::LineSimConfig, bool> cases[] = {{{0, 0, 100, 0, 1}, false}, {{0, 0, 100, 1000, 1}, true},
-                                                            {{0, 1, 0, 0, 1}, true},     {{1, 0, 0, 0, 1}, true},
+    const std::pair<server::LineSimConfig, bool> cases[] = {{{0, 0, 100, 0, 1}, false},
+                                                            {{0, 0, 100, 1000, 1}, true},
+                                                            {{0, 1, 0, 0, 1}, true},
+                                                            {{1, 0, 0, 0, 1}, true},
                                                             {{0, 0, 0, 1000, 1}, false}};
     for (const auto& [sim, active] : cases) EXPECT_EQ(sim.active(), active) << sim.hold_ms << " " << sim.hold_every_ms;
 

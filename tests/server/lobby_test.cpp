@@ -11,7 +11,13 @@ TEST(RelayLobby, CreateJoinReadyAndStartNumberThePlayers) {
     table.drain();
     table[2].send(net::SetReady{true});
     EXPECT_EQ(skip_to<net::LobbyState>(table[0], table.pump()),
-              (net::LobbyState{1, "Duel", "Riverlands", 77, "speed=2", 1, 8,
+              (net::LobbyState{1,
+                               "Duel",
+                               "Riverlands",
+                               77,
+                               "speed=2",
+                               1,
+                               8,
                                {{1, "P1", false, 0}, {2, "P2", false, 0}, {3, "P3", true, 0}}}));
     EXPECT_TRUE(harness.logged("game 1 'Duel' on Riverlands created by P1"));
     EXPECT_TRUE(harness.logged("P3 joined game 1"));
@@ -21,8 +27,13 @@ TEST(RelayLobby, CreateJoinReadyAndStartNumberThePlayers) {
     net::LockstepParams params;
     params.first_turn = 4;
     for (std::uint8_t i = 0; i < 3; ++i)
-        EXPECT_EQ(starts[i], (net::GameStart{1, "Riverlands", 77, "speed=2", params,
-                                             {{1, 1, "P1"}, {2, 2, "P2"}, {3, 3, "P3"}}, std::uint8_t(i + 1)}));
+        EXPECT_EQ(starts[i], (net::GameStart{1,
+                                             "Riverlands",
+                                             77,
+                                             "speed=2",
+                                             params,
+                                             {{1, 1, "P1"}, {2, 2, "P2"}, {3, 3, "P3"}},
+                                             std::uint8_t(i + 1)}));
     EXPECT_TRUE(harness.logged("game 1 started with 3 players"));
     EXPECT_EQ(harness.stats().games, 1u);
     EXPECT_EQ(harness.stats().games_created, 1u);
@@ -45,7 +56,8 @@ TEST(RelayLobby, HostLeavingALobbyOfThreeHandsOverToTheNextJoiner) {
     table[0].send(net::LeaveGame{});
     for (std::size_t i : {1u, 2u})
         EXPECT_EQ(table[i].next<net::LobbyState>(table.pump()),
-                  (net::LobbyState{1, "Duel", "Riverlands", 77, "speed=2", 2, 8, {{2, "P2", false, 0}, {3, "P3", false, 0}}}));
+                  (net::LobbyState{
+                      1, "Duel", "Riverlands", 77, "speed=2", 2, 8, {{2, "P2", false, 0}, {3, "P3", false, 0}}}));
     table[0].settle(table.pump());
     EXPECT_TRUE(table[0].inbox().empty());
 
@@ -75,32 +87,69 @@ TEST(RelayLobby, RefusedRequestsGetTheirNotice) {
         EXPECT_TRUE(skip_to<net::LobbyState>(c, h.pumper()));
     };
     const Case cases[] = {
-        {"game is full", [&](auto& h, auto& c) { create(*c[0], h, 2); join(*c[1], h); c[2]->send(net::JoinGame{1}); }},
-        {differs, [&](auto& h, auto& c) { create(*c[0], h); c[2] = h.join("Odd", 1, 0); c[2]->send(net::JoinGame{1}); }},
-        {differs, [&](auto& h, auto& c) { create(*c[0], h); c[2] = h.join("Odd", 0, 1); c[2]->send(net::JoinGame{1}); }},
+        {"game is full",
+         [&](auto& h, auto& c) {
+             create(*c[0], h, 2);
+             join(*c[1], h);
+             c[2]->send(net::JoinGame{1});
+         }},
+        {differs,
+         [&](auto& h, auto& c) {
+             create(*c[0], h);
+             c[2] = h.join("Odd", 1, 0);
+             c[2]->send(net::JoinGame{1});
+         }},
+        {differs,
+         [&](auto& h, auto& c) {
+             create(*c[0], h);
+             c[2] = h.join("Odd", 0, 1);
+             c[2]->send(net::JoinGame{1});
+         }},
         {"not everybody is ready",
          [&](auto& h, auto& c) {
-             create(*c[0], h); join(*c[1], h);
+             create(*c[0], h);
+             join(*c[1], h);
              c[0]->send(net::SetReady{true});
              c[2] = std::move(c[0]);
              c[2]->send(net::StartGame{});
          }},
         {"only the host can start the game",
          [&](auto& h, auto& c) {
-             create(*c[0], h); join(*c[2], h);
+             create(*c[0], h);
+             join(*c[2], h);
              c[2]->send(net::SetReady{true});
              c[2]->send(net::StartGame{});
          }},
         {"only the host can start the game", [&](auto&, auto& c) { c[2]->send(net::StartGame{}); }},
-        {"leave your game first", [&](auto& h, auto& c) { create(*c[2], h); c[2]->send(game_request()); }},
-        {"leave your game first", [&](auto& h, auto& c) { create(*c[2], h); c[2]->send(net::JoinGame{1}); }},
+        {"leave your game first",
+         [&](auto& h, auto& c) {
+             create(*c[2], h);
+             c[2]->send(game_request());
+         }},
+        {"leave your game first",
+         [&](auto& h, auto& c) {
+             create(*c[2], h);
+             c[2]->send(net::JoinGame{1});
+         }},
         {"game not found or already running", [&](auto&, auto& c) { c[2]->send(net::JoinGame{9}); }},
         {"game name and map required",
-         [&](auto&, auto& c) { c[2]->send(net::CreateGame{" \x01 ", "Riverlands", 0, 2, ""}); }},
-        {"game name and map required", [&](auto&, auto& c) { c[2]->send(net::CreateGame{"Duel", "  ", 0, 2, ""}); }},
+         [&](auto&, auto& c) {
+             c[2]->send(net::CreateGame{" \x01 ", "Riverlands", 0, 2, ""});
+         }},
+        {"game name and map required",
+         [&](auto&, auto& c) {
+             c[2]->send(net::CreateGame{"Duel", "  ", 0, 2, ""});
+         }},
         {"too many games on this server",
-         [&](auto& h, auto& c) { create(*c[0], h); create(*c[1], h); c[2]->send(game_request()); }},
-        {"blob outside a game", [&](auto&, auto& c) { c[2]->send(net::BlobChunk{0, 4, 0, 1, {1, 2, 3, 4}}); }},
+         [&](auto& h, auto& c) {
+             create(*c[0], h);
+             create(*c[1], h);
+             c[2]->send(game_request());
+         }},
+        {"blob outside a game",
+         [&](auto&, auto& c) {
+             c[2]->send(net::BlobChunk{0, 4, 0, 1, {1, 2, 3, 4}});
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.notice);
@@ -166,8 +215,8 @@ TEST(RelayLobby, LobbyRequestsDuringARunningGame) {
     table.start();
     auto outsider = table.harness.join("Out");
     table.drain();
-    for (const net::Message& request : std::vector<net::Message>{net::ListGames{}, net::SetReady{false},
-                                                                 game_request(), net::JoinGame{1}})
+    for (const net::Message& request :
+         std::vector<net::Message>{net::ListGames{}, net::SetReady{false}, game_request(), net::JoinGame{1}})
         table[0].send(request);
     table[0].settle(table.pump());
     const std::deque<net::Message> answers = {net::Notice{"the game is running"}, net::Notice{"the game is running"}};

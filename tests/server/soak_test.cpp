@@ -60,7 +60,8 @@ public:
         } else if (roll < 795 && bot.next_turn == 0) {
             c.send(net::LeaveGame{});
         } else if (roll < 798) {  // an unknown type, a zero length or a bundle cut short: kicked
-            const net::Bytes frames[] = {{2, 0, 0, 0, 99, static_cast<std::uint8_t>(roll)}, {0, 0, 0, 0}, {2, 0, 0, 0, 9, 1}};
+            const net::Bytes frames[] = {
+                {2, 0, 0, 0, 99, static_cast<std::uint8_t>(roll)}, {0, 0, 0, 0}, {2, 0, 0, 0, 9, 1}};
             c.send_raw(frames[random() % 3]);
             ++garbage;
             bot.leaving = true;
@@ -98,7 +99,8 @@ public:
     }
 
     std::uint64_t log_count(const std::string& part) const {
-        return std::ranges::count_if(harness.log, [&](const std::string& line) { return line.find(part) != std::string::npos; });
+        return std::ranges::count_if(harness.log,
+                                     [&](const std::string& line) { return line.find(part) != std::string::npos; });
     }
 
     std::uint32_t random() { return static_cast<std::uint32_t>(rng()); }
@@ -140,8 +142,8 @@ TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
     EXPECT_EQ(stats.connections, soak.connections);
     EXPECT_EQ(stats.refused, 0u);
     EXPECT_EQ(soak.log_count(") disconnected: "), soak.connections);
-    EXPECT_EQ(stats.protocol_kicks, soak.log_count("disconnected: protocol error") +
-                                        soak.log_count("disconnected: invalid frame length"));
+    EXPECT_EQ(stats.protocol_kicks,
+              soak.log_count("disconnected: protocol error") + soak.log_count("disconnected: invalid frame length"));
     EXPECT_LE(stats.protocol_kicks, soak.garbage);
     EXPECT_GT(stats.protocol_kicks, 0u);
     EXPECT_EQ(stats.rate_limit_kicks + stats.timeouts, 0u);
@@ -152,8 +154,8 @@ TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
     EXPECT_GT(stats.games, 0u);
     EXPECT_GT(stats.bundles_relayed, 0u);
     EXPECT_LE(soak.bundles_received, stats.bundles_relayed * 7);
-    std::cout << "soak: " << rounds << " rounds, " << stats.connections << " connections, " << stats.games
-              << " games, " << stats.bundles_relayed << " bundles relayed, " << stats.protocol_kicks << " kicked\n";
+    std::cout << "soak: " << rounds << " rounds, " << stats.connections << " connections, " << stats.games << " games, "
+              << stats.bundles_relayed << " bundles relayed, " << stats.protocol_kicks << " kicked\n";
 }
 
 }  // namespace

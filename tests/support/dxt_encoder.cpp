@@ -145,7 +145,9 @@ std::vector<std::uint8_t> halve_rgba(const std::uint8_t* rgba, std::uint32_t wid
             const std::uint32_t x0 = std::min(2 * x, width - 1), x1 = std::min(2 * x + 1, width - 1);
             const std::uint32_t y0 = std::min(2 * y, height - 1), y1 = std::min(2 * y + 1, height - 1);
             for (int c = 0; c < 4; ++c) {
-                const auto at = [&](std::uint32_t px, std::uint32_t py) { return rgba[(std::size_t(py) * width + px) * 4 + c]; };
+                const auto at = [&](std::uint32_t px, std::uint32_t py) {
+                    return rgba[(std::size_t(py) * width + px) * 4 + c];
+                };
                 out[(std::size_t(y) * half_width + x) * 4 + c] =
                     std::uint8_t((at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1) + 2) / 4);
             }
@@ -177,10 +179,14 @@ std::vector<std::uint8_t> naive_decode_dxt(const std::uint8_t* blocks, std::uint
             int rgba[4] = {0, 0, 0, 255};
             const bool four = c0 > c1 || format != 4;
             for (int c = 0; c < 3; ++c) {
-                if (index == 0) rgba[c] = e0[c];
-                else if (index == 1) rgba[c] = e1[c];
-                else if (index == 2) rgba[c] = four ? (2 * e0[c] + e1[c]) / 3 : (e0[c] + e1[c]) / 2;
-                else rgba[c] = four ? (e0[c] + 2 * e1[c]) / 3 : 0;
+                if (index == 0)
+                    rgba[c] = e0[c];
+                else if (index == 1)
+                    rgba[c] = e1[c];
+                else if (index == 2)
+                    rgba[c] = four ? (2 * e0[c] + e1[c]) / 3 : (e0[c] + e1[c]) / 2;
+                else
+                    rgba[c] = four ? (e0[c] + 2 * e1[c]) / 3 : 0;
             }
             if (format == 4 && !four && index == 3) rgba[3] = 0;
             if (format == 5) {
@@ -192,12 +198,18 @@ std::vector<std::uint8_t> naive_decode_dxt(const std::uint8_t* blocks, std::uint
                 std::uint64_t word = 0;
                 for (int b = 0; b < 6; ++b) word |= std::uint64_t(block[2 + b]) << (8 * b);
                 const unsigned k = unsigned(word >> bit) & 7;
-                if (k == 0) rgba[3] = a0;
-                else if (k == 1) rgba[3] = a1;
-                else if (a0 > a1) rgba[3] = (int(8 - k) * a0 + int(k - 1) * a1) / 7;
-                else if (k == 6) rgba[3] = 0;
-                else if (k == 7) rgba[3] = 255;
-                else rgba[3] = (int(6 - k) * a0 + int(k - 1) * a1) / 5;
+                if (k == 0)
+                    rgba[3] = a0;
+                else if (k == 1)
+                    rgba[3] = a1;
+                else if (a0 > a1)
+                    rgba[3] = (int(8 - k) * a0 + int(k - 1) * a1) / 7;
+                else if (k == 6)
+                    rgba[3] = 0;
+                else if (k == 7)
+                    rgba[3] = 255;
+                else
+                    rgba[3] = (int(6 - k) * a0 + int(k - 1) * a1) / 5;
             }
             for (int c = 0; c < 4; ++c) out[(std::size_t(y) * width + x) * 4 + c] = std::uint8_t(rgba[c]);
         }

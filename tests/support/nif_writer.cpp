@@ -252,17 +252,15 @@ void write(const Context& c, const NiGravity& b) {
 }
 
 void write(const Context& c, const NiParticleBomb& b) {
-    c.out.raw(b.next_modifier, b.controller, b.decay, b.duration, b.delta_v, b.start, b.decay_type,
-              b.symmetry_type, b.position, b.direction);
+    c.out.raw(b.next_modifier, b.controller, b.decay, b.duration, b.delta_v, b.start, b.decay_type, b.symmetry_type,
+              b.position, b.direction);
 }
 
 void write(const Context& c, const NiParticleColorModifier& b) {
     c.out.raw(b.next_modifier, b.controller, b.color_data);
 }
 
-void write(const Context& c, const NiParticleGrowFade& b) {
-    c.out.raw(b.next_modifier, b.controller, b.grow, b.fade);
-}
+void write(const Context& c, const NiParticleGrowFade& b) { c.out.raw(b.next_modifier, b.controller, b.grow, b.fade); }
 
 void write(const Context& c, const NiKeyframeData& block) {
     const bool xyz = block.rotation_type == kRotationXyz;
@@ -427,14 +425,17 @@ const std::unordered_map<std::string_view, BlockWriter>& block_writers() {
         {"NiBillboardNode", typed<NiBillboardNode>},
         {"NiRangeLODData", typed<NiRangeLODData>},
         {"NiDirectionalLight", typed<NiDirectionalLight>},
-        {"NiTriShape", typed<NiGeometry>}, {"NiTriStrips", typed<NiGeometry>}, {"NiParticles", typed<NiGeometry>},
+        {"NiTriShape", typed<NiGeometry>},
+        {"NiTriStrips", typed<NiGeometry>},
+        {"NiParticles", typed<NiGeometry>},
         {"NiTriShapeData", typed<NiTriShapeData>},
         {"NiTriStripsData", typed<NiTriStripsData>},
         {"NiParticlesData", typed<NiParticlesData>},
         {"NiSkinInstance", typed<NiSkinInstance>},
         {"NiSkinData", typed<NiSkinData>},
         {"NiSkinPartition", typed<NiSkinPartition>},
-        {"NiKeyframeController", typed<NiDataController>}, {"NiAlphaController", typed<NiDataController>},
+        {"NiKeyframeController", typed<NiDataController>},
+        {"NiAlphaController", typed<NiDataController>},
         {"NiVisController", typed<NiDataController>},
         {"NiGeomMorpherController", typed<NiGeomMorpherController>},
         {"NiMaterialColorController", typed<NiMaterialColorController>},
@@ -460,8 +461,10 @@ const std::unordered_map<std::string_view, BlockWriter>& block_writers() {
         {"NiIntegerExtraData", typed<NiIntegerExtraData>},
         {"NiFloatExtraData", typed<NiFloatExtraData>},
         {"NiAlphaProperty", typed<NiAlphaProperty>},
-        {"NiSpecularProperty", typed<NiFlagsProperty>}, {"NiWireframeProperty", typed<NiFlagsProperty>},
-        {"NiDitherProperty", typed<NiFlagsProperty>}, {"NiShadeProperty", typed<NiFlagsProperty>},
+        {"NiSpecularProperty", typed<NiFlagsProperty>},
+        {"NiWireframeProperty", typed<NiFlagsProperty>},
+        {"NiDitherProperty", typed<NiFlagsProperty>},
+        {"NiShadeProperty", typed<NiFlagsProperty>},
         {"NiZBufferProperty", typed<NiZBufferProperty>},
         {"NiVertexColorProperty", typed<NiVertexColorProperty>},
         {"NiStencilProperty", typed<NiStencilProperty>},

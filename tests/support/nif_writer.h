@@ -67,8 +67,8 @@ NifWriteLayout write_nif_layout(const data::NifFile& file, const NifPixelPayload
 std::vector<std::uint8_t> write_nif(const data::NifFile& file, const NifPixelPayloads& pixels = {});
 
 // The data of one block (no separator), as the reader of `type_name` expects it.
-void write_nif_block(NifByteWriter& out, std::string_view type_name, const data::NiObject& block,
-                     std::uint32_t version, const std::vector<std::uint8_t>* pixels = nullptr);
+void write_nif_block(NifByteWriter& out, std::string_view type_name, const data::NiObject& block, std::uint32_t version,
+                     const std::vector<std::uint8_t>* pixels = nullptr);
 
 // An empty document with the header line and user version of `version`.
 data::NifFile make_nif_file(std::uint32_t version = data::kNifVersion10_1_0_0);

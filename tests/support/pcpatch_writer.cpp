@@ -39,8 +39,8 @@ std::vector<std::uint8_t> diff_pcpatch(const TexcacheFields& base, const Texcach
     for (std::size_t level = 0; level < base.mipmaps.size(); ++level) {
         if (level > 0) runs.emplace_back(pcpatch_separator, 0);
         const TexcacheMipEntry& mip = base.mipmaps[level];
-        const std::uint32_t count = std::max<std::uint32_t>(1, (mip.width + 3) / 4) *
-                                    std::max<std::uint32_t>(1, (mip.height + 3) / 4);
+        const std::uint32_t count =
+            std::max<std::uint32_t>(1, (mip.width + 3) / 4) * std::max<std::uint32_t>(1, (mip.height + 3) / 4);
         const auto differs = [&](std::uint32_t block) {
             const std::size_t at = mip.offset + std::size_t(block) * block_size;
             return std::memcmp(base.pixels.data() + at, coloured.pixels.data() + at, block_size) != 0;

@@ -144,8 +144,7 @@ std::vector<std::uint8_t> reference_inflate(std::span<const std::uint8_t> compre
                 if (lengths.size() + repeat > nlit + ndist) fail("too many code lengths");
                 lengths.insert(lengths.end(), repeat, value);
             }
-            codes(r, make_huffman(lengths.data(), nlit), make_huffman(lengths.data() + nlit, ndist), out,
-                  output_limit);
+            codes(r, make_huffman(lengths.data(), nlit), make_huffman(lengths.data() + nlit, ndist), out, output_limit);
         } else {
             fail("invalid block type");
         }

@@ -77,7 +77,8 @@ UnitModel Ghost
 )";
 
 // Game rules for the units above; not unit models, but loaded all the same.
-constexpr const char* kUnitsDdf = R"(Unit Footman { Model = Footman; Cost = [ 50 0 ]; Flags = (Infantry | Melee); Speed = 1.5f }
+constexpr const char* kUnitsDdf =
+    R"(Unit Footman { Model = Footman; Cost = [ 50 0 ]; Flags = (Infantry | Melee); Speed = 1.5f }
 Unit Archer { Model = Archer; Cost = [ 40 20 ]; Flags = (Infantry | Ranged); Range = 6 }
 Unit Knight { Model = Knight; Cost = [ 120 40 ]; Flags = (Cavalry | Melee); Upgrades [ Lance { Damage = 3 } Barding { Armour = 2 } ] }
 Unit Catapult { Model = Catapult; Cost = [ 150 80 ]; Flags = (Siege) }
@@ -122,9 +123,8 @@ void add_database(const TerrainPlan& plan, SampleSize size, ArchiveSet& archives
         add("Terrain/DbSeasonalTextureSets_" + climate.name + ".csv", seasonal_sets_text(climate));
     }
     const std::pair<const char*, const char*> definition_files[] = {
-        {"Rules/units.ddf", kUnitsDdf},       {"Units/Siege.DDF", kSiegeDdf}, {"Units/knight.ddf", kKnightDdf},
-        {"Units/archer.ddf", kArcherDdf},     {"Units/infantry.ddf", kInfantryDdf},
-        {"Rules/zz_balance.ddf", kBalanceDdf},
+        {"Rules/units.ddf", kUnitsDdf},   {"Units/Siege.DDF", kSiegeDdf},       {"Units/knight.ddf", kKnightDdf},
+        {"Units/archer.ddf", kArcherDdf}, {"Units/infantry.ddf", kInfantryDdf}, {"Rules/zz_balance.ddf", kBalanceDdf},
     };
     for (const auto& [name, text] : definition_files) add(name, text);
     summary.definition_files = std::size(definition_files);

@@ -52,7 +52,8 @@ std::string capitalised(std::string_view word) {
 std::string title_case(std::string_view stem) {
     std::string text(stem);
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (i == 0 || text[i - 1] == '_') text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+        if (i == 0 || text[i - 1] == '_')
+            text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
     }
     return text;
 }
@@ -70,8 +71,8 @@ std::string written_texture_name(std::string_view stem, std::size_t style) {
     }
 }
 
-constexpr std::array<std::pair<const char*, Climate>, 3> kClimates = {{
-    {"Arid", arid}, {"Temperate", temperate}, {"Tropical", tropical}}};
+constexpr std::array<std::pair<const char*, Climate>, 3> kClimates = {
+    {{"Arid", arid}, {"Temperate", temperate}, {"Tropical", tropical}}};
 
 }  // namespace
 
@@ -175,7 +176,8 @@ std::string seasonal_sets_text(const ClimatePlan& climate) {
             entries += entry;
         }
         if (climate.name == "Temperate") {
-            text += "\"" + set.name + "\",\"" + entries + "\"" + (row % 2 == 0 ? "," : ",\"seasonal, four steps\"") + line_end;
+            text += "\"" + set.name + "\",\"" + entries + "\"" + (row % 2 == 0 ? "," : ",\"seasonal, four steps\"") +
+                    line_end;
         } else {
             text += set.name + ",  " + entries + " " + line_end;
         }
@@ -193,12 +195,15 @@ void add_terrain_textures(const TerrainPlan& plan, std::uint64_t seed, ArchiveSe
         const bool with_height = texture.format == kDxt5;
         const std::uint64_t texture_seed = mix64(seed * 1000003 + i);
         const auto rgba = tileable_texture(texture.material, texture.side, texture.side, texture_seed, with_height);
-        archives[texture.archive].push_back({texture.entry, dxt_texcache(rgba, texture.side, texture.side, texture.format, true)});
+        archives[texture.archive].push_back(
+            {texture.entry, dxt_texcache(rgba, texture.side, texture.side, texture.format, true)});
         if (i == plan.overridden) {
             // A later patch archive ships a reworked version of this texture.
-            const auto newer = tileable_texture(texture.material, texture.side, texture.side, mix64(texture_seed), with_height);
+            const auto newer =
+                tileable_texture(texture.material, texture.side, texture.side, mix64(texture_seed), with_height);
             archives[kPatchArchive].push_back({"Art/Terrain/Patched/" + texture.stem + ".texcache",
-                                               dxt_texcache(newer, texture.side, texture.side, texture.format, true), true});
+                                               dxt_texcache(newer, texture.side, texture.side, texture.format, true),
+                                               true});
             ++summary.terrain_overridden;
         }
         ++summary.terrain_textures;

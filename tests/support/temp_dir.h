@@ -19,8 +19,8 @@ public:
         std::random_device random;
         const auto base = std::filesystem::temp_directory_path();
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = "tarkeep-test-" + std::to_string(random()) + "-" +
-                                     std::to_string(counter.fetch_add(1));
+            const std::string name =
+                "tarkeep-test-" + std::to_string(random()) + "-" + std::to_string(counter.fetch_add(1));
             auto candidate = base / name;
             if (std::filesystem::create_directory(candidate)) {
                 path_ = std::move(candidate);

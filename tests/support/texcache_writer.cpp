@@ -63,8 +63,8 @@ TexcacheFields texcache_fields(std::uint32_t format, const std::vector<TexcacheL
     return f;
 }
 
-std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std::uint32_t width,
-                                      std::uint32_t height, std::uint32_t format, bool with_mips) {
+std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,
+                                      std::uint32_t format, bool with_mips) {
     std::vector<TexcacheLevel> levels;
     std::vector<std::uint8_t> image = rgba;
     for (;;) {
@@ -78,8 +78,8 @@ std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std
     return levels;
 }
 
-std::vector<std::uint8_t> dxt_texcache(const std::vector<std::uint8_t>& rgba, std::uint32_t width,
-                                       std::uint32_t height, std::uint32_t format, bool with_mips) {
+std::vector<std::uint8_t> dxt_texcache(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,
+                                       std::uint32_t format, bool with_mips) {
     return write_texcache(texcache_fields(format, dxt_levels(rgba, width, height, format, with_mips)));
 }
 

@@ -41,11 +41,11 @@ struct TexcacheLevel {
 TexcacheFields texcache_fields(std::uint32_t format, const std::vector<TexcacheLevel>& levels);
 
 // The DXT levels of an RGBA image: mip 0 only, or the whole chain down to 1x1.
-std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std::uint32_t width,
-                                      std::uint32_t height, std::uint32_t format, bool with_mips);
+std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,
+                                      std::uint32_t format, bool with_mips);
 
 // A complete DXT texture file of the image.
-std::vector<std::uint8_t> dxt_texcache(const std::vector<std::uint8_t>& rgba, std::uint32_t width,
-                                       std::uint32_t height, std::uint32_t format, bool with_mips);
+std::vector<std::uint8_t> dxt_texcache(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,
+                                       std::uint32_t format, bool with_mips);
 
 }  // namespace tarkeep::test

@@ -148,7 +148,8 @@ std::vector<std::uint8_t> tileable_texture(TerrainMaterial material, std::uint32
                     // Accents keep the shading underneath so that they do not look pasted on.
                     const double t = 0.7 * clamp01((a - recipe.accent_threshold) / 0.08);
                     const double shade = 0.7 + 0.6 * n;
-                    colour = lerp(colour, {recipe.accent[0] * shade, recipe.accent[1] * shade, recipe.accent[2] * shade}, t);
+                    colour =
+                        lerp(colour, {recipe.accent[0] * shade, recipe.accent[1] * shade, recipe.accent[2] * shade}, t);
                 }
             }
             const double grain = (hash_unit(base_seed + 5, x, y) - 0.5) * 2 * recipe.grain;

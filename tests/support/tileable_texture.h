@@ -9,7 +9,18 @@
 namespace tarkeep::test {
 
 enum class TerrainMaterial : std::uint8_t {
-    grass, sand, rock, snow, mud, dirt, gravel, moss, clay, pebbles, leaves, ash,
+    grass,
+    sand,
+    rock,
+    snow,
+    mud,
+    dirt,
+    gravel,
+    moss,
+    clay,
+    pebbles,
+    leaves,
+    ash,
 };
 inline constexpr std::size_t kTerrainMaterialCount = 12;
 

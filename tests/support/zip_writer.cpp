@@ -22,9 +22,7 @@ void append(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& byt
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-void append(std::vector<std::uint8_t>& out, std::string_view text) {
-    out.insert(out.end(), text.begin(), text.end());
-}
+void append(std::vector<std::uint8_t>& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
 
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::uint32_t kCentralSignature = 0x02014b50;
@@ -50,8 +48,7 @@ void write_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& en
     append(out, entry.local_extra);
 }
 
-void write_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry,
-                          std::uint32_t local_offset) {
+void write_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry, std::uint32_t local_offset) {
     put32(out, kCentralSignature);
     put16(out, kVersion);  // made by
     put16(out, kVersion);  // needed

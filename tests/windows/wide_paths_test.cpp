@@ -120,7 +120,7 @@ TEST_F(WidePaths, ListingOpensTheArchivesOfANonAsciiGameFolder) {
 
 TEST_F(WidePaths, TerrainRunStartsTheUpscalerAndFillsTheCache) {
     const fs::path upscaler = install_ref_upscaler(dir_ / wide("up scaler \xCE\xBB"));  // "up scaler λ"
-    const std::vector<std::string> arguments = {utf8(game_dir_), utf8(cache_dir_), "--exe",   utf8(upscaler),
+    const std::vector<std::string> arguments = {utf8(game_dir_), utf8(cache_dir_), "--exe",    utf8(upscaler),
                                                 "--model",       "nearest",        "--margin", "4"};
     const auto result = upscale(arguments);
     ASSERT_EQ(result.exit_code, 0) << result.out << result.err;

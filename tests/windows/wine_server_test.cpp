@@ -102,7 +102,8 @@ void play_a_turn(std::uint16_t port, const fs::path& wine, const fs::path& serve
     EXPECT_EQ(guest_start->map, "Riverlands");
     EXPECT_EQ(guest_start->players.size(), 2u);
 
-    net::TurnBundle bundle{0, host_start->params.first_turn, 0, 0, {net::Command{3, 9, -1000, 2000, 1, 2, 3, true, {11, 12}}}};
+    net::TurnBundle bundle{
+        0, host_start->params.first_turn, 0, 0, {net::Command{3, 9, -1000, 2000, 1, 2, 3, true, {11, 12}}}};
     host->send(bundle);
     bundle.player_id = host_start->your_player_id;
     EXPECT_EQ(skip_to<net::TurnBundle>(*guest), bundle);
@@ -125,8 +126,8 @@ TEST(WineServer, ServesANativeClientAndHoldsItsPort) {
     ASSERT_NE(port, 0);
     ProgramResult served;
     std::thread running([&] {
-        served = run_program(wine, {server.string(), "--host", "127.0.0.1", "--port", std::to_string(port),
-                                    "--stop-after", "8"});
+        served = run_program(
+            wine, {server.string(), "--host", "127.0.0.1", "--port", std::to_string(port), "--stop-after", "8"});
     });
     play_a_turn(port, wine, server);
     running.join();

@@ -57,8 +57,7 @@ std::string upscale_file(const Job& job, const RefModel& model, int scale, bool 
 }
 
 int run(const RefOptions& o) {
-    const fs::path model_dir =
-        o.model_dir.empty() ? platform::executable_path().parent_path() / "models" : o.model_dir;
+    const fs::path model_dir = o.model_dir.empty() ? platform::executable_path().parent_path() / "models" : o.model_dir;
     const RefModel model = load_ref_model(model_dir, o.model);
     const std::vector<Job> jobs = list_jobs(o);
     if (fs::is_directory(o.input)) fs::create_directories(o.output);
@@ -66,7 +65,8 @@ int run(const RefOptions& o) {
     // Many files: one per thread. Few files: one at a time, rows spread over the threads.
     std::vector<std::string> errors(jobs.size());
     if (jobs.size() >= platform::worker_count()) {
-        platform::run_jobs(jobs.size(), [&](std::size_t i) { errors[i] = upscale_file(jobs[i], model, o.scale, false); });
+        platform::run_jobs(jobs.size(),
+                           [&](std::size_t i) { errors[i] = upscale_file(jobs[i], model, o.scale, false); });
     } else {
         for (std::size_t i = 0; i < jobs.size(); ++i) errors[i] = upscale_file(jobs[i], model, o.scale, true);
     }

@@ -105,7 +105,7 @@ image::RgbaImage lanczos_upscale(const image::RgbaImage& src, std::uint32_t s, i
 
     // Along y, whole rows at a time.
     image::RgbaImage out{static_cast<std::uint32_t>(out_w), static_cast<std::uint32_t>(out_h),
-                  std::vector<std::uint8_t>(row_values * out_h)};
+                         std::vector<std::uint8_t>(row_values * out_h)};
     for_bands(out_h, parallel, [&](std::size_t first, std::size_t last) {
         std::vector<float> acc(row_values);
         for (std::size_t Y = first; Y < last; ++Y) {

@@ -10,7 +10,8 @@ std::vector<std::string> foreign_archives(const std::filesystem::path& zips, con
     for (const auto& entry : std::filesystem::directory_iterator(zips)) {
         std::string name = entry.path().filename().string();
         std::string lower = name;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c | 0x20) : c; });
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c | 0x20) : c; });
         const bool ours = std::any_of(summary.archives.begin(), summary.archives.end(),
                                       [&](const test::SampleArchive& archive) { return archive.name == name; });
         if (lower.ends_with(".zip") && !ours) foreign.push_back(std::move(name));
@@ -23,11 +24,13 @@ void print_sample_report(std::FILE* out, const std::filesystem::path& zips, cons
                          const test::SampleGameSummary& s, double seconds) {
     std::uint64_t total = 0;
     for (const auto& archive : s.archives) total += archive.bytes;
-    std::fprintf(out, "sample game (size %s, seed %llu) in %s\n", std::string(test::sample_size_name(options.size)).c_str(),
+    std::fprintf(out, "sample game (size %s, seed %llu) in %s\n",
+                 std::string(test::sample_size_name(options.size)).c_str(),
                  static_cast<unsigned long long>(options.seed), zips.string().c_str());
     std::fprintf(out, "%zu archives, %.1f MB:\n", s.archives.size(), total / 1048576.0);
     for (const auto& archive : s.archives) {
-        std::fprintf(out, "  %-12s %4zu entries %8.1f KB\n", archive.name.c_str(), archive.entries, archive.bytes / 1024.0);
+        std::fprintf(out, "  %-12s %4zu entries %8.1f KB\n", archive.name.c_str(), archive.entries,
+                     archive.bytes / 1024.0);
     }
     std::fprintf(out,
                  "terrain: %zu textures (%zu DXT5, %zu overridden by a later archive), %u-%u px, %.2f Mpx at mip 0; "

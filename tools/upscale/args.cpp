@@ -8,13 +8,13 @@ namespace tarkeep::upscale {
 namespace {
 
 constexpr std::array<std::string_view, 38> kValueOptions = {
-    "--exe",         "--model",      "--models",        "--margin",     "--only",
-    "--work",        "--gpu",        "--tile",          "--orig",       "--deblock-threshold",
-    "--backproject", "--bp-strength", "--model-orig",   "--model-get",  "--bilinear",
-    "--pad",         "--alpha",      "--pc",            "--min-size",   "--max-size",
-    "--scale",       "--threads",    "--dering",        "--tile-detect", "--alpha-model",
-    "--pc-model",    "--colour",     "--ui-orig",       "--icon-model", "--panel-model",
-    "--pack",        "--tile-max",   "--table",         "--python",     "--onnx-runner",
+    "--exe",         "--model",         "--models",     "--margin",      "--only",
+    "--work",        "--gpu",           "--tile",       "--orig",        "--deblock-threshold",
+    "--backproject", "--bp-strength",   "--model-orig", "--model-get",   "--bilinear",
+    "--pad",         "--alpha",         "--pc",         "--min-size",    "--max-size",
+    "--scale",       "--threads",       "--dering",     "--tile-detect", "--alpha-model",
+    "--pc-model",    "--colour",        "--ui-orig",    "--icon-model",  "--panel-model",
+    "--pack",        "--tile-max",      "--table",      "--python",      "--onnx-runner",
     "--onnx-models", "--onnx-provider", "--onnx-tile",
 };
 
@@ -29,13 +29,9 @@ bool is_value_option(std::string_view name) {
     return std::find(kValueOptions.begin(), kValueOptions.end(), name) != kValueOptions.end();
 }
 
-bool Args::flag(std::string_view name) const {
-    return flags.find(std::string(name)) != flags.end();
-}
+bool Args::flag(std::string_view name) const { return flags.find(std::string(name)) != flags.end(); }
 
-bool Args::has_value(std::string_view name) const {
-    return !list(name).empty();
-}
+bool Args::has_value(std::string_view name) const { return !list(name).empty(); }
 
 const std::vector<std::string>& Args::list(std::string_view name) const {
     auto it = values.find(std::string(name));

@@ -32,7 +32,8 @@ image::RgbaImage resize_to_width(const image::RgbaImage& image, std::uint32_t wi
         const auto sy = static_cast<std::uint32_t>(std::uint64_t{y} * image.height / out.height);
         const std::uint8_t* src_row = &image.pixels[std::size_t{sy} * image.width * 4];
         std::uint8_t* dst = &out.pixels[std::size_t{y} * out.width * 4];
-        for (std::uint32_t x = 0; x < out.width; ++x, dst += 4) std::copy_n(src_row + std::size_t{source_x[x]} * 4, 4, dst);
+        for (std::uint32_t x = 0; x < out.width; ++x, dst += 4)
+            std::copy_n(src_row + std::size_t{source_x[x]} * 4, 4, dst);
     }
     return out;
 }
@@ -40,7 +41,8 @@ image::RgbaImage resize_to_width(const image::RgbaImage& image, std::uint32_t wi
 // Every PNG from positional `first` on, all brought to the widest one's width.
 std::vector<image::RgbaImage> read_images_same_width(const Args& args, std::size_t first) {
     std::vector<image::RgbaImage> images;
-    for (std::size_t i = first; i < args.positional.size(); ++i) images.push_back(image::read_png_file(positional_path(args, i)));
+    for (std::size_t i = first; i < args.positional.size(); ++i)
+        images.push_back(image::read_png_file(positional_path(args, i)));
     std::uint32_t widest = 0;
     for (const auto& image : images) widest = std::max(widest, image.width);
     for (auto& image : images) image = resize_to_width(image, widest);
@@ -120,7 +122,8 @@ int cmd_ui_montage(const Args& args) {
                 std::uint8_t* dst = &out.pixels[(oy * out.width + column + ox) * 4];
                 const unsigned grey = ((ox >> 3) + (oy >> 3)) % 2 == 1 ? 120 : 90;
                 const unsigned a = src[3];
-                for (int c = 0; c < 3; ++c) dst[c] = static_cast<std::uint8_t>((src[c] * a + grey * (255 - a) + 127) / 255);
+                for (int c = 0; c < 3; ++c)
+                    dst[c] = static_cast<std::uint8_t>((src[c] * a + grey * (255 - a) + 127) / 255);
                 dst[3] = 255;
             }
         }

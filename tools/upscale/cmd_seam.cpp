@@ -44,10 +44,11 @@ int cmd_seam(const Args& args, bool quiet) {
         const double rx = ratio_x(s);
         const double ry = ratio_y(s);
         if (!quiet)
-            std::printf("%s %ux%u inner_x %.2f seam_x %.2f ratio_x %.2f | inner_y %.2f seam_y %.2f ratio_y %.2f | "
-                        "mean %.1f %.1f %.1f\n",
-                        platform::path_to_utf8(file.filename()).c_str(), image.width, image.height, s.inner_x,
-                        s.seam_x, rx, s.inner_y, s.seam_y, ry, s.mean_r, s.mean_g, s.mean_b);
+            std::printf(
+                "%s %ux%u inner_x %.2f seam_x %.2f ratio_x %.2f | inner_y %.2f seam_y %.2f ratio_y %.2f | "
+                "mean %.1f %.1f %.1f\n",
+                platform::path_to_utf8(file.filename()).c_str(), image.width, image.height, s.inner_x, s.seam_x, rx,
+                s.inner_y, s.seam_y, ry, s.mean_r, s.mean_g, s.mean_b);
         ratio_sum += rx + ry;
         ratio_max = std::max({ratio_max, rx, ry});
         excess_sum += (s.seam_x - s.inner_x) + (s.seam_y - s.inner_y);

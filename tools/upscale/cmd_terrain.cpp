@@ -143,9 +143,8 @@ int cmd_terrain(const Args& args) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 2;
     }
-    const std::string settings = terrain_settings_string(o.margin, o.passes, o.strength, o.deblock,
-                                                         o.deblock_threshold, o.tta,
-                                                         upscaler_settings_suffix(config, {o.model}));
+    const std::string settings = terrain_settings_string(o.margin, o.passes, o.strength, o.deblock, o.deblock_threshold,
+                                                         o.tta, upscaler_settings_suffix(config, {o.model}));
 
     const data::GameArchives archives(o.morv_dir);
     const data::GameDb db(o.morv_dir / "zips" / "db.zip");
@@ -227,10 +226,11 @@ int cmd_terrain(const Args& args) {
     }
     work.remove();
 
-    std::printf("done: %zu upscaled, %d failed, cache %zu entries %.1f MB | prepare %.1f s, Real-ESRGAN %.1f s, "
-                "crop+store %.1f s, total %.1f s\n",
-                upscaled, failed, manifest.size(), static_cast<double>(cache_bytes(manifest, o.cache_dir)) / 1048576.0,
-                prepare_seconds, upscale_seconds, store_seconds, total.seconds());
+    std::printf(
+        "done: %zu upscaled, %d failed, cache %zu entries %.1f MB | prepare %.1f s, Real-ESRGAN %.1f s, "
+        "crop+store %.1f s, total %.1f s\n",
+        upscaled, failed, manifest.size(), static_cast<double>(cache_bytes(manifest, o.cache_dir)) / 1048576.0,
+        prepare_seconds, upscale_seconds, store_seconds, total.seconds());
     return failed > 0 ? 1 : 0;
 }
 

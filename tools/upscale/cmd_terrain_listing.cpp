@@ -52,7 +52,8 @@ int cmd_orig(const Args& args) {
     fs::create_directories(out_dir);
 
     const data::GameArchives archives(morv_dir);
-    const std::vector<std::string> stems = select_stems(load_terrain_map(morv_dir, archives), args.list("--only"), false);
+    const std::vector<std::string> stems =
+        select_stems(load_terrain_map(morv_dir, archives), args.list("--only"), false);
     // Each stem is independent: decode and compress them on the worker pool.
     platform::run_jobs(stems.size(), [&](std::size_t i) {
         image::RgbaImage image = data::texture_to_rgb_opaque(archives.read(stems[i] + ".texcache"));

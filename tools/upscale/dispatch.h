@@ -9,9 +9,24 @@ namespace tarkeep::upscale {
 extern const char* const kUsageText;
 
 enum class Command {
-    seam, montage, tile2, models_list, models_fit, model_orig, models_glb, models_estimate,
-    model_get, models_build, ui_montage, ui_orig, ui_build, ui_list, list, orig,
-    usage, terrain,
+    seam,
+    montage,
+    tile2,
+    models_list,
+    models_fit,
+    model_orig,
+    models_glb,
+    models_estimate,
+    model_get,
+    models_build,
+    ui_montage,
+    ui_orig,
+    ui_build,
+    ui_list,
+    list,
+    orig,
+    usage,
+    terrain,
 };
 
 // The one command the arguments select: the first matching rule wins.

@@ -8,7 +8,6 @@
 
 namespace tarkeep::upscale {
 
-
 // A network output whose consistency is above this many levels is rejected.
 inline constexpr double kUnusableConsistency = 60.0;
 

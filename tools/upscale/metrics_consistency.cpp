@@ -40,8 +40,7 @@ double consistency(const image::RgbaImage& hd, const image::RgbaImage& source) {
         }
         const std::uint8_t* src = source.pixels.data() + std::size_t{y} * w * 4;
         for (std::uint32_t x = 0; x < w; ++x) {
-            for (int c = 0; c < 3; ++c)
-                total += std::fabs(double(src[x * 4 + c]) - double(sums[x * 3 + c]) / area);
+            for (int c = 0; c < 3; ++c) total += std::fabs(double(src[x * 4 + c]) - double(sums[x * 3 + c]) / area);
         }
     }
     return total / (double(w) * source.height * 3);

@@ -21,8 +21,8 @@ RingStats ring_stats(const image::RgbaImage& hd, const image::RgbaImage& source,
                                    std::to_string(r.y) + " lies outside the source");
         for (std::size_t y = r.y; y < std::size_t{r.y} + r.height; ++y) {
             for (std::size_t x = r.x; x < std::size_t{r.x} + r.width; ++x) {
-                const bool ring = x == r.x || x + 1 == std::size_t{r.x} + r.width || y == r.y ||
-                                  y + 1 == std::size_t{r.y} + r.height;
+                const bool ring =
+                    x == r.x || x + 1 == std::size_t{r.x} + r.width || y == r.y || y + 1 == std::size_t{r.y} + r.height;
                 const std::uint8_t* s = source.pixels.data() + (y * w + x) * 4;
                 const std::uint8_t* top = hd.pixels.data() + (2 * y * hd_w + 2 * x) * 4;
                 const std::uint8_t* below = top + hd_w * 4;

@@ -14,8 +14,7 @@ int to_int(const std::string& text) {
     errno = 0;
     long long value = std::strtoll(start, &end, 10);
     if (end == start) throw std::invalid_argument("invalid stoi argument");
-    if (errno == ERANGE || value < INT_MIN || value > INT_MAX)
-        throw std::out_of_range("stoi argument out of range");
+    if (errno == ERANGE || value < INT_MIN || value > INT_MAX) throw std::out_of_range("stoi argument out of range");
     return static_cast<int>(value);
 }
 
@@ -29,7 +28,10 @@ std::uint32_t to_unsigned(const std::string& text) {
     // range-check the magnitude that was written.
     bool negative = false;
     for (const char* p = start; p < end; ++p) {
-        if (*p == '-') { negative = true; break; }
+        if (*p == '-') {
+            negative = true;
+            break;
+        }
         if (*p >= '0' && *p <= '9') break;
     }
     unsigned long long magnitude = negative ? 0ULL - value : value;

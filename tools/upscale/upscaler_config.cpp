@@ -23,9 +23,7 @@ std::vector<fs::path> paths_of(const Args& args, std::string_view option) {
 // raises the standard file-system error.
 bool file_exists(const fs::path& path) { return fs::exists(path); }
 
-bool is_white_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
+bool is_white_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 }  // namespace
 
@@ -50,8 +48,8 @@ UpscalerConfig make_upscaler_config(const Args& args, const fs::path& program_di
     if (args.has_value("--onnx-runner")) {
         config.onnx_runner = platform::path_from_utf8(opt(args, "--onnx-runner", ""));
     } else if (!program_dir.empty()) {
-        for (const fs::path& candidate : {program_dir / "onnx_upscale.py",
-                                          program_dir / ".." / ".." / "tools" / "onnx_upscale.py"}) {
+        for (const fs::path& candidate :
+             {program_dir / "onnx_upscale.py", program_dir / ".." / ".." / "tools" / "onnx_upscale.py"}) {
             if (file_exists(candidate)) {
                 config.onnx_runner = fs::absolute(candidate);
                 break;

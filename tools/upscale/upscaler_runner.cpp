@@ -19,8 +19,7 @@ constexpr std::size_t kMaxCollected = 2000;
 // plainly, and a quote inside it cannot be expressed at all.
 std::string quote_program(const fs::path& program) {
     const std::string text = platform::path_to_utf8(program);
-    if (text.find('"') != std::string::npos)
-        throw std::runtime_error("program path contains a double quote: " + text);
+    if (text.find('"') != std::string::npos) throw std::runtime_error("program path contains a double quote: " + text);
     return "\"" + text + "\"";
 }
 
@@ -32,14 +31,16 @@ std::string build_command(const UpscalerConfig& config, const std::string& model
                           const fs::path& output_dir, const TileSetting& tile) {
     std::string line;
     if (is_onnx_model(model)) {
-        line = quote_program(config.python) + " -I " + quote(config.onnx_runner) + " -i " + quote(input_dir) +
-               " -o " + quote(output_dir) + " -m " + quote(find_onnx_model(config, model)) + " -s " + std::to_string(kNetworkScale) + " -t " +
-               std::to_string(config.onnx_tile) + " -p " + config.onnx_provider + " --quiet";
+        line = quote_program(config.python) + " -I " + quote(config.onnx_runner) + " -i " + quote(input_dir) + " -o " +
+               quote(output_dir) + " -m " + quote(find_onnx_model(config, model)) + " -s " +
+               std::to_string(kNetworkScale) + " -t " + std::to_string(config.onnx_tile) + " -p " +
+               config.onnx_provider + " --quiet";
         if (!config.gpu.empty()) line += " -g " + config.gpu;
         return line;
     }
     line = quote_program(config.exe) + " -i " + quote(input_dir) + " -o " + quote(output_dir) + " -n " + model +
-           " -s " + std::to_string(kNetworkScale) + " -m " + quote(find_ncnn_model(config, model)) + " -f png -t " + tile.size;
+           " -s " + std::to_string(kNetworkScale) + " -m " + quote(find_ncnn_model(config, model)) + " -f png -t " +
+           tile.size;
     if (tile.tta) line += " -x";
     if (!config.gpu.empty()) line += " -g " + config.gpu;
     if (!config.threads.empty()) line += " -j " + config.threads;
@@ -71,8 +72,8 @@ std::string run_upscaler(const UpscalerConfig& config, const std::string& model,
     const int code = run_process(command, log_path);
     const std::string collected = log_path.empty() ? std::string() : collect_failure_lines(log_path);
     if (code == 0 && collected.empty()) return {};
-    return std::string(upscaler_label(model)) + " failed (exit code " +
-           std::to_string(code) + "): " + command + "\n" + collected;
+    return std::string(upscaler_label(model)) + " failed (exit code " + std::to_string(code) + "): " + command + "\n" +
+           collected;
 }
 
 UpscalerBatch run_upscaler_batch(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,

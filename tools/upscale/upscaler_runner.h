@@ -33,9 +33,9 @@ int run_process(const std::string& command_line, const std::filesystem::path& lo
 
 // Runs the upscaler over a folder. Returns an error text (the exit code, the command
 // line and the log lines that mention "failed" or "Traceback"), empty on success.
-std::string run_upscaler(const UpscalerConfig& config, const std::string& model,
-                         const std::filesystem::path& input_dir, const std::filesystem::path& output_dir,
-                         const TileSetting& tile, const std::filesystem::path& log_path);
+std::string run_upscaler(const UpscalerConfig& config, const std::string& model, const std::filesystem::path& input_dir,
+                         const std::filesystem::path& output_dir, const TileSetting& tile,
+                         const std::filesystem::path& log_path);
 
 struct UpscalerBatch {
     std::string error;  // empty on success

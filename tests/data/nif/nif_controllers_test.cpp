@@ -40,7 +40,7 @@ TEST(NifControllers, VersionDependentFields) {
     EXPECT_EQ(new_color->target_color, 3);
     EXPECT_EQ(new_color->data, 4);
     HandBytes old_color = time_controller_bytes();
-    old_color.i32(4);     // 26: data
+    old_color.i32(4);  // 26: data
     const auto old = round_trip_hand_block<NiMaterialColorController>("NiMaterialColorController", old_color.bytes,
                                                                       kNifVersion10_0_1_0);
     EXPECT_EQ(old->target_color, 0);
@@ -55,7 +55,7 @@ TEST(NifControllers, VersionDependentFields) {
     EXPECT_EQ(new_morpher->extra_flags, 9);
     EXPECT_EQ(new_morpher->data, 5);
     HandBytes old_morpher = time_controller_bytes();
-    old_morpher.i32(5).u8(1);     // 26: data, 30: always_update
+    old_morpher.i32(5).u8(1);  // 26: data, 30: always_update
     const auto old_m = round_trip_hand_block<NiGeomMorpherController>("NiGeomMorpherController", old_morpher.bytes,
                                                                       kNifVersion10_0_1_0);
     EXPECT_EQ(old_m->extra_flags, 0);
@@ -66,8 +66,8 @@ TEST(NifControllers, VersionDependentFields) {
     std::size_t offset = 0;
     HandBytes in_file = time_controller_bytes();
     in_file.i32(0);  // data refers to the block itself: the only valid reference here
-    const NifFile file = read_nif(hand_file_with_block("NiMaterialColorController", in_file.bytes, &offset,
-                                                       kNifVersion10_0_1_0));
+    const NifFile file =
+        read_nif(hand_file_with_block("NiMaterialColorController", in_file.bytes, &offset, kNifVersion10_0_1_0));
     EXPECT_EQ(dynamic_cast<const NiMaterialColorController&>(*file.blocks[0]).data, 0);
     EXPECT_EQ(file.blocks[0]->offset, offset);
 }
@@ -107,22 +107,22 @@ TEST(NifControllers, HandAssembledControllersRoundTrip) {
 }
 
 TEST(NifParticles, HandAssembledParticleSystemControllerRoundTrip) {
-    HandBytes b = time_controller_bytes();                  //   0: time controller
-    for (int i = 1; i <= 6; ++i) b.f32(float(i));           //  26: speed ... horizontal angle
-    b.f32(0).f32(0).f32(1);                                 //  50: normal
-    b.f32(1).f32(0.75f).f32(0.25f).f32(0.5f);               //  62: colour
-    b.f32(2).f32(8).f32(3);                                 //  78: size, emit start, emit stop
-    b.u8(7);                                                //  90: unknown byte
-    b.f32(10).f32(11).f32(12);                              //  91: emit rate, lifetime, random
-    b.u16(0x0101);                                          // 103: emit flags
-    b.f32(14).f32(15).f32(16);                              // 105: start random
-    b.i32(4);                                               // 117: emitter
-    b.u16(17).f32(18).u32(19).u32(20).u16(21);              // 121: unknowns (short, float, 2 ints, short)
-    b.u16(2).u16(1);                                        // 137: particle count, valid
-    b.f32(1).f32(2).f32(3).f32(-1).f32(-2).f32(-3);         // 141: particle 0 velocity, unknown
-    b.f32(4).f32(5).f32(6).u16(7).u16(8);                   // 165: lifetime, lifespan, timestamp, short, vertex
-    for (int i = 0; i < 10; ++i) b.u32(0);                  // 181: particle 1
-    b.i32(-1).i32(6).i32(9).u8(0xAB);                       // 221: links, 233: trailer
+    HandBytes b = time_controller_bytes();           //   0: time controller
+    for (int i = 1; i <= 6; ++i) b.f32(float(i));    //  26: speed ... horizontal angle
+    b.f32(0).f32(0).f32(1);                          //  50: normal
+    b.f32(1).f32(0.75f).f32(0.25f).f32(0.5f);        //  62: colour
+    b.f32(2).f32(8).f32(3);                          //  78: size, emit start, emit stop
+    b.u8(7);                                         //  90: unknown byte
+    b.f32(10).f32(11).f32(12);                       //  91: emit rate, lifetime, random
+    b.u16(0x0101);                                   // 103: emit flags
+    b.f32(14).f32(15).f32(16);                       // 105: start random
+    b.i32(4);                                        // 117: emitter
+    b.u16(17).f32(18).u32(19).u32(20).u16(21);       // 121: unknowns (short, float, 2 ints, short)
+    b.u16(2).u16(1);                                 // 137: particle count, valid
+    b.f32(1).f32(2).f32(3).f32(-1).f32(-2).f32(-3);  // 141: particle 0 velocity, unknown
+    b.f32(4).f32(5).f32(6).u16(7).u16(8);            // 165: lifetime, lifespan, timestamp, short, vertex
+    for (int i = 0; i < 10; ++i) b.u32(0);           // 181: particle 1
+    b.i32(-1).i32(6).i32(9).u8(0xAB);                // 221: links, 233: trailer
     ASSERT_EQ(b.size(), 234u);
     const auto s = round_trip_hand_block<NiParticleSystemController>("NiParticleSystemController", b.bytes);
     EXPECT_EQ(s->target, 3);
@@ -140,8 +140,8 @@ TEST(NifParticles, HandAssembledParticleSystemControllerRoundTrip) {
 
 TEST(NifParticles, HandAssembledModifiersRoundTrip) {
     HandBytes gravity;
-    gravity.i32(1).i32(-1).f32(0.5f).f32(9.8f).u32(1);      //  0: next, controller, 8: unknown, force, kind
-    gravity.f32(1).f32(2).f32(3).f32(0).f32(0).f32(-1);     // 20: position, direction
+    gravity.i32(1).i32(-1).f32(0.5f).f32(9.8f).u32(1);   //  0: next, controller, 8: unknown, force, kind
+    gravity.f32(1).f32(2).f32(3).f32(0).f32(0).f32(-1);  // 20: position, direction
     const auto g = round_trip_hand_block<NiGravity>("NiGravity", gravity.bytes);
     EXPECT_EQ(g->next_modifier, 1);
     EXPECT_EQ(g->force, 9.8f);
@@ -150,7 +150,7 @@ TEST(NifParticles, HandAssembledModifiersRoundTrip) {
 
     HandBytes bomb;
     bomb.i32(-1).i32(2).f32(1).f32(2).f32(3).f32(4).u32(5).u32(6);  // 0: links, 8: four floats, 24: types
-    bomb.f32(7).f32(8).f32(9).f32(10).f32(11).f32(12);               // 32: position, direction
+    bomb.f32(7).f32(8).f32(9).f32(10).f32(11).f32(12);              // 32: position, direction
     const auto p = round_trip_hand_block<NiParticleBomb>("NiParticleBomb", bomb.bytes);
     EXPECT_EQ(p->controller, 2);
     EXPECT_EQ(p->start, 4);

@@ -162,8 +162,8 @@ TEST(NifFile, ReaderErrorsAreWrappedWithBlockTypeAndOffset) {
     cut.str("name").u32(10).text("short");
     auto bytes = hand_file_with_block("NiStringExtraData", cut.bytes, &offset);
     bytes.resize(offset + cut.size());  // drop the footer too
-    EXPECT_EQ(nif_error_of(bytes), "block 0 NiStringExtraData at " + std::to_string(offset) +
-                                       ": read past end at " + std::to_string(offset + 12));
+    EXPECT_EQ(nif_error_of(bytes), "block 0 NiStringExtraData at " + std::to_string(offset) + ": read past end at " +
+                                       std::to_string(offset + 12));
 
     HandBytes huge;
     huge.u32(100001);
@@ -200,20 +200,90 @@ struct RefCase {
 
 std::vector<RefCase> reference_cases() {
     return {
-        {"NiNode", "extra_data", [](NifFile& f, NifRef v) { NiNode n; n.extra_data = {0, v}; add_nif_block(f, "NiNode", n); }},
-        {"NiNode", "controller", [](NifFile& f, NifRef v) { NiNode n; n.controller = v; add_nif_block(f, "NiNode", n); }},
-        {"NiNode", "properties", [](NifFile& f, NifRef v) { NiNode n; n.properties = {v}; add_nif_block(f, "NiNode", n); }},
-        {"NiNode", "children", [](NifFile& f, NifRef v) { NiNode n; n.children = {-1, v}; add_nif_block(f, "NiNode", n); }},
-        {"NiNode", "effects", [](NifFile& f, NifRef v) { NiNode n; n.effects = {v}; add_nif_block(f, "NiNode", n); }},
-        {"NiLODNode", "lod_data", [](NifFile& f, NifRef v) { NiLODNode n; n.lod_data = v; add_nif_block(f, "NiLODNode", n); }},
-        {"NiTriShape", "data", [](NifFile& f, NifRef v) { NiGeometry g; g.data = v; add_nif_block(f, "NiTriShape", g); }},
-        {"NiTriStrips", "skin_instance", [](NifFile& f, NifRef v) { NiGeometry g; g.skin_instance = v; add_nif_block(f, "NiTriStrips", g); }},
-        {"NiSkinInstance", "data", [](NifFile& f, NifRef v) { NiSkinInstance s; s.data = v; add_nif_block(f, "NiSkinInstance", s); }},
-        {"NiSkinInstance", "bones", [](NifFile& f, NifRef v) { NiSkinInstance s; s.bones = {0, v}; add_nif_block(f, "NiSkinInstance", s); }},
-        {"NiSkinData", "skin_partition", [](NifFile& f, NifRef v) { NiSkinData s; s.skin_partition = v; add_nif_block(f, "NiSkinData", s); }},
-        {"NiUVController", "data", [](NifFile& f, NifRef v) { NiUVController c; c.data = v; add_nif_block(f, "NiUVController", c); }},
-        {"NiControllerSequence", "text_keys", [](NifFile& f, NifRef v) { NiControllerSequence s; s.text_keys = v; add_nif_block(f, "NiControllerSequence", s); }},
-        {"NiGravity", "controller", [](NifFile& f, NifRef v) { NiGravity g; g.controller = v; add_nif_block(f, "NiGravity", g); }},
+        {"NiNode", "extra_data",
+         [](NifFile& f, NifRef v) {
+             NiNode n;
+             n.extra_data = {0, v};
+             add_nif_block(f, "NiNode", n);
+         }},
+        {"NiNode", "controller",
+         [](NifFile& f, NifRef v) {
+             NiNode n;
+             n.controller = v;
+             add_nif_block(f, "NiNode", n);
+         }},
+        {"NiNode", "properties",
+         [](NifFile& f, NifRef v) {
+             NiNode n;
+             n.properties = {v};
+             add_nif_block(f, "NiNode", n);
+         }},
+        {"NiNode", "children",
+         [](NifFile& f, NifRef v) {
+             NiNode n;
+             n.children = {-1, v};
+             add_nif_block(f, "NiNode", n);
+         }},
+        {"NiNode", "effects",
+         [](NifFile& f, NifRef v) {
+             NiNode n;
+             n.effects = {v};
+             add_nif_block(f, "NiNode", n);
+         }},
+        {"NiLODNode", "lod_data",
+         [](NifFile& f, NifRef v) {
+             NiLODNode n;
+             n.lod_data = v;
+             add_nif_block(f, "NiLODNode", n);
+         }},
+        {"NiTriShape", "data",
+         [](NifFile& f, NifRef v) {
+             NiGeometry g;
+             g.data = v;
+             add_nif_block(f, "NiTriShape", g);
+         }},
+        {"NiTriStrips", "skin_instance",
+         [](NifFile& f, NifRef v) {
+             NiGeometry g;
+             g.skin_instance = v;
+             add_nif_block(f, "NiTriStrips", g);
+         }},
+        {"NiSkinInstance", "data",
+         [](NifFile& f, NifRef v) {
+             NiSkinInstance s;
+             s.data = v;
+             add_nif_block(f, "NiSkinInstance", s);
+         }},
+        {"NiSkinInstance", "bones",
+         [](NifFile& f, NifRef v) {
+             NiSkinInstance s;
+             s.bones = {0, v};
+             add_nif_block(f, "NiSkinInstance", s);
+         }},
+        {"NiSkinData", "skin_partition",
+         [](NifFile& f, NifRef v) {
+             NiSkinData s;
+             s.skin_partition = v;
+             add_nif_block(f, "NiSkinData", s);
+         }},
+        {"NiUVController", "data",
+         [](NifFile& f, NifRef v) {
+             NiUVController c;
+             c.data = v;
+             add_nif_block(f, "NiUVController", c);
+         }},
+        {"NiControllerSequence", "text_keys",
+         [](NifFile& f, NifRef v) {
+             NiControllerSequence s;
+             s.text_keys = v;
+             add_nif_block(f, "NiControllerSequence", s);
+         }},
+        {"NiGravity", "controller",
+         [](NifFile& f, NifRef v) {
+             NiGravity g;
+             g.controller = v;
+             add_nif_block(f, "NiGravity", g);
+         }},
     };
 }
 

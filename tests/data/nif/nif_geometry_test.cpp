@@ -13,8 +13,8 @@ TEST(NifGeometry, HandAssembledGeometryBlocksRoundTrip) {
         for (const bool shader : {false, true}) {
             SCOPED_TRACE(std::string(type) + (shader ? " with shader" : ""));
             HandBytes b = av_object_bytes();
-            b.i32(1).i32(2).u8(shader);                   // 90: data, skin, 98: has shader
-            if (shader) b.u32(3).text("fur").u32(77);     // 99: shader, 106: extra
+            b.i32(1).i32(2).u8(shader);                // 90: data, skin, 98: has shader
+            if (shader) b.u32(3).text("fur").u32(77);  // 99: shader, 106: extra
             const auto geometry = round_trip_hand_block<NiGeometry>(type, b.bytes);
             EXPECT_EQ(geometry->collision, 6);
             EXPECT_EQ(geometry->data, 1);
@@ -47,22 +47,22 @@ TEST(NifGeometry, StripsToTriangles) {
 // bitangents and two UV sets follow.
 TEST(NifGeometry, HandAssembledTriShapeDataWithTangentsRoundTrip) {
     HandBytes b;
-    b.u16(2).u8(1).u8(2);                              //   0: num_vertices, keep, compress
-    b.u8(1);                                           //   4: has vertices
-    b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);       //   5: vertices
-    b.u16(4098);                                       //  29: vector_flags
-    b.u8(1);                                           //  31: has normals
-    b.f32(0).f32(0).f32(1).f32(0).f32(1).f32(0);       //  32: normals
-    b.f32(1).f32(0).f32(0).f32(1).f32(0).f32(0);       //  56: tangents
-    b.f32(0).f32(1).f32(0).f32(0).f32(0).f32(1);       //  80: bitangents
-    b.f32(7).f32(8).f32(9).f32(10);                    // 104: center, 116: radius
-    b.u8(0);                                           // 120: has colours
-    b.f32(0.25f).f32(0.5f).f32(0.75f).f32(1);          // 121: UV set 0
-    b.f32(2).f32(3).f32(4).f32(5);                     // 137: UV set 1
-    b.u16(0x4000);                                     // 153: consistency
-    b.u16(1).u32(3).u8(1);                             // 155: num_triangles, 157: points, 161: has
-    b.u16(0).u16(1).u16(1);                            // 162: triangle
-    b.u16(2).u16(2).u16(0).u16(1).u16(0);              // 168: match groups {0, 1} and {}
+    b.u16(2).u8(1).u8(2);                         //   0: num_vertices, keep, compress
+    b.u8(1);                                      //   4: has vertices
+    b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);  //   5: vertices
+    b.u16(4098);                                  //  29: vector_flags
+    b.u8(1);                                      //  31: has normals
+    b.f32(0).f32(0).f32(1).f32(0).f32(1).f32(0);  //  32: normals
+    b.f32(1).f32(0).f32(0).f32(1).f32(0).f32(0);  //  56: tangents
+    b.f32(0).f32(1).f32(0).f32(0).f32(0).f32(1);  //  80: bitangents
+    b.f32(7).f32(8).f32(9).f32(10);               // 104: center, 116: radius
+    b.u8(0);                                      // 120: has colours
+    b.f32(0.25f).f32(0.5f).f32(0.75f).f32(1);     // 121: UV set 0
+    b.f32(2).f32(3).f32(4).f32(5);                // 137: UV set 1
+    b.u16(0x4000);                                // 153: consistency
+    b.u16(1).u32(3).u8(1);                        // 155: num_triangles, 157: points, 161: has
+    b.u16(0).u16(1).u16(1);                       // 162: triangle
+    b.u16(2).u16(2).u16(0).u16(1).u16(0);         // 168: match groups {0, 1} and {}
     ASSERT_EQ(b.size(), 178u);
 
     const auto data = round_trip_hand_block<NiTriShapeData>("NiTriShapeData", b.bytes);
@@ -81,10 +81,10 @@ TEST(NifGeometry, HandAssembledTriShapeDataWithTangentsRoundTrip) {
 
 TEST(NifGeometry, TangentsNeedNormalsAndAbsentRunsStayEmpty) {
     HandBytes b;
-    b.u16(1).u8(0).u8(0).u8(0);   // 0: one vertex, none stored
-    b.u16(4097).u8(0);            // 5: vector_flags, no normals: no tangents either
-    b.f32(0).f32(0).f32(0).f32(1).u8(0);  // 8: center, radius, no colours
-    b.f32(0.5f).f32(0.5f);        // 25: one UV set
+    b.u16(1).u8(0).u8(0).u8(0);            // 0: one vertex, none stored
+    b.u16(4097).u8(0);                     // 5: vector_flags, no normals: no tangents either
+    b.f32(0).f32(0).f32(0).f32(1).u8(0);   // 8: center, radius, no colours
+    b.f32(0.5f).f32(0.5f);                 // 25: one UV set
     b.u16(0).u16(5).u32(15).u8(0).u16(0);  // 33: consistency, five triangles not stored, no match groups
     const auto data = round_trip_hand_block<NiTriShapeData>("NiTriShapeData", b.bytes);
     EXPECT_TRUE(data->vertices.empty());
@@ -98,11 +98,11 @@ TEST(NifGeometry, HandAssembledTriStripsDataRoundTrip) {
     HandBytes b;
     b.u16(0).u8(0).u8(0).u8(0).u16(0).u8(0);  //  0: empty geometry data up to normals
     b.f32(0).f32(0).f32(0).f32(0).u8(0);      //  8: center, radius, no colours
-    b.u16(0);                                  // 25: consistency
-    b.u16(7).u16(2).u16(4).u16(4);             // 27: num_triangles (as stored), strip count, lengths
-    b.u8(1);                                   // 35: has points
-    b.u16(0).u16(1).u16(2).u16(3);             // 36: strip 0
-    b.u16(0).u16(0).u16(1).u16(2);             // 44: strip 1
+    b.u16(0);                                 // 25: consistency
+    b.u16(7).u16(2).u16(4).u16(4);            // 27: num_triangles (as stored), strip count, lengths
+    b.u8(1);                                  // 35: has points
+    b.u16(0).u16(1).u16(2).u16(3);            // 36: strip 0
+    b.u16(0).u16(0).u16(1).u16(2);            // 44: strip 1
     ASSERT_EQ(b.size(), 52u);
     const auto data = round_trip_hand_block<NiTriStripsData>("NiTriStripsData", b.bytes);
     EXPECT_EQ(data->num_triangles, 7);
@@ -121,15 +121,15 @@ TEST(NifGeometry, HandAssembledTriStripsDataRoundTrip) {
 
 TEST(NifGeometry, HandAssembledParticlesDataRoundTrip) {
     HandBytes b;
-    b.u16(2).u8(0).u8(0).u8(1);                                  //  0: num_vertices, keep, compress, 4: has
-    b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);                 //  5: vertices
-    b.u16(0).u8(0);                                              // 29: vector_flags, 31: no normals
-    b.f32(0).f32(0).f32(0).f32(2).u8(1);                         // 32: center, 44: radius, 48: has colours
+    b.u16(2).u8(0).u8(0).u8(1);                                    //  0: num_vertices, keep, compress, 4: has
+    b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);                   //  5: vertices
+    b.u16(0).u8(0);                                                // 29: vector_flags, 31: no normals
+    b.f32(0).f32(0).f32(0).f32(2).u8(1);                           // 32: center, 44: radius, 48: has colours
     b.f32(1).f32(0).f32(0).f32(1).f32(0).f32(1).f32(0).f32(0.5f);  // 49: colours
-    b.u16(7);                                                    // 81: consistency
-    b.u8(1).f32(0.5f).f32(0.75f);                                // 83: radii
-    b.u16(1).u8(1).f32(0.125f).f32(0.25f);                       // 92: num_active, 94: sizes
-    b.u8(1).f32(1).f32(0).f32(0).f32(0);                         // 103: rotations
+    b.u16(7);                                                      // 81: consistency
+    b.u8(1).f32(0.5f).f32(0.75f);                                  // 83: radii
+    b.u16(1).u8(1).f32(0.125f).f32(0.25f);                         // 92: num_active, 94: sizes
+    b.u8(1).f32(1).f32(0).f32(0).f32(0);                           // 103: rotations
     b.f32(0.5f).f32(0.5f).f32(0.5f).f32(0.5f);
     ASSERT_EQ(b.size(), 136u);
     const auto data = round_trip_hand_block<NiParticlesData>("NiParticlesData", b.bytes);

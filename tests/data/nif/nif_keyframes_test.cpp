@@ -14,7 +14,7 @@ TEST(NifKeyframes, KeyGroupLayouts) {
 
     // Quadratic: forward and backward follow each value.
     HandBytes quadratic;
-    quadratic.u32(1).u32(2);                 // 0: count, 4: interpolation
+    quadratic.u32(1).u32(2);                                                             // 0: count, 4: interpolation
     quadratic.f32(0.5f).f32(1).f32(2).f32(3).f32(4).f32(5).f32(6).f32(7).f32(8).f32(9);  // 8: key
     const auto pos = round_trip_hand_block<NiPosData>("NiPosData", quadratic.bytes);
     ASSERT_EQ(pos->keys.keys.size(), 1u);
@@ -44,10 +44,10 @@ TEST(NifKeyframes, KeyGroupLayouts) {
 TEST(NifKeyframes, RotationKeysAre20BytesExceptTbc) {
     for (const std::uint32_t type : {1u, 2u, 5u}) {
         HandBytes b;
-        b.u32(2).u32(type);                                   //  0: count, 4: type
-        b.f32(0).f32(1).f32(0).f32(0).f32(0);                 //  8: key 0
-        b.f32(1).f32(0).f32(1).f32(0).f32(0);                 // 28: key 1
-        b.u32(0).u32(0);                                      // 48: translations, 52: scales
+        b.u32(2).u32(type);                    //  0: count, 4: type
+        b.f32(0).f32(1).f32(0).f32(0).f32(0);  //  8: key 0
+        b.f32(1).f32(0).f32(1).f32(0).f32(0);  // 28: key 1
+        b.u32(0).u32(0);                       // 48: translations, 52: scales
         const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
         EXPECT_EQ(data->rotation_type, type);
         ASSERT_EQ(data->rotations.size(), 2u);
@@ -56,10 +56,10 @@ TEST(NifKeyframes, RotationKeysAre20BytesExceptTbc) {
     }
 
     HandBytes tbc;
-    tbc.u32(1).u32(3);                                        //  0: count, 4: type
+    tbc.u32(1).u32(3);                                                        //  0: count, 4: type
     tbc.f32(0.5f).f32(1).f32(0).f32(0).f32(0).f32(0.1f).f32(0.2f).f32(0.3f);  // 8: key with tbc
-    tbc.u32(0);                                               // 40: translations
-    tbc.u32(1).u32(2).f32(0).f32(1).f32(0.5f).f32(0.25f);     // 44: quadratic scales
+    tbc.u32(0);                                                               // 40: translations
+    tbc.u32(1).u32(2).f32(0).f32(1).f32(0.5f).f32(0.25f);                     // 44: quadratic scales
     const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", tbc.bytes);
     EXPECT_EQ(data->rotations[0].tbc, (NifTbc{0.1f, 0.2f, 0.3f}));
     EXPECT_EQ(data->scales.keys[0].forward, 0.5f);
@@ -68,14 +68,14 @@ TEST(NifKeyframes, RotationKeysAre20BytesExceptTbc) {
 
 TEST(NifKeyframes, XyzRotationReadsOneFloatAndThreeGroups) {
     HandBytes b;
-    b.u32(1).u32(4).f32(0.75f);                     //  0: count, 4: type, 8: xyz_unknown
-    b.u32(1).u32(1).f32(0).f32(0.5f);               // 12: about x
-    b.u32(0);                                       // 28: about y, empty
-    b.u32(2).u32(3);                                // 32: about z, TBC
-    b.f32(0).f32(1).f32(0).f32(0).f32(0);           // 40
-    b.f32(1).f32(2).f32(0).f32(0).f32(0);           // 60
-    b.u32(1).u32(1).f32(0).f32(1).f32(2).f32(3);    // 80: translations
-    b.u32(0);                                       // 104: scales
+    b.u32(1).u32(4).f32(0.75f);                   //  0: count, 4: type, 8: xyz_unknown
+    b.u32(1).u32(1).f32(0).f32(0.5f);             // 12: about x
+    b.u32(0);                                     // 28: about y, empty
+    b.u32(2).u32(3);                              // 32: about z, TBC
+    b.f32(0).f32(1).f32(0).f32(0).f32(0);         // 40
+    b.f32(1).f32(2).f32(0).f32(0).f32(0);         // 60
+    b.u32(1).u32(1).f32(0).f32(1).f32(2).f32(3);  // 80: translations
+    b.u32(0);                                     // 104: scales
     ASSERT_EQ(b.size(), 108u);
     const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
     EXPECT_EQ(data->rotation_type, 4u);
@@ -91,10 +91,10 @@ TEST(NifKeyframes, XyzRotationReadsOneFloatAndThreeGroups) {
 }
 
 TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
-    HandBytes uv;                                   // four key groups
-    uv.u32(0);                                      //  0: empty
-    uv.u32(1).u32(1).f32(0).f32(0.25f);             //  4: linear
-    uv.u32(0);                                      // 20: empty
+    HandBytes uv;                                         // four key groups
+    uv.u32(0);                                            //  0: empty
+    uv.u32(1).u32(1).f32(0).f32(0.25f);                   //  4: linear
+    uv.u32(0);                                            // 20: empty
     uv.u32(1).u32(2).f32(2).f32(3).f32(0.5f).f32(-0.5f);  // 24: quadratic
     const auto u = round_trip_hand_block<NiUVData>("NiUVData", uv.bytes);
     EXPECT_TRUE(u->groups[0].keys.empty());
@@ -103,11 +103,11 @@ TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
     EXPECT_EQ(u->groups[3].keys[0].backward, -0.5f);
 
     HandBytes b;
-    b.u32(2).u32(2).u8(1);                          //  0: morphs, 4: vertices, 8: relative
-    b.u32(0);                                       //  9: keys of morph 0
-    b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);    // 13: vectors
-    b.u32(1).u32(1).f32(0.5f).f32(1);               // 37: keys of morph 1
-    b.f32(7).f32(8).f32(9).f32(0).f32(0).f32(0);    // 53: vectors
+    b.u32(2).u32(2).u8(1);                        //  0: morphs, 4: vertices, 8: relative
+    b.u32(0);                                     //  9: keys of morph 0
+    b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);  // 13: vectors
+    b.u32(1).u32(1).f32(0.5f).f32(1);             // 37: keys of morph 1
+    b.f32(7).f32(8).f32(9).f32(0).f32(0).f32(0);  // 53: vectors
     const auto m = round_trip_hand_block<NiMorphData>("NiMorphData", b.bytes);
     EXPECT_EQ(m->relative, 1);
     EXPECT_EQ(m->morphs[0].vectors[1], (NifVec3{4, 5, 6}));
@@ -115,8 +115,7 @@ TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
     EXPECT_EQ(m->morphs[1].vectors[0], (NifVec3{7, 8, 9}));
 
     const HandBytes vis = HandBytes().u32(2).f32(0).u8(1).f32(1).u8(0);  // 0: count, 4: (time, visible) x 2
-    EXPECT_EQ(round_trip_hand_block<NiVisData>("NiVisData", vis.bytes)->keys,
-              (std::vector<NifVisKey>{{0, 1}, {1, 0}}));
+    EXPECT_EQ(round_trip_hand_block<NiVisData>("NiVisData", vis.bytes)->keys, (std::vector<NifVisKey>{{0, 1}, {1, 0}}));
 
     // Huge morph and vertex counts must fail before allocating.
     const HandBytes hostile = HandBytes().u32(0xFFFFFFFF).u32(0xFFFFFFFF).u8(0).u32(0);

@@ -24,8 +24,8 @@ void expect_av_object(const NiAVObject& block) {
 
 TEST(NifNodes, HandAssembledNodesRoundTrip) {
     HandBytes b = av_object_bytes();
-    b.u32(1).i32(2);                                 //  90: children
-    b.u32(2).i32(7).i32(-1);                         //  98: effects
+    b.u32(1).i32(2);          //  90: children
+    b.u32(2).i32(7).i32(-1);  //  98: effects
     ASSERT_EQ(b.size(), 110u);
     const auto node = round_trip_hand_block<NiNode>("NiNode", b.bytes);
     expect_av_object(*node);
@@ -55,7 +55,7 @@ TEST(NifNodes, HandAssembledRangeLodDataAndLightRoundTrip) {
     EXPECT_EQ(data->ranges[1].far_distance, 50);
 
     HandBytes light = av_object_bytes();
-    light.u32(2).u32(0xAABBCCDD).u32(7).f32(0.5f);    //  90: affected nodes, 102: dimmer
+    light.u32(2).u32(0xAABBCCDD).u32(7).f32(0.5f);          //  90: affected nodes, 102: dimmer
     for (int i = 1; i <= 9; ++i) light.f32(float(i) / 10);  // 106: ambient, diffuse, specular
     const auto sun = round_trip_hand_block<NiDirectionalLight>("NiDirectionalLight", light.bytes);
     expect_av_object(*sun);
@@ -67,9 +67,9 @@ TEST(NifNodes, HandAssembledRangeLodDataAndLightRoundTrip) {
 
 TEST(NifExtraData, HandAssembledRoundTrip) {
     HandBytes keys;
-    keys.u32(1).text("K").u32(2);          // 0: name, 5: count
-    keys.f32(0.25f).u32(2).text("hi");     // 9: key
-    keys.f32(1).u32(0);                    // 19: key with an empty text
+    keys.u32(1).text("K").u32(2);       // 0: name, 5: count
+    keys.f32(0.25f).u32(2).text("hi");  // 9: key
+    keys.f32(1).u32(0);                 // 19: key with an empty text
     const auto k = round_trip_hand_block<NiTextKeyExtraData>("NiTextKeyExtraData", keys.bytes);
     EXPECT_EQ(k->name, "K");
     EXPECT_EQ(k->keys, (std::vector<NifTextKey>{{0.25f, "hi"}, {1, ""}}));

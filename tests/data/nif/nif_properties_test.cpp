@@ -45,7 +45,7 @@ TEST(NifProperties, HandAssembledSimplePropertiesRoundTrip) {
 
     HandBytes material;
     for (int i = 0; i < 12; ++i) material.f32(float(i));  // 19: ambient, diffuse, specular, emissive
-    material.f32(25).f32(0.5f);                          // 67: glossiness, alpha
+    material.f32(25).f32(0.5f);                           // 67: glossiness, alpha
     const auto m = round_trip_property<NiMaterialProperty>("NiMaterialProperty", material);
     EXPECT_EQ(m->diffuse, (NifColor3{3, 4, 5}));
     EXPECT_EQ(m->emissive, (NifColor3{9, 10, 11}));
@@ -68,19 +68,19 @@ TEST(NifProperties, TextureSlotFlagsFollowTheTextureCount) {
 
 TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
     HandBytes b;
-    b.u32(2).u32(7);                                   //  19: apply_mode, 23: texture_count
-    b.u8(1);                                           //  27: base present
-    b.i32(3).u32(3).u32(2).u32(1).u16(0xAAAA).u16(0xBBBB).u8(1);  // 28: desc
+    b.u32(2).u32(7);                                                            //  19: apply_mode, 23: texture_count
+    b.u8(1);                                                                    //  27: base present
+    b.i32(3).u32(3).u32(2).u32(1).u16(0xAAAA).u16(0xBBBB).u8(1);                // 28: desc
     b.f32(0.1f).f32(0.2f).f32(2).f32(3).f32(0.5f).u32(1).f32(0.5f).f32(0.75f);  // 49: transform
-    b.u8(0).u8(0).u8(0).u8(0);                         //  81: dark, detail, gloss, glow
-    b.u8(1);                                           //  85: bump present
-    b.i32(-1).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);  // 86: desc without transform
-    b.f32(1.5f).f32(0.25f);                            // 107: luma
-    b.f32(1).f32(0).f32(0).f32(1);                     // 115: matrix
-    b.u8(1).i32(8).u32(1).u32(0).u32(2).u16(0).u16(0).u8(0);  // 131: decal0 present, 132: desc
-    b.u32(2).u8(0).u8(1);                              // 153: shader textures, 157, 158
-    b.i32(4).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);  // 159: desc
-    b.u32(9);                                          // 180: map_id
+    b.u8(0).u8(0).u8(0).u8(0);                                                  //  81: dark, detail, gloss, glow
+    b.u8(1);                                                                    //  85: bump present
+    b.i32(-1).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);                         // 86: desc without transform
+    b.f32(1.5f).f32(0.25f);                                                     // 107: luma
+    b.f32(1).f32(0).f32(0).f32(1);                                              // 115: matrix
+    b.u8(1).i32(8).u32(1).u32(0).u32(2).u16(0).u16(0).u8(0);                    // 131: decal0 present, 132: desc
+    b.u32(2).u8(0).u8(1);                                                       // 153: shader textures, 157, 158
+    b.i32(4).u32(0).u32(0).u32(0).u16(0).u16(0).u8(0);                          // 159: desc
+    b.u32(9);                                                                   // 180: map_id
     ASSERT_EQ(b.size() + 19, 184u);
 
     const auto p = round_trip_property<NiTexturingProperty>("NiTexturingProperty", b);
@@ -100,7 +100,7 @@ TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
 
 TEST(NifProperties, HandAssembledSourceTexturesRoundTrip) {
     HandBytes embedded;
-    embedded.u8(0).u32(1).text("p");            // 19: external, 20: file name
+    embedded.u8(0).u32(1).text("p");             // 19: external, 20: file name
     embedded.i32(6).u32(5).u32(4).u32(3).u8(2);  // 25: pixel data, layout, mipmaps, alpha, 41: static
     const auto t = round_trip_property<NiSourceTexture>("NiSourceTexture", embedded);
     EXPECT_EQ(t->file_name, "p");
@@ -148,11 +148,11 @@ TEST(NifProperties, PixelDataKeepsTheOffsetOfItsPixels) {
 
     HandBytes b;
     b.u32(4).u32(1).u32(2).u32(3).u32(4).u32(32);  //  0: format, 4: masks, 20: bits per pixel
-    for (int i = 0; i < 8; ++i) b.u8(0);            // 24: fast compare
-    b.u32(0).i32(-1).u32(1).u32(4);                 // 32: tiling, palette, 40: mipmaps, 44: bytes per pixel
-    b.u32(2).u32(2).u32(0);                         // 48: mipmap
-    b.u32(16);                                      // 60: num_pixels
-    for (int i = 0; i < 16; ++i) b.u8(0xEE);        // 64: pixels
+    for (int i = 0; i < 8; ++i) b.u8(0);           // 24: fast compare
+    b.u32(0).i32(-1).u32(1).u32(4);                // 32: tiling, palette, 40: mipmaps, 44: bytes per pixel
+    b.u32(2).u32(2).u32(0);                        // 48: mipmap
+    b.u32(16);                                     // 60: num_pixels
+    for (int i = 0; i < 16; ++i) b.u8(0xEE);       // 64: pixels
     const auto hand = read_hand_block<NiPixelData>("NiPixelData", b.bytes);
     EXPECT_EQ(hand->pixels_offset, 64u);
     EXPECT_EQ(hand->masks[3], 4u);

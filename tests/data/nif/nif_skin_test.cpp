@@ -9,7 +9,7 @@ namespace {
 using namespace tarkeep::data;
 
 HandBytes& transform(HandBytes& b, float base) {
-    for (int i = 0; i < 9; ++i) b.f32(base + float(i));  // rotation
+    for (int i = 0; i < 9; ++i) b.f32(base + float(i));                    // rotation
     return b.f32(base + 10).f32(base + 11).f32(base + 12).f32(base + 13);  // translation, scale
 }
 
@@ -22,12 +22,12 @@ TEST(NifSkin, HandAssembledSkinInstanceAndDataRoundTrip) {
     EXPECT_EQ(i->bones, (std::vector<NifRef>{3, 4, -1}));
 
     HandBytes b;
-    transform(b, 100);                       //   0: skin transform
-    b.u32(2).i32(2).u8(1);                   //  52: bones, 56: partition, 60: has weights
-    transform(b, 200);                       //  61: bone transform
-    b.f32(1).f32(2).f32(3).f32(4);           // 113: bound centre, 125: radius
-    b.u16(2);                                // 129: weight count
-    b.u16(3).f32(0.25f).u16(5).f32(0.75f);   // 131: (vertex, weight) x 2
+    transform(b, 100);                                     //   0: skin transform
+    b.u32(2).i32(2).u8(1);                                 //  52: bones, 56: partition, 60: has weights
+    transform(b, 200);                                     //  61: bone transform
+    b.f32(1).f32(2).f32(3).f32(4);                         // 113: bound centre, 125: radius
+    b.u16(2);                                              // 129: weight count
+    b.u16(3).f32(0.25f).u16(5).f32(0.75f);                 // 131: (vertex, weight) x 2
     transform(b, 300).f32(5).f32(6).f32(7).f32(8).u16(0);  // 143: second bone, no weights
     ASSERT_EQ(b.size(), 213u);
     const auto data = round_trip_hand_block<NiSkinData>("NiSkinData", b.bytes);
@@ -53,13 +53,13 @@ TEST(NifSkin, HandAssembledSkinInstanceAndDataRoundTrip) {
 
 TEST(NifSkin, HandAssembledSkinPartitionRoundTrip) {
     HandBytes b;
-    b.u32(1);                                    //  0: partitions
-    b.u16(2).u16(1).u16(2).u16(0).u16(2);        //  4: vertices, triangles, bones, strips, weights per vertex
-    b.u16(7).u16(9);                             // 14: bones
-    b.u8(1).u16(20).u16(21);                     // 18: vertex map
-    b.u8(1).f32(1).f32(0).f32(0.5f).f32(0.5f);   // 23: vertex weights
-    b.u8(1).u16(0).u16(1).u16(0);                // 40: faces as one triangle
-    b.u8(1).u8(0).u8(1).u8(1).u8(0);             // 47: bone indices
+    b.u32(1);                                   //  0: partitions
+    b.u16(2).u16(1).u16(2).u16(0).u16(2);       //  4: vertices, triangles, bones, strips, weights per vertex
+    b.u16(7).u16(9);                            // 14: bones
+    b.u8(1).u16(20).u16(21);                    // 18: vertex map
+    b.u8(1).f32(1).f32(0).f32(0.5f).f32(0.5f);  // 23: vertex weights
+    b.u8(1).u16(0).u16(1).u16(0);               // 40: faces as one triangle
+    b.u8(1).u8(0).u8(1).u8(1).u8(0);            // 47: bone indices
     ASSERT_EQ(b.size(), 52u);
     const auto p = round_trip_hand_block<NiSkinPartition>("NiSkinPartition", b.bytes);
     const NifSkinPartitionEntry& part = p->partitions.at(0);
@@ -71,11 +71,11 @@ TEST(NifSkin, HandAssembledSkinPartitionRoundTrip) {
     EXPECT_EQ(part.bone_indices, (std::vector<std::uint8_t>{0, 1, 1, 0}));
 
     HandBytes strips;
-    strips.u32(2).u16(3).u16(1).u16(0).u16(1).u16(1);  //  0: one strip, one weight per vertex
-    strips.u8(0).u8(0);                                // 14: no vertex map, no weights
-    strips.u16(3);                                     // 16: strip length
-    strips.u8(1).u16(0).u16(1).u16(2);                 // 18: faces as a strip
-    strips.u8(0);                                      // 25: no bone indices
+    strips.u32(2).u16(3).u16(1).u16(0).u16(1).u16(1);                   //  0: one strip, one weight per vertex
+    strips.u8(0).u8(0);                                                 // 14: no vertex map, no weights
+    strips.u16(3);                                                      // 16: strip length
+    strips.u8(1).u16(0).u16(1).u16(2);                                  // 18: faces as a strip
+    strips.u8(0);                                                       // 25: no bone indices
     strips.u16(5).u16(9).u16(0).u16(0).u16(4).u8(0).u8(0).u8(0).u8(0);  // 26: bare, no faces
     const auto s = round_trip_hand_block<NiSkinPartition>("NiSkinPartition", strips.bytes);
     ASSERT_EQ(s->partitions.size(), 2u);

@@ -19,7 +19,10 @@ namespace tarkeep::test {
 // layout under test is written out in the test, not taken from the writer.
 class HandBytes {
 public:
-    HandBytes& u8(std::uint8_t v) { bytes.push_back(v); return *this; }
+    HandBytes& u8(std::uint8_t v) {
+        bytes.push_back(v);
+        return *this;
+    }
     HandBytes& u16(std::uint16_t v) { return u8(v & 0xFF).u8(v >> 8); }
     HandBytes& u32(std::uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
     HandBytes& i32(std::int32_t v) { return u32(static_cast<std::uint32_t>(v)); }
@@ -52,15 +55,15 @@ inline HandBytes object_net_bytes() {
 // NiAVObject fields, every one distinct; offsets relative to the block data. 90 bytes.
 inline HandBytes av_object_bytes() {
     HandBytes b;
-    b.u32(4).text("Root");                              //  0: name
-    b.u32(1).i32(9);                                    //  8: extra_data
-    b.i32(5);                                           // 16: controller
-    b.u16(0x000E);                                      // 20: flags
-    b.f32(1).f32(2).f32(3);                             // 22: translation
-    for (int i = 0; i < 9; ++i) b.f32(float(i) / 8);    // 34: rotation, row by row
-    b.f32(0.5f);                                        // 70: scale
-    b.u32(2).i32(3).i32(4);                             // 74: properties
-    b.i32(6);                                           // 86: collision
+    b.u32(4).text("Root");                            //  0: name
+    b.u32(1).i32(9);                                  //  8: extra_data
+    b.i32(5);                                         // 16: controller
+    b.u16(0x000E);                                    // 20: flags
+    b.f32(1).f32(2).f32(3);                           // 22: translation
+    for (int i = 0; i < 9; ++i) b.f32(float(i) / 8);  // 34: rotation, row by row
+    b.f32(0.5f);                                      // 70: scale
+    b.u32(2).i32(3).i32(4);                           // 74: properties
+    b.i32(6);                                         // 86: collision
     return b;
 }
 

@@ -23,7 +23,7 @@ Bytes concat(Bytes a, const Bytes& b) {
 Bytes colour_block(std::uint16_t c0, std::uint16_t c1, const std::array<int, 16>& indices = {}) {
     std::uint32_t bits = 0;
     for (int i = 0; i < 16; ++i) bits |= std::uint32_t(indices[i]) << (2 * i);
-    return {std::uint8_t(c0), std::uint8_t(c0 >> 8), std::uint8_t(c1), std::uint8_t(c1 >> 8),
+    return {std::uint8_t(c0),   std::uint8_t(c0 >> 8),   std::uint8_t(c1),         std::uint8_t(c1 >> 8),
             std::uint8_t(bits), std::uint8_t(bits >> 8), std::uint8_t(bits >> 16), std::uint8_t(bits >> 24)};
 }
 
@@ -59,9 +59,15 @@ TEST(DecodeDxt, ColourModesAndEndpointExpansion) {
         {"DXT1 three-colour", format_dxt1, 0x001F, 0xF800, {blue, red, {127, 0, 127, 255}, clear}},
         {"DXT1 equal endpoints", format_dxt1, 0x07E0, 0x07E0, {green, green, green, clear}},
         // Channels expand as c * 255 / 31 (or 63), truncated: 16 -> 131, 32 -> 129, 1 -> 8 (or 4).
-        {"DXT1 expansion", format_dxt1, 0x8410, 0x0821,
+        {"DXT1 expansion",
+         format_dxt1,
+         0x8410,
+         0x0821,
          {{131, 129, 131, 255}, {8, 4, 8, 255}, {90, 87, 90, 255}, {49, 45, 49, 255}}},
-        {"DXT1 black and white", format_dxt1, 0xFFFF, 0x0000,
+        {"DXT1 black and white",
+         format_dxt1,
+         0xFFFF,
+         0x0000,
          {{255, 255, 255, 255}, {0, 0, 0, 255}, {170, 170, 170, 255}, {85, 85, 85, 255}}},
         {"DXT3 never three-colour", format_dxt3, 0x001F, 0xF800, {blue, red, {85, 0, 170, 255}, {170, 0, 85, 255}}},
         {"DXT5 never three-colour", format_dxt5, 0x001F, 0xF800, {blue, red, {85, 0, 170, 255}, {170, 0, 85, 255}}},
@@ -115,13 +121,15 @@ TEST(DecodeDxt, SmallAndOddSizes) {
         ASSERT_EQ(image.size(), std::size_t(c.w) * c.h * 4);
         for (std::uint32_t y = 0; y < c.h; ++y)
             for (std::uint32_t x = 0; x < c.w; ++x)
-                EXPECT_EQ(image[(y * c.w + x) * 4], expected_red[(y / 4) * ((c.w + 3) / 4) + x / 4]) << c.w << "x" << c.h;
+                EXPECT_EQ(image[(y * c.w + x) * 4], expected_red[(y / 4) * ((c.w + 3) / 4) + x / 4])
+                    << c.w << "x" << c.h;
         EXPECT_EQ(error_of(data, data.size() - 1, c.w, c.h, format_dxt1), "decode_dxt: block data truncated");
     }
     // Pixel positions inside a block, with an edge block cut to 2x1.
     std::array<int, 16> per_pixel{};
     for (int i = 0; i < 16; ++i) per_pixel[i] = i % 4 == 1 || i / 4 == 1 ? 1 : 0;
-    EXPECT_EQ(decode(colour_block(0xFFFF, 0x0000, per_pixel), 2, 1, format_dxt1), (Bytes{255, 255, 255, 255, 0, 0, 0, 255}));
+    EXPECT_EQ(decode(colour_block(0xFFFF, 0x0000, per_pixel), 2, 1, format_dxt1),
+              (Bytes{255, 255, 255, 255, 0, 0, 0, 255}));
 }
 
 TEST(DecodeDxt, RejectsTruncationAndOtherFormats) {
@@ -141,7 +149,8 @@ TEST(DecodeDxt, RejectsTruncationAndOtherFormats) {
         // Zero-sized images still need their one block.
         {7, 0, 0, format_dxt1, "decode_dxt: block data truncated"},
     };
-    for (const Case& c : cases) EXPECT_EQ(error_of(data, c.size, c.w, c.h, c.format), c.message) << c.size << " " << c.w;
+    for (const Case& c : cases)
+        EXPECT_EQ(error_of(data, c.size, c.w, c.h, c.format), c.message) << c.size << " " << c.w;
     EXPECT_EQ(decode_dxt(data.data(), 96, 6, 10, format_dxt5).size(), 240u);
     EXPECT_TRUE(decode_dxt(data.data(), 8, 0, 4, format_dxt1).empty());
 }
@@ -159,8 +168,8 @@ TEST(DecodeDxt, MatchesPerPixelDecodingOnRandomBlocks) {
 }
 
 TEST(DxtNames, FormatNameAndMipSize) {
-    const std::pair<std::uint32_t, std::string> names[] = {
-        {0, "RGB"}, {4, "DXT1"}, {6, "DXT5"}, {9, "BUMPLUMA"}, {10, "10"}, {4294967295u, "4294967295"}};
+    const std::pair<std::uint32_t, std::string> names[] = {{0, "RGB"},      {4, "DXT1"}, {6, "DXT5"},
+                                                           {9, "BUMPLUMA"}, {10, "10"},  {4294967295u, "4294967295"}};
     for (const auto& [format, name] : names) EXPECT_EQ(format_name(format), name);
 
     TexcacheFile tex;

@@ -89,8 +89,10 @@ TEST(PcPatch, ApplyWritesTheBlocksLevelByLevel) {
     Bytes five;
     for (std::uint8_t v : {0xA1, 0xA2, 0xB0, 0xC0, 0xD0}) five.resize(five.size() + 16, v);
     const Runs runs = {{1, 2}, {separator, 99}, {0, 1}, {separator, 0}, {0, 1}, {separator, 0}, {0, 1}};
-    EXPECT_EQ(apply(chain, runs, five), written(written(chain.pixels, 16, {five.data(), 32}), 64, {five.data() + 32, 48}));
-    EXPECT_EQ(apply_error(chain, {{separator, 0}, {separator, 0}, {0, 2}}, 2), "pcpatch: run 0+2 outside mip 2 (1 blocks)");
+    EXPECT_EQ(apply(chain, runs, five),
+              written(written(chain.pixels, 16, {five.data(), 32}), 64, {five.data() + 32, 48}));
+    EXPECT_EQ(apply_error(chain, {{separator, 0}, {separator, 0}, {0, 2}}, 2),
+              "pcpatch: run 0+2 outside mip 2 (1 blocks)");
     EXPECT_EQ(apply_error(chain, {{0, 1}}, 2), "pcpatch: patch payload not fully consumed");
     EXPECT_EQ(apply_error(chain, {{0, 2}}, 1), "pcpatch: patch payload not fully consumed");
 

@@ -40,19 +40,25 @@ TEST(TextureToRgba, UncompressedMasks) {
     const Bytes bytes = {1, 2, 3, 4, 250, 251, 252, 253};
     const Case cases[] = {
         {"RGBA", uncompressed(format_rgba, 4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, 2, bytes), bytes},
-        {"no alpha mask", uncompressed(format_rgb, 4, {0xFF, 0xFF00, 0xFF0000, 0}, 2, bytes),
+        {"no alpha mask",
+         uncompressed(format_rgb, 4, {0xFF, 0xFF00, 0xFF0000, 0}, 2, bytes),
          {1, 2, 3, 255, 250, 251, 252, 255}},
-        {"BGR, 3 bytes a pixel", uncompressed(format_rgb, 3, {0xFF0000, 0xFF00, 0xFF, 0}, 2, {10, 20, 30, 40, 50, 60}),
+        {"BGR, 3 bytes a pixel",
+         uncompressed(format_rgb, 3, {0xFF0000, 0xFF00, 0xFF, 0}, 2, {10, 20, 30, 40, 50, 60}),
          {30, 20, 10, 255, 60, 50, 40, 255}},
         // 0xFFFF is white, 0x0800 red 8, 0x0020 green 4: channel scaling truncates.
-        {"RGB565", uncompressed(format_rgb, 2, {0xF800, 0x07E0, 0x001F, 0}, 3, {0xFF, 0xFF, 0x00, 0x08, 0x20, 0x00}),
+        {"RGB565",
+         uncompressed(format_rgb, 2, {0xF800, 0x07E0, 0x001F, 0}, 3, {0xFF, 0xFF, 0x00, 0x08, 0x20, 0x00}),
          {255, 255, 255, 255, 8, 0, 0, 255, 0, 4, 0, 255}},
-        {"bytes_per_pixel 0 reads one byte a pixel", uncompressed(format_rgb, 0, {0xFF, 0xFF, 0xFF, 0x0F}, 2, {0x37, 0x0A}),
+        {"bytes_per_pixel 0 reads one byte a pixel",
+         uncompressed(format_rgb, 0, {0xFF, 0xFF, 0xFF, 0x0F}, 2, {0x37, 0x0A}),
          {0x37, 0x37, 0x37, 119, 0x0A, 0x0A, 0x0A, 170}},
         // Mask 0b1001: two bits, so a range of 3, but the shifted value reaches 9 (and 8): clamped.
-        {"gapped mask", uncompressed(format_rgba, 1, {0x9, 0x9, 0x9, 0x9}, 3, {0x09, 0x01, 0x08}),
+        {"gapped mask",
+         uncompressed(format_rgba, 1, {0x9, 0x9, 0x9, 0x9}, 3, {0x09, 0x01, 0x08}),
          {255, 255, 255, 255, 85, 85, 85, 85, 255, 255, 255, 255}},
-        {"full 32-bit mask", uncompressed(format_rgba, 4, {0xFFFFFFFF, 0, 0, 0}, 1, {0xFF, 0xFF, 0xFF, 0x7F}),
+        {"full 32-bit mask",
+         uncompressed(format_rgba, 4, {0xFFFFFFFF, 0, 0, 0}, 1, {0xFF, 0xFF, 0xFF, 0x7F}),
          {127, 0, 0, 255}},
     };
     for (const Case& c : cases) EXPECT_EQ(texture_to_rgba(write_texcache(c.fields)).pixels, c.expected) << c.name;
@@ -140,7 +146,8 @@ TEST(TextureToRgba, DxtBoundsAndKinds) {
         {rgba, {ok, "not a DXT texture", "not a DXT texture with mip levels"}},
         {no_levels, {"no mip data", "not a DXT texture", "not a DXT texture with mip levels"}},
     };
-    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(errors(cases[i].first), cases[i].second) << "case " << i;
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(errors(cases[i].first), cases[i].second) << "case " << i;
 }
 
 }  // namespace

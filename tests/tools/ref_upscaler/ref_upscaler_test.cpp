@@ -37,9 +37,9 @@ image::RgbaImage smooth_image(std::uint32_t w, std::uint32_t h) {
     image::RgbaImage im{w, h, {}};
     for (std::uint32_t y = 0; y < h; ++y)
         for (std::uint32_t x = 0; x < w; ++x)
-            im.pixels.insert(im.pixels.end(), {std::uint8_t(128 + 100 * std::sin(x * 0.2)),
-                                               std::uint8_t(128 + 100 * std::cos(y * 0.15)),
-                                               std::uint8_t((x * 3 + y * 5) % 256), 255});
+            im.pixels.insert(im.pixels.end(),
+                             {std::uint8_t(128 + 100 * std::sin(x * 0.2)), std::uint8_t(128 + 100 * std::cos(y * 0.15)),
+                              std::uint8_t((x * 3 + y * 5) % 256), 255});
     return im;
 }
 
@@ -52,8 +52,8 @@ struct Batch {
         fs::create_directories(out);
     }
     RunResult run(const std::vector<std::string>& extra) {
-        std::vector<std::string> args = {"-i", platform::path_to_utf8(in), "-o", platform::path_to_utf8(out),
-                                         "-s", "4", "-f", "png", "-t", "0"};
+        std::vector<std::string> args = {
+            "-i", platform::path_to_utf8(in), "-o", platform::path_to_utf8(out), "-s", "4", "-f", "png", "-t", "0"};
         args.insert(args.end(), extra.begin(), extra.end());
         return run_ref(args, dir / "log.txt");
     }

@@ -40,10 +40,10 @@ inline const SmallSample& small_sample() {
 }
 
 // Skips the calling test with the program's output when the sample could not be made.
-#define REQUIRE_SMALL_SAMPLE()                                                                      \
-    const SmallSample& sample = small_sample();                                                     \
-    ASSERT_EQ(sample.run.exit_code, 0) << sample.run.out << sample.run.err;                         \
-    ASSERT_TRUE(sample.archives && sample.db)
+#define REQUIRE_SMALL_SAMPLE()                                              \
+    const SmallSample& sample = small_sample();                             \
+    ASSERT_EQ(sample.run.exit_code, 0) << sample.run.out << sample.run.err; \
+    ASSERT_TRUE(sample.archives&& sample.db)
 
 // A number printed in the program's report after `label`, e.g. "terrain: " -> 6.
 inline long long reported_number(const std::string& report, const std::string& label) {

@@ -52,7 +52,8 @@ TEST(SampleGameProgram, SameSeedSameBytesOtherSeedOtherImagesAndTheReportCountsA
     // A leftover archive stays where it is, with a warning: the readers would open it too.
     std::filesystem::create_directories(other / "zips");
     write_file(other / "zips" / "Old.ZIP", bytes_of("not ours"));
-    const ProgramResult other_run = run_program(sample_program(), {other.path().string(), "--size", "small", "--seed", "8"});
+    const ProgramResult other_run =
+        run_program(sample_program(), {other.path().string(), "--size", "small", "--seed", "8"});
     ASSERT_EQ(other_run.exit_code, 0) << other_run.err;
     EXPECT_NE(other_run.err.find("warning: Old.ZIP in "), std::string::npos) << other_run.err;
     EXPECT_EQ(archive_files(again.path()), first);

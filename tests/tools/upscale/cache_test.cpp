@@ -68,9 +68,10 @@ TEST(TerrainManifest, UpToDateNeedsSameKeysAndTheFile) {
     touch(dir / "grass.png", "x");
     EXPECT_TRUE(is_up_to_date(m, "grass", "h", "model", "set", false, dir.path()));
     EXPECT_FALSE(is_up_to_date(m, "grass", "h", "model", "set", true, dir.path()));  // forced
-    const std::vector<std::vector<const char*>> changed = {
-        {"grass", "h2", "model", "set"}, {"grass", "h", "model2", "set"}, {"grass", "h", "model", "set2"},
-        {"sand", "h", "model", "set"}};
+    const std::vector<std::vector<const char*>> changed = {{"grass", "h2", "model", "set"},
+                                                           {"grass", "h", "model2", "set"},
+                                                           {"grass", "h", "model", "set2"},
+                                                           {"sand", "h", "model", "set"}};
     for (const auto& k : changed)
         EXPECT_FALSE(is_up_to_date(m, k[0], k[1], k[2], k[3], false, dir.path())) << k[0] << k[1] << k[2] << k[3];
     std::filesystem::remove(dir / "grass.png");

@@ -19,8 +19,8 @@ Args parse(std::vector<std::string> words) {
 }
 
 TEST(ParseArgs, SortsPositionalsValuesAndFlags) {
-    Args a = parse({"game", "--only", "t1", "cache", "--margin", "8", "--only", "t2", "--margin", "12",
-                    "--force", "-x", "-", "--"});
+    Args a = parse({"game", "--only", "t1", "cache", "--margin", "8", "--only", "t2", "--margin", "12", "--force", "-x",
+                    "-", "--"});
     EXPECT_EQ(a.positional, (std::vector<std::string>{"game", "cache", "-x", "-"}));
     EXPECT_EQ(a.list("--only"), (std::vector<std::string>{"t1", "t2"}));
     EXPECT_EQ(opt(a, "--margin", "64"), "12");
@@ -44,15 +44,17 @@ TEST(ParseArgs, ValueOptionsTakeTheNextWordOrBecomeAFlagAtTheEnd) {
 
 TEST(ParseArgs, KnowsExactlyTheValueOptions) {
     const std::vector<std::string> value_options = {
-        "--exe", "--model", "--models", "--margin", "--only", "--work", "--gpu", "--tile", "--orig",
-        "--deblock-threshold", "--backproject", "--bp-strength", "--model-orig", "--model-get", "--bilinear",
-        "--pad", "--alpha", "--pc", "--min-size", "--max-size", "--scale", "--threads", "--dering",
-        "--tile-detect", "--alpha-model", "--pc-model", "--colour", "--ui-orig", "--icon-model",
-        "--panel-model", "--pack", "--tile-max", "--table", "--python", "--onnx-runner", "--onnx-models",
-        "--onnx-provider", "--onnx-tile"};
+        "--exe",         "--model",         "--models",     "--margin",      "--only",
+        "--work",        "--gpu",           "--tile",       "--orig",        "--deblock-threshold",
+        "--backproject", "--bp-strength",   "--model-orig", "--model-get",   "--bilinear",
+        "--pad",         "--alpha",         "--pc",         "--min-size",    "--max-size",
+        "--scale",       "--threads",       "--dering",     "--tile-detect", "--alpha-model",
+        "--pc-model",    "--colour",        "--ui-orig",    "--icon-model",  "--panel-model",
+        "--pack",        "--tile-max",      "--table",      "--python",      "--onnx-runner",
+        "--onnx-models", "--onnx-provider", "--onnx-tile"};
     for (const auto& name : value_options) EXPECT_TRUE(is_value_option(name)) << name;
-    for (const char* name : {"--deblock", "--tta", "--force", "--keep-work", "--verbose", "--quiet",
-                             "--all-tables", "--seam", "--list", "--models-build", "-exe", "exe"})
+    for (const char* name : {"--deblock", "--tta", "--force", "--keep-work", "--verbose", "--quiet", "--all-tables",
+                             "--seam", "--list", "--models-build", "-exe", "exe"})
         EXPECT_FALSE(is_value_option(name)) << name;
 }
 

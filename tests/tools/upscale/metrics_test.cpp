@@ -86,15 +86,15 @@ TEST(RingStats, SplitsRingAndInnerAndHonoursAlpha) {
     src.pixels[(0 * 4 + 3) * 4 + 3] = 0;  // (3,0) transparent
     image::RgbaImage hd = test::replicate(src, 2);
     for (int c = 0; c < 3; ++c) hd.pixels[(2 * 8 + 2) * 4 + c] = 112;  // HD (2,2) -> source (1,1): +3 levels
-    hd.pixels[(0 * 8 + 6) * 4 + 3] = 40;                                  // HD (6,0) -> source (3,0): alpha +10
+    hd.pixels[(0 * 8 + 6) * 4 + 3] = 40;                               // HD (6,0) -> source (3,0): alpha +10
     const PixelRect rects[] = {{0, 0, 4, 4}, {1, 1, 2, 1}};
     const RingStats s = ring_stats(hd, src, rects);
     EXPECT_DOUBLE_EQ(s.ring_alpha_count, 12 + 2);
     EXPECT_DOUBLE_EQ(s.inner_alpha_count, 4);
     EXPECT_DOUBLE_EQ(s.ring_colour_count, 11 + 2);  // the transparent pixel has no colour error
     EXPECT_DOUBLE_EQ(s.inner_colour_count, 4);
-    EXPECT_DOUBLE_EQ(s.inner_colour_error, 3.0);    // (1,1) is inner in the big rectangle...
-    EXPECT_DOUBLE_EQ(s.ring_colour_error, 3.0);     // ...and ring in the thin one
+    EXPECT_DOUBLE_EQ(s.inner_colour_error, 3.0);  // (1,1) is inner in the big rectangle...
+    EXPECT_DOUBLE_EQ(s.ring_colour_error, 3.0);   // ...and ring in the thin one
     EXPECT_DOUBLE_EQ(s.ring_alpha_error, 10.0);
     EXPECT_DOUBLE_EQ(s.inner_alpha_error, 0.0);
     const PixelRect outside[] = {{3, 0, 2, 1}};

@@ -44,11 +44,17 @@ protected:
 TEST_F(PngCommands, SeamReportsTilingAndSummary) {
     fs::create_directories(dir_ / "set");
     // Independent random pixels: the wrap-around pairs look just like the inner ones.
-    image::write_png_file(dir_ / "set/b_tiling.png", image_of(64, 64, [](std::uint32_t x, std::uint32_t y, int c) {
-        std::uint32_t h = (x * 73856093u) ^ (y * 19349663u) ^ (static_cast<std::uint32_t>(c) * 83492791u);
-        h ^= h >> 13; h *= 0x5bd1e995u; h ^= h >> 15;
-        return c == 3 ? 255u : h;
-    }), true);
+    image::write_png_file(dir_ / "set/b_tiling.png",
+                          image_of(64, 64,
+                                   [](std::uint32_t x, std::uint32_t y, int c) {
+                                       std::uint32_t h = (x * 73856093u) ^ (y * 19349663u) ^
+                                                         (static_cast<std::uint32_t>(c) * 83492791u);
+                                       h ^= h >> 13;
+                                       h *= 0x5bd1e995u;
+                                       h ^= h >> 15;
+                                       return c == 3 ? 255u : h;
+                                   }),
+                          true);
     image::write_png_file(dir_ / "set/a_uniform.png", image_of(8, 8, [](auto, auto, int) { return 77; }), true);
     std::ofstream(dir_ / "set/readme.txt") << "not an image";
 
@@ -57,11 +63,13 @@ TEST_F(PngCommands, SeamReportsTilingAndSummary) {
     std::istringstream lines(result.out);
     std::string uniform, tiling, summary;
     std::getline(std::getline(std::getline(lines, uniform), tiling), summary);
-    EXPECT_EQ(uniform, "a_uniform.png 8x8 inner_x 0.00 seam_x 0.00 ratio_x 0.00 | inner_y 0.00 seam_y 0.00 ratio_y "
-                       "0.00 | mean 77.0 77.0 77.0");
+    EXPECT_EQ(uniform,
+              "a_uniform.png 8x8 inner_x 0.00 seam_x 0.00 ratio_x 0.00 | inner_y 0.00 seam_y 0.00 ratio_y "
+              "0.00 | mean 77.0 77.0 77.0");
     double rx = 0, ry = 0;
-    ASSERT_EQ(std::sscanf(tiling.c_str(), "b_tiling.png 64x64 inner_x %*f seam_x %*f ratio_x %lf | inner_y %*f "
-                                          "seam_y %*f ratio_y %lf",
+    ASSERT_EQ(std::sscanf(tiling.c_str(),
+                          "b_tiling.png 64x64 inner_x %*f seam_x %*f ratio_x %lf | inner_y %*f "
+                          "seam_y %*f ratio_y %lf",
                           &rx, &ry),
               2)
         << tiling;
@@ -127,7 +135,8 @@ TEST_F(PngCommands, UiMontageBlendsOnACheckerboard) {
     const image::RgbaImage sprite =
         image_of(8, 8, [](std::uint32_t x, std::uint32_t, int c) { return x >= 4 && (c == 0 || c == 3) ? 255 : 0; });
     image::write_png_file(dir_ / "sprite.png", sprite, true);
-    ASSERT_EQ(tool({"--ui-montage", path("u.png"), "0", "0", "8", "8", "4", path("sprite.png"), path("sprite.png")}).exit_code,
+    ASSERT_EQ(tool({"--ui-montage", path("u.png"), "0", "0", "8", "8", "4", path("sprite.png"), path("sprite.png")})
+                  .exit_code,
               0);
     const image::RgbaImage u = image::read_png_file(dir_ / "u.png");
     ASSERT_EQ(u.width, 32u * 2 + 6);

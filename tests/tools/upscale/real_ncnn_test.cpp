@@ -21,9 +21,14 @@ TEST(RealNcnn, TwoTinyTexturesComeBackFourTimesLargerAndOnlyOnce) {
 
     test::TempDir dir;
     test::write_terrain_game(dir / "game", 2, 16);
-    const std::vector<std::string> arguments = {(dir / "game").string(), (dir / "cache").string(), "--exe",
-                                                fetched.out.substr(0, fetched.out.find('\n')), "--model",
-                                                "realesrgan-x4fast", "--margin", "4"};
+    const std::vector<std::string> arguments = {(dir / "game").string(),
+                                                (dir / "cache").string(),
+                                                "--exe",
+                                                fetched.out.substr(0, fetched.out.find('\n')),
+                                                "--model",
+                                                "realesrgan-x4fast",
+                                                "--margin",
+                                                "4"};
     const auto program = test::built_program("tools/upscale/tarkeep_upscale");
     const auto first = test::run_program(program, arguments);
     ASSERT_EQ(first.exit_code, 0) << first.out << first.err;

@@ -58,8 +58,8 @@ protected:
 
     test::ProgramResult run(std::vector<std::string> extra, const std::string& model = "nearest",
                             const fs::path& exe = test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler")) {
-        std::vector<std::string> arguments = {(dir_ / "game").string(), cache_.string(), "--exe", exe.string(),
-                                              "--model", model, "--margin", "4"};
+        std::vector<std::string> arguments = {
+            (dir_ / "game").string(), cache_.string(), "--exe", exe.string(), "--model", model, "--margin", "4"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), arguments);
     }
@@ -67,8 +67,10 @@ protected:
     // An upscaler that runs the reference one and then spoils the outputs with `after`.
     fs::path spoiling_upscaler(const std::string& after) {
         const fs::path script = dir_ / "spoiling_upscaler.sh";
-        std::ofstream(script) << "#!/bin/sh\n\"" << test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string()
-                              << "\" \"$@\" || exit $?\n" << after << "\n";
+        std::ofstream(script) << "#!/bin/sh\n\""
+                              << test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string()
+                              << "\" \"$@\" || exit $?\n"
+                              << after << "\n";
         fs::permissions(script, fs::perms::owner_all);
         fs::create_directories(dir_ / "models");
         fs::copy_file(test::built_file("tools/ref_upscaler/models/nearest.param"), dir_ / "models/nearest.param");
@@ -86,10 +88,12 @@ TEST_F(TerrainPipeline, FirstRunStoresEverythingAndSecondRunRedoesNothing) {
     ASSERT_EQ(first.exit_code, 0) << first.err;
     EXPECT_TRUE(contains(first.out, "5 terrain textures, 5 to upscale (model nearest, settings m4-bp3x50-db0)\n"));
     EXPECT_TRUE(has_line_shaped(first.out, "Real-ESRGAN nearest: %*f s%n")) << first.out;
-    EXPECT_TRUE(has_line_shaped(first.out, "mean |source - box(HD)|: %*f after Real-ESRGAN, %*f after back-projection%n"))
+    EXPECT_TRUE(
+        has_line_shaped(first.out, "mean |source - box(HD)|: %*f after Real-ESRGAN, %*f after back-projection%n"))
         << first.out;
-    EXPECT_TRUE(has_line_shaped(first.out, "done: 5 upscaled, 0 failed, cache 5 entries %*f MB | prepare %*f s, "
-                                           "Real-ESRGAN %*f s, crop+store %*f s, total %*f s%n"))
+    EXPECT_TRUE(has_line_shaped(first.out,
+                                "done: 5 upscaled, 0 failed, cache 5 entries %*f MB | prepare %*f s, "
+                                "Real-ESRGAN %*f s, crop+store %*f s, total %*f s%n"))
         << first.out;
     for (const auto& stem : game_.stems) EXPECT_TRUE(fs::exists(cache_ / (stem + ".png"))) << stem;
     EXPECT_FALSE(fs::exists(cache_ / "_work"));
@@ -116,8 +120,8 @@ TEST_F(TerrainPipeline, RedoesExactlyWhatChanged) {
     EXPECT_EQ(count_lines_starting(after_delete.out, "t3 consistency "), 1) << after_delete.out;
 
     const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
-        {{"--bp-strength", "0.504"}, "0 to upscale"},   // still rounds to x50
-        {{"--bp-strength", "0.51"}, "5 to upscale"},    // x51
+        {{"--bp-strength", "0.504"}, "0 to upscale"},  // still rounds to x50
+        {{"--bp-strength", "0.51"}, "5 to upscale"},   // x51
         {{"--bp-strength", "0.51"}, "0 to upscale"},
         {{"--bp-strength", "0.51", "--margin", "5"}, "5 to upscale"},
         {{"--bp-strength", "0.51", "--margin", "5", "--force"}, "5 to upscale"},
@@ -152,8 +156,8 @@ TEST_F(TerrainPipeline, KeepWorkLastsOneRunAndWithoutBackProjectionBothConsisten
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_FALSE(fs::exists(cache_ / "_work"));  // emptied by the next run
     char before[32] = {}, after[32] = {};
-    ASSERT_EQ(std::sscanf(result.out.c_str() + result.out.find("t4 consistency "), "t4 consistency %31s -> %31s", before,
-                          after),
+    ASSERT_EQ(std::sscanf(result.out.c_str() + result.out.find("t4 consistency "), "t4 consistency %31s -> %31s",
+                          before, after),
               2)
         << result.out;
     EXPECT_STREQ(before, after);
@@ -163,9 +167,9 @@ TEST_F(TerrainPipeline, KeepWorkLastsOneRunAndWithoutBackProjectionBothConsisten
 TEST_F(TerrainPipeline, MissingOrWrongOutputFailsOnlyThatTexture) {
     if (!platform::has_posix_shell()) GTEST_SKIP() << "the spoiling upscaler is a shell script";
     const fs::path work = dir_ / "work";
-    const fs::path upscaler = spoiling_upscaler("rm \"" + (work / "out/t1.png").string() + "\"\ncp \"" +
-                                                (work / "in/t2.png").string() + "\" \"" +
-                                                (work / "out/t2.png").string() + "\"");
+    const fs::path upscaler =
+        spoiling_upscaler("rm \"" + (work / "out/t1.png").string() + "\"\ncp \"" + (work / "in/t2.png").string() +
+                          "\" \"" + (work / "out/t2.png").string() + "\"");
     auto result = run({"--work", work.string()}, "nearest", upscaler);
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_TRUE(contains(result.err, "t1: cannot read "));
@@ -191,8 +195,8 @@ TEST_F(TerrainPipeline, RefusesWorkFoldersThatWouldDeleteUserData) {
     ASSERT_EQ(run({"--only", "t0"}).exit_code, 0);
     fs::create_directories(dir_ / "other");
     std::ofstream(dir_ / "other/notes.txt") << "keep me";
-    const std::vector<fs::path> dangerous = {cache_, dir_.path(), dir_ / "game", dir_ / "game/zips", dir_ / "other",
-                                             dir_.path().root_path()};
+    const std::vector<fs::path> dangerous = {
+        cache_, dir_.path(), dir_ / "game", dir_ / "game/zips", dir_ / "other", dir_.path().root_path()};
     for (const fs::path& work : dangerous) {
         auto result = run({"--work", work.string()});
         EXPECT_EQ(result.exit_code, 2) << work;
@@ -204,8 +208,8 @@ TEST_F(TerrainPipeline, RefusesWorkFoldersThatWouldDeleteUserData) {
 }
 
 TEST_F(TerrainPipeline, ListAndOrig) {
-    auto list = test::run_program(test::built_program("tools/upscale/tarkeep_upscale"),
-                                  {(dir_ / "game").string(), "--list"});
+    auto list =
+        test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), {(dir_ / "game").string(), "--list"});
     EXPECT_EQ(list.exit_code, 0) << list.err;
     EXPECT_EQ(list.out,
               "t0 Arid,Temperate,Tropical\nt1 Temperate\nt2 Tropical\nt3 Arid\nt4 Temperate\n"

@@ -28,10 +28,10 @@ TEST(UpscalerConfig, DefaultsAndOptions) {
     EXPECT_EQ(plain.onnx_provider, "dml");
     EXPECT_EQ(plain.onnx_tile, 512u);
 
-    const UpscalerConfig set = make_upscaler_config(
-        args_of({"--exe", "/opt/esr/realesrgan", "--gpu", "1", "--threads", "1:2:2", "--onnx-tile", "256",
-                 "--onnx-provider", "cpu", "--onnx-models", "a", "--onnx-models", "b"}),
-        dir.path());
+    const UpscalerConfig set =
+        make_upscaler_config(args_of({"--exe", "/opt/esr/realesrgan", "--gpu", "1", "--threads", "1:2:2", "--onnx-tile",
+                                      "256", "--onnx-provider", "cpu", "--onnx-models", "a", "--onnx-models", "b"}),
+                             dir.path());
     EXPECT_EQ(set.model_dirs, (std::vector<fs::path>{fs::path("/opt/esr") / "models"}));
     EXPECT_EQ(set.gpu, "1");
     EXPECT_EQ(set.threads, "1:2:2");
@@ -83,8 +83,9 @@ TEST(FindModel, SearchesFoldersInOrder) {
     touch(dir / "esr" / "models" / "x4.bin");
     const std::string exe = (dir / "esr" / "realesrgan").string();
     EXPECT_EQ(find_ncnn_model(make_upscaler_config(args_of({"--exe", exe}), dir.path()), "x4"), dir / "esr" / "models");
-    EXPECT_TRUE(find_ncnn_model(make_upscaler_config(args_of({"--exe", exe, "--models", (dir / "one").string()}),
-                                                     dir.path()), "x4").empty());
+    EXPECT_TRUE(find_ncnn_model(
+                    make_upscaler_config(args_of({"--exe", exe, "--models", (dir / "one").string()}), dir.path()), "x4")
+                    .empty());
 }
 
 TEST(FindModel, OnnxLooksOneSubfolderDeep) {

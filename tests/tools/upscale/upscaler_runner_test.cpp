@@ -54,8 +54,8 @@ TEST(BuildCommand, NcnnLine) {
     Fixture f({"x4"});
     const std::string q = "\"";
     EXPECT_EQ(build_command(f.config, "x4", f.in, f.out, {"200"}),
-              q + utf8(kChild) + q + " -i " + q + utf8(f.in) + q + " -o " + q + utf8(f.out) + q +
-                  " -n x4 -s 4 -m " + q + utf8(f.dir / "models dir") + q + " -f png -t 200");
+              q + utf8(kChild) + q + " -i " + q + utf8(f.in) + q + " -o " + q + utf8(f.out) + q + " -n x4 -s 4 -m " +
+                  q + utf8(f.dir / "models dir") + q + " -f png -t 200");
     f.config.gpu = "1";
     f.config.threads = "1:2:2";
     const std::string line = build_command(f.config, "x4", f.in, f.out, {"64", true});
@@ -94,9 +94,9 @@ TEST(BuildCommand, ChildReceivesEveryArgumentIntact) {
     f.config.gpu = "0";
     const std::string line = build_command(f.config, "x4", f.in, tricky, {"32", true});
     EXPECT_EQ(run_process(line, f.log), 0);
-    EXPECT_EQ(received(f.log), (std::vector<std::string>{"-i", utf8(f.in), "-o", utf8(tricky), "-n", "x4", "-s", "4",
-                                                         "-m", utf8(f.dir / "models dir"), "-f", "png", "-t", "32",
-                                                         "-x", "-g", "0"}));
+    EXPECT_EQ(received(f.log),
+              (std::vector<std::string>{"-i", utf8(f.in), "-o", utf8(tricky), "-n", "x4", "-s", "4", "-m",
+                                        utf8(f.dir / "models dir"), "-f", "png", "-t", "32", "-x", "-g", "0"}));
 }
 
 TEST(RunProcess, ExitCodesAndMissingPrograms) {
@@ -118,8 +118,9 @@ TEST(RunUpscaler, SuccessGivesNoTextAndNonZeroExitNamesCodeAndCommand) {
     EXPECT_EQ(run_upscaler(f.config, "exit7", f.in, f.out, {"32"}, f.log),
               "Real-ESRGAN failed (exit code 7): " + command + "\n");
     f.config.exe = f.dir / "absent.exe";
-    EXPECT_EQ(run_upscaler(f.config, "exit7", f.in, f.out, {"32"}, f.log).rfind("Real-ESRGAN failed (exit code -1): ", 0),
-              0u);
+    EXPECT_EQ(
+        run_upscaler(f.config, "exit7", f.in, f.out, {"32"}, f.log).rfind("Real-ESRGAN failed (exit code -1): ", 0),
+        0u);
 }
 
 TEST(RunUpscaler, TracebackWithExitZeroStillFails) {

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     }
     if (chatty) {
         // 100 lines of 60 characters each.
-        for (int i = 0; i < 100; ++i) std::fprintf(stderr, "tile %03d failed: vkQueueSubmit out of device memory.....\n", i);
+        for (int i = 0; i < 100; ++i)
+            std::fprintf(stderr, "tile %03d failed: vkQueueSubmit out of device memory.....\n", i);
     }
     if (out_line) std::puts("to standard output");
     return code;
