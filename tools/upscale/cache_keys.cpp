@@ -1,6 +1,8 @@
 // Source hashes and settings strings for the cache manifests.
 #include "tools/upscale/cache_keys.h"
 
+#include <string>
+
 #include <cmath>
 #include <cstdio>
 
@@ -33,6 +35,12 @@ std::string terrain_settings_string(int margin, int passes, double strength, boo
     if (tta) text += "-tta";
     text += upscaler_suffix;
     return text;
+}
+
+bool read_manifest_line(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
 }
 
 }  // namespace tarkeep::upscale

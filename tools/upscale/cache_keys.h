@@ -1,6 +1,7 @@
 // What the caches key their results on: FNV-1a hashes of sources and the settings strings.
 #pragma once
 #include <cstdint>
+#include <istream>
 #include <span>
 #include <string>
 
@@ -23,6 +24,10 @@ std::string hash_hex(std::uint64_t hash);
 
 // The FNV-1a hash of a source file's bytes, as 16 lower-case hexadecimal digits.
 std::string source_hash(std::span<const std::uint8_t> bytes);
+
+// One line of a manifest: lines end in "\n"; a "\r" before it (a file edited on Windows)
+// is not part of the line. False at the end of the file.
+bool read_manifest_line(std::istream& in, std::string& line);
 
 // Round to the nearest integer, halves away from zero.
 long long round_half_away(double value);

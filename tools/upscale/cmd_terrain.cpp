@@ -64,7 +64,7 @@ TerrainOptions read_terrain_options(const Args& args) {
     o.verbose = args.flag("--verbose");
     if (args.has_value("--tile")) o.tile = opt(args, "--tile", "");
     o.only = args.list("--only");
-    o.work_dir = args.has_value("--work") ? platform::path_from_utf8(opt(args, "--work", "")) : o.cache_dir / "_work";
+    o.work_dir = work_folder_path(args, o.cache_dir);
     return o;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/cmdline.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/numbers.h"
+#include "tools/upscale/work_folder.h"
 
 namespace tarkeep::upscale {
 
@@ -27,7 +28,7 @@ std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
         std::fputs("--pad must be mirror or clamp\n", stderr);
         return std::nullopt;
     }
-    o.work_dir = args.has_value("--work") ? platform::path_from_utf8(opt(args, "--work", "")) : o.cache_dir / "_work";
+    o.work_dir = work_folder_path(args, o.cache_dir);
     o.model = opt(args, "--model", "realesrgan-x4plus");
     o.alpha = opt(args, "--alpha", "esr");
     o.pc = opt(args, "--pc", "esr");

@@ -9,15 +9,7 @@
 #include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {
-namespace {
-
-bool read_line(std::istream& in, std::string& line) {
-    if (!std::getline(in, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool is_ui_record(const ModelManifestRecord& record) { return record.settings.rfind(kUiSettingsPrefix, 0) == 0; }
 
@@ -25,8 +17,8 @@ ModelManifest read_model_manifest(const std::filesystem::path& path) {
     ModelManifest manifest;
     std::ifstream in(path, std::ios::binary);
     std::string line;
-    if (!in || !read_line(in, line) || line != kModelManifestHeader) return manifest;
-    while (read_line(in, line)) {
+    if (!in || !read_manifest_line(in, line) || line != kModelManifestHeader) return manifest;
+    while (read_manifest_line(in, line)) {
         std::istringstream fields(line);
         std::string stem;
         ModelManifestRecord r;
@@ -63,7 +55,7 @@ std::string foreign_manifest_problem(const std::filesystem::path& cache_dir) {
     const std::filesystem::path path = cache_dir / "manifest.txt";
     std::ifstream in(path, std::ios::binary);
     std::string line;
-    if (!in || !read_line(in, line) || line.rfind("tarkeep-terrain-hd", 0) != 0) return {};
+    if (!in || !read_manifest_line(in, line) || line.rfind("tarkeep-terrain-hd", 0) != 0) return {};
     return "cache folder " + platform::path_to_utf8(cache_dir) +
            " holds a terrain manifest; use another folder for model and UI "
            "textures";

@@ -6,25 +6,17 @@
 
 #include "platform/cmdline.h"
 #include "image/image_files.h"
+#include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {
-namespace {
-
-// Lines end in "\n"; a "\r" before it (a file edited on Windows) is not part of the line.
-bool read_line(std::istream& in, std::string& line) {
-    if (!std::getline(in, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TerrainManifest load_terrain_manifest(const std::filesystem::path& path) {
     TerrainManifest manifest;
     std::ifstream in(path, std::ios::binary);
     std::string line;
-    if (!in || !read_line(in, line) || line != kTerrainManifestHeader) return manifest;
-    while (read_line(in, line)) {
+    if (!in || !read_manifest_line(in, line) || line != kTerrainManifestHeader) return manifest;
+    while (read_manifest_line(in, line)) {
         std::istringstream fields(line);
         std::string stem;
         TerrainManifestEntry entry;

@@ -11,6 +11,7 @@
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/upscaler_runner.h"
+#include "tools/upscale/work_folder.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -58,7 +59,7 @@ std::optional<UiBuildOptions> read_ui_build_options(const Args& args) {
         std::fputs("--pack must be sprite or sheet\n", stderr);
         return std::nullopt;
     }
-    o.work_dir = args.has_value("--work") ? platform::path_from_utf8(opt(args, "--work", "")) : o.cache_dir / "_work";
+    o.work_dir = work_folder_path(args, o.cache_dir);
     const std::string model = opt(args, "--model", "realesrgan-x4plus");
     o.icon_model = opt(args, "--icon-model", model);
     o.panel_model = opt(args, "--panel-model", model);

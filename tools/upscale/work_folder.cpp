@@ -18,6 +18,10 @@ fs::path resolved(const fs::path& path) {
 
 }  // namespace
 
+fs::path work_folder_path(const Args& args, const fs::path& cache_dir) {
+    return args.has_value("--work") ? platform::path_from_utf8(opt(args, "--work", "")) : cache_dir / "_work";
+}
+
 bool is_same_or_inside(const fs::path& inner, const fs::path& outer) {
     const fs::path a = resolved(inner);
     const fs::path b = resolved(outer);

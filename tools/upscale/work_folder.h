@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/upscale/args.h"
+
 namespace tarkeep::upscale {
 
 // The pipelines delete their work folder before and after a run. A mistyped --work could
@@ -16,6 +18,9 @@ namespace tarkeep::upscale {
 std::string check_work_folder(const std::filesystem::path& work,
                               const std::vector<std::filesystem::path>& protected_dirs,
                               const std::set<std::string>& own_entries);
+
+// The work folder a pipeline command uses: "--work", else "_work" inside the cache folder.
+std::filesystem::path work_folder_path(const Args& args, const std::filesystem::path& cache_dir);
 
 // True when `inner` is `outer` or lies below it (symbolic links resolved where they exist).
 bool is_same_or_inside(const std::filesystem::path& inner, const std::filesystem::path& outer);
