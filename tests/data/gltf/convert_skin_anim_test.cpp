@@ -84,7 +84,7 @@ TEST(GltfSkin, DamagedSkinsEndWithAGltfError) {
 TEST(GltfAnimation, KeyframeVisibilityAndPropertyTargets) {
     data::NiVisData blink;
     blink.keys = {{0, 1}, {0.5f, 0}, {1, 1}};
-    SequenceSpec walk = keys_on(walk_keys(2));
+    SequenceContent walk = keys_on(walk_keys(2));
     walk.visibility = blink;
     walk.property_targets = {"Body\nPROP\nNiAlphaProperty"};
     NifFile model = skinned_model();
@@ -110,7 +110,7 @@ TEST(GltfAnimation, KeyframeVisibilityAndPropertyTargets) {
     EXPECT_EQ(sampler_output(doc, animation, 2), (std::vector<double>{2, 2, 2, 0, 0, 0, 2, 2, 2}));
     EXPECT_EQ(member(member(animation, "samplers").items()[2], "interpolation").as_string(), "STEP");
     // Nothing glTF can animate: left out with a warning (an animation needs a channel).
-    SequenceSpec props;
+    SequenceContent props;
     props.property_targets = {"X\nPROP\nY"};
     const auto only = convert_with(skinned_model(), {{"p.kf", sequence_file("P", props)}});
     EXPECT_EQ(only.doc.animations.size() + only.stats.warnings.size(), 1u);

@@ -146,21 +146,21 @@ inline NifFile skinned_model(std::size_t extra_nodes = 0) {
 }
 
 // A keyframe file: one sequence (text keys start/end) with the given controllers.
-struct SequenceSpec {
+struct SequenceContent {
     std::string target = "Bip01";
     std::optional<data::NiKeyframeData> keyframes;
     std::optional<data::NiVisData> visibility;
     std::vector<std::string> property_targets;
 };
 
-inline SequenceSpec keys_on(data::NiKeyframeData keys, std::string target = "Bip01") {
-    SequenceSpec spec;
-    spec.target = std::move(target);
-    spec.keyframes = std::move(keys);
-    return spec;
+inline SequenceContent keys_on(data::NiKeyframeData keys, std::string target = "Bip01") {
+    SequenceContent content;
+    content.target = std::move(target);
+    content.keyframes = std::move(keys);
+    return content;
 }
 
-inline NifFile sequence_file(const std::string& name, const SequenceSpec& spec) {
+inline NifFile sequence_file(const std::string& name, const SequenceContent& content) {
     NifFile file = make_nif_file();
     data::NiControllerSequence sequence;
     sequence.name = name;
@@ -176,10 +176,11 @@ inline NifFile sequence_file(const std::string& name, const SequenceSpec& spec) 
         dynamic_cast<data::NiControllerSequence&>(*file.blocks[0])
             .blocks.push_back({target, add_nif_block(file, type, c)});
     };
-    if (spec.keyframes)
-        controller("NiKeyframeController", add_nif_block(file, "NiKeyframeData", *spec.keyframes), spec.target);
-    if (spec.visibility) controller("NiVisController", add_nif_block(file, "NiVisData", *spec.visibility), spec.target);
-    for (const auto& target : spec.property_targets)
+    if (content.keyframes)
+        controller("NiKeyframeController", add_nif_block(file, "NiKeyframeData", *content.keyframes), content.target);
+    if (content.visibility)
+        controller("NiVisController", add_nif_block(file, "NiVisData", *content.visibility), content.target);
+    for (const auto& target : content.property_targets)
         controller("NiAlphaController", add_nif_block(file, "NiFloatData", data::NiFloatData{}), target);
     file.roots = {0};
     return round_trip(file);

@@ -18,7 +18,7 @@ TEST(GltfValidator, ConvertedModelsHaveNoErrors) {
     xyz.num_rotation_keys = 1;
     xyz.rotation_type = data::kRotationXyz;
     xyz.xyz_rotations[1].keys = {{0, 0, 0, 0, {}}, {2, 6, 0, 0, {}}};
-    SequenceSpec walk = keys_on(walk_keys(1));
+    SequenceContent walk = keys_on(walk_keys(1));
     walk.visibility = data::NiVisData{};
     walk.visibility->keys = {{0, 1}, {0.5f, 0}};
     walk.property_targets = {"Body\nPROP\nNiMaterialProperty"};
