@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -296,9 +297,15 @@ int cmd_models_build(const Args& args) {
         const std::string tile = o.tile ? *o.tile : std::to_string(largest_input);
         for (std::size_t run = 0; run < runs.models.size(); ++run) {
             if (inputs_per_run[run] == 0) continue;
-            upscale_seconds += run_upscaler_batch(config, runs.models[run], batches[run].in, batches[run].out,
-                                                  TileSetting{tile, false}, fs::path())
-                                   .seconds;
+            UpscalerBatch batch = run_upscaler_batch(config, runs.models[run], batches[run].in, batches[run].out,
+                                                     TileSetting{tile, false}, fs::path(), FailureText::returned);
+            upscale_seconds += batch.seconds;
+            // Without the network's outputs every texture would fail: end here, before the
+            // manifest or any cached texture is touched, so the next build redoes exactly this.
+            if (!batch.error.empty()) {
+                if (batch.error.back() == '\n') batch.error.pop_back();
+                throw std::runtime_error(batch.error);
+            }
         }
 
         const Stopwatch post;

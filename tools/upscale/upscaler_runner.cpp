@@ -77,13 +77,14 @@ std::string run_upscaler(const UpscalerConfig& config, const std::string& model,
 }
 
 UpscalerBatch run_upscaler_batch(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,
-                                 const fs::path& output_dir, const TileSetting& tile, const fs::path& log_path) {
+                                 const fs::path& output_dir, const TileSetting& tile, const fs::path& log_path,
+                                 FailureText failure) {
     const auto start = std::chrono::steady_clock::now();
     UpscalerBatch batch;
     batch.error = run_upscaler(config, model, input_dir, output_dir, tile, log_path);
     batch.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%s %s: %.1f s\n", upscaler_label(model), model.c_str(), batch.seconds);
-    if (!batch.error.empty()) std::fputs(batch.error.c_str(), stderr);
+    if (!batch.error.empty() && failure == FailureText::printed) std::fputs(batch.error.c_str(), stderr);
     return batch;
 }
 

@@ -2,6 +2,7 @@
 // upscaler standing in for the outside one.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 #include "image/image_files.h"
@@ -140,6 +141,22 @@ TEST_F(ModelPipeline, OnlyWithAnUnknownStemWarnsAndScaleIsCappedAtTheNetwork) {
     EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").at("unit_shield").factor, 4u);
     const auto again = build({"--only", "unit_shield", "--scale", "8", "--max-size", "4096"});
     EXPECT_TRUE(contains(again.out, " 1 up to date, 0 to upscale"));
+}
+
+TEST_F(ModelPipeline, FailedUpscalerRunEndsTheCommandAndKeepsTheCache) {
+    ASSERT_EQ(build({"--only", "unit_shield"}).exit_code, 0);
+    const std::string manifest = read_text(cache_ / "manifest.txt"), hd = read_text(cache_ / "unit_shield.png");
+    const fs::path models = dir_.path() / "models";
+    fs::create_directories(models);
+    for (const char* file : {"exit7.param", "exit7.bin"}) std::ofstream(models / file) << "x";
+    const auto failed = build({"--only", "unit_shield", "--force", "--exe", TARKEEP_FAKE_UPSCALER, "--models",
+                               models.string(), "--model", "exit7", "--alpha-model", "exit7", "--pc-model", "exit7"});
+    EXPECT_EQ(failed.exit_code, 1);
+    EXPECT_TRUE(contains(failed.err, "\nerror: Real-ESRGAN failed (exit code 7): ")) << failed.err;
+    EXPECT_EQ(lines_starting(failed.out, "Real-ESRGAN exit7: "), 1u);
+    EXPECT_FALSE(contains(failed.out, "done: "));
+    EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest);
+    EXPECT_EQ(read_text(cache_ / "unit_shield.png"), hd);
 }
 
 TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedArea) {
