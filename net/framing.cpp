@@ -1,6 +1,8 @@
 // Cutting frames out of received bytes and queuing encoded frames for sending.
 #include "net/framing.h"
 
+#include <algorithm>
+
 namespace tarkeep::net {
 namespace {
 
@@ -14,6 +16,14 @@ void FrameBuffers::fail(std::string error, FrameFailure kind) {
     if (failed()) return;
     failure_ = kind;
     error_ = std::move(error);
+}
+
+Bytes frame_of(std::span<const std::uint8_t> payload) {
+    Bytes frame(4 + payload.size());
+    const auto length = static_cast<std::uint32_t>(payload.size());
+    for (int i = 0; i < 4; ++i) frame[i] = static_cast<std::uint8_t>(length >> (8 * i));
+    std::copy(payload.begin(), payload.end(), frame.begin() + 4);
+    return frame;
 }
 
 bool FrameBuffers::append_frame(std::span<const std::uint8_t> payload, std::uint64_t limit) {

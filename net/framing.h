@@ -17,6 +17,9 @@ enum class FrameFailure {
     transport,       // the socket under the stream: peer closed, receive or send failed
 };
 
+// One frame as it goes on the wire: the payload's u32 little-endian length, then the payload.
+Bytes frame_of(std::span<const std::uint8_t> payload);
+
 // Largest frame payload accepted from a client (also the largest message).
 inline constexpr std::uint32_t kMaxClientFrame = 65536;
 

@@ -1,15 +1,12 @@
 // Shared frames and the per-client queue of what is still to be sent.
 #include "server/output_queue.h"
 
+#include "net/framing.h"
+
 namespace tarkeep::server {
 
 SharedFrame make_frame(std::span<const std::uint8_t> payload) {
-    auto frame = std::make_shared<net::Bytes>();
-    frame->reserve(payload.size() + 4);
-    const auto length = static_cast<std::uint32_t>(payload.size());
-    for (int i = 0; i < 4; ++i) frame->push_back(static_cast<std::uint8_t>(length >> (8 * i)));
-    frame->insert(frame->end(), payload.begin(), payload.end());
-    return frame;
+    return std::make_shared<net::Bytes>(net::frame_of(payload));
 }
 
 bool OutputQueue::append(SharedFrame frame, std::uint64_t limit) {

@@ -10,12 +10,6 @@ Bytes header(std::uint32_t length) {
             static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
 }
 
-Bytes frame_of(const Bytes& payload) {
-    Bytes frame = header(static_cast<std::uint32_t>(payload.size()));
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    return frame;
-}
-
 void receive(FrameBuffers& buffers, const Bytes& bytes) { buffers.append_received(bytes.data(), bytes.size()); }
 
 // Every complete frame the buffers hold now.
@@ -31,6 +25,7 @@ TEST(Framing, AppendedFramesAreCutOutAgainInOrder) {
     ASSERT_TRUE(sender.append_frame(Bytes{9}, 1000));
     const auto wire = sender.unsent();
     EXPECT_EQ(Bytes(wire.begin(), wire.end()), (Bytes{3, 0, 0, 0, 1, 2, 3, 1, 0, 0, 0, 9}));
+    EXPECT_EQ(frame_of(Bytes{1, 2, 3}), Bytes(wire.begin(), wire.begin() + 7));
 
     // Both frames arriving in one read are both extracted.
     FrameBuffers receiver;

@@ -18,14 +18,7 @@ TestClient::~TestClient() {
     if (network_started_) platform::network_stop();
 }
 
-void TestClient::send(const net::Message& message) {
-    const net::Bytes payload = net::encode_message(message);
-    net::Bytes frame(4);
-    const auto length = static_cast<std::uint32_t>(payload.size());
-    for (int i = 0; i < 4; ++i) frame[i] = static_cast<std::uint8_t>(length >> (8 * i));
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    send_raw(frame);
-}
+void TestClient::send(const net::Message& message) { send_raw(net::frame_of(net::encode_message(message))); }
 
 void TestClient::send_raw(const net::Bytes& bytes) {
     pending_.insert(pending_.end(), bytes.begin(), bytes.end());

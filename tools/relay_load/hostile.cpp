@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "net/framing.h"
 #include "net/message_codec.h"
 
 namespace tarkeep::relay_load {
@@ -12,16 +13,11 @@ constexpr std::uint64_t kReconnectUs = 200'000;
 
 std::uint64_t interval_us(HostileKind kind) { return kind == HostileKind::deaf ? 5'000 : 100'000; }
 
-net::Bytes hello_frame() { return frame_bytes(net::encode_message(net::Hello{net::kHelloMagic, 2, 1, 1, "hostile"})); }
+net::Bytes hello_frame() {
+    return net::frame_of(net::encode_message(net::Hello{net::kHelloMagic, 2, 1, 1, "hostile"}));
+}
 
 }  // namespace
-
-net::Bytes frame_bytes(const net::Bytes& payload) {
-    net::Bytes frame;
-    for (int i = 0; i < 4; ++i) frame.push_back(static_cast<std::uint8_t>(payload.size() >> (8 * i)));
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    return frame;
-}
 
 std::uint64_t HostilePeer::next_random() {
     random_ ^= random_ << 13;
@@ -45,7 +41,7 @@ void HostilePeer::connect(const std::string& host, std::uint16_t port, std::uint
     if (kind_ == HostileKind::slow) {
         script_ = hello_frame();
         for (std::uint32_t i = 0; i < 64; ++i) {
-            const net::Bytes ping = frame_bytes(net::encode_message(net::Ping{i, 0}));
+            const net::Bytes ping = net::frame_of(net::encode_message(net::Ping{i, 0}));
             script_.insert(script_.end(), ping.begin(), ping.end());
         }
     }
@@ -56,7 +52,7 @@ net::Bytes HostilePeer::mischief(std::uint64_t now_us) {
     next_action_us_ = now_us + interval_us(kind_);
     switch (kind_) {
         case HostileKind::slow: return script_at_ < script_.size() ? net::Bytes{script_[script_at_++]} : net::Bytes{};
-        case HostileKind::deaf: return frame_bytes(net::encode_message(net::ListGames{}));
+        case HostileKind::deaf: return net::frame_of(net::encode_message(net::ListGames{}));
         case HostileKind::garbage: {
             net::Bytes bytes(64);
             for (auto& byte : bytes) byte = static_cast<std::uint8_t>(next_random());

@@ -50,7 +50,4 @@ private:
     std::size_t script_at_ = 0;
 };
 
-// A frame of the message: its u32 length and the payload.
-net::Bytes frame_bytes(const net::Bytes& payload);
-
 }  // namespace tarkeep::relay_load

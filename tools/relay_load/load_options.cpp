@@ -19,7 +19,7 @@ const char* const LOAD_USAGE =
     "--max-clients and --max-games to match (for example 256 bots: --max-clients 256 --max-games 32).\n"
     "Play lasts at most 3600 seconds; setting up the games at most 30.\n"
     "  --hostile n    after the normal round, play a second one beside n hostile connections\n"
-    "                 (silent, slow, never-reading, garbage and oversized, from 127.0.100.x)\n"
+    "                 (silent, slow, never-reading, garbage and oversized, from 127.100.x.y)\n"
     "                 and report the honest players' latency in both\n"
     "  --serve n      run the relay in this process (on 127.0.0.1, sized for the run) with a\n"
     "                 frame limit of n per second per client instead of 300; --rate max follows it\n";
