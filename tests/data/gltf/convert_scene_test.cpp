@@ -101,10 +101,8 @@ TEST(GltfScene, TangentsWithHandednessWhenANormalMapIsPresent) {
 }
 
 TEST(GltfScene, DamagedModelsEndWithAGltfErrorOrAWarning) {
-    const auto shape = [](NifFile& f) -> data::NiGeometry& { return dynamic_cast<data::NiGeometry&>(*f.blocks[2]); };
-    const auto mesh = [](NifFile& f) -> data::NiTriShapeData& {
-        return dynamic_cast<data::NiTriShapeData&>(*f.blocks[1]);
-    };
+    const auto shape = [](NifFile & f) -> auto& { return block<data::NiGeometry>(f, 2); };
+    const auto mesh = [](NifFile & f) -> auto& { return block<data::NiTriShapeData>(f, 1); };
     const struct {
         std::function<void(NifFile&)> damage;
         const char* error;
@@ -117,7 +115,7 @@ TEST(GltfScene, DamagedModelsEndWithAGltfErrorOrAWarning) {
         {[&](NifFile& f) { shape(f).properties = {9}; }, "block reference out of range: property"},
         {[&](NifFile& f) { mesh(f).triangles[1].c = 4; }, "triangle index out of range in geometry Quad"},
         {[&](NifFile& f) { mesh(f).vertices[2].y = NAN; }, "non-finite value in POSITION of geometry Quad"},
-        {[](NifFile& f) { dynamic_cast<data::NiNode&>(*f.blocks[0]).scale = INFINITY; },
+        {[](NifFile& f) { block<data::NiNode>(f, 0).scale = INFINITY; },
          "non-finite number in nodes[0].scale[0] (\"Root\")"},
         {[&](NifFile& f) { mesh(f).triangles.clear(); }, "warning: geometry Quad has no triangles, left out"},
     };

@@ -1,7 +1,5 @@
 // Skins and animations of converted models, and every kind of converted file through the validator.
 #include "tests/data/gltf/gltf_test_util.h"
-#include "tests/support/temp_dir.h"
-#include "tests/support/zip_writer.h"
 
 namespace tarkeep::test {
 namespace {
@@ -22,7 +20,7 @@ TEST(GltfSkin, InfluencesJointsAndInverseBinds) {
     // Inverse binds undo the rest places: Bip01 Spine at height 2 (y in glTF); unless the
     // skin data binds it elsewhere (height 5), which then wins.
     NifFile moved = skinned_model();
-    dynamic_cast<data::NiSkinData&>(*moved.blocks[moved.blocks.size() - 2]).bones[2].transform.translation.z = -5;
+    block<data::NiSkinData>(moved, 5).bones[2].transform.translation.z = -5;
     const auto rebound = convert(moved);
     for (const auto* d : {&doc, &rebound.doc}) {
         const auto matrices = accessor_values(*d, member(d->skins[0], "inverseBindMatrices"));
@@ -38,8 +36,8 @@ TEST(GltfSkin, InfluencesJointsAndInverseBinds) {
 }
 
 TEST(GltfSkin, DamagedSkinsEndWithAGltfError) {
-    const auto instance = [](NifFile & f) -> auto& { return dynamic_cast<data::NiSkinInstance&>(*f.blocks[6]); };
-    const auto skin = [](NifFile & f) -> auto& { return dynamic_cast<data::NiSkinData&>(*f.blocks[5]); };
+    const auto instance = [](NifFile & f) -> auto& { return block<data::NiSkinInstance>(f, 6); };
+    const auto skin = [](NifFile & f) -> auto& { return block<data::NiSkinData>(f, 5); };
     const std::pair<std::function<void(NifFile&)>, const char*> cases[] = {
         {[&](NifFile& f) { instance(f).bones.push_back(0); }, "skin data has fewer bones than the skin instance"},
         {[&](NifFile& f) {
@@ -65,7 +63,7 @@ TEST(GltfAnimation, KeyframeVisibilityAndPropertyTargets) {
     SequenceContent walk{"bip01", walk_keys(2), data::NiVisData{}, {"Body\nPROP\nNiAlphaProperty"}};
     walk.visibility->keys = {{0, 1}, {0.5f, 0}, {1, 1}};
     NifFile model = skinned_model();
-    dynamic_cast<data::NiNode&>(*model.blocks[1]).scale = 2;
+    block<data::NiNode>(model, 1).scale = 2;
     const auto result = convert(model, {sequence_file("Walk", walk), keys_on("Idle", walk_keys(0))});
     const auto& doc = result.doc;
     EXPECT_EQ(
@@ -158,18 +156,10 @@ TEST(GltfAnimation, RigidPartsUnderAnimatedNodesAreBoundAndEveryKindOfFilePasses
     pbr.companions = [](const std::string&, std::uint32_t, std::uint32_t) {
         return std::make_shared<const data::GltfPbrImages>(data::GltfPbrImages{tiny_png(), tiny_png(), 1});
     };
-    TempDir dir;
-    std::vector<std::filesystem::path> files;
-    const auto write = [&](const std::string& name, data::GltfConvertResult result) {
-        files.push_back(dir / (name + ".glb"));
-        write_file(files.back(), data::write_glb(result.doc));
-    };
-    write("scene", convert(scene_model(), {}, options));
-    write("scene_pbr", convert(scene_model(), {}, pbr));
-    write("skinned_256", convert(skinned_model(252), {}, options));
-    write("skinned_animated", convert(skinned_model(), kfs, options));
-    write("rigid_bound", rigid);
-    expect_valid(files);
+    expect_valid({{"scene_pbr", glb_of(convert(scene_model(), {}, pbr))},
+                  {"skinned_256", glb_of(convert(skinned_model(252), {}, options))},
+                  {"skinned_animated", glb_of(convert(skinned_model(), kfs, options))},
+                  {"rigid_bound", glb_of(rigid)}});
 }
 
 }  // namespace

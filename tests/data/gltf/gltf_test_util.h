@@ -6,7 +6,9 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/gltf/gltf_convert.h"
@@ -14,6 +16,8 @@
 #include "platform/shell.h"
 #include "tests/support/nif_writer.h"
 #include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zip_writer.h"
 
 namespace tarkeep::test {
 
@@ -38,8 +42,13 @@ inline data::GltfConvertOptions test_options() {
     return options;
 }
 
+template <class T>
+T& block(NifFile& file, NifRef ref) {
+    return dynamic_cast<T&>(*file.blocks.at(std::size_t(ref)));
+}
+
 inline void add_child(NifFile& file, NifRef parent, NifRef child) {
-    dynamic_cast<data::NiNode&>(*file.blocks[std::size_t(parent)]).children.push_back(child);
+    block<data::NiNode>(file, parent).children.push_back(child);
 }
 
 inline NifRef add_node(NifFile& file, const std::string& name, data::NifVec3 translation = {}, NifRef parent = -1) {
@@ -92,24 +101,21 @@ inline NifFile round_trip(NifFile& file) {
 inline NifFile scene_model() {
     NifFile file = make_nif_file();
     const auto root = add_node(file, "Root", {1, 2, 3});
-    data::NiMaterialProperty colours;
-    colours.ambient = {1, 0, 0};
-    colours.diffuse = {0, 1, 0};
-    colours.alpha = 0.5f;
+    data::NiMaterialProperty colours;  // unlit: the larger of ambient and diffuse
+    std::tie(colours.ambient, colours.diffuse, colours.alpha) =
+        std::tuple(data::NifColor3{1, 0, 0}, data::NifColor3{0, 1, 0}, 0.5f);
     const auto unlit = add_nif_block(file, "NiMaterialProperty", colours);
     colours.emissive = {0, 0, 0.1f};
     const auto lit = add_nif_block(file, "NiMaterialProperty", colours);
     data::NiAlphaProperty alpha;
-    alpha.flags = 0x200;
-    alpha.threshold = 128;
+    std::tie(alpha.flags, alpha.threshold) = std::tuple(0x200, 128);
     const auto masked = add_nif_block(file, "NiAlphaProperty", alpha);
     alpha.flags = 0x201;
     const auto blended = add_nif_block(file, "NiAlphaProperty", alpha);
     data::NiLODNode lod;
-    lod.name = "Levels";
     data::NiRangeLODData ranges;
     ranges.ranges = {{0, 10}, {10, 50}, {50, 1000}};
-    lod.lod_data = add_nif_block(file, "NiRangeLODData", ranges);
+    std::tie(lod.name, lod.lod_data) = std::tuple("Levels", add_nif_block(file, "NiRangeLODData", ranges));
     lod.children = {add_quad(file, "Near", {unlit, masked, add_texturing(file, "knight_pc")}),
                     add_quad(file, "Middle", {blended, add_texturing(file, "knight")}), add_quad(file, "Far", {lit})};
     add_child(file, root, add_nif_block(file, "NiLODNode", lod));
@@ -139,11 +145,9 @@ inline NifFile skinned_model(std::size_t extra_nodes = 0) {
         skin.bones[b].num_weights = static_cast<std::uint16_t>(skin.bones[b].weights.size());
     }
     data::NiSkinInstance instance;
-    instance.data = add_nif_block(file, "NiSkinData", skin);
-    instance.skeleton_root = root;
+    std::tie(instance.data, instance.skeleton_root) = std::tuple(add_nif_block(file, "NiSkinData", skin), root);
     instance.bones = {root, hip, spine, root, hip};
-    dynamic_cast<data::NiGeometry&>(*file.blocks[std::size_t(shape)]).skin_instance =
-        add_nif_block(file, "NiSkinInstance", instance);
+    block<data::NiGeometry>(file, shape).skin_instance = add_nif_block(file, "NiSkinInstance", instance);
     return round_trip(file);
 }
 
@@ -277,18 +281,22 @@ inline void expect_near(const Doubles& actual, const Doubles& expected, double t
 
 // Every file passes the Khronos glTF validator (npm package gltf-validator, which .ci/deps
 // installs under build/gltf-validator); skips when node or the package is missing.
-inline void expect_valid(const std::vector<std::filesystem::path>& files) {
+inline void expect_valid(const std::map<std::string, std::vector<std::uint8_t>>& glbs) {
     const auto modules = std::filesystem::path(TARKEEP_SOURCE_DIR) / "build" / "gltf-validator";
     if (!platform::has_posix_shell() || !std::filesystem::exists("/usr/bin/node") ||
         !std::filesystem::exists(modules / "node_modules" / "gltf-validator")) {
         GTEST_SKIP() << "node or the gltf-validator package is missing (.ci/deps installs them)";
     }
+    TempDir dir;
     std::vector<std::string> arguments{std::string(TARKEEP_SOURCE_DIR) + "/tests/data/gltf/validate_glb.js",
                                        modules.string()};
-    for (const auto& file : files) arguments.push_back(file.string());
+    for (const auto& [name, glb] : glbs) write_file(arguments.emplace_back((dir / (name + ".glb")).string()), glb);
     const ProgramResult report = run_program("/usr/bin/node", arguments);
     EXPECT_EQ(report.exit_code, 0) << report.out << report.err;
     std::printf("%s", report.out.c_str());
 }
+
+// The file of a conversion.
+inline std::vector<std::uint8_t> glb_of(data::GltfConvertResult result) { return data::write_glb(result.doc); }
 
 }  // namespace tarkeep::test
