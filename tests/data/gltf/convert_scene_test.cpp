@@ -31,12 +31,13 @@ TEST(GltfScene, NodesTakeTheAxisChangeScaleAndLodRanges) {
     // Rotations that take each branch of the matrix conversion, and a scale.
     const double h = std::sqrt(0.5);
     const std::pair<data::NifMatrix33, Doubles> turns[] = {
-        {{{0, -1, 0, 1, 0, 0, 0, 0, 1}}, {0, h, 0, h}},   // 90 degrees about z (up): about y in glTF
-        {{{1, 0, 0, 0, 0, -1, 0, 1, 0}}, {h, 0, 0, h}},   // about x
-        {{{0, 0, 1, 0, 1, 0, -1, 0, 0}}, {0, 0, -h, h}},  // about y
-        {{{0.28f, 0.96f, 0, 0.96f, -0.28f, 0, 0, 0, -1}}, {0.8, 0, -0.6, 0}},  // half turns: the branches without w
-        {{{-0.28f, 0.96f, 0, 0.96f, 0.28f, 0, 0, 0, -1}}, {0.6, 0, -0.8, 0}},
-        {{{-1, 0, 0, 0, -0.28f, 0.96f, 0, 0.96f, 0.28f}}, {0, 0.8, -0.6, 0}}};
+        {{{0, -1, 0, 1, 0, 0, 0, 0, 1}}, {0, h, 0, h}},  // 90 degrees about z (up): about y in glTF
+        {{{0.2304f, -0.352f, 0.9072f, 0.928f, 0.36f, -0.096f, -0.2928f, 0.864f, 0.4096f}},  // about (.48, .6, .64)
+         {0.48 * h, 0.64 * h, -0.6 * h, h}},
+        // Half turns, the branches without w: about (.8, .48, .36), (.36, .8, .48), (.48, .6, .64).
+        {{{0.28f, 0.768f, 0.576f, 0.768f, -0.5392f, 0.3456f, 0.576f, 0.3456f, -0.7408f}}, {0.8, 0.36, -0.48, 0}},
+        {{{-0.7408f, 0.576f, 0.3456f, 0.576f, 0.28f, 0.768f, 0.3456f, 0.768f, -0.5392f}}, {0.36, 0.48, -0.8, 0}},
+        {{{-0.5392f, 0.576f, 0.6144f, 0.576f, -0.28f, 0.768f, 0.6144f, 0.768f, -0.1808f}}, {0.48, 0.64, -0.6, 0}}};
     for (const auto& [rotation, quaternion] : turns) {
         NifFile file = make_nif_file();
         data::NiNode turned;
