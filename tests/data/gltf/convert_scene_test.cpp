@@ -76,21 +76,26 @@ TEST(GltfScene, MaterialsFollowColourAlphaAndTextureRules) {
     EXPECT_EQ(convert(scene_model(), {}, options).stats.images, 1u);
 }
 
-// Normal +z after the axis change, u along +x, v down the quad: the bitangent sum opposes
-// n x t and w is +1; with u mirrored the tangent turns to -x and w is -1.
+// Normal +z after the axis change. u along +x, v down the quad: the bitangent sum opposes n x t
+// and w is +1; u mirrored: the tangent turns to -x and w to -1; u up, v along x: +y and +1.
 TEST(GltfScene, TangentsWithHandednessWhenANormalMapIsPresent) {
-    for (const bool mirrored : {false, true}) {
+    const std::pair<std::vector<data::NifTexCoord>, Doubles> cases[] = {
+        {{{0, 1}, {1, 1}, {1, 0}, {0, 0}}, {1, 0, 0, 1}},
+        {{{1, 1}, {0, 1}, {0, 0}, {1, 0}}, {-1, 0, 0, -1}},
+        {{{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {0, 1, 0, 1}}};
+    for (const auto& [uvs, tangent] : cases) {
         NifFile file = make_nif_file();
         add_node(file, "Root");
-        add_child(file, 0, add_quad(file, "Quad", {add_texturing(file, "bumpy")}, mirrored));
+        add_child(file, 0, add_quad(file, "Quad", {add_texturing(file, "bumpy")}, uvs));
         auto options = test_options();
         options.companions = [](const std::string&, std::uint32_t w, std::uint32_t h) {
             return std::make_shared<const data::GltfPbrImages>(
                 data::GltfPbrImages{tiny_png(), tiny_png(), w * h / 8.0});
         };
         const auto result = convert(round_trip(file), {}, options);
-        const double s = mirrored ? -1 : 1;
-        EXPECT_EQ(attribute(result.doc, 0, "TANGENT"), (Doubles{s, 0, 0, s, s, 0, 0, s, s, 0, 0, s, s, 0, 0, s}));
+        Doubles expected;
+        for (int vertex = 0; vertex < 4; ++vertex) expected.insert(expected.end(), tangent.begin(), tangent.end());
+        EXPECT_EQ(attribute(result.doc, 0, "TANGENT"), expected);
         EXPECT_EQ(to_json(result.doc.materials[0]),
                   R"({"name":"Quad","pbrMetallicRoughness":{"metallicFactor":1.0,"roughnessFactor":1.0,)"
                   R"("baseColorTexture":{"index":0},"metallicRoughnessTexture":{"index":2}},)"

@@ -60,16 +60,15 @@ inline NifRef add_node(NifFile& file, const std::string& name, data::NifVec3 tra
     return ref;
 }
 
-// A quad in the x-z plane (normals -y), u along x, v down the quad (or mirrored in u).
+// A quad in the x-z plane (normals -y), by default u along x and v down the quad.
 inline NifRef add_quad(NifFile& file, const std::string& name, std::vector<NifRef> properties = {},
-                       bool mirror = false) {
+                       std::vector<data::NifTexCoord> uvs = {{0, 1}, {1, 1}, {1, 0}, {0, 0}}) {
     data::NiTriShapeData quad;
     quad.num_vertices = 4;
     quad.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
     quad.vector_flags = 1;
     quad.normals.assign(4, data::NifVec3{0, -1, 0});
-    quad.uv_sets = {{{0, 1}, {1, 1}, {1, 0}, {0, 0}}};
-    if (mirror) quad.uv_sets = {{{1, 1}, {0, 1}, {0, 0}, {1, 0}}};
+    quad.uv_sets = {std::move(uvs)};
     quad.num_triangles = 2;
     quad.num_triangle_points = 6;
     quad.triangles = {{0, 1, 2}, {0, 2, 3}};

@@ -107,9 +107,26 @@ TEST(GltfDocument, GlbLayout) {
 }
 
 TEST(GltfMath, InverseOfAnAffineTransform) {
-    data::NifMatrix33 skew;  // no two rows alike, so that every cofactor counts
-    skew.m = {0.36f, 0.48f, -0.8f, -0.8f, 0.6f, 0, 0.48f, 0.64f, 0.6f};
-    const data::Mat4 m = data::compose({4, 5, 6}, skew, 0.5), product = m * data::inverse_affine(m), identity;
+    // A turn about (.48, .6, .64): no zero element, so that every cofactor counts.
+    const data::NifMatrix33 turn{{0.2304f, -0.352f, 0.9072f, 0.928f, 0.36f, -0.096f, -0.2928f, 0.864f, 0.4096f}};
+    const data::Mat4 m = data::compose({4, 5, 6}, turn, 0.5), product = m * data::inverse_affine(m), identity;
+    const data::Vec3d x = data::transform_point(m, {1, 0, 0});
+    expect_near({x.x, x.y, x.z}, {4.1152, 5.464, 5.8536});
+    // Rz * Ry * Rx as one matrix turns the same way as the quaternion of the three angles.
+    const double ax = 0.3, ay = -1.1, az = 2.0;
+    const auto turn_about = [](int axis, double angle) {
+        data::NifMatrix33 r;
+        const std::size_t i = std::size_t(axis + 1) % 3, j = std::size_t(axis + 2) % 3;
+        r.m[i * 4] = r.m[j * 4] = float(std::cos(angle));
+        r.m[i * 3 + j] = float(-std::sin(angle));
+        r.m[j * 3 + i] = float(std::sin(angle));
+        return data::compose({}, r, 1);
+    };
+    const data::Mat4 all = turn_about(2, az) * turn_about(1, ay) * turn_about(0, ax);
+    data::NifMatrix33 combined;
+    for (std::size_t i = 0; i < 9; ++i) combined.m[i] = float(all.at(int(i / 3), int(i % 3)));
+    const data::Quatd a = data::matrix_to_quat(combined), b = data::xyz_to_quat(ax, ay, az);
+    EXPECT_NEAR(std::fabs(a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w), 1, 1e-6);
     expect_near(Doubles(product.m.begin(), product.m.end()), Doubles(identity.m.begin(), identity.m.end()));
 }
 

@@ -79,6 +79,9 @@ TEST_F(SampleGame, TheHdRunEmbedsHdImagesFromTheSharedCache) {
     const auto original = run("knight", {});
     EXPECT_EQ(image_sides(original.glb), (std::vector<std::uint32_t>{128, 64, 32}));
     EXPECT_FALSE(cache_.image("unit_knight|A|")->transparent);
+    ModelExportOptions bare;
+    bare.embed_textures = false;
+    EXPECT_EQ(image_sides(run("knight", bare).glb).size(), 0u);
     std::size_t calls = 0;
     const auto hd = run("knight.nifcache", hd_options(0, calls));
     EXPECT_EQ(image_sides(hd.glb), (std::vector<std::uint32_t>{16, 64, 32}));
