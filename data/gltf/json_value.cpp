@@ -123,13 +123,14 @@ std::optional<std::string> find_non_finite(const JsonValue& value) {
         case JsonValue::Kind::array:
             for (std::size_t i = 0; i < value.items().size(); ++i) {
                 if (auto inner = find_non_finite(value.items()[i])) {
-                    return "[" + std::to_string(i) + "]" + *inner;
+                    // append, not literal + string: g++ 12 at -O3 warns (-Wrestrict) about the latter wrongly
+                    return std::string("[").append(std::to_string(i)).append("]").append(*inner);
                 }
             }
             return std::nullopt;
         case JsonValue::Kind::object:
             for (const auto& [key, member] : value.members()) {
-                if (auto inner = find_non_finite(member)) return "." + key + *inner;
+                if (auto inner = find_non_finite(member)) return std::string(".").append(key).append(*inner);
             }
             return std::nullopt;
         default: return std::nullopt;

@@ -1,119 +1,84 @@
-// Skins and animations of converted models.
+// Skins and animations of converted models, and every kind of converted file through the validator.
 #include "tests/data/gltf/gltf_test_util.h"
 
 namespace tarkeep::test {
 namespace {
 
-struct KfRef {
-    const char* path;
-    const NifFile& file;
-};
-
-data::GltfConvertResult convert_with(const NifFile& model, std::initializer_list<KfRef> files,
-                                     bool scale_keys = false) {
-    auto options = test_options();
-    options.scale_channels = scale_keys;
-    std::vector<data::GltfKeyframeFile> kfs;
-    for (const KfRef& file : files) kfs.push_back({file.path, round_trip(file.file)});
-    return data::convert_model(model, kfs, options);
-}
-
 TEST(GltfSkin, InfluencesJointsAndInverseBinds) {
-    const auto result = data::convert_model(skinned_model(), {}, test_options());
+    const auto result = convert(skinned_model());
     const auto& doc = result.doc;
     // Vertex 0: hip 0.4 + 0.3 (two bones, one node), then of the equal 0.2s the higher bone
     // (the root) before the spine; 0.1 is cut; sum 1.1. Vertex 1: equal weights, higher bone
     // first. Vertices 2 (weights summing to 0) and 3 (none) take the first joint / the root.
-    EXPECT_EQ(attribute(doc, 0, "JOINTS_0"), (std::vector<double>{1, 0, 2, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    const auto weights = attribute(doc, 0, "WEIGHTS_0");
-    const std::vector<double> expected{0.7 / 1.1, 0.2 / 1.1, 0.2 / 1.1, 0, 0.5, 0.5, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
-    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(weights[i], expected[i], 1e-6) << i;
+    EXPECT_EQ(attribute(doc, 0, "JOINTS_0"), (Doubles{1, 0, 2, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    expect_near(attribute(doc, 0, "WEIGHTS_0"),
+                {0.7 / 1.1, 0.2 / 1.1, 0.2 / 1.1, 0, 0.5, 0.5, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
     EXPECT_EQ(result.stats.vertices_without_influence + result.stats.max_influences, 1u + 5u);
-    const std::int64_t node = node_named(doc, "Body_skinned");
-    EXPECT_EQ(data::to_json(doc.nodes.at(std::size_t(node))), R"({"name":"Body_skinned","mesh":0,"skin":0})");
-    EXPECT_EQ(doc.scene_nodes, (std::vector<std::int64_t>{0, node}));
-    EXPECT_EQ(data::to_json(doc.skins.at(0)), R"({"joints":[0,1,2,3],"inverseBindMatrices":)" +
-                                                  std::to_string(member(doc.skins[0], "inverseBindMatrices").as_int()) +
-                                                  R"(,"skeleton":0,"name":"Body"})");
+    EXPECT_EQ(to_json(doc.nodes.at(4)), R"({"name":"Body_skinned","mesh":0,"skin":0})");
+    EXPECT_EQ(doc.scene_nodes, (std::vector<std::int64_t>{0, 4}));
+    EXPECT_EQ(to_json(doc.skins.at(0)), R"({"joints":[0,1,2,3],"inverseBindMatrices":2,"skeleton":0,"name":"Body"})");
     // Inverse binds undo the rest places: Bip01 Spine at height 2 (y in glTF); unless the
     // skin data binds it elsewhere (height 5), which then wins.
     NifFile moved = skinned_model();
-    dynamic_cast<data::NiSkinData&>(*moved.blocks[moved.blocks.size() - 2]).bones[2].transform.translation.z = -5;
-    const auto rebound = data::convert_model(moved, {}, test_options());
-    const std::vector<std::pair<const data::GltfDocument*, double>> binds{{&doc, -2}, {&rebound.doc, -5}};
-    for (const auto& [d, spine] : binds) {
-        const auto matrices = accessor_values(*d, member(d->skins[0], "inverseBindMatrices").as_int());
-        EXPECT_EQ(std::vector<double>(matrices.begin() + 28, matrices.begin() + 32),
-                  (std::vector<double>{0, -1, 0, 1}));
-        EXPECT_EQ(std::vector<double>(matrices.begin() + 44, matrices.begin() + 48),
-                  (std::vector<double>{0, spine, 0, 1}));
+    block<data::NiSkinData>(moved, 5).bones[2].transform.translation.z = -5;
+    const auto rebound = convert(moved);
+    for (const auto* d : {&doc, &rebound.doc}) {
+        const auto matrices = accessor_values(*d, member(d->skins[0], "inverseBindMatrices"));
+        EXPECT_EQ(Doubles(matrices.begin() + 28, matrices.begin() + 48),
+                  (Doubles{0, -1, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, d == &doc ? -2.0 : -5.0, 0, 1}));
     }
     for (const std::size_t joints : {255u, 256u}) {  // the model's 4 nodes and extra ones
-        const auto big = data::convert_model(skinned_model(joints - 4), {}, test_options());
-        EXPECT_EQ(member(big.doc.accessors.at(std::size_t(member(attributes(big.doc, 0), "JOINTS_0").as_int())),
-                         "componentType")
-                      .as_int(),
-                  joints < 256 ? data::kComponentU8 : data::kComponentU16);
+        const auto big = convert(skinned_model(joints - 4));
+        EXPECT_EQ(to_json(big.doc.accessors.at(std::size_t(member(attributes(big.doc, 0), "JOINTS_0").as_int()))),
+                  R"({"bufferView":0,"componentType":)" + std::to_string(joints < 256 ? 5121 : 5123) +
+                      R"(,"count":4,"type":"VEC4"})");
     }
 }
 
 TEST(GltfSkin, DamagedSkinsEndWithAGltfError) {
-    const struct {
-        std::function<void(data::NiSkinInstance&, data::NiSkinData&)> damage;
-        const char* error;
-    } cases[] = {
-        {[](auto& instance, auto&) { instance.bones.push_back(0); },
-         "skin data has fewer bones than the skin instance"},
-        {[](auto&, auto& skin) {
-             skin.bones[0].weights.push_back({4, 0.5f});
+    const auto instance = [](NifFile & f) -> auto& { return block<data::NiSkinInstance>(f, 6); };
+    const auto skin = [](NifFile & f) -> auto& { return block<data::NiSkinData>(f, 5); };
+    const std::pair<std::function<void(NifFile&)>, const char*> cases[] = {
+        {[&](NifFile& f) { instance(f).bones.push_back(0); }, "skin data has fewer bones than the skin instance"},
+        {[&](NifFile& f) {
+             skin(f).bones[0].weights.push_back({4, 0.5f});
          },
          "skin weight for a vertex out of range"},
-        {[](auto& instance, auto&) { instance.bones[1] = 3; }, "skin bone outside the node tree"},
-        {[](auto& instance, auto&) { instance.bones.pop_back(); }, "skin weight for a bone out of range"},
-        {[](auto& instance, auto&) { instance.data = 0; }, "unexpected block type for skin data: NiNode"},
-        {[](auto&, auto& skin) { skin.bones[0].weights[0].weight = NAN; }, "non-finite skin weight in geometry Body"},
+        {[&](NifFile& f) { instance(f).bones[1] = 3; }, "skin bone outside the node tree"},
+        {[&](NifFile& f) { instance(f).bones.pop_back(); }, "skin weight for a bone out of range"},
+        {[&](NifFile& f) { instance(f).data = 0; }, "unexpected block type for skin data: NiNode"},
+        {[&](NifFile& f) { instance(f).data = 99; }, "block reference out of range: skin data"},
+        {[&](NifFile& f) { skin(f).bones[0].weights[0].weight = NAN; }, "non-finite skin weight in geometry Body"},
+        {[&](NifFile& f) { add_child(f, add_node(f, "Above", {}, add_node(f, "Top")), 0), add_child(f, 8, 7); },
+         "cycle in the node tree at block 4"},  // two nodes above the root, each the other's parent
     };
-    for (const auto& c : cases) {
+    for (const auto& [damage, error] : cases) {
         NifFile file = skinned_model();
-        auto& instance = dynamic_cast<data::NiSkinInstance&>(*file.blocks.back());
-        c.damage(instance, dynamic_cast<data::NiSkinData&>(*file.blocks.at(std::size_t(instance.data))));
-        EXPECT_EQ(error_of([&] { data::convert_model(file, {}, test_options()); }), c.error);
+        damage(file);
+        EXPECT_EQ(error_of([&] { convert(file); }), error);
     }
 }
 
 TEST(GltfAnimation, KeyframeVisibilityAndPropertyTargets) {
-    data::NiVisData blink;
-    blink.keys = {{0, 1}, {0.5f, 0}, {1, 1}};
-    SequenceContent walk = keys_on(walk_keys(2));
-    walk.visibility = blink;
-    walk.property_targets = {"Body\nPROP\nNiAlphaProperty"};
+    SequenceContent walk{"bip01", walk_keys(2), data::NiVisData{}, {"Body\nPROP\nNiAlphaProperty"}};
+    walk.visibility->keys = {{0, 1}, {0.5f, 0}, {1, 1}};
     NifFile model = skinned_model();
-    dynamic_cast<data::NiNode&>(*model.blocks[1]).scale = 2;
-    const auto result = convert_with(
-        model, {{"walk.kf", sequence_file("Walk", walk)}, {"idle.kf", sequence_file("Idle", keys_on(walk_keys(0)))}});
+    block<data::NiNode>(model, 1).scale = 2;
+    const auto result = convert(model, {sequence_file("Walk", walk), keys_on("Idle", walk_keys(0))});
     const auto& doc = result.doc;
-    const JsonValue& animation = doc.animations.at(0);
     EXPECT_EQ(
-        data::to_json(member(animation, "channels")),
-        R"([{"sampler":0,"target":{"node":1,"path":"rotation"}},{"sampler":1,"target":{"node":1,"path":"translation"}},)"
-        R"({"sampler":2,"target":{"node":1,"path":"scale"}}])");
-    EXPECT_EQ(
-        data::to_json(member(animation, "extras")),
-        R"({"sequence":"Walk","text_keys":[{"time":0.0,"text":"start"},{"time":1.0,"text":"end"}],"accum_root":"Bip01",)"
-        R"("not_in_gltf_core":["Body | PROP | NiAlphaProperty"],"moves":true})");
-    EXPECT_EQ(member(member(doc.animations.at(1), "extras"), "moves").as_bool(), false);
-    const auto rotation = sampler_output(doc, animation, 0);  // about z in the file: y in glTF
-    EXPECT_NEAR(rotation[5], std::sin(0.35), 1e-6);
-    EXPECT_NEAR(rotation[7], std::cos(0.35), 1e-6);
-    EXPECT_EQ(sampler_output(doc, animation, 1), (std::vector<double>{0, 0, 0, 0, 0, -2}));
-    EXPECT_EQ(sampler_output(doc, animation, 1, "input"), (std::vector<double>{0, 1}));
-    EXPECT_EQ(sampler_output(doc, animation, 2), (std::vector<double>{2, 2, 2, 0, 0, 0, 2, 2, 2}));
-    EXPECT_EQ(member(member(animation, "samplers").items()[2], "interpolation").as_string(), "STEP");
-    // Nothing glTF can animate: left out with a warning (an animation needs a channel).
-    SequenceContent props;
-    props.property_targets = {"X\nPROP\nY"};
-    const auto only = convert_with(skinned_model(), {{"p.kf", sequence_file("P", props)}});
-    EXPECT_EQ(only.doc.animations.size() + only.stats.warnings.size(), 1u);
+        to_json(member(doc.animations.at(0), "channels")),
+        R"([{"sampler":0,"target":{"node":1,"path":"rotation"}},)"
+        R"({"sampler":1,"target":{"node":1,"path":"translation"}},{"sampler":2,"target":{"node":1,"path":"scale"}}])");
+    EXPECT_EQ(to_json(member(doc.animations.at(0), "extras")),
+              R"({"sequence":"Walk","text_keys":[{"time":0.0,"text":"start"},{"time":1.0,"text":"end"}],)"
+              R"("accum_root":"Bip01","not_in_gltf_core":["Body | PROP | NiAlphaProperty"],"moves":true})");
+    EXPECT_EQ(to_json(member(member(doc.animations.at(1), "extras"), "moves")), "false");
+    expect_near(samples(doc, 0, 0), {0, 0, 0, 1, 0, std::sin(0.35), 0, std::cos(0.35)});  // about z: y in glTF
+    EXPECT_EQ(samples(doc, 0, 1), (Doubles{0, 0, 0, 0, 0, -2}));
+    EXPECT_EQ(samples(doc, 0, 1, "input"), (Doubles{0, 1}));
+    EXPECT_EQ(samples(doc, 0, 2), (Doubles{2, 2, 2, 0, 0, 0, 2, 2, 2}));
+    EXPECT_EQ(member(member(doc.animations[0], "samplers").items()[2], "interpolation").as_string(), "STEP");
 }
 
 TEST(GltfAnimation, XyzRotationsAreSubdividedQuaternionKeys) {
@@ -122,72 +87,79 @@ TEST(GltfAnimation, XyzRotationsAreSubdividedQuaternionKeys) {
     data.rotation_type = data::kRotationXyz;
     data.xyz_rotations[2].keys = {{0, 0, 0, 0, {}}, {1, 3.0f, 0, 0, {}}};  // 3 radians about z
     data.xyz_rotations[0].keys = {{0.5f, 0.25f, 0, 0, {}}};                // a constant tilt about x
-    const auto result = convert_with(skinned_model(), {{"turn.kf", sequence_file("Turn", keys_on(data))}});
-    const JsonValue& animation = result.doc.animations.at(0);
-    const auto times = sampler_output(result.doc, animation, 0, "input");
+    const auto result = convert(skinned_model(), {keys_on("Turn", data)});
     // 0 .. 0.5 turns 1.5 radians, less than three times pi / 6: three steps; 0.5 .. 1 likewise.
-    const std::vector<double> expected{0, 1 / 6.0, 2 / 6.0, 0.5, 4 / 6.0, 5 / 6.0, 1};
-    ASSERT_EQ(times.size(), expected.size());
-    for (std::size_t i = 0; i < times.size(); ++i) EXPECT_NEAR(times[i], expected[i], 1e-6) << i;
+    expect_near(samples(result.doc, 0, 0, "input"), {0, 1 / 6.0, 2 / 6.0, 0.5, 4 / 6.0, 5 / 6.0, 1});
     // The last key Rz(3) * Rx(0.25) = (cz sx, sz sx, sz cx, cz cx) with half angles, after
     // the axis change (x, z, -y, w).
-    const auto keys = sampler_output(result.doc, animation, 0);
+    const auto keys = samples(result.doc, 0, 0);
     const double sx = std::sin(0.125), cx = std::cos(0.125), sz = std::sin(1.5), cz = std::cos(1.5);
-    const std::vector<double> last{cz * sx, sz * cx, -sz * sx, cz * cx};
-    for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(keys[keys.size() - 4 + i], last[i], 1e-6) << i;
-    data.xyz_rotations[0].keys.clear();
-    data.xyz_rotations[2].keys.clear();
-    EXPECT_EQ(error_of([&] {
-                  convert_with(skinned_model(), {{"x.kf", sequence_file("X", keys_on(data))}});
-              }),
-              "XYZ rotation without key groups");
+    expect_near(Doubles(keys.end() - 4, keys.end()), {cz * sx, sz * cx, -sz * sx, cz * cx});
 }
 
-TEST(GltfAnimation, ScaleKeysOnlyWhenAskedAndDamagedKeys) {
-    data::NiKeyframeData data = walk_keys(1);
-    data.scales.keys = {{0, 1, 0, 0, {}}, {1, 1.5f, 0, 0, {}}};
-    data.translations.keys.push_back({0.5f, {9, 9, 9}, {}, {}, {}});  // steps back in time: dropped
-    for (const bool asked : {false, true}) {
-        const auto result = convert_with(skinned_model(), {{"grow.kf", sequence_file("Grow", keys_on(data))}}, asked);
-        const JsonValue& animation = result.doc.animations.at(0);
-        ASSERT_EQ(member(animation, "channels").size(), asked ? 3u : 2u);
-        EXPECT_EQ(sampler_output(result.doc, animation, 1, "input"), (std::vector<double>{0, 1}));
-        EXPECT_EQ(result.stats.warnings.size(), 1u);
-        if (asked) {
-            EXPECT_EQ(sampler_output(result.doc, animation, 2), (std::vector<double>{1, 1, 1, 1.5, 1.5, 1.5}));
-        }
+TEST(GltfAnimation, ScaleKeysOnRequestAndDamagedKeyframeFiles) {
+    data::NiKeyframeData grow = walk_keys(1), xyz;
+    grow.scales.keys = {{0, 1, 0, 0, {}}, {1, 1.5f, 0, 0, {}}};
+    grow.translations.keys.push_back({0.5f, {9, 9, 9}, {}, {}, {}});  // steps back in time: dropped
+    xyz.num_rotation_keys = 1;
+    xyz.rotation_type = data::kRotationXyz;
+    const auto rooted = [&](std::vector<std::uint32_t> roots) {
+        NifFile file = data::read_nif(keys_on("X", grow).bytes);
+        file.roots = std::move(roots);
+        return Kf{"X.kf", write_nif(file)};
+    };
+    const std::pair<Kf, std::string> cases[] = {
+        {keys_on("Grow", grow), "warning: animation Grow: 1 keys out of time order dropped"},
+        {keys_on("Still", {}), "warning: animation Still (Still.kf) has nothing glTF can animate, left out"},
+        {keys_on("X", xyz), "XYZ rotation without key groups"},
+        {rooted({}), "kf without root: X.kf"},
+        {rooted({1}), "unexpected block type for controller sequence: NiTextKeyExtraData"},
+    };
+    auto options = test_options();
+    options.scale_channels = true;
+    for (const auto& [kf, expected] : cases) {
+        data::GltfConvertResult result;
+        const std::string error = error_of([&] { result = convert(skinned_model(), {kf}, options); });
+        EXPECT_EQ(error == "no error" ? "warning: " + result.stats.warnings.at(0) : error, expected);
+        EXPECT_EQ(result.doc.animations.size(), kf.path == "Grow.kf" ? 1u : 0u);
     }
-    NifFile no_root = sequence_file("X", keys_on(data)), wrong_root = sequence_file("X", keys_on(data));
-    no_root.roots.clear();
-    wrong_root.roots = {1};
-    EXPECT_EQ(error_of([&] { convert_with(skinned_model(), {{"x.kf", no_root}}); }), "kf without root: x.kf");
-    EXPECT_EQ(error_of([&] {
-                  convert_with(skinned_model(), {{"x.kf", wrong_root}});
-              }),
-              "unexpected block type for controller sequence: NiTextKeyExtraData");
+    const auto grown = convert(skinned_model(), {cases[0].first}, options);
+    EXPECT_EQ(samples(grown.doc, 0, 1, "input"), (Doubles{0, 1}));
+    EXPECT_EQ(samples(grown.doc, 0, 2), (Doubles{1, 1, 1, 1.5, 1.5, 1.5}));
+    EXPECT_EQ(member(convert(skinned_model(), {cases[0].first}).doc.animations.at(0), "channels").size(), 2u);
 }
 
-TEST(GltfAnimation, RigidPartsUnderAnimatedNodesAreBoundToTheirNode) {
-    NifFile file = make_nif_file();
-    add_node(file, "Root");
-    const auto arm = add_node(file, "Arm", {0, 0, 1});
-    add_child(file, 0, arm);
-    add_child(file, arm, add_quad(file, "Sword"));
-    add_child(file, 0, add_quad(file, "Sword"));  // a still part of the same name
-    file.roots = {0};
-    const NifFile model = round_trip(file);
-    EXPECT_TRUE(convert_with(model, {}).doc.skins.empty());
-    const auto moving = convert_with(model, {{"swing.kf", sequence_file("Swing", keys_on(walk_keys(0), "Arm"))}});
-    const auto& doc = moving.doc;
-    EXPECT_EQ(moving.stats.rigid_bound, 1u);
+TEST(GltfAnimation, RigidPartsUnderAnimatedNodesAreBoundAndEveryKindOfFilePassesTheValidator) {
+    auto options = test_options();
+    options.scale = 0.27;  // the command's factor: bounds must still match the stored floats
+    options.scale_channels = true;
+    data::NiKeyframeData xyz;
+    xyz.num_rotation_keys = 1;
+    xyz.rotation_type = data::kRotationXyz;
+    xyz.xyz_rotations[1].keys = {{0, 0, 0, 0, {}}, {2, 6, 0, 0, {}}};
+    SequenceContent walk{"Bip01", walk_keys(1), data::NiVisData{}, {"Body\nPROP\nNiMaterialProperty"}};
+    walk.visibility->keys = {{0, 1}, {0.5f, 0}};
+    const std::vector<Kf> kfs{sequence_file("Walk", walk), keys_on("Turn", xyz, "Bip01 Spine"),
+                              keys_on("Swing", walk_keys(0), "Arm")};
+    EXPECT_TRUE(convert(rigid_model()).doc.skins.empty());
+    const auto rigid = convert(rigid_model(), kfs, options);
+    const auto& doc = rigid.doc;
+    EXPECT_EQ(rigid.stats.rigid_bound, 1u);
+    EXPECT_EQ(to_json(doc.nodes[2]) + to_json(doc.nodes[3]) + to_json(doc.nodes[4]),
+              R"({"name":"Sword"}{"name":"Sword~3","mesh":1}{"name":"Sword_rigid","mesh":0,"skin":0})");
     EXPECT_EQ(member(doc.skins.at(0), "name").as_string(), "rigid");
-    const auto mesh = std::size_t(member(doc.nodes.at(std::size_t(node_named(doc, "Sword_rigid"))), "mesh").as_int());
     // Bound to its own node (2) with all weight, placed in the model's frame (raised by 1).
-    EXPECT_EQ(attribute(doc, mesh, "JOINTS_0"), (std::vector<double>{2, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0}));
-    EXPECT_EQ(attribute(doc, mesh, "WEIGHTS_0")[12], 1);
-    EXPECT_EQ(attribute(doc, mesh, "POSITION")[10], 3);
-    EXPECT_EQ(doc.nodes[2].find("mesh"), nullptr);
-    EXPECT_EQ(member(doc.nodes[3], "name").as_string(), "Sword~3");  // unique names
+    EXPECT_EQ(attribute(doc, 0, "JOINTS_0"), (Doubles{2, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0}));
+    EXPECT_EQ(attribute(doc, 0, "WEIGHTS_0"), (Doubles{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
+    EXPECT_FLOAT_EQ(attribute(doc, 0, "POSITION")[10], 3 * 0.27);
+    auto pbr = options;
+    pbr.companions = [](const std::string&, std::uint32_t, std::uint32_t) {
+        return std::make_shared<const data::GltfPbrImages>(data::GltfPbrImages{tiny_png(), tiny_png(), 1});
+    };
+    expect_valid({{"scene_pbr", glb_of(convert(scene_model(), {}, pbr))},
+                  {"skinned_256", glb_of(convert(skinned_model(252), {}, options))},
+                  {"skinned_animated", glb_of(convert(skinned_model(), kfs, options))},
+                  {"rigid_bound", glb_of(rigid)}});
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -15,12 +16,16 @@
 #include "platform/shell.h"
 #include "tests/support/nif_writer.h"
 #include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zip_writer.h"
 
 namespace tarkeep::test {
 
 using data::JsonValue;
 using data::NifFile;
 using data::NifRef;
+using Doubles = std::vector<double>;
+using data::to_json;
 
 inline std::vector<std::uint8_t> tiny_png() {
     const std::vector<std::uint8_t> pixels{200, 10, 10, 255, 10, 200, 10, 255, 10, 10, 200, 255, 9, 9, 9, 255};
@@ -37,27 +42,33 @@ inline data::GltfConvertOptions test_options() {
     return options;
 }
 
-inline NifRef add_node(NifFile& file, const std::string& name, data::NifVec3 translation = {}) {
-    data::NiNode node;
-    node.name = name;
-    node.translation = translation;
-    return add_nif_block(file, "NiNode", std::move(node));
+template <class T>
+T& block(NifFile& file, NifRef ref) {
+    return dynamic_cast<T&>(*file.blocks.at(std::size_t(ref)));
 }
 
 inline void add_child(NifFile& file, NifRef parent, NifRef child) {
-    dynamic_cast<data::NiNode&>(*file.blocks[std::size_t(parent)]).children.push_back(child);
+    block<data::NiNode>(file, parent).children.push_back(child);
 }
 
-// A quad in the x-z plane (normals -y), u along x, v down the quad (or mirrored in u).
+inline NifRef add_node(NifFile& file, const std::string& name, data::NifVec3 translation = {}, NifRef parent = -1) {
+    data::NiNode node;
+    node.name = name;
+    node.translation = translation;
+    const NifRef ref = add_nif_block(file, "NiNode", std::move(node));
+    if (parent >= 0) add_child(file, parent, ref);
+    return ref;
+}
+
+// A quad in the x-z plane (normals -y), by default u along x and v down the quad.
 inline NifRef add_quad(NifFile& file, const std::string& name, std::vector<NifRef> properties = {},
-                       bool mirror = false) {
+                       std::vector<data::NifTexCoord> uvs = {{0, 1}, {1, 1}, {1, 0}, {0, 0}}) {
     data::NiTriShapeData quad;
     quad.num_vertices = 4;
     quad.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
     quad.vector_flags = 1;
     quad.normals.assign(4, data::NifVec3{0, -1, 0});
-    quad.uv_sets = {{{0, 1}, {1, 1}, {1, 0}, {0, 0}}};
-    if (mirror) quad.uv_sets = {{{1, 1}, {0, 1}, {0, 0}, {1, 0}}};
+    quad.uv_sets = {std::move(uvs)};
     quad.num_triangles = 2;
     quad.num_triangle_points = 6;
     quad.triangles = {{0, 1, 2}, {0, 2, 3}};
@@ -80,34 +91,33 @@ inline NifRef add_texturing(NifFile& file, const std::string& texture) {
 }
 
 // Written and read back, so that every model the tests convert is one the reader accepts.
-inline NifFile round_trip(const NifFile& file) { return data::read_nif(write_nif(file)); }
+inline NifFile round_trip(NifFile& file) {
+    file.roots = {0};
+    return data::read_nif(write_nif(file));
+}
 
 // Root (at 1, 2, 3) > LOD node (three ranges) > three quads with material, alpha and textures.
 inline NifFile scene_model() {
     NifFile file = make_nif_file();
     const auto root = add_node(file, "Root", {1, 2, 3});
-    data::NiMaterialProperty colours;
-    colours.ambient = {1, 0, 0};
-    colours.diffuse = {0, 1, 0};
-    colours.alpha = 0.5f;
+    data::NiMaterialProperty colours;  // unlit: the larger of ambient and diffuse
+    std::tie(colours.ambient, colours.diffuse, colours.alpha) =
+        std::tuple(data::NifColor3{1, 0, 0}, data::NifColor3{0, 1, 0}, 0.5f);
     const auto unlit = add_nif_block(file, "NiMaterialProperty", colours);
     colours.emissive = {0, 0, 0.1f};
     const auto lit = add_nif_block(file, "NiMaterialProperty", colours);
     data::NiAlphaProperty alpha;
-    alpha.flags = 0x200;
-    alpha.threshold = 128;
+    std::tie(alpha.flags, alpha.threshold) = std::tuple(0x200, 128);
     const auto masked = add_nif_block(file, "NiAlphaProperty", alpha);
     alpha.flags = 0x201;
     const auto blended = add_nif_block(file, "NiAlphaProperty", alpha);
+    data::NiLODNode lod;
     data::NiRangeLODData ranges;
     ranges.ranges = {{0, 10}, {10, 50}, {50, 1000}};
-    data::NiLODNode lod;
-    lod.name = "Levels";
-    lod.lod_data = add_nif_block(file, "NiRangeLODData", ranges);
+    std::tie(lod.name, lod.lod_data) = std::tuple("Levels", add_nif_block(file, "NiRangeLODData", ranges));
     lod.children = {add_quad(file, "Near", {unlit, masked, add_texturing(file, "knight_pc")}),
                     add_quad(file, "Middle", {blended, add_texturing(file, "knight")}), add_quad(file, "Far", {lit})};
     add_child(file, root, add_nif_block(file, "NiLODNode", lod));
-    file.roots = {0};
     return round_trip(file);
 }
 
@@ -116,11 +126,9 @@ inline NifFile scene_model() {
 // sum to zero, vertex 3 none.
 inline NifFile skinned_model(std::size_t extra_nodes = 0) {
     NifFile file = make_nif_file();
-    const auto root = add_node(file, "Root"), hip = add_node(file, "Bip01", {0, 0, 1});
-    const auto spine = add_node(file, "Bip01 Spine", {0, 0, 1});
-    add_child(file, root, hip);
-    add_child(file, hip, spine);
-    for (std::size_t i = 0; i < extra_nodes; ++i) add_child(file, root, add_node(file, "Extra" + std::to_string(i)));
+    const auto root = add_node(file, "Root"), hip = add_node(file, "Bip01", {0, 0, 1}, root);
+    const auto spine = add_node(file, "Bip01 Spine", {0, 0, 1}, hip);
+    for (std::size_t i = 0; i < extra_nodes; ++i) add_node(file, "Extra" + std::to_string(i), {}, root);
     const auto shape = add_quad(file, "Body");
     add_child(file, root, shape);
     data::NiSkinData skin;
@@ -136,12 +144,18 @@ inline NifFile skinned_model(std::size_t extra_nodes = 0) {
         skin.bones[b].num_weights = static_cast<std::uint16_t>(skin.bones[b].weights.size());
     }
     data::NiSkinInstance instance;
-    instance.data = add_nif_block(file, "NiSkinData", skin);
-    instance.skeleton_root = root;
+    std::tie(instance.data, instance.skeleton_root) = std::tuple(add_nif_block(file, "NiSkinData", skin), root);
     instance.bones = {root, hip, spine, root, hip};
-    dynamic_cast<data::NiGeometry&>(*file.blocks[std::size_t(shape)]).skin_instance =
-        add_nif_block(file, "NiSkinInstance", instance);
-    file.roots = {0};
+    block<data::NiGeometry>(file, shape).skin_instance = add_nif_block(file, "NiSkinInstance", instance);
+    return round_trip(file);
+}
+
+// Root > Arm (z 1) > Sword, and a still Sword under the root.
+inline NifFile rigid_model() {
+    NifFile file = make_nif_file();
+    add_node(file, "Root");
+    add_child(file, add_node(file, "Arm", {0, 0, 1}, 0), add_quad(file, "Sword", {add_texturing(file, "sword")}));
+    add_child(file, 0, add_quad(file, "Sword"));
     return round_trip(file);
 }
 
@@ -153,22 +167,21 @@ struct SequenceContent {
     std::vector<std::string> property_targets;
 };
 
-inline SequenceContent keys_on(data::NiKeyframeData keys, std::string target = "Bip01") {
-    SequenceContent content;
-    content.target = std::move(target);
-    content.keyframes = std::move(keys);
-    return content;
-}
+// A keyframe file as written, so that tests can copy and change it.
+struct Kf {
+    std::string path;
+    std::vector<std::uint8_t> bytes;
+};
 
-inline NifFile sequence_file(const std::string& name, const SequenceContent& content) {
+inline Kf sequence_file(const std::string& name, const SequenceContent& content) {
     NifFile file = make_nif_file();
     data::NiControllerSequence sequence;
     sequence.name = name;
     sequence.accum_root_name = "Bip01";
-    data::NiTextKeyExtraData text;
-    text.keys = {{0, "start"}, {1, "end"}};
     sequence.text_keys = 1;
     add_nif_block(file, "NiControllerSequence", sequence);
+    data::NiTextKeyExtraData text;
+    text.keys = {{0, "start"}, {1, "end"}};
     add_nif_block(file, "NiTextKeyExtraData", text);
     const auto controller = [&](const char* type, NifRef data, const std::string& target) {
         data::NiDataController c;
@@ -183,7 +196,11 @@ inline NifFile sequence_file(const std::string& name, const SequenceContent& con
     for (const auto& target : content.property_targets)
         controller("NiAlphaController", add_nif_block(file, "NiFloatData", data::NiFloatData{}), target);
     file.roots = {0};
-    return round_trip(file);
+    return {name + ".kf", write_nif(file)};
+}
+
+inline Kf keys_on(const std::string& name, data::NiKeyframeData keys, std::string target = "Bip01") {
+    return sequence_file(name, SequenceContent{std::move(target), std::move(keys), {}, {}});
 }
 
 // A turn of 0.7 radians about z and a step of `distance` along y, over one second.
@@ -195,6 +212,13 @@ inline data::NiKeyframeData walk_keys(float distance) {
     data.translations.interpolation = 1;
     data.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, distance, 0}, {}, {}, {}}};
     return data;
+}
+
+inline data::GltfConvertResult convert(const NifFile& model, const std::vector<Kf>& kfs = {},
+                                       const data::GltfConvertOptions& options = test_options()) {
+    std::vector<data::GltfKeyframeFile> files;
+    for (const Kf& kf : kfs) files.push_back({kf.path, data::read_nif(kf.bytes)});
+    return data::convert_model(model, files, options);
 }
 
 // The message of the std::exception an action throws, or "no error".
@@ -212,24 +236,23 @@ inline const JsonValue& member(const JsonValue& value, const std::string& key) {
     throw std::runtime_error("no member " + key);
 }
 
-inline std::vector<double> numbers(const JsonValue& array) {
-    std::vector<double> out;
+inline Doubles numbers(const JsonValue& array) {
+    Doubles out;
     for (const JsonValue& item : array.items()) out.push_back(item.as_number());
     return out;
 }
 
-// The values of an accessor, read back from the binary buffer.
-inline std::vector<double> accessor_values(const data::GltfDocument& doc, std::int64_t index) {
-    const JsonValue& accessor = doc.accessors.at(std::size_t(index));
+// The values of an accessor, read back from the binary buffer (little-endian hosts).
+inline Doubles accessor_values(const data::GltfDocument& doc, const JsonValue& index) {
+    const JsonValue& accessor = doc.accessors.at(std::size_t(index.as_int()));
     const JsonValue& view = doc.buffer_views.at(std::size_t(member(accessor, "bufferView").as_int()));
-    const auto offset = std::size_t(member(view, "byteOffset").as_int());
-    const auto type = member(accessor, "componentType").as_int();
-    const std::size_t width = type == 5121 ? 1 : type == 5123 ? 2 : 4;
-    std::vector<double> out;
-    for (std::size_t at = offset; at < offset + std::size_t(member(view, "byteLength").as_int()); at += width) {
+    const auto type = member(accessor, "componentType").as_int(), at = member(view, "byteOffset").as_int();
+    const std::int64_t width = type == 5121 ? 1 : type == 5123 ? 2 : 4;
+    Doubles out;
+    for (std::int64_t i = at; i < at + member(view, "byteLength").as_int(); i += width) {
         std::uint32_t bits = 0;
-        for (std::size_t b = 0; b < width; ++b) bits |= std::uint32_t(doc.bin[at + b]) << (8 * b);
         float value;
+        std::memcpy(&bits, &doc.bin.at(std::size_t(i)), std::size_t(width));
         std::memcpy(&value, &bits, 4);
         out.push_back(type == 5126 ? double(value) : double(bits));
     }
@@ -240,35 +263,39 @@ inline const JsonValue& attributes(const data::GltfDocument& doc, std::size_t me
     return member(member(doc.meshes.at(mesh), "primitives").items().at(0), "attributes");
 }
 
-inline std::vector<double> attribute(const data::GltfDocument& doc, std::size_t mesh, const std::string& name) {
-    return accessor_values(doc, member(attributes(doc, mesh), name).as_int());
+inline Doubles attribute(const data::GltfDocument& doc, std::size_t mesh, const std::string& name) {
+    return accessor_values(doc, member(attributes(doc, mesh), name));
 }
 
-// Output values of sampler `index` of an animation.
-inline std::vector<double> sampler_output(const data::GltfDocument& doc, const JsonValue& animation, std::size_t index,
-                                          const char* side = "output") {
-    return accessor_values(doc, member(member(animation, "samplers").items().at(index), side).as_int());
+// Input or output values of sampler `index` of animation `animation`.
+inline Doubles samples(const data::GltfDocument& doc, std::size_t animation, std::size_t index,
+                       const char* side = "output") {
+    return accessor_values(doc, member(member(doc.animations.at(animation), "samplers").items().at(index), side));
 }
 
-inline std::int64_t node_named(const data::GltfDocument& doc, const std::string& name) {
-    for (std::size_t i = 0; i < doc.nodes.size(); ++i) {
-        if (doc.nodes[i].find("name")->as_string() == name) return std::int64_t(i);
-    }
-    return -1;
+inline void expect_near(const Doubles& actual, const Doubles& expected, double tolerance = 1e-6) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_NEAR(actual[i], expected[i], tolerance) << i;
 }
 
-// The Khronos glTF validator (npm package gltf-validator, which .ci/deps installs under
-// build/gltf-validator) over the files, or nothing when node or the package is missing.
-inline std::optional<ProgramResult> run_gltf_validator(const std::vector<std::filesystem::path>& files) {
+// Every file passes the Khronos glTF validator (npm package gltf-validator, which .ci/deps
+// installs under build/gltf-validator); skips when node or the package is missing.
+inline void expect_valid(const std::map<std::string, std::vector<std::uint8_t>>& glbs) {
     const auto modules = std::filesystem::path(TARKEEP_SOURCE_DIR) / "build" / "gltf-validator";
     if (!platform::has_posix_shell() || !std::filesystem::exists("/usr/bin/node") ||
         !std::filesystem::exists(modules / "node_modules" / "gltf-validator")) {
-        return std::nullopt;
+        GTEST_SKIP() << "node or the gltf-validator package is missing (.ci/deps installs them)";
     }
+    TempDir dir;
     std::vector<std::string> arguments{std::string(TARKEEP_SOURCE_DIR) + "/tests/data/gltf/validate_glb.js",
                                        modules.string()};
-    for (const auto& file : files) arguments.push_back(file.string());
-    return run_program("/usr/bin/node", arguments);
+    for (const auto& [name, glb] : glbs) write_file(arguments.emplace_back((dir / (name + ".glb")).string()), glb);
+    const ProgramResult report = run_program("/usr/bin/node", arguments);
+    EXPECT_EQ(report.exit_code, 0) << report.out << report.err;
+    std::printf("%s", report.out.c_str());
 }
+
+// The file of a conversion.
+inline std::vector<std::uint8_t> glb_of(data::GltfConvertResult result) { return data::write_glb(result.doc); }
 
 }  // namespace tarkeep::test

@@ -1,15 +1,21 @@
-// export_model over game archives: texture provider, HD lookup, patches, animations, and
-// the sample game's models through the glTF validator.
+// export_model and --models-glb over the sample game: the texture cache both runs share, the
+// HD lookup, the command's report and output file, and every model through the validator.
 #include "tools/upscale/model_export.h"
+
+#include <regex>
+#include <sstream>
+
 #include "data/game_db.h"
 #include "data/texture/dxt.h"
 #include "data/unit_models.h"
+#include "image/image_files.h"
 #include "tests/data/gltf/gltf_test_util.h"
-#include "tests/support/pcpatch_writer.h"
 #include "tests/support/sample_game.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/texcache_writer.h"
 #include "tests/support/zip_writer.h"
+#include "tools/upscale/dispatch.h"
+#include "tools/upscale/model_manifest.h"
 
 namespace tarkeep::test {
 namespace {
@@ -18,143 +24,132 @@ using upscale::GltfTextureCache;
 using upscale::ModelExportOptions;
 using Sizes = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
-TexcacheFields grey_texture(std::uint8_t red) {
-    std::vector<std::uint8_t> pixels(8 * 8 * 4, 128);
-    for (std::size_t i = 0; i < pixels.size(); i += 4) pixels[i] = red;
-    for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
-    return texcache_fields(data::format_dxt1, dxt_levels(pixels, 8, 8, data::format_dxt1, true));
-}
-
-// "knight": Bip01 > Sword and Body, both textured "Knight" (8 x 8, with a blue patch B);
-// "caped": a texture without mip levels; "walk.kf" animates Bip01.
-class GameFixture : public ::testing::Test {
+// The small sample game, with "caped" (its texture has no mip levels) and "broken" (a NaN
+// position) beside it.
+class SampleGame : public ::testing::Test {
 protected:
-    void SetUp() override {
-        NifFile knight = make_nif_file();
-        add_node(knight, "Scene Root");
-        add_child(knight, 0, add_node(knight, "Bip01"));
-        add_child(knight, 1, add_quad(knight, "Sword", {add_texturing(knight, "Knight")}));
-        add_child(knight, 0, add_quad(knight, "Body", {add_texturing(knight, "Knight")}));
-        knight.roots = {0};
-        NifFile caped = make_nif_file();
-        add_node(caped, "Root");
-        add_child(caped, 0, add_quad(caped, "Cape", {add_texturing(caped, "cape")}));
-        caped.roots = {0};
-        TexcacheFields no_mips = grey_texture(128);
-        no_mips.mipmaps.clear();
+    static void SetUpTestSuite() {
+        write_sample_game(game_.path(), {});
         ZipWriter zip;
-        zip.add_stored("Models/Units/knight.nifcache", write_nif(knight));
-        zip.add_stored("Models/Units/caped.nifcache", write_nif(caped));
-        zip.add_stored("Art/Units/knight.texcache", write_texcache(grey_texture(128)));
-        zip.add_stored("Art/Units/Colours/knightB.pcpatch", diff_pcpatch(grey_texture(128), grey_texture(0)));
-        zip.add_stored("Art/Units/cape.texcache", write_texcache(no_mips));
-        zip.add_stored("Models/Anims/walk.kf", write_nif(sequence_file("Walk", keys_on(walk_keys(1)))));
-        std::filesystem::create_directories(dir_ / "zips");
-        zip.write(dir_ / "zips" / "art.zip");
-        archives_ = std::make_unique<data::GameArchives>(dir_.path());
-    }
-
-    static Sizes image_sizes(const std::vector<std::uint8_t>& glb) {
-        Sizes sizes;
-        static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
-        for (auto it = glb.begin(); (it = std::search(it, glb.end(), kSignature, kSignature + 8)) != glb.end(); ++it) {
-            const image::RgbaImage image = image::decode_png({&*it, static_cast<std::size_t>(glb.end() - it)});
-            sizes.emplace_back(image.width, image.height);
+        for (const std::string name : {"caped", "broken"}) {
+            NifFile model = make_nif_file();
+            add_node(model, "Root");
+            add_child(model, 0,
+                      add_quad(model, "Cape", {add_texturing(model, name == "caped" ? "cape" : "unit_badge")}));
+            block<data::NiTriShapeData>(model, 3).vertices[1].x = name == "caped" ? 1 : NAN;
+            model.roots = {0};
+            zip.add_stored("Models/Units/" + name + ".nifcache", write_nif(model));
         }
-        return sizes;
+        zip.add_stored("Art/Units/cape.texcache", write_texcache(texcache_fields(data::format_dxt1, {})));
+        zip.write(game_ / "zips" / "zz_extra.zip");
     }
 
     upscale::ModelExportResult run(const std::string& model, const ModelExportOptions& options,
                                    std::vector<std::string> kfs = {}) {
-        return upscale::export_model(*archives_, model, kfs, options, cache_);
+        return upscale::export_model(archives_, model, kfs, options, cache_);
     }
 
-    TempDir dir_;
-    std::unique_ptr<data::GameArchives> archives_;
+    static inline TempDir game_;
+    data::GameArchives archives_{game_.path()};
     GltfTextureCache cache_;
 };
 
+// The sides of the embedded images, in order.
+std::vector<std::uint32_t> image_sides(const std::vector<std::uint8_t>& glb) {
+    std::vector<std::uint32_t> sides;
+    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+    for (auto it = glb.begin(); (it = std::search(it, glb.end(), kSignature, kSignature + 8)) != glb.end(); ++it)
+        sides.push_back(data::png_size(std::vector<std::uint8_t>(it, it + 24)).first);
+    return sides;
+}
+
+// HD lookups that give unit_knight 16 x 16 pixels (`bytes_off` bytes short), counted in `calls`.
 ModelExportOptions hd_options(std::size_t bytes_off, std::size_t& calls) {
     ModelExportOptions options;
     options.hd_key = "hd1024";
     options.hd_lookup = [bytes_off, &calls](const std::string& name, char) -> std::optional<upscale::GltfTextureImage> {
         ++calls;
-        if (name != "Knight") return std::nullopt;
-        return upscale::GltfTextureImage{32, 32, std::vector<std::uint8_t>(32 * 32 * 4 - bytes_off, 200), false};
+        if (name != "unit_knight") return std::nullopt;
+        return upscale::GltfTextureImage{16, 16, std::vector<std::uint8_t>(16 * 16 * 4 - bytes_off, 200), false};
     };
     return options;
 }
 
-TEST_F(GameFixture, TheHdRunEmbedsHdImagesFromTheSharedCache) {
+TEST_F(SampleGame, TheHdRunEmbedsHdImagesFromTheSharedCache) {
     const auto original = run("knight", {});
-    EXPECT_EQ(original.images, 1u);  // two materials share the texture
-    EXPECT_EQ(image_sizes(original.glb), (Sizes{{8, 8}}));
+    EXPECT_EQ(image_sides(original.glb), (std::vector<std::uint32_t>{128, 64, 32}));
+    EXPECT_FALSE(cache_.image("unit_knight|A|")->transparent);
+    ModelExportOptions bare;
+    bare.embed_textures = false;
+    EXPECT_EQ(image_sides(run("knight", bare).glb).size(), 0u);
     std::size_t calls = 0;
-    const auto hd = run("Knight.nifcache", hd_options(0, calls));
-    EXPECT_EQ(image_sizes(hd.glb), (Sizes{{32, 32}}));
+    const auto hd = run("knight.nifcache", hd_options(0, calls));
+    EXPECT_EQ(image_sides(hd.glb), (std::vector<std::uint32_t>{16, 64, 32}));
+    EXPECT_EQ(hd.images, 3u);
     EXPECT_EQ(run("knight", hd_options(0, calls)).glb, hd.glb);  // the second time from the cache
-    EXPECT_EQ(calls, 1u);
+    EXPECT_EQ(calls, 3u);
     for (const std::size_t bytes_off : {4u, 1u}) {  // unusable HD images: the game's own texture
-        GltfTextureCache fresh;
-        cache_ = fresh;
+        cache_ = GltfTextureCache();
         EXPECT_EQ(run("knight", hd_options(bytes_off, calls)).glb, original.glb);
     }
+    EXPECT_EQ(error_of([&] { run("knight", {}, {"run.kf"}); }), "file not found in game archives: run.kf");
+    EXPECT_EQ(error_of([&] { run("knight", {}, {"unit_knight.texcache"}); }),
+              "unexpected block type for controller sequence: NiPixelData");
 }
 
-TEST_F(GameFixture, PlayerColourPatchesAreAppliedWhereTheGameHasThem) {
-    for (const char colour : {'A', 'B'}) {
-        ModelExportOptions options;
-        options.colour = colour;
-        EXPECT_EQ(run("knight", options).player_colour, colour == 'B');
-        const auto image = cache_.image(std::string("knight|") + colour + "|");
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image::decode_png(image->png).pixels[0] < 64, colour == 'B');
-        EXPECT_FALSE(image->transparent);
-    }
-}
-
-TEST_F(GameFixture, AnimationsAndFailures) {
+TEST_F(SampleGame, EveryModelWithItsAnimationsPassesTheValidator) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
     ModelExportOptions options;
     options.scale_channels = true;
-    const auto animated = run("knight", options, {"walk.kf"});
-    EXPECT_EQ(animated.stats.rigid_bound, 1u);  // the sword hangs under the animated Bip01
+    for (const data::ModelJob& job : data::list_model_jobs(data::GameDb(game_ / "zips" / "db.zip"), archives_))
+        files[job.model] = run(job.model, options, job.kf_files).glb;
+    EXPECT_TRUE(cache_.image("unit_archer|A|")->transparent);
+    EXPECT_EQ(files.size(), 6u);
+    expect_valid(files);
+}
+
+// The command: one report line, and the HD run's file written only when both runs succeeded.
+TEST_F(SampleGame, TheCommandReportsBothRunsAndWritesTheHdFile) {
+    TempDir cache, out;
+    const auto texture = archives_.read("unit_knight.texcache"), mask = archives_.read("unit_knight_pc.texcache");
+    upscale::write_model_manifest(
+        cache / "manifest.txt", {{"unit_knight", {upscale::model_source_hash(texture, mask), "m", "s", 256, 256, 2}}});
+    const image::RgbaImage hd{256, 256, std::vector<std::uint8_t>(256 * 256 * 4, 255)};
+    image::write_png_file(cache / "unit_knight.png", hd, true);
+    image::write_png_file(cache / "unit_knight_pc.png", hd, true);
+    const std::string report = " 3 images # MB # ms, HD 3 images # MB # ms, player colour ";
     const struct {
-        std::string model, kf, error;
+        std::string words, out, errors;  // the report without its numbers; how the error output starts
     } cases[] = {
-        {"caped", "", "texture without mip levels: cape"},
-        {"knight", "run.kf", "file not found in game archives: run.kf"},
-        {"ghost", "", "file not found in game archives: ghost.nifcache"},
-        {"knight", "knight.texcache", "unexpected block type for controller sequence: NiPixelData"},
+        {"knight --max-size 128", "knight colour A: original" + report + "1/1\n", ""},  // an HD side of 128
+        {"knight --colour L --anims", "knight colour L: original" + report + "0/0\n", ""},
+        {"caped", "", "error: texture without mip levels: cape\n"},
+        {"broken", "", "error: non-finite value in POSITION of geometry Cape\n"},
+        {"knight --anims", "", "error: "},  // the mask removed: the HD run fails
+        {"", "", "usage: <Morv dir> <cache dir> <model variant> <out.glb> --models-glb"},
     };
     for (const auto& c : cases) {
-        const auto kfs = c.kf.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.kf};
-        EXPECT_EQ(error_of([&] { run(c.model, options, kfs); }), c.error);
+        std::istringstream words(c.words);
+        std::vector<std::string> arguments{"tarkeep_upscale", game_.path().string(), cache.path().string()};
+        for (std::string word; words >> word;) arguments.push_back(word);
+        if (arguments.size() > 3) arguments.insert(arguments.begin() + 4, (out / "model.glb").string());
+        arguments.push_back("--models-glb");
+        if (c.words == "knight --anims") std::filesystem::remove(cache / "unit_knight_pc.png");
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(upscale::run_tool(arguments), c.out.empty() ? (c.words.empty() ? 2 : 1) : 0);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::regex_replace(testing::internal::GetCapturedStdout(), std::regex("[0-9.]+ (MB|ms)"), "# $1"),
+                  c.out);
+        EXPECT_EQ(errors.substr(0, c.errors.size()) + (c.errors.empty() ? errors : ""), c.errors);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.path()), {}), c.out.empty() ? 0 : 1);
+        if (c.out.empty()) continue;
+        const auto glb = read_file(out / "model.glb");
+        std::filesystem::remove(out / "model.glb");
+        EXPECT_EQ(image_sides(glb)[0], c.words.ends_with("128") ? 128u : 256u);
+        EXPECT_EQ(std::string(glb.begin(), glb.end()).find("\"animations\"") != std::string::npos,
+                  c.words.ends_with("--anims"));
     }
-    write_file(dir_ / "knight.glb", animated.glb);
-    const auto report = run_gltf_validator({dir_ / "knight.glb"});
-    if (!report) GTEST_SKIP() << "node or the gltf-validator package is missing";
-    EXPECT_EQ(report->exit_code, 0) << report->out;
-}
-
-TEST(SampleGameExport, EveryModelWithItsAnimationsPassesTheValidator) {
-    TempDir game, out;
-    write_sample_game(game.path(), {});
-    const data::GameArchives archives(game.path());
-    std::vector<std::filesystem::path> files;
-    GltfTextureCache cache;
-    ModelExportOptions options;
-    options.scale_channels = true;
-    for (const data::ModelJob& job : data::list_model_jobs(data::GameDb(game / "zips" / "db.zip"), archives)) {
-        const auto result = upscale::export_model(archives, job.model, job.kf_files, options, cache);
-        EXPECT_GT(result.images, 0u) << job.model;
-        files.push_back(out / (job.model + ".glb"));
-        write_file(files.back(), result.glb);
-    }
-    ASSERT_FALSE(files.empty());
-    const auto report = run_gltf_validator(files);
-    if (!report) GTEST_SKIP() << "node or the gltf-validator package is missing";
-    EXPECT_EQ(report->exit_code, 0) << report->out;
-    std::printf("%s", report->out.c_str());
 }
 
 }  // namespace
