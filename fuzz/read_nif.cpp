@@ -33,7 +33,7 @@ void read(const std::vector<std::uint8_t>& bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     if (data[0] & 1) {
-        read(fuzz::framed_nif(data, size));
+        read(tarkeep::fuzz::framed_nif(data, size));
     } else {
         read(std::vector<std::uint8_t>(data + 1, data + size));
     }
