@@ -10,6 +10,7 @@
 #include "data/ddf_parser.h"
 #include "data/nif/nif_file.h"
 #include "data/texture/pcpatch.h"
+#include "data/texture/texcache.h"
 #include "data/texture/texture_image.h"
 #include "fuzz/seeds/seed_corpus.h"
 #include "fuzz/support/nif_frame.h"
@@ -148,6 +149,37 @@ TEST(SeedCorpus, EverySeedIsAcceptedByItsReader) {
             EXPECT_NO_THROW(accepts().at(target)(seed));
         }
     }
+}
+
+// The variety the seeds exist for: every message kind, every decodable texture format,
+// every row filter, both zip methods and most NIF block types.
+TEST(SeedCorpus, CoversEveryKindOfInput) {
+    const SeedCorpora corpora = seed_corpora();
+    std::set<std::uint32_t> messages, formats, filters, methods;
+    std::set<std::string> block_types;
+    for (const auto& s : corpora.at("decode_message")) messages.insert(s.bytes[0]);
+    EXPECT_EQ(messages, std::set<std::uint32_t>(std::begin(net::kMessageTypeCodes), std::end(net::kMessageTypeCodes)));
+    for (const auto& s : corpora.at("texcache")) {
+        formats.insert(data::read_texcache(s.bytes[0] & 1 ? with_prefix(after(s.bytes, 1)) : after(s.bytes, 1)).format);
+    }
+    EXPECT_EQ(formats, (std::set<std::uint32_t>{0, 1, 4, 5, 6}));
+    for (const auto& s : corpora.at("decode_png")) {
+        for (std::size_t at = 3; s.bytes[0] == 2 && at < s.bytes.size(); at += 4 * s.bytes[1] + 1)
+            filters.insert(s.bytes[at]);
+    }
+    EXPECT_EQ(filters, (std::set<std::uint32_t>{0, 1, 2, 3, 4}));
+    const test::TempDir dir;
+    for (const auto& s : corpora.at("zip_archive")) {
+        test::write_file(dir.path() / s.name, s.bytes);
+        for (const auto& entry : io::ZipArchive(dir.path() / s.name).entries()) methods.insert(entry.method);
+    }
+    EXPECT_EQ(methods, (std::set<std::uint32_t>{0, 8}));
+    for (const auto& s : corpora.at("read_nif")) {
+        const auto file =
+            data::read_nif(s.bytes[0] & 1 ? framed_nif(s.bytes.data(), s.bytes.size()) : after(s.bytes, 1));
+        block_types.insert(file.block_types.begin(), file.block_types.end());
+    }
+    EXPECT_GE(block_types.size(), 25u);
 }
 
 }  // namespace
