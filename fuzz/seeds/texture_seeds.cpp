@@ -1,5 +1,7 @@
 // Texture file seeds (every decodable pixel format, with and without mip chains) and
 // player-colour patch seeds (patches made from a recoloured texture and from hand-made runs).
+#include <cctype>
+
 #include "data/texture/dxt.h"
 #include "fuzz/seeds/seed_corpus.h"
 #include "tests/support/pcpatch_writer.h"
@@ -15,6 +17,13 @@ using namespace tarkeep::data;
 constexpr std::size_t kPrefix = 78;
 
 Bytes body(const Bytes& file) { return Bytes(file.begin() + kPrefix, file.end()); }
+
+// "dxt1", "dxt3", "dxt5".
+std::string lower_name(std::uint32_t format) {
+    std::string name = format_name(format);
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
 
 Bytes image(std::uint32_t side, std::uint8_t tint) {
     Bytes rgba;
@@ -55,8 +64,8 @@ std::vector<Seed> texcache_seeds() {
     constexpr std::uint8_t kWholeFile = 0, kAfterPrefix = 1;
     std::vector<Seed> seeds;
     for (std::uint32_t format : {format_dxt1, format_dxt3, format_dxt5}) {
-        seeds.push_back(mode_seed("dxt" + std::to_string(format - 3) + "_mips", kWholeFile,
-                                  test::write_texcache(dxt_fields(format, 200))));
+        seeds.push_back(
+            mode_seed(lower_name(format) + "_mips", kWholeFile, test::write_texcache(dxt_fields(format, 200))));
     }
     seeds.push_back(mode_seed("dxt1_odd_size", kWholeFile, test::dxt_texcache(image(6, 9), 6, 6, format_dxt1, false)));
     seeds.push_back(mode_seed("rgb24", kWholeFile, uncompressed(0, 3, {0xFF, 0xFF00, 0xFF0000, 0})));
@@ -70,8 +79,8 @@ std::vector<Seed> pcpatch_seeds() {
     std::vector<Seed> seeds;
     for (std::uint32_t format : {format_dxt1, format_dxt5}) {
         const test::TexcacheFields base = dxt_fields(format, 200), coloured = dxt_fields(format, 30);
-        seeds.push_back(pcpatch_seed("diff_dxt" + std::to_string(format - 3), test::write_texcache(base),
-                                     test::diff_pcpatch(base, coloured)));
+        seeds.push_back(
+            pcpatch_seed("diff_" + lower_name(format), test::write_texcache(base), test::diff_pcpatch(base, coloured)));
     }
     const Bytes dxt3 = test::write_texcache(dxt_fields(format_dxt3, 1));
     const Bytes blocks(3 * 16, 0x5A);
