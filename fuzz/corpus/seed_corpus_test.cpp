@@ -61,6 +61,7 @@ const std::map<std::string, std::function<void(const Seed&)>>& accepts() {
          }},
         {"export_model",
          [](const Seed& s) {
+             EXPECT_EQ(s.name.starts_with("whole"), !(s.bytes[0] & 1));
              if (s.bytes[0] & 1) return;
              const std::size_t split = 2 + (s.bytes.size() - 2) * s.bytes[1] / 256;
              EXPECT_EQ(Bytes(s.bytes.begin() + 2, s.bytes.begin() + std::ptrdiff_t(split)), built_model());
