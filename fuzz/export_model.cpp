@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "data/gltf_error.h"
-#include "data/nif/nif_blocks.h"
+#include "data/nif/nif_error.h"
 #include "data/texture/dxt.h"
 #include "data/texture/tex_error.h"
 #include "io/zip_error.h"
-#include "tests/support/nif_writer.h"
+#include "fuzz/support/sample_model.h"
 #include "tests/support/texcache_writer.h"
 #include "tools/upscale/model_export.h"
 
@@ -21,100 +21,6 @@ namespace {
 
 using namespace tarkeep;
 using namespace tarkeep::data;
-using test::add_nif_block;
-
-NifRef node(NifFile& file, const char* name, NifVec3 translation) {
-    NiNode n;
-    n.name = name;
-    n.translation = translation;
-    return add_nif_block(file, "NiNode", n);
-}
-
-std::vector<std::uint8_t> built_model() {
-    NifFile file = test::make_nif_file();
-    node(file, "Root", {0, 0, 0});
-    node(file, "Bip01", {0, 0, 1});
-    NiSourceTexture source;
-    source.external = 1;
-    source.file_name = "skin";
-    NiTexturingProperty texturing;
-    texturing.texture_count = 7;
-    texturing.slots[kSlotBase].present = true;
-    texturing.slots[kSlotBase].desc.source = add_nif_block(file, "NiSourceTexture", source);
-    NiAlphaProperty alpha;
-    alpha.flags = 0x200;
-    NiTriShapeData quad;
-    quad.num_vertices = 4;
-    quad.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
-    quad.vector_flags = 1;
-    quad.normals.assign(4, NifVec3{0, -1, 0});
-    quad.uv_sets = {{{0, 1}, {1, 1}, {1, 0}, {0, 0}}};
-    quad.num_triangles = 2;
-    quad.num_triangle_points = 6;
-    quad.triangles = {{0, 1, 2}, {0, 2, 3}};
-    NiSkinData skin;
-    skin.has_weights = true;
-    skin.bones.resize(2);
-    skin.bones[0].weights = {{0, 0.5f}, {1, 1}, {2, 0.25f}};
-    skin.bones[1].weights = {{0, 0.5f}, {2, 0.75f}, {3, 1}};
-    for (auto& bone : skin.bones) bone.num_weights = static_cast<std::uint16_t>(bone.weights.size());
-    NiSkinInstance instance;
-    instance.data = add_nif_block(file, "NiSkinData", skin);
-    instance.skeleton_root = 0;
-    instance.bones = {0, 1};
-    NiGeometry shape;
-    shape.name = "Body";
-    shape.properties = {add_nif_block(file, "NiTexturingProperty", texturing),
-                        add_nif_block(file, "NiAlphaProperty", alpha)};
-    shape.data = add_nif_block(file, "NiTriShapeData", quad);
-    shape.skin_instance = add_nif_block(file, "NiSkinInstance", instance);
-    const NifRef body = add_nif_block(file, "NiTriShape", shape);
-    shape.skin_instance = kNoRef;
-    shape.name = "Sword";
-    const NifRef sword = add_nif_block(file, "NiTriShape", shape);
-    NiRangeLODData ranges;
-    ranges.ranges = {{0, 10}};
-    NiLODNode lod;
-    lod.name = "Lod";
-    lod.lod_data = add_nif_block(file, "NiRangeLODData", ranges);
-    lod.children = {sword};
-    const NifRef lod_ref = add_nif_block(file, "NiLODNode", lod);
-    static_cast<NiNode&>(*file.blocks[0]).children = {1, body};
-    static_cast<NiNode&>(*file.blocks[1]).children = {lod_ref};
-    file.roots = {0};
-    return test::write_nif(file);
-}
-
-std::vector<std::uint8_t> built_kf() {
-    NifFile file = test::make_nif_file();
-    NiControllerSequence sequence;
-    sequence.name = "Walk";
-    sequence.accum_root_name = "Bip01";
-    add_nif_block(file, "NiControllerSequence", sequence);
-    NiKeyframeData keys;
-    keys.num_rotation_keys = 1;
-    keys.rotation_type = kRotationXyz;
-    keys.xyz_rotations[2].interpolation = 1;
-    keys.xyz_rotations[2].keys = {{0, 0, 0, 0, {}}, {1, 2, 0, 0, {}}};
-    keys.translations.interpolation = 1;
-    keys.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, 1, 0}, {}, {}, {}}};
-    keys.scales.interpolation = 1;
-    keys.scales.keys = {{0, 1, 0, 0, {}}};
-    NiDataController controller;
-    controller.data = add_nif_block(file, "NiKeyframeData", keys);
-    const NifRef keyframe = add_nif_block(file, "NiKeyframeController", controller);
-    NiVisData visibility;
-    visibility.keys = {{0, 1}, {0.5f, 0}};
-    controller.data = add_nif_block(file, "NiVisData", visibility);
-    const NifRef vis = add_nif_block(file, "NiVisController", controller);
-    NiTextKeyExtraData text;
-    text.keys = {{0, "start"}};
-    auto& seq = static_cast<NiControllerSequence&>(*file.blocks[0]);
-    seq.text_keys = add_nif_block(file, "NiTextKeyExtraData", text);
-    seq.blocks = {{"Bip01", keyframe}, {"Sword", vis}, {"Body\nPROP\nNiAlphaProperty", vis}};
-    file.roots = {0};
-    return test::write_nif(file);
-}
 
 // Overwrites bytes of `base`: each triple of input bytes is (offset low, offset high, value).
 std::vector<std::uint8_t> patched(std::vector<std::uint8_t> base, const std::uint8_t* data, std::size_t size) {
@@ -138,8 +44,8 @@ void check(const std::vector<std::uint8_t>& glb) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::vector<std::uint8_t> model = built_model();
-    static const std::vector<std::uint8_t> kf = built_kf();
+    static const std::vector<std::uint8_t> model = fuzz::built_model();
+    static const std::vector<std::uint8_t> kf = fuzz::built_kf();
     static const std::vector<std::uint8_t> texture = test::write_texcache(test::texcache_fields(
         format_dxt1, test::dxt_levels(std::vector<std::uint8_t>(64, 200), 4, 4, format_dxt1, false)));
     if (size < 2) return 0;

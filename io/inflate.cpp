@@ -338,8 +338,12 @@ private:
         if (kind_of(distance_entry) != Kind::length) fail("bad distance symbol");
         const std::size_t distance = value_of(distance_entry) + read_bits(extra_bits(distance_entry));
         if (distance > pos_) fail("distance too far back");
+        // Byte by byte: the source may overlap the bytes being written. Indexing from the
+        // source's own start keeps every pointer inside the buffer (out[i - distance] would
+        // wrap the unsigned index).
         std::uint8_t* out = out_.data() + pos_;
-        for (std::size_t i = 0; i < length; ++i) out[i] = out[i - distance];
+        const std::uint8_t* from = out - distance;
+        for (std::size_t i = 0; i < length; ++i) out[i] = from[i];
         pos_ += length;
         return false;
     }

@@ -227,6 +227,13 @@ const Crafted crafted[] = {
          write_dynamic_header(w, lengths(288, {{'A', 1}, {256, 1}, {287, 1}}), {1}), w.bits(0b100, 3);
      },
      gives(bytes_of("AA"))},
+    // Near the end of the input every symbol takes the careful path, matches included.
+    {"overlapping match on the careful path",
+     [](Writer& w) {
+         fixed_literal(w), w.code(0x30 + 'b', 8), w.code(0x30 + 'c', 8);
+         w.code(264 - 256, 7), w.code(2, 5), w.code(0, 7);  // length 10, distance 3, end
+     },
+     gives(bytes_of("abcabcabcabca"))},
     {"codes of every length up to 15", long_codes, gives({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 13, 13, 13})},
 };
 

@@ -138,7 +138,7 @@ int cmd_ui_build(const Args& args) {
     std::vector<ModelManifestRecord> records;
     std::set<std::string> considered;
     std::map<std::string, int> per_class;
-    std::size_t below = 0, up_to_date = 0, split = 0, pass_count = 0;
+    std::size_t below = 0, up_to_date = 0, split = 0;
     double sheet_mpx = 0, pass_mpx = 0;
     {
         Progress progress("prepare", sheets.size());
@@ -172,7 +172,6 @@ int cmd_ui_build(const Args& args) {
                 if (pass.tiles.size() > 1) ++split;
                 pass_mpx += static_cast<double>(pass.rect.width) * pass.rect.height / 1e6;
             }
-            pass_count += job.passes.size();
             sheet_mpx += static_cast<double>(sheet.width) * sheet.height / 1e6;
             ++per_class[job.cls];
             jobs.push_back(std::move(job));
