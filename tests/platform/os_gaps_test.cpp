@@ -17,11 +17,13 @@ namespace tarkeep::test {
 namespace {
 
 TEST(ExtendedLengthForm, PrefixesOnlyAbsoluteNormalisedPaths) {
-    const std::pair<std::wstring, std::wstring> cases[] = {
-        {L"C:\\c\\a..", L"\\\\?\\C:\\c\\a.."},        {L"\\\\srv\\s\\a", L"\\\\?\\UNC\\srv\\s\\a"},
-        {L"\\\\?\\C:\\a", L"\\\\?\\C:\\a"},           {L"C:/c", L"C:/c"},
-        {L"\\\\srv\\s\\..\\a", L"\\\\srv\\s\\..\\a"}, {L"c\\a", L"c\\a"}};
-    for (const auto& [given, expected] : cases) EXPECT_EQ(platform::extended_length_form(given), expected);
+    const std::wstring pairs[] = {
+        // given, expected
+        L"z:\\",         L"\\\\?\\z:\\",  L"\\\\s", L"\\\\?\\UNC\\s", L"C:\\a..\\.b",     L"\\\\?\\C:\\a..\\.b",
+        L"\\\\?\\C:\\a", L"\\\\?\\C:\\a", L"C:/c",  L"C:/c",          L"\\\\s\\t\\..\\a", L"\\\\s\\t\\..\\a",
+        L"1:\\c",        L"1:\\c",        L"c\\a",  L"c\\a"};
+    for (std::size_t i = 0; i < std::size(pairs); i += 2)
+        EXPECT_EQ(platform::extended_length_form(pairs[i]), pairs[i + 1]);
 }
 
 TEST(ConsoleEvents, EachEventsAction) {

@@ -38,7 +38,6 @@ TEST(ReplaceFile, HeldTargetIsRetriedThenFailsWithTheSystemsMessage) {
         // Access denied or a sharing violation, in the system's words.
         EXPECT_NE(std::string(error.what()).find(platform::system_message(error.code().value())), std::string::npos);
     }
-    EXPECT_EQ(read_text(dir / "a"), "old");
     std::thread release([&] { platform::sleep_milliseconds(60), holder.reset(); });  // well inside the retries
     platform::replace_file(dir / "a.tmp", dir / "a");
     release.join();
