@@ -51,9 +51,15 @@ void network_stop();
 // system choose), non-blocking, address reuse off so a port in use fails to bind, with
 // the largest backlog the system allows (a burst of connects must not wait or be reset).
 // On failure `error` is "cannot resolve <host>", "socket (error N)",
-// "bind <host>:<port> (error N)" or "listen (error N)".
+// bind_failure_text(...) or "listen (error N)".
 bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, std::uint16_t& bound_port,
                 std::string& error);
+
+// The text of a bind that failed with the platform's `code`:
+// "bind <host>:<port> (error N: <the system's message>)", and for a port in use or one
+// the system refuses (Windows reports either 10048 or 10013, POSIX EADDRINUSE or EACCES)
+// a hint on what to do, after "; " inside the parentheses.
+std::string bind_failure_text(const std::string& host, std::uint16_t port, int code);
 
 enum class AcceptStatus { accepted, none_pending, failed };
 // Accepts one pending connection, made non-blocking with Nagle off. `peer` is the dotted

@@ -1,11 +1,20 @@
+// Stop requests (Ctrl+C, console close, logoff, shutdown, termination) routed to one flag.
 #pragma once
 #include <atomic>
 
 namespace tarkeep::platform {
 
-// Routes Ctrl+C / interrupt and termination requests to `flag`: the handler only sets
-// it (an atomic exchange). The flag must outlive the process's use of the handler.
+// Routes every stop request to `flag`: Ctrl+C and Ctrl+Break, closing the console
+// window, logoff and shutdown on Windows; SIGINT, SIGTERM and SIGHUP on POSIX. The
+// handler only sets the flag (an atomic exchange). The flag must outlive the process's
+// use of the handler.
 void install_stop_handler(std::atomic<bool>& flag);
+
+// Tells the stop handler that the program has finished its shutdown (last lines
+// printed and flushed). Windows ends the process as soon as a handler of console close,
+// logoff or shutdown returns, so that handler waits for this call (a few seconds at
+// most) before it returns. Harmless without a handler or a stop request.
+void stop_finished();
 
 // A write to a pipe or socket whose reader is gone fails with an error instead of
 // ending the process (POSIX SIGPIPE); Windows has no such signal.

@@ -25,4 +25,8 @@ void sleep_milliseconds(unsigned milliseconds) {
     while (nanosleep(&wait, &wait) != 0) {}
 }
 
+// Sleeps and polls already wake within microseconds of their time here.
+FineTimerPeriod::FineTimerPeriod() = default;
+FineTimerPeriod::~FineTimerPeriod() = default;
+
 }  // namespace tarkeep::platform

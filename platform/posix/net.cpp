@@ -15,6 +15,8 @@
 #include <climits>
 #include <mutex>
 
+#include "platform/errors.h"
+
 namespace tarkeep::platform {
 namespace {
 
@@ -91,6 +93,15 @@ static bool open_tcp_socket(const std::string& host, std::uint16_t port, sockadd
     return true;
 }
 
+std::string bind_failure_text(const std::string& host, std::uint16_t port, int code) {
+    std::string text = "bind " + host + ":" + std::to_string(port) + " (error " + std::to_string(code);
+    if (const std::string message = system_message(code); !message.empty()) text += ": " + message;
+    if (code == EADDRINUSE) text += "; another program already listens on this port: stop it or choose another port";
+    if (code == EACCES)
+        text += "; the system refuses this port: ports below 1024 need administrator rights; choose another port";
+    return text + ")";
+}
+
 bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, std::uint16_t& bound_port,
                 std::string& error) {
     sockaddr_in address{};
@@ -99,7 +110,7 @@ bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, s
     // No SO_REUSEADDR: a port already in use must fail here, as it does on Windows with
     // exclusive address use.
     if (bind(fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        error = with_code("bind " + host + ":" + std::to_string(port), errno);
+        error = bind_failure_text(host, port, errno);
         return false;
     }
     // The kernel caps the backlog at its own maximum (somaxconn on Linux), so asking

@@ -3,7 +3,8 @@
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-#include <shellapi.h>
+
+#include "platform/process.h"
 
 namespace tarkeep::platform {
 namespace {
@@ -30,15 +31,12 @@ std::wstring utf8_to_wide(std::string_view text) {
 
 std::vector<std::string> utf8_arguments(int argc, char** argv) {
     // The narrow argv is in the ANSI code page and loses characters outside it, so the
-    // wide command line is the source of truth; argv is only the fallback.
-    int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
-    std::vector<std::string> out;
-    out.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) out.push_back(wide_to_utf8(wide[i], static_cast<int>(wcslen(wide[i]))));
-    LocalFree(wide);
-    return out;
+    // wide command line is the source of truth; argv is only the fallback. It is split by
+    // CommandLineToArgvW's rules without calling it: shell32 loads user32, and a console
+    // process with user32 loaded is not told of logoff and shutdown.
+    const wchar_t* line = GetCommandLineW();
+    if (line == nullptr || *line == L'\0') return std::vector<std::string>(argv, argv + argc);
+    return split_command_line(wide_to_utf8(line, static_cast<int>(wcslen(line))));
 }
 
 std::filesystem::path path_from_utf8(std::string_view utf8) { return std::filesystem::path(utf8_to_wide(utf8)); }

@@ -16,6 +16,8 @@
 #include <climits>
 #include <mutex>
 
+#include "platform/errors.h"
+
 namespace tarkeep::platform {
 namespace {
 
@@ -95,6 +97,17 @@ bool set_non_blocking(const Socket& socket, bool non_blocking) {
     return ioctlsocket(native(socket), FIONBIO, &mode) == 0;
 }
 
+std::string bind_failure_text(const std::string& host, std::uint16_t port, int code) {
+    std::string text = "bind " + host + ":" + std::to_string(port) + " (error " + std::to_string(code);
+    if (const std::string message = system_message(code); !message.empty()) text += ": " + message;
+    if (code == WSAEADDRINUSE) text += "; another program already listens on this port: stop it or choose another port";
+    if (code == WSAEACCES)
+        text +=
+            "; the system refuses this port: it may lie in a range reserved by Windows or Hyper-V (netsh interface "
+            "ipv4 show excludedportrange protocol=tcp) or be held exclusively by another program; choose another port";
+    return text + ")";
+}
+
 bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, std::uint16_t& bound_port,
                 std::string& error) {
     sockaddr_in address{};
@@ -113,7 +126,7 @@ bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, s
     const BOOL one = TRUE;
     setsockopt(raw, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&one), sizeof one);
     if (bind(raw, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
-        error = with_code("bind " + host + ":" + std::to_string(port), WSAGetLastError());
+        error = bind_failure_text(host, port, WSAGetLastError());
         return false;
     }
     // SOMAXCONN asks Winsock for its maximum reasonable backlog; a small one answers a

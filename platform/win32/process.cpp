@@ -1,9 +1,12 @@
-// Child processes on Windows: CreateProcessW with standard error redirected to a log.
+// Child processes on Windows: CreateProcessW with explicit, inheritable standard handles
+// and standard error redirected to a log.
 #include "platform/process.h"
 
 #include <windows.h>
 
 #include <string>
+
+#include "platform/win32/native_path.h"
 
 namespace tarkeep::platform {
 namespace {
@@ -16,14 +19,34 @@ std::wstring to_wide(const std::string& utf8) {
     return wide;
 }
 
+SECURITY_ATTRIBUTES inheritable() { return SECURITY_ATTRIBUTES{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE}; }
+
 // The log that receives the child's standard error; INVALID_HANDLE_VALUE when none.
 HANDLE open_log(const std::filesystem::path& log_path) {
     if (log_path.empty()) return INVALID_HANDLE_VALUE;
-    SECURITY_ATTRIBUTES inherit{};
-    inherit.nLength = sizeof(inherit);
-    inherit.bInheritHandle = TRUE;
-    return CreateFileW(log_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    SECURITY_ATTRIBUTES inherit = inheritable();
+    // Shared for writing too: a child started without a console window can leave its copy
+    // open a moment after it ends (seen under Wine), and the next run replaces the log.
+    return CreateFileW(native_path(log_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// An inheritable copy of one of our standard handles, or the null device when we have
+// none: started from a GUI or a service our handles may be missing or not inheritable,
+// and a child handed those as they are would write into invalid handles.
+HANDLE child_standard_handle(DWORD which) {
+    const HANDLE own = GetStdHandle(which);
+    HANDLE copy = nullptr;
+    if (own != nullptr && own != INVALID_HANDLE_VALUE &&
+        DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS))
+        return copy;
+    SECURITY_ATTRIBUTES inherit = inheritable();
+    const DWORD access = which == STD_INPUT_HANDLE ? GENERIC_READ : GENERIC_WRITE;
+    return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+}
+
+void close_valid(HANDLE handle) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
 }
 
 }  // namespace
@@ -35,24 +58,24 @@ int run_process(const std::string& command_line, const std::filesystem::path& lo
     HANDLE log = open_log(log_path);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    if (log != INVALID_HANDLE_VALUE) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-        startup.hStdError = log;
-    }
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = child_standard_handle(STD_INPUT_HANDLE);
+    startup.hStdOutput = child_standard_handle(STD_OUTPUT_HANDLE);
+    startup.hStdError = log != INVALID_HANDLE_VALUE ? log : child_standard_handle(STD_ERROR_HANDLE);
+    // Without a console of our own a console child would open a window of its own.
+    const DWORD flags = GetConsoleWindow() == nullptr ? CREATE_NO_WINDOW : 0;
 
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
-        return -1;
-    }
+    const BOOL started =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &process);
+    // The child has its own copies now; ours go whether it started or not.
+    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) close_valid(handle);
+    if (!started) return -1;
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 1;
     if (!GetExitCodeProcess(process.hProcess, &code)) code = 1;
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
     return static_cast<int>(code);
 }
 

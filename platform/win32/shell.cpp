@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/process.h"
+#include "platform/win32/native_path.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -22,7 +23,7 @@ std::wstring widen(const std::string& text) {
 
 HANDLE open_inheritable(const std::filesystem::path& path, DWORD access, DWORD disposition) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
+    return CreateFileW(native_path(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

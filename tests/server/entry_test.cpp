@@ -179,9 +179,9 @@ TEST(ServerProgram, StartFailuresEndWithStatusOne) {
     EXPECT_EQ(motd.out, "cannot start: message of the day longer than 200 bytes\n");
 }
 
-TEST(ServerProgram, InterruptOrTerminationStopsTheServerWithStatistics) {
+TEST(ServerProgram, InterruptTerminationOrHangUpStopsTheServerWithStatistics) {
     if (!platform::has_posix_shell()) GTEST_SKIP() << "sends POSIX signals through /bin/sh";
-    for (const char* signal : {"INT", "TERM"}) {
+    for (const char* signal : {"INT", "TERM", "HUP"}) {
         // Started in the background; the signal goes once the banner shows the stop handler is in place.
         const std::string script =
             "out=$(mktemp); '" + server_program().string() +

@@ -1,0 +1,60 @@
+// Stop requests shared by both platforms: the flag, the console event rules and the wait.
+#include "platform/stop_requests.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/signals.h"
+
+namespace tarkeep::platform {
+namespace {
+
+std::atomic<std::atomic<bool>*> stop_flag{nullptr};
+
+std::mutex finished_mutex;
+std::condition_variable finished_changed;
+bool finished = false;  // once set, a handler that comes later returns at once
+
+}  // namespace
+
+ConsoleEventAction console_event_action(unsigned long event, bool in_service_session) {
+    switch (event) {
+        case kCtrlC:
+        case kCtrlBreak: return ConsoleEventAction::stop;
+        case kCtrlLogoff: return in_service_session ? ConsoleEventAction::ignore : ConsoleEventAction::stop_and_wait;
+        case kCtrlClose:
+        case kCtrlShutdown: return ConsoleEventAction::stop_and_wait;
+        default: return ConsoleEventAction::pass_on;
+    }
+}
+
+unsigned long stop_wait_ms(unsigned long event) { return event == kCtrlClose ? 4000 : 15000; }
+
+void set_stop_flag(std::atomic<bool>* flag) { stop_flag.store(flag); }
+
+void request_stop() {
+    if (std::atomic<bool>* flag = stop_flag.load()) flag->exchange(true);
+}
+
+bool handle_console_event(unsigned long event, bool in_service_session) {
+    const ConsoleEventAction action = console_event_action(event, in_service_session);
+    if (action == ConsoleEventAction::pass_on) return false;
+    if (action == ConsoleEventAction::ignore) return true;
+    request_stop();
+    if (action == ConsoleEventAction::stop_and_wait) {
+        std::unique_lock lock(finished_mutex);
+        finished_changed.wait_for(lock, std::chrono::milliseconds(stop_wait_ms(event)), [] { return finished; });
+    }
+    return true;
+}
+
+void stop_finished() {
+    {
+        std::lock_guard lock(finished_mutex);
+        finished = true;
+    }
+    finished_changed.notify_all();
+}
+
+}  // namespace tarkeep::platform
