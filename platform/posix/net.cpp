@@ -107,8 +107,11 @@ bool listen_tcp(const std::string& host, std::uint16_t port, Socket& listener, s
     sockaddr_in address{};
     Socket socket;
     if (!open_tcp_socket(host, port, address, socket, error)) return false;
-    // No SO_REUSEADDR: a port already in use must fail here, as it does on Windows with
-    // exclusive address use.
+    // SO_REUSEADDR lets a restarted server take its port while the connections of the one
+    // before wait out TIME_WAIT (a minute on Linux). A port another socket listens on still
+    // fails here: the option never lets two listeners share an address.
+    const int one = 1;
+    setsockopt(fd(socket), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     if (bind(fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         error = bind_failure_text(host, port, errno);
         return false;

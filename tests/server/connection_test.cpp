@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "server/text_clean.h"
 #include "server_harness.h"
 
@@ -32,6 +34,25 @@ TEST(RelayStart, ListensOnTheChosenPortAndRefusesBadStarts) {
     EXPECT_TRUE(busy.starts_with("bind 127.0.0.1:" + port + " (error ")) << busy;
     EXPECT_EQ(start_error("no such host.invalid", 0), "cannot resolve no such host.invalid");
     EXPECT_EQ(start_error("127.0.0.1", 0, std::string(201, 'm')), "message of the day longer than 200 bytes");
+}
+
+TEST(RelayStart, ARestartTakesThePortWhileTheLastConnectionsWaitOutTimeWait) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows keeps exclusive address use";
+#endif
+    std::uint16_t port = 0;
+    {
+        ServerHarness first;
+        port = first.server->bound_port();
+        auto player = first.join("a");
+        first.server->shutdown();  // the server closes first, so its side lingers in TIME_WAIT
+        EXPECT_TRUE(player->wait_closed([] {}));  // read to the end: a close with unread bytes resets
+    }
+    ServerConfig config;
+    std::tie(config.host, config.port, config.quiet) = std::tuple("127.0.0.1", port, true);
+    server::RelayServer again(config);
+    std::string error;
+    EXPECT_TRUE(again.start(error)) << error;
 }
 
 TEST(RelayAccept, ClientBeyondMaxClientsIsRefusedAsFull) {
