@@ -172,7 +172,8 @@ TEST(SeedCorpus, CoversEveryKindOfInput) {
     const test::TempDir dir;
     for (const auto& s : corpora.at("zip_archive")) {
         test::write_file(dir.path() / s.name, s.bytes);
-        for (const auto& entry : io::ZipArchive(dir.path() / s.name).entries()) methods.insert(entry.method);
+        const io::ZipArchive archive(dir.path() / s.name);  // kept alive: the loop reads its entries
+        for (const auto& entry : archive.entries()) methods.insert(entry.method);
     }
     EXPECT_EQ(methods, (std::set<std::uint32_t>{0, 8}));
     for (const auto& s : corpora.at("read_nif")) {
