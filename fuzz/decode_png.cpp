@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -21,19 +22,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using namespace tarkeep;
 
-const Bytes signature = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-
-void put_be32(Bytes& out, std::uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) out.push_back(std::uint8_t(v >> s));
-}
-
-void put_chunk(Bytes& out, const char* type, const Bytes& data) {
-    put_be32(out, std::uint32_t(data.size()));
-    const std::size_t at = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    put_be32(out, io::crc32({out.data() + at, data.size() + 4}));
-}
+const Bytes signature(std::begin(image::kPngSignature), std::end(image::kPngSignature));
+using image::append_be32;
+using image::append_png_chunk;
 
 Bytes with_fixed_crcs(const std::uint8_t* data, std::size_t size) {
     Bytes file = signature;
@@ -63,15 +54,15 @@ Bytes from_rows(const std::uint8_t* data, std::size_t size) {
         zlib.insert(zlib.end(), rows.begin() + std::ptrdiff_t(offset), rows.begin() + std::ptrdiff_t(offset + n));
         offset += n;
     } while (offset < rows.size());
-    put_be32(zlib, io::adler32(rows));
+    append_be32(zlib, io::adler32(rows));
     Bytes header;
-    put_be32(header, w);
-    put_be32(header, h);
+    append_be32(header, w);
+    append_be32(header, h);
     header.insert(header.end(), {8, 6, 0, 0, 0});
     Bytes file = signature;
-    put_chunk(file, "IHDR", header);
-    put_chunk(file, "IDAT", zlib);
-    put_chunk(file, "IEND", {});
+    append_png_chunk(file, "IHDR", header);
+    append_png_chunk(file, "IDAT", zlib);
+    append_png_chunk(file, "IEND", {});
     return file;
 }
 

@@ -13,8 +13,6 @@
 namespace tarkeep::image {
 namespace {
 
-constexpr std::uint8_t kPngSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-
 std::uint32_t load_be32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }

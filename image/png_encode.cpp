@@ -8,20 +8,6 @@
 namespace tarkeep::image {
 namespace {
 
-constexpr std::uint8_t kPngSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-
-void put_be32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
-}
-
-void put_chunk(std::vector<std::uint8_t>& out, const char type[4], std::span<const std::uint8_t> data) {
-    put_be32(out, std::uint32_t(data.size()));
-    const std::size_t type_at = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    put_be32(out, io::crc32({out.data() + type_at, data.size() + 4}));
-}
-
 // Each row: filter byte 0, then the row's pixels.
 std::vector<std::uint8_t> filtered_rows(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels) {
     const std::size_t stride = std::size_t(width) * 4;
@@ -40,16 +26,28 @@ std::vector<std::uint8_t> encode_png(std::uint32_t width, std::uint32_t height, 
                                      bool compress) {
     const std::vector<std::uint8_t> zlib = io::zlib_wrap(filtered_rows(width, height, pixels), compress);
     std::vector<std::uint8_t> header;
-    put_be32(header, width);
-    put_be32(header, height);
+    append_be32(header, width);
+    append_be32(header, height);
     header.insert(header.end(), {8, 6, 0, 0, 0});
 
     std::vector<std::uint8_t> file(kPngSignature, kPngSignature + 8);
     file.reserve(zlib.size() + 8 + 25 + 12 + 12);
-    put_chunk(file, "IHDR", header);
-    put_chunk(file, "IDAT", zlib);
-    put_chunk(file, "IEND", {});
+    append_png_chunk(file, "IHDR", header);
+    append_png_chunk(file, "IDAT", zlib);
+    append_png_chunk(file, "IEND", {});
     return file;
+}
+
+void append_be32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(value >> shift));
+}
+
+void append_png_chunk(std::vector<std::uint8_t>& out, const char type[4], std::span<const std::uint8_t> data) {
+    append_be32(out, std::uint32_t(data.size()));
+    const std::size_t type_at = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    append_be32(out, io::crc32({out.data() + type_at, data.size() + 4}));
 }
 
 std::vector<std::uint8_t> encode_png(const RgbaImage& image, bool compress) {

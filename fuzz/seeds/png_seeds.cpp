@@ -1,9 +1,10 @@
 // PNG seeds for the three input modes of the decode_png target: whole files (our writer's
 // and hand-made ones with every row filter, split image data, extra chunks, interlace), bare
 // chunk streams, and width, height and filtered rows.
+#include <iterator>
+
 #include "fuzz/seeds/seed_corpus.h"
 #include "image/png.h"
-#include "io/checksum.h"
 #include "io/zlib_stream.h"
 
 namespace tarkeep::fuzz {
@@ -12,19 +13,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint8_t kModeFile = 0, kModeChunks = 1, kModeRows = 2;
-const Bytes kSignature = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-
-void put_be32(Bytes& out, std::uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) out.push_back(std::uint8_t(v >> s));
-}
-
-void put_chunk(Bytes& out, const char* type, const Bytes& data) {
-    put_be32(out, std::uint32_t(data.size()));
-    const std::size_t at = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    put_be32(out, io::crc32({out.data() + at, data.size() + 4}));
-}
+const Bytes kSignature(std::begin(image::kPngSignature), std::end(image::kPngSignature));
+using image::append_be32;
+using image::append_png_chunk;
 
 // Rows of a width x height RGBA image, row y using filter type y % 5 over varied bytes.
 Bytes filtered_rows(std::uint32_t width, std::uint32_t height) {
@@ -47,20 +38,20 @@ struct PngPlan {
 
 Bytes png_file(const PngPlan& plan) {
     Bytes header;
-    put_be32(header, plan.width);
-    put_be32(header, plan.height);
+    append_be32(header, plan.width);
+    append_be32(header, plan.height);
     header.insert(header.end(), {8, 6, 0, 0, plan.interlace});
     Bytes file = kSignature;
-    put_chunk(file, "IHDR", header);
-    if (plan.text_chunk) put_chunk(file, "tEXt", text_bytes(std::string("Comment\0seed", 12)));
+    append_png_chunk(file, "IHDR", header);
+    if (plan.text_chunk) append_png_chunk(file, "tEXt", text_bytes(std::string("Comment\0seed", 12)));
     const Bytes zlib = io::zlib_wrap(filtered_rows(plan.width, plan.height), plan.compress);
     const std::size_t part = (zlib.size() + plan.idat_parts - 1) / plan.idat_parts;
     for (std::size_t at = 0; at < zlib.size(); at += part) {
-        put_chunk(
+        append_png_chunk(
             file, "IDAT",
             Bytes(zlib.begin() + std::ptrdiff_t(at), zlib.begin() + std::ptrdiff_t(std::min(zlib.size(), at + part))));
     }
-    put_chunk(file, "IEND", {});
+    append_png_chunk(file, "IEND", {});
     return file;
 }
 
