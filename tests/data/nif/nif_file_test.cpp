@@ -198,92 +198,42 @@ struct RefCase {
     std::function<void(NifFile&, NifRef)> add;
 };
 
+// A case whose block of `type` holds the reference in the field that `set` fills.
+template <class Block>
+RefCase ref_case(const char* type, const char* field, void (*set)(Block&, NifRef)) {
+    return {type, field, [type, set](NifFile& f, NifRef v) {
+                Block block;
+                set(block, v);
+                add_nif_block(f, type, block);
+            }};
+}
+
 std::vector<RefCase> reference_cases() {
     return {
-        {"NiNode", "extra_data",
-         [](NifFile& f, NifRef v) {
-             NiNode n;
-             n.extra_data = {0, v};
-             add_nif_block(f, "NiNode", n);
-         }},
-        {"NiNode", "controller",
-         [](NifFile& f, NifRef v) {
-             NiNode n;
-             n.controller = v;
-             add_nif_block(f, "NiNode", n);
-         }},
-        {"NiNode", "properties",
-         [](NifFile& f, NifRef v) {
-             NiNode n;
-             n.properties = {v};
-             add_nif_block(f, "NiNode", n);
-         }},
-        {"NiNode", "children",
-         [](NifFile& f, NifRef v) {
-             NiNode n;
-             n.children = {-1, v};
-             add_nif_block(f, "NiNode", n);
-         }},
-        {"NiNode", "effects",
-         [](NifFile& f, NifRef v) {
-             NiNode n;
-             n.effects = {v};
-             add_nif_block(f, "NiNode", n);
-         }},
-        {"NiLODNode", "lod_data",
-         [](NifFile& f, NifRef v) {
-             NiLODNode n;
-             n.lod_data = v;
-             add_nif_block(f, "NiLODNode", n);
-         }},
-        {"NiTriShape", "data",
-         [](NifFile& f, NifRef v) {
-             NiGeometry g;
-             g.data = v;
-             add_nif_block(f, "NiTriShape", g);
-         }},
-        {"NiTriStrips", "skin_instance",
-         [](NifFile& f, NifRef v) {
-             NiGeometry g;
-             g.skin_instance = v;
-             add_nif_block(f, "NiTriStrips", g);
-         }},
-        {"NiSkinInstance", "data",
-         [](NifFile& f, NifRef v) {
-             NiSkinInstance s;
-             s.data = v;
-             add_nif_block(f, "NiSkinInstance", s);
-         }},
-        {"NiSkinInstance", "bones",
-         [](NifFile& f, NifRef v) {
-             NiSkinInstance s;
-             s.bones = {0, v};
-             add_nif_block(f, "NiSkinInstance", s);
-         }},
-        {"NiSkinData", "skin_partition",
-         [](NifFile& f, NifRef v) {
-             NiSkinData s;
-             s.skin_partition = v;
-             add_nif_block(f, "NiSkinData", s);
-         }},
-        {"NiUVController", "data",
-         [](NifFile& f, NifRef v) {
-             NiUVController c;
-             c.data = v;
-             add_nif_block(f, "NiUVController", c);
-         }},
-        {"NiControllerSequence", "text_keys",
-         [](NifFile& f, NifRef v) {
-             NiControllerSequence s;
-             s.text_keys = v;
-             add_nif_block(f, "NiControllerSequence", s);
-         }},
-        {"NiGravity", "controller",
-         [](NifFile& f, NifRef v) {
-             NiGravity g;
-             g.controller = v;
-             add_nif_block(f, "NiGravity", g);
-         }},
+        ref_case<NiNode>("NiNode", "extra_data",
+                         [](NiNode& b, NifRef v) {
+                             b.extra_data = {0, v};
+                         }),
+        ref_case<NiNode>("NiNode", "controller", [](NiNode& b, NifRef v) { b.controller = v; }),
+        ref_case<NiNode>("NiNode", "properties", [](NiNode& b, NifRef v) { b.properties = {v}; }),
+        ref_case<NiNode>("NiNode", "children",
+                         [](NiNode& b, NifRef v) {
+                             b.children = {-1, v};
+                         }),
+        ref_case<NiNode>("NiNode", "effects", [](NiNode& b, NifRef v) { b.effects = {v}; }),
+        ref_case<NiLODNode>("NiLODNode", "lod_data", [](NiLODNode& b, NifRef v) { b.lod_data = v; }),
+        ref_case<NiGeometry>("NiTriShape", "data", [](NiGeometry& b, NifRef v) { b.data = v; }),
+        ref_case<NiGeometry>("NiTriStrips", "skin_instance", [](NiGeometry& b, NifRef v) { b.skin_instance = v; }),
+        ref_case<NiSkinInstance>("NiSkinInstance", "data", [](NiSkinInstance& b, NifRef v) { b.data = v; }),
+        ref_case<NiSkinInstance>("NiSkinInstance", "bones",
+                                 [](NiSkinInstance& b, NifRef v) {
+                                     b.bones = {0, v};
+                                 }),
+        ref_case<NiSkinData>("NiSkinData", "skin_partition", [](NiSkinData& b, NifRef v) { b.skin_partition = v; }),
+        ref_case<NiUVController>("NiUVController", "data", [](NiUVController& b, NifRef v) { b.data = v; }),
+        ref_case<NiControllerSequence>("NiControllerSequence", "text_keys",
+                                       [](NiControllerSequence& b, NifRef v) { b.text_keys = v; }),
+        ref_case<NiGravity>("NiGravity", "controller", [](NiGravity& b, NifRef v) { b.controller = v; }),
     };
 }
 
