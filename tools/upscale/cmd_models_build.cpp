@@ -89,6 +89,16 @@ image::RgbaImage network_result(const fs::path& out_dir, const std::string& name
     return hd;
 }
 
+// The alpha or player-colour result of a texture: with the network, its output for `name`
+// back-projected towards the grey `source`; otherwise `source` scaled to the HD size.
+image::RgbaImage grey_result(bool by_network, const fs::path& out_dir, const std::string& name,
+                             const image::RgbaImage& source, const ModelJob& job, const image::RgbaImage& hd,
+                             const ModelBuildOptions& o) {
+    if (!by_network) return resize_bilinear(source, hd.width, hd.height);
+    image::RgbaImage result = network_result(out_dir, name, job, o.margin);
+    return o.passes > 0 ? back_project(result, source, o.passes, 1.0, false) : result;
+}
+
 ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o,
                             const std::vector<UpscalerFolders>& batches, std::size_t colour_run, std::size_t alpha_run,
                             std::size_t pc_run) {
@@ -103,24 +113,14 @@ ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o,
         if (!job.alpha) {
             hd = opaque(std::move(hd));
         } else {
-            image::RgbaImage alpha;
-            if (o.alpha == "esr") {
-                alpha = network_result(batches[alpha_run].out, job.stem + "~a", job, o.margin);
-                if (o.passes > 0) alpha = back_project(alpha, *job.alpha, o.passes, 1.0, false);
-            } else {
-                alpha = resize_bilinear(*job.alpha, hd.width, hd.height);
-            }
+            const image::RgbaImage alpha =
+                grey_result(o.alpha == "esr", batches[alpha_run].out, job.stem + "~a", *job.alpha, job, hd, o);
             for (std::size_t i = 0; i < hd.pixels.size(); i += 4) hd.pixels[i + 3] = alpha.pixels[i];
         }
         image::write_png_file(cache_file(o.cache_dir, job.stem + ".png"), hd, true);
         if (job.mask) {
-            image::RgbaImage mask;
-            if (o.pc == "esr") {
-                mask = network_result(batches[pc_run].out, job.stem + "~pc", job, o.margin);
-                if (o.passes > 0) mask = back_project(mask, *job.mask, o.passes, 1.0, false);
-            } else {
-                mask = resize_bilinear(*job.mask, hd.width, hd.height);
-            }
+            const image::RgbaImage mask =
+                grey_result(o.pc == "esr", batches[pc_run].out, job.stem + "~pc", *job.mask, job, hd, o);
             image::write_png_file(cache_file(o.cache_dir, job.stem + "_pc.png"), channel_to_grey(mask, 0), true);
         }
     } catch (const std::exception& error) {
