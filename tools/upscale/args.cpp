@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 namespace tarkeep::upscale {
 namespace {
@@ -57,6 +58,14 @@ Args parse_args(int count, const std::vector<std::string>& arguments) {
 std::string opt(const Args& args, std::string_view name, const std::string& fallback) {
     const auto& values = args.list(name);
     return values.empty() ? fallback : values.back();
+}
+
+std::optional<std::string> choice_opt(const Args& args, std::string_view name, const std::string& first,
+                                      const std::string& second) {
+    std::string value = opt(args, name, first);
+    if (value == first || value == second) return value;
+    std::fprintf(stderr, "%s must be %s or %s\n", std::string(name).c_str(), first.c_str(), second.c_str());
+    return std::nullopt;
 }
 
 }  // namespace tarkeep::upscale

@@ -1,6 +1,7 @@
 // The asset tool's parsed command line, shared read-only by every command.
 #pragma once
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -31,5 +32,10 @@ Args parse_args(int count, const std::vector<std::string>& arguments);
 
 // The last value of a single-valued option, or `fallback` when it is absent.
 std::string opt(const Args& args, std::string_view name, const std::string& fallback);
+
+// A two-way option: its value (`first` when absent), or nothing after printing
+// "<name> must be <first> or <second>" on standard error when it is neither.
+std::optional<std::string> choice_opt(const Args& args, std::string_view name, const std::string& first,
+                                      const std::string& second);
 
 }  // namespace tarkeep::upscale

@@ -23,11 +23,9 @@ std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
     ModelBuildOptions o;
     o.morv_dir = platform::path_from_utf8(args.positional.at(0));
     o.cache_dir = platform::path_from_utf8(args.positional.at(1));
-    o.pad_mode = opt(args, "--pad", "mirror");
-    if (o.pad_mode != "mirror" && o.pad_mode != "clamp") {
-        std::fputs("--pad must be mirror or clamp\n", stderr);
-        return std::nullopt;
-    }
+    const std::optional<std::string> pad_mode = choice_opt(args, "--pad", "mirror", "clamp");
+    if (!pad_mode) return std::nullopt;
+    o.pad_mode = *pad_mode;
     o.work_dir = work_folder_path(args, o.cache_dir);
     o.model = opt(args, "--model", "realesrgan-x4plus");
     o.alpha = opt(args, "--alpha", "esr");

@@ -54,11 +54,9 @@ std::optional<UiBuildOptions> read_ui_build_options(const Args& args) {
     UiBuildOptions o;
     o.morv_dir = platform::path_from_utf8(args.positional.at(0));
     o.cache_dir = platform::path_from_utf8(args.positional.at(1));
-    o.pack = opt(args, "--pack", "sprite");
-    if (o.pack != "sprite" && o.pack != "sheet") {
-        std::fputs("--pack must be sprite or sheet\n", stderr);
-        return std::nullopt;
-    }
+    const std::optional<std::string> pack = choice_opt(args, "--pack", "sprite", "sheet");
+    if (!pack) return std::nullopt;
+    o.pack = *pack;
     o.work_dir = work_folder_path(args, o.cache_dir);
     const std::string model = opt(args, "--model", "realesrgan-x4plus");
     o.icon_model = opt(args, "--icon-model", model);
