@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "data/nif/nif_file.h"
-#include "tests/support/nif_writer.h"
+#include "data/nif/nif_writer.h"
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include "io/deflate.h"
 #include "data/texture/dxt.h"
 #include "image/png.h"
-#include "tests/support/dxt_encoder.h"
+#include "data/texture/dxt_encoder.h"
+#include "tests/support/naive_dxt.h"
 
 namespace {
 
@@ -55,8 +56,8 @@ const Bytes& texture_like() {
 }
 
 const Bytes& dxt_blocks(std::uint32_t format) {
-    static const Bytes dxt1 = tarkeep::test::encode_dxt(texture_like().data(), side, side, 4);
-    static const Bytes dxt5 = tarkeep::test::encode_dxt(texture_like().data(), side, side, 6);
+    static const Bytes dxt1 = tarkeep::data::encode_dxt(texture_like().data(), side, side, 4);
+    static const Bytes dxt5 = tarkeep::data::encode_dxt(texture_like().data(), side, side, 6);
     return format == 4 ? dxt1 : dxt5;
 }
 

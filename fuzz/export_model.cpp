@@ -14,7 +14,7 @@
 #include "data/texture/tex_error.h"
 #include "io/zip_error.h"
 #include "fuzz/support/sample_model.h"
-#include "tests/support/texcache_writer.h"
+#include "data/texture/texcache_writer.h"
 #include "tools/upscale/model_export.h"
 
 namespace {
@@ -46,8 +46,8 @@ void check(const std::vector<std::uint8_t>& glb) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::vector<std::uint8_t> model = fuzz::built_model();
     static const std::vector<std::uint8_t> kf = fuzz::built_kf();
-    static const std::vector<std::uint8_t> texture = test::write_texcache(test::texcache_fields(
-        format_dxt1, test::dxt_levels(std::vector<std::uint8_t>(64, 200), 4, 4, format_dxt1, false)));
+    static const std::vector<std::uint8_t> texture = data::write_texcache(data::texcache_fields(
+        format_dxt1, data::dxt_levels(std::vector<std::uint8_t>(64, 200), 4, 4, format_dxt1, false)));
     if (size < 2) return 0;
     std::vector<std::uint8_t> model_bytes, kf_bytes;
     const std::size_t split = 2 + (size - 2) * data[1] / 256;

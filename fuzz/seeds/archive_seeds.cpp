@@ -3,7 +3,7 @@
 #include "fuzz/seeds/seed_corpus.h"
 #include "io/deflate.h"
 #include "tests/support/reference_inflate.h"
-#include "tests/support/zip_writer.h"
+#include "io/zip_writer.h"
 
 namespace tarkeep::fuzz {
 namespace {
@@ -69,14 +69,14 @@ std::vector<Seed> inflate_seeds() {
 std::vector<Seed> zip_seeds() {
     const Bytes text = sample_text(), binary = sample_binary();
     std::vector<Seed> seeds;
-    test::ZipWriter mixed;
+    io::ZipWriter mixed;
     mixed.add_stored("DB/", "");
     mixed.add_stored("DB/units.ddf", std::string(text.begin(), text.end()));
     mixed.add_deflated("DB/art.bin", io::deflate_compress(binary), binary);
     mixed.add_deflated("DB/Terrain/fixed.txt", fixed_block(), test::reference_inflate(fixed_block()));
     seeds.push_back({"stored_and_deflated.zip", mixed.bytes()});
 
-    test::ZipWriter extras;
+    io::ZipWriter extras;
     auto& entry = extras.add_deflated("notes.txt", io::deflate_compress(text), text);
     entry.local_extra = {0x55, 0x54, 0x05, 0x00, 0x01, 0x10, 0x20, 0x30, 0x40};
     entry.central_extra = {0x55, 0x54, 0x01, 0x00, 0x01};
@@ -85,11 +85,11 @@ std::vector<Seed> zip_seeds() {
     extras.set_comment("archive comment");
     seeds.push_back({"extras_and_comments.zip", extras.bytes()});
 
-    test::ZipWriter stored;
+    io::ZipWriter stored;
     stored.add_stored("a.csv", "// a, b\n1, 2\n");
     stored.add_stored("b/c.csv", "x\n");
     seeds.push_back({"stored_only.zip", stored.bytes()});
-    seeds.push_back({"empty.zip", test::ZipWriter().bytes()});
+    seeds.push_back({"empty.zip", io::ZipWriter().bytes()});
     return seeds;
 }
 

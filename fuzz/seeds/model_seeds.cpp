@@ -8,19 +8,19 @@
 #include "fuzz/seeds/seed_corpus.h"
 #include "fuzz/support/nif_frame.h"
 #include "fuzz/support/sample_model.h"
-#include "tests/support/nif_writer.h"
-#include "tests/support/texcache_writer.h"
+#include "data/nif/nif_writer.h"
+#include "data/texture/texcache_writer.h"
 
 namespace tarkeep::fuzz {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace tarkeep::data;
-using test::add_nif_block;
+using data::add_nif_block;
 
 // Blocks the sample model leaves out: strips, particles, lights, extra data, properties.
 NifFile assorted_blocks(std::uint32_t version) {
-    NifFile file = test::make_nif_file(version);
+    NifFile file = data::make_nif_file(version);
     NiNode root;
     root.name = "Root";
     add_nif_block(file, "NiNode", root);
@@ -55,7 +55,7 @@ NifFile assorted_blocks(std::uint32_t version) {
 }
 
 NifFile single_shape() {
-    NifFile file = test::make_nif_file();
+    NifFile file = data::make_nif_file();
     NiTriShapeData triangle;
     triangle.num_vertices = 3;
     triangle.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
@@ -103,7 +103,7 @@ Bytes small_texture(std::uint32_t format, bool mips) {
     Bytes rgba;
     for (std::uint32_t i = 0; i < 8 * 8; ++i)
         rgba.insert(rgba.end(), {std::uint8_t(i * 4), 90, std::uint8_t(255 - i), std::uint8_t(i * 3)});
-    return test::dxt_texcache(rgba, 8, 8, format, mips);
+    return data::dxt_texcache(rgba, 8, 8, format, mips);
 }
 
 // [flags][split] + model + keyframes, the split byte chosen so that the target cuts the
@@ -130,9 +130,9 @@ std::vector<Seed> nif_seeds() {
     return {mode_seed("model.nif", kWhole, built_model()),
             mode_seed("keyframes.kf", kWhole, built_kf()),
             mode_seed("texture.texcache", kWhole, small_texture(6, true)),
-            mode_seed("assorted.nif", kWhole, test::write_nif(assorted_blocks(kNifVersion10_1_0_0))),
-            mode_seed("assorted_10_0_1_0.nif", kWhole, test::write_nif(assorted_blocks(kNifVersion10_0_1_0))),
-            framed_seed("framed_shape", shape, test::write_nif(shape)),
+            mode_seed("assorted.nif", kWhole, data::write_nif(assorted_blocks(kNifVersion10_1_0_0))),
+            mode_seed("assorted_10_0_1_0.nif", kWhole, data::write_nif(assorted_blocks(kNifVersion10_0_1_0))),
+            framed_seed("framed_shape", shape, data::write_nif(shape)),
             framed_seed("framed_texture", texture_file, small_texture(5, true))};
 }
 

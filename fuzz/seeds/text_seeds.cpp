@@ -1,7 +1,7 @@
 // Definition-file and CSV table seeds: every construct of both grammars, comments of each
 // kind, quoting and escapes, and the tables of the sample game.
 #include "fuzz/seeds/seed_corpus.h"
-#include "tests/support/sample_game_parts.h"
+#include "tools/sample_game/sample_game_parts.h"
 
 namespace tarkeep::fuzz {
 namespace {
@@ -74,13 +74,13 @@ std::vector<Seed> ddf_seeds() {
 }
 
 std::vector<Seed> csv_seeds() {
-    using namespace tarkeep::test::sample;
+    using namespace tarkeep::sample_game::parts;
     std::vector<Seed> seeds = {{"quoted.csv", text_bytes(kQuotedCsv)}, {"plain.csv", text_bytes(kPlainCsv)}};
-    const TerrainPlan plan = plan_terrain(test::SampleSize::small);
+    const TerrainPlan plan = plan_terrain(sample_game::SampleSize::small);
     const ClimatePlan& climate = plan.climates.front();
     seeds.push_back({"terrain.csv", text_bytes(terrain_table_text(climate))});
     seeds.push_back({"seasonal_sets.csv", text_bytes(seasonal_sets_text(climate))});
-    const UiLayout layout = ui_layout(test::SampleSize::small);
+    const UiLayout layout = ui_layout(sample_game::SampleSize::small);
     seeds.push_back({"sprites_icons.csv", text_bytes(sprite_tables_icons_text(layout, true))});
     seeds.push_back({"sprites_hud.csv", text_bytes(sprite_table_hud_text(layout))});
     return seeds;

@@ -4,8 +4,8 @@
 
 #include "data/texture/dxt.h"
 #include "fuzz/seeds/seed_corpus.h"
-#include "tests/support/pcpatch_writer.h"
-#include "tests/support/texcache_writer.h"
+#include "data/texture/pcpatch_writer.h"
+#include "data/texture/texcache_writer.h"
 
 namespace tarkeep::fuzz {
 namespace {
@@ -39,15 +39,15 @@ Bytes uncompressed(std::uint32_t format, std::uint32_t bytes_per_pixel, std::arr
     const std::uint32_t width = 5, height = 3;
     Bytes pixels;
     for (std::uint32_t i = 0; i < width * height * bytes_per_pixel; ++i) pixels.push_back(std::uint8_t(i * 29));
-    test::TexcacheFields fields = test::texcache_fields(format, {{width, height, pixels}});
+    data::TexcacheFields fields = data::texcache_fields(format, {{width, height, pixels}});
     std::copy(masks.begin(), masks.end(), fields.masks);
     fields.bytes_per_pixel = bytes_per_pixel;
     fields.bits_per_pixel = bytes_per_pixel * 8;
-    return test::write_texcache(fields);
+    return data::write_texcache(fields);
 }
 
-test::TexcacheFields dxt_fields(std::uint32_t format, std::uint8_t tint) {
-    return test::texcache_fields(format, test::dxt_levels(image(8, tint), 8, 8, format, true));
+data::TexcacheFields dxt_fields(std::uint32_t format, std::uint8_t tint) {
+    return data::texcache_fields(format, data::dxt_levels(image(8, tint), 8, 8, format, true));
 }
 
 Seed pcpatch_seed(std::string name, const Bytes& texture, const Bytes& patch) {
@@ -65,29 +65,29 @@ std::vector<Seed> texcache_seeds() {
     std::vector<Seed> seeds;
     for (std::uint32_t format : {format_dxt1, format_dxt3, format_dxt5}) {
         seeds.push_back(
-            mode_seed(lower_name(format) + "_mips", kWholeFile, test::write_texcache(dxt_fields(format, 200))));
+            mode_seed(lower_name(format) + "_mips", kWholeFile, data::write_texcache(dxt_fields(format, 200))));
     }
-    seeds.push_back(mode_seed("dxt1_odd_size", kWholeFile, test::dxt_texcache(image(6, 9), 6, 6, format_dxt1, false)));
+    seeds.push_back(mode_seed("dxt1_odd_size", kWholeFile, data::dxt_texcache(image(6, 9), 6, 6, format_dxt1, false)));
     seeds.push_back(mode_seed("rgb24", kWholeFile, uncompressed(0, 3, {0xFF, 0xFF00, 0xFF0000, 0})));
     seeds.push_back(mode_seed("rgba32", kWholeFile, uncompressed(1, 4, {0xFF0000, 0xFF00, 0xFF, 0xFF000000})));
     seeds.push_back(mode_seed("rgba4444", kWholeFile, uncompressed(1, 2, {0xF00, 0xF0, 0xF, 0xF000})));
-    seeds.push_back(mode_seed("dxt5_body", kAfterPrefix, body(test::write_texcache(dxt_fields(format_dxt5, 7)))));
+    seeds.push_back(mode_seed("dxt5_body", kAfterPrefix, body(data::write_texcache(dxt_fields(format_dxt5, 7)))));
     return seeds;
 }
 
 std::vector<Seed> pcpatch_seeds() {
     std::vector<Seed> seeds;
     for (std::uint32_t format : {format_dxt1, format_dxt5}) {
-        const test::TexcacheFields base = dxt_fields(format, 200), coloured = dxt_fields(format, 30);
+        const data::TexcacheFields base = dxt_fields(format, 200), coloured = dxt_fields(format, 30);
         seeds.push_back(
-            pcpatch_seed("diff_" + lower_name(format), test::write_texcache(base), test::diff_pcpatch(base, coloured)));
+            pcpatch_seed("diff_" + lower_name(format), data::write_texcache(base), data::diff_pcpatch(base, coloured)));
     }
-    const Bytes dxt3 = test::write_texcache(dxt_fields(format_dxt3, 1));
+    const Bytes dxt3 = data::write_texcache(dxt_fields(format_dxt3, 1));
     const Bytes blocks(3 * 16, 0x5A);
-    const auto separator = test::pcpatch_separator;
+    const auto separator = data::pcpatch_separator;
     seeds.push_back(
-        pcpatch_seed("runs_on_two_levels", dxt3, test::write_pcpatch({{1, 2}, {separator, 0}, {0, 1}}, blocks)));
-    seeds.push_back(pcpatch_seed("no_runs", dxt3, test::write_pcpatch({}, {})));
+        pcpatch_seed("runs_on_two_levels", dxt3, data::write_pcpatch({{1, 2}, {separator, 0}, {0, 1}}, blocks)));
+    seeds.push_back(pcpatch_seed("no_runs", dxt3, data::write_pcpatch({}, {})));
     return seeds;
 }
 

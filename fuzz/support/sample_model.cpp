@@ -3,13 +3,13 @@
 #include "fuzz/support/sample_model.h"
 
 #include "data/nif/nif_blocks.h"
-#include "tests/support/nif_writer.h"
+#include "data/nif/nif_writer.h"
 
 namespace tarkeep::fuzz {
 namespace {
 
 using namespace tarkeep::data;
-using test::add_nif_block;
+using data::add_nif_block;
 
 NifRef node(NifFile& file, const char* name, NifVec3 translation) {
     NiNode n;
@@ -21,7 +21,7 @@ NifRef node(NifFile& file, const char* name, NifVec3 translation) {
 }  // namespace
 
 std::vector<std::uint8_t> built_model() {
-    NifFile file = test::make_nif_file();
+    NifFile file = data::make_nif_file();
     node(file, "Root", {0, 0, 0});
     node(file, "Bip01", {0, 0, 1});
     NiSourceTexture source;
@@ -72,11 +72,11 @@ std::vector<std::uint8_t> built_model() {
     static_cast<NiNode&>(*file.blocks[0]).children = {1, body};
     static_cast<NiNode&>(*file.blocks[1]).children = {lod_ref};
     file.roots = {0};
-    return test::write_nif(file);
+    return data::write_nif(file);
 }
 
 std::vector<std::uint8_t> built_kf() {
-    NifFile file = test::make_nif_file();
+    NifFile file = data::make_nif_file();
     NiControllerSequence sequence;
     sequence.name = "Walk";
     sequence.accum_root_name = "Bip01";
@@ -103,7 +103,7 @@ std::vector<std::uint8_t> built_kf() {
     seq.text_keys = add_nif_block(file, "NiTextKeyExtraData", text);
     seq.blocks = {{"Bip01", keyframe}, {"Sword", vis}, {"Body\nPROP\nNiAlphaProperty", vis}};
     file.roots = {0};
-    return test::write_nif(file);
+    return data::write_nif(file);
 }
 
 }  // namespace tarkeep::fuzz

@@ -6,14 +6,14 @@
 
 #include "data/game_db.h"
 #include "ddf_show.h"
-#include "tests/support/game_db_writer.h"
+#include "data/game_folder_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarkeep::data {
 namespace {
 
-using test::DbZipBuilder;
-using test::ZipFiles;
+using data::DbZipBuilder;
+using data::ZipFiles;
 using Names = std::vector<std::string>;
 
 class GameDbTest : public testing::Test {

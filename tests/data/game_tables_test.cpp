@@ -10,14 +10,14 @@
 #include "data/sprite_tables.h"
 #include "data/terrain_textures.h"
 #include "ddf_show.h"
-#include "tests/support/game_db_writer.h"
+#include "data/game_folder_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarkeep::data {
 namespace {
 
-using test::DbZipBuilder;
-using test::ZipFiles;
+using data::DbZipBuilder;
+using data::ZipFiles;
 
 const char* const terrain_table =
     "// Terrain Type, High detail texture, Speed\n"
@@ -41,7 +41,7 @@ const char* const seasonal_sets =
 class GameTablesTest : public testing::Test {
 protected:
     void SetUp() override {
-        test::GameFolderWriter game(temp.path());
+        data::GameFolderWriter game(temp.path());
         game.add_zip("db.zip", DbZipBuilder("DB")
                                    .add("Terrain/dbterrain_arid.csv", terrain_table)
                                    .add("Terrain/DbSeasonalTextureSets_Arid.csv", seasonal_sets)

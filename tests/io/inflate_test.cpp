@@ -11,11 +11,12 @@
 #include "io/zip_error.h"
 #include "tests/io/stream_fixtures.h"
 #include "tests/support/allocation_counter.h"
-#include "tests/support/zip_writer.h"
+#include "io/file_bytes.h"
 
 namespace tarkeep::test {
 namespace {
 
+using io::bytes_of;
 using io::inflate;
 using Bytes = std::vector<std::uint8_t>;
 using Writer = DeflateBitWriter;

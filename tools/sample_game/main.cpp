@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     }
     try {
         const auto start = std::chrono::steady_clock::now();
-        const test::SampleGameSummary summary = test::write_sample_game(command.out_dir, command.options);
+        const sample_game::SampleGameSummary summary = sample_game::write_sample_game(command.out_dir, command.options);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         const auto zips = command.out_dir / "zips";
         sample_game::print_sample_report(stdout, zips, command.options, summary, elapsed.count());

@@ -46,7 +46,7 @@ SampleCommand parse_sample_command(const std::vector<std::string>& arguments) {
             const std::string& value = arguments[++i];
             if (argument == "--seed") {
                 command.options.seed = parse_seed(value);
-            } else if (const auto size = test::parse_sample_size(value)) {
+            } else if (const auto size = sample_game::parse_sample_size(value)) {
                 command.options.size = *size;
             } else {
                 throw std::invalid_argument("--size must be small, medium or large, got '" + value + "'");

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/sample_game.h"
+#include "tools/sample_game/sample_game.h"
 
 namespace tarkeep::sample_game {
 
 struct SampleCommand {
     bool help = false;
     std::filesystem::path out_dir;
-    test::SampleGameOptions options;
+    sample_game::SampleGameOptions options;
 };
 
 extern const char* const kUsage;

@@ -5,7 +5,8 @@
 
 namespace tarkeep::sample_game {
 
-std::vector<std::string> foreign_archives(const std::filesystem::path& zips, const test::SampleGameSummary& summary) {
+std::vector<std::string> foreign_archives(const std::filesystem::path& zips,
+                                          const sample_game::SampleGameSummary& summary) {
     std::vector<std::string> foreign;
     for (const auto& entry : std::filesystem::directory_iterator(zips)) {
         std::string name = entry.path().filename().string();
@@ -13,19 +14,20 @@ std::vector<std::string> foreign_archives(const std::filesystem::path& zips, con
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](char c) { return c >= 'A' && c <= 'Z' ? char(c | 0x20) : c; });
         const bool ours = std::any_of(summary.archives.begin(), summary.archives.end(),
-                                      [&](const test::SampleArchive& archive) { return archive.name == name; });
+                                      [&](const sample_game::SampleArchive& archive) { return archive.name == name; });
         if (lower.ends_with(".zip") && !ours) foreign.push_back(std::move(name));
     }
     std::sort(foreign.begin(), foreign.end());
     return foreign;
 }
 
-void print_sample_report(std::FILE* out, const std::filesystem::path& zips, const test::SampleGameOptions& options,
-                         const test::SampleGameSummary& s, double seconds) {
+void print_sample_report(std::FILE* out, const std::filesystem::path& zips,
+                         const sample_game::SampleGameOptions& options, const sample_game::SampleGameSummary& s,
+                         double seconds) {
     std::uint64_t total = 0;
     for (const auto& archive : s.archives) total += archive.bytes;
     std::fprintf(out, "sample game (size %s, seed %llu) in %s\n",
-                 std::string(test::sample_size_name(options.size)).c_str(),
+                 std::string(sample_game::sample_size_name(options.size)).c_str(),
                  static_cast<unsigned long long>(options.seed), zips.string().c_str());
     std::fprintf(out, "%zu archives, %.1f MB:\n", s.archives.size(), total / 1048576.0);
     for (const auto& archive : s.archives) {

@@ -5,16 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/sample_game.h"
+#include "tools/sample_game/sample_game.h"
 
 namespace tarkeep::sample_game {
 
 // What the sample contains, for the person who asked for it.
-void print_sample_report(std::FILE* out, const std::filesystem::path& zips, const test::SampleGameOptions& options,
-                         const test::SampleGameSummary& summary, double seconds);
+void print_sample_report(std::FILE* out, const std::filesystem::path& zips,
+                         const sample_game::SampleGameOptions& options, const sample_game::SampleGameSummary& summary,
+                         double seconds);
 
 // Archives in `zips` that the sample did not write: the game's readers open every
 // archive of the folder, so leftovers would mix into the sample.
-std::vector<std::string> foreign_archives(const std::filesystem::path& zips, const test::SampleGameSummary& summary);
+std::vector<std::string> foreign_archives(const std::filesystem::path& zips,
+                                          const sample_game::SampleGameSummary& summary);
 
 }  // namespace tarkeep::sample_game

@@ -14,10 +14,11 @@
 #include "data/gltf/gltf_convert.h"
 #include "image/png.h"
 #include "platform/shell.h"
-#include "tests/support/nif_writer.h"
+#include "data/nif/nif_writer.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/zip_writer.h"
+#include "io/zip_writer.h"
+#include "io/file_bytes.h"
 
 namespace tarkeep::test {
 
@@ -25,7 +26,10 @@ using data::JsonValue;
 using data::NifFile;
 using data::NifRef;
 using Doubles = std::vector<double>;
+using data::make_nif_file;
 using data::to_json;
+using io::read_file;
+using io::write_file;
 
 inline std::vector<std::uint8_t> tiny_png() {
     const std::vector<std::uint8_t> pixels{200, 10, 10, 255, 10, 200, 10, 255, 10, 10, 200, 255, 9, 9, 9, 255};

@@ -11,9 +11,11 @@
 #include "data/nif/nif_file.h"
 #include "data/nif/nif_reader.h"
 #include "data/nif/nif_registry.h"
-#include "tests/support/nif_writer.h"
+#include "data/nif/nif_writer.h"
 
 namespace tarkeep::test {
+
+using data::NifByteWriter;
 
 // Byte builder for hand-assembled fixtures: each field is appended explicitly so that the
 // layout under test is written out in the test, not taken from the writer.

@@ -6,7 +6,8 @@
 
 #include "data/texture/dxt.h"
 #include "tests/data/texture/tex_error_of.h"
-#include "tests/support/dxt_encoder.h"
+#include "data/texture/dxt_encoder.h"
+#include "tests/support/naive_dxt.h"
 
 namespace tarkeep::data {
 namespace {

@@ -7,8 +7,8 @@
 #include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
 #include "tests/data/texture/tex_error_of.h"
-#include "tests/support/pcpatch_writer.h"
-#include "tests/support/texcache_writer.h"
+#include "data/texture/pcpatch_writer.h"
+#include "data/texture/texcache_writer.h"
 
 namespace tarkeep::data {
 namespace {
@@ -16,18 +16,18 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using test::tex_error_of;
 using Runs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-constexpr std::uint32_t separator = test::pcpatch_separator;
+constexpr std::uint32_t separator = pcpatch_separator;
 
 // A DXT texture whose block n is filled with the byte n (mod 256), levels back to back.
-test::TexcacheFields numbered_texture(std::uint32_t format, const Runs& sizes) {
+data::TexcacheFields numbered_texture(std::uint32_t format, const Runs& sizes) {
     const std::size_t block = dxt_block_size(format);
-    std::vector<test::TexcacheLevel> levels;
+    std::vector<data::TexcacheLevel> levels;
     for (auto [w, h] : sizes) {
         Bytes data(std::size_t(std::max(1u, (w + 3) / 4)) * std::max(1u, (h + 3) / 4) * block);
         for (std::size_t i = 0; i < data.size(); ++i) data[i] = std::uint8_t(i / block);
         levels.push_back({w, h, data});
     }
-    return test::texcache_fields(format, levels);
+    return data::texcache_fields(format, levels);
 }
 
 TEST(PcPatch, Names) {
@@ -42,7 +42,7 @@ TEST(PcPatch, Names) {
 }
 
 TEST(PcPatch, ReadPayload) {
-    const PcPatch patch = read_pcpatch(test::write_pcpatch({{3, 2}, {separator, 0}, {0, 1}}, Bytes(24, 5)));
+    const PcPatch patch = read_pcpatch(data::write_pcpatch({{3, 2}, {separator, 0}, {0, 1}}, Bytes(24, 5)));
     EXPECT_EQ(patch.runs, (Runs{{3, 2}, {separator, 0}, {0, 1}}));
     EXPECT_EQ(patch.blocks, Bytes(24, 5));
 
@@ -52,20 +52,20 @@ TEST(PcPatch, ReadPayload) {
         {{0xFF, 0xFF, 0xFF, 0xFF}, "pcpatch: run table exceeds the payload"},
     };
     for (const auto& [payload, message] : payloads) {
-        test::TexcacheFields container;
+        data::TexcacheFields container;
         container.pixels = payload;
         container.num_pixels = std::uint32_t(payload.size());
-        EXPECT_EQ(tex_error_of([&] { read_pcpatch(test::write_texcache(container)); }), message);
+        EXPECT_EQ(tex_error_of([&] { read_pcpatch(data::write_texcache(container)); }), message);
     }
     EXPECT_EQ(tex_error_of([&] { read_pcpatch(Bytes(120, 0)); }), "not a single-NiPixelData NIF 10.1.0.0");
 }
 
-Bytes apply(const test::TexcacheFields& texture, const Runs& runs, const Bytes& blocks) {
-    return apply_pcpatch(test::write_texcache(texture), test::write_pcpatch(runs, blocks));
+Bytes apply(const data::TexcacheFields& texture, const Runs& runs, const Bytes& blocks) {
+    return apply_pcpatch(data::write_texcache(texture), data::write_pcpatch(runs, blocks));
 }
 
 // The error of a patch with `runs` and `count` blocks of 0xEE.
-std::string apply_error(const test::TexcacheFields& texture, const Runs& runs, std::size_t count) {
+std::string apply_error(const data::TexcacheFields& texture, const Runs& runs, std::size_t count) {
     return tex_error_of([&] { apply(texture, runs, Bytes(count * dxt_block_size(texture.format), 0xEE)); });
 }
 
@@ -135,13 +135,13 @@ TEST(PcPatch, DiffedPatchRecolours) {
     for (std::uint32_t y = 0; y < 12; ++y)
         for (std::uint32_t x = 0; x < 12; ++x) coloured[(y * w + x) * 4] = 250, coloured[(y * w + x) * 4 + 1] = 0;
     for (std::uint32_t format : {format_dxt1, format_dxt5}) {
-        const auto base = test::texcache_fields(format, test::dxt_levels(neutral, w, h, format, true));
-        const auto target = test::texcache_fields(format, test::dxt_levels(coloured, w, h, format, true));
-        const Bytes patch = test::diff_pcpatch(base, target);
-        const Bytes base_file = test::write_texcache(base);
+        const auto base = data::texcache_fields(format, data::dxt_levels(neutral, w, h, format, true));
+        const auto target = data::texcache_fields(format, data::dxt_levels(coloured, w, h, format, true));
+        const Bytes patch = data::diff_pcpatch(base, target);
+        const Bytes base_file = data::write_texcache(base);
         EXPECT_EQ(apply_pcpatch(base_file, patch), target.pixels);
         EXPECT_LT(read_pcpatch(patch).blocks.size(), target.pixels.size() / 2);
-        EXPECT_EQ(texture_mip0(base_file, patch).pixels, texture_mip0(test::write_texcache(target)).pixels);
+        EXPECT_EQ(texture_mip0(base_file, patch).pixels, texture_mip0(data::write_texcache(target)).pixels);
         EXPECT_NE(texture_mip0(base_file, patch).pixels, texture_mip0(base_file).pixels);
     }
 }

@@ -5,20 +5,20 @@
 
 #include "data/texture/texcache.h"
 #include "tests/data/texture/tex_error_of.h"
-#include "tests/support/texcache_writer.h"
+#include "data/texture/texcache_writer.h"
 
 namespace tarkeep::data {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using test::write_texcache;
+using data::write_texcache;
 
 std::string error_of(const Bytes& file) {
     return test::tex_error_of([&] { read_texcache(file); });
 }
 
-test::TexcacheFields two_level_fields() {
-    test::TexcacheFields f;
+data::TexcacheFields two_level_fields() {
+    data::TexcacheFields f;
     f.format = 6;
     f.masks[0] = 0x11;
     f.masks[3] = 0x44000000;
@@ -88,7 +88,7 @@ TEST(ReadTexcache, HostileCountsAndSizes) {
     }
 
     // Nothing is range-checked here: no levels, wild offsets and unknown formats pass.
-    test::TexcacheFields empty;
+    data::TexcacheFields empty;
     empty.format = 99;
     const TexcacheFile tex = read_texcache(write_texcache(empty));
     EXPECT_TRUE(tex.mipmaps.empty());

@@ -5,7 +5,7 @@
 
 #include "data/game_archives.h"
 #include "data/texture/texture_colour_info.h"
-#include "tests/support/game_db_writer.h"
+#include "data/game_folder_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarkeep::data {
@@ -13,8 +13,8 @@ namespace {
 
 TEST(TextureColourInfo, AnswersFromTheArchives) {
     test::TempDir dir;
-    const test::GameFolderWriter game(dir.path());
-    game.add_zip("units.zip", test::ZipFiles()
+    const data::GameFolderWriter game(dir.path());
+    game.add_zip("units.zip", data::ZipFiles()
                                   .add("Textures/Knight.texcache", "t")
                                   .add("Textures/KNIGHT_pc.texcache", "m")
                                   .add("Patches/knightA.pcpatch", "a")

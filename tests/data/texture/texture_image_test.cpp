@@ -4,16 +4,16 @@
 #include "data/texture/dxt.h"
 #include "data/texture/texture_image.h"
 #include "tests/data/texture/tex_error_of.h"
-#include "tests/support/dxt_encoder.h"
-#include "tests/support/texcache_writer.h"
+#include "data/texture/dxt_encoder.h"
+#include "data/texture/texcache_writer.h"
 
 namespace tarkeep::data {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using data::TexcacheFields;
+using data::write_texcache;
 using test::tex_error_of;
-using test::TexcacheFields;
-using test::write_texcache;
 
 std::string rgba_error(const TexcacheFields& fields) {
     return tex_error_of([&] { texture_to_rgba(write_texcache(fields)); });
@@ -97,7 +97,7 @@ Bytes half_transparent() {
 }
 
 TEST(TextureToRgba, DxtMip0OfAChain) {
-    const auto file = test::dxt_texcache(half_transparent(), 8, 8, format_dxt1, true);
+    const auto file = data::dxt_texcache(half_transparent(), 8, 8, format_dxt1, true);
     const RgbaImage rgba = texture_to_rgba(file);
     ASSERT_EQ(rgba.width, 8u);
     ASSERT_EQ(rgba.height, 8u);
@@ -120,7 +120,7 @@ std::vector<std::string> errors(const TexcacheFields& fields) {
 }
 
 TEST(TextureToRgba, DxtBoundsAndKinds) {
-    auto fields = test::texcache_fields(format_dxt5, test::dxt_levels(half_transparent(), 8, 8, format_dxt5, false));
+    auto fields = data::texcache_fields(format_dxt5, data::dxt_levels(half_transparent(), 8, 8, format_dxt5, false));
     fields.footer.clear();
     auto short_fields = fields;
     short_fields.pixels.pop_back();

@@ -11,16 +11,18 @@
 #include "data/unit_models.h"
 #include "image/image_files.h"
 #include "tests/data/gltf/gltf_test_util.h"
-#include "tests/support/sample_game.h"
+#include "tools/sample_game/sample_game.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/texcache_writer.h"
-#include "tests/support/zip_writer.h"
+#include "data/texture/texcache_writer.h"
+#include "io/zip_writer.h"
 #include "tools/upscale/dispatch.h"
 #include "tools/upscale/model_manifest.h"
 
 namespace tarkeep::test {
 namespace {
 
+using io::ZipWriter;
+using sample_game::write_sample_game;
 using upscale::GltfTextureCache;
 using upscale::ModelExportOptions;
 using Sizes = std::vector<std::pair<std::uint32_t, std::uint32_t>>;

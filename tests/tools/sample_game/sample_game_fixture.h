@@ -11,9 +11,12 @@
 #include "data/game_archives.h"
 #include "data/game_db.h"
 #include "tests/support/program_run.h"
+#include "tools/sample_game/sample_game.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarkeep::test {
+
+using namespace tarkeep::sample_game;
 
 inline std::filesystem::path sample_program() { return built_program("tools/sample_game/tarkeep_sample_game"); }
 

@@ -3,10 +3,15 @@
 
 #include <map>
 
-#include "tests/support/zip_writer.h"
+#include "io/zip_writer.h"
 #include "tests/tools/sample_game/sample_game_fixture.h"
+#include "io/file_bytes.h"
 
 namespace tarkeep::test {
+
+using io::bytes_of;
+using io::read_file;
+using io::write_file;
 namespace {
 
 std::map<std::string, std::vector<std::uint8_t>> archive_files(const std::filesystem::path& dir) {

@@ -9,11 +9,13 @@
 #include "data/terrain_textures.h"
 #include "data/texture/texcache.h"
 #include "data/texture/texture_image.h"
-#include "tests/support/sample_game.h"
+#include "tools/sample_game/sample_game.h"
 #include "tests/tools/sample_game/sample_game_fixture.h"
 #include "tools/upscale/metrics.h"
 
 namespace tarkeep::test {
+
+using namespace tarkeep::sample_game;
 namespace {
 
 const char* const kClimates[] = {"Arid", "Temperate", "Tropical"};

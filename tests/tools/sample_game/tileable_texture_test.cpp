@@ -1,10 +1,12 @@
 // Procedural terrain textures: the noise repeats every tile and every material wraps without a seam.
 #include <gtest/gtest.h>
 
-#include "tests/support/tileable_texture.h"
+#include "tools/sample_game/tileable_texture.h"
 #include "tools/upscale/metrics.h"
 
 namespace tarkeep::test {
+
+using namespace tarkeep::sample_game;
 namespace {
 
 TEST(TileableTexture, NoiseRepeatsEveryTileAndStaysInRange) {

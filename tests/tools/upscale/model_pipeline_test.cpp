@@ -7,10 +7,10 @@
 
 #include "image/image_files.h"
 #include "tests/support/program_run.h"
-#include "tests/support/sample_game.h"
+#include "tools/sample_game/sample_game.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/texcache_writer.h"
-#include "tests/support/zip_writer.h"
+#include "data/texture/texcache_writer.h"
+#include "io/zip_writer.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/model_manifest.h"
 
@@ -23,7 +23,7 @@ using test::read_text;
 
 const fs::path& sample_game() {
     static const test::TempDir dir;
-    static const bool written = (test::write_sample_game(dir.path(), {test::SampleSize::small, 3}), true);
+    static const bool written = (sample_game::write_sample_game(dir.path(), {sample_game::SampleSize::small, 3}), true);
     return written ? dir.path() : dir.path();
 }
 
@@ -119,9 +119,9 @@ TEST_F(ModelPipeline, ChangedMaskRebuildsThatTextureOnly) {
     fs::copy(sample_game(), game, fs::copy_options::recursive);
     ASSERT_EQ(build({}, game).exit_code, 0);
     // A later-sorting archive overrides one mask with a plain grey one.
-    test::ZipWriter patch;
+    io::ZipWriter patch;
     patch.add_stored("Art/unit_footman_pc.texcache",
-                     test::dxt_texcache(std::vector<std::uint8_t>(64 * 64 * 4, 200), 64, 64, 4, true));
+                     data::dxt_texcache(std::vector<std::uint8_t>(64 * 64 * 4, 200), 64, 64, 4, true));
     patch.write(game / "zips" / "zz_patch.zip");
     const auto after = build({"--verbose"}, game);
     EXPECT_EQ(after.exit_code, 0) << after.err;

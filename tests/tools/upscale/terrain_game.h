@@ -7,10 +7,15 @@
 #include <vector>
 
 #include "image/rgba_image.h"
-#include "tests/support/game_db_writer.h"
-#include "tests/support/texcache_writer.h"
+#include "data/game_folder_writer.h"
+#include "data/texture/texcache_writer.h"
 
 namespace tarkeep::test {
+
+using data::DbZipBuilder;
+using data::dxt_texcache;
+using data::GameFolderWriter;
+using data::ZipFiles;
 
 // A tileable test texture: sinusoids with whole periods across the image, so the wrap
 // is seamless, different per seed.

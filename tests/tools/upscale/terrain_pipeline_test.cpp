@@ -228,12 +228,12 @@ TEST_F(TerrainPipeline, ListAndOrig) {
 TEST_F(TerrainPipeline, CorruptSourceEndsTheRunAndKeepsTheCacheConsistent) {
     ASSERT_EQ(run({}).exit_code, 0);
     const std::string manifest_before = read_text(cache_ / "manifest.txt");
-    const auto zero_side = test::write_texcache(test::texcache_fields(4, {{0, 4, {}}}));
+    const auto zero_side = data::write_texcache(data::texcache_fields(4, {{0, 4, {}}}));
     const std::vector<std::string> damaged = {"not a texture at all", std::string(zero_side.begin(), zero_side.end())};
     for (const std::string& bytes : damaged) {
-        test::ZipFiles broken;
+        data::ZipFiles broken;
         broken.add("t2.texcache", bytes);
-        test::GameFolderWriter(dir_ / "game").add_zip("zz_patch.zip", broken);
+        data::GameFolderWriter(dir_ / "game").add_zip("zz_patch.zip", broken);
         auto result = run({"--force"});
         EXPECT_EQ(result.exit_code, 1);
         EXPECT_EQ(result.err.rfind("error: t2: ", 0), 0u) << result.err;  // says which texture

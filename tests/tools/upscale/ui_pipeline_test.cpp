@@ -9,7 +9,7 @@
 #include "image/image_files.h"
 #include "image/kernels.h"
 #include "tests/support/program_run.h"
-#include "tests/support/sample_game.h"
+#include "tools/sample_game/sample_game.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/model_manifest.h"
@@ -22,7 +22,7 @@ using test::contains;
 
 const fs::path& sample_game() {
     static const test::TempDir dir;
-    static const bool written = (test::write_sample_game(dir.path(), {test::SampleSize::small, 5}), true);
+    static const bool written = (sample_game::write_sample_game(dir.path(), {sample_game::SampleSize::small, 5}), true);
     return written ? dir.path() : dir.path();
 }
 

@@ -4,13 +4,13 @@
 #include <numbers>
 
 #include "data/nif/nif_blocks.h"
-#include "tests/support/dxt_encoder.h"
-#include "tests/support/nif_writer.h"
-#include "tests/support/pcpatch_writer.h"
-#include "tests/support/sample_game_parts.h"
-#include "tests/support/texcache_writer.h"
+#include "data/texture/dxt_encoder.h"
+#include "data/nif/nif_writer.h"
+#include "data/texture/pcpatch_writer.h"
+#include "tools/sample_game/sample_game_parts.h"
+#include "data/texture/texcache_writer.h"
 
-namespace tarkeep::test::sample {
+namespace tarkeep::sample_game::parts {
 namespace {
 
 using namespace tarkeep::data;
@@ -354,4 +354,4 @@ void add_unit_assets(SampleSize size, std::uint64_t seed, ArchiveSet& archives, 
     }
 }
 
-}  // namespace tarkeep::test::sample
+}  // namespace tarkeep::sample_game::parts

@@ -1,11 +1,12 @@
 // Building zip archive bytes: local headers, the central directory and the end record.
-#include "tests/support/zip_writer.h"
+#include "io/zip_writer.h"
 
-#include <fstream>
-#include <iterator>
+#include "io/checksum.h"
+#include "io/file_bytes.h"
+
 #include <stdexcept>
 
-namespace tarkeep::test {
+namespace tarkeep::io {
 namespace {
 
 void put16(std::vector<std::uint8_t>& out, std::uint32_t value) {
@@ -73,24 +74,11 @@ void write_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& 
 
 }  // namespace
 
-std::uint32_t reference_crc32(const std::vector<std::uint8_t>& data) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::uint8_t byte : data) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-std::vector<std::uint8_t> bytes_of(std::string_view text) {
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
 ZipWriterEntry& ZipWriter::add_stored(std::string name, std::vector<std::uint8_t> data) {
     ZipWriterEntry entry;
     entry.name = std::move(name);
     entry.method = 0;
-    entry.crc32 = reference_crc32(data);
+    entry.crc32 = crc32(data);
     entry.compressed_size = static_cast<std::uint32_t>(data.size());
     entry.uncompressed_size = static_cast<std::uint32_t>(data.size());
     entry.payload = std::move(data);
@@ -98,7 +86,7 @@ ZipWriterEntry& ZipWriter::add_stored(std::string name, std::vector<std::uint8_t
 }
 
 ZipWriterEntry& ZipWriter::add_stored(std::string name, std::string_view text) {
-    return add_stored(std::move(name), bytes_of(text));
+    return add_stored(std::move(name), std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 ZipWriterEntry& ZipWriter::add_deflated(std::string name, std::vector<std::uint8_t> raw_deflate,
@@ -106,7 +94,7 @@ ZipWriterEntry& ZipWriter::add_deflated(std::string name, std::vector<std::uint8
     ZipWriterEntry entry;
     entry.name = std::move(name);
     entry.method = 8;
-    entry.crc32 = reference_crc32(original);
+    entry.crc32 = crc32(original);
     entry.compressed_size = static_cast<std::uint32_t>(raw_deflate.size());
     entry.uncompressed_size = static_cast<std::uint32_t>(original.size());
     entry.payload = std::move(raw_deflate);
@@ -118,7 +106,7 @@ ZipWriterEntry& ZipWriter::add(ZipWriterEntry entry) {
     return entries_.back();
 }
 
-void ZipWriter::set_comment(std::string_view comment) { comment_ = bytes_of(comment); }
+void ZipWriter::set_comment(std::string_view comment) { comment_.assign(comment.begin(), comment.end()); }
 
 std::vector<std::uint8_t> ZipWriter::bytes() const {
     std::vector<std::uint8_t> out;
@@ -148,17 +136,4 @@ std::vector<std::uint8_t> ZipWriter::bytes() const {
 
 void ZipWriter::write(const std::filesystem::path& path) const { write_file(path, bytes()); }
 
-void write_file(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) throw std::runtime_error("cannot write " + path.string());
-}
-
-std::vector<std::uint8_t> read_file(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw std::runtime_error("cannot read " + path.string());
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-}  // namespace tarkeep::test
+}  // namespace tarkeep::io

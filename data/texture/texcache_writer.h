@@ -1,10 +1,10 @@
-// Texture file fixtures: every field settable for damaged files, and consistent DXT files.
+// Writing texture cache files: every field settable (damaged files too), and consistent DXT files.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace tarkeep::test {
+namespace tarkeep::data {
 
 // One entry of the mipmap table; `offset` is relative to the start of the pixel data.
 struct TexcacheMipEntry {
@@ -48,4 +48,4 @@ std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std
 std::vector<std::uint8_t> dxt_texcache(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,
                                        std::uint32_t format, bool with_mips);
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::data

@@ -1,10 +1,12 @@
 #include <array>
 #include <cctype>
 
-#include "tests/support/sample_game_parts.h"
-#include "tests/support/texcache_writer.h"
+#include "tools/sample_game/sample_game_parts.h"
+#include "data/texture/texcache_writer.h"
 
-namespace tarkeep::test::sample {
+namespace tarkeep::sample_game::parts {
+
+using data::dxt_texcache;
 namespace {
 
 constexpr std::uint32_t kDxt1 = 4;
@@ -220,4 +222,4 @@ void add_terrain_textures(const TerrainPlan& plan, std::uint64_t seed, ArchiveSe
 
 std::vector<std::uint8_t> text_bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-}  // namespace tarkeep::test::sample
+}  // namespace tarkeep::sample_game::parts

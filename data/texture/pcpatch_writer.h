@@ -1,12 +1,12 @@
-// Player-colour patch fixtures: patch files from runs, or the patch between two textures.
+// Writing player-colour patch files: from runs, or the patch between two textures.
 #pragma once
 #include <cstdint>
 #include <utility>
 #include <vector>
 
-#include "tests/support/texcache_writer.h"
+#include "data/texture/texcache_writer.h"
 
-namespace tarkeep::test {
+namespace tarkeep::data {
 
 inline constexpr std::uint32_t pcpatch_separator = 0xFFFFFFFFu;
 
@@ -19,4 +19,4 @@ std::vector<std::uint8_t> write_pcpatch(const std::vector<std::pair<std::uint32_
 // by separator runs.
 std::vector<std::uint8_t> diff_pcpatch(const TexcacheFields& base, const TexcacheFields& coloured);
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::data

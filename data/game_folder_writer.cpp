@@ -1,12 +1,13 @@
-// Writing the test game folders: zip files of stored entries and extra files beside them.
-#include "tests/support/game_db_writer.h"
+// Writing game folders: zip files of stored entries and extra files beside them.
+#include "data/game_folder_writer.h"
 
-#include "tests/support/zip_writer.h"
+#include "io/file_bytes.h"
+#include "io/zip_writer.h"
 
-namespace tarkeep::test {
+namespace tarkeep::data {
 
 void ZipFiles::write(const std::filesystem::path& path) const {
-    ZipWriter writer;
+    io::ZipWriter writer;
     for (const auto& [name, text] : files_) writer.add_stored(name, text);
     writer.write(path);
 }
@@ -23,8 +24,8 @@ std::filesystem::path GameFolderWriter::add_zip(std::string_view zip_name, const
 
 std::filesystem::path GameFolderWriter::add_other_file(std::string_view name, std::string_view text) const {
     const std::filesystem::path path = zips() / std::string(name);
-    write_file(path, bytes_of(text));
+    io::write_file(path, io::bytes_of(text));
     return path;
 }
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::data

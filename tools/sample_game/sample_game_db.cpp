@@ -1,6 +1,6 @@
-#include "tests/support/sample_game_parts.h"
+#include "tools/sample_game/sample_game_parts.h"
 
-namespace tarkeep::test::sample {
+namespace tarkeep::sample_game::parts {
 namespace {
 
 // Loaded first by the unit file list; every infantry unit builds on it.
@@ -138,4 +138,4 @@ void add_database(const TerrainPlan& plan, SampleSize size, ArchiveSet& archives
     add("UI/readme.txt", "Sprite tables: name, texture, x, y, width, height, flags\n");
 }
 
-}  // namespace tarkeep::test::sample
+}  // namespace tarkeep::sample_game::parts

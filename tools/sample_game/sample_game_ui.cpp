@@ -1,10 +1,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tests/support/sample_game_parts.h"
-#include "tests/support/texcache_writer.h"
+#include "tools/sample_game/sample_game_parts.h"
+#include "data/texture/texcache_writer.h"
 
-namespace tarkeep::test::sample {
+namespace tarkeep::sample_game::parts {
+
+using data::dxt_texcache;
+using data::texcache_fields;
+using data::TexcacheFields;
+using data::write_texcache;
 namespace {
 
 constexpr std::uint32_t kDxt5 = 6;
@@ -183,4 +188,4 @@ void add_ui_assets(SampleSize size, std::uint64_t seed, ArchiveSet& archives, Sa
     summary.sprites = 16 + 9 + 2;  // rows with numeric rectangles, the missing-sheet row included
 }
 
-}  // namespace tarkeep::test::sample
+}  // namespace tarkeep::sample_game::parts

@@ -1,5 +1,5 @@
-// Writes NIF files from the reader's own block classes: fixtures for the reader, the
-// model pipeline, the glTF export and the sample game. Standard library only.
+// Writes NIF files from the reader's own block classes: made-up models for the sample game,
+// the fuzz seeds and the tests of the reader, the model pipeline and the glTF export.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +13,7 @@
 
 #include "data/nif/nif_file.h"
 
-namespace tarkeep::test {
+namespace tarkeep::data {
 
 // Little-endian byte sink with the NIF field encodings.
 class NifByteWriter {
@@ -84,4 +84,4 @@ data::NifRef add_nif_block(data::NifFile& file, std::string type_name, T block) 
     return index;
 }
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::data

@@ -1,11 +1,11 @@
-// DXT fixtures: a plain block encoder, mip chain reduction, and a per-pixel reference decoder.
+// A plain DXT block encoder and the 2x2 reduction for mip chains.
 #pragma once
 #include <cstdint>
 #include <vector>
 
-namespace tarkeep::test {
+namespace tarkeep::data {
 
-// A plain DXT encoder for fixtures: per 4x4 block, bounding-box endpoints and the
+// A plain DXT encoder (for made-up game files): per 4x4 block, bounding-box endpoints and the
 // nearest palette entry per pixel. `format` is 4 (DXT1), 5 (DXT3) or 6 (DXT5).
 // DXT1 blocks with a pixel of alpha below 128 use the three-colour mode and make
 // those pixels transparent black. Pixels outside the image repeat the edge.
@@ -16,13 +16,4 @@ std::vector<std::uint8_t> encode_dxt(const std::uint8_t* rgba, std::uint32_t wid
 std::vector<std::uint8_t> halve_rgba(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
                                      std::uint32_t& half_width, std::uint32_t& half_height);
 
-}  // namespace tarkeep::test
-
-namespace tarkeep::test {
-
-// Straight per-pixel DXT decoding (block lookup and palette for every pixel): the
-// reference the block decoder is compared and benchmarked against. Expects enough data.
-std::vector<std::uint8_t> naive_decode_dxt(const std::uint8_t* blocks, std::uint32_t width, std::uint32_t height,
-                                           std::uint32_t format);
-
-}  // namespace tarkeep::test
+}  // namespace tarkeep::data

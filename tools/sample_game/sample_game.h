@@ -9,7 +9,7 @@
 // A synthetic installation of the game: <dir>/zips with db.zip (tables, definitions)
 // and asset archives (terrain, model and UI textures, player-colour masks and patches,
 // models, animations). The same size and seed always give the same bytes.
-namespace tarkeep::test {
+namespace tarkeep::sample_game {
 
 enum class SampleSize : std::uint8_t { small, medium, large };
 
@@ -59,4 +59,4 @@ inline constexpr std::string_view kSampleMissingTextureClimate = "Arid";
 // Writes the archives into <dir>/zips (created; archives of the same names replaced).
 SampleGameSummary write_sample_game(const std::filesystem::path& dir, const SampleGameOptions& options);
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::sample_game

@@ -1,12 +1,12 @@
 // The terrain material recipes and the periodic noise that make seamless procedural textures.
-#include "tests/support/tileable_texture.h"
+#include "tools/sample_game/tileable_texture.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
 
-namespace tarkeep::test {
+namespace tarkeep::sample_game {
 namespace {
 
 using Colour = std::array<double, 3>;
@@ -163,4 +163,4 @@ std::vector<std::uint8_t> tileable_texture(TerrainMaterial material, std::uint32
     return rgba;
 }
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::sample_game

@@ -1,10 +1,14 @@
-#include "tests/support/sample_game.h"
+#include "tools/sample_game/sample_game.h"
+#include "io/file_bytes.h"
 
 #include "io/deflate.h"
-#include "tests/support/sample_game_parts.h"
-#include "tests/support/zip_writer.h"
+#include "tools/sample_game/sample_game_parts.h"
+#include "io/zip_writer.h"
 
-namespace tarkeep::test {
+namespace tarkeep::sample_game {
+
+using io::write_file;
+using io::ZipWriter;
 
 std::optional<SampleSize> parse_sample_size(std::string_view text) {
     if (text == "small") return SampleSize::small;
@@ -24,9 +28,9 @@ std::string_view sample_size_name(SampleSize size) {
 
 namespace {
 
-std::vector<std::uint8_t> archive_bytes(const std::vector<sample::ArchiveFile>& files) {
+std::vector<std::uint8_t> archive_bytes(const std::vector<parts::ArchiveFile>& files) {
     ZipWriter writer;
-    for (const sample::ArchiveFile& file : files) {
+    for (const parts::ArchiveFile& file : files) {
         if (file.deflate && !file.bytes.empty()) {
             writer.add_deflated(file.name, io::deflate_compress(file.bytes), file.bytes);
         } else {
@@ -40,12 +44,12 @@ std::vector<std::uint8_t> archive_bytes(const std::vector<sample::ArchiveFile>& 
 
 SampleGameSummary write_sample_game(const std::filesystem::path& dir, const SampleGameOptions& options) {
     SampleGameSummary summary;
-    sample::ArchiveSet archives;
-    const sample::TerrainPlan plan = sample::plan_terrain(options.size);
-    sample::add_terrain_textures(plan, options.seed, archives, summary);
-    sample::add_database(plan, options.size, archives, summary);
-    sample::add_unit_assets(options.size, options.seed, archives, summary);
-    sample::add_ui_assets(options.size, options.seed, archives, summary);
+    parts::ArchiveSet archives;
+    const parts::TerrainPlan plan = parts::plan_terrain(options.size);
+    parts::add_terrain_textures(plan, options.seed, archives, summary);
+    parts::add_database(plan, options.size, archives, summary);
+    parts::add_unit_assets(options.size, options.seed, archives, summary);
+    parts::add_ui_assets(options.size, options.seed, archives, summary);
 
     const std::filesystem::path zips = dir / "zips";
     std::filesystem::create_directories(zips);
@@ -57,4 +61,4 @@ SampleGameSummary write_sample_game(const std::filesystem::path& dir, const Samp
     return summary;
 }
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::sample_game

@@ -1,11 +1,11 @@
 // The NIF fixture writer: the base field families and one writer per block class.
-#include "tests/support/nif_writer.h"
+#include "data/nif/nif_writer.h"
 
 #include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
 
-namespace tarkeep::test {
+namespace tarkeep::data {
 
 using namespace tarkeep::data;
 
@@ -538,4 +538,4 @@ NifFile make_nif_file(std::uint32_t version) {
     return file;
 }
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::data

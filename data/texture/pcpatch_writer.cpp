@@ -1,11 +1,11 @@
 // Writing player-colour patch files, and diffing two DXT textures into one.
-#include "tests/support/pcpatch_writer.h"
+#include "data/texture/pcpatch_writer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
-namespace tarkeep::test {
+namespace tarkeep::data {
 namespace {
 
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
@@ -60,4 +60,4 @@ std::vector<std::uint8_t> diff_pcpatch(const TexcacheFields& base, const Texcach
     return write_pcpatch(runs, blocks);
 }
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::data

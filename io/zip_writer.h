@@ -1,4 +1,4 @@
-// Zip archive fixtures built in memory, with every field open to damage, and file helpers.
+// Writing zip archives in memory, with every field open to change (damaged archives for tests).
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tarkeep::test {
+namespace tarkeep::io {
 
 // One entry as it will be written. The add_* helpers fill in consistent values; tests
 // then change single fields to build damaged archives (wrong CRC, sizes, offsets...).
@@ -66,11 +66,4 @@ private:
     std::vector<std::uint8_t> trailing_;
 };
 
-// Plain bitwise CRC-32 (zip polynomial), independent of the product's implementation.
-std::uint32_t reference_crc32(const std::vector<std::uint8_t>& data);
-
-std::vector<std::uint8_t> bytes_of(std::string_view text);
-void write_file(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
-std::vector<std::uint8_t> read_file(const std::filesystem::path& path);
-
-}  // namespace tarkeep::test
+}  // namespace tarkeep::io

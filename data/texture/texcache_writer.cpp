@@ -1,11 +1,11 @@
 // Writing texture cache files from their fields, and DXT texture files from RGBA images.
-#include "tests/support/texcache_writer.h"
+#include "data/texture/texcache_writer.h"
 
 #include <cstring>
 
-#include "tests/support/dxt_encoder.h"
+#include "data/texture/dxt_encoder.h"
 
-namespace tarkeep::test {
+namespace tarkeep::data {
 namespace {
 
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
@@ -83,4 +83,4 @@ std::vector<std::uint8_t> dxt_texcache(const std::vector<std::uint8_t>& rgba, st
     return write_texcache(texcache_fields(format, dxt_levels(rgba, width, height, format, with_mips)));
 }
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::data

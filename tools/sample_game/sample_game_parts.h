@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/sample_game.h"
-#include "tests/support/tileable_texture.h"
+#include "tools/sample_game/sample_game.h"
+#include "tools/sample_game/tileable_texture.h"
 
 // The pieces the sample game builder assembles; each part adds its files to the
 // archives it belongs in.
-namespace tarkeep::test::sample {
+namespace tarkeep::sample_game::parts {
 
 struct ArchiveFile {
     std::string name;  // entry name; a name ending in '/' is a folder entry
@@ -86,4 +86,4 @@ std::string sprite_table_cursor_text(const UiLayout& layout);
 
 std::vector<std::uint8_t> text_bytes(std::string_view text);
 
-}  // namespace tarkeep::test::sample
+}  // namespace tarkeep::sample_game::parts

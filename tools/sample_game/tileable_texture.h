@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tarkeep::test {
+namespace tarkeep::sample_game {
 
 enum class TerrainMaterial : std::uint8_t {
     grass,
@@ -27,7 +27,7 @@ inline constexpr std::size_t kTerrainMaterialCount = 12;
 // "grass", "sand", ...
 std::string_view material_name(TerrainMaterial material);
 
-// 64-bit mixing (splitmix64 finaliser): the one source of randomness of the fixtures,
+// 64-bit mixing (splitmix64 finaliser): the one source of randomness of the sample game,
 // so that a seed gives the same bytes on every platform.
 std::uint64_t mix64(std::uint64_t value);
 // A value in [0, 1) from a seed and two coordinates.
@@ -54,4 +54,4 @@ private:
 std::vector<std::uint8_t> tileable_texture(TerrainMaterial material, std::uint32_t width, std::uint32_t height,
                                            std::uint64_t seed, bool height_in_alpha = false);
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::sample_game

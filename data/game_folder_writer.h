@@ -1,4 +1,4 @@
-// Test game folders: uncompressed zip archives under zips/ and db.zip content below its root.
+// Made-up game folders (tests, demos): uncompressed zip archives under zips/ and db.zip content below its root.
 #pragma once
 #include <filesystem>
 #include <string>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace tarkeep::test {
+namespace tarkeep::data {
 
 // The files of one zip archive, in central-directory order, stored uncompressed.
 class ZipFiles {
@@ -23,7 +23,7 @@ private:
     std::vector<std::pair<std::string, std::string>> files_;
 };
 
-// A game folder for tests: archives go to <dir>/zips.
+// A game folder: archives go to <dir>/zips.
 class GameFolderWriter {
 public:
     explicit GameFolderWriter(std::filesystem::path dir);
@@ -58,4 +58,4 @@ private:
     ZipFiles files_;
 };
 
-}  // namespace tarkeep::test
+}  // namespace tarkeep::data
