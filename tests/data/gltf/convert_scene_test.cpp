@@ -132,7 +132,7 @@ TEST(GltfScene, DamagedModelsEndWithAGltfErrorOrAWarning) {
         file.roots = {0};
         c.damage(file);
         data::GltfConvertResult result;
-        const std::string error = error_of([&] {
+        const std::string error = error_text([&] {
             result = convert(file);
             data::write_glb(result.doc);
         });

@@ -6,7 +6,8 @@
 #include "data/texture/dxt.h"
 #include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
-#include "tests/data/texture/tex_error_of.h"
+#include "data/texture/tex_error.h"
+#include "tests/data/error_text.h"
 #include "tests/support/pcpatch_writer.h"
 #include "tests/support/texcache_writer.h"
 
@@ -14,7 +15,7 @@ namespace tarkeep::data {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using test::tex_error_of;
+using test::error_text;
 using Runs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 constexpr std::uint32_t separator = test::pcpatch_separator;
 
@@ -55,9 +56,9 @@ TEST(PcPatch, ReadPayload) {
         test::TexcacheFields container;
         container.pixels = payload;
         container.num_pixels = std::uint32_t(payload.size());
-        EXPECT_EQ(tex_error_of([&] { read_pcpatch(test::write_texcache(container)); }), message);
+        EXPECT_EQ(error_text<TexError>([&] { read_pcpatch(test::write_texcache(container)); }), message);
     }
-    EXPECT_EQ(tex_error_of([&] { read_pcpatch(Bytes(120, 0)); }), "not a single-NiPixelData NIF 10.1.0.0");
+    EXPECT_EQ(error_text<TexError>([&] { read_pcpatch(Bytes(120, 0)); }), "not a single-NiPixelData NIF 10.1.0.0");
 }
 
 Bytes apply(const test::TexcacheFields& texture, const Runs& runs, const Bytes& blocks) {
@@ -66,7 +67,7 @@ Bytes apply(const test::TexcacheFields& texture, const Runs& runs, const Bytes& 
 
 // The error of a patch with `runs` and `count` blocks of 0xEE.
 std::string apply_error(const test::TexcacheFields& texture, const Runs& runs, std::size_t count) {
-    return tex_error_of([&] { apply(texture, runs, Bytes(count * dxt_block_size(texture.format), 0xEE)); });
+    return error_text<TexError>([&] { apply(texture, runs, Bytes(count * dxt_block_size(texture.format), 0xEE)); });
 }
 
 // `pixels` with `data` written at `offset`.

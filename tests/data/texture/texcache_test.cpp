@@ -4,7 +4,8 @@
 #include <tuple>
 
 #include "data/texture/texcache.h"
-#include "tests/data/texture/tex_error_of.h"
+#include "data/texture/tex_error.h"
+#include "tests/data/error_text.h"
 #include "tests/support/texcache_writer.h"
 
 namespace tarkeep::data {
@@ -14,7 +15,7 @@ using Bytes = std::vector<std::uint8_t>;
 using test::write_texcache;
 
 std::string error_of(const Bytes& file) {
-    return test::tex_error_of([&] { read_texcache(file); });
+    return test::error_text<TexError>([&] { read_texcache(file); });
 }
 
 test::TexcacheFields two_level_fields() {
