@@ -100,8 +100,10 @@ TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
     EXPECT_EQ(round_trip_hand_block<NiVisData>("NiVisData", vis.bytes)->keys, (std::vector<NifVisKey>{{0, 1}, {1, 0}}));
 
     // Huge morph and vertex counts must fail before allocating.
-    const HandBytes hostile = HandBytes().u32(0xFFFFFFFF).u32(0xFFFFFFFF).u8(0).u32(0);
-    EXPECT_THROW(read_hand_block<NiMorphData>("NiMorphData", hostile.bytes), NifError);
+    for (const std::uint32_t vertices : {0xFFFFFFFFu, 0u}) {
+        const HandBytes hostile = HandBytes().u32(0xFFFFFFFF).u32(vertices).u8(0).u32(0);
+        EXPECT_THROW(read_hand_block<NiMorphData>("NiMorphData", hostile.bytes), NifError) << vertices;
+    }
 }
 
 }  // namespace

@@ -38,6 +38,9 @@ TEST(NifSkin, HandAssembledSkinInstanceAndDataRoundTrip) {
     transform(no_weights, 0);
     no_weights.f32(0).f32(0).f32(0).f32(0).u16(40);  // the count is there, the weights are not
     EXPECT_TRUE(round_trip_hand_block<NiSkinData>("NiSkinData", no_weights.bytes)->bones[0].weights.empty());
+    HandBytes hostile;  // four billion bones
+    transform(hostile, 0).u32(0xFFFFFFFF).i32(-1).u8(0).u32(0);
+    EXPECT_THROW(read_hand_block<NiSkinData>("NiSkinData", hostile.bytes), NifError);
 }
 
 TEST(NifSkin, HandAssembledSkinPartitionRoundTrip) {
