@@ -1,9 +1,10 @@
-// Readable renderings of definition values and error messages for test expectations.
+// Readable renderings of definition values for test expectations.
 #pragma once
 #include <charconv>
 #include <string>
 
 #include "data/ddf_value.h"
+#include "tests/data/error_text.h"
 
 namespace tarkeep::test {
 
@@ -32,17 +33,6 @@ inline std::string show(const DdfValue& value) {
             return "[" + out + "]";
     }
     return "?";
-}
-
-// The message of the `Error` that `action` throws, or "no error"; other exceptions pass.
-template <class Error, class Action>
-std::string error_text(Action&& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "no error";
 }
 
 }  // namespace tarkeep::test

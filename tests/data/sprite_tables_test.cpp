@@ -1,4 +1,4 @@
-// Sprite table rows: comments, quoting, which rows make sprites, cache keys and texture flags.
+// Sprite table rows: comments, quoting, which rows make sprites (with their cache keys) and texture flags.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,7 +41,7 @@ TEST(SpriteRows, SixIntegerCellsMakeASprite) {
     const std::pair<Row, const char*> cases[] = {
         {{"btn", "ui\\Tex\\Buttons.TGA", "10", "-20", "30", "40", "(mipmap|HasAlpha)"},
          "btn ui\\Tex\\Buttons.TGA buttons.texcache 10,-20,30,40 513"},
-        {{"a", "t.tga", "+1", "2", "3", "4"}, "a t.tga t.texcache 1,2,3,4 0"},
+        {{"a", "u/t.x.TGA", "+1", "2", "3", "4"}, "a u/t.x.TGA t.x.texcache 1,2,3,4 0"},
         // Coordinates clamp to the signed 32-bit range, however many digits they have.
         {{"a", "t", "99999999999999999999999", "-3000000000", "2147483647", "0"},
          "a t t.texcache 2147483647,-2147483648,2147483647,0 0"},
@@ -52,13 +52,6 @@ TEST(SpriteRows, SixIntegerCellsMakeASprite) {
         {{"a", "t.tga", "1", "-", "3", "4"}, "rejected"},
     };
     for (const auto& [row, sprite] : cases) EXPECT_EQ(sprite_of(row), sprite) << row[2] << "," << row[3];
-}
-
-TEST(SpriteCacheKey, FileNameLowerCasedWithoutExtension) {
-    EXPECT_EQ(sprite_cache_key("ui\\Tex\\Buttons.TGA"), "buttons.texcache");
-    EXPECT_EQ(sprite_cache_key("ui/a.b.dds"), "a.b.texcache");
-    EXPECT_EQ(sprite_cache_key("Plain"), "plain.texcache");
-    EXPECT_EQ(sprite_cache_key(""), ".texcache");
 }
 
 TEST(TextureFlags, NamesNumbersAndNoise) {

@@ -119,6 +119,8 @@ TEST(GltfScene, DamagedModelsEndWithAGltfErrorOrAWarning) {
         {[](NifFile& f) { add_child(f, 0, 0); }, "cycle in the node tree at block 0"},
         {[&](NifFile& f) { shape(f).data = 0; }, "unexpected block type for geometry data: NiNode"},
         {[&](NifFile& f) { shape(f).properties = {9}; }, "block reference out of range: property"},
+        {[&](NifFile& f) { mesh(f).triangles[0].a = 4; }, "triangle index out of range in geometry Quad"},
+        {[&](NifFile& f) { mesh(f).triangles[0].b = 4; }, "triangle index out of range in geometry Quad"},
         {[&](NifFile& f) { mesh(f).triangles[1].c = 4; }, "triangle index out of range in geometry Quad"},
         {[&](NifFile& f) { mesh(f).vertices[2].y = NAN; }, "non-finite value in POSITION of geometry Quad"},
         {[](NifFile& f) { block<data::NiNode>(f, 0).scale = INFINITY; },
@@ -132,7 +134,7 @@ TEST(GltfScene, DamagedModelsEndWithAGltfErrorOrAWarning) {
         file.roots = {0};
         c.damage(file);
         data::GltfConvertResult result;
-        const std::string error = error_of([&] {
+        const std::string error = error_text([&] {
             result = convert(file);
             data::write_glb(result.doc);
         });

@@ -55,7 +55,7 @@ TEST(GltfSkin, DamagedSkinsEndWithAGltfError) {
     for (const auto& [damage, error] : cases) {
         NifFile file = skinned_model();
         damage(file);
-        EXPECT_EQ(error_of([&] { convert(file); }), error);
+        EXPECT_EQ(error_text([&] { convert(file); }), error);
     }
 }
 
@@ -119,7 +119,7 @@ TEST(GltfAnimation, ScaleKeysOnRequestAndDamagedKeyframeFiles) {
     options.scale_channels = true;
     for (const auto& [kf, expected] : cases) {
         data::GltfConvertResult result;
-        const std::string error = error_of([&] { result = convert(skinned_model(), {kf}, options); });
+        const std::string error = error_text([&] { result = convert(skinned_model(), {kf}, options); });
         EXPECT_EQ(error == "no error" ? "warning: " + result.stats.warnings.at(0) : error, expected);
         EXPECT_EQ(result.doc.animations.size(), kf.path == "Grow.kf" ? 1u : 0u);
     }

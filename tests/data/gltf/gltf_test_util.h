@@ -14,6 +14,7 @@
 #include "data/gltf/gltf_convert.h"
 #include "image/png.h"
 #include "platform/shell.h"
+#include "tests/data/error_text.h"
 #include "data/nif/nif_writer.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
@@ -223,16 +224,6 @@ inline data::GltfConvertResult convert(const NifFile& model, const std::vector<K
     std::vector<data::GltfKeyframeFile> files;
     for (const Kf& kf : kfs) files.push_back({kf.path, data::read_nif(kf.bytes)});
     return data::convert_model(model, files, options);
-}
-
-// The message of the std::exception an action throws, or "no error".
-inline std::string error_of(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 inline const JsonValue& member(const JsonValue& value, const std::string& key) {

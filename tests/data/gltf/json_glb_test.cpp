@@ -51,14 +51,14 @@ TEST(GltfDocument, BufferViewsAndAccessors) {
                               data::kComponentU32};
     for (std::size_t i = 0; i < std::size(values); ++i) {
         GltfDocument one;
-        const std::string error = error_of([&] {
+        const std::string error = error_text([&] {
             data::add_uint_accessor(one, {values[i], 1}, 2, "VEC2", components[i], 0);
         });
         EXPECT_EQ(error, i % 2 == 0 ? "no error" : "value out of range for the accessor type");
         EXPECT_TRUE(i % 2 == 1 || accessor_values(one, 0) == (Doubles{double(values[i]), 1}));
     }
-    EXPECT_EQ(error_of([&] { data::add_float_accessor(doc, {}, 3, "VEC3", 0, true); }), "min() of an empty accessor");
-    EXPECT_EQ(error_of([&] {
+    EXPECT_EQ(error_text([&] { data::add_float_accessor(doc, {}, 3, "VEC3", 0, true); }), "min() of an empty accessor");
+    EXPECT_EQ(error_text([&] {
                   data::add_float_accessor(doc, {0, NAN}, 1, "SCALAR", 0, false, "POSITION of x");
               }),
               "non-finite value in POSITION of x");
@@ -103,7 +103,8 @@ TEST(GltfDocument, GlbLayout) {
     doc.nodes = {JsonValue::object(), JsonValue::object()};
     doc.nodes[1].set("name", "Bip01 Head");
     doc.nodes[1].set("translation", JsonValue::array_of(Doubles{0, INFINITY, 0}));
-    EXPECT_EQ(error_of([&] { data::write_glb(doc); }), "non-finite number in nodes[1].translation[1] (\"Bip01 Head\")");
+    EXPECT_EQ(error_text([&] { data::write_glb(doc); }),
+              "non-finite number in nodes[1].translation[1] (\"Bip01 Head\")");
 }
 
 TEST(GltfMath, InverseOfAnAffineTransform) {

@@ -45,13 +45,10 @@ TEST(NifFile, ZeroBlocksAndZeroRootsGiveAnEmptyDocumentWithItsHeaderList) {
     HandBytes bytes;
     bytes.text(kHeader).u32(0x0A010000).u32(7).u32(0).u16(0).u32(2).u32(11).u32(12).u32(0);
     const NifFile file = read_nif(bytes.bytes);
-    EXPECT_EQ(file.header, "Gamebryo File Format, Version 10.1.0.0");
-    EXPECT_EQ(file.version, 0x0A010000u);
-    EXPECT_EQ(file.user_version, 7u);
-    EXPECT_EQ(file.header_list, (std::vector<std::uint32_t>{11, 12}));
-    EXPECT_TRUE(file.blocks.empty());
-    EXPECT_TRUE(file.block_types.empty());
-    EXPECT_TRUE(file.roots.empty());
+    EXPECT_EQ(
+        std::tuple(file.header, file.version, file.user_version, file.header_list),
+        std::tuple("Gamebryo File Format, Version 10.1.0.0", 0x0A010000u, 7u, std::vector<std::uint32_t>{11, 12}));
+    EXPECT_TRUE(file.blocks.empty() && file.block_types.empty() && file.roots.empty());
 }
 
 TEST(NifFile, WrittenFileKeepsRootsHeaderListAndBlockPlaces) {
@@ -65,16 +62,13 @@ TEST(NifFile, WrittenFileKeepsRootsHeaderListAndBlockPlaces) {
     EXPECT_EQ(read.block_types, (std::vector<std::string>{"NiFloatExtraData", "NiIntegerExtraData"}));
     // Each block knows its type name, index and data offset.
     const auto& second = dynamic_cast<const NiIntegerExtraData&>(*read.blocks[1]);
-    EXPECT_EQ(second.type_name, "NiIntegerExtraData");
-    EXPECT_EQ(second.block_index, 1u);
-    EXPECT_EQ(second.offset, layout.block_offsets[1]);
-    EXPECT_EQ(second.value, 7u);
+    EXPECT_EQ(std::tuple(second.type_name, second.block_index, second.offset, second.value),
+              std::tuple("NiIntegerExtraData", 1u, layout.block_offsets[1], 7u));
 }
 
 TEST(NifFile, Version10010HasNoUserVersionAndOtherVersionsAreRejected) {
     const HandBytes data = HandBytes().str("x").f32(1.5f);
     const NifFile old = read_nif(hand_file_with_block("NiFloatExtraData", data.bytes, nullptr, 0x0A000100));
-    EXPECT_EQ(old.version, 0x0A000100u);
     EXPECT_FALSE(old.user_version.has_value());
     EXPECT_EQ(dynamic_cast<const NiFloatExtraData&>(*old.blocks[0]).value, 1.5f);
 
@@ -94,19 +88,11 @@ TEST(NifFile, Version10010HasNoUserVersionAndOtherVersionsAreRejected) {
     }
 }
 
-TEST(NifFile, HeaderLineAndTruncatedFrame) {
+TEST(NifFile, HeaderLineAndBlockTypeIndex) {
     EXPECT_EQ(nif_error_of({}), "no header line");
     EXPECT_EQ(nif_error_of(HandBytes().text("Gamebryo File Format, Version 10.1.0.0").u32(0x01020304).bytes),
               "no header line");
-    EXPECT_EQ(nif_error_of(HandBytes().text(kHeader).bytes), "read past end at " + std::to_string(kHeader.size()));
-
-    HandBytes no_roots = frame({}, {});
-    EXPECT_EQ(nif_error_of(no_roots.bytes), "read past end at " + std::to_string(no_roots.size()));
-}
-
-TEST(NifFile, BlockTypeIndexMustBeBelowTheTypeCount) {
-    HandBytes bytes = frame({"NiNode"}, {1});
-    EXPECT_EQ(nif_error_of(bytes.bytes), "block type index out of range");
+    EXPECT_EQ(nif_error_of(frame({"NiNode"}, {1}).bytes), "block type index out of range");
 }
 
 TEST(NifFile, MemoryFollowsTheBlocksReadNotTheBlockCount) {
@@ -172,23 +158,19 @@ TEST(NifFile, ReaderErrorsAreWrappedWithBlockTypeAndOffset) {
                                        ": implausible string length 100001 at " + std::to_string(offset));
 }
 
-TEST(NifFile, HostileCountsFailOnTheBoundsCheck) {
-    // Four billion blocks: the type index run does not fit.
-    HandBytes blocks;
-    blocks.text(kHeader).u32(0x0A010000).u32(0).u32(0xFFFFFFFF).u16(1).str("NiNode");
-    EXPECT_EQ(nif_error_of(blocks.bytes), "read past end at " + std::to_string(blocks.size()));
-
-    HandBytes types;
-    types.text(kHeader).u32(0x0A010000).u32(0).u32(0).u16(0xFFFF);
-    EXPECT_EQ(nif_error_of(types.bytes), "read past end at " + std::to_string(types.size()));
-
-    HandBytes header_list;
-    header_list.text(kHeader).u32(0x0A010000).u32(0).u32(0).u16(0).u32(0x3FFFFFFF);
-    EXPECT_EQ(nif_error_of(header_list.bytes), "read past end at " + std::to_string(header_list.size()));
-
-    HandBytes roots = frame({}, {});
-    roots.u32(0xFFFFFFFF).u32(0);
-    EXPECT_EQ(nif_error_of(roots.bytes), "read past end at " + std::to_string(roots.size() - 4));
+// Truncated frames, and hostile counts that fail on the bounds check: (file, bytes short of its end).
+TEST(NifFile, TruncatedFramesAndHostileCounts) {
+    const HandBytes start = HandBytes().text(kHeader).u32(0x0A010000).u32(0);
+    const std::pair<HandBytes, std::size_t> cases[] = {
+        {HandBytes().text(kHeader), 0},
+        {frame({}, {}), 0},                                          // no root count
+        {HandBytes(start).u32(0xFFFFFFFF).u16(1).str("NiNode"), 0},  // four billion blocks
+        {HandBytes(start).u32(0).u16(0xFFFF), 0},                    // types
+        {HandBytes(start).u32(0).u16(0).u32(0x3FFFFFFF), 0},         // header list
+        {frame({}, {}).u32(0xFFFFFFFF).u32(0), 4},                   // roots
+    };
+    for (const auto& [bytes, short_by] : cases)
+        EXPECT_EQ(nif_error_of(bytes.bytes), "read past end at " + std::to_string(bytes.size() - short_by));
 }
 
 // One case per checked reference field (a field checked in a base class once), built with it set to `value`.
@@ -245,7 +227,7 @@ TEST(NifFile, ReferencesMustBeMinusOneOrABlockIndex) {
             c.add(file, value);  // block 1 of 2
             const std::string error = nif_error_of(write_nif(file));
             if (value == -1 || value == 1) {
-                EXPECT_EQ(error, "") << c.type << " " << c.field << " " << value;
+                EXPECT_EQ(error, "no error") << c.type << " " << c.field << " " << value;
             } else {
                 EXPECT_EQ(error, std::string("block 1 ") + c.field + " -> " + std::to_string(value) + " out of range")
                     << c.type;
@@ -267,13 +249,10 @@ TEST(NifFile, ReferencesOutsideTheCheckedFieldsAreLeftToTheirUsers) {
     skin.skeleton_root = 70;
     add_nif_block(file, "NiSkinInstance", skin);
     file.roots = {99};
-    const NifFile read = read_nif(write_nif(file));
-    EXPECT_EQ(dynamic_cast<const NiNode&>(*read.blocks[0]).collision, 50);
-    EXPECT_EQ(read.roots, std::vector<std::uint32_t>{99});
+    EXPECT_EQ(read_nif(write_nif(file)).roots, std::vector<std::uint32_t>{99});
 }
 
 TEST(NifRegistry, EveryRegisteredNameFindsItsReaderAndNothingElseDoes) {
-    EXPECT_EQ(nif_block_types().size(), 52u);
     for (const NifBlockType& type : nif_block_types()) {
         EXPECT_EQ(find_nif_block_reader(type.name), type.reader) << type.name;
     }

@@ -17,11 +17,8 @@ TEST(NifKeyframes, KeyGroupLayouts) {
     quadratic.u32(1).u32(2);                                                             // 0: count, 4: interpolation
     quadratic.f32(0.5f).f32(1).f32(2).f32(3).f32(4).f32(5).f32(6).f32(7).f32(8).f32(9);  // 8: key
     const auto pos = round_trip_hand_block<NiPosData>("NiPosData", quadratic.bytes);
-    ASSERT_EQ(pos->keys.keys.size(), 1u);
-    EXPECT_EQ(pos->keys.keys[0].time, 0.5f);
-    EXPECT_EQ(pos->keys.keys[0].value, (NifVec3{1, 2, 3}));
-    EXPECT_EQ(pos->keys.keys[0].forward, (NifVec3{4, 5, 6}));
-    EXPECT_EQ(pos->keys.keys[0].backward, (NifVec3{7, 8, 9}));
+    EXPECT_EQ(std::tuple(pos->keys.keys.at(0).value, pos->keys.keys[0].forward, pos->keys.keys[0].backward),
+              std::tuple(NifVec3{1, 2, 3}, NifVec3{4, 5, 6}, NifVec3{7, 8, 9}));
 
     // TBC: three floats after each value; constant (5): nothing extra.
     HandBytes tbc;
@@ -30,12 +27,10 @@ TEST(NifKeyframes, KeyGroupLayouts) {
     tbc.f32(1).f32(2).f32(0.4f).f32(0.5f).f32(0.6f);  // 28
     const auto floats = round_trip_hand_block<NiFloatData>("NiFloatData", tbc.bytes);
     EXPECT_EQ(floats->keys.keys[1].tbc, (NifTbc{0.4f, 0.5f, 0.6f}));
-    EXPECT_EQ(floats->keys.keys[1].forward, 0);
 
     const HandBytes constant = HandBytes().u32(1).u32(5).f32(3).f32(1).f32(0.5f).f32(0.25f).f32(1);  // color4
     const auto colors = round_trip_hand_block<NiColorData>("NiColorData", constant.bytes);
     EXPECT_EQ(colors->keys.keys[0].value, (NifColor4{1, 0.5f, 0.25f, 1}));
-    EXPECT_EQ(colors->keys.interpolation, 5u);
 
     EXPECT_THROW(read_hand_block<NiFloatData>("NiFloatData", HandBytes().u32(0xFFFFFFFF).u32(1).f32(0).f32(0).bytes),
                  NifError);
@@ -49,10 +44,7 @@ TEST(NifKeyframes, RotationKeysAre20BytesExceptTbc) {
         b.f32(1).f32(0).f32(1).f32(0).f32(0);  // 28: key 1
         b.u32(0).u32(0);                       // 48: translations, 52: scales
         const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
-        EXPECT_EQ(data->rotation_type, type);
-        ASSERT_EQ(data->rotations.size(), 2u);
-        EXPECT_EQ(data->rotations[1].time, 1);
-        EXPECT_EQ(data->rotations[1].value, (NifQuat{0, 1, 0, 0}));
+        EXPECT_EQ(data->rotations.at(1).value, (NifQuat{0, 1, 0, 0}));
     }
 
     HandBytes tbc;
@@ -62,7 +54,6 @@ TEST(NifKeyframes, RotationKeysAre20BytesExceptTbc) {
     tbc.u32(1).u32(2).f32(0).f32(1).f32(0.5f).f32(0.25f);                     // 44: quadratic scales
     const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", tbc.bytes);
     EXPECT_EQ(data->rotations[0].tbc, (NifTbc{0.1f, 0.2f, 0.3f}));
-    EXPECT_EQ(data->scales.keys[0].forward, 0.5f);
     EXPECT_EQ(data->scales.keys[0].backward, 0.25f);
 }
 
@@ -76,15 +67,11 @@ TEST(NifKeyframes, XyzRotationReadsOneFloatAndThreeGroups) {
     b.f32(1).f32(2).f32(0).f32(0).f32(0);         // 60
     b.u32(1).u32(1).f32(0).f32(1).f32(2).f32(3);  // 80: translations
     b.u32(0);                                     // 104: scales
-    ASSERT_EQ(b.size(), 108u);
     const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
-    EXPECT_EQ(data->rotation_type, 4u);
-    EXPECT_EQ(data->xyz_unknown, 0.75f);
-    EXPECT_TRUE(data->rotations.empty());
-    EXPECT_EQ(data->xyz_rotations[0].keys[0].value, 0.5f);
-    EXPECT_TRUE(data->xyz_rotations[1].keys.empty());
-    EXPECT_EQ(data->xyz_rotations[2].keys[1].value, 2);
-    EXPECT_EQ(data->translations.keys[0].value, (NifVec3{1, 2, 3}));
+    EXPECT_EQ(
+        std::tuple(data->xyz_unknown, data->xyz_rotations[0].keys.at(0).value, data->xyz_rotations[2].keys.at(1).value),
+        std::tuple(0.75f, 0.5f, 2.0f));
+    EXPECT_EQ(data->translations.keys.at(0).value, (NifVec3{1, 2, 3}));
 
     const HandBytes none = HandBytes().u32(0).u32(0).u32(0);  // no rotation keys: no type either
     EXPECT_EQ(round_trip_hand_block<NiKeyframeData>("NiKeyframeData", none.bytes)->rotation_type, 0u);
@@ -97,10 +84,7 @@ TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
     uv.u32(0);                                            // 20: empty
     uv.u32(1).u32(2).f32(2).f32(3).f32(0.5f).f32(-0.5f);  // 24: quadratic
     const auto u = round_trip_hand_block<NiUVData>("NiUVData", uv.bytes);
-    EXPECT_TRUE(u->groups[0].keys.empty());
-    EXPECT_EQ(u->groups[1].keys[0].value, 0.25f);
-    EXPECT_TRUE(u->groups[2].keys.empty());
-    EXPECT_EQ(u->groups[3].keys[0].backward, -0.5f);
+    EXPECT_EQ(std::tuple(u->groups[1].keys.at(0).value, u->groups[3].keys.at(0).backward), std::tuple(0.25f, -0.5f));
 
     HandBytes b;
     b.u32(2).u32(2).u8(1);                        //  0: morphs, 4: vertices, 8: relative
@@ -109,17 +93,17 @@ TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
     b.u32(1).u32(1).f32(0.5f).f32(1);             // 37: keys of morph 1
     b.f32(7).f32(8).f32(9).f32(0).f32(0).f32(0);  // 53: vectors
     const auto m = round_trip_hand_block<NiMorphData>("NiMorphData", b.bytes);
-    EXPECT_EQ(m->relative, 1);
-    EXPECT_EQ(m->morphs[0].vectors[1], (NifVec3{4, 5, 6}));
-    EXPECT_EQ(m->morphs[1].keys.keys[0].value, 1);
-    EXPECT_EQ(m->morphs[1].vectors[0], (NifVec3{7, 8, 9}));
+    EXPECT_EQ(std::tuple(m->morphs.at(0).vectors.at(1), m->morphs.at(1).vectors.at(0)),
+              std::tuple(NifVec3{4, 5, 6}, NifVec3{7, 8, 9}));
 
     const HandBytes vis = HandBytes().u32(2).f32(0).u8(1).f32(1).u8(0);  // 0: count, 4: (time, visible) x 2
     EXPECT_EQ(round_trip_hand_block<NiVisData>("NiVisData", vis.bytes)->keys, (std::vector<NifVisKey>{{0, 1}, {1, 0}}));
 
     // Huge morph and vertex counts must fail before allocating.
-    const HandBytes hostile = HandBytes().u32(0xFFFFFFFF).u32(0xFFFFFFFF).u8(0).u32(0);
-    EXPECT_THROW(read_hand_block<NiMorphData>("NiMorphData", hostile.bytes), NifError);
+    for (const std::uint32_t vertices : {0xFFFFFFFFu, 0u}) {
+        const HandBytes hostile = HandBytes().u32(0xFFFFFFFF).u32(vertices).u8(0).u32(0);
+        EXPECT_THROW(read_hand_block<NiMorphData>("NiMorphData", hostile.bytes), NifError) << vertices;
+    }
 }
 
 }  // namespace

@@ -1,23 +1,12 @@
 // The byte cursor: bounds checks, strings, counted lists.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "tests/data/nif/nif_test_util.h"
 
 namespace tarkeep::test {
 namespace {
 
 using namespace tarkeep::data;
-
-std::string error_of(const std::function<void()>& read) {
-    try {
-        read();
-    } catch (const NifError& error) {
-        return error.what();
-    }
-    return "";
-}
 
 TEST(NifReader, ValuesAreLittleEndian) {
     HandBytes b;
@@ -36,11 +25,11 @@ TEST(NifReader, ReadPastEndNamesTheCurrentPosition) {
     NifReader reader(bytes);
     reader.u16();
     reader.u16();
-    EXPECT_EQ(error_of([&] { reader.u32(); }), "read past end at 4");
+    EXPECT_EQ(error_text<NifError>([&] { reader.u32(); }), "read past end at 4");
     EXPECT_EQ(reader.position(), 4u);  // a failed read moves nothing
     EXPECT_EQ(reader.u16(), 0x0605);
-    EXPECT_EQ(error_of([&] { reader.u8(); }), "read past end at 6");
-    EXPECT_EQ(error_of([&] { reader.skip(1); }), "read past end at 6");
+    EXPECT_EQ(error_text<NifError>([&] { reader.u8(); }), "read past end at 6");
+    EXPECT_EQ(error_text<NifError>([&] { reader.skip(1); }), "read past end at 6");
 }
 
 TEST(NifReader, Strings) {
@@ -59,12 +48,12 @@ TEST(NifReader, Strings) {
     too_long.u16(0).u32(100001).text(std::string(100001, 'x'));
     NifReader too_long_reader(too_long.bytes);
     too_long_reader.u16();
-    EXPECT_EQ(error_of([&] { too_long_reader.string(); }), "implausible string length 100001 at 2");
+    EXPECT_EQ(error_text<NifError>([&] { too_long_reader.string(); }), "implausible string length 100001 at 2");
 
     HandBytes cut;
     cut.u32(10).text("abc");
     NifReader cut_reader(cut.bytes);
-    EXPECT_EQ(error_of([&] { cut_reader.string(); }), "read past end at 4");
+    EXPECT_EQ(error_text<NifError>([&] { cut_reader.string(); }), "read past end at 4");
 }
 
 TEST(NifReader, CountedListsAreCheckedAsOneRun) {
@@ -73,12 +62,12 @@ TEST(NifReader, CountedListsAreCheckedAsOneRun) {
     NifReader reader(b.bytes);
     EXPECT_EQ(reader.ref_list(), (std::vector<NifRef>{-1, 7}));
     // Three u32 announced, two present: nothing is read past the count.
-    EXPECT_EQ(error_of([&] { reader.u32_list(); }), "read past end at 16");
+    EXPECT_EQ(error_text<NifError>([&] { reader.u32_list(); }), "read past end at 16");
 
     HandBytes huge;
     huge.u32(0xFFFFFFFF);
     NifReader huge_reader(huge.bytes);
-    EXPECT_EQ(error_of([&] { huge_reader.ref_list(); }), "read past end at 4");
+    EXPECT_EQ(error_text<NifError>([&] { huge_reader.ref_list(); }), "read past end at 4");
 }
 
 TEST(NifReader, ElementCountCheckDoesNotOverflow) {

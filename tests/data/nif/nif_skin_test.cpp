@@ -16,10 +16,8 @@ HandBytes& transform(HandBytes& b, float base) {
 TEST(NifSkin, HandAssembledSkinInstanceAndDataRoundTrip) {
     HandBytes instance;
     instance.i32(1).i32(2).u32(3).i32(3).i32(4).i32(-1);  // 0: data, skeleton root, 8: bones
-    const auto i = round_trip_hand_block<NiSkinInstance>("NiSkinInstance", instance.bytes);
-    EXPECT_EQ(i->data, 1);
-    EXPECT_EQ(i->skeleton_root, 2);
-    EXPECT_EQ(i->bones, (std::vector<NifRef>{3, 4, -1}));
+    EXPECT_EQ(round_trip_hand_block<NiSkinInstance>("NiSkinInstance", instance.bytes)->bones,
+              (std::vector<NifRef>{3, 4, -1}));
 
     HandBytes b;
     transform(b, 100);                                     //   0: skin transform
@@ -29,26 +27,20 @@ TEST(NifSkin, HandAssembledSkinInstanceAndDataRoundTrip) {
     b.u16(2);                                              // 129: weight count
     b.u16(3).f32(0.25f).u16(5).f32(0.75f);                 // 131: (vertex, weight) x 2
     transform(b, 300).f32(5).f32(6).f32(7).f32(8).u16(0);  // 143: second bone, no weights
-    ASSERT_EQ(b.size(), 213u);
     const auto data = round_trip_hand_block<NiSkinData>("NiSkinData", b.bytes);
-    EXPECT_EQ(data->transform.rotation.m[8], 108);
-    EXPECT_EQ(data->transform.scale, 113);
-    EXPECT_EQ(data->skin_partition, 2);
-    ASSERT_EQ(data->bones.size(), 2u);
-    EXPECT_EQ(data->bones[0].transform.scale, 213);
-    EXPECT_EQ(data->bones[0].bound_radius, 4);
+    EXPECT_EQ(std::tuple(data->transform.scale, data->bones.at(1).transform.scale, data->bones[1].bound_radius),
+              std::tuple(113, 313, 8));
     EXPECT_EQ(data->bones[0].weights, (std::vector<NifSkinWeight>{{3, 0.25f}, {5, 0.75f}}));
-    EXPECT_EQ(data->bones[1].bound_radius, 8);
-    EXPECT_TRUE(data->bones[1].weights.empty());
 
     HandBytes no_weights;
     transform(no_weights, 0);
     no_weights.u32(1).i32(-1).u8(0);
     transform(no_weights, 0);
     no_weights.f32(0).f32(0).f32(0).f32(0).u16(40);  // the count is there, the weights are not
-    const auto bare = round_trip_hand_block<NiSkinData>("NiSkinData", no_weights.bytes);
-    EXPECT_EQ(bare->bones[0].num_weights, 40);
-    EXPECT_TRUE(bare->bones[0].weights.empty());
+    EXPECT_TRUE(round_trip_hand_block<NiSkinData>("NiSkinData", no_weights.bytes)->bones[0].weights.empty());
+    HandBytes hostile;  // four billion bones
+    transform(hostile, 0).u32(0xFFFFFFFF).i32(-1).u8(0).u32(0);
+    EXPECT_THROW(read_hand_block<NiSkinData>("NiSkinData", hostile.bytes), NifError);
 }
 
 TEST(NifSkin, HandAssembledSkinPartitionRoundTrip) {
@@ -60,15 +52,10 @@ TEST(NifSkin, HandAssembledSkinPartitionRoundTrip) {
     b.u8(1).f32(1).f32(0).f32(0.5f).f32(0.5f);  // 23: vertex weights
     b.u8(1).u16(0).u16(1).u16(0);               // 40: faces as one triangle
     b.u8(1).u8(0).u8(1).u8(1).u8(0);            // 47: bone indices
-    ASSERT_EQ(b.size(), 52u);
-    const auto p = round_trip_hand_block<NiSkinPartition>("NiSkinPartition", b.bytes);
-    const NifSkinPartitionEntry& part = p->partitions.at(0);
-    EXPECT_EQ(part.num_weights_per_vertex, 2);
-    EXPECT_EQ(part.bones, (std::vector<std::uint16_t>{7, 9}));
-    EXPECT_EQ(part.vertex_map, (std::vector<std::uint16_t>{20, 21}));
+    const NifSkinPartitionEntry part =
+        round_trip_hand_block<NiSkinPartition>("NiSkinPartition", b.bytes)->partitions.at(0);
     EXPECT_EQ(part.vertex_weights, (std::vector<float>{1, 0, 0.5f, 0.5f}));
     EXPECT_EQ(part.triangles, (std::vector<NifTriangle>{{0, 1, 0}}));
-    EXPECT_EQ(part.bone_indices, (std::vector<std::uint8_t>{0, 1, 1, 0}));
 
     HandBytes strips;
     strips.u32(2).u16(3).u16(1).u16(0).u16(1).u16(1);                   //  0: one strip, one weight per vertex
@@ -78,12 +65,8 @@ TEST(NifSkin, HandAssembledSkinPartitionRoundTrip) {
     strips.u8(0);                                                       // 25: no bone indices
     strips.u16(5).u16(9).u16(0).u16(0).u16(4).u8(0).u8(0).u8(0).u8(0);  // 26: bare, no faces
     const auto s = round_trip_hand_block<NiSkinPartition>("NiSkinPartition", strips.bytes);
-    ASSERT_EQ(s->partitions.size(), 2u);
-    EXPECT_EQ(s->partitions[0].strip_lengths, std::vector<std::uint16_t>{3});
-    EXPECT_EQ(s->partitions[0].strips, (std::vector<std::vector<std::uint16_t>>{{0, 1, 2}}));
+    EXPECT_EQ(s->partitions.at(0).strips, (std::vector<std::vector<std::uint16_t>>{{0, 1, 2}}));
     EXPECT_TRUE(s->partitions[0].triangles.empty());
-    EXPECT_EQ(s->partitions[1].num_triangles, 9);
-    EXPECT_FALSE(s->partitions[1].has_faces);
 
     HandBytes hostile;
     hostile.u32(0x7FFFFFFF).u16(0);

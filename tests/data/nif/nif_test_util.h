@@ -11,6 +11,7 @@
 #include "data/nif/nif_file.h"
 #include "data/nif/nif_reader.h"
 #include "data/nif/nif_registry.h"
+#include "tests/data/error_text.h"
 #include "data/nif/nif_writer.h"
 
 namespace tarkeep::test {
@@ -114,14 +115,9 @@ std::unique_ptr<T> round_trip_hand_block(const std::string& type, const std::vec
     return block;
 }
 
-// The message of the NifError that reading `bytes` throws ("" when it does not throw).
+// The message of the NifError that reading `bytes` throws, or "no error".
 inline std::string nif_error_of(const std::vector<std::uint8_t>& bytes) {
-    try {
-        data::read_nif(bytes);
-    } catch (const data::NifError& error) {
-        return error.what();
-    }
-    return "";
+    return error_text<data::NifError>([&] { data::read_nif(bytes); });
 }
 
 }  // namespace tarkeep::test

@@ -5,7 +5,8 @@
 #include <random>
 
 #include "data/texture/dxt.h"
-#include "tests/data/texture/tex_error_of.h"
+#include "data/texture/tex_error.h"
+#include "tests/data/error_text.h"
 #include "data/texture/dxt_encoder.h"
 #include "tests/support/naive_dxt.h"
 
@@ -43,7 +44,7 @@ Bytes decode(const Bytes& blocks, std::uint32_t w, std::uint32_t h, std::uint32_
 }
 
 std::string error_of(const Bytes& blocks, std::size_t size, std::uint32_t w, std::uint32_t h, std::uint32_t format) {
-    return test::tex_error_of([&] { decode_dxt(blocks.data(), size, w, h, format); });
+    return test::error_text<TexError>([&] { decode_dxt(blocks.data(), size, w, h, format); });
 }
 
 // Indices 0..3 along each row; DXT3 alpha nibbles 0..15 for pixels 0..15, DXT5 alpha 255.

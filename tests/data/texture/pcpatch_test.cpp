@@ -6,7 +6,8 @@
 #include "data/texture/dxt.h"
 #include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
-#include "tests/data/texture/tex_error_of.h"
+#include "data/texture/tex_error.h"
+#include "tests/data/error_text.h"
 #include "data/texture/pcpatch_writer.h"
 #include "data/texture/texcache_writer.h"
 
@@ -14,7 +15,7 @@ namespace tarkeep::data {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using test::tex_error_of;
+using test::error_text;
 using Runs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 constexpr std::uint32_t separator = pcpatch_separator;
 
@@ -38,6 +39,7 @@ TEST(PcPatch, Names) {
     EXPECT_EQ(pcpatch_name("dir.v2\\knight", 'B'), "dir.v2\\knightB.pcpatch");
     EXPECT_EQ(pcpatch_name(".hidden", 'A'), ".hiddenA.pcpatch");
     EXPECT_EQ(pcpatch_name("a..b", 'A'), "a..bA.pcpatch");
+    EXPECT_EQ(pcpatch_name("d\\a.b", 'A'), "d\\aA.pcpatch");  // a one-letter name after the folder
     EXPECT_EQ(texture_stem("Tex.png"), "tex");
 }
 
@@ -55,9 +57,9 @@ TEST(PcPatch, ReadPayload) {
         data::TexcacheFields container;
         container.pixels = payload;
         container.num_pixels = std::uint32_t(payload.size());
-        EXPECT_EQ(tex_error_of([&] { read_pcpatch(data::write_texcache(container)); }), message);
+        EXPECT_EQ(error_text<TexError>([&] { read_pcpatch(data::write_texcache(container)); }), message);
     }
-    EXPECT_EQ(tex_error_of([&] { read_pcpatch(Bytes(120, 0)); }), "not a single-NiPixelData NIF 10.1.0.0");
+    EXPECT_EQ(error_text<TexError>([&] { read_pcpatch(Bytes(120, 0)); }), "not a single-NiPixelData NIF 10.1.0.0");
 }
 
 Bytes apply(const data::TexcacheFields& texture, const Runs& runs, const Bytes& blocks) {
@@ -66,7 +68,7 @@ Bytes apply(const data::TexcacheFields& texture, const Runs& runs, const Bytes& 
 
 // The error of a patch with `runs` and `count` blocks of 0xEE.
 std::string apply_error(const data::TexcacheFields& texture, const Runs& runs, std::size_t count) {
-    return tex_error_of([&] { apply(texture, runs, Bytes(count * dxt_block_size(texture.format), 0xEE)); });
+    return error_text<TexError>([&] { apply(texture, runs, Bytes(count * dxt_block_size(texture.format), 0xEE)); });
 }
 
 // `pixels` with `data` written at `offset`.

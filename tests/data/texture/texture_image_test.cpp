@@ -3,7 +3,8 @@
 
 #include "data/texture/dxt.h"
 #include "data/texture/texture_image.h"
-#include "tests/data/texture/tex_error_of.h"
+#include "data/texture/tex_error.h"
+#include "tests/data/error_text.h"
 #include "data/texture/dxt_encoder.h"
 #include "data/texture/texcache_writer.h"
 
@@ -13,10 +14,10 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using data::TexcacheFields;
 using data::write_texcache;
-using test::tex_error_of;
+using test::error_text;
 
 std::string rgba_error(const TexcacheFields& fields) {
-    return tex_error_of([&] { texture_to_rgba(write_texcache(fields)); });
+    return error_text<TexError>([&] { texture_to_rgba(write_texcache(fields)); });
 }
 
 TexcacheFields uncompressed(std::uint32_t format, std::uint32_t bytes_per_pixel, std::array<std::uint32_t, 4> masks,
@@ -83,7 +84,7 @@ TEST(TextureToRgba, Failures) {
     EXPECT_EQ(rgba_error(fields), "unsupported pixel format PAL");
     fields.format = 12;
     EXPECT_EQ(rgba_error(fields), "unsupported pixel format 12");
-    EXPECT_EQ(tex_error_of([&] { texture_to_rgba(Bytes(98)); }), "not a single-NiPixelData NIF 10.1.0.0");
+    EXPECT_EQ(error_text<TexError>([&] { texture_to_rgba(Bytes(98)); }), "not a single-NiPixelData NIF 10.1.0.0");
 }
 
 // 8x8 image: left half opaque grey, right half transparent.
@@ -115,8 +116,9 @@ TEST(TextureToRgba, DxtMip0OfAChain) {
 // What texture_to_rgba, texture_to_rgb_opaque and texture_mip0 say about one file.
 std::vector<std::string> errors(const TexcacheFields& fields) {
     const Bytes file = write_texcache(fields);
-    return {tex_error_of([&] { texture_to_rgba(file); }), tex_error_of([&] { texture_to_rgb_opaque(file); }),
-            tex_error_of([&] { texture_mip0(file); })};
+    return {error_text<TexError>([&] { texture_to_rgba(file); }),
+            error_text<TexError>([&] { texture_to_rgb_opaque(file); }),
+            error_text<TexError>([&] { texture_mip0(file); })};
 }
 
 TEST(TextureToRgba, DxtBoundsAndKinds) {

@@ -3,7 +3,7 @@
 #include "tools/upscale/model_export.h"
 
 #include <algorithm>
-#include <cctype>
+#include <regex>
 #include <sstream>
 
 #include "data/game_db.h"
@@ -12,9 +12,7 @@
 #include "image/image_files.h"
 #include "tests/data/gltf/gltf_test_util.h"
 #include "tools/sample_game/sample_game.h"
-#include "tests/support/temp_dir.h"
 #include "data/texture/texcache_writer.h"
-#include "io/zip_writer.h"
 #include "tools/upscale/dispatch.h"
 #include "tools/upscale/model_manifest.h"
 
@@ -57,21 +55,12 @@ protected:
     GltfTextureCache cache_;
 };
 
-// The sides of the embedded images, in order.
 // The report with every number before " MB" or " ms" replaced by "#".
 std::string without_figures(const std::string& text) {
-    std::string out;
-    for (std::size_t at = 0; at < text.size();) {
-        std::size_t end = at;
-        while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) ++end;
-        const bool figure = end > at && (text.compare(end, 3, " MB") == 0 || text.compare(end, 3, " ms") == 0);
-        end = std::max(end, at + 1);
-        out += figure ? std::string("#") : text.substr(at, end - at);
-        at = end;
-    }
-    return out;
+    return std::regex_replace(text, std::regex(R"([0-9.]+(?= (MB|ms)))"), "#");
 }
 
+// The sides of the embedded images, in order.
 std::vector<std::uint32_t> image_sides(const std::vector<std::uint8_t>& glb) {
     std::vector<std::uint32_t> sides;
     static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
@@ -109,8 +98,8 @@ TEST_F(SampleGame, TheHdRunEmbedsHdImagesFromTheSharedCache) {
         cache_ = GltfTextureCache();
         EXPECT_EQ(run("knight", hd_options(bytes_off, calls)).glb, original.glb);
     }
-    EXPECT_EQ(error_of([&] { run("knight", {}, {"run.kf"}); }), "file not found in game archives: run.kf");
-    EXPECT_EQ(error_of([&] { run("knight", {}, {"unit_knight.texcache"}); }),
+    EXPECT_EQ(error_text([&] { run("knight", {}, {"run.kf"}); }), "file not found in game archives: run.kf");
+    EXPECT_EQ(error_text([&] { run("knight", {}, {"unit_knight.texcache"}); }),
               "unexpected block type for controller sequence: NiPixelData");
 }
 
