@@ -3,22 +3,14 @@
 
 #include <future>
 
-#include "platform/shell.h"
 #include "server/log_queue.h"
 #include "server/output_queue.h"
 #include "server_harness.h"
-#include "tests/support/program_run.h"
 
 namespace tarkeep::test {
 namespace {
 
 using server::ServerConfig;
-
-void append_frame(net::Bytes& bytes, const net::Message& message) {
-    const net::Bytes payload = net::encode_message(message);
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(payload.size() >> (8 * i)));
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
-}
 
 TEST(RelayHostile, WhenFullASilentConnectionOlderThanASecondGivesWay) {
     ServerConfig config;
@@ -38,9 +30,7 @@ TEST(RelayHostile, WhenFullASilentConnectionOlderThanASecondGivesWay) {
 }
 
 TEST(RelayHostile, PlayersClosingInOneStepAreEachCountedAsDropped) {
-    GameTable table(4);
-    table.start();
-    table.drain();
+    RunningGame table(4);
     for (auto& player : table.players) player->close();
     for (int i = 0; i < 50 && !table.harness.server->clients().empty(); ++i) table.harness.pump();
     EXPECT_EQ(table.stats().drops, 4u);
@@ -48,9 +38,7 @@ TEST(RelayHostile, PlayersClosingInOneStepAreEachCountedAsDropped) {
 }
 
 TEST(RelayHostile, MadeUpTicksNeitherEvictRealOnesNorHideMismatches) {
-    GameTable table(3);
-    table.start();
-    table.drain();
+    RunningGame table(3);
     for (std::uint32_t i = 0; i < 64; ++i) table[2].send(net::HashReport{0, 0xFFFFFF00u + i, 1});
     table[0].send(net::HashReport{0, 100, 7});
     table[1].send(net::HashReport{0, 100, 8});
@@ -65,9 +53,9 @@ TEST(RelayHostile, InvalidFrameBehindDelayedOnesIsAKickUnderLineSimulationToo) {
     config.connection_buffer_limit = 256;  // the delay queue fills before the bad length is cut
     ServerHarness h(config);
     auto client = h.connect();
-    net::Bytes bytes;
-    append_frame(bytes, net::Hello{net::kHelloMagic, 2, 0, 0, "Ann"});
-    for (std::uint32_t i = 0; i < 20; ++i) append_frame(bytes, net::Pong{i, 0});
+    std::vector<net::Message> messages{net::Hello{net::kHelloMagic, 2, 0, 0, "Ann"}};
+    for (std::uint32_t i = 0; i < 20; ++i) messages.push_back(net::Pong{i, 0});
+    net::Bytes bytes = framed(messages);
     bytes.insert(bytes.end(), {0x70, 0x11, 0x01, 0x00});  // 70000
     client->send_raw(bytes);
     client->settle(h.pumper());
@@ -134,50 +122,6 @@ TEST(LogQueue, ASlowStreamLosesCountedLinesAndAGoneOneEndsLogging) {
     EXPECT_TRUE(gone.flush(60000) && gone.stream_gone());
     EXPECT_EQ(calls, 1);
 }
-
-// Runs `script` under bash with SERVER set to the server program.
-ProgramResult run_bash(const std::string& script) {
-    return run_program("/bin/bash",
-                       {"-c", "SERVER='" + built_program("server/tarkeep_server").string() + "'; " + script});
-}
-
-TEST(ServerProgram, AReaderThatGoesAwayDoesNotEndTheServer) {
-    if (!platform::has_posix_shell()) GTEST_SKIP() << "POSIX pipes and signals";
-    const auto result =
-        run_bash("\"$SERVER\" --host 127.0.0.1 --port 0 --stop-after 1 | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}");
-    EXPECT_EQ(result.exit_code, 0) << result.err;
-}
-
-TEST(ServerProgram, OutOfDescriptorsIsLoggedOnceAndDoesNotSpin) {
-    if (!platform::has_posix_shell()) GTEST_SKIP() << "POSIX descriptor limits";
-#ifdef __SANITIZE_ADDRESS__
-    // The sanitizers' runtime opens pipes to check memory before it reads it; with every
-    // descriptor taken, those checks fail and report false type errors.
-    GTEST_SKIP() << "the sanitizer runtime itself needs free descriptors";
-#endif
-    // 12 descriptors: the standard streams, the listener and a few clients; the rest wait.
-    const auto result = run_bash(
-        "out=$(mktemp); (ulimit -n 12; exec \"$SERVER\" --host 127.0.0.1 --port 0 --stop-after 3 >\"$out\") & "
-        "pid=$!; i=0; while ! grep -q 'Ctrl+C' \"$out\" && [ $i -lt 400 ]; do sleep 0.025; i=$((i+1)); done; "
-        "port=$(sed -n 's/.*listening on 127.0.0.1:\\([0-9]*\\).*/\\1/p' \"$out\"); "
-        "for n in $(seq 3 22); do eval \"exec $n<>/dev/tcp/127.0.0.1/$port\"; done; sleep 1; "
-        "ticks=$(awk '{print $14 + $15}' /proc/$pid/stat); wait $pid; rc=$?; cat \"$out\"; rm -f \"$out\"; "
-        "echo \"cpu $ticks\"; exit $rc");
-    EXPECT_EQ(result.exit_code, 0) << result.err;
-    std::size_t failures = 0;
-    for (std::size_t at = 0; (at = result.out.find(" accept failed (error 24)\n", at)) != std::string::npos; ++at)
-        ++failures;
-    EXPECT_EQ(failures, 1u) << result.out;
-    // A spinning loop would have used the whole second and more (100 ticks a second).
-    const auto cpu = result.out.substr(result.out.rfind("cpu ") + 4);
-    EXPECT_LT(std::stoi(cpu), 50) << result.out;
-}
-
-}  // namespace
-}  // namespace tarkeep::test
-
-namespace tarkeep::test {
-namespace {
 
 TEST(OutputQueue, ReceiversShareOneFrameAndEachOwesOnlyItsOwnRest) {
     const server::SharedFrame frame = server::make_frame(net::Bytes{1, 2, 3});
