@@ -3,6 +3,9 @@
 
 #include <future>
 
+#include "platform/clock.h"
+#include "platform/net.h"
+#include "server/closing_connections.h"
 #include "server/log_queue.h"
 #include "server/output_queue.h"
 #include "server_harness.h"
@@ -92,6 +95,33 @@ TEST(RelayHostile, FortySimultaneousConnectsAreAllAccepted) {
     for (int i = 0; i < 40; ++i) clients.push_back(std::make_unique<TestClient>(h.server->bound_port()));
     for (int i = 0; i < 20 && h.server->clients().size() < 40; ++i) h.pump();
     EXPECT_EQ(h.server->clients().size(), 40u);
+}
+
+// Peers that never close cannot pile up draining connections: past the cap the oldest is closed.
+TEST(ClosingConnections, TheOldestIsClosedWhenTooManyDrain) {
+    std::string error;
+    platform::Socket listener;
+    std::uint16_t port = 0;
+    ASSERT_TRUE(platform::network_start(error) && platform::listen_tcp("127.0.0.1", 0, listener, port, error)) << error;
+    server::ClosingConnections closing(60000000, 2);
+    std::vector<std::unique_ptr<TestClient>> peers;
+    for (int i = 0; i < 3; ++i) {
+        peers.push_back(std::make_unique<TestClient>(port));
+        platform::Socket socket;
+        std::string peer;
+        int code = 0;
+        for (int wait = 0;
+             wait < 500 && platform::accept_tcp(listener, socket, peer, code) != platform::AcceptStatus::accepted;
+             ++wait)
+            platform::sleep_milliseconds(1);
+        closing.add(server::Connection(std::move(socket), 1000), 0);
+    }
+    EXPECT_EQ(closing.size(), 2u);
+    closing.service(59999999);
+    EXPECT_EQ(closing.size(), 2u);
+    closing.service(60000000);  // out of time
+    EXPECT_EQ(closing.size(), 0u);
+    platform::network_stop();
 }
 
 TEST(LogQueue, ASlowStreamLosesCountedLinesAndAGoneOneEndsLogging) {

@@ -104,6 +104,9 @@ TEST(LineSimulation, DueTimesFollowTheXorshiftDrawsAndStallsPickAClientAndSchedu
     EXPECT_EQ(sim.next_stall_us(), 1200000u + 100000 + 1 % 200001);
     EXPECT_EQ(sim.state(), 6364136223846793005ull + 1442695040888963407ull);
     EXPECT_FALSE(sim.stall_due(1300000, 0));  // nobody to stall
+    // The next stall comes from the stepped state.
+    EXPECT_EQ(sim.stall_due(1300001, 3), std::optional<std::size_t>(7806831264735756412ull % 3));
+    EXPECT_EQ(sim.next_stall_us(), 1300001u + 100000 + 7806831264735756412ull % 200001);
 }
 
 TEST(LineSimulation, AStalledClientIsStillReadAndHandledInOrderAfterwards) {
