@@ -50,22 +50,34 @@ TEST(RelayHostile, MadeUpTicksNeitherEvictRealOnesNorHideMismatches) {
     EXPECT_TRUE(table.harness.logged("game 1: hashes differ at tick 100"));
 }
 
+// The delay queue fills before the bad length is cut: with 20 pongs the bad length waits behind
+// frames in the input and is found when they move on; with 14 the queue is full just before it,
+// and the next bytes received find it at once.
 TEST(RelayHostile, InvalidFrameBehindDelayedOnesIsAKickUnderLineSimulationToo) {
-    ServerConfig config;
-    config.line_sim.latency_ms = 50;
-    config.connection_buffer_limit = 256;  // the delay queue fills before the bad length is cut
-    ServerHarness h(config);
-    auto client = h.connect();
-    std::vector<net::Message> messages{net::Hello{net::kHelloMagic, 2, 0, 0, "Ann"}};
-    for (std::uint32_t i = 0; i < 20; ++i) messages.push_back(net::Pong{i, 0});
-    net::Bytes bytes = framed(messages);
-    bytes.insert(bytes.end(), {0x70, 0x11, 0x01, 0x00});  // 70000
-    client->send_raw(bytes);
-    client->settle(h.pumper());
-    h.advance_ms(100);
-    client->settle(h.pumper());
-    EXPECT_TRUE(h.logged("client 1 (Ann) disconnected: invalid frame length 70000"));
-    EXPECT_EQ(h.stats().protocol_kicks, 1u);
+    for (const std::uint32_t pongs : {20u, 14u}) {
+        ServerConfig config;
+        config.line_sim.latency_ms = 50;
+        config.connection_buffer_limit = 256;
+        ServerHarness h(config);
+        auto client = h.connect();
+        std::vector<net::Message> messages{net::Hello{net::kHelloMagic, 2, 0, 0, "Ann"}};
+        for (std::uint32_t i = 0; i < pongs; ++i) messages.push_back(net::Pong{i, 0});
+        net::Bytes bytes = framed(messages);
+        bytes.insert(bytes.end(), {0x70, 0x11, 0x01, 0x00});  // 70000
+        client->send_raw(bytes);
+        client->settle(h.pumper());
+        if (pongs == 14) {
+            ASSERT_EQ(bytes.size() - 4, 34u + 14 * 17) << "the queue must be just full";
+            client->send_raw({0});
+        } else {
+            h.advance_ms(100);
+        }
+        client->settle(h.pumper());
+        // Found at once, the kick comes before the delayed Hello names the client.
+        const std::string name = pongs == 14 ? "" : "Ann";
+        EXPECT_TRUE(h.logged("client 1 (" + name + ") disconnected: invalid frame length 70000")) << pongs;
+        EXPECT_EQ(h.stats().protocol_kicks, 1u);
+    }
 }
 
 TEST(RelayHostile, AClientClosedWithUnreadInputHearsItsNoticeAndAnOrderlyEnd) {
