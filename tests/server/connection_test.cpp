@@ -1,3 +1,4 @@
+// Connections from accept to close: limits, the handshake, shutdown and the timers.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -10,32 +11,6 @@ namespace tarkeep::test {
 namespace {
 
 using server::ServerConfig;
-
-// Why a server on `host`:`port` with `motd` does not start.
-std::string start_error(const std::string& host, std::uint16_t port, const std::string& motd = "hi") {
-    ServerConfig config;
-    config.host = host;
-    config.port = port;
-    config.motd = motd;
-    config.quiet = true;
-    server::RelayServer server(config);
-    std::string error;
-    EXPECT_FALSE(server.start(error));
-    EXPECT_FALSE(server.listening());
-    return error;
-}
-
-TEST(RelayStart, ListensOnTheChosenPortAndRefusesBadStarts) {
-    ServerHarness first;
-    ASSERT_TRUE(first.started);
-    const std::string port = std::to_string(first.server->bound_port());
-    EXPECT_NE(port, "0");
-    EXPECT_TRUE(first.logged("listening on 127.0.0.1:" + port + " (protocol 2)"));
-    const std::string busy = start_error("127.0.0.1", first.server->bound_port());
-    EXPECT_TRUE(busy.starts_with("bind 127.0.0.1:" + port + " (error ")) << busy;
-    EXPECT_EQ(start_error("no such host.invalid", 0), "cannot resolve no such host.invalid");
-    EXPECT_EQ(start_error("127.0.0.1", 0, std::string(201, 'm')), "message of the day longer than 200 bytes");
-}
 
 TEST(RelayStart, ARestartTakesThePortWhileTheLastConnectionsWaitOutTimeWait) {
     if (!platform::has_posix_shell()) GTEST_SKIP() << "Windows binds for exclusive use, without address reuse";
@@ -54,38 +29,30 @@ TEST(RelayStart, ARestartTakesThePortWhileTheLastConnectionsWaitOutTimeWait) {
     EXPECT_TRUE(again.start(error)) << error;
 }
 
-TEST(RelayAccept, ClientBeyondMaxClientsIsRefusedAsFull) {
-    ServerConfig config;
-    config.max_clients = 2;
-    ServerHarness harness(config);
-    auto a = harness.connect();
-    auto b = harness.connect();
-    auto c = harness.connect();
-    EXPECT_EQ(c->next<net::Refused>(harness.pumper()), net::Refused{"server full"});
-    EXPECT_TRUE(c->wait_closed(harness.pumper()));
-    EXPECT_TRUE(harness.logged_starting("refused 127.0.0.1:"));
-    EXPECT_TRUE(harness.log.back().ends_with(" (full)"));
-    EXPECT_EQ(harness.server->clients().size(), 2u);
-    EXPECT_EQ(harness.stats().connections, 3u);
-    EXPECT_EQ(harness.stats().refused, 1u);
+// Full at 2 by the limit of clients, at 8 by the share of one address; a place frees up when a client leaves.
+TEST(RelayAccept, ClientsBeyondTheLimitOrTheAddressShareAreRefusedAsFull) {
+    for (const std::size_t max_clients : {2u, 64u}) {
+        ServerConfig config;
+        config.max_clients = max_clients;
+        ServerHarness harness(config);
+        const std::size_t room = std::min<std::size_t>(max_clients, 8);
+        std::vector<std::unique_ptr<TestClient>> clients;
+        for (std::size_t i = 0; i < room; ++i) clients.push_back(harness.connect());
+        auto extra = harness.connect();
+        EXPECT_EQ(extra->next<net::Refused>(harness.pumper()), net::Refused{"server full"});
+        EXPECT_TRUE(extra->wait_closed(harness.pumper()));
+        EXPECT_TRUE(harness.logged_starting("refused 127.0.0.1:") && harness.log.back().ends_with(" (full)"));
+        const auto counts = [&] {
+            return std::tuple(harness.server->clients().size(), harness.stats().connections, harness.stats().refused);
+        };
+        EXPECT_EQ(counts(), std::tuple(room, room + 1, 1u));
 
-    // A place frees up when a client leaves.
-    a->close();
-    for (int i = 0; i < 50 && harness.server->clients().size() == 2; ++i) harness.pump();
-    EXPECT_TRUE(harness.logged("client 1 () disconnected: closed by peer"));
-    auto d = harness.connect();
-    EXPECT_EQ(harness.server->clients().size(), 2u);
-    EXPECT_EQ(harness.stats().refused, 1u);
-}
-
-TEST(RelayAccept, NinthClientFromOneAddressIsRefused) {
-    ServerHarness harness;
-    std::vector<std::unique_ptr<TestClient>> clients;
-    for (int i = 0; i < 8; ++i) clients.push_back(harness.connect());
-    auto ninth = harness.connect();
-    EXPECT_EQ(ninth->next<net::Refused>(harness.pumper()), net::Refused{"server full"});
-    EXPECT_EQ(harness.server->clients().size(), 8u);
-    for (const auto& [id, client] : harness.server->clients()) EXPECT_EQ(client->peer_address, "127.0.0.1");
+        clients[0]->close();
+        for (int i = 0; i < 50 && harness.server->clients().size() == room; ++i) harness.pump();
+        EXPECT_TRUE(harness.logged("client 1 () disconnected: closed by peer"));
+        auto admitted = harness.connect();
+        EXPECT_EQ(counts(), std::tuple(room, room + 2, 1u));
+    }
 }
 
 TEST(RelayShutdown, ClientsAreToldAndTheServerStopsListening) {
@@ -154,7 +121,7 @@ TEST(RelayHandshake, RefusalsAndKicks) {
     }
 }
 
-TEST(RelayHandshake, PingIsEchoedAndGoodbyeClosesQuietly) {
+TEST(RelayHandshake, PingIsEchoedAndGoodbyeClosesQuietlyAlsoWhenThePeerClosesAtOnce) {
     ServerHarness harness;
     auto client = harness.join("Ann");
     client->send(net::Ping{42, 0xFFFFFFFFFFull});
@@ -163,6 +130,12 @@ TEST(RelayHandshake, PingIsEchoedAndGoodbyeClosesQuietly) {
     EXPECT_TRUE(client->wait_closed(harness.pumper()));
     EXPECT_TRUE(client->inbox().empty());
     EXPECT_TRUE(harness.logged("client 1 (Ann) disconnected: goodbye"));
+
+    auto bo = harness.join("Bo");  // its frame is still handled after the end of the stream
+    bo->send(net::Goodbye{});
+    bo->close();
+    for (int i = 0; i < 50 && !harness.server->clients().empty(); ++i) harness.pump();
+    EXPECT_TRUE(harness.logged("client 2 (Bo) disconnected: goodbye"));
 }
 
 TEST(TextClean, ControlBytesSpacesAndCharacterBoundaries) {
@@ -183,17 +156,27 @@ TEST(TextClean, ControlBytesSpacesAndCharacterBoundaries) {
     for (const Case& c : cases) EXPECT_EQ(server::clean_text(c.in, c.max), c.out) << c.in;
 }
 
-TEST(RelayTimers, SilentClientIsClosedJustAfterTheHandshakeTimeout) {
-    ServerHarness harness;
-    auto client = harness.connect();
-    harness.advance_ms(5000);
-    client->settle(harness.pumper());
-    EXPECT_EQ(harness.server->clients().size(), 1u) << "exactly 5000 ms is still allowed";
-    harness.now_us += 1;
-    EXPECT_EQ(client->next<net::Notice>(harness.pumper()), net::Notice{"handshake timeout"});
-    EXPECT_TRUE(client->wait_closed(harness.pumper()));
-    EXPECT_EQ(harness.stats().timeouts, 1u);
-    EXPECT_TRUE(harness.logged("client 1 () disconnected: handshake timeout"));
+TEST(RelayTimers, SilenceIsClosedJustAfterItsTimeoutAndActivityRestartsTheClock) {
+    const std::tuple<bool, std::uint64_t, const char*, const char*> cases[] = {
+        {false, 5000, "handshake timeout", "client 1 () disconnected: handshake timeout"},
+        {true, 20000, "timeout", "client 1 (Ann) disconnected: timeout"}};
+    for (const auto& [joined, limit_ms, notice, logged] : cases) {
+        ServerHarness harness;
+        auto client = joined ? harness.join("Ann") : harness.connect();
+        if (joined) {
+            harness.advance_ms(15000);
+            client->send(net::Ping{1, 0});
+            client->settle(harness.pumper());
+        }
+        harness.advance_ms(limit_ms);
+        client->settle(harness.pumper());
+        EXPECT_EQ(harness.server->clients().size(), 1u) << "exactly the limit is still allowed";
+        harness.now_us += 1;
+        EXPECT_TRUE(client->wait_closed(harness.pumper()));
+        EXPECT_TRUE(client->inbox().back() == net::Message(net::Notice{notice})) << notice;
+        EXPECT_EQ(harness.stats().timeouts, 1u);
+        EXPECT_TRUE(harness.logged(logged)) << logged;
+    }
 }
 
 TEST(RelayTimers, PingsMeasureTheRoundTripFromTheServerClockCappedAtOneMinute) {
@@ -221,23 +204,6 @@ TEST(RelayTimers, PingsMeasureTheRoundTripFromTheServerClockCappedAtOneMinute) {
     client->send(net::Pong{2, 0});
     client->settle(harness.pumper());
     EXPECT_EQ(round_trip(), 60000);
-}
-
-TEST(RelayTimers, ClientSilentAfterTheHandshakeTimesOut) {
-    ServerHarness harness;
-    auto client = harness.join("Ann");
-    // Activity resets the idle clock.
-    harness.advance_ms(15000);
-    client->send(net::Ping{1, 0});
-    client->settle(harness.pumper());
-    harness.advance_ms(15000);
-    client->settle(harness.pumper());
-    EXPECT_EQ(harness.server->clients().size(), 1u);
-    harness.advance_ms(5001);
-    EXPECT_TRUE(client->wait_closed(harness.pumper()));
-    ASSERT_FALSE(client->inbox().empty());
-    EXPECT_EQ(std::get<net::Notice>(client->inbox().back()).text, "timeout");
-    EXPECT_EQ(harness.stats().timeouts, 1u);
 }
 
 TEST(RelayTimers, RunningGamesGetAPingTableOfTheirLivePlayers) {

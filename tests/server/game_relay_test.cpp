@@ -1,3 +1,4 @@
+// Running games: bundles, signals, hash reports and players who leave or are dropped.
 #include <gtest/gtest.h>
 
 #include <numeric>
@@ -6,14 +7,6 @@
 
 namespace tarkeep::test {
 namespace {
-
-// A started game of `count` players with everything before the first turn read.
-struct RunningGame : GameTable {
-    explicit RunningGame(std::size_t count, std::uint8_t first_turn = 2) : GameTable(count) {
-        start(first_turn);
-        drain();
-    }
-};
 
 TEST(RelayGame, BundlesAreRelayedToTheOthersWithTheSendersPlayerId) {
     RunningGame table(3);

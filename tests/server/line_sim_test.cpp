@@ -1,3 +1,4 @@
+// The line simulation of test mode: delays, jitter and stalls, and the server under them.
 #include <gtest/gtest.h>
 
 #include "server_harness.h"
@@ -84,18 +85,16 @@ TEST(LineSimulation, SameSeedGivesTheSameDueTimesAndStalls) {
     EXPECT_EQ(first, run(6));
 }
 
-TEST(LineSimulation, DueTimesFollowTheXorshiftDraws) {
-    server::LineSimulator sim({0, 10, 0, 0, 1});
-    sim.seed();
+TEST(LineSimulation, DueTimesFollowTheXorshiftDrawsAndStallsPickAClientAndScheduleTheNext) {
+    server::LineSimulator jitter({0, 10, 0, 0, 1});
+    jitter.seed();
     std::uint64_t last = 0;
     // First xorshift draw from state 1 is 1082269761; 1082269761 mod 10001 = 2505.
-    EXPECT_EQ(sim.due_time(last, 5000000), 5000000u + 1082269761u % 10001u);
-    EXPECT_EQ(sim.state(), 1082269761u);
+    EXPECT_EQ(jitter.due_time(last, 5000000), 5000000u + 1082269761u % 10001u);
+    EXPECT_EQ(jitter.state(), 1082269761u);
     // A later frame never gets an earlier due time than the one before it.
-    EXPECT_EQ(sim.due_time(last, 4000000), 5000000u + 1082269761u % 10001u);
-}
+    EXPECT_EQ(jitter.due_time(last, 4000000), 5000000u + 1082269761u % 10001u);
 
-TEST(LineSimulation, StallsPickAClientAndScheduleTheNext) {
     server::LineSimulator sim({0, 0, 300, 200, 1});
     sim.seed();
     EXPECT_FALSE(sim.stall_due(1000000, 3));  // schedules only
@@ -105,6 +104,9 @@ TEST(LineSimulation, StallsPickAClientAndScheduleTheNext) {
     EXPECT_EQ(sim.next_stall_us(), 1200000u + 100000 + 1 % 200001);
     EXPECT_EQ(sim.state(), 6364136223846793005ull + 1442695040888963407ull);
     EXPECT_FALSE(sim.stall_due(1300000, 0));  // nobody to stall
+    // The next stall comes from the stepped state.
+    EXPECT_EQ(sim.stall_due(1300001, 3), std::optional<std::size_t>(7806831264735756412ull % 3));
+    EXPECT_EQ(sim.next_stall_us(), 1300001u + 100000 + 7806831264735756412ull % 200001);
 }
 
 TEST(LineSimulation, AStalledClientIsStillReadAndHandledInOrderAfterwards) {

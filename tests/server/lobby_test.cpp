@@ -1,3 +1,4 @@
+// Lobbies: creating, joining, readying and starting games, chat and blobs before the start.
 #include <gtest/gtest.h>
 
 #include "server_harness.h"
@@ -72,95 +73,42 @@ TEST(RelayLobby, HostLeavingALobbyOfThreeHandsOverToTheNextJoiner) {
 }
 
 TEST(RelayLobby, RefusedRequestsGetTheirNotice) {
-    using Clients = std::vector<std::unique_ptr<TestClient>>;
     const std::string differs = "join refused: your game build or data differs from the host's";
+    const net::Message create = game_request(), join = net::JoinGame{1}, ready = net::SetReady{true},
+                       start = net::StartGame{};
     struct Case {
         std::string notice;
-        std::function<void(ServerHarness&, Clients&)> act;  // the third client is the one refused
+        std::vector<std::pair<std::size_t, net::Message>> steps;  // sender and request; the last sender is refused
+        std::uint64_t build = 0, data = 0;                        // of the third client
     };
-    const auto create = [](TestClient& c, ServerHarness& h, std::uint8_t max = 8) {
-        c.send(game_request(max));
-        EXPECT_TRUE(c.next<net::LobbyState>(h.pumper()));
-    };
-    const auto join = [](TestClient& c, ServerHarness& h) {
-        c.send(net::JoinGame{1});
-        EXPECT_TRUE(skip_to<net::LobbyState>(c, h.pumper()));
-    };
-    const Case cases[] = {
-        {"game is full",
-         [&](auto& h, auto& c) {
-             create(*c[0], h, 2);
-             join(*c[1], h);
-             c[2]->send(net::JoinGame{1});
-         }},
-        {differs,
-         [&](auto& h, auto& c) {
-             create(*c[0], h);
-             c[2] = h.join("Odd", 1, 0);
-             c[2]->send(net::JoinGame{1});
-         }},
-        {differs,
-         [&](auto& h, auto& c) {
-             create(*c[0], h);
-             c[2] = h.join("Odd", 0, 1);
-             c[2]->send(net::JoinGame{1});
-         }},
-        {"not everybody is ready",
-         [&](auto& h, auto& c) {
-             create(*c[0], h);
-             join(*c[1], h);
-             c[0]->send(net::SetReady{true});
-             c[2] = std::move(c[0]);
-             c[2]->send(net::StartGame{});
-         }},
-        {"only the host can start the game",
-         [&](auto& h, auto& c) {
-             create(*c[0], h);
-             join(*c[2], h);
-             c[2]->send(net::SetReady{true});
-             c[2]->send(net::StartGame{});
-         }},
-        {"only the host can start the game", [&](auto&, auto& c) { c[2]->send(net::StartGame{}); }},
-        {"leave your game first",
-         [&](auto& h, auto& c) {
-             create(*c[2], h);
-             c[2]->send(game_request());
-         }},
-        {"leave your game first",
-         [&](auto& h, auto& c) {
-             create(*c[2], h);
-             c[2]->send(net::JoinGame{1});
-         }},
-        {"game not found or already running", [&](auto&, auto& c) { c[2]->send(net::JoinGame{9}); }},
-        {"game name and map required",
-         [&](auto&, auto& c) {
-             c[2]->send(net::CreateGame{" \x01 ", "Riverlands", 0, 2, ""});
-         }},
-        {"game name and map required",
-         [&](auto&, auto& c) {
-             c[2]->send(net::CreateGame{"Duel", "  ", 0, 2, ""});
-         }},
-        {"too many games on this server",
-         [&](auto& h, auto& c) {
-             create(*c[0], h);
-             create(*c[1], h);
-             c[2]->send(game_request());
-         }},
-        {"blob outside a game",
-         [&](auto&, auto& c) {
-             c[2]->send(net::BlobChunk{0, 4, 0, 1, {1, 2, 3, 4}});
-         }},
-    };
+    const Case cases[] = {{"game is full", {{0, game_request(2)}, {1, join}, {2, join}}},
+                          {differs, {{0, create}, {2, join}}, 1, 0},
+                          {differs, {{0, create}, {2, join}}, 0, 1},
+                          {"not everybody is ready", {{0, create}, {1, join}, {0, ready}, {0, start}}},
+                          {"only the host can start the game", {{0, create}, {2, join}, {2, ready}, {2, start}}},
+                          {"only the host can start the game", {{2, start}}},
+                          {"leave your game first", {{2, create}, {2, create}}},
+                          {"leave your game first", {{2, create}, {2, join}}},
+                          {"game not found or already running", {{2, net::JoinGame{9}}}},
+                          {"game name and map required", {{2, net::CreateGame{" \x01 ", "Riverlands", 0, 2, ""}}}},
+                          {"game name and map required", {{2, net::CreateGame{"Duel", "  ", 0, 2, ""}}}},
+                          {"too many games on this server", {{0, create}, {1, create}, {2, create}}},
+                          {"blob outside a game", {{2, net::BlobChunk{0, 4, 0, 1, {1, 2, 3, 4}}}}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.notice);
         server::ServerConfig config;
         config.max_games = 2;
         ServerHarness harness(config);
-        Clients clients;
-        for (const char* name : {"Ann", "Bo", "Cy"}) clients.push_back(harness.join(name));
-        c.act(harness, clients);
-        EXPECT_EQ(skip_to<net::Notice>(*clients[2], harness.pumper()), net::Notice{c.notice});
-        EXPECT_FALSE(clients[2]->peer_closed());
+        std::vector<std::unique_ptr<TestClient>> clients;
+        for (const char* name : {"Ann", "Bo"}) clients.push_back(harness.join(name));
+        clients.push_back(harness.join("Cy", c.build, c.data));
+        for (const auto& [sender, request] : c.steps) {
+            clients[sender]->send(request);
+            clients[sender]->settle(harness.pumper());
+        }
+        TestClient& refused = *clients[c.steps.back().first];
+        EXPECT_EQ(skip_to<net::Notice>(refused, harness.pumper()), net::Notice{c.notice});
+        EXPECT_FALSE(refused.peer_closed());
         EXPECT_EQ(harness.stats().games, 0u);
     }
 }

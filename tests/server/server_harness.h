@@ -118,6 +118,22 @@ struct GameTable {
     std::vector<std::unique_ptr<TestClient>> players;
 };
 
+// A started game of `count` players with everything before the first turn read.
+struct RunningGame : GameTable {
+    explicit RunningGame(std::size_t count, std::uint8_t first_turn = 2) : GameTable(count) {
+        start(first_turn);
+        drain();
+    }
+};
+
+// The frames of `messages`, back to back as one stream.
+inline net::Bytes framed(const std::vector<net::Message>& messages) {
+    net::FrameBuffers buffers;
+    for (const auto& message : messages) buffers.append_frame(net::encode_message(message), ~0ull);
+    const auto bytes = buffers.unsent();
+    return net::Bytes(bytes.begin(), bytes.end());
+}
+
 inline net::TurnBundle bundle(std::uint32_t turn, std::uint8_t claimed_player = 0) {
     net::Command move;
     move.kind = 3;
