@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "image/image_files.h"
 #include "tools/upscale/cache_keys.h"
 
@@ -43,7 +44,7 @@ bool is_up_to_date(const TerrainManifest& manifest, const std::string& stem, con
     if (it == manifest.end()) return false;
     const TerrainManifestEntry& e = it->second;
     if (e.hash != hash || e.model != model || e.settings != settings) return false;
-    return std::filesystem::exists(cache_dir / platform::path_from_utf8(stem + ".png"));
+    return platform::path_exists(cache_dir / platform::path_from_utf8(stem + ".png"));
 }
 
 }  // namespace tarkeep::upscale
