@@ -41,7 +41,7 @@ void remove_stale_temporaries(const fs::path& folder) {
 }
 
 RgbaImage read_png_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::stream_path(path), std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + platform::path_to_utf8(path));
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     return decode_png(bytes);

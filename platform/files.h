@@ -26,6 +26,11 @@ WriteStatus write_file_synced(const std::filesystem::path& path, std::span<const
 // "rename" with both paths and the system's error code.
 void replace_file(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// The path to give the standard library's file streams for `path`: on Windows its
+// absolute, extended-length form, through which the C runtime's open reaches past 260
+// characters; elsewhere `path` itself. Messages should still name `path`.
+std::filesystem::path stream_path(const std::filesystem::path& path);
+
 // What a path names; links are followed, so a link to a folder is a folder.
 enum class PathKind { missing, file, folder, other };
 

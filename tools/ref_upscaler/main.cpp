@@ -47,7 +47,7 @@ std::string upscale_file(const Job& job, const RefModel& model, int scale, bool 
         const data::RgbaImage source = image::read_png_file(job.in);
         // Stored (uncompressed) PNG, no sync: the outputs are read back once, at once.
         const auto png = image::encode_png(upscale_image(source, model, scale, parallel_rows), false);
-        std::ofstream out(job.out, std::ios::binary | std::ios::trunc);
+        std::ofstream out(platform::stream_path(job.out), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
         out.close();
         if (!out) throw std::runtime_error("cannot write " + platform::path_to_utf8(job.out));

@@ -17,7 +17,7 @@ RefModel load_ref_model(const fs::path& folder, const std::string& name) {
     if (!platform::path_exists(param) || !platform::path_exists(bin))
         throw std::runtime_error("model " + name + " not found: need " + platform::path_to_utf8(param) + " and " +
                                  platform::path_to_utf8(bin));
-    std::ifstream in(param, std::ios::binary);
+    std::ifstream in(platform::stream_path(param), std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + platform::path_to_utf8(param));
 
     RefModel model;

@@ -14,7 +14,7 @@ namespace {}  // namespace
 
 TerrainManifest load_terrain_manifest(const std::filesystem::path& path) {
     TerrainManifest manifest;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::stream_path(path), std::ios::binary);
     std::string line;
     if (!in || !read_manifest_line(in, line) || line != kTerrainManifestHeader) return manifest;
     while (read_manifest_line(in, line)) {
