@@ -5,18 +5,18 @@
 
 #include "data/text_lines.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 
 namespace tarkeep::data {
 namespace {
 
 std::vector<std::string> list_zip_names(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    for (const platform::FolderEntry& entry : platform::list_folder(folder)) {
         // A folder (or a link to one, a pipe...) named "x.zip" is no archive; opening it
         // would fail every command.
-        std::error_code error;
-        if (!entry.is_regular_file(error)) continue;
-        std::string name = platform::path_to_utf8(entry.path().filename());
+        if (entry.kind != platform::PathKind::file) continue;
+        std::string name = platform::path_to_utf8(entry.path.filename());
         if (ascii_lower(name).ends_with(".zip")) names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end());

@@ -23,7 +23,7 @@ void write_file_atomic(const fs::path& path, std::span<const std::uint8_t> bytes
             throw std::runtime_error("cannot write " + platform::path_to_utf8(temporary));
         case platform::WriteStatus::write_failed: {
             std::error_code ignored;
-            fs::remove(temporary, ignored);  // a partial file is of no use to anyone
+            platform::remove_path(temporary, ignored);  // a partial file is of no use to anyone
             throw std::runtime_error("write failed: " + platform::path_to_utf8(temporary));
         }
     }
@@ -32,16 +32,16 @@ void write_file_atomic(const fs::path& path, std::span<const std::uint8_t> bytes
 
 void remove_stale_temporaries(const fs::path& folder) {
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (entry.path().extension() == kTemporarySuffix) {
+    for (const platform::FolderEntry& entry : platform::list_folder(folder, error)) {
+        if (entry.path.extension() == kTemporarySuffix) {
             std::error_code ignored;
-            fs::remove(entry.path(), ignored);
+            platform::remove_path(entry.path, ignored);
         }
     }
 }
 
 RgbaImage read_png_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::stream_path(path), std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + platform::path_to_utf8(path));
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     return decode_png(bytes);

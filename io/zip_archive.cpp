@@ -8,6 +8,7 @@
 #include "io/checksum.h"
 #include "io/inflate.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 
 namespace tarkeep::io {
 namespace {
@@ -44,7 +45,7 @@ std::string display(const std::filesystem::path& path) { return platform::path_t
 
 ZipArchive::ZipArchive(std::filesystem::path path) : path_(std::move(path)) {
     const std::string shown = display(path_);
-    std::ifstream file(path_, std::ios::binary | std::ios::ate);
+    std::ifstream file(platform::stream_path(path_), std::ios::binary | std::ios::ate);
     if (!file) throw ZipError("cannot open " + shown);
     const std::streamoff end = file.tellg();
     if (end < 0) throw ZipError("read error: " + shown);
@@ -105,7 +106,7 @@ std::vector<std::uint8_t> ZipArchive::read(std::string_view name) const {
     if (!position) throw ZipError("no such entry: " + shown_name);
     const ZipEntry& entry = entries_[*position];
 
-    std::ifstream file(path_, std::ios::binary);
+    std::ifstream file(platform::stream_path(path_), std::ios::binary);
     if (!file) throw ZipError("cannot open " + display(path_));
 
     // All offsets are 64-bit sums of 32-bit fields and cannot wrap.

@@ -46,6 +46,8 @@ WriteStatus write_file_synced(const std::filesystem::path& path, std::span<const
     return ok ? WriteStatus::ok : WriteStatus::write_failed;
 }
 
+std::filesystem::path stream_path(const std::filesystem::path& path) { return path; }
+
 void replace_file(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0) {
         throw std::filesystem::filesystem_error("rename", from, to, std::error_code(errno, std::generic_category()));

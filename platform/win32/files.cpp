@@ -39,6 +39,8 @@ WriteStatus write_file_synced(const std::filesystem::path& path, std::span<const
     return ok ? WriteStatus::ok : WriteStatus::write_failed;
 }
 
+std::filesystem::path stream_path(const std::filesystem::path& path) { return native_path(path); }
+
 void replace_file(const std::filesystem::path& from, const std::filesystem::path& to) {
     const std::wstring source = native_path(from), target = native_path(to);
     for (std::size_t attempt = 0;; ++attempt) {

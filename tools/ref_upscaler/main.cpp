@@ -11,6 +11,7 @@
 
 #include "image/png.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "tools/ref_upscaler/ref_model.h"
 #include "tools/ref_upscaler/ref_options.h"
@@ -29,10 +30,10 @@ struct Job {
 };
 
 std::vector<Job> list_jobs(const RefOptions& o) {
-    if (!fs::is_directory(o.input)) return {{o.input, o.output}};
+    if (!platform::is_folder(o.input)) return {{o.input, o.output}};
     std::vector<fs::path> inputs;
-    for (const auto& entry : fs::directory_iterator(o.input)) {
-        if (entry.is_regular_file() && entry.path().extension() == ".png") inputs.push_back(entry.path());
+    for (const platform::FolderEntry& entry : platform::list_folder(o.input)) {
+        if (entry.kind == platform::PathKind::file && entry.path.extension() == ".png") inputs.push_back(entry.path);
     }
     std::sort(inputs.begin(), inputs.end());
     std::vector<Job> jobs;
@@ -46,7 +47,7 @@ std::string upscale_file(const Job& job, const RefModel& model, int scale, bool 
         const data::RgbaImage source = image::read_png_file(job.in);
         // Stored (uncompressed) PNG, no sync: the outputs are read back once, at once.
         const auto png = image::encode_png(upscale_image(source, model, scale, parallel_rows), false);
-        std::ofstream out(job.out, std::ios::binary | std::ios::trunc);
+        std::ofstream out(platform::stream_path(job.out), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
         out.close();
         if (!out) throw std::runtime_error("cannot write " + platform::path_to_utf8(job.out));
@@ -60,7 +61,7 @@ int run(const RefOptions& o) {
     const fs::path model_dir = o.model_dir.empty() ? platform::executable_path().parent_path() / "models" : o.model_dir;
     const RefModel model = load_ref_model(model_dir, o.model);
     const std::vector<Job> jobs = list_jobs(o);
-    if (fs::is_directory(o.input)) fs::create_directories(o.output);
+    if (platform::is_folder(o.input)) platform::create_folders(o.output);
 
     // Many files: one per thread. Few files: one at a time, rows spread over the threads.
     std::vector<std::string> errors(jobs.size());

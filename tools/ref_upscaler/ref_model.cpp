@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/cmdline.h"
+#include "platform/files.h"
 
 namespace tarkeep::ref_upscaler {
 namespace fs = std::filesystem;
@@ -13,10 +14,10 @@ namespace fs = std::filesystem;
 RefModel load_ref_model(const fs::path& folder, const std::string& name) {
     const fs::path param = folder / platform::path_from_utf8(name + ".param");
     const fs::path bin = folder / platform::path_from_utf8(name + ".bin");
-    if (!fs::exists(param) || !fs::exists(bin))
+    if (!platform::path_exists(param) || !platform::path_exists(bin))
         throw std::runtime_error("model " + name + " not found: need " + platform::path_to_utf8(param) + " and " +
                                  platform::path_to_utf8(bin));
-    std::ifstream in(param, std::ios::binary);
+    std::ifstream in(platform::stream_path(param), std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + platform::path_to_utf8(param));
 
     RefModel model;

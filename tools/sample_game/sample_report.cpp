@@ -3,13 +3,15 @@
 
 #include <algorithm>
 
+#include "platform/files.h"
+
 namespace tarkeep::sample_game {
 
 std::vector<std::string> foreign_archives(const std::filesystem::path& zips,
                                           const sample_game::SampleGameSummary& summary) {
     std::vector<std::string> foreign;
-    for (const auto& entry : std::filesystem::directory_iterator(zips)) {
-        std::string name = entry.path().filename().string();
+    for (const platform::FolderEntry& entry : platform::list_folder(zips)) {
+        std::string name = entry.path.filename().string();
         std::string lower = name;
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](char c) { return c >= 'A' && c <= 'Z' ? char(c | 0x20) : c; });

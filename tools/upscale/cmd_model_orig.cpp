@@ -5,6 +5,7 @@
 #include "image/image_files.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/numbers.h"
 
@@ -14,7 +15,7 @@ int cmd_model_orig(const Args& args) {
     const std::filesystem::path out_dir = platform::path_from_utf8(opt(args, "--model-orig", ""));
     const std::uint32_t bilinear = to_unsigned(opt(args, "--bilinear", "0"));
     const data::GameArchives archives(platform::path_from_utf8(args.positional.at(0)));
-    std::filesystem::create_directories(out_dir);
+    platform::create_folders(out_dir);
     auto write = [&](const image::RgbaImage& image, const std::string& name) {
         image::write_png_file(out_dir / platform::path_from_utf8(name + ".png"), image, true);
         if (bilinear > 1)

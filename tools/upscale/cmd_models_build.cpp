@@ -13,6 +13,7 @@
 #include "image/image_files.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "platform/worker_pool.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
@@ -136,8 +137,8 @@ std::vector<std::uint8_t> read_mask_bytes(const data::GameArchives& archives, co
 
 double file_megabytes(const fs::path& path) {
     std::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? 0.0 : static_cast<double>(size) / 1048576.0;
+    const auto status = platform::path_status(path, error);
+    return error ? 0.0 : static_cast<double>(status.size) / 1048576.0;
 }
 
 }  // namespace
@@ -183,7 +184,7 @@ int cmd_models_build(const Args& args) {
         catalogue = std::move(kept);
     }
 
-    fs::create_directories(o.cache_dir);
+    platform::create_folders(o.cache_dir);
     const fs::path manifest_path = o.cache_dir / "manifest.txt";
     const ModelManifest loaded = read_model_manifest(manifest_path);
     ModelManifest manifest = loaded;
@@ -196,8 +197,8 @@ int cmd_models_build(const Args& args) {
                 continue;
             }
             std::error_code ignored;
-            fs::remove(cache_file(o.cache_dir, it->first + ".png"), ignored);
-            fs::remove(cache_file(o.cache_dir, it->first + "_pc.png"), ignored);
+            platform::remove_path(cache_file(o.cache_dir, it->first + ".png"), ignored);
+            platform::remove_path(cache_file(o.cache_dir, it->first + "_pc.png"), ignored);
             it = manifest.erase(it);
         }
     }
@@ -237,8 +238,8 @@ int cmd_models_build(const Args& args) {
                                              factor};
             const auto stored = manifest.find(stem);
             if (!o.force && stored != manifest.end() && stored->second == record &&
-                fs::exists(cache_file(o.cache_dir, stem + ".png")) &&
-                (mask_bytes.empty() || fs::exists(cache_file(o.cache_dir, stem + "_pc.png")))) {
+                platform::path_exists(cache_file(o.cache_dir, stem + ".png")) &&
+                (mask_bytes.empty() || platform::path_exists(cache_file(o.cache_dir, stem + "_pc.png")))) {
                 ++up_to_date;
                 continue;
             }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "tools/upscale/commands.h"
 #include "image/image_files.h"
 #include "tools/upscale/metrics.h"
@@ -18,13 +19,13 @@ std::vector<fs::path> collect_png_files(const std::vector<std::string>& position
     std::vector<fs::path> files;
     for (const std::string& argument : positional) {
         const fs::path path = platform::path_from_utf8(argument);
-        if (!fs::is_directory(path)) {
+        if (!platform::is_folder(path)) {
             files.push_back(path);
             continue;
         }
         std::vector<fs::path> found;
-        for (const auto& entry : fs::directory_iterator(path))
-            if (entry.path().extension() == ".png") found.push_back(entry.path());
+        for (const platform::FolderEntry& entry : platform::list_folder(path))
+            if (entry.path.extension() == ".png") found.push_back(entry.path);
         std::sort(found.begin(), found.end());
         files.insert(files.end(), found.begin(), found.end());
     }

@@ -11,6 +11,7 @@
 #include "data/game_db.h"
 #include "data/texture/texture_image.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
 #include "image/image_files.h"
@@ -122,8 +123,8 @@ std::uintmax_t cache_bytes(const TerrainManifest& manifest, const fs::path& cach
     std::uintmax_t total = 0;
     for (const auto& [stem, entry] : manifest) {
         std::error_code error;
-        const auto size = fs::file_size(cache_dir / platform::path_from_utf8(stem + ".png"), error);
-        if (!error) total += size;
+        const auto status = platform::path_status(cache_dir / platform::path_from_utf8(stem + ".png"), error);
+        if (!error) total += status.size;
     }
     return total;
 }
@@ -151,7 +152,7 @@ int cmd_terrain(const Args& args) {
     const TerrainTextureMap map = build_terrain_texture_map(archives, db);
     const std::vector<std::string> stems = select_stems(map, o.only, true);
 
-    fs::create_directories(o.cache_dir);
+    platform::create_folders(o.cache_dir);
     const fs::path manifest_path = o.cache_dir / "manifest.txt";
     TerrainManifest manifest = load_terrain_manifest(manifest_path);
     const Stopwatch prepare;

@@ -6,6 +6,7 @@
 #include "data/game_db.h"
 #include "data/texture/texture_image.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "tools/upscale/commands.h"
 #include "image/image_files.h"
 #include "image/kernels.h"
@@ -49,7 +50,7 @@ int cmd_orig(const Args& args) {
     const fs::path out_dir = platform::path_from_utf8(opt(args, "--orig", ""));
     const bool deblock_source = args.flag("--deblock");
     const int threshold = to_int(opt(args, "--deblock-threshold", "10"));
-    fs::create_directories(out_dir);
+    platform::create_folders(out_dir);
 
     const data::GameArchives archives(morv_dir);
     const std::vector<std::string> stems =

@@ -10,6 +10,7 @@
 #include "data/texture/texture_image.h"
 #include "image/image_files.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "platform/worker_pool.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_manifest.h"
@@ -29,8 +30,8 @@ fs::path cache_file(const fs::path& cache_dir, const std::string& name) {
 
 double file_megabytes(const fs::path& path) {
     std::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? 0.0 : static_cast<double>(size) / 1048576.0;
+    const auto status = platform::path_status(path, error);
+    return error ? 0.0 : static_cast<double>(status.size) / 1048576.0;
 }
 
 double ratio(double sum, double count) { return count > 0 ? sum / count : 0.0; }
@@ -114,7 +115,7 @@ int cmd_ui_build(const Args& args) {
         }
     }
 
-    fs::create_directories(o.cache_dir);
+    platform::create_folders(o.cache_dir);
     image::remove_stale_temporaries(o.cache_dir);
     const fs::path manifest_path = o.cache_dir / "manifest.txt";
     const ModelManifest loaded = read_model_manifest(manifest_path);
@@ -160,7 +161,7 @@ int cmd_ui_build(const Args& args) {
                 model_source_hash(bytes, mask), colour_model, settings, 2 * sheet.width, 2 * sheet.height, 2};
             const auto stored = manifest.find(stem);
             if (!o.force && stored != manifest.end() && stored->second == record &&
-                fs::exists(cache_file(o.cache_dir, stem + ".png"))) {
+                platform::path_exists(cache_file(o.cache_dir, stem + ".png"))) {
                 ++up_to_date;
                 continue;
             }
@@ -267,7 +268,7 @@ int cmd_ui_build(const Args& args) {
                 continue;
             }
             std::error_code ignored;
-            fs::remove(cache_file(o.cache_dir, it->first + ".png"), ignored);
+            platform::remove_path(cache_file(o.cache_dir, it->first + ".png"), ignored);
             it = manifest.erase(it);
         }
     }

@@ -5,6 +5,7 @@
 #include "image/image_files.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/ui_build.h"
 
@@ -13,7 +14,7 @@ namespace tarkeep::upscale {
 int cmd_ui_orig(const Args& args) {
     const std::filesystem::path out_dir = platform::path_from_utf8(opt(args, "--ui-orig", ""));
     const data::GameArchives archives(platform::path_from_utf8(args.positional.at(0)));
-    std::filesystem::create_directories(out_dir);
+    platform::create_folders(out_dir);
     for (const std::string& stem : args.list("--only")) {
         const image::RgbaImage sheet = data::texture_to_rgba(archives.read(stem + ".texcache"));
         image::write_png_file(out_dir / platform::path_from_utf8(stem + ".png"), sheet, true);

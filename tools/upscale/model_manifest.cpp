@@ -6,6 +6,7 @@
 
 #include "image/image_files.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {
@@ -15,7 +16,7 @@ bool is_ui_record(const ModelManifestRecord& record) { return record.settings.rf
 
 ModelManifest read_model_manifest(const std::filesystem::path& path) {
     ModelManifest manifest;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::stream_path(path), std::ios::binary);
     std::string line;
     if (!in || !read_manifest_line(in, line) || line != kModelManifestHeader) return manifest;
     while (read_manifest_line(in, line)) {
@@ -53,7 +54,7 @@ std::string model_source_hash(std::span<const std::uint8_t> texture, std::span<c
 
 std::string foreign_manifest_problem(const std::filesystem::path& cache_dir) {
     const std::filesystem::path path = cache_dir / "manifest.txt";
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::stream_path(path), std::ios::binary);
     std::string line;
     if (!in || !read_manifest_line(in, line) || line.rfind("tarkeep-terrain-hd", 0) != 0) return {};
     return "cache folder " + platform::path_to_utf8(cache_dir) +

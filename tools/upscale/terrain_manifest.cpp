@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "image/image_files.h"
 #include "tools/upscale/cache_keys.h"
 
@@ -13,7 +14,7 @@ namespace {}  // namespace
 
 TerrainManifest load_terrain_manifest(const std::filesystem::path& path) {
     TerrainManifest manifest;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::stream_path(path), std::ios::binary);
     std::string line;
     if (!in || !read_manifest_line(in, line) || line != kTerrainManifestHeader) return manifest;
     while (read_manifest_line(in, line)) {
@@ -43,7 +44,7 @@ bool is_up_to_date(const TerrainManifest& manifest, const std::string& stem, con
     if (it == manifest.end()) return false;
     const TerrainManifestEntry& e = it->second;
     if (e.hash != hash || e.model != model || e.settings != settings) return false;
-    return std::filesystem::exists(cache_dir / platform::path_from_utf8(stem + ".png"));
+    return platform::path_exists(cache_dir / platform::path_from_utf8(stem + ".png"));
 }
 
 }  // namespace tarkeep::upscale

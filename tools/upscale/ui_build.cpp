@@ -8,6 +8,7 @@
 #include "image/image_files.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/upscaler_runner.h"
@@ -119,7 +120,7 @@ image::RgbaImage read_pass_output(const UiRun& run, const std::string& name, con
         const UiTile& tile = pass.tiles[k];
         const std::string file = name + "~" + std::to_string(k) + ".png";
         const fs::path path = run.folders.out / platform::path_from_utf8(file);
-        if (!fs::exists(path)) throw std::runtime_error("cannot read " + platform::path_to_utf8(path));
+        if (!platform::path_exists(path)) throw std::runtime_error("cannot read " + platform::path_to_utf8(path));
         const image::RgbaImage out = image::read_png_file(path);
         if (out.width != s * tile.input.width || out.height != s * tile.input.height)
             throw std::runtime_error(file + ": unexpected output size " + std::to_string(out.width) + "x" +

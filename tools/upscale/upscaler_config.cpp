@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "tools/upscale/numbers.h"
 
@@ -21,7 +22,7 @@ std::vector<fs::path> paths_of(const Args& args, std::string_view option) {
 
 // An absent file is simply not a candidate; a failing test (other than "not found")
 // raises the standard file-system error.
-bool file_exists(const fs::path& path) { return fs::exists(path); }
+bool file_exists(const fs::path& path) { return platform::path_exists(path); }
 
 bool is_white_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -83,11 +84,9 @@ fs::path find_onnx_model(const UpscalerConfig& config, const std::string& model)
     for (const fs::path& folder : config.onnx_model_dirs) {
         if (file_exists(folder / file)) return folder / file;
         std::error_code ec;
-        fs::directory_iterator it(folder, ec);
-        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-            std::error_code type_ec;
-            if (!it->is_directory(type_ec)) continue;
-            if (file_exists(it->path() / file)) return it->path() / file;
+        for (const platform::FolderEntry& entry : platform::list_folder(folder, ec)) {
+            if (entry.kind != platform::PathKind::folder) continue;
+            if (file_exists(entry.path / file)) return entry.path / file;
         }
     }
     return {};

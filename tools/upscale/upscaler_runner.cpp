@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/cmdline.h"
+#include "platform/files.h"
 #include "platform/process.h"
 
 namespace tarkeep::upscale {
@@ -55,7 +56,7 @@ int run_process(const std::string& command_line, const fs::path& log_path) {
 
 std::string collect_failure_lines(const fs::path& log_path) {
     std::string collected;
-    std::ifstream log(log_path, std::ios::binary);
+    std::ifstream log(platform::stream_path(log_path), std::ios::binary);
     std::string line;
     while (std::getline(log, line)) {
         while (!line.empty() && line.back() == '\r') line.pop_back();  // CR LF from a Windows child

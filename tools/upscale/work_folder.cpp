@@ -2,6 +2,7 @@
 #include "tools/upscale/work_folder.h"
 
 #include "platform/cmdline.h"
+#include "platform/files.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -43,11 +44,11 @@ std::string check_work_folder(const fs::path& work, const std::vector<fs::path>&
             return prefix + "it contains " + platform::path_to_utf8(kept) + ", which would be deleted";
     }
     std::error_code error;
-    const fs::file_status status = fs::status(work, error);
-    if (error || !fs::exists(status)) return {};
-    if (!fs::is_directory(status)) return prefix + "it is not a folder";
-    for (const fs::directory_entry& entry : fs::directory_iterator(work, error)) {
-        const std::string name = platform::path_to_utf8(entry.path().filename());
+    const platform::PathKind kind = platform::path_status(work, error).kind;
+    if (error || kind == platform::PathKind::missing) return {};
+    if (kind != platform::PathKind::folder) return prefix + "it is not a folder";
+    for (const platform::FolderEntry& entry : platform::list_folder(work, error)) {
+        const std::string name = platform::path_to_utf8(entry.path.filename());
         if (!own_entries.count(name)) return prefix + "it holds " + name + ", which this tool did not make";
     }
     if (error) return prefix + error.message();
@@ -55,8 +56,8 @@ std::string check_work_folder(const fs::path& work, const std::vector<fs::path>&
 }
 
 WorkFolder::WorkFolder(fs::path root, bool keep) : root_(std::move(root)), keep_(keep) {
-    fs::remove_all(root_);
-    fs::create_directories(root_);
+    platform::remove_tree(root_);
+    platform::create_folders(root_);
 }
 
 WorkFolder::~WorkFolder() { remove(); }
@@ -65,8 +66,8 @@ UpscalerFolders WorkFolder::add_batch(const std::string& name) {
     const std::string suffix = name.empty() ? std::string() : "_" + name;
     UpscalerFolders folders{root_ / platform::path_from_utf8("in" + suffix),
                             root_ / platform::path_from_utf8("out" + suffix)};
-    fs::create_directories(folders.in);
-    fs::create_directories(folders.out);
+    platform::create_folders(folders.in);
+    platform::create_folders(folders.out);
     return folders;
 }
 
@@ -74,7 +75,7 @@ void WorkFolder::remove() {
     if (keep_ || removed_) return;
     removed_ = true;
     std::error_code ignored;
-    fs::remove_all(root_, ignored);
+    platform::remove_tree(root_, ignored);
 }
 
 }  // namespace tarkeep::upscale
