@@ -3,6 +3,7 @@
 
 #include "io/file_bytes.h"
 #include "io/zip_writer.h"
+#include "platform/files.h"
 
 namespace tarkeep::data {
 
@@ -13,7 +14,7 @@ void ZipFiles::write(const std::filesystem::path& path) const {
 }
 
 GameFolderWriter::GameFolderWriter(std::filesystem::path dir) : dir_(std::move(dir)) {
-    std::filesystem::create_directories(zips());
+    platform::create_folders(zips());
 }
 
 std::filesystem::path GameFolderWriter::add_zip(std::string_view zip_name, const ZipFiles& files) const {

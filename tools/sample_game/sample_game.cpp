@@ -4,6 +4,7 @@
 #include "io/deflate.h"
 #include "tools/sample_game/sample_game_parts.h"
 #include "io/zip_writer.h"
+#include "platform/files.h"
 
 namespace tarkeep::sample_game {
 
@@ -52,7 +53,7 @@ SampleGameSummary write_sample_game(const std::filesystem::path& dir, const Samp
     parts::add_ui_assets(options.size, options.seed, archives, summary);
 
     const std::filesystem::path zips = dir / "zips";
-    std::filesystem::create_directories(zips);
+    platform::create_folders(zips);
     for (const auto& [name, files] : archives) {  // std::map: file-name order
         const std::vector<std::uint8_t> bytes = archive_bytes(files);
         write_file(zips / name, bytes);
