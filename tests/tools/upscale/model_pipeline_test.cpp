@@ -7,7 +7,7 @@
 
 #include "image/image_files.h"
 #include "tests/support/program_run.h"
-#include "tests/support/sample_game.h"
+#include "tests/tools/upscale/terrain_game.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/texcache_writer.h"
 #include "tests/support/zip_writer.h"
@@ -19,42 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::contains;
+using test::lines_starting;
 using test::read_text;
 
-const fs::path& sample_game() {
-    static const test::TempDir dir;
-    static const bool written = (test::write_sample_game(dir.path(), {test::SampleSize::small, 3}), true);
-    return written ? dir.path() : dir.path();
-}
-
-std::size_t lines_starting(const std::string& text, const std::string& prefix) {
-    std::istringstream in(text);
-    std::size_t count = 0;
-    for (std::string line; std::getline(in, line);) count += line.rfind(prefix, 0) == 0;
-    return count;
-}
+using test::sample_game;
 
 class ModelPipeline : public ::testing::Test {
 protected:
-    test::ProgramResult tool(std::vector<std::string> arguments) {
-        return test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), arguments);
-    }
+    test::ProgramResult tool(std::vector<std::string> arguments) { return test::run_upscale(arguments); }
     test::ProgramResult build(std::vector<std::string> extra, const fs::path& game = sample_game()) {
-        std::vector<std::string> arguments = {game.string(),
-                                              cache_.string(),
-                                              "--models-build",
-                                              "--exe",
-                                              test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string(),
-                                              "--model",
-                                              "nearest",
-                                              "--alpha-model",
-                                              "nearest",
-                                              "--pc-model",
-                                              "lanczos3",
-                                              "--margin",
-                                              "4"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return tool(arguments);
+        return tool(test::words({game.string(), cache_.string(), "--exe", test::ref_upscaler()},
+                                "--models-build --model nearest --alpha-model nearest --pc-model lanczos3 --margin 4",
+                                extra));
     }
     image::RgbaImage cached(const std::string& name) { return image::read_png_file(cache_ / name); }
 
