@@ -225,16 +225,22 @@ TEST_F(ZipArchiveTest, ReadsArchivesWrittenByPythonZipfileAndTheZipProgram) {
                    "    z.writestr('empty', b'')\n"
                    "    z.comment = b'made by python'\n"),
           "make_zip.py");
+    const bool python = std::system("python3 -c pass > /dev/null 2>&1") == 0;
+    const bool zip = std::system("zip -v > /dev/null 2>&1") == 0;
+    if (!python && !zip) GTEST_SKIP() << "neither python3 nor zip is available";
     const std::string in_dir = "cd '" + dir_.path().string() + "' && ";
-    if (std::system((in_dir + "python3 make_zip.py > /dev/null 2>&1").c_str()) == 0) {
+    if (python) {
+        ASSERT_EQ(std::system((in_dir + "python3 make_zip.py").c_str()), 0);
         const ZipArchive archive(dir_ / "python.zip");
         ASSERT_EQ(archive.entries().size(), 5u);
         for (const char* name : {"stored.bin", "dir/1.bin", "dir/6.bin", "dir/9.bin"})
             EXPECT_EQ(archive.read(name), data);
         EXPECT_EQ(archive.read("empty"), Bytes{});
     }
-    if (std::system((in_dir + "zip -q -r -9 tool.zip sub make_zip.py && zip -q -0 tool.zip -z < /dev/null").c_str()) ==
-        0) {
+    if (zip) {
+        ASSERT_EQ(std::system(
+                      (in_dir + "zip -q -r -9 tool.zip sub make_zip.py && zip -q -0 tool.zip -z < /dev/null").c_str()),
+                  0);
         const ZipArchive archive(dir_ / "tool.zip");
         EXPECT_EQ(archive.read("sub/data.bin"), data);
         EXPECT_EQ(archive.read("make_zip.py").size(), std::filesystem::file_size(dir_ / "make_zip.py"));

@@ -24,7 +24,8 @@ struct Batch {
     Batch() { fs::create_directories(in), fs::create_directories(out); }
     std::pair<int, std::string> run(std::vector<std::string> args, bool folders = true) {
         if (folders)
-            args.insert(args.end(), {"-i", in.string(), "-o", out.string(), "-s", "4", "-f", "png", "-t", "0"});
+            args.insert(args.end(), {"-i", platform::path_to_utf8(in), "-o", platform::path_to_utf8(out), "-s", "4",
+                                     "-f", "png", "-t", "0"});
         std::string line = "\"" + test::ref_upscaler() + "\"";
         for (const auto& arg : args) line += " " + platform::quote_argument(arg);
         const int exit_code = platform::run_process(line, dir / "log.txt");
@@ -48,10 +49,11 @@ TEST(RefUpscaler, NearestReplicatesEveryPixelUnderTheSameNamesAtTheAskedScale) {
     EXPECT_EQ(std::tie(c4.width, c4.pixels), std::tie(expected.width, expected.pixels));
     EXPECT_FALSE(fs::exists(b.out / "notes.txt"));
     // One file in, one file out, at scale 2.
-    EXPECT_EQ(
-        b.run({"-i", (b.in / "a.png").string(), "-o", (b.out / "x.png").string(), "-n", "nearest", "-s", "2"}, false)
-            .first,
-        0);
+    EXPECT_EQ(b.run({"-i", platform::path_to_utf8(b.in / "a.png"), "-o", platform::path_to_utf8(b.out / "x.png"), "-n",
+                     "nearest", "-s", "2"},
+                    false)
+                  .first,
+              0);
     EXPECT_EQ(b.read("x.png").pixels, replicate(a, 2).pixels);
 }
 
