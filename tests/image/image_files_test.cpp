@@ -3,11 +3,11 @@
 
 #include <fstream>
 
+#include "image/image_files.h"
 #include "platform/cmdline.h"
+#include "tests/image/test_images.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/test_files.h"
-#include "tests/image/test_images.h"
-#include "image/image_files.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -26,7 +26,7 @@ std::string error_of(F&& f) {
     return "no error";
 }
 
-TEST(WriteFileAtomic, ReplacesTheFileAndLeavesNoTemporary) {
+TEST(WriteFileAtomic, ReplacesTheFileOrReportsTheTemporaryPathOfAMissingFolder) {
     test::TempDir dir;
     const fs::path path = dir / "manifest.txt";
     image::write_file_atomic(path, bytes_of("old"));
@@ -35,13 +35,9 @@ TEST(WriteFileAtomic, ReplacesTheFileAndLeavesNoTemporary) {
     EXPECT_FALSE(fs::exists(dir / "manifest.txt.tmp"));
     image::write_file_atomic(path, {});
     EXPECT_EQ(fs::file_size(path), 0u);
-}
-
-TEST(WriteFileAtomic, MissingFolderIsReportedWithTheTemporaryPath) {
-    test::TempDir dir;
-    const fs::path path = dir / "absent" / "a.png";
-    EXPECT_EQ(error_of([&] { image::write_file_atomic(path, bytes_of("x")); }),
-              "cannot write " + platform::path_to_utf8(path) + ".tmp");
+    const fs::path absent = dir / "absent" / "a.png";
+    EXPECT_EQ(error_of([&] { image::write_file_atomic(absent, bytes_of("x")); }),
+              "cannot write " + platform::path_to_utf8(absent) + ".tmp");
     EXPECT_FALSE(fs::exists(dir / "absent"));
 }
 
@@ -81,11 +77,7 @@ TEST(WriteFileAtomic, ReadOnlyFolderKeepsThePreviousFile) {
     fs::create_directory(folder);
     image::write_file_atomic(folder / "a.txt", bytes_of("previous"));
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-    const bool privileged = [&] {
-        std::ofstream probe(folder / "probe");
-        return static_cast<bool>(probe);
-    }();
-    if (privileged) {
+    if (std::ofstream(folder / "probe")) {
         fs::permissions(folder, fs::perms::owner_all);
         GTEST_SKIP() << "running with privileges that ignore folder permissions";
     }
@@ -101,8 +93,7 @@ TEST(PngFiles, RoundTripAndMissingFile) {
     for (bool compress : {true, false}) {
         image::write_png_file(dir / "a.png", image, compress);
         const data::RgbaImage back = image::read_png_file(dir / "a.png");
-        EXPECT_EQ(std::tie(back.width, back.height, back.pixels), std::tie(image.width, image.height, image.pixels))
-            << compress;
+        EXPECT_EQ(std::tie(back.width, back.height, back.pixels), std::tie(image.width, image.height, image.pixels));
     }
     EXPECT_EQ(error_of([&] { image::read_png_file(dir / "missing.png"); }),
               "cannot read " + platform::path_to_utf8(dir / "missing.png"));

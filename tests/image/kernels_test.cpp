@@ -20,54 +20,36 @@ std::vector<int> reds(const image::RgbaImage& im, std::size_t count = SIZE_MAX) 
     return v;
 }
 
-TEST(Pad, WrapRepeatsTheTexturePeriodically) {
-    const image::RgbaImage src = random_image(2, 2, 1);
-    const image::RgbaImage out = pad_wrap(src, 3);
-    ASSERT_EQ(out.width, 8u);
-    ASSERT_EQ(out.height, 8u);
-    for (std::uint32_t y = 0; y < 8; ++y)
-        for (std::uint32_t x = 0; x < 8; ++x)
-            for (int c = 0; c < 4; ++c) ASSERT_EQ(px(out, x, y, c), px(src, (x + 1) % 2, (y + 1) % 2, c));
-}
-
-TEST(Pad, EdgeModesAlongOneRow) {
-    const image::RgbaImage row = grey_row({0, 1, 2});
-    EXPECT_EQ(reds(pad(row, 2, true, false, false)),
-              (std::vector<int>{1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1,
-                                2, 2, 1, 1, 0, 0, 1, 2, 2, 1, 1, 0, 0, 1, 2, 2, 1}));
-    EXPECT_EQ(reds(pad(row, 2, false, false, false), 7), (std::vector<int>{0, 0, 0, 1, 2, 2, 2}));
-    EXPECT_EQ(reds(pad(row, 2, true, true, false), 7), (std::vector<int>{1, 2, 0, 1, 2, 0, 1}));
-}
-
-TEST(Pad, EachAxisFollowsItsOwnMode) {
-    // A 1x3 column: mirror on y, wrap on x (which a single column makes constant).
-    image::RgbaImage column = grey_row({10, 20, 30});
-    std::swap(column.width, column.height);
-    const image::RgbaImage out = pad(column, 2, true, true, false);
-    ASSERT_EQ(out.width, 5u);
-    ASSERT_EQ(out.height, 7u);
-    const int expected[7] = {20, 10, 10, 20, 30, 30, 20};
-    for (std::uint32_t y = 0; y < 7; ++y)
-        for (std::uint32_t x = 0; x < 5; ++x) EXPECT_EQ(px(out, x, y, 0), expected[y]) << x << "," << y;
-    // Large margins map many periods away.
-    const image::RgbaImage far = pad(column, 7, false, false, true);
-    EXPECT_EQ(px(far, 0, 0, 0), px(column, 0, (0 + 3 * 3 - 7) % 3, 0));
-}
-
-TEST(Pad, RejectsEmptyImagesAndNegativeMargins) {
-    EXPECT_THROW(pad_wrap(image::RgbaImage{0, 4, {}}, 2), std::runtime_error);
-    EXPECT_THROW(pad(image::RgbaImage{3, 0, {}}, 1, true, false, false), std::runtime_error);
+TEST(Pad, EveryEdgeModeAndMarginMatchesTheFormula) {
+    EXPECT_EQ(reds(pad(grey_row({0, 1, 2}), 2, true, false, false), 7), (std::vector<int>{1, 0, 0, 1, 2, 2, 1}));
+    for (auto [w, h] : {std::pair{1u, 3u}, {3u, 1u}, {2u, 2u}, {5u, 4u}})
+        for (int margin : {0, 1, 2, 7})
+            for (int flags = 0; flags < 8; ++flags) {
+                const image::RgbaImage src = random_image(w, h, margin * 8 + flags);
+                const bool mirror = flags & 1, wrap_x = flags & 2, wrap_y = flags & 4;
+                const image::RgbaImage out = pad(src, margin, mirror, wrap_x, wrap_y);
+                const image::RgbaImage expected = naive::pad(src, margin, mirror, wrap_x, wrap_y);
+                ASSERT_EQ(std::tie(out.width, out.height, out.pixels),
+                          std::tie(expected.width, expected.height, expected.pixels))
+                    << w << "x" << h << " margin " << margin << " flags " << flags;
+                if (flags == 6) {
+                    EXPECT_EQ(pad_wrap(src, margin).pixels, out.pixels);
+                }
+            }
+    for (const image::RgbaImage& bad : {image::RgbaImage{0, 4, {}}, image::RgbaImage{3, 0, {}},
+                                        image::RgbaImage{2, 2, std::vector<std::uint8_t>(15)}}) {
+        EXPECT_THROW(pad_wrap(bad, 1), std::runtime_error);
+        EXPECT_THROW(pad(bad, 1, true, false, false), std::runtime_error);
+    }
     EXPECT_THROW(pad_wrap(filled(2, 2, 1, 2, 3), -1), std::runtime_error);
-    EXPECT_THROW(pad_wrap(image::RgbaImage{2, 2, std::vector<std::uint8_t>(15)}, 1), std::runtime_error);
 }
 
 TEST(Crop, CopiesTheRectangleAndRefusesOneOutside) {
     const image::RgbaImage src = random_image(7, 5, 2);
     const image::RgbaImage out = crop(src, 2, 1, 4, 3);
     ASSERT_EQ(out.pixels.size(), 4u * 3 * 4);
-    for (std::uint32_t y = 0; y < 3; ++y)
-        for (std::uint32_t x = 0; x < 4; ++x)
-            for (int c = 0; c < 4; ++c) ASSERT_EQ(px(out, x, y, c), px(src, x + 2, y + 1, c));
+    for (std::size_t i = 0; i < out.pixels.size(); ++i)
+        ASSERT_EQ(out.pixels[i], px(src, i / 4 % 4 + 2, i / 16 + 1, i % 4));
     EXPECT_EQ(crop(src, 7, 5, 0, 0).pixels.size(), 0u);
     EXPECT_THROW(crop(src, 4, 0, 4, 1), std::runtime_error);
     EXPECT_THROW(crop(src, 0, 3, 1, 3), std::runtime_error);
@@ -211,12 +193,9 @@ TEST(Bleed, MatchesTheFormulaOnSparseMasks) {
 TEST(ChannelToGrey, SpreadsOneChannel) {
     const image::RgbaImage src = random_image(3, 2, 9);
     for (int k = 0; k < 4; ++k) {
-        image::RgbaImage expected{3, 2, {}};
-        for (std::size_t i = 0; i < src.pixels.size(); i += 4) {
-            const std::uint8_t v = src.pixels[i + k];
-            expected.pixels.insert(expected.pixels.end(), {v, v, v, 255});
-        }
-        EXPECT_EQ(channel_to_grey(src, k).pixels, expected.pixels) << k;
+        const image::RgbaImage grey = channel_to_grey(src, k);
+        for (std::size_t i = 0; i < src.pixels.size(); ++i)
+            EXPECT_EQ(grey.pixels[i], i % 4 == 3 ? 255 : src.pixels[i - i % 4 + k]) << k << " " << i;
     }
     EXPECT_THROW(channel_to_grey(src, 4), std::runtime_error);
 }

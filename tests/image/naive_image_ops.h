@@ -13,43 +13,60 @@ namespace tarkeep::naive {
 
 using data::RgbaImage;
 
-inline std::uint8_t get(const image::RgbaImage& im, std::int64_t x, std::int64_t y, int c) {
+inline std::uint8_t get(const RgbaImage& im, std::int64_t x, std::int64_t y, int c) {
     return im.pixels[(static_cast<std::size_t>(y) * im.width + static_cast<std::size_t>(x)) * 4 + c];
 }
-inline std::uint8_t& at(image::RgbaImage& im, std::int64_t x, std::int64_t y, int c) {
+inline std::uint8_t& at(RgbaImage& im, std::int64_t x, std::int64_t y, int c) {
     return im.pixels[(static_cast<std::size_t>(y) * im.width + static_cast<std::size_t>(x)) * 4 + c];
 }
 inline std::int64_t wrap(std::int64_t i, std::int64_t n) { return ((i % n) + n) % n; }
 inline std::int64_t clamp(std::int64_t i, std::int64_t n) { return std::min(std::max<std::int64_t>(i, 0), n - 1); }
 inline std::uint8_t round_away(double v) { return static_cast<std::uint8_t>(std::round(v)); }
 
-inline image::RgbaImage box_down(const image::RgbaImage& im, std::uint32_t f) {
+// Mean of channel c over the f x f block of `im` at block (x, y).
+inline double block_mean(const RgbaImage& im, std::uint32_t f, std::uint32_t x, std::uint32_t y, int c) {
+    double sum = 0;
+    for (std::uint32_t dy = 0; dy < f; ++dy)
+        for (std::uint32_t dx = 0; dx < f; ++dx) sum += get(im, x * f + dx, y * f + dy, c);
+    return sum / (double(f) * f);
+}
+
+inline RgbaImage box_down(const RgbaImage& im, std::uint32_t f) {
     if (f <= 1) return im;
-    image::RgbaImage out{im.width / f, im.height / f, {}};
-    out.pixels.resize(std::size_t{out.width} * out.height * 4);
+    RgbaImage out{im.width / f, im.height / f,
+                  std::vector<std::uint8_t>(std::size_t{im.width / f} * (im.height / f) * 4)};
     for (std::uint32_t y = 0; y < out.height; ++y)
         for (std::uint32_t x = 0; x < out.width; ++x)
-            for (int c = 0; c < 4; ++c) {
-                std::uint64_t sum = 0;
-                for (std::uint32_t dy = 0; dy < f; ++dy)
-                    for (std::uint32_t dx = 0; dx < f; ++dx) sum += get(im, x * f + dx, y * f + dy, c);
-                at(out, x, y, c) = static_cast<std::uint8_t>((sum + std::uint64_t{f} * f / 2) / (std::uint64_t{f} * f));
-            }
+            for (int c = 0; c < 4; ++c)
+                at(out, x, y, c) = static_cast<std::uint8_t>(std::floor(block_mean(im, f, x, y, c) + 0.5));
     return out;
 }
 
-inline double consistency(const image::RgbaImage& hd, const image::RgbaImage& src) {
+inline double consistency(const RgbaImage& hd, const RgbaImage& src) {
     const std::uint32_t f = hd.width / src.width;
     double total = 0;
     for (std::uint32_t y = 0; y < src.height; ++y)
         for (std::uint32_t x = 0; x < src.width; ++x)
-            for (int c = 0; c < 3; ++c) {
-                double sum = 0;
-                for (std::uint32_t dy = 0; dy < f; ++dy)
-                    for (std::uint32_t dx = 0; dx < f; ++dx) sum += get(hd, x * f + dx, y * f + dy, c);
-                total += std::fabs(get(src, x, y, c) - sum / (double(f) * f));
-            }
+            for (int c = 0; c < 3; ++c) total += std::fabs(get(src, x, y, c) - block_mean(hd, f, x, y, c));
     return total / (double(src.width) * src.height * 3);
+}
+
+// Edges: wrapped, mirrored with the edge pixel repeated, or clamped.
+inline std::int64_t mirror(std::int64_t i, std::int64_t n) {
+    const std::int64_t k = wrap(i, 2 * n);
+    return k < n ? k : 2 * n - 1 - k;
+}
+
+inline RgbaImage pad(const RgbaImage& im, int m, bool mirrored, bool wrap_x, bool wrap_y) {
+    auto map = [&](std::int64_t i, std::int64_t n, bool wraps) {
+        return wraps ? wrap(i, n) : mirrored ? mirror(i, n) : clamp(i, n);
+    };
+    RgbaImage out{im.width + 2 * m, im.height + 2 * m, {}};
+    for (std::int64_t y = -m; y < im.height + m; ++y)
+        for (std::int64_t x = -m; x < im.width + m; ++x)
+            for (int c = 0; c < 4; ++c)
+                out.pixels.push_back(get(im, map(x, im.width, wrap_x), map(y, im.height, wrap_y), c));
+    return out;
 }
 
 inline void box_blur3(std::vector<float>& v, std::uint32_t w, std::uint32_t h, int r, bool wrap_edges) {
@@ -71,8 +88,7 @@ inline void box_blur3(std::vector<float>& v, std::uint32_t w, std::uint32_t h, i
             }
 }
 
-inline image::RgbaImage back_project(const image::RgbaImage& hd, const image::RgbaImage& src, int passes,
-                                     double strength, bool wrap_edges) {
+inline RgbaImage back_project(const RgbaImage& hd, const RgbaImage& src, int passes, double strength, bool wrap_edges) {
     if (passes <= 0) return hd;
     const std::uint32_t f = hd.width / src.width, w = src.width, h = src.height, W = hd.width, H = hd.height;
     auto map = [&](std::int64_t i, std::int64_t n) { return wrap_edges ? wrap(i, n) : clamp(i, n); };
@@ -109,13 +125,13 @@ inline image::RgbaImage back_project(const image::RgbaImage& hd, const image::Rg
                 }
             }
     }
-    image::RgbaImage out = hd;
+    RgbaImage out = hd;
     for (std::size_t i = 0; i < out.pixels.size(); ++i)
         if (i % 4 != 3) out.pixels[i] = static_cast<std::uint8_t>(std::round(F[i]));
     return out;
 }
 
-inline void dering(image::RgbaImage& hd, const image::RgbaImage& src, int d) {
+inline void dering(RgbaImage& hd, const RgbaImage& src, int d) {
     const std::uint32_t f = hd.width / src.width;
     const std::int64_t w = src.width, h = src.height;
     for (std::uint32_t Y = 0; Y < hd.height; ++Y)
@@ -138,7 +154,7 @@ inline void dering(image::RgbaImage& hd, const image::RgbaImage& src, int d) {
         }
 }
 
-inline void bleed(image::RgbaImage& im, int t, int n) {
+inline void bleed(RgbaImage& im, int t, int n) {
     const std::int64_t w = im.width, h = im.height;
     std::vector<char> mask(std::size_t(w * h));
     std::uint64_t sum[3] = {0, 0, 0}, count = 0;
@@ -178,8 +194,8 @@ inline void bleed(image::RgbaImage& im, int t, int n) {
                 for (int c = 0; c < 3; ++c) at(im, x, y, c) = round_away(double(sum[c]) / double(count));
 }
 
-inline image::RgbaImage resize_bilinear(const image::RgbaImage& im, std::uint32_t W, std::uint32_t H) {
-    image::RgbaImage out{W, H, std::vector<std::uint8_t>(std::size_t{W} * H * 4, 0)};
+inline RgbaImage resize_bilinear(const RgbaImage& im, std::uint32_t W, std::uint32_t H) {
+    RgbaImage out{W, H, std::vector<std::uint8_t>(std::size_t{W} * H * 4, 0)};
     if (W == 0 || H == 0 || im.width == 0 || im.height == 0) return out;
     for (std::uint32_t y = 0; y < H; ++y)
         for (std::uint32_t x = 0; x < W; ++x) {

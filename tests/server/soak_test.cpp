@@ -23,7 +23,14 @@ struct SoakBot {
 
 class Soak {
 public:
-    Soak() : harness(server::ServerConfig{.max_clients = 1000, .max_clients_per_address = 1000}) {}
+    Soak() : harness(soak_config()) {}
+
+    static server::ServerConfig soak_config() {
+        server::ServerConfig config;
+        config.max_clients = 1000;
+        config.max_clients_per_address = 1000;
+        return config;
+    }
 
     void connect(SoakBot& bot) {
         bot = SoakBot{std::make_unique<TestClient>(harness.server->bound_port())};

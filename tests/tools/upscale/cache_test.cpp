@@ -1,9 +1,11 @@
-// Cache keys and the terrain manifest: source hashes, settings strings, round trips, up-to-date checks.
+// Cache keys and both manifests: source hashes, settings strings, round trips, up-to-date checks, scales.
 #include <gtest/gtest.h>
 
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/cache_keys.h"
+#include "tools/upscale/model_catalogue.h"
+#include "tools/upscale/model_manifest.h"
 #include "tools/upscale/terrain_manifest.h"
 
 namespace tarkeep::upscale {
@@ -11,17 +13,21 @@ namespace {
 
 using test::read_text;
 using test::touch;
+using Bytes = std::vector<std::uint8_t>;
 
-TEST(SourceHash, IsSixteenHexDigitsOfFnv1a) {
+TEST(SourceHash, IsSixteenHexDigitsOfFnv1aAndCoversTheMask) {
     EXPECT_EQ(source_hash({}), "cbf29ce484222325");
-    const std::vector<std::uint8_t> a = {'a'};
-    EXPECT_EQ(source_hash(a), "af63dc4c8601ec8c");
-    const std::vector<std::uint8_t> foobar = {'f', 'o', 'o', 'b', 'a', 'r'};
+    EXPECT_EQ(source_hash(Bytes{'a'}), "af63dc4c8601ec8c");
+    const Bytes foobar = {'f', 'o', 'o', 'b', 'a', 'r'};
     EXPECT_EQ(source_hash(foobar), "85944171f73967e8");
     Fnv1a64 pieces;
     pieces.update(std::span(foobar).first(2));
     pieces.update(std::span(foobar).subspan(2));
     EXPECT_EQ(hash_hex(pieces.value()), "85944171f73967e8");
+    // A model texture's hash covers the texture, the mask's length and the mask.
+    const Bytes texture = {'a', 'b'}, mask = {'x', 'y', 'z'};
+    EXPECT_EQ(model_source_hash(texture, mask), source_hash(Bytes{'a', 'b', 3, 0, 0, 0, 0, 0, 0, 0, 'x', 'y', 'z'}));
+    EXPECT_EQ(model_source_hash(texture, {}), source_hash(Bytes{'a', 'b', 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(SettingsString, NamesEverySetting) {
@@ -33,32 +39,28 @@ TEST(SettingsString, NamesEverySetting) {
     EXPECT_EQ(round_half_away(-2.5), -3);
 }
 
-TEST(TerrainManifest, RoundTripsInStemOrder) {
-    test::TempDir dir;
-    TerrainManifest m;
-    m["zeta"] = {"0123456789abcdef", "realesrgan-x4plus", "m64-bp3x50-db0", 1024, 512};
-    m["alpha"] = {"fedcba9876543210", "onnx:esrgan", "m64-bp3x50-db0-ot512", 256, 256};
-    save_terrain_manifest(dir / "manifest.txt", m);
-    EXPECT_EQ(read_text(dir / "manifest.txt"),
-              "tarkeep-terrain-hd 1\n"
-              "alpha fedcba9876543210 onnx:esrgan m64-bp3x50-db0-ot512 256 256\n"
-              "zeta 0123456789abcdef realesrgan-x4plus m64-bp3x50-db0 1024 512\n");
-    EXPECT_EQ(load_terrain_manifest(dir / "manifest.txt"), m);
-    EXPECT_FALSE(std::filesystem::exists(dir / "manifest.txt.tmp"));
-}
-
-TEST(TerrainManifest, ForeignOrDamagedFilesLoadLeniently) {
+TEST(TerrainManifest, RoundTripsInStemOrderAndLoadsDamagedFilesLeniently) {
     test::TempDir dir;
     const auto path = dir / "manifest.txt";
     EXPECT_TRUE(load_terrain_manifest(path).empty());
+    TerrainManifest m;
+    m["zeta"] = {"0123456789abcdef", "realesrgan-x4plus", "m64-bp3x50-db0", 1024, 512};
+    m["alpha"] = {"fedcba9876543210", "onnx:esrgan", "m64-bp3x50-db0-ot512", 256, 256};
+    save_terrain_manifest(path, m);
+    EXPECT_EQ(read_text(path),
+              "tarkeep-terrain-hd 1\n"
+              "alpha fedcba9876543210 onnx:esrgan m64-bp3x50-db0-ot512 256 256\n"
+              "zeta 0123456789abcdef realesrgan-x4plus m64-bp3x50-db0 1024 512\n");
+    EXPECT_EQ(load_terrain_manifest(path), m);
+    EXPECT_FALSE(std::filesystem::exists(dir / "manifest.txt.tmp"));
     for (const char* header : {"tarkeep-terrain-hd 2\n", "tarkeep-terrain-hd 1 \n", "tarkeep-model-hd 1\n"}) {
         touch(path, std::string(header) + "a h m s 1 2\n");
         EXPECT_TRUE(load_terrain_manifest(path).empty()) << header;
     }
     touch(path, "tarkeep-terrain-hd 1\r\na h m s 1 2\r\nb h m s 3\nc h m s x 4\na h2 m s 5 6\n");
-    const TerrainManifest m = load_terrain_manifest(path);
-    ASSERT_EQ(m.size(), 1u);
-    EXPECT_EQ(m.at("a"), (TerrainManifestEntry{"h2", "m", "s", 5, 6}));
+    const TerrainManifest loaded = load_terrain_manifest(path);
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded.at("a"), (TerrainManifestEntry{"h2", "m", "s", 5, 6}));
 }
 
 TEST(TerrainManifest, UpToDateNeedsSameKeysAndTheFile) {
@@ -76,6 +78,40 @@ TEST(TerrainManifest, UpToDateNeedsSameKeysAndTheFile) {
         EXPECT_FALSE(is_up_to_date(m, k[0], k[1], k[2], k[3], false, dir.path())) << k[0] << k[1] << k[2] << k[3];
     std::filesystem::remove(dir / "grass.png");
     EXPECT_FALSE(is_up_to_date(m, "grass", "h", "model", "set", false, dir.path()));
+}
+
+TEST(ModelManifest, RoundTripHeaderAndForeignCaches) {
+    test::TempDir dir;
+    const auto path = dir.path() / "manifest.txt";
+    ModelManifest manifest;
+    manifest["b"] = {"00000000000000ff", "m", "s", 256, 128, 4};
+    manifest["a"] = {"1111111111111111", "onnx:x", "ui-sheet", 64, 64, 2};
+    write_model_manifest(path, manifest);
+    EXPECT_EQ(read_text(path),
+              "tarkeep-model-hd 1\na 1111111111111111 onnx:x ui-sheet 64 64 2\n"
+              "b 00000000000000ff m s 256 128 4\n");
+    EXPECT_EQ(read_model_manifest(path), manifest);
+    EXPECT_TRUE(is_ui_record(manifest["a"]));
+    EXPECT_FALSE(is_ui_record(manifest["b"]));
+    touch(path, "tarkeep-model-hd 2\na h m s 1 1 1\n");
+    EXPECT_TRUE(read_model_manifest(path).empty());
+    touch(path, "tarkeep-model-hd 1\r\na h m s 1 1 1\r\nshort h m s 1 1\n");
+    EXPECT_EQ(read_model_manifest(path).size(), 1u);
+    EXPECT_EQ(foreign_manifest_problem(dir.path()), "");
+    touch(path, "tarkeep-terrain-hd 7\n");
+    EXPECT_NE(foreign_manifest_problem(dir.path()), "");
+}
+
+TEST(ModelManifest, ChooseScale) {
+    struct Case {
+        std::uint32_t w, h, min, max, factor, expected;
+    } cases[] = {
+        {256, 128, 64, 1024, 4, 4}, {512, 512, 64, 1024, 4, 2}, {1024, 64, 64, 1024, 4, 0}, {63, 256, 64, 1024, 4, 0},
+        {256, 256, 64, 1024, 3, 2}, {256, 256, 64, 1024, 8, 4}, {64, 64, 64, 1024, 8, 8},   {600, 64, 64, 1024, 3, 0},
+        {0, 64, 0, 1024, 4, 0},     {64, 64, 64, 256, 4, 4},    {65, 65, 64, 256, 4, 2},    {64, 64, 64, 1024, 16, 16},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(choose_scale(c.w, c.h, c.min, c.max, c.factor), c.expected) << c.w << "x" << c.h << " f" << c.factor;
 }
 
 }  // namespace

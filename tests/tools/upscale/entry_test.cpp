@@ -25,39 +25,25 @@ TEST(ParseArgs, SortsPositionalsValuesAndFlags) {
     EXPECT_EQ(a.list("--only"), (std::vector<std::string>{"t1", "t2"}));
     EXPECT_EQ(opt(a, "--margin", "64"), "12");
     EXPECT_EQ(opt(a, "--work", "fallback"), "fallback");
-    EXPECT_TRUE(a.flag("--force"));
-    EXPECT_TRUE(a.flag("--"));
-    EXPECT_FALSE(a.flag("--only"));
-}
-
-TEST(ParseArgs, ValueOptionsTakeTheNextWordOrBecomeAFlagAtTheEnd) {
-    const Args a = parse({"--work", "--force"});  // even a word that looks like an option
-    EXPECT_EQ(a.list("--work"), (std::vector<std::string>{"--force"}));
-    EXPECT_FALSE(a.flag("--force"));
-    const Args trailing = parse({"game", "--orig"});
-    EXPECT_TRUE(trailing.flag("--orig"));
-    EXPECT_FALSE(trailing.has_value("--orig"));
-    EXPECT_EQ(select_command(trailing), Command::usage);
-    // The count limits the words looked at.
-    EXPECT_EQ(parse_args(3, {"prog", "a", "b", "c"}).positional, (std::vector<std::string>{"a", "b"}));
-}
-
-TEST(ParseArgs, ValueOptionsTakeTheNextWordAndFlagsDoNot) {
+    EXPECT_TRUE(a.flag("--force") && a.flag("--") && !a.flag("--only"));
+    // A value option takes the next word, even one that looks like an option; at the end it is a flag.
+    const Args b = parse({"--work", "--force", "game", "--orig"});
+    EXPECT_EQ(b.list("--work"), (std::vector<std::string>{"--force"}));
+    EXPECT_FALSE(b.flag("--force"));
+    EXPECT_TRUE(b.flag("--orig") && !b.has_value("--orig"));
+    EXPECT_EQ(select_command(b), Command::usage);
+    EXPECT_EQ(parse_args(3, {"prog", "a", "b", "c"}).positional, (std::vector<std::string>{"a", "b"}));  // the count
     // The first and last of the list, and ones that prefix or extend another option's name.
     for (const char* name : {"--exe", "--onnx-tile", "--model", "--models", "--model-orig", "--pc", "--pc-model"})
         EXPECT_TRUE(is_value_option(name)) << name;
     for (const char* name : {"--deblock", "--tta", "--force", "--keep-work", "--verbose", "--quiet", "--all-tables",
                              "--seam", "--list", "--models-build", "-exe", "exe"})
         EXPECT_FALSE(is_value_option(name)) << name;
-}
-
-TEST(ParseArgs, ChoiceOptionsTakeEitherValueAndNothingElse) {
-    const auto pad = [](std::vector<std::string> words) {
-        return choice_opt(parse_args(int(words.size()), words), "--pad", "mirror", "clamp");
-    };
-    EXPECT_EQ(pad({"p", "--pad", "clamp"}), "clamp");
-    EXPECT_EQ(pad({"p"}), "mirror");
-    EXPECT_EQ(pad({"p", "--pad", "wrap"}), std::nullopt);
+    for (auto [words, expected] :
+         {std::pair<std::vector<std::string>, std::optional<std::string>>{{"--pad", "clamp"}, "clamp"},
+          {{}, "mirror"},
+          {{"--pad", "wrap"}, std::nullopt}})
+        EXPECT_EQ(choice_opt(parse(words), "--pad", "mirror", "clamp"), expected);
 }
 
 struct DispatchCase {
@@ -144,7 +130,6 @@ TEST(ToolEntry, NoArgumentsPrintsUsageAndExitsTwo) {
     EXPECT_EQ(result.exit_code, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, kUsageText);
-    EXPECT_EQ(result.err.substr(0, 17), "usage: tarkeep_up");
 }
 
 }  // namespace

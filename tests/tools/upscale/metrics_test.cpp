@@ -52,22 +52,16 @@ TEST(SeamStats, GradientUniformAndThinImages) {
     }
 
     const SeamStats u = seam_stats(filled(5, 4, 9, 8, 7));
-    EXPECT_EQ(u.inner_x + u.seam_x + u.inner_y + u.seam_y, 0.0);
-    EXPECT_EQ(ratio_x(u) + ratio_y(u), 0.0);
-    EXPECT_DOUBLE_EQ(u.mean_b, 7.0);
-
+    EXPECT_EQ((std::array{u.inner_x, u.seam_x, u.inner_y, u.seam_y, ratio_x(u), ratio_y(u), u.mean_b}),
+              (std::array{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 7.0}));
     // One pixel wide: no horizontal pairs, so inner_x is 0 rather than 0 / 0.
     const SeamStats thin = seam_stats(random_image(1, 6, 3));
-    EXPECT_EQ(thin.inner_x, 0.0);
-    EXPECT_EQ(thin.seam_x, 0.0);
-    EXPECT_GT(thin.inner_y, 0.0);
-    const SeamStats empty = seam_stats(image::RgbaImage{});
-    EXPECT_EQ(empty.mean_r, 0.0);
+    EXPECT_TRUE(thin.inner_x == 0.0 && thin.seam_x == 0.0 && thin.inner_y > 0.0);
+    EXPECT_EQ(seam_stats(image::RgbaImage{}).mean_r, 0.0);
 }
 
 TEST(SeamStats, DifferenceIsTheMeanOfTheThreeChannels) {
-    image::RgbaImage two{2, 1, {10, 20, 30, 0, 11, 22, 35, 255}};
-    const SeamStats s = seam_stats(two);
+    const SeamStats s = seam_stats(image::RgbaImage{2, 1, {10, 20, 30, 0, 11, 22, 35, 255}});
     EXPECT_DOUBLE_EQ(s.inner_x, 8.0 / 3.0);
     EXPECT_DOUBLE_EQ(s.seam_x, 8.0 / 3.0);
     EXPECT_DOUBLE_EQ(ratio_x(s), 1.0);
@@ -89,14 +83,10 @@ TEST(RingStats, SplitsRingAndInnerAndHonoursAlpha) {
     hd.pixels[(0 * 8 + 6) * 4 + 3] = 40;                               // HD (6,0) -> source (3,0): alpha +10
     const PixelRect rects[] = {{0, 0, 4, 4}, {1, 1, 2, 1}};
     const RingStats s = ring_stats(hd, src, rects);
-    EXPECT_DOUBLE_EQ(s.ring_alpha_count, 12 + 2);
-    EXPECT_DOUBLE_EQ(s.inner_alpha_count, 4);
-    EXPECT_DOUBLE_EQ(s.ring_colour_count, 11 + 2);  // the transparent pixel has no colour error
-    EXPECT_DOUBLE_EQ(s.inner_colour_count, 4);
-    EXPECT_DOUBLE_EQ(s.inner_colour_error, 3.0);  // (1,1) is inner in the big rectangle...
-    EXPECT_DOUBLE_EQ(s.ring_colour_error, 3.0);   // ...and ring in the thin one
-    EXPECT_DOUBLE_EQ(s.ring_alpha_error, 10.0);
-    EXPECT_DOUBLE_EQ(s.inner_alpha_error, 0.0);
+    // The transparent pixel has no colour error; (1,1) is inner in the big rectangle and ring in the thin one.
+    EXPECT_EQ((std::array{s.ring_alpha_count, s.inner_alpha_count, s.ring_colour_count, s.inner_colour_count,
+                          s.inner_colour_error, s.ring_colour_error, s.ring_alpha_error, s.inner_alpha_error}),
+              (std::array{12.0 + 2, 4.0, 11.0 + 2, 4.0, 3.0, 3.0, 10.0, 0.0}));
     const PixelRect outside[] = {{3, 0, 2, 1}};
     EXPECT_THROW(ring_stats(hd, src, outside), std::runtime_error);
     EXPECT_THROW(ring_stats(test::replicate(src, 4), src, rects), std::runtime_error);

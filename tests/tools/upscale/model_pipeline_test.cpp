@@ -7,7 +7,7 @@
 
 #include "image/image_files.h"
 #include "tests/support/program_run.h"
-#include "tools/sample_game/sample_game.h"
+#include "tests/tools/upscale/terrain_game.h"
 #include "tests/support/temp_dir.h"
 #include "data/texture/texcache_writer.h"
 #include "io/zip_writer.h"
@@ -19,42 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::contains;
+using test::lines_starting;
 using test::read_text;
 
-const fs::path& sample_game() {
-    static const test::TempDir dir;
-    static const bool written = (sample_game::write_sample_game(dir.path(), {sample_game::SampleSize::small, 3}), true);
-    return written ? dir.path() : dir.path();
-}
-
-std::size_t lines_starting(const std::string& text, const std::string& prefix) {
-    std::istringstream in(text);
-    std::size_t count = 0;
-    for (std::string line; std::getline(in, line);) count += line.rfind(prefix, 0) == 0;
-    return count;
-}
+using test::sample_game;
 
 class ModelPipeline : public ::testing::Test {
 protected:
-    test::ProgramResult tool(std::vector<std::string> arguments) {
-        return test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), arguments);
-    }
+    test::ProgramResult tool(std::vector<std::string> arguments) { return test::run_upscale(arguments); }
     test::ProgramResult build(std::vector<std::string> extra, const fs::path& game = sample_game()) {
-        std::vector<std::string> arguments = {game.string(),
-                                              cache_.string(),
-                                              "--models-build",
-                                              "--exe",
-                                              test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string(),
-                                              "--model",
-                                              "nearest",
-                                              "--alpha-model",
-                                              "nearest",
-                                              "--pc-model",
-                                              "lanczos3",
-                                              "--margin",
-                                              "4"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return tool(arguments);
+        return tool(test::words({game.string(), cache_.string(), "--exe", test::ref_upscaler()},
+                                "--models-build --model nearest --alpha-model nearest --pc-model lanczos3 --margin 4",
+                                extra));
     }
     image::RgbaImage cached(const std::string& name) { return image::read_png_file(cache_ / name); }
 
@@ -65,19 +41,17 @@ protected:
 TEST_F(ModelPipeline, BuildStoresEveryTextureOnceAndThenNothing) {
     const auto first = build({});
     ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
-    EXPECT_TRUE(contains(first.out, "10 model textures (scan "));
-    EXPECT_TRUE(contains(first.out,
-                         " s): 2 below min size / above max, 0 up to "
-                         "date, 8 to upscale ( x2:1 x4:7 ), "));
-    // Colours of 8 textures, alpha of 3, masks of 6 (one of them half the
-    // texture's size).
-    EXPECT_TRUE(contains(first.out,
-                         " 17 network inputs, 0.1 -> 0.8 Mpx (model nearest, settings "
-                         "pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125)\n"));
-    EXPECT_EQ(lines_starting(first.out, "Real-ESRGAN nearest: "), 1u);
-    EXPECT_EQ(lines_starting(first.out, "Real-ESRGAN lanczos3: "), 1u);
-    EXPECT_EQ(lines_starting(first.out, "mean |source - box(HD)|: "), 1u);
-    EXPECT_TRUE(contains(first.out, "done: 8 upscaled, 0 failed, cache 8 entries ")) << first.err;
+    // Colours of 8 textures, alpha of 3, masks of 6 (one of them half the texture's size).
+    const std::string settings = "(model nearest, settings pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125)\n";
+    EXPECT_EQ(test::masked(first.out),
+              "10 model textures (scan # s): 2 below min size / above max, 0 up to date, 8 to upscale ( x2:1 x4:7 ), "
+              "7 tiling (wrap padded), 17 network inputs, # -> # Mpx " +
+                  settings +
+                  "Real-ESRGAN nearest: # s\nReal-ESRGAN lanczos3: # s\n"
+                  "mean |source - box(HD)|: # after Real-ESRGAN, # after back-projection\n"
+                  "done: 8 upscaled, 0 failed, cache 8 entries # MB (+ masks # MB) | prepare # s, Real-ESRGAN # s, "
+                  "post # s, total # s\n");
+    EXPECT_TRUE(contains(first.out, " 17 network inputs, 0.1 -> 0.8 Mpx "));
     const std::tuple<const char*, std::uint32_t, std::uint32_t, bool> stored[] = {{"unit_knight", 512, 512, true},
                                                                                   {"unit_spear", 1024, 128, true},
                                                                                   {"unit_cape", 256, 256, true},
@@ -87,9 +61,7 @@ TEST_F(ModelPipeline, BuildStoresEveryTextureOnceAndThenNothing) {
         const image::RgbaImage hd = cached(std::string(stem) + ".png");
         EXPECT_EQ(std::pair(hd.width, hd.height), std::pair(w, h)) << stem;
         EXPECT_EQ(fs::exists(cache_ / (std::string(stem) + "_pc.png")), mask) << stem;
-        if (mask) {
-            EXPECT_EQ(cached(std::string(stem) + "_pc.png").width, w) << stem;
-        }
+        EXPECT_TRUE(!mask || cached(std::string(stem) + "_pc.png").width == w) << stem;
     }
     const image::RgbaImage archer = cached("unit_archer.png");
     std::size_t clear = 0;
@@ -104,13 +76,12 @@ TEST_F(ModelPipeline, BuildStoresEveryTextureOnceAndThenNothing) {
     const std::string manifest_text = read_text(cache_ / "manifest.txt");
     const auto second = build({});
     EXPECT_EQ(second.exit_code, 0) << second.err;
-    EXPECT_TRUE(contains(second.out,
-                         " 8 up to date, 0 to upscale ( ), 0 tiling "
-                         "(wrap padded), 0 network inputs"));
-    EXPECT_EQ(lines_starting(second.out, "Real-ESRGAN"), 0u);
-    EXPECT_EQ(lines_starting(second.out, "mean |source"),
-              0u);  // nothing stored, nothing to average
-    EXPECT_TRUE(contains(second.out, "done: 0 upscaled, 0 failed, cache 8 entries "));
+    EXPECT_EQ(test::masked(second.out),
+              "10 model textures (scan # s): 2 below min size / above max, 8 up to date, 0 to upscale ( ), 0 tiling "
+              "(wrap padded), 0 network inputs, # -> # Mpx " +
+                  settings +
+                  "done: 0 upscaled, 0 failed, cache 8 entries # MB (+ masks # MB) | prepare # s, Real-ESRGAN # s, "
+                  "post # s, total # s\n");
     EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_text);
 }
 

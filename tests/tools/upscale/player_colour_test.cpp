@@ -3,17 +3,13 @@
 
 #include <cmath>
 
+#include "tests/image/test_images.h"
 #include "tools/upscale/player_colour.h"
 
 namespace tarkeep::upscale {
 namespace {
 
-image::RgbaImage solid(std::uint32_t w, std::uint32_t h, std::array<std::uint8_t, 4> rgba) {
-    image::RgbaImage image{w, h, {}};
-    for (std::size_t i = 0; i < std::size_t{w} * h; ++i)
-        image.pixels.insert(image.pixels.end(), rgba.begin(), rgba.end());
-    return image;
-}
+using test::filled;
 
 PcFit one_knot(float x, float y) {
     PcFit fit;
@@ -62,52 +58,45 @@ TEST(PlayerColour, TableColourEndsAndMiddle) {
 }
 
 TEST(PlayerColour, ChangeAndLuminanceMaps) {
-    const image::RgbaImage a = solid(2, 1, {100, 150, 60, 255});
+    const image::RgbaImage a = filled(2, 1, 100, 150, 60, 255);
     image::RgbaImage b = a;
     b.pixels[0] = 112;  // a difference of 12 is not a change
     b.pixels[4] = 110, b.pixels[5] = 153;
     EXPECT_EQ(change_map(a, b, 12), (WeightMap{0.0f, 1.0f}));
-    EXPECT_EQ(change_map(a, solid(1, 1, {0, 0, 0, 0}), 12), (WeightMap{0.0f, 0.0f}));
-    const WeightMap lum = luminance_map(solid(1, 1, {255, 0, 0, 9}));
+    EXPECT_EQ(change_map(a, filled(1, 1, 0, 0, 0, 0), 12), (WeightMap{0.0f, 0.0f}));
+    const WeightMap lum = luminance_map(filled(1, 1, 255, 0, 0, 9));
     ASSERT_EQ(lum.size(), 1u);
     EXPECT_NEAR(lum[0], 0.299f, 1e-6);
 }
 
 // One sample moved by (10, dy, 0): a strength bin's denominator is 100 + dy².
 TEST(PlayerColour, KnotNeedsDenominatorAboveHundred) {
-    const image::RgbaImage neutral = solid(1, 1, {100, 100, 100, 255});
+    const image::RgbaImage neutral = filled(1, 1, 100, 100, 100, 255);
     for (int dy : {0, 1}) {
-        const image::RgbaImage patched = solid(1, 1, {110, std::uint8_t(100 + dy), 100, 255});
+        const image::RgbaImage patched = filled(1, 1, 110, std::uint8_t(100 + dy), 100);
         const PcFit fit = fit_player_colour(neutral, patched, {0.5f});
         EXPECT_EQ(fit.valid, dy == 1) << dy;
         EXPECT_EQ(fit.samples, 1u);
-        if (dy == 1) {
-            EXPECT_EQ(fit.knot_count, 1);
-            EXPECT_NEAR(fit.knot_x[0], 0.5f, 1e-6);
-            EXPECT_NEAR(fit.knot_value[0], 1.0f, 1e-6);
-            EXPECT_NEAR(fit.error, 0.0f, 1e-5);
-        }
+        const float off = std::abs(fit.knot_x[0] - 0.5f) + std::abs(fit.knot_value[0] - 1.0f) + std::abs(fit.error);
+        EXPECT_TRUE(dy == 0 || (fit.knot_count == 1 && off < 1e-5f)) << off;
     }
 }
 
 TEST(PlayerColour, OneFilledBinColoursTheWholeTable) {
-    const image::RgbaImage neutral = solid(4, 4, {100, 100, 100, 255});
-    const image::RgbaImage patched = solid(4, 4, {200, 40, 30, 255});
+    const image::RgbaImage neutral = filled(4, 4, 100, 100, 100, 255);
+    const image::RgbaImage patched = filled(4, 4, 200, 40, 30, 255);
     const PcFit fit = fit_player_colour(neutral, patched, WeightMap(16, 1.0f));
     ASSERT_TRUE(fit.valid);
-    for (const auto& entry : fit.table) {
-        EXPECT_NEAR(entry[0], 200, 1e-3);
-        EXPECT_NEAR(entry[1], 40, 1e-3);
-        EXPECT_NEAR(entry[2], 30, 1e-3);
-    }
+    for (const auto& entry : fit.table)
+        EXPECT_LT(std::abs(entry[0] - 200) + std::abs(entry[1] - 40) + std::abs(entry[2] - 30), 1e-3);
 }
 
 TEST(PlayerColour, UnchangedPatchOrMismatchedSizesGiveAnInvalidFitThatChangesNothing) {
-    const image::RgbaImage neutral = solid(2, 2, {90, 120, 150, 255});
+    const image::RgbaImage neutral = filled(2, 2, 90, 120, 150, 255);
     const PcFit fits[] = {
         fit_player_colour(neutral, neutral, WeightMap(4, 1.0f)),
-        fit_player_colour(neutral, solid(2, 2, {0, 0, 0, 255}), WeightMap(3, 1.0f)),
-        fit_player_colour(neutral, solid(2, 2, {0, 0, 0, 255}), WeightMap(4, 0.015f)),
+        fit_player_colour(neutral, filled(2, 2, 0, 0, 0, 255), WeightMap(3, 1.0f)),
+        fit_player_colour(neutral, filled(2, 2, 0, 0, 0, 255), WeightMap(4, 0.015f)),
     };
     for (const PcFit& fit : fits) {
         EXPECT_FALSE(fit.valid);
@@ -142,7 +131,6 @@ TEST(PlayerColour, FitOfARecolouredTextureHasASmallError) {
     EXPECT_GE(fit.knot_count, 8);
     EXPECT_GT(fit.error, 0.1f);  // rounding alone leaves some
     EXPECT_LT(fit.error, 3.0f) << fit.error;
-    std::printf("fit error on the recoloured texture: %.3f levels\n", static_cast<double>(fit.error));
 
     image::RgbaImage image = neutral;
     apply_player_colour(image, weights, fit);

@@ -8,7 +8,8 @@
 
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tools/upscale/terrain_game.h"
+#include "tests/image/test_images.h"
+#include "tests/tools/upscale/test_files.h"
 #include "image/image_files.h"
 
 namespace tarkeep::upscale {
@@ -33,9 +34,7 @@ std::array<std::uint8_t, 4> pixel(const image::RgbaImage& image, std::uint32_t x
 
 class PngCommands : public ::testing::Test {
 protected:
-    test::ProgramResult tool(std::vector<std::string> arguments) {
-        return test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), arguments);
-    }
+    test::ProgramResult tool(std::vector<std::string> arguments) { return test::run_upscale(arguments); }
     std::string path(const char* name) { return (dir_ / name).string(); }
 
     test::TempDir dir_;
@@ -44,19 +43,9 @@ protected:
 TEST_F(PngCommands, SeamReportsTilingAndSummary) {
     fs::create_directories(dir_ / "set");
     // Independent random pixels: the wrap-around pairs look just like the inner ones.
-    image::write_png_file(dir_ / "set/b_tiling.png",
-                          image_of(64, 64,
-                                   [](std::uint32_t x, std::uint32_t y, int c) {
-                                       std::uint32_t h = (x * 73856093u) ^ (y * 19349663u) ^
-                                                         (static_cast<std::uint32_t>(c) * 83492791u);
-                                       h ^= h >> 13;
-                                       h *= 0x5bd1e995u;
-                                       h ^= h >> 15;
-                                       return c == 3 ? 255u : h;
-                                   }),
-                          true);
+    image::write_png_file(dir_ / "set/b_tiling.png", test::random_image(64, 64, 5), true);
     image::write_png_file(dir_ / "set/a_uniform.png", image_of(8, 8, [](auto, auto, int) { return 77; }), true);
-    std::ofstream(dir_ / "set/readme.txt") << "not an image";
+    test::touch(dir_ / "set/readme.txt", "not an image");
 
     auto result = tool({"--seam", path("set")});
     ASSERT_EQ(result.exit_code, 0) << result.err;

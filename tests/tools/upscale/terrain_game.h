@@ -1,4 +1,5 @@
-// A small game folder with the terrain tables of three climates and tileable terrain textures.
+// Game folders for the pipeline tests: a small one with the terrain tables of three climates and
+// tileable terrain textures, and the shared sample game.
 #pragma once
 #include <cmath>
 #include <cstdint>
@@ -8,6 +9,8 @@
 
 #include "image/rgba_image.h"
 #include "data/game_folder_writer.h"
+#include "tools/sample_game/sample_game.h"
+#include "tests/support/temp_dir.h"
 #include "data/texture/texcache_writer.h"
 
 namespace tarkeep::test {
@@ -75,6 +78,13 @@ inline TerrainGame write_terrain_game(const std::filesystem::path& dir, int text
     game.add_zip("db.zip", db.files());
     game.add_zip("terrain.zip", textures);
     return result;
+}
+
+// A small sample game written once for the whole test program (it is only read).
+inline const std::filesystem::path& sample_game() {
+    static const TempDir dir;
+    static const bool written = (sample_game::write_sample_game(dir.path(), {sample_game::SampleSize::small, 3}), true);
+    return written ? dir.path() : dir.path();
 }
 
 }  // namespace tarkeep::test

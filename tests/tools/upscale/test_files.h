@@ -1,11 +1,16 @@
-// File helpers for the asset tool tests: reading and writing text files, and a readable contains().
+// Shared helpers of the asset tool tests: files, running the tool, and reading its reports.
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include "tests/support/program_run.h"
 
 namespace tarkeep::test {
 
@@ -25,5 +30,48 @@ inline ::testing::AssertionResult contains(const std::string& text, const std::s
     if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
 }
+
+inline std::size_t lines_starting(const std::string& text, const std::string& prefix) {
+    std::istringstream in(text);
+    std::size_t count = 0;
+    for (std::string line; std::getline(in, line);) count += line.rfind(prefix, 0) == 0;
+    return count;
+}
+
+// The text with every decimal fraction ("12.5") replaced by '#': timings and sizes vary from
+// run to run, so reports are compared whole with only those masked.
+inline std::string masked(const std::string& text) {
+    const auto digit = [&](std::size_t i) {
+        return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]));
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t j = i;
+        while (digit(j)) ++j;
+        if (j > i && text[j] == '.' && digit(j + 1)) {
+            for (++j; digit(j);) ++j;
+            out += '#';
+            i = j;
+        } else {
+            out.append(text, i, j - i + 1);
+            i = j + 1;
+        }
+    }
+    return out;
+}
+
+// `front`, the words of `text`, then `back`: fixed options written as one text beside paths.
+inline std::vector<std::string> words(std::vector<std::string> front, const std::string& text,
+                                      const std::vector<std::string>& back = {}) {
+    std::istringstream in(text);
+    for (std::string word; in >> word;) front.push_back(word);
+    front.insert(front.end(), back.begin(), back.end());
+    return front;
+}
+
+inline ProgramResult run_upscale(const std::vector<std::string>& arguments) {
+    return run_program(built_program("tools/upscale/tarkeep_upscale"), arguments);
+}
+inline std::string ref_upscaler() { return built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string(); }
 
 }  // namespace tarkeep::test

@@ -9,7 +9,7 @@
 #include "image/image_files.h"
 #include "image/kernels.h"
 #include "tests/support/program_run.h"
-#include "tools/sample_game/sample_game.h"
+#include "tests/tools/upscale/terrain_game.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/model_manifest.h"
@@ -20,30 +20,18 @@ namespace {
 namespace fs = std::filesystem;
 using test::contains;
 
-const fs::path& sample_game() {
-    static const test::TempDir dir;
-    static const bool written = (sample_game::write_sample_game(dir.path(), {sample_game::SampleSize::small, 5}), true);
-    return written ? dir.path() : dir.path();
-}
+using test::sample_game;
 
 class UiPipeline : public ::testing::Test {
 protected:
-    test::ProgramResult tool(std::vector<std::string> arguments) {
-        return test::run_program(test::built_program("tools/upscale/tarkeep_upscale"), arguments);
-    }
-    // The fixed options as one text; paths and `extra` added as they are.
+    test::ProgramResult tool(std::vector<std::string> arguments) { return test::run_upscale(arguments); }
     test::ProgramResult run(const std::string& options, std::vector<std::string> extra) {
-        std::vector<std::string> arguments = {sample_game().string(), cache_.string(), "--exe",
-                                              test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").string()};
-        std::istringstream words(options);
-        for (std::string word; words >> word;) arguments.push_back(word);
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return tool(arguments);
+        return tool(
+            test::words({sample_game().string(), cache_.string(), "--exe", test::ref_upscaler()}, options, extra));
     }
     test::ProgramResult build(std::vector<std::string> extra) {
         return run(
-            "--ui-build --icon-model nearest --panel-model lanczos3 --alpha-model nearest --margin 4 "
-            "--tile-max 128",
+            "--ui-build --icon-model nearest --panel-model lanczos3 --alpha-model nearest --margin 4 --tile-max 128",
             extra);
     }
     test::ProgramResult models_build() {

@@ -24,20 +24,16 @@ TEST(ModelKinds, OnnxPrefixNeedsTheColon) {
 TEST(UpscalerConfig, DefaultsAndOptions) {
     test::TempDir dir;
     const UpscalerConfig plain = make_upscaler_config(args_of({}), dir.path());
-    EXPECT_TRUE(plain.model_dirs.empty());
-    EXPECT_EQ(plain.onnx_provider, "dml");
-    EXPECT_EQ(plain.onnx_tile, 512u);
+    EXPECT_EQ(std::tie(plain.model_dirs, plain.onnx_provider, plain.onnx_tile),
+              std::tuple(std::vector<fs::path>{}, "dml", 512u));
 
     const UpscalerConfig set =
         make_upscaler_config(args_of({"--exe", "/opt/esr/realesrgan", "--gpu", "1", "--threads", "1:2:2", "--onnx-tile",
                                       "256", "--onnx-provider", "cpu", "--onnx-models", "a", "--onnx-models", "b"}),
                              dir.path());
-    EXPECT_EQ(set.model_dirs, (std::vector<fs::path>{fs::path("/opt/esr") / "models"}));
-    EXPECT_EQ(set.gpu, "1");
-    EXPECT_EQ(set.threads, "1:2:2");
-    EXPECT_EQ(set.onnx_tile, 256u);
-    EXPECT_EQ(set.onnx_provider, "cpu");
-    EXPECT_EQ(set.onnx_model_dirs, (std::vector<fs::path>{"a", "b"}));
+    EXPECT_EQ(std::tie(set.model_dirs, set.gpu, set.threads, set.onnx_tile, set.onnx_provider, set.onnx_model_dirs),
+              std::tuple(std::vector<fs::path>{fs::path("/opt/esr") / "models"}, "1", "1:2:2", 256u, "cpu",
+                         std::vector<fs::path>{"a", "b"}));
     EXPECT_THROW(make_upscaler_config(args_of({"--onnx-tile", "big"}), dir.path()), std::invalid_argument);
 }
 
@@ -64,13 +60,9 @@ TEST(UpscalerConfig, PythonAndRunnerAreFoundBesideTheProgram) {
 
 TEST(FindModel, SearchesFoldersInOrder) {
     test::TempDir dir;
-    for (const char* folder : {"one", "two"}) {
-        touch(dir / folder / "shared.param");
-        touch(dir / folder / "shared.bin");
-    }
-    touch(dir / "two" / "only2.param");
-    touch(dir / "two" / "only2.bin");
-    touch(dir / "one" / "half.param");
+    for (const char* file : {"one/shared.param", "one/shared.bin", "two/shared.param", "two/shared.bin",
+                             "two/only2.param", "two/only2.bin", "one/half.param"})
+        touch(dir / file);
     UpscalerConfig config;
     config.model_dirs = {dir / "one", dir / "two"};
     EXPECT_EQ(find_ncnn_model(config, "shared"), dir / "one");
@@ -78,9 +70,7 @@ TEST(FindModel, SearchesFoldersInOrder) {
     EXPECT_TRUE(find_ncnn_model(config, "half").empty());
 
     // Beside the --exe program when no --models is given.
-    touch(dir / "esr" / "realesrgan");
-    touch(dir / "esr" / "models" / "x4.param");
-    touch(dir / "esr" / "models" / "x4.bin");
+    for (const char* file : {"esr/realesrgan", "esr/models/x4.param", "esr/models/x4.bin"}) touch(dir / file);
     const std::string exe = (dir / "esr" / "realesrgan").string();
     EXPECT_EQ(find_ncnn_model(make_upscaler_config(args_of({"--exe", exe}), dir.path()), "x4"), dir / "esr" / "models");
     EXPECT_TRUE(find_ncnn_model(
@@ -90,10 +80,9 @@ TEST(FindModel, SearchesFoldersInOrder) {
 
 TEST(FindModel, OnnxLooksOneSubfolderDeep) {
     test::TempDir dir;
-    touch(dir / "onnx" / "top.onnx");
-    touch(dir / "onnx" / "sub" / "deep.onnx");
-    touch(dir / "onnx" / "sub" / "inner" / "deeper.onnx");
-    touch(dir / "onnx" / "file-not-folder");
+    for (const char* file :
+         {"onnx/top.onnx", "onnx/sub/deep.onnx", "onnx/sub/inner/deeper.onnx", "onnx/file-not-folder"})
+        touch(dir / file);
     UpscalerConfig config;
     config.onnx_model_dirs = {dir / "missing", dir / "onnx"};
     EXPECT_EQ(find_onnx_model(config, "onnx:top"), dir / "onnx" / "top.onnx");

@@ -111,49 +111,33 @@ TEST(RunProcess, ExitCodesAndMissingPrograms) {
     EXPECT_EQ(run_process(child + " exit7", dir / "missing" / "log"), 7);
 }
 
-TEST(RunUpscaler, SuccessGivesNoTextAndNonZeroExitNamesCodeAndCommand) {
-    Fixture f({"x4", "exit7"});
-    EXPECT_EQ(run_upscaler(f.config, "x4", f.in, f.out, {"32"}, f.log), "");
-    const std::string command = build_command(f.config, "exit7", f.in, f.out, {"32"});
-    EXPECT_EQ(run_upscaler(f.config, "exit7", f.in, f.out, {"32"}, f.log),
-              "Real-ESRGAN failed (exit code 7): " + command + "\n");
-    f.config.exe = f.dir / "absent.exe";
-    EXPECT_EQ(
-        run_upscaler(f.config, "exit7", f.in, f.out, {"32"}, f.log).rfind("Real-ESRGAN failed (exit code -1): ", 0),
-        0u);
-}
-
-TEST(RunUpscaler, TracebackWithExitZeroStillFails) {
-    Fixture f({"traceback"});
-    const std::string command = build_command(f.config, "traceback", f.in, f.out, {"32"});
-    EXPECT_EQ(run_upscaler(f.config, "traceback", f.in, f.out, {"32"}, f.log),
-              "Real-ESRGAN failed (exit code 0): " + command + "\n" +
+TEST(RunUpscaler, FailuresNameCodeCommandAndTheCollectedErrorLines) {
+    Fixture f({"x4", "exit7", "traceback", "chatty"});
+    const auto command = [&](const char* model) { return build_command(f.config, model, f.in, f.out, {"32"}); };
+    const auto failure = [&](const char* model, const fs::path& log) {
+        return run_upscaler(f.config, model, f.in, f.out, {"32"}, log);
+    };
+    EXPECT_EQ(failure("x4", f.log), "");
+    EXPECT_EQ(failure("exit7", f.log), "Real-ESRGAN failed (exit code 7): " + command("exit7") + "\n");
+    // A traceback fails even with exit code 0, when the error stream is captured at all.
+    EXPECT_EQ(failure("traceback", f.log),
+              "Real-ESRGAN failed (exit code 0): " + command("traceback") + "\n" +
                   "  Traceback (most recent call last):\n"
                   "  onnxruntime.capi.onnxruntime_pybind11_state.Fail: session creation failed\n");
-    // Without a log the error stream is not captured: only the exit code counts.
-    EXPECT_EQ(run_upscaler(f.config, "traceback", f.in, f.out, {"32"}, {}), "");
-}
-
-TEST(RunUpscaler, CollectedLinesStopAfterTwoThousandCharacters) {
-    Fixture f({"chatty"});
-    const std::string text = run_upscaler(f.config, "chatty", f.in, f.out, {"32"}, f.log);
-    const std::string collected = text.substr(text.find('\n') + 1);
+    EXPECT_EQ(failure("traceback", {}), "");
+    // Collected lines stop after 2000 characters; the crossing line is kept whole.
+    const std::string chatty = failure("chatty", f.log);
+    const std::string collected = chatty.substr(chatty.find('\n') + 1);
     const std::string entry = "  tile 000 failed: vkQueueSubmit out of device memory.....\n";
-    std::size_t expected_lines = 0;
-    while (expected_lines * entry.size() < 2000) ++expected_lines;  // the crossing line is kept whole
-    EXPECT_EQ(collected.size(), expected_lines * entry.size());
+    EXPECT_EQ(collected.size(), (2000 / entry.size() + 1) * entry.size());
     EXPECT_EQ(collected.substr(0, entry.size()), entry);
-    EXPECT_EQ(collected.back(), '\n');
-}
+    f.config.exe = f.dir / "absent.exe";
+    EXPECT_EQ(failure("exit7", f.log).rfind("Real-ESRGAN failed (exit code -1): ", 0), 0u);
 
-TEST(RunUpscaler, OnnxFailuresAreLabelled) {
-    test::TempDir dir;
-    const UpscalerConfig config = onnx_config(dir, kChild);
-    const std::string text = run_upscaler(config, "onnx:net", dir / "in", dir / "exit7", {"32"}, dir / "log");
+    const UpscalerConfig onnx = onnx_config(f.dir, kChild);
+    const std::string text = run_upscaler(onnx, "onnx:net", f.in, f.dir / "exit7", {"32"}, f.log);
     EXPECT_EQ(text.rfind("ONNX failed (exit code 7): \"" + utf8(kChild) + "\" -I ", 0), 0u) << text;
-    const auto args = received(dir / "log");
-    ASSERT_FALSE(args.empty());
-    EXPECT_EQ(args[0], "-I");
+    EXPECT_EQ(received(f.log).at(0), "-I");
 }
 
 }  // namespace
