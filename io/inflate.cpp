@@ -35,6 +35,8 @@ inline std::uint64_t low_bits(std::uint64_t value, unsigned count) { return valu
 
 [[noreturn]] void fail(const char* what) { throw ZipError(std::string("inflate: ") + what); }
 
+inline void store64(std::uint8_t* p, std::uint64_t value) { std::memcpy(p, &value, 8); }
+
 // Copies a match of `length` bytes from `distance` back, writing up to 15 bytes past the
 // end (the caller guarantees the room). Overlapping matches repeat data as byte-by-byte
 // copying would.
@@ -51,19 +53,42 @@ inline std::uint8_t* copy_match_fast(std::uint8_t* out, std::size_t distance, st
         // The second 8-byte copy may read what the first one wrote when distance < 16;
         // that is exactly the repetition a byte-wise copy gives.
     } else if (distance == 1) {
-        std::memset(out, *src, length);
-    } else {
+        const std::uint64_t pattern = std::uint64_t{*src} * 0x0101010101010101u;
         do {
-            *out++ = *src++;
+            store64(out, pattern);
+            store64(out + 8, pattern);
+            out += 16;
         } while (out < end);
+    } else {
+        // Short periods (pixels of 2 to 7 bytes): lay down one period by bytes, then
+        // repeat the first eight bytes at the largest multiple of the period that fits.
+        for (int i = 0; i < 8; ++i) out[i] = src[i];
+        std::uint64_t pattern;
+        std::memcpy(&pattern, out, 8);
+        const std::size_t step = 8 - 8 % distance;
+        for (out += step; out < end; out += step) std::memcpy(out, &pattern, 8);
     }
     return end;
+}
+
+// The decode tables of dynamic blocks: too large for the stack, and worth keeping between
+// calls (one per thread) instead of allocating them for every small zip entry.
+struct DynamicTables {
+    std::array<Entry, kLiteralTableSize> literal;
+    std::array<Entry, kDistanceTableSize> distance;
+    std::array<Entry, kCodeLengthTableSize> code_length;
+};
+
+DynamicTables& thread_tables() {
+    // Left uninitialised: a block builds what it reads.
+    thread_local const std::unique_ptr<DynamicTables> tables = std::make_unique_for_overwrite<DynamicTables>();
+    return *tables;
 }
 
 class Inflater {
 public:
     Inflater(std::span<const std::uint8_t> input, std::size_t expected_size, std::size_t output_limit)
-        : in_next_(input.data()), in_end_(input.data() + input.size()), limit_(output_limit) {
+        : in_next_(input.data()), in_end_(input.data() + input.size()), limit_(output_limit), tables_(thread_tables()) {
         // The output grows as data arrives, never ahead of it: a hostile expected size
         // must not make us commit (and zero-fill) gigabytes before the stream proves them.
         // It only caps the growth, so a true size is reached without a final reallocation.
@@ -196,7 +221,7 @@ private:
         for (unsigned i = 0; i < code_length_count; ++i)
             code_length_lengths[deflate_tables::kCodeLengthOrder[i]] = static_cast<std::uint8_t>(read_bits(3));
         const TableView code_lengths =
-            build_table(code_length_lengths.data(), 19, SymbolSet::code_length, code_length_storage_.data());
+            build_table(code_length_lengths.data(), 19, SymbolSet::code_length, tables_.code_length.data());
 
         std::array<std::uint8_t, kMaxLiteralSymbols + kMaxDistanceSymbols> lengths{};
         const unsigned total = literal_count + distance_count;
@@ -223,9 +248,9 @@ private:
             n += run;
         }
         const TableView literal_lengths =
-            build_table(lengths.data(), literal_count, SymbolSet::literal_length, literal_storage_.data());
+            build_table(lengths.data(), literal_count, SymbolSet::literal_length, tables_.literal.data());
         const TableView distances =
-            build_table(lengths.data() + literal_count, distance_count, SymbolSet::distance, distance_storage_.data());
+            build_table(lengths.data() + literal_count, distance_count, SymbolSet::distance, tables_.distance.data());
         compressed_block(literal_lengths, distances);
     }
 
@@ -358,20 +383,14 @@ private:
     std::size_t pos_ = 0;
     const std::size_t limit_;
     std::size_t growth_cap_ = 0;
-
-    std::array<Entry, kLiteralTableSize> literal_storage_;
-    std::array<Entry, kDistanceTableSize> distance_storage_;
-    std::array<Entry, kCodeLengthTableSize> code_length_storage_;
+    DynamicTables& tables_;
 };
 
 }  // namespace
 
 std::vector<std::uint8_t> inflate(std::span<const std::uint8_t> compressed, std::size_t expected_size,
                                   std::size_t output_limit) {
-    // The tables make the decoder too large for the stack; its arrays stay uninitialised
-    // until a block builds them.
-    std::unique_ptr<Inflater> inflater(new Inflater(compressed, expected_size, output_limit));
-    return inflater->run();
+    return Inflater(compressed, expected_size, output_limit).run();
 }
 
 }  // namespace tarkeep::io
