@@ -65,7 +65,9 @@ inline std::uint8_t* copy_match_fast(std::uint8_t* out, std::size_t distance, st
         for (int i = 0; i < 8; ++i) out[i] = src[i];
         std::uint64_t pattern;
         std::memcpy(&pattern, out, 8);
-        const std::size_t step = 8 - 8 % distance;
+        // 8 - 8 % distance, without a division.
+        static constexpr std::uint8_t kStep[8] = {0, 0, 8, 6, 8, 5, 6, 7};
+        const std::size_t step = kStep[distance];
         for (out += step; out < end; out += step) std::memcpy(out, &pattern, 8);
     }
     return end;
@@ -77,6 +79,7 @@ struct DynamicTables {
     std::array<Entry, kLiteralTableSize> literal;
     std::array<Entry, kDistanceTableSize> distance;
     std::array<Entry, kCodeLengthTableSize> code_length;
+    std::array<Entry, kPairTableSize> literal_pairs;
 };
 
 DynamicTables& thread_tables() {
@@ -106,7 +109,10 @@ public:
             final_block = read_bits(1) != 0;
             switch (read_bits(2)) {
                 case 0: stored_block(); break;
-                case 1: compressed_block(fixed_tables().literal_length(), fixed_tables().distance()); break;
+                case 1:
+                    compressed_block(fixed_tables().literal_length(), fixed_tables().literal_pairs,
+                                     fixed_tables().distance());
+                    break;
                 case 2: dynamic_block(); break;
                 default: fail("invalid block type");
             }
@@ -251,12 +257,13 @@ private:
             build_table(lengths.data(), literal_count, SymbolSet::literal_length, tables_.literal.data());
         const TableView distances =
             build_table(lengths.data() + literal_count, distance_count, SymbolSet::distance, tables_.distance.data());
-        compressed_block(literal_lengths, distances);
+        build_pairs(literal_lengths, tables_.literal_pairs.data());
+        compressed_block(literal_lengths, tables_.literal_pairs.data(), distances);
     }
 
-    void compressed_block(const TableView& literals, const TableView& distances) {
+    void compressed_block(const TableView& literals, const Entry* literal_pairs, const TableView& distances) {
         while (!past_limit()) {
-            if (fast_loop(literals, distances)) return;
+            if (fast_loop(literals, literal_pairs, distances)) return;
             if (past_limit()) return;
             if (slow_symbol(literals, distances)) return;
         }
@@ -266,10 +273,12 @@ private:
     // the block; false when the caller must continue with the careful path. The bit
     // reader lives in locals here: output bytes may alias anything, and members would be
     // reloaded after every store.
-    bool fast_loop(const TableView& literals, const TableView& distances) {
+    bool fast_loop(const TableView& literals, const Entry* literal_pairs, const TableView& distances) {
         if (pad_bytes_ != 0 || out_.size() < kFastOutputSlack) return false;
-        const std::size_t fast_end = std::min(out_.size() - kFastOutputSlack, saturating_add(limit_, 1));
-        if (pos_ >= fast_end) return false;
+        // One short of the limit: a pair of literals must not go past it where the careful
+        // path would have stopped after the first.
+        const std::size_t fast_end = std::min(out_.size() - kFastOutputSlack, saturating_add(limit_, 1)) - 1;
+        if (out_.size() - kFastOutputSlack == 0 || pos_ >= fast_end) return false;
         std::uint8_t* const out_begin = out_.data();
         std::uint8_t* out = out_begin + pos_;
         std::uint8_t* const out_fast_end = out_begin + fast_end;
@@ -292,19 +301,25 @@ private:
             in += (63 - count) >> 3;
             count |= 56;
 
-            Entry entry = lit[bits & lit_mask];
+            // A literal entry holds one literal or a pair; both bytes are stored either way
+            // (the second of a single one is overwritten next).
+            const auto put_literals = [&](Entry e) {
+                take(code_bits(e));
+                const auto bytes = static_cast<std::uint16_t>(value_of(e));
+                const std::uint8_t pair[2] = {static_cast<std::uint8_t>(bytes), static_cast<std::uint8_t>(bytes >> 8)};
+                std::memcpy(out, pair, 2);
+                out += is_pair(e) ? 2 : 1;
+            };
+            Entry entry = literal_pairs[bits & lit_mask];
             if (kind_of(entry) == Kind::literal) {
-                take(code_bits(entry));
-                *out++ = static_cast<std::uint8_t>(value_of(entry));
+                put_literals(entry);
                 // More literals usually fit in the bits already held (56 - 2 * 15 >= 15).
-                entry = lit[bits & lit_mask];
+                entry = literal_pairs[bits & lit_mask];
                 if (kind_of(entry) != Kind::literal || out >= out_fast_end) continue;
-                take(code_bits(entry));
-                *out++ = static_cast<std::uint8_t>(value_of(entry));
-                entry = lit[bits & lit_mask];
+                put_literals(entry);
+                entry = literal_pairs[bits & lit_mask];
                 if (kind_of(entry) != Kind::literal || out >= out_fast_end) continue;
-                take(code_bits(entry));
-                *out++ = static_cast<std::uint8_t>(value_of(entry));
+                put_literals(entry);
                 continue;
             }
             if (kind_of(entry) == Kind::subtable) {
