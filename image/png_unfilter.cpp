@@ -19,7 +19,37 @@ namespace {
 // loading a piece before storing it is enough to work in place; `above` is the finished
 // previous row (all zero for the first).
 
+// Plain loops: the path of processors without SSE2, compiled everywhere so tests run it too.
+namespace portable {
+
+void undo_sub(std::uint8_t* row, const std::uint8_t* in, std::size_t stride) {
+    for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + (i >= 4 ? row[i - 4] : 0));
+}
+
+void undo_up(std::uint8_t* row, const std::uint8_t* in, const std::uint8_t* above, std::size_t stride) {
+    for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + above[i]);
+}
+
+void undo_average(std::uint8_t* row, const std::uint8_t* in, const std::uint8_t* above, std::size_t stride) {
+    for (std::size_t i = 0; i < stride; ++i) {
+        const unsigned a = i >= 4 ? row[i - 4] : 0;
+        row[i] = std::uint8_t(in[i] + (a + above[i]) / 2);
+    }
+}
+
+void undo_paeth(std::uint8_t* row, const std::uint8_t* in, const std::uint8_t* above, std::size_t stride) {
+    for (std::size_t i = 0; i < stride; ++i) {
+        const int a = i >= 4 ? row[i - 4] : 0, b = above[i], c = i >= 4 ? above[i - 4] : 0;
+        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        const int predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+        row[i] = std::uint8_t(in[i] + predictor);
+    }
+}
+
+}  // namespace portable
+
 #if defined(__SSE2__)
+namespace sse2 {
 
 inline __m128i load_pixel(const std::uint8_t* p) {
     std::int32_t v;
@@ -84,37 +114,17 @@ void undo_paeth(std::uint8_t* row, const std::uint8_t* in, const std::uint8_t* a
     }
 }
 
+}  // namespace sse2
+namespace best = sse2;
 #else
-
-void undo_sub(std::uint8_t* row, const std::uint8_t* in, std::size_t stride) {
-    for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + (i >= 4 ? row[i - 4] : 0));
-}
-
-void undo_up(std::uint8_t* row, const std::uint8_t* in, const std::uint8_t* above, std::size_t stride) {
-    for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + above[i]);
-}
-
-void undo_average(std::uint8_t* row, const std::uint8_t* in, const std::uint8_t* above, std::size_t stride) {
-    for (std::size_t i = 0; i < stride; ++i) {
-        const unsigned a = i >= 4 ? row[i - 4] : 0;
-        row[i] = std::uint8_t(in[i] + (a + above[i]) / 2);
-    }
-}
-
-void undo_paeth(std::uint8_t* row, const std::uint8_t* in, const std::uint8_t* above, std::size_t stride) {
-    for (std::size_t i = 0; i < stride; ++i) {
-        const int a = i >= 4 ? row[i - 4] : 0, b = above[i], c = i >= 4 ? above[i - 4] : 0;
-        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-        const int predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-        row[i] = std::uint8_t(in[i] + predictor);
-    }
-}
-
+namespace best = portable;
 #endif
 
-}  // namespace
-
-void unfilter_rgba_in_place(std::uint8_t* data, std::uint32_t width, std::uint32_t height) {
+template <void (*sub)(std::uint8_t*, const std::uint8_t*, std::size_t),
+          void (*up)(std::uint8_t*, const std::uint8_t*, const std::uint8_t*, std::size_t),
+          void (*average)(std::uint8_t*, const std::uint8_t*, const std::uint8_t*, std::size_t),
+          void (*paeth)(std::uint8_t*, const std::uint8_t*, const std::uint8_t*, std::size_t)>
+void unfilter_rows(std::uint8_t* data, std::uint32_t width, std::uint32_t height) {
     const std::size_t stride = std::size_t(width) * 4;
     const std::vector<std::uint8_t> zero_row(stride);
     const std::uint8_t* above = zero_row.data();
@@ -126,13 +136,24 @@ void unfilter_rgba_in_place(std::uint8_t* data, std::uint32_t width, std::uint32
         if (filter > 4) throw PngError("png: bad filter type");
         switch (filter) {
             case 0: std::memmove(row, in, stride); break;
-            case 1: undo_sub(row, in, stride); break;
-            case 2: undo_up(row, in, above, stride); break;
-            case 3: undo_average(row, in, above, stride); break;
-            case 4: undo_paeth(row, in, above, stride); break;
+            case 1: sub(row, in, stride); break;
+            case 2: up(row, in, above, stride); break;
+            case 3: average(row, in, above, stride); break;
+            case 4: paeth(row, in, above, stride); break;
         }
         above = row;
     }
+}
+
+}  // namespace
+
+void unfilter_rgba_in_place(std::uint8_t* data, std::uint32_t width, std::uint32_t height) {
+    unfilter_rows<best::undo_sub, best::undo_up, best::undo_average, best::undo_paeth>(data, width, height);
+}
+
+void unfilter_rgba_in_place_portable(std::uint8_t* data, std::uint32_t width, std::uint32_t height) {
+    unfilter_rows<portable::undo_sub, portable::undo_up, portable::undo_average, portable::undo_paeth>(data, width,
+                                                                                                       height);
 }
 
 }  // namespace tarkeep::image

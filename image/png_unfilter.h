@@ -10,4 +10,8 @@ namespace tarkeep::image {
 // PngError on a filter type above 4 (rows before it are already undone).
 void unfilter_rgba_in_place(std::uint8_t* data, std::uint32_t width, std::uint32_t height);
 
+// The same with plain loops: what processors without SSE2 run, callable everywhere so
+// that it is tested everywhere.
+void unfilter_rgba_in_place_portable(std::uint8_t* data, std::uint32_t width, std::uint32_t height);
+
 }  // namespace tarkeep::image
