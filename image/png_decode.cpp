@@ -1,12 +1,13 @@
 // PNG reader: chunks, the zlib stream of the IDAT chunks and the five row filters.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "image/png_error.h"
 #include "image/png.h"
+#include "image/png_unfilter.h"
 #include "io/checksum.h"
 #include "io/zlib_stream.h"
 
@@ -48,6 +49,7 @@ ChunkWalk walk_chunks(std::span<const std::uint8_t> file) {
         if (std::memcmp(type, "IHDR", 4) == 0) {
             read_header(data, length, walk);
         } else if (std::memcmp(type, "IDAT", 4) == 0) {
+            if (walk.zlib.empty()) walk.zlib.reserve(file.size() - p);  // the rest of the file bounds the data
             walk.zlib.insert(walk.zlib.end(), data, data + length);
         } else if (std::memcmp(type, "IEND", 4) == 0) {
             break;
@@ -68,44 +70,6 @@ std::optional<std::uint64_t> filtered_size(std::uint32_t width, std::uint32_t he
     return row * height;
 }
 
-void unfilter(const std::uint8_t* filtered, std::uint32_t width, std::uint32_t height, std::uint8_t* out) {
-    const std::size_t stride = std::size_t(width) * 4;
-    for (std::uint32_t y = 0; y < height; ++y) {
-        const std::uint8_t filter = filtered[0];
-        const std::uint8_t* in = filtered + 1;
-        filtered += stride + 1;
-        std::uint8_t* row = out + y * stride;
-        const std::uint8_t* above = y > 0 ? row - stride : nullptr;
-        if (filter > 4) throw PngError("png: bad filter type");
-        if (stride == 0) continue;
-        switch (filter) {
-            case 0: std::memcpy(row, in, stride); break;
-            case 1:
-                for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + (i >= 4 ? row[i - 4] : 0));
-                break;
-            case 2:
-                for (std::size_t i = 0; i < stride; ++i) row[i] = std::uint8_t(in[i] + (above ? above[i] : 0));
-                break;
-            case 3:
-                for (std::size_t i = 0; i < stride; ++i) {
-                    const unsigned a = i >= 4 ? row[i - 4] : 0, b = above ? above[i] : 0;
-                    row[i] = std::uint8_t(in[i] + (a + b) / 2);
-                }
-                break;
-            case 4:
-                for (std::size_t i = 0; i < stride; ++i) {
-                    const int a = i >= 4 ? row[i - 4] : 0, b = above ? above[i] : 0;
-                    const int c = (above && i >= 4) ? above[i - 4] : 0;
-                    const int p = a + b - c;
-                    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-                    const int predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-                    row[i] = std::uint8_t(in[i] + predictor);
-                }
-                break;
-        }
-    }
-}
-
 }  // namespace
 
 RgbaImage decode_png(std::span<const std::uint8_t> file) {
@@ -119,14 +83,13 @@ RgbaImage decode_png(std::span<const std::uint8_t> file) {
     if (!size) throw PngError("png: image too large");
     const std::uint64_t expected = *size;
 
-    const io::ZlibPayload payload = io::zlib_unwrap(walk.zlib, std::size_t(expected), std::size_t(expected));
-    const std::vector<std::uint8_t>& filtered = payload.data;
-    if (filtered.size() != expected) throw PngError("png: unexpected image data size");
+    io::ZlibPayload payload = io::zlib_unwrap(walk.zlib, std::size_t(expected), std::size_t(expected));
+    if (payload.data.size() != expected) throw PngError("png: unexpected image data size");
     if (!payload.checksum_matches) throw PngError("png: adler32 mismatch");
-    RgbaImage image{walk.width, walk.height, {}};
-    image.pixels.resize(std::size_t(walk.width) * walk.height * 4);
-    unfilter(filtered.data(), walk.width, walk.height, image.pixels.data());
-    return image;
+    // The pixels take the inflated buffer over: one image-sized allocation per decode.
+    unfilter_rgba_in_place(payload.data.data(), walk.width, walk.height);
+    payload.data.resize(std::size_t(walk.width) * walk.height * 4);
+    return RgbaImage{walk.width, walk.height, std::move(payload.data)};
 }
 
 }  // namespace tarkeep::image

@@ -1,6 +1,8 @@
-// CRC-32 over interleaved word chains with precomputed tables, and Adler-32.
+// CRC-32 by carry-less folding where the processor has it, else over interleaved word chains
+// with precomputed tables; Adler-32.
 #include "io/checksum.h"
 
+#include "io/checksum_simd.h"
 #include "io/load_le.h"
 
 #include <array>
@@ -71,13 +73,8 @@ inline std::uint32_t fold_word(const WordTables& t, std::uint64_t w) {
     return a ^ b;
 }
 
-}  // namespace
-
-std::uint32_t crc32(std::span<const std::uint8_t> data, std::uint32_t previous) {
-    std::uint32_t crc = ~previous;
-    const std::uint8_t* p = data.data();
-    std::size_t n = data.size();
-
+// The table method on the CRC register `crc`.
+std::uint32_t crc32_register(const std::uint8_t* p, std::size_t n, std::uint32_t crc) {
     constexpr std::size_t kBlock = kStreams * kWord;
     if (n >= 2 * kBlock) {
         std::size_t blocks = n / kBlock;
@@ -97,7 +94,25 @@ std::uint32_t crc32(std::span<const std::uint8_t> data, std::uint32_t previous) 
     }
     for (; n >= kWord; n -= kWord, p += kWord) crc = fold_word(kSerialTables, crc ^ load64_le(p));
     while (n-- > 0) crc = (crc >> 8) ^ kByteTable[(crc ^ *p++) & 0xFF];
-    return ~crc;
+    return crc;
+}
+
+}  // namespace
+
+namespace checksum_detail {
+
+std::uint32_t crc32_tables(std::span<const std::uint8_t> data, std::uint32_t previous) {
+    return ~crc32_register(data.data(), data.size(), ~previous);
+}
+
+}  // namespace checksum_detail
+
+std::uint32_t crc32(std::span<const std::uint8_t> data, std::uint32_t previous) {
+    std::uint32_t crc = ~previous;
+    std::size_t done = 0;
+    if (data.size() >= 64 && checksum_detail::crc32_fold_available())
+        done = checksum_detail::crc32_fold(data.data(), data.size(), crc);
+    return ~crc32_register(data.data() + done, data.size() - done, crc);
 }
 
 std::uint32_t adler32(std::span<const std::uint8_t> data, std::uint32_t previous) {
@@ -111,6 +126,13 @@ std::uint32_t adler32(std::span<const std::uint8_t> data, std::uint32_t previous
     while (n > 0) {
         std::size_t run = n < kRun ? n : kRun;
         n -= run;
+        // Sums of up to 5552 bytes fit in 64 bits with room to spare.
+        std::uint64_t wide_a = a, wide_b = b;
+        const std::size_t vector_bytes = checksum_detail::adler32_vector(p, run, wide_a, wide_b);
+        a = static_cast<std::uint32_t>(wide_a % kBase);
+        b = static_cast<std::uint32_t>(wide_b % kBase);
+        p += vector_bytes;
+        run -= vector_bytes;
         for (; run >= 8; run -= 8, p += 8) {
             a += p[0];
             b += a;

@@ -133,6 +133,41 @@ private:
         std::size_t candidate = std::size_t(head) - 1;  // always before i
         std::size_t back = i - candidate;
         Match found;
+        // While the best match is shorter than a word (most searches in pixel data), one
+        // word comparison gives every candidate's length without a hard-to-predict branch.
+        if (limit >= 8 && best < 8 && back <= kWindow) {
+            const std::uint64_t here_word = load64(here);
+            for (;;) {
+                const std::uint8_t* there = data + candidate;
+                const std::uint64_t diff = load64(there) ^ here_word;
+                if (diff == 0) {
+                    const std::size_t n = 8 + common_length(there + 8, here + 8, limit - 8);
+                    best = n;
+                    found = {n, back};
+                    if (best >= kNiceLength || best >= limit) return found;
+                    end_word = load16(here + best - 1);
+                    break;  // the rest of the chain as below, from the next candidate
+                }
+                const int zero_bits =
+                    std::endian::native == std::endian::little ? std::countr_zero(diff) : std::countl_zero(diff);
+                const std::size_t n = std::size_t(zero_bits / 8);
+                const bool longer = n > best;
+                best = longer ? n : best;
+                found.length = longer ? n : found.length;
+                found.distance = longer ? back : found.distance;
+                if (--budget == 0) return found;
+                const std::uint16_t step = chain_[candidate & kTableMask];
+                if (step == 0) return found;
+                candidate -= step;
+                back += step;
+                if (back > kWindow) return found;
+            }
+            if (--budget == 0) return found;
+            const std::uint16_t step = chain_[candidate & kTableMask];
+            if (step == 0) return found;
+            candidate -= step;
+            back += step;
+        }
         while (back <= kWindow) {
             const std::uint8_t* there = data + candidate;
             // Only a candidate matching the two bytes ending at `best` and the first two

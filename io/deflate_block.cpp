@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <functional>
-#include <queue>
 #include <utility>
 
 #include "io/deflate_tables.h"
@@ -58,6 +57,85 @@ const SymbolTables& tables() {
     return instance;
 }
 
+constexpr std::size_t kMaxSymbols = 288;
+
+// huffman_lengths() into `lengths` (frequencies.size() <= 288 entries), without allocating.
+void build_lengths(std::span<const std::uint32_t> frequencies, unsigned limit, std::uint8_t* lengths) {
+    const std::size_t n = frequencies.size();
+    std::fill_n(lengths, n, 0);
+    std::array<std::uint64_t, kMaxSymbols> weights{};
+    std::copy(frequencies.begin(), frequencies.end(), weights.begin());
+    std::size_t used = 0, last_used = 0;
+    for (std::size_t s = 0; s < n; ++s) {
+        if (weights[s] != 0) ++used, last_used = s;
+    }
+    if (used < 2) {
+        const std::size_t symbol = used == 1 ? last_used : 0;
+        lengths[symbol] = 1;
+        lengths[symbol == 0 ? 1 : 0] = 1;
+        return;
+    }
+    // A min-heap of (weight, node); every pair differs in its node, so the order in which
+    // nodes leave it, and with it the tree, is fully determined (ties to the smaller node).
+    using Entry = std::pair<std::uint64_t, std::size_t>;
+    std::array<Entry, kMaxSymbols> heap;
+    std::array<std::size_t, 2 * kMaxSymbols> parent;
+    const auto later = std::greater<Entry>();
+    for (;;) {
+        std::size_t heap_size = 0;
+        for (std::size_t s = 0; s < n; ++s) {
+            if (weights[s] != 0) heap[heap_size++] = {weights[s], s};
+        }
+        std::make_heap(heap.begin(), heap.begin() + std::ptrdiff_t(heap_size), later);
+        const auto pop = [&] {
+            std::pop_heap(heap.begin(), heap.begin() + std::ptrdiff_t(heap_size), later);
+            return heap[--heap_size];
+        };
+        std::size_t next_node = n;
+        while (heap_size > 1) {
+            const Entry a = pop();
+            const Entry b = pop();
+            parent[a.second] = parent[b.second] = next_node;
+            heap[heap_size++] = {a.first + b.first, next_node++};
+            std::push_heap(heap.begin(), heap.begin() + std::ptrdiff_t(heap_size), later);
+        }
+        const std::size_t root = next_node - 1;
+        unsigned deepest = 0;
+        for (std::size_t s = 0; s < n; ++s) {
+            if (weights[s] == 0) continue;
+            unsigned depth = 0;
+            for (std::size_t node = s; node != root; node = parent[node]) ++depth;
+            lengths[s] = std::uint8_t(std::min(depth, 255u));
+            deepest = std::max(deepest, depth);
+        }
+        if (deepest <= limit) return;
+        for (std::size_t s = 0; s < n; ++s) {
+            if (weights[s] != 0) weights[s] = std::max<std::uint64_t>(1, weights[s] / 2);
+        }
+    }
+}
+
+// canonical_codes() into `codes` (lengths.size() entries), without allocating.
+void build_codes(std::span<const std::uint8_t> lengths, std::uint16_t* codes) {
+    std::array<std::uint16_t, 17> count{};
+    for (std::uint8_t l : lengths) ++count[l];
+    count[0] = 0;
+    std::array<std::uint16_t, 17> next{};
+    unsigned code = 0;
+    for (unsigned bits = 1; bits <= 16; ++bits) {
+        code = (code + count[bits - 1]) << 1;
+        next[bits] = std::uint16_t(code);
+    }
+    for (std::size_t s = 0; s < lengths.size(); ++s) {
+        const unsigned len = lengths[s];
+        codes[s] = 0;
+        if (len == 0) continue;
+        unsigned value = next[len]++, reversed = 0;
+        for (unsigned b = 0; b < len; ++b, value >>= 1) reversed = (reversed << 1) | (value & 1);
+        codes[s] = std::uint16_t(reversed);
+    }
+}
+
 struct Frequencies {
     std::array<std::uint32_t, kLiteralSymbols> literal{};
     std::array<std::uint32_t, kDistanceSymbols> distance{};
@@ -89,17 +167,23 @@ unsigned fixed_literal_length(unsigned symbol) {
     return 8;
 }
 
-// The code lengths of both alphabets, run-length coded with symbols 16, 17 and 18.
+// The code lengths of both alphabets, run-length coded with symbols 16, 17 and 18. Fixed
+// arrays: a block plans and writes without allocating.
 struct LengthCode {
-    std::vector<std::uint8_t> literal_lengths;
-    std::vector<std::uint8_t> distance_lengths;
+    std::array<std::uint8_t, kLiteralSymbols> literal_lengths{};
+    std::array<std::uint8_t, kDistanceSymbols> distance_lengths{};
     std::size_t hlit = 0, hdist = 0, hclen = 0;
-    std::vector<std::pair<std::uint8_t, std::uint8_t>> symbols;  // (symbol, extra value)
-    std::vector<std::uint8_t> code_lengths;                      // lengths of the 19-symbol alphabet
+    std::array<std::pair<std::uint8_t, std::uint8_t>, kLiteralSymbols + kDistanceSymbols> symbols{};  // (symbol, extra)
+    std::size_t symbol_count = 0;
+    std::array<std::uint8_t, kCodeLengthSymbols> code_lengths{};  // lengths of the 19-symbol alphabet
+
+    std::span<const std::pair<std::uint8_t, std::uint8_t>> used_symbols() const {
+        return {symbols.data(), symbol_count};
+    }
+    void emit(std::uint8_t symbol, std::uint8_t extra) { symbols[symbol_count++] = {symbol, extra}; }
 };
 
-void run_length_code(std::span<const std::uint8_t> lengths,
-                     std::vector<std::pair<std::uint8_t, std::uint8_t>>& symbols) {
+void run_length_code(std::span<const std::uint8_t> lengths, LengthCode& plan) {
     std::size_t i = 0;
     while (i < lengths.size()) {
         const std::uint8_t value = lengths[i];
@@ -107,57 +191,56 @@ void run_length_code(std::span<const std::uint8_t> lengths,
         while (i + run < lengths.size() && lengths[i + run] == value) ++run;
         i += run;
         if (value != 0) {
-            symbols.emplace_back(value, 0);
+            plan.emit(value, 0);
             std::size_t left = run - 1;
             while (left >= 3) {
                 const std::size_t n = std::min<std::size_t>(left, 6);
-                symbols.emplace_back(16, std::uint8_t(n - 3));
+                plan.emit(16, std::uint8_t(n - 3));
                 left -= n;
             }
-            for (; left > 0; --left) symbols.emplace_back(value, 0);
+            for (; left > 0; --left) plan.emit(value, 0);
         } else {
             std::size_t left = run;
             while (left >= 11) {
                 const std::size_t n = std::min<std::size_t>(left, 138);
-                symbols.emplace_back(18, std::uint8_t(n - 11));
+                plan.emit(18, std::uint8_t(n - 11));
                 left -= n;
             }
             if (left >= 3) {
-                symbols.emplace_back(17, std::uint8_t(left - 3));
+                plan.emit(17, std::uint8_t(left - 3));
                 left = 0;
             }
-            for (; left > 0; --left) symbols.emplace_back(0, 0);
+            for (; left > 0; --left) plan.emit(0, 0);
         }
     }
 }
 
 unsigned code_length_extra_bits(unsigned symbol) { return symbol == 16 ? 2 : symbol == 17 ? 3 : symbol == 18 ? 7 : 0; }
 
-LengthCode plan_dynamic(const Frequencies& f) {
-    LengthCode plan;
-    plan.literal_lengths = huffman_lengths(f.literal, 15);
-    plan.distance_lengths = huffman_lengths(f.distance, 15);
+void plan_dynamic(const Frequencies& f, LengthCode& plan) {
+    build_lengths(f.literal, 15, plan.literal_lengths.data());
+    build_lengths(f.distance, 15, plan.distance_lengths.data());
     plan.hlit = kLiteralSymbols;
     while (plan.hlit > 257 && plan.literal_lengths[plan.hlit - 1] == 0) --plan.hlit;
     plan.hdist = kDistanceSymbols;
     while (plan.hdist > 1 && plan.distance_lengths[plan.hdist - 1] == 0) --plan.hdist;
 
-    std::vector<std::uint8_t> all(plan.literal_lengths.begin(),
-                                  plan.literal_lengths.begin() + std::ptrdiff_t(plan.hlit));
-    all.insert(all.end(), plan.distance_lengths.begin(), plan.distance_lengths.begin() + std::ptrdiff_t(plan.hdist));
-    run_length_code(all, plan.symbols);
+    std::array<std::uint8_t, kLiteralSymbols + kDistanceSymbols> all{};
+    std::copy_n(plan.literal_lengths.begin(), plan.hlit, all.begin());
+    std::copy_n(plan.distance_lengths.begin(), plan.hdist, all.begin() + std::ptrdiff_t(plan.hlit));
+    run_length_code({all.data(), plan.hlit + plan.hdist}, plan);
 
     std::array<std::uint32_t, kCodeLengthSymbols> counts{};
-    for (const auto& [symbol, extra] : plan.symbols) ++counts[symbol];
-    plan.code_lengths = huffman_lengths(counts, 7);
+    for (const auto& [symbol, extra] : plan.used_symbols()) ++counts[symbol];
+    build_lengths(counts, 7, plan.code_lengths.data());
     plan.hclen = kCodeLengthSymbols;
     while (plan.hclen > 4 && plan.code_lengths[kCodeLengthOrder[plan.hclen - 1]] == 0) --plan.hclen;
-    return plan;
 }
 
 std::uint64_t dynamic_cost(const LengthCode& plan, const Frequencies& f) {
     std::uint64_t bits = 17 + 3 * plan.hclen + f.extra_bits;
-    for (const auto& [symbol, extra] : plan.symbols) bits += plan.code_lengths[symbol] + code_length_extra_bits(symbol);
+    for (const auto& [symbol, extra] : plan.used_symbols())
+        bits += plan.code_lengths[symbol] + code_length_extra_bits(symbol);
     for (std::size_t s = 0; s < kLiteralSymbols; ++s) bits += std::uint64_t(f.literal[s]) * plan.literal_lengths[s];
     for (std::size_t s = 0; s < kDistanceSymbols; ++s) bits += std::uint64_t(f.distance[s]) * plan.distance_lengths[s];
     return bits;
@@ -194,16 +277,19 @@ void write_tokens(BitWriter& out, std::span<const Token> tokens, std::span<const
                   std::span<const std::uint8_t> distance_lengths) {
     const SymbolTables& t = tables();
     for (const Token& token : tokens) {
+        // One flush per token: a match adds at most 15 + 5 + 15 + 13 bits to the 7 waiting.
         if (token.distance == 0) {
-            out.put(literal_codes[token.length], literal_lengths[token.length]);
+            out.add(literal_codes[token.length], literal_lengths[token.length]);
+            out.flush();
             continue;
         }
         const unsigned lcode = t.length_code[token.length];
         const unsigned dcode = t.distance(token.distance);
-        out.put(literal_codes[257 + lcode], literal_lengths[257 + lcode]);
-        out.put(token.length - kLengthBase[lcode], kLengthExtra[lcode]);
-        out.put(distance_codes[dcode], distance_lengths[dcode]);
-        out.put(token.distance - kDistanceBase[dcode], kDistanceExtra[dcode]);
+        out.add(literal_codes[257 + lcode], literal_lengths[257 + lcode]);
+        out.add(token.length - kLengthBase[lcode], kLengthExtra[lcode]);
+        out.add(distance_codes[dcode], distance_lengths[dcode]);
+        out.add(token.distance - kDistanceBase[dcode], kDistanceExtra[dcode]);
+        out.flush();
     }
     out.put(literal_codes[kEndOfBlock], literal_lengths[kEndOfBlock]);
 }
@@ -229,87 +315,37 @@ void write_dynamic(BitWriter& out, std::span<const Token> tokens, const LengthCo
     out.put(plan.hdist - 1, 5);
     out.put(plan.hclen - 4, 4);
     for (std::size_t i = 0; i < plan.hclen; ++i) out.put(plan.code_lengths[kCodeLengthOrder[i]], 3);
-    const std::vector<std::uint16_t> cl_codes = canonical_codes(plan.code_lengths);
-    for (const auto& [symbol, extra] : plan.symbols) {
+    std::array<std::uint16_t, kCodeLengthSymbols> cl_codes;
+    build_codes(plan.code_lengths, cl_codes.data());
+    for (const auto& [symbol, extra] : plan.used_symbols()) {
         out.put(cl_codes[symbol], plan.code_lengths[symbol]);
         out.put(extra, code_length_extra_bits(symbol));
     }
-    write_tokens(out, tokens, canonical_codes(plan.literal_lengths), plan.literal_lengths,
-                 canonical_codes(plan.distance_lengths), plan.distance_lengths);
+    std::array<std::uint16_t, kLiteralSymbols> literal_codes;
+    std::array<std::uint16_t, kDistanceSymbols> distance_codes;
+    build_codes(plan.literal_lengths, literal_codes.data());
+    build_codes(plan.distance_lengths, distance_codes.data());
+    write_tokens(out, tokens, literal_codes, plan.literal_lengths, distance_codes, plan.distance_lengths);
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> huffman_lengths(std::span<const std::uint32_t> frequencies, unsigned limit) {
-    const std::size_t n = frequencies.size();
-    std::vector<std::uint8_t> lengths(n, 0);
-    std::vector<std::uint64_t> weights(frequencies.begin(), frequencies.end());
-    std::size_t used = 0, last_used = 0;
-    for (std::size_t s = 0; s < n; ++s) {
-        if (weights[s] != 0) ++used, last_used = s;
-    }
-    if (used < 2) {
-        const std::size_t symbol = used == 1 ? last_used : 0;
-        lengths[symbol] = 1;
-        lengths[symbol == 0 ? 1 : 0] = 1;
-        return lengths;
-    }
-    using Entry = std::pair<std::uint64_t, std::size_t>;  // (weight, node); ties go to the smaller node
-    std::vector<std::size_t> parent(2 * n);
-    for (;;) {
-        std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue;
-        for (std::size_t s = 0; s < n; ++s) {
-            if (weights[s] != 0) queue.emplace(weights[s], s);
-        }
-        std::size_t next_node = n;
-        while (queue.size() > 1) {
-            const Entry a = queue.top();
-            queue.pop();
-            const Entry b = queue.top();
-            queue.pop();
-            parent[a.second] = parent[b.second] = next_node;
-            queue.emplace(a.first + b.first, next_node++);
-        }
-        const std::size_t root = next_node - 1;
-        unsigned deepest = 0;
-        for (std::size_t s = 0; s < n; ++s) {
-            if (weights[s] == 0) continue;
-            unsigned depth = 0;
-            for (std::size_t node = s; node != root; node = parent[node]) ++depth;
-            lengths[s] = std::uint8_t(std::min(depth, 255u));
-            deepest = std::max(deepest, depth);
-        }
-        if (deepest <= limit) return lengths;
-        for (auto& w : weights) {
-            if (w != 0) w = std::max<std::uint64_t>(1, w / 2);
-        }
-    }
+    std::vector<std::uint8_t> lengths(frequencies.size());
+    build_lengths(frequencies, limit, lengths.data());
+    return lengths;
 }
 
 std::vector<std::uint16_t> canonical_codes(std::span<const std::uint8_t> lengths) {
-    std::array<std::uint16_t, 17> count{};
-    for (std::uint8_t l : lengths) ++count[l];
-    count[0] = 0;
-    std::array<std::uint16_t, 17> next{};
-    unsigned code = 0;
-    for (unsigned bits = 1; bits <= 16; ++bits) {
-        code = (code + count[bits - 1]) << 1;
-        next[bits] = std::uint16_t(code);
-    }
-    std::vector<std::uint16_t> codes(lengths.size(), 0);
-    for (std::size_t s = 0; s < lengths.size(); ++s) {
-        const unsigned len = lengths[s];
-        if (len == 0) continue;
-        unsigned value = next[len]++, reversed = 0;
-        for (unsigned b = 0; b < len; ++b, value >>= 1) reversed = (reversed << 1) | (value & 1);
-        codes[s] = std::uint16_t(reversed);
-    }
+    std::vector<std::uint16_t> codes(lengths.size());
+    build_codes(lengths, codes.data());
     return codes;
 }
 
 void write_block(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint8_t> raw, bool final) {
     const Frequencies f = count_symbols(tokens);
-    const LengthCode plan = plan_dynamic(f);
+    LengthCode plan;
+    plan_dynamic(f, plan);
     const std::uint64_t stored = stored_cost(raw.size());
     const std::uint64_t fixed = fixed_cost(f);
     const std::uint64_t dynamic = dynamic_cost(plan, f);

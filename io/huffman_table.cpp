@@ -132,6 +132,22 @@ TableView build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet 
     return {storage, root};
 }
 
+void build_pairs(const TableView& table, Entry* pairs) {
+    const std::size_t size = std::size_t{1} << table.root_bits;
+    for (std::size_t i = 0; i < size; ++i) {
+        const Entry first = table.entries[i];
+        pairs[i] = first;
+        if (kind_of(first) != Kind::literal) continue;
+        // The bits after the first code index the second; an entry found there is only
+        // decided by those bits when its code is no longer than they are.
+        const unsigned used = code_bits(first);
+        const Entry second = table.entries[i >> used];
+        if (kind_of(second) != Kind::literal || used + code_bits(second) > table.root_bits) continue;
+        pairs[i] =
+            make_entry(Kind::literal, value_of(first) | value_of(second) << 8, 0, used + code_bits(second)) | kPairFlag;
+    }
+}
+
 const FixedTables& fixed_tables() {
     static const std::unique_ptr<FixedTables> tables = [] {
         auto built = std::make_unique<FixedTables>();
@@ -140,7 +156,8 @@ const FixedTables& fixed_tables() {
         std::fill(literal.begin() + 144, literal.begin() + 256, 9);
         std::fill(literal.begin() + 256, literal.begin() + 280, 7);
         std::fill(literal.begin() + 280, literal.end(), 8);
-        build_table(literal.data(), literal.size(), SymbolSet::literal_length, built->literal);
+        build_pairs(build_table(literal.data(), literal.size(), SymbolSet::literal_length, built->literal),
+                    built->literal_pairs);
         std::array<std::uint8_t, 30> distance{};
         distance.fill(5);
         build_table(distance.data(), distance.size(), SymbolSet::distance, built->distances);

@@ -9,8 +9,8 @@
 namespace tarkeep::io::huffman {
 
 // Entry layout: bits 0-3 code length (for a sub-table link: the root bits), bits 4-6 the
-// kind, bits 8-12 extra bits (for a link: the sub-table's index bits), bits 16-31 value
-// (literal byte, base length or distance, code-length symbol, or sub-table offset).
+// kind, bit 7 the pair flag (see build_pairs), bits 8-12 extra bits (for a link: the sub-table's index bits), bits
+// 16-31 value (literal byte, base length or distance, code-length symbol, or sub-table offset).
 using Entry = std::uint32_t;
 
 enum class Kind : std::uint32_t {
@@ -29,6 +29,11 @@ constexpr unsigned value_of(Entry e) { return e >> 16; }
 constexpr Entry make_entry(Kind kind, unsigned value, unsigned extra, unsigned bits) {
     return static_cast<Entry>(value) << 16 | extra << 8 | static_cast<Entry>(kind) << 4 | bits;
 }
+
+// A literal entry with this flag holds two literals (first in bits 16-23, second in 24-31)
+// and the length of both codes together.
+constexpr Entry kPairFlag = 0x80;
+constexpr bool is_pair(Entry e) { return (e & kPairFlag) != 0; }
 
 constexpr unsigned kMaxCodeBits = 15;
 constexpr std::size_t kMaxLiteralSymbols = 288;
@@ -57,12 +62,19 @@ enum class SymbolSet { literal_length, distance, code_length };
 // the table size of the symbol set.
 TableView build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, Entry* storage);
 
+// The root of a literal/length table again, with each entry whose bits hold two whole
+// literal codes replaced by one pair entry: the fast decoder then takes two literals per
+// lookup. Sub-table links still point into `table`. `pairs` holds kPairTableSize entries.
+constexpr std::size_t kPairTableSize = std::size_t{1} << kLiteralRootBits;
+void build_pairs(const TableView& table, Entry* pairs);
+
 // The fixed codes of block type 1, built once per process.
 struct FixedTables {
     TableView literal_length() const { return {literal, kLiteralRootBits}; }
     TableView distance() const { return {distances, kDistanceRootBits}; }
     Entry literal[kLiteralTableSize];
     Entry distances[kDistanceTableSize];
+    Entry literal_pairs[kPairTableSize];
 };
 const FixedTables& fixed_tables();
 

@@ -35,6 +35,8 @@ inline std::uint64_t low_bits(std::uint64_t value, unsigned count) { return valu
 
 [[noreturn]] void fail(const char* what) { throw ZipError(std::string("inflate: ") + what); }
 
+inline void store64(std::uint8_t* p, std::uint64_t value) { std::memcpy(p, &value, 8); }
+
 // Copies a match of `length` bytes from `distance` back, writing up to 15 bytes past the
 // end (the caller guarantees the room). Overlapping matches repeat data as byte-by-byte
 // copying would.
@@ -51,19 +53,45 @@ inline std::uint8_t* copy_match_fast(std::uint8_t* out, std::size_t distance, st
         // The second 8-byte copy may read what the first one wrote when distance < 16;
         // that is exactly the repetition a byte-wise copy gives.
     } else if (distance == 1) {
-        std::memset(out, *src, length);
-    } else {
+        const std::uint64_t pattern = std::uint64_t{*src} * 0x0101010101010101u;
         do {
-            *out++ = *src++;
+            store64(out, pattern);
+            store64(out + 8, pattern);
+            out += 16;
         } while (out < end);
+    } else {
+        // Short periods (pixels of 2 to 7 bytes): lay down one period by bytes, then
+        // repeat the first eight bytes at the largest multiple of the period that fits.
+        for (int i = 0; i < 8; ++i) out[i] = src[i];
+        std::uint64_t pattern;
+        std::memcpy(&pattern, out, 8);
+        // 8 - 8 % distance, without a division.
+        static constexpr std::uint8_t kStep[8] = {0, 0, 8, 6, 8, 5, 6, 7};
+        const std::size_t step = kStep[distance];
+        for (out += step; out < end; out += step) std::memcpy(out, &pattern, 8);
     }
     return end;
+}
+
+// The decode tables of dynamic blocks: too large for the stack, and worth keeping between
+// calls (one per thread) instead of allocating them for every small zip entry.
+struct DynamicTables {
+    std::array<Entry, kLiteralTableSize> literal;
+    std::array<Entry, kDistanceTableSize> distance;
+    std::array<Entry, kCodeLengthTableSize> code_length;
+    std::array<Entry, kPairTableSize> literal_pairs;
+};
+
+DynamicTables& thread_tables() {
+    // Left uninitialised: a block builds what it reads.
+    thread_local const std::unique_ptr<DynamicTables> tables = std::make_unique_for_overwrite<DynamicTables>();
+    return *tables;
 }
 
 class Inflater {
 public:
     Inflater(std::span<const std::uint8_t> input, std::size_t expected_size, std::size_t output_limit)
-        : in_next_(input.data()), in_end_(input.data() + input.size()), limit_(output_limit) {
+        : in_next_(input.data()), in_end_(input.data() + input.size()), limit_(output_limit), tables_(thread_tables()) {
         // The output grows as data arrives, never ahead of it: a hostile expected size
         // must not make us commit (and zero-fill) gigabytes before the stream proves them.
         // It only caps the growth, so a true size is reached without a final reallocation.
@@ -81,7 +109,10 @@ public:
             final_block = read_bits(1) != 0;
             switch (read_bits(2)) {
                 case 0: stored_block(); break;
-                case 1: compressed_block(fixed_tables().literal_length(), fixed_tables().distance()); break;
+                case 1:
+                    compressed_block(fixed_tables().literal_length(), fixed_tables().literal_pairs,
+                                     fixed_tables().distance());
+                    break;
                 case 2: dynamic_block(); break;
                 default: fail("invalid block type");
             }
@@ -196,7 +227,7 @@ private:
         for (unsigned i = 0; i < code_length_count; ++i)
             code_length_lengths[deflate_tables::kCodeLengthOrder[i]] = static_cast<std::uint8_t>(read_bits(3));
         const TableView code_lengths =
-            build_table(code_length_lengths.data(), 19, SymbolSet::code_length, code_length_storage_.data());
+            build_table(code_length_lengths.data(), 19, SymbolSet::code_length, tables_.code_length.data());
 
         std::array<std::uint8_t, kMaxLiteralSymbols + kMaxDistanceSymbols> lengths{};
         const unsigned total = literal_count + distance_count;
@@ -223,15 +254,16 @@ private:
             n += run;
         }
         const TableView literal_lengths =
-            build_table(lengths.data(), literal_count, SymbolSet::literal_length, literal_storage_.data());
+            build_table(lengths.data(), literal_count, SymbolSet::literal_length, tables_.literal.data());
         const TableView distances =
-            build_table(lengths.data() + literal_count, distance_count, SymbolSet::distance, distance_storage_.data());
-        compressed_block(literal_lengths, distances);
+            build_table(lengths.data() + literal_count, distance_count, SymbolSet::distance, tables_.distance.data());
+        build_pairs(literal_lengths, tables_.literal_pairs.data());
+        compressed_block(literal_lengths, tables_.literal_pairs.data(), distances);
     }
 
-    void compressed_block(const TableView& literals, const TableView& distances) {
+    void compressed_block(const TableView& literals, const Entry* literal_pairs, const TableView& distances) {
         while (!past_limit()) {
-            if (fast_loop(literals, distances)) return;
+            if (fast_loop(literals, literal_pairs, distances)) return;
             if (past_limit()) return;
             if (slow_symbol(literals, distances)) return;
         }
@@ -241,10 +273,12 @@ private:
     // the block; false when the caller must continue with the careful path. The bit
     // reader lives in locals here: output bytes may alias anything, and members would be
     // reloaded after every store.
-    bool fast_loop(const TableView& literals, const TableView& distances) {
+    bool fast_loop(const TableView& literals, const Entry* literal_pairs, const TableView& distances) {
         if (pad_bytes_ != 0 || out_.size() < kFastOutputSlack) return false;
-        const std::size_t fast_end = std::min(out_.size() - kFastOutputSlack, saturating_add(limit_, 1));
-        if (pos_ >= fast_end) return false;
+        // One short of the limit: a pair of literals must not go past it where the careful
+        // path would have stopped after the first.
+        const std::size_t fast_end = std::min(out_.size() - kFastOutputSlack, saturating_add(limit_, 1)) - 1;
+        if (out_.size() - kFastOutputSlack == 0 || pos_ >= fast_end) return false;
         std::uint8_t* const out_begin = out_.data();
         std::uint8_t* out = out_begin + pos_;
         std::uint8_t* const out_fast_end = out_begin + fast_end;
@@ -267,19 +301,25 @@ private:
             in += (63 - count) >> 3;
             count |= 56;
 
-            Entry entry = lit[bits & lit_mask];
+            // A literal entry holds one literal or a pair; both bytes are stored either way
+            // (the second of a single one is overwritten next).
+            const auto put_literals = [&](Entry e) {
+                take(code_bits(e));
+                const auto bytes = static_cast<std::uint16_t>(value_of(e));
+                const std::uint8_t pair[2] = {static_cast<std::uint8_t>(bytes), static_cast<std::uint8_t>(bytes >> 8)};
+                std::memcpy(out, pair, 2);
+                out += is_pair(e) ? 2 : 1;
+            };
+            Entry entry = literal_pairs[bits & lit_mask];
             if (kind_of(entry) == Kind::literal) {
-                take(code_bits(entry));
-                *out++ = static_cast<std::uint8_t>(value_of(entry));
+                put_literals(entry);
                 // More literals usually fit in the bits already held (56 - 2 * 15 >= 15).
-                entry = lit[bits & lit_mask];
+                entry = literal_pairs[bits & lit_mask];
                 if (kind_of(entry) != Kind::literal || out >= out_fast_end) continue;
-                take(code_bits(entry));
-                *out++ = static_cast<std::uint8_t>(value_of(entry));
-                entry = lit[bits & lit_mask];
+                put_literals(entry);
+                entry = literal_pairs[bits & lit_mask];
                 if (kind_of(entry) != Kind::literal || out >= out_fast_end) continue;
-                take(code_bits(entry));
-                *out++ = static_cast<std::uint8_t>(value_of(entry));
+                put_literals(entry);
                 continue;
             }
             if (kind_of(entry) == Kind::subtable) {
@@ -358,20 +398,14 @@ private:
     std::size_t pos_ = 0;
     const std::size_t limit_;
     std::size_t growth_cap_ = 0;
-
-    std::array<Entry, kLiteralTableSize> literal_storage_;
-    std::array<Entry, kDistanceTableSize> distance_storage_;
-    std::array<Entry, kCodeLengthTableSize> code_length_storage_;
+    DynamicTables& tables_;
 };
 
 }  // namespace
 
 std::vector<std::uint8_t> inflate(std::span<const std::uint8_t> compressed, std::size_t expected_size,
                                   std::size_t output_limit) {
-    // The tables make the decoder too large for the stack; its arrays stay uninitialised
-    // until a block builds them.
-    std::unique_ptr<Inflater> inflater(new Inflater(compressed, expected_size, output_limit));
-    return inflater->run();
+    return Inflater(compressed, expected_size, output_limit).run();
 }
 
 }  // namespace tarkeep::io
