@@ -72,17 +72,23 @@ void write_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& 
     append(out, entry.central_comment);
 }
 
+// An entry whose header fields agree with its payload and the data it stands for.
+ZipWriterEntry consistent_entry(std::string name, std::uint16_t method, std::vector<std::uint8_t> payload,
+                                const std::vector<std::uint8_t>& original) {
+    ZipWriterEntry entry;
+    entry.name = std::move(name);
+    entry.method = method;
+    entry.crc32 = crc32(original);
+    entry.compressed_size = static_cast<std::uint32_t>(payload.size());
+    entry.uncompressed_size = static_cast<std::uint32_t>(original.size());
+    entry.payload = std::move(payload);
+    return entry;
+}
+
 }  // namespace
 
 ZipWriterEntry& ZipWriter::add_stored(std::string name, std::vector<std::uint8_t> data) {
-    ZipWriterEntry entry;
-    entry.name = std::move(name);
-    entry.method = 0;
-    entry.crc32 = crc32(data);
-    entry.compressed_size = static_cast<std::uint32_t>(data.size());
-    entry.uncompressed_size = static_cast<std::uint32_t>(data.size());
-    entry.payload = std::move(data);
-    return add(std::move(entry));
+    return add(consistent_entry(std::move(name), 0, data, data));
 }
 
 ZipWriterEntry& ZipWriter::add_stored(std::string name, std::string_view text) {
@@ -91,14 +97,7 @@ ZipWriterEntry& ZipWriter::add_stored(std::string name, std::string_view text) {
 
 ZipWriterEntry& ZipWriter::add_deflated(std::string name, std::vector<std::uint8_t> raw_deflate,
                                         const std::vector<std::uint8_t>& original) {
-    ZipWriterEntry entry;
-    entry.name = std::move(name);
-    entry.method = 8;
-    entry.crc32 = crc32(original);
-    entry.compressed_size = static_cast<std::uint32_t>(raw_deflate.size());
-    entry.uncompressed_size = static_cast<std::uint32_t>(original.size());
-    entry.payload = std::move(raw_deflate);
-    return add(std::move(entry));
+    return add(consistent_entry(std::move(name), 8, std::move(raw_deflate), original));
 }
 
 ZipWriterEntry& ZipWriter::add(ZipWriterEntry entry) {

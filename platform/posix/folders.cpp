@@ -30,13 +30,6 @@ PathStatus path_status(const fs::path& path, std::error_code& error) {
     return result;
 }
 
-PathStatus path_status(const fs::path& path) {
-    std::error_code error;
-    const PathStatus result = path_status(path, error);
-    if (error) throw fs::filesystem_error("status", path, error);
-    return result;
-}
-
 std::vector<FolderEntry> list_folder(const fs::path& folder, std::error_code& error) {
     std::vector<FolderEntry> entries;
     fs::directory_iterator it(folder, error);

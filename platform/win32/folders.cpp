@@ -108,13 +108,6 @@ PathStatus path_status(const fs::path& path, std::error_code& error) {
     return {kind, kind == PathKind::file ? size : 0};
 }
 
-PathStatus path_status(const fs::path& path) {
-    std::error_code error;
-    const PathStatus result = path_status(path, error);
-    if (error) throw fs::filesystem_error("status", path, error);
-    return result;
-}
-
 std::vector<FolderEntry> list_folder(const fs::path& folder, std::error_code& error) {
     std::vector<FolderEntry> entries;
     const char* step = nullptr;
