@@ -138,7 +138,7 @@ TEST_F(TerrainPipeline, MissingOrWrongOutputFailsOnlyThatTexture) {
     const fs::path upscaler =
         spoiling_upscaler("rm \"" + (work / "out/t1.png").string() + "\"\ncp \"" + (work / "in/t2.png").string() +
                           "\" \"" + (work / "out/t2.png").string() + "\"");
-    auto result = run({"--work", work.string()}, "nearest", upscaler);
+    auto result = run({"--work", work.string()}, "nearest", upscaler.string());
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_TRUE(contains(result.err, "t1: cannot read "));
     EXPECT_TRUE(contains(result.err, "t2: unexpected output size 24x24\n"));
@@ -234,7 +234,7 @@ TEST_F(TerrainPipeline, KilledRunsLeaveACacheTheNextRunRepairs) {
     }
     // Killed by the upscaler itself, halfway through its outputs.
     const fs::path upscaler = spoiling_upscaler("kill -9 $PPID");
-    auto killed = run({"--force"}, "nearest", upscaler);
+    auto killed = run({"--force"}, "nearest", upscaler.string());
     EXPECT_EQ(killed.exit_code, 128 + 9);
     expect_cache_consistent(cache_);
 
