@@ -32,10 +32,10 @@ constexpr std::uint16_t kVersion = 20;
 constexpr std::uint16_t kDosTime = 0;
 constexpr std::uint16_t kDosDate = (1 << 5) | 1;  // 1980-01-01
 
-void write_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry) {
-    const std::string& name = entry.local_name ? *entry.local_name : entry.name;
-    put32(out, kLocalSignature);
-    put16(out, kVersion);
+// The fields the local header and the central record both hold, in the same order: from the
+// flags to the extra field's length.
+void shared_fields(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry, const std::string& name,
+                   const std::vector<std::uint8_t>& extra) {
     put16(out, 0);  // flags
     put16(out, entry.method);
     put16(out, kDosTime);
@@ -44,7 +44,14 @@ void write_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& en
     put32(out, entry.compressed_size);
     put32(out, entry.uncompressed_size);
     put16(out, static_cast<std::uint32_t>(name.size()));
-    put16(out, static_cast<std::uint32_t>(entry.local_extra.size()));
+    put16(out, static_cast<std::uint32_t>(extra.size()));
+}
+
+void write_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry) {
+    const std::string& name = entry.local_name ? *entry.local_name : entry.name;
+    put32(out, kLocalSignature);
+    put16(out, kVersion);
+    shared_fields(out, entry, name, entry.local_extra);
     append(out, name);
     append(out, entry.local_extra);
 }
@@ -53,15 +60,7 @@ void write_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& 
     put32(out, kCentralSignature);
     put16(out, kVersion);  // made by
     put16(out, kVersion);  // needed
-    put16(out, 0);         // flags
-    put16(out, entry.method);
-    put16(out, kDosTime);
-    put16(out, kDosDate);
-    put32(out, entry.crc32);
-    put32(out, entry.compressed_size);
-    put32(out, entry.uncompressed_size);
-    put16(out, static_cast<std::uint32_t>(entry.name.size()));
-    put16(out, static_cast<std::uint32_t>(entry.central_extra.size()));
+    shared_fields(out, entry, entry.name, entry.central_extra);
     put16(out, static_cast<std::uint32_t>(entry.central_comment.size()));
     put16(out, 0);  // disk
     put16(out, 0);  // internal attributes
