@@ -125,22 +125,6 @@ TEST(BackProject, RefusesSizesThatAreNotAWholeMultiple) {
     EXPECT_THROW(back_project(random_image(3, 3, 1), image::RgbaImage{}, 1, 0.5, true), std::runtime_error);
 }
 
-TEST(BoxBlur3, MatchesTheFormula) {
-    std::mt19937 rng(6);
-    std::uniform_real_distribution<float> value(-50, 300);
-    for (bool wrap : {true, false})
-        for (int radius : {0, 1, 4, 9}) {
-            std::vector<float> v(7 * 5 * 3);
-            for (auto& x : v) x = value(rng);
-            std::vector<float> expected = v;
-            naive::box_blur3(expected, 7, 5, radius, wrap);
-            image::box_blur3(v, 7, 5, radius, wrap);
-            EXPECT_EQ(v, expected) << radius << wrap;
-        }
-    std::vector<float> wrong(10);
-    EXPECT_THROW(image::box_blur3(wrong, 2, 2, 1, true), std::runtime_error);
-}
-
 TEST(Dering, ClampsOnlyValuesOutsideTheWidenedRange) {
     const image::RgbaImage src = random_image(11, 7, 7);
     for (int margin : {0, 3, 40}) {
