@@ -33,9 +33,15 @@ TEST(Framing, AppendedFramesAreCutOutAgainInOrder) {
     EXPECT_EQ(frames_in(receiver), (std::vector<Bytes>{{1, 2, 3}, {9}}));
     EXPECT_EQ(receiver.input_capacity_used(), 0u);  // drained: buffer emptied
     EXPECT_FALSE(receiver.failed());
+
+    // Frames that arrived before a failure are still handed out.
+    receiver.append_received(wire.data(), 7);
+    receiver.fail("closed by peer");
+    EXPECT_EQ(frames_in(receiver), (std::vector<Bytes>{{1, 2, 3}}));
+    EXPECT_EQ(receiver.error(), "closed by peer");
 }
 
-TEST(Framing, InvalidLengthFailsAsSoonAsTheHeaderArrives) {
+TEST(Framing, InvalidLengthFailsAsSoonAsTheHeaderArrivesAndTheLargestPasses) {
     for (const std::uint32_t length : {0u, 65537u, 0xFFFFFFFFu}) {
         FrameBuffers receiver;
         const Bytes bytes = header(length);
@@ -48,20 +54,9 @@ TEST(Framing, InvalidLengthFailsAsSoonAsTheHeaderArrives) {
         EXPECT_EQ(receiver.error(), "invalid frame length " + std::to_string(length));
         EXPECT_TRUE(frames_in(receiver).empty());
     }
-}
-
-TEST(Framing, LargestClientFrameIsAccepted) {
-    FrameBuffers receiver;
+    FrameBuffers receiver;  // the largest frame a client may send
     receive(receiver, frame_of(Bytes(kMaxClientFrame, 0x5A)));
     EXPECT_EQ(frames_in(receiver), (std::vector<Bytes>{Bytes(kMaxClientFrame, 0x5A)}));
-}
-
-TEST(Framing, FramesBeforeAFailureAreStillHandedOut) {
-    FrameBuffers receiver;
-    receive(receiver, frame_of(Bytes{1}));
-    receiver.fail("closed by peer");
-    EXPECT_EQ(frames_in(receiver).size(), 1u);
-    EXPECT_EQ(receiver.error(), "closed by peer");
 }
 
 TEST(Framing, OutputLimitCountsUnsentBytesAndFailsForGood) {
