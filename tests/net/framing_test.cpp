@@ -90,27 +90,5 @@ TEST(Framing, SentBytesLeaveTheLimitAndArePrunedLazily) {
     EXPECT_TRUE(sender.append_frame(Bytes(996), 1000));
 }
 
-TEST(Framing, InputIsCompactedOncePastTheThresholdWithAFramePending) {
-    FrameBuffers receiver;
-    Bytes stream;
-    for (int i = 0; i < 3; ++i) {
-        const Bytes frame = frame_of(Bytes(30000, static_cast<std::uint8_t>(i)));
-        stream.insert(stream.end(), frame.begin(), frame.end());
-    }
-    const Bytes tail = frame_of(Bytes{42, 43});
-    stream.insert(stream.end(), tail.begin(), tail.end() - 1);  // last frame incomplete
-    receive(receiver, stream);
-    Bytes payload;
-    ASSERT_TRUE(receiver.next_frame(payload));
-    ASSERT_TRUE(receiver.next_frame(payload));
-    EXPECT_EQ(receiver.read_offset(), 60008u) << "below the threshold the consumed prefix stays";
-    ASSERT_TRUE(receiver.next_frame(payload));
-    EXPECT_EQ(payload[0], 2);
-    EXPECT_EQ(receiver.read_offset(), 0u);
-    EXPECT_EQ(receiver.input_capacity_used(), tail.size() - 1);
-    receive(receiver, Bytes{43});
-    EXPECT_EQ(frames_in(receiver), (std::vector<Bytes>{{42, 43}}));
-}
-
 }  // namespace
 }  // namespace tarkeep::net

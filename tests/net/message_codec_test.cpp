@@ -1,4 +1,4 @@
-// The byte and message codecs: every type on the wire, and the limits of the decoder and the encoder.
+// The message codec: every type on the wire, and the limits of the decoder and the encoder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -63,34 +63,6 @@ std::string encode_failure(const Message& message) {
     return failure_of([&] { encode_message(message); }, "encoded");
 }
 
-TEST(ByteCodec, LittleEndianLayoutAndEveryPrimitiveReadsBack) {
-    ByteWriter out;
-    out.write_u8(0xFE);
-    out.write_u16(0x1234);
-    out.write_u32(0x89abcdef);
-    out.write_u64(0x0102030405060708ull);
-    out.write_unsigned(0xAABBCCDDull, 2);  // a u16 field keeps the low 16 bits
-    out.write_i64(-1099511627776);
-    out.write_bool(true);
-    out.write_bool(false);
-    out.write_string(std::string("a\0b\xff", 4));
-    out.write_u16(0x0201);
-    const Bytes expected = {0xFE, 0x34, 0x12, 0xef, 0xcd, 0xab, 0x89, 8, 7, 6, 5, 4, 3,   2, 1,   0xDD, 0xCC, 0, 0,
-                            0,    0,    0,    0xFF, 0xFF, 0xFF, 1,    0, 4, 0, 0, 0, 'a', 0, 'b', 0xff, 1,    2};
-    EXPECT_EQ(out.bytes(), expected);
-    ByteReader in(out.bytes());
-    // A braced list reads left to right.
-    const std::vector<std::uint64_t> numbers{in.read_u8(),   in.read_u16(), in.read_u32(),
-                                             in.read_u64(),  in.read_u16(), static_cast<std::uint64_t>(in.read_i64()),
-                                             in.read_bool(), in.read_bool()};
-    EXPECT_EQ(numbers, (std::vector<std::uint64_t>{0xFE, 0x1234, 0x89abcdef, 0x0102030405060708ull, 0xCCDD,
-                                                   static_cast<std::uint64_t>(-1099511627776), 1, 0}));
-    EXPECT_EQ(in.read_string(4), std::string("a\0b\xff", 4));
-    EXPECT_THROW(in.read_u32(), std::runtime_error);  // a failed read does not move the position
-    EXPECT_EQ(in.read_u16(), 0x0201);
-    EXPECT_NO_THROW(in.finish());
-}
-
 TEST(MessageCodec, EveryTypeRoundTripsWithItsTypeCode) {
     const auto messages = every_message();
     ASSERT_EQ(messages.size(), std::variant_size_v<Message>);
@@ -102,7 +74,7 @@ TEST(MessageCodec, EveryTypeRoundTripsWithItsTypeCode) {
     }
 }
 
-TEST(MessageCodec, WireLayoutAndDefaultsOfHelloPingAndStartGame) {
+TEST(MessageCodec, WireLayoutOfHelloPingStartGameAndABundle) {
     Hello hello;  // default magic and protocol version
     hello.build_hash = 1;
     hello.name = "Al";
@@ -111,6 +83,13 @@ TEST(MessageCodec, WireLayoutAndDefaultsOfHelloPingAndStartGame) {
     EXPECT_EQ(encode_message(hello), expected_hello);
     EXPECT_EQ(encode_message(Ping{1, ~0ull}), (Bytes{12, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(encode_message(StartGame{}), (Bytes{8, 2, 2, 10, 0, 100, 0}));  // default lockstep parameters
+    // Little-endian throughout, signed targets in two's complement, booleans as one byte.
+    const TurnBundle bundle{
+        1, 2, 3, 0x0405, {Command{7, 0x0A0B0C0D, -2, 0x0102030405, 9, 10, 0x0B0C, true, {0x11223344}}}};
+    EXPECT_EQ(encode_message(bundle),
+              (Bytes{9,    1,    2,    0,    0,    0,    3,    5,   4,   1, 7, 0xd, 0xc,  0xb,  0xa,  0xfe,
+                     0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 5,   4,   3, 2, 1,   0,    0,    0,    9,
+                     0,    0,    0,    0xa,  0,    0,    0,    0xc, 0xb, 1, 1, 0,   0x44, 0x33, 0x22, 0x11}));
 }
 
 TEST(MessageCodec, UnknownAndMissingTypeCodes) {
@@ -180,7 +159,6 @@ TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
         {"command kind 64", bundle_of(1, {command(64)}), ok},
         {"target x at +2^40", bundle_of(1, {command(1, edge)}), ok},
         {"target x past +2^40", bundle_of(1, {command(1, edge + 1)}), "protocol: command target"},
-        {"target x at -2^40", bundle_of(1, {command(1, -edge)}), ok},
         {"target x past -2^40", bundle_of(1, {command(1, -edge - 1)}), "protocol: command target"},
         {"target y past +2^40", bundle_of(1, {command(1, 0, edge + 1)}), "protocol: command target"},
         {"3 units, 8 bytes left", patched(bundle_of(1, {command(1, 0, 0, 2)}), kFirstUnitCountAt, {3}),
@@ -200,13 +178,10 @@ TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
         {"blob data length 2^32-1", patched(blob(100, 0, 0), 21, {0xFF, 0xFF, 0xFF, 0xFF}),
          "protocol: bytes: string too long"},
         {"chat cut short", Bytes{7, 4, 0, 0, 0, 'a', 'b'}, "protocol: bytes: truncated data"},
-        {"chat length cut", Bytes{7, 4, 0}, "protocol: bytes: truncated data"},
         {"ping cut short", Bytes{12, 1, 0, 0, 0, 5}, "protocol: bytes: truncated data"},
         {"ready of 2", Bytes{6, 2}, "protocol: bytes: invalid boolean"},
-        {"ready missing", Bytes{6}, "protocol: bytes: truncated data"},
         {"list games with a stray byte", Bytes{2, 0}, "protocol: bytes: trailing data"},
         {"dropped player 0", encode_message(PlayerDropped{0, 1, ""}), "protocol: player id"},
-        {"ping table row for player 0", encode_message(PingTable{{{0, 5}}}), "protocol: player id"},
         {"ping table row for player 11", encode_message(PingTable{{{11, 5}}}), "protocol: player id"},
         {"hash report from player 0", encode_message(HashReport{0, 1, 2}), ok},
         {"params 0/2/10/100", Bytes{8, 0, 2, 10, 0, 100, 0}, "protocol: lockstep parameters"},

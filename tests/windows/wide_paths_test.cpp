@@ -12,12 +12,9 @@
 #include "image/image_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
-#include "platform/process.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/terrain_game.h"
-#include "tools/upscale/upscaler_config.h"
-#include "tools/upscale/upscaler_runner.h"
 
 namespace tarkeep::test {
 namespace {
@@ -130,33 +127,6 @@ TEST(DeepWidePaths, MissingPathsAndFilesInTheWayPastTheLimit) {
     EXPECT_FALSE(error);
     platform::remove_path(file, error);
     EXPECT_TRUE(platform::list_folder(deep).empty());
-}
-
-// The upscaler started from a folder with spaces and wide letters: its standard error ends up
-// in the failure text and in the log.
-TEST(ChildProcess, ChildsStandardErrorIsCapturedInTheLog) {
-    TempDir dir;
-    const fs::path in = dir / wide("in \xE4\xB8\xAD"), out = dir / "out put", log = dir / "upscaler log.txt";
-    const fs::path tools = dir / wide("Program Files \xC3\xA9");  // "Program Files é"
-    upscale::UpscalerConfig config;
-    config.exe = install_ref_upscaler(tools);
-    config.model_dirs = {tools / "models"};
-    fs::create_directories(in);
-    fs::create_directories(out);
-    std::ofstream(in / "broken.png", std::ios::binary) << "not a png";
-
-    const std::string error = upscale::run_upscaler(config, "nearest", in, out, {"32"}, log);
-    const std::string line = upscale::build_command(config, "nearest", in, out, {"32"});
-    EXPECT_TRUE(error.starts_with("Real-ESRGAN failed (exit code 1): " + line + "\n  ")) << error;
-    EXPECT_NE(error.find("broken.png failed: "), npos) << error;
-    EXPECT_NE(read_text(log).find(utf8(in / "broken.png") + " failed: "), npos) << read_text(log);
-
-    // A bad switch: usage on standard error, status 2, and the log replaced.
-    EXPECT_EQ(platform::run_process("\"" + utf8(config.exe) + "\" -q 1", log), 2);
-    const std::string replaced = read_text(log);
-    EXPECT_TRUE(replaced.starts_with("failed: unknown switch -q")) << replaced;
-    EXPECT_NE(replaced.find("usage: tarkeep_ref_upscaler"), npos);
-    EXPECT_EQ(replaced.find("broken.png"), npos);
 }
 
 }  // namespace
