@@ -64,9 +64,8 @@ TEST(Framing, OutputLimitCountsUnsentBytesAndFailsForGood) {
     ASSERT_TRUE(sender.append_frame(Bytes(6), 20));  // 10 pending
     ASSERT_TRUE(sender.append_frame(Bytes(6), 20));  // exactly at the limit
     EXPECT_FALSE(sender.append_frame(Bytes{}, 20));  // 24 > 20
-    EXPECT_TRUE(sender.failed());
-    EXPECT_EQ(sender.error(), "output buffer full (peer too slow)");
-    EXPECT_EQ(sender.unsent_size(), 20u);  // nothing of the refused frame
+    EXPECT_EQ(std::tuple(sender.failed(), sender.error(), sender.unsent_size()),
+              std::tuple(true, "output buffer full (peer too slow)", 20u));  // nothing of the refused frame
     sender.mark_sent(20);
     EXPECT_FALSE(sender.append_frame(Bytes{1}, 20)) << "a failed stream takes no more frames";
 }
@@ -76,13 +75,12 @@ TEST(Framing, SentBytesLeaveTheLimitAndArePrunedLazily) {
     ASSERT_TRUE(sender.append_frame(Bytes(96), 1000));  // 100 bytes
     sender.mark_sent(40);
     ASSERT_TRUE(sender.append_frame(Bytes(6), 1000));
-    EXPECT_EQ(sender.sent_offset(), 40u) << "less than half sent: no compaction";
-    EXPECT_EQ(sender.output_capacity_used(), 110u);
-    sender.mark_sent(20);  // 60 of 110 sent
+    EXPECT_EQ(std::tuple(sender.sent_offset(), sender.output_capacity_used()),
+              std::tuple(40u, 110u));  // under half sent
+    sender.mark_sent(20);              // 60 of 110 sent
     ASSERT_TRUE(sender.append_frame(Bytes{7}, 1000));
-    EXPECT_EQ(sender.sent_offset(), 0u) << "more than half sent: compacted";
-    EXPECT_EQ(sender.unsent_size(), 55u);
-    EXPECT_EQ(sender.unsent().back(), 7);
+    EXPECT_EQ(std::tuple(sender.sent_offset(), sender.unsent_size(), sender.unsent().back()),
+              std::tuple(0u, 55u, 7));  // more than half sent: compacted
     // Everything sent: the buffer resets.
     sender.mark_sent(55);
     EXPECT_EQ(sender.output_capacity_used(), 0u);
