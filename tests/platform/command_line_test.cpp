@@ -11,7 +11,7 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-TEST(SplitCommandLine, FollowsTheWindowsRules) {
+TEST(SplitCommandLine, FollowsTheWindowsRulesAndOurPathIsFound) {
     struct Case {
         const char* line;
         Args args;
@@ -33,6 +33,9 @@ TEST(SplitCommandLine, FollowsTheWindowsRules) {
         {"", {""}},
     };
     for (const Case& c : cases) EXPECT_EQ(split_command_line(c.line), c.args) << c.line;
+    const std::filesystem::path self = executable_path();  // our own program's path
+    EXPECT_TRUE(self.is_absolute() && self.stem() == "platform_tests" && std::filesystem::is_regular_file(self))
+        << self;
 }
 
 TEST(QuoteArgument, SplitsBackToTheSameText) {
@@ -48,13 +51,6 @@ TEST(QuoteArgument, SplitsBackToTheSameText) {
         const Args args = split_command_line("prog " + quote_argument(text) + " " + quote_argument("next\\"));
         ASSERT_EQ(args, (Args{"prog", text, "next\\"})) << text;
     }
-}
-
-TEST(ExecutablePath, NamesThisTestProgram) {
-    const std::filesystem::path self = executable_path();
-    EXPECT_TRUE(self.is_absolute());
-    EXPECT_EQ(self.stem(), "platform_tests");
-    EXPECT_TRUE(std::filesystem::is_regular_file(self));
 }
 
 }  // namespace

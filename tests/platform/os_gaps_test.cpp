@@ -26,7 +26,7 @@ TEST(ExtendedLengthForm, PrefixesOnlyAbsoluteNormalisedPaths) {
         EXPECT_EQ(platform::extended_length_form(pairs[i]), pairs[i + 1]);
 }
 
-TEST(ConsoleEvents, EachEventsAction) {
+TEST(ConsoleEvents, EachEventsActionAndCloseWaitsForTheShutdown) {
     using enum platform::ConsoleEventAction;
     const std::tuple<unsigned long, bool, platform::ConsoleEventAction> cases[] = {
         {platform::kCtrlC, false, stop},
@@ -34,9 +34,8 @@ TEST(ConsoleEvents, EachEventsAction) {
         {platform::kCtrlLogoff, false, stop_and_wait}};  // ignored by a service: the next test
     for (const auto& [event, service, action] : cases)
         EXPECT_EQ(platform::console_event_action(event, service), action) << event << " " << service;
-}
 
-TEST(ConsoleEvents, CloseSetsTheFlagAndReturnsOnlyOnceShutdownIsFinished) {
+    // Close sets the flag and returns only once shutdown is finished.
     std::atomic<bool> flag{false}, returned{false};
     platform::set_stop_flag(&flag);
     EXPECT_FALSE(platform::handle_console_event(3, false));

@@ -51,9 +51,6 @@ public:
     }
 
     bool logged(const std::string& line) const { return std::find(log.begin(), log.end(), line) != log.end(); }
-    bool logged_starting(const std::string& prefix) const {
-        return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.starts_with(prefix); });
-    }
 
     std::uint64_t now_us = 1000000;
     std::vector<std::string> log;
@@ -78,7 +75,7 @@ inline net::CreateGame game_request(std::uint8_t max_players = 8) {
 
 // A server with players seated in one game: the first creates it, the others join.
 struct GameTable {
-    explicit GameTable(std::size_t count, server::ServerConfig config = {}) : harness(std::move(config)) {
+    explicit GameTable(std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) players.push_back(harness.join("P" + std::to_string(i + 1)));
         players[0]->send(game_request());
         EXPECT_TRUE(skip_to<net::LobbyState>(*players[0], pump()));
@@ -118,12 +115,9 @@ struct GameTable {
     std::vector<std::unique_ptr<TestClient>> players;
 };
 
-// A started game of `count` players with everything before the first turn read.
+// A started game of `count` players with everything before the first turn (2) read.
 struct RunningGame : GameTable {
-    explicit RunningGame(std::size_t count, std::uint8_t first_turn = 2) : GameTable(count) {
-        start(first_turn);
-        drain();
-    }
+    explicit RunningGame(std::size_t count) : GameTable(count) { start(), drain(); }
 };
 
 // The frames of `messages`, back to back as one stream.

@@ -21,141 +21,108 @@ struct SoakBot {
     bool leaving = false;         // sent something that ends the connection
 };
 
-class Soak {
-public:
-    Soak() : harness(soak_config()) {}
-
-    static server::ServerConfig soak_config() {
-        server::ServerConfig config;
-        config.max_clients = 1000;
-        config.max_clients_per_address = 1000;
-        return config;
-    }
-
-    void connect(SoakBot& bot) {
+TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
+    server::ServerConfig config;
+    config.max_clients = config.max_clients_per_address = 1000;
+    ServerHarness harness(config);
+    std::mt19937 rng{20261206};
+    std::uint64_t connections = 0, garbage = 0, bundles_received = 0, rounds = 0;
+    std::uint32_t games_seen = 0;
+    const auto connect = [&](SoakBot& bot) {
         bot = SoakBot{std::make_unique<TestClient>(harness.server->bound_port())};
-        ++connections;
-        // The connect blocks until the listener's short backlog has room: keep it drained.
-        harness.pump();
-        bot.client->send(net::Hello{net::kHelloMagic, 2, 0, 0, "bot" + std::to_string(connections)});
-    }
-
-    void act(SoakBot& bot) {
+        harness.pump();  // the connect blocks until the listener's short backlog has room: keep it drained
+        bot.client->send(net::Hello{net::kHelloMagic, 2, 0, 0, "bot" + std::to_string(++connections)});
+    };
+    const auto act = [&](SoakBot& bot) {
         TestClient& c = *bot.client;
-        const unsigned roll = random() % 1000;
+        const std::uint32_t roll = rng() % 1000;
         if (bot.next_turn != 0 && roll < 600) {
             c.send(bundle(bot.next_turn));
             if (bot.next_turn % 4 == 0) c.send(net::HashReport{0, bot.next_turn, bot.next_turn % 7 == 0 ? roll : 1u});
             ++bot.next_turn;
         } else if (roll < 620) {
-            c.send(net::CreateGame{"soak", "map", 0, static_cast<std::uint8_t>(2 + random() % 3), ""});
+            c.send(net::CreateGame{"soak", "map", 0, static_cast<std::uint8_t>(2 + rng() % 3), ""});
         } else if (roll < 680) {
-            c.send(net::JoinGame{static_cast<std::uint32_t>(1 + random() % (games_seen + 1))});
-        } else if (roll < 740) {
-            c.send(net::SetReady{true});
-        } else if (roll < 770) {
-            c.send(net::StartGame{});
-        } else if (roll < 780) {
-            c.send(net::ListGames{});
+            c.send(net::JoinGame{static_cast<std::uint32_t>(1 + rng() % (games_seen + 1))});
         } else if (roll < 790) {
-            c.send(net::Chat{"hi"});
+            c.send(roll < 740   ? net::Message(net::SetReady{true})
+                   : roll < 770 ? net::Message(net::StartGame{})
+                   : roll < 780 ? net::Message(net::ListGames{})
+                                : net::Message(net::Chat{"hi"}));
         } else if (roll < 795 && bot.next_turn == 0) {
             c.send(net::LeaveGame{});
         } else if (roll < 798) {  // an unknown type, a zero length or a bundle cut short: kicked
             const net::Bytes frames[] = {
                 {2, 0, 0, 0, 99, static_cast<std::uint8_t>(roll)}, {0, 0, 0, 0}, {2, 0, 0, 0, 9, 1}};
-            c.send_raw(frames[random() % 3]);
+            c.send_raw(frames[rng() % 3]);
             ++garbage;
             bot.leaving = true;
         } else if (roll < 800) {
             c.close();  // abruptly, maybe in the middle of nothing in particular
         }
-    }
-
+    };
     // Reads what arrived; pings are answered, game starts remembered.
-    void read(SoakBot& bot) {
-        TestClient& c = *bot.client;
-        c.read_available();
-        for (auto& message : c.inbox()) {
-            if (const auto* ping = std::get_if<net::Ping>(&message)) {
-                if (!bot.leaving) c.send(net::Pong{ping->sequence, ping->time});
-            } else if (const auto* start = std::get_if<net::GameStart>(&message)) {
+    const auto read = [&](SoakBot& bot) {
+        bot.client->read_available();
+        for (auto& message : bot.client->inbox()) {
+            if (const auto* ping = std::get_if<net::Ping>(&message); ping && !bot.leaving)
+                bot.client->send(net::Pong{ping->sequence, ping->time});
+            else if (const auto* start = std::get_if<net::GameStart>(&message))
                 bot.next_turn = start->params.first_turn;
-            } else if (const auto* lobby = std::get_if<net::LobbyState>(&message)) {
+            else if (const auto* lobby = std::get_if<net::LobbyState>(&message))
                 games_seen = std::max(games_seen, lobby->game_id);
-            } else if (std::holds_alternative<net::TurnBundle>(message)) {
-                ++bundles_received;
-            }
+            bundles_received += std::holds_alternative<net::TurnBundle>(message);
         }
-        c.inbox().clear();
-    }
+        bot.client->inbox().clear();
+    };
 
-    void check_bounds() {
-        const std::uint64_t limit = harness.server->config().connection_buffer_limit;
-        for (auto& [id, session] : harness.server->clients()) {
-            auto& frames = session->connection.frames();
-            ASSERT_LE(frames.input_capacity_used(), limit + 65536);
-            ASSERT_LE(session->connection.unsent_size(), limit);
-        }
-        ASSERT_LE(harness.server->clients().size(), SOAK_CLIENTS * 2);
-    }
-
-    std::uint64_t log_count(const std::string& part) const {
-        return std::ranges::count_if(harness.log,
-                                     [&](const std::string& line) { return line.find(part) != std::string::npos; });
-    }
-
-    std::uint32_t random() { return static_cast<std::uint32_t>(rng()); }
-
-    ServerHarness harness;
-    std::mt19937 rng{20261206};
-    std::uint64_t connections = 0;
-    std::uint64_t garbage = 0;
-    std::uint64_t bundles_received = 0;
-    std::uint32_t games_seen = 0;
-};
-
-TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
-    Soak soak;
     std::vector<SoakBot> bots(SOAK_CLIENTS);
-    for (auto& bot : bots) soak.connect(bot);
+    for (auto& bot : bots) connect(bot);
     const auto stop_at = std::chrono::steady_clock::now() + std::chrono::duration<double>(SOAK_SECONDS);
-    std::uint64_t rounds = 0;
+    const std::uint64_t limit = config.connection_buffer_limit;
     while (std::chrono::steady_clock::now() < stop_at) {
-        soak.harness.advance_ms(5);
-        soak.harness.pump();
+        harness.advance_ms(5);
+        harness.pump();
         for (auto& bot : bots) {
-            soak.read(bot);
+            read(bot);
             if (!bot.client->connected() || bot.client->peer_closed()) {
-                soak.connect(bot);
+                connect(bot);
             } else if (!bot.leaving) {
-                soak.act(bot);
+                act(bot);
             }
         }
-        if (++rounds % 50 == 0) soak.check_bounds();
-        ASSERT_TRUE(soak.harness.server->listening());
+        if (++rounds % 50 == 0) {  // memory stays bounded per connection and in all
+            for (auto& [id, session] : harness.server->clients()) {
+                ASSERT_LE(session->connection.frames().input_capacity_used(), limit + 65536);
+                ASSERT_LE(session->connection.unsent_size(), limit);
+            }
+            ASSERT_LE(harness.server->clients().size(), SOAK_CLIENTS * 2);
+        }
+        ASSERT_TRUE(harness.server->listening());
     }
     for (auto& bot : bots) bot.client->close();
-    for (int i = 0; i < 200 && !soak.harness.server->clients().empty(); ++i) soak.harness.pump();
+    for (int i = 0; i < 200 && !harness.server->clients().empty(); ++i) harness.pump();
 
-    const server::ServerStats& stats = soak.harness.stats();
-    EXPECT_TRUE(soak.harness.server->clients().empty());
-    EXPECT_TRUE(soak.harness.server->games().empty());
-    EXPECT_EQ(stats.connections, soak.connections);
-    EXPECT_EQ(stats.refused, 0u);
-    EXPECT_EQ(soak.log_count(") disconnected: "), soak.connections);
+    const auto log_count = [&](const std::string& part) {
+        return std::uint64_t(std::ranges::count_if(
+            harness.log, [&](const std::string& l) { return l.find(part) != std::string::npos; }));
+    };
+    const server::ServerStats& stats = harness.stats();
+    EXPECT_TRUE(harness.server->clients().empty());
+    EXPECT_TRUE(harness.server->games().empty());
+    EXPECT_EQ(std::tuple(stats.connections, log_count(") disconnected: ")), std::tuple(connections, connections));
+    EXPECT_EQ(stats.refused + stats.rate_limit_kicks + stats.timeouts, 0u);
     EXPECT_EQ(stats.protocol_kicks,
-              soak.log_count("disconnected: protocol error") + soak.log_count("disconnected: invalid frame length"));
-    EXPECT_LE(stats.protocol_kicks, soak.garbage);
+              log_count("disconnected: protocol error") + log_count("disconnected: invalid frame length"));
+    EXPECT_LE(stats.protocol_kicks, garbage);
     EXPECT_GT(stats.protocol_kicks, 0u);
-    EXPECT_EQ(stats.rate_limit_kicks + stats.timeouts, 0u);
-    EXPECT_EQ(stats.games, soak.log_count(" players"));
-    EXPECT_EQ(stats.games_created, soak.log_count(" created by "));
-    EXPECT_EQ(stats.drops, soak.log_count(") dropped after turn "));
-    EXPECT_EQ(stats.hash_mismatches, soak.log_count(": hashes differ at tick "));
+    EXPECT_EQ(stats.games, log_count(" players"));
+    EXPECT_EQ(stats.games_created, log_count(" created by "));
+    EXPECT_EQ(stats.drops, log_count(") dropped after turn "));
+    EXPECT_EQ(stats.hash_mismatches, log_count(": hashes differ at tick "));
     EXPECT_GT(stats.games, 0u);
     EXPECT_GT(stats.bundles_relayed, 0u);
-    EXPECT_LE(soak.bundles_received, stats.bundles_relayed * 7);
+    EXPECT_LE(bundles_received, stats.bundles_relayed * 7);
     std::cout << "soak: " << rounds << " rounds, " << stats.connections << " connections, " << stats.games << " games, "
               << stats.bundles_relayed << " bundles relayed, " << stats.protocol_kicks << " kicked\n";
 }

@@ -27,16 +27,10 @@ fs::path windows_server() {
 }
 
 fs::path find_on_path(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    if (!path) return {};
-    std::istringstream folders(path);
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        if (folder.empty()) continue;
-        const fs::path candidate = fs::path(folder) / name;
-        std::error_code ignored;
-        if (fs::is_regular_file(candidate, ignored)) return candidate;
-    }
+    std::istringstream folders(std::getenv("PATH") ? std::getenv("PATH") : "");
+    std::error_code ignored;
+    for (std::string folder; std::getline(folders, folder, ':');)
+        if (!folder.empty() && fs::is_regular_file(fs::path(folder) / name, ignored)) return fs::path(folder) / name;
     return {};
 }
 
@@ -78,43 +72,6 @@ std::unique_ptr<TestClient> join(std::uint16_t port, const std::string& name) {
     return nullptr;
 }
 
-// Two clients meet in a lobby, start a game and relay a bundle; meanwhile a second
-// server must fail to take the port.
-void play_a_turn(std::uint16_t port, const fs::path& wine, const fs::path& server) {
-    auto host = join(port, "Ana");
-    auto guest = join(port, "Bo");
-    ASSERT_TRUE(host && guest);
-    host->send(net::CreateGame{"Duel", "Riverlands", 77, 2, "speed=2"});
-    const auto lobby = skip_to<net::LobbyState>(*host);
-    ASSERT_TRUE(lobby);
-    EXPECT_EQ(lobby->name, "Duel");
-    guest->send(net::JoinGame{lobby->game_id});
-    EXPECT_EQ(skip_to<net::LobbyState>(*guest).value_or(net::LobbyState{}).slots.size(), 2u);
-
-    host->send(net::SetReady{true});
-    guest->send(net::SetReady{true});
-    host->settle(kWait, 50);
-    host->inbox().clear();
-    host->send(net::StartGame{});
-    const auto host_start = skip_to<net::GameStart>(*host);
-    const auto guest_start = skip_to<net::GameStart>(*guest);
-    ASSERT_TRUE(host_start && guest_start);
-    EXPECT_EQ(guest_start->map, "Riverlands");
-    EXPECT_EQ(guest_start->players.size(), 2u);
-
-    net::TurnBundle bundle{
-        0, host_start->params.first_turn, 0, 0, {net::Command{3, 9, -1000, 2000, 1, 2, 3, true, {11, 12}}}};
-    host->send(bundle);
-    bundle.player_id = host_start->your_player_id;
-    EXPECT_EQ(skip_to<net::TurnBundle>(*guest), bundle);
-
-    // The port is held exclusively: a second server cannot take it.
-    const std::string port_text = std::to_string(port);
-    const auto second = run_program(wine, {server.string(), "--quiet", "--host", "127.0.0.1", "--port", port_text});
-    EXPECT_EQ(second.exit_code, 1);
-    EXPECT_TRUE(second.out.starts_with("cannot start: bind 127.0.0.1:" + port_text + " (error 10048")) << second.out;
-}
-
 TEST(WineServer, ServesANativeClientAndHoldsItsPort) {
     const fs::path server = windows_server();
     const fs::path wine = find_on_path("wine");
@@ -129,7 +86,44 @@ TEST(WineServer, ServesANativeClientAndHoldsItsPort) {
         served = run_program(
             wine, {server.string(), "--host", "127.0.0.1", "--port", std::to_string(port), "--stop-after", "8"});
     });
-    play_a_turn(port, wine, server);
+    // Two clients meet in a lobby, start a game and relay a bundle; meanwhile a second
+    // server must fail to take the port.
+    const auto play_a_turn = [&] {
+        auto host = join(port, "Ana");
+        auto guest = join(port, "Bo");
+        ASSERT_TRUE(host && guest);
+        host->send(net::CreateGame{"Duel", "Riverlands", 77, 2, "speed=2"});
+        const auto lobby = skip_to<net::LobbyState>(*host);
+        ASSERT_TRUE(lobby);
+        EXPECT_EQ(lobby->name, "Duel");
+        guest->send(net::JoinGame{lobby->game_id});
+        EXPECT_EQ(skip_to<net::LobbyState>(*guest).value_or(net::LobbyState{}).slots.size(), 2u);
+
+        host->send(net::SetReady{true});
+        guest->send(net::SetReady{true});
+        host->settle(kWait, 50);
+        host->inbox().clear();
+        host->send(net::StartGame{});
+        const auto host_start = skip_to<net::GameStart>(*host);
+        const auto guest_start = skip_to<net::GameStart>(*guest);
+        ASSERT_TRUE(host_start && guest_start);
+        EXPECT_EQ(guest_start->map, "Riverlands");
+        EXPECT_EQ(guest_start->players.size(), 2u);
+
+        net::TurnBundle bundle{
+            0, host_start->params.first_turn, 0, 0, {net::Command{3, 9, -1000, 2000, 1, 2, 3, true, {11, 12}}}};
+        host->send(bundle);
+        bundle.player_id = host_start->your_player_id;
+        EXPECT_EQ(skip_to<net::TurnBundle>(*guest), bundle);
+
+        // The port is held exclusively: a second server cannot take it.
+        const std::string port_text = std::to_string(port);
+        const auto second = run_program(wine, {server.string(), "--quiet", "--host", "127.0.0.1", "--port", port_text});
+        EXPECT_EQ(second.exit_code, 1);
+        EXPECT_TRUE(second.out.starts_with("cannot start: bind 127.0.0.1:" + port_text + " (error 10048"))
+            << second.out;
+    };
+    play_a_turn();
     running.join();
     EXPECT_EQ(served.exit_code, 0) << served.out << served.err;
     const std::string statistics = "stopped: 2 connections, 1 games, 1 bundles relayed, ";
