@@ -4,6 +4,7 @@
 
 #include <tuple>
 
+#include "platform/shell.h"
 #include "server/text_clean.h"
 #include "server_harness.h"
 
@@ -13,6 +14,24 @@ namespace {
 using server::ServerConfig;
 
 const net::Hello ann_hello{net::kHelloMagic, 2, 0, 0, "Ann"};
+
+// A host restarting the relay must get its port back while the last connections wait out TIME_WAIT.
+TEST(RelayStart, ARestartTakesThePortWhileTheLastConnectionsWaitOutTimeWait) {
+    if (!platform::has_posix_shell()) GTEST_SKIP() << "Windows binds for exclusive use, without address reuse";
+    std::uint16_t port = 0;
+    {
+        ServerHarness first;
+        port = first.server->bound_port();
+        auto player = first.join("a");
+        first.server->shutdown();                 // the server closes first, so its side lingers in TIME_WAIT
+        EXPECT_TRUE(player->wait_closed([] {}));  // read to the end: a close with unread bytes resets
+    }
+    ServerConfig config;
+    std::tie(config.host, config.port, config.quiet) = std::tuple("127.0.0.1", port, true);
+    server::RelayServer again(config);
+    std::string error;
+    EXPECT_TRUE(again.start(error)) << error;
+}
 
 // Full at 2 by the limit of clients, at 8 by the share of one address; a place frees up when a client leaves.
 TEST(RelayAccept, ClientsBeyondTheLimitOrTheAddressShareAreRefusedAsFull) {
