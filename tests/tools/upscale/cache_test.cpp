@@ -1,7 +1,6 @@
 // Cache keys and both manifests: source hashes, settings strings, round trips, up-to-date checks, scales.
 #include <gtest/gtest.h>
 
-#include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/model_catalogue.h"
@@ -15,9 +14,8 @@ using test::read_text;
 using test::touch;
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(SourceHash, IsSixteenHexDigitsOfFnv1aAndCoversTheMask) {
+TEST(CacheKeys, HashIsSixteenHexDigitsOfFnv1aAndSettingsNameEverySetting) {
     EXPECT_EQ(source_hash({}), "cbf29ce484222325");
-    EXPECT_EQ(source_hash(Bytes{'a'}), "af63dc4c8601ec8c");
     const Bytes foobar = {'f', 'o', 'o', 'b', 'a', 'r'};
     EXPECT_EQ(source_hash(foobar), "85944171f73967e8");
     Fnv1a64 pieces;
@@ -25,21 +23,14 @@ TEST(SourceHash, IsSixteenHexDigitsOfFnv1aAndCoversTheMask) {
     pieces.update(std::span(foobar).subspan(2));
     EXPECT_EQ(hash_hex(pieces.value()), "85944171f73967e8");
     // A model texture's hash covers the texture, the mask's length and the mask.
-    const Bytes texture = {'a', 'b'}, mask = {'x', 'y', 'z'};
-    EXPECT_EQ(model_source_hash(texture, mask), source_hash(Bytes{'a', 'b', 3, 0, 0, 0, 0, 0, 0, 0, 'x', 'y', 'z'}));
-    EXPECT_EQ(model_source_hash(texture, {}), source_hash(Bytes{'a', 'b', 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST(SettingsString, NamesEverySetting) {
-    EXPECT_EQ(terrain_settings_string(64, 3, 0.5, false, 10, false, ""), "m64-bp3x50-db0");
-    EXPECT_EQ(terrain_settings_string(64, 3, 0.51, false, 10, false, ""), "m64-bp3x51-db0");
-    EXPECT_EQ(terrain_settings_string(64, 3, 0.504, false, 10, false, ""), "m64-bp3x50-db0");
+    EXPECT_EQ(model_source_hash(Bytes{'a', 'b'}, Bytes{'x', 'y', 'z'}),
+              source_hash(Bytes{'a', 'b', 3, 0, 0, 0, 0, 0, 0, 0, 'x', 'y', 'z'}));
     EXPECT_EQ(terrain_settings_string(64, 3, 0.125, false, 10, false, ""), "m64-bp3x13-db0");  // 12.5 rounds up
     EXPECT_EQ(terrain_settings_string(32, 0, 1.0, true, 12, true, "-ot256"), "m32-bp0x100-db12-tta-ot256");
     EXPECT_EQ(round_half_away(-2.5), -3);
 }
 
-TEST(TerrainManifest, RoundTripsInStemOrderAndLoadsDamagedFilesLeniently) {
+TEST(TerrainManifest, RoundTripsInStemOrderLoadsDamagedFilesLenientlyAndDecidesWhatIsUpToDate) {
     test::TempDir dir;
     const auto path = dir / "manifest.txt";
     EXPECT_TRUE(load_terrain_manifest(path).empty());
@@ -48,8 +39,7 @@ TEST(TerrainManifest, RoundTripsInStemOrderAndLoadsDamagedFilesLeniently) {
     m["alpha"] = {"fedcba9876543210", "onnx:esrgan", "m64-bp3x50-db0-ot512", 256, 256};
     save_terrain_manifest(path, m);
     EXPECT_EQ(read_text(path),
-              "tarkeep-terrain-hd 1\n"
-              "alpha fedcba9876543210 onnx:esrgan m64-bp3x50-db0-ot512 256 256\n"
+              "tarkeep-terrain-hd 1\nalpha fedcba9876543210 onnx:esrgan m64-bp3x50-db0-ot512 256 256\n"
               "zeta 0123456789abcdef realesrgan-x4plus m64-bp3x50-db0 1024 512\n");
     EXPECT_EQ(load_terrain_manifest(path), m);
     EXPECT_FALSE(std::filesystem::exists(dir / "manifest.txt.tmp"));
@@ -61,28 +51,20 @@ TEST(TerrainManifest, RoundTripsInStemOrderAndLoadsDamagedFilesLeniently) {
     const TerrainManifest loaded = load_terrain_manifest(path);
     ASSERT_EQ(loaded.size(), 1u);
     EXPECT_EQ(loaded.at("a"), (TerrainManifestEntry{"h2", "m", "s", 5, 6}));
+
+    touch(dir / "a.png");
+    EXPECT_TRUE(is_up_to_date(loaded, "a", "h2", "m", "s", false, dir.path()));
+    EXPECT_FALSE(is_up_to_date(loaded, "a", "h2", "m", "s", true, dir.path()));  // forced
+    for (const auto& k : std::vector<std::vector<const char*>>{
+             {"a", "h", "m", "s"}, {"a", "h2", "m2", "s"}, {"a", "h2", "m", "s2"}, {"b", "h2", "m", "s"}})
+        EXPECT_FALSE(is_up_to_date(loaded, k[0], k[1], k[2], k[3], false, dir.path())) << k[0] << k[1] << k[2] << k[3];
+    std::filesystem::remove(dir / "a.png");
+    EXPECT_FALSE(is_up_to_date(loaded, "a", "h2", "m", "s", false, dir.path()));
 }
 
-TEST(TerrainManifest, UpToDateNeedsSameKeysAndTheFile) {
+TEST(ModelManifest, RoundTripHeaderForeignCachesAndScales) {
     test::TempDir dir;
-    TerrainManifest m;
-    m["grass"] = {"h", "model", "set", 4, 4};
-    touch(dir / "grass.png", "x");
-    EXPECT_TRUE(is_up_to_date(m, "grass", "h", "model", "set", false, dir.path()));
-    EXPECT_FALSE(is_up_to_date(m, "grass", "h", "model", "set", true, dir.path()));  // forced
-    const std::vector<std::vector<const char*>> changed = {{"grass", "h2", "model", "set"},
-                                                           {"grass", "h", "model2", "set"},
-                                                           {"grass", "h", "model", "set2"},
-                                                           {"sand", "h", "model", "set"}};
-    for (const auto& k : changed)
-        EXPECT_FALSE(is_up_to_date(m, k[0], k[1], k[2], k[3], false, dir.path())) << k[0] << k[1] << k[2] << k[3];
-    std::filesystem::remove(dir / "grass.png");
-    EXPECT_FALSE(is_up_to_date(m, "grass", "h", "model", "set", false, dir.path()));
-}
-
-TEST(ModelManifest, RoundTripHeaderAndForeignCaches) {
-    test::TempDir dir;
-    const auto path = dir.path() / "manifest.txt";
+    const auto path = dir / "manifest.txt";
     ModelManifest manifest;
     manifest["b"] = {"00000000000000ff", "m", "s", 256, 128, 4};
     manifest["a"] = {"1111111111111111", "onnx:x", "ui-sheet", 64, 64, 2};
@@ -91,8 +73,7 @@ TEST(ModelManifest, RoundTripHeaderAndForeignCaches) {
               "tarkeep-model-hd 1\na 1111111111111111 onnx:x ui-sheet 64 64 2\n"
               "b 00000000000000ff m s 256 128 4\n");
     EXPECT_EQ(read_model_manifest(path), manifest);
-    EXPECT_TRUE(is_ui_record(manifest["a"]));
-    EXPECT_FALSE(is_ui_record(manifest["b"]));
+    EXPECT_TRUE(is_ui_record(manifest["a"]) && !is_ui_record(manifest["b"]));
     touch(path, "tarkeep-model-hd 2\na h m s 1 1 1\n");
     EXPECT_TRUE(read_model_manifest(path).empty());
     touch(path, "tarkeep-model-hd 1\r\na h m s 1 1 1\r\nshort h m s 1 1\n");
@@ -100,18 +81,14 @@ TEST(ModelManifest, RoundTripHeaderAndForeignCaches) {
     EXPECT_EQ(foreign_manifest_problem(dir.path()), "");
     touch(path, "tarkeep-terrain-hd 7\n");
     EXPECT_NE(foreign_manifest_problem(dir.path()), "");
-}
 
-TEST(ModelManifest, ChooseScale) {
-    struct Case {
-        std::uint32_t w, h, min, max, factor, expected;
-    } cases[] = {
+    const std::uint32_t cases[][6] = {
+        // width, height, min, max, factor, scale
         {256, 128, 64, 1024, 4, 4}, {512, 512, 64, 1024, 4, 2}, {1024, 64, 64, 1024, 4, 0}, {63, 256, 64, 1024, 4, 0},
         {256, 256, 64, 1024, 3, 2}, {256, 256, 64, 1024, 8, 4}, {64, 64, 64, 1024, 8, 8},   {600, 64, 64, 1024, 3, 0},
-        {0, 64, 0, 1024, 4, 0},     {64, 64, 64, 256, 4, 4},    {65, 65, 64, 256, 4, 2},    {64, 64, 64, 1024, 16, 16},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(choose_scale(c.w, c.h, c.min, c.max, c.factor), c.expected) << c.w << "x" << c.h << " f" << c.factor;
+        {0, 64, 0, 1024, 4, 0},     {64, 64, 64, 256, 4, 4},    {65, 65, 64, 256, 4, 2},    {64, 64, 64, 1024, 16, 16}};
+    for (const auto& c : cases)
+        EXPECT_EQ(choose_scale(c[0], c[1], c[2], c[3], c[4]), c[5]) << c[0] << "x" << c[1] << " f" << c[4];
 }
 
 }  // namespace

@@ -1,16 +1,9 @@
 // The PNG analysis commands, run as the user runs them.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
-#include "tests/support/program_run.h"
-#include "tests/support/temp_dir.h"
+#include "image/image_files.h"
 #include "tests/image/test_images.h"
 #include "tests/tools/upscale/test_files.h"
-#include "image/image_files.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -34,9 +27,8 @@ std::array<std::uint8_t, 4> pixel(const image::RgbaImage& image, std::uint32_t x
 
 class PngCommands : public ::testing::Test {
 protected:
-    test::ProgramResult tool(std::vector<std::string> arguments) { return test::run_upscale(arguments); }
+    test::ProgramResult tool(const std::vector<std::string>& arguments) { return test::run_upscale(arguments); }
     std::string path(const char* name) { return (dir_ / name).string(); }
-
     test::TempDir dir_;
 };
 
@@ -74,8 +66,8 @@ TEST_F(PngCommands, SeamReportsTilingAndSummary) {
     EXPECT_EQ(empty.out, "summary 0 images: seam/inner ratio mean 0.000 max 0.00, mean excess 0.00 levels\n");
 
     auto missing = tool({"--seam", path("nothing.png")});
-    EXPECT_EQ(missing.exit_code, 1);
-    EXPECT_EQ(missing.err, "error: cannot read " + path("nothing.png") + "\n");
+    EXPECT_EQ(std::tie(missing.exit_code, missing.err),
+              std::tuple(1, "error: cannot read " + path("nothing.png") + "\n"));
 }
 
 TEST_F(PngCommands, Tile2PutsTheSeamsInTheMiddle) {
@@ -93,8 +85,7 @@ TEST_F(PngCommands, Tile2PutsTheSeamsInTheMiddle) {
     }
 
     auto bad = tool({"--tile2", path("x.png"), path("src.png"), "big"});
-    EXPECT_EQ(bad.exit_code, 1);
-    EXPECT_EQ(bad.err, "error: invalid stoul argument\n");
+    EXPECT_EQ(std::tie(bad.exit_code, bad.err), std::tuple(1, "error: invalid stoul argument\n"));
 }
 
 TEST_F(PngCommands, MontageBringsImagesToOneWidth) {
@@ -106,8 +97,7 @@ TEST_F(PngCommands, MontageBringsImagesToOneWidth) {
 
     ASSERT_EQ(tool({"--montage", path("m.png"), "4", "4", "8", path("small.png"), path("large.png")}).exit_code, 0);
     const image::RgbaImage m = image::read_png_file(dir_ / "m.png");
-    ASSERT_EQ(m.width, 20u);  // two 8-pixel tiles and a 4-pixel gap
-    ASSERT_EQ(m.height, 8u);
+    ASSERT_EQ(std::pair(m.width, m.height), std::pair(20u, 8u));  // two 8-pixel tiles and a 4-pixel gap
     // The small image was replicated 4x: window pixel (0,0) is source (1,1).
     EXPECT_EQ(pixel(m, 0, 0), pixel(small, 1, 1));
     EXPECT_EQ(pixel(m, 7, 7), pixel(small, 2, 2));
@@ -115,8 +105,8 @@ TEST_F(PngCommands, MontageBringsImagesToOneWidth) {
     EXPECT_EQ(pixel(m, 12, 0)[0], 9);
 
     auto usage = tool({"--montage", path("m.png"), "0", "0", "8"});
-    EXPECT_EQ(usage.exit_code, 2);
-    EXPECT_EQ(usage.err, "usage: --montage <out.png> <x> <y> <size> <png>...\n");
+    EXPECT_EQ(std::tie(usage.exit_code, usage.err),
+              std::tuple(2, "usage: --montage <out.png> <x> <y> <size> <png>...\n"));
 }
 
 TEST_F(PngCommands, UiMontageBlendsOnACheckerboard) {
@@ -128,8 +118,7 @@ TEST_F(PngCommands, UiMontageBlendsOnACheckerboard) {
                   .exit_code,
               0);
     const image::RgbaImage u = image::read_png_file(dir_ / "u.png");
-    ASSERT_EQ(u.width, 32u * 2 + 6);
-    ASSERT_EQ(u.height, 32u);
+    ASSERT_EQ(std::pair(u.width, u.height), std::pair(32u * 2 + 6, 32u));
     EXPECT_EQ(pixel(u, 0, 0)[0], 90);   // even checker square
     EXPECT_EQ(pixel(u, 8, 0)[0], 120);  // odd checker square
     EXPECT_EQ(pixel(u, 15, 15)[1], 90);
@@ -140,8 +129,8 @@ TEST_F(PngCommands, UiMontageBlendsOnACheckerboard) {
     EXPECT_EQ(pixel(u, 0, 0)[3], 255);
 
     auto usage = tool({"--ui-montage", path("u.png"), "0", "0", "8", "8", "4"});
-    EXPECT_EQ(usage.exit_code, 2);
-    EXPECT_EQ(usage.err, "usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n");
+    EXPECT_EQ(std::tie(usage.exit_code, usage.err),
+              std::tuple(2, "usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarkeep::test {
 
@@ -45,16 +46,13 @@ inline std::string masked(const std::string& text) {
         return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]));
     };
     std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t j = i;
-        while (digit(j)) ++j;
-        if (j > i && text[j] == '.' && digit(j + 1)) {
+    for (std::size_t i = 0, j = 0; i < text.size(); i = j) {
+        for (j = i; digit(j);) ++j;
+        if (j > i && j < text.size() && text[j] == '.' && digit(j + 1)) {
             for (++j; digit(j);) ++j;
             out += '#';
-            i = j;
         } else {
-            out.append(text, i, j - i + 1);
-            i = j + 1;
+            out.append(text, i, ++j - i);
         }
     }
     return out;

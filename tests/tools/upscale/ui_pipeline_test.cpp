@@ -2,15 +2,11 @@
 // standing in for the outside one.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "data/game_archives.h"
 #include "data/texture/texture_image.h"
 #include "image/image_files.h"
 #include "image/kernels.h"
-#include "tests/support/program_run.h"
 #include "tests/tools/upscale/terrain_game.h"
-#include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/model_manifest.h"
 
@@ -19,34 +15,27 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::contains;
-
 using test::sample_game;
 
 class UiPipeline : public ::testing::Test {
 protected:
-    test::ProgramResult tool(std::vector<std::string> arguments) { return test::run_upscale(arguments); }
-    test::ProgramResult run(const std::string& options, std::vector<std::string> extra) {
-        return tool(
+    test::ProgramResult run(const std::string& options, std::vector<std::string> extra = {}) {
+        return test::run_upscale(
             test::words({sample_game().string(), cache_.string(), "--exe", test::ref_upscaler()}, options, extra));
     }
     test::ProgramResult build(std::vector<std::string> extra) {
         return run(
-            "--ui-build --icon-model nearest --panel-model lanczos3 --alpha-model nearest --margin 4 --tile-max 128",
+            "--ui-build --icon-model nearest --panel-model lanczos3 --alpha-model nearest --margin 4 "
+            "--tile-max 128",
             extra);
     }
-    test::ProgramResult models_build() {
-        return run("--models-build --model nearest --alpha-model nearest --pc-model nearest --only unit_shield", {});
-    }
     image::RgbaImage source(const std::string& stem) {
-        const data::GameArchives archives(sample_game());
-        return data::texture_to_rgba(archives.read(stem + ".texcache"));
+        return data::texture_to_rgba(data::GameArchives(sample_game()).read(stem + ".texcache"));
     }
 
     test::TempDir dir_;
-    fs::path cache_ = dir_.path() / "cache";
+    fs::path cache_ = dir_ / "cache";
 };
-
-const char* const kStored[] = {"buttons_main", "hud_panel", "icons_units"};
 
 TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetTwiceAsLargeAndTheSecondNothing) {
     const auto first = build({"--verbose"});
@@ -64,13 +53,12 @@ TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetTwiceAsLargeAndTheSecondNot
         EXPECT_TRUE(contains(first.out, part));
     const ModelManifest manifest = read_model_manifest(cache_ / "manifest.txt");
     ASSERT_EQ(manifest.size(), 3u);
-    for (const char* stem : kStored) {
+    for (const char* stem : {"buttons_main", "hud_panel", "icons_units"}) {
         const image::RgbaImage hd = image::read_png_file(cache_ / (std::string(stem) + ".png"));
         EXPECT_TRUE(hd.width == 2 * source(stem).width && hd.height == manifest.at(stem).height) << stem;
         EXPECT_EQ(manifest.at(stem).model, std::string(stem) == "hud_panel" ? "lanczos3" : "nearest");
     }
-    const auto second = build({});
-    EXPECT_TRUE(contains(second.out, "4 UI sheets: 1 below 8 px, 3 up to date, 0 to upscale ( ), 0 network inputs"));
+    EXPECT_TRUE(contains(build({}).out, "4 UI sheets: 1 below 8 px, 3 up to date, 0 to upscale ( ), 0 network inputs"));
     // Another pack is another setting: everything is redone, one pass per sheet.
     const auto sheet = build({"--pack", "sheet", "--verbose", "--keep-work"});
     EXPECT_TRUE(contains(sheet.out, "icons_units icon nearest passes 1 "));
@@ -107,11 +95,10 @@ TEST_F(UiPipeline, NearestModelReproducesTheSourceInsideEverySprite) {
 }
 
 TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedIt) {
-    const fs::path models = dir_.path() / "models";
-    const fs::path built = test::built_program("tools/ref_upscaler/tarkeep_ref_upscaler").parent_path() / "models";
+    const fs::path models = dir_ / "models", built = test::built_file("tools/ref_upscaler/models");
     test::touch(models / "broken.param", "tarkeep-ref-model 1\nkernel cubic\n");
-    for (const char* file : {"nearest.param", "nearest.bin"}) fs::copy_file(built / file, models / file);
     test::touch(models / "broken.bin");
+    for (const char* file : {"nearest.param", "nearest.bin"}) fs::copy_file(built / file, models / file);
     const auto run = build({"--models", models.string(), "--panel-model", "broken"});
     EXPECT_TRUE(run.exit_code == 1 && contains(run.err, "  (GPU out of memory? try a smaller --tile-max)\n"));
     EXPECT_TRUE(contains(run.err, "hud_panel: Real-ESRGAN broken failed\n"));
@@ -120,7 +107,10 @@ TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedIt) {
 }
 
 TEST_F(UiPipeline, ModelAndUiBuildsShareACacheFolder) {
-    ASSERT_EQ(models_build().exit_code, 0);
+    const std::string models =
+        "--models-build --model nearest --alpha-model nearest --pc-model nearest --only "
+        "unit_shield";
+    ASSERT_EQ(run(models).exit_code, 0);
     ModelManifest manifest = read_model_manifest(cache_ / "manifest.txt");
     manifest["old_sheet"] = {"0123456789abcdef", "nearest", "ui-sprite4", 8, 8, 2};
     write_model_manifest(cache_ / "manifest.txt", manifest);
@@ -128,33 +118,37 @@ TEST_F(UiPipeline, ModelAndUiBuildsShareACacheFolder) {
     ASSERT_EQ(build({"--only", "buttons_main", "--only", "no_such_sheet"}).exit_code, 0);
     EXPECT_TRUE(fs::exists(cache_ / "old_sheet.png"));  // --only removes nothing
     const auto ui = build({});
-    ASSERT_EQ(ui.exit_code, 0) << ui.err;
-    EXPECT_TRUE(contains(ui.out, "1 up to date, 2 to upscale"));
+    EXPECT_TRUE(ui.exit_code == 0 && contains(ui.out, "1 up to date, 2 to upscale")) << ui.err;
     EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").size(), 4u);  // unit_shield and three sheets
     EXPECT_FALSE(fs::exists(cache_ / "old_sheet.png"));
-    EXPECT_TRUE(contains(models_build().out, "1 up to date, 0 to upscale"));
-    for (const char* stem : kStored) EXPECT_TRUE(fs::exists(cache_ / (std::string(stem) + ".png"))) << stem;
+    EXPECT_TRUE(contains(run(models).out, "1 up to date, 0 to upscale"));
 
-    const fs::path terrain = dir_.path() / "terrain";
-    test::touch(terrain / "manifest.txt", "tarkeep-terrain-hd 1\n");
-    cache_ = terrain;
+    cache_ = dir_ / "terrain";
+    test::touch(cache_ / "manifest.txt", "tarkeep-terrain-hd 1\n");
     EXPECT_TRUE(contains(build({}).err, "holds a terrain manifest"));
-    cache_ = dir_.path() / "cache";
+    cache_ = dir_ / "cache";
     const auto guarded = build({"--work", sample_game().string()});
     EXPECT_TRUE(guarded.exit_code == 2 && contains(guarded.err, "refusing work folder"));
 }
 
 TEST_F(UiPipeline, ListAndOrig) {
-    const auto list = tool({sample_game().string(), "--ui-list", "--verbose"});
+    const auto list = test::run_upscale({sample_game().string(), "--ui-list", "--verbose"});
     ASSERT_EQ(list.exit_code, 0) << list.err;
-    EXPECT_TRUE(contains(list.out, "table dbsprite_hud_packed.csv: 9 sprites, 8 with texture\n"));
-    EXPECT_TRUE(contains(list.out,
-                         "hud_panel 128x64 DXT5 sprites 4 rects 1 (+3 contained) max rect 128 tables "
-                         "dbsprite_hud_packed.csv\n"));
-    EXPECT_TRUE(contains(list.out, "4 sheets, 21 distinct rects (0.0 Mpx), sheets 0.0 Mpx; formats: DXT5:2 RGBA:2\n"));
+    EXPECT_EQ(list.out,
+              "table dbsprite_cursor_packed.csv: 2 sprites, 2 with texture (skipped)\n"
+              "table dbsprite_hud_packed.csv: 9 sprites, 8 with texture\n"
+              "table dbsprite_unitActions_packed.csv: 8 sprites, 8 with texture\n"
+              "table dbsprite_unitIcons_packed.csv: 8 sprites, 8 with texture\n"
+              "buttons_main 96x48 RGBA sprites 3 rects 3 (+0 contained) max rect 48 tables dbsprite_hud_packed.csv\n"
+              "hud_panel 128x64 DXT5 sprites 4 rects 1 (+3 contained) max rect 128 tables dbsprite_hud_packed.csv\n"
+              "hud_pip 8x4 RGBA sprites 1 rects 1 (+0 contained) max rect 8 tables dbsprite_hud_packed.csv\n"
+              "icons_units 128x128 DXT5 sprites 16 rects 16 (+0 contained) max rect 32 tables "
+              "dbsprite_unitActions_packed.csv,dbsprite_unitIcons_packed.csv\n"
+              "4 sheets, 21 distinct rects (0.0 Mpx), sheets 0.0 Mpx; formats: DXT5:2 RGBA:2\n");
 
-    const fs::path orig = dir_.path() / "orig";
-    ASSERT_EQ(tool({sample_game().string(), "--ui-orig", orig.string(), "--only", "buttons_main"}).exit_code, 0);
+    const fs::path orig = dir_ / "orig";
+    ASSERT_EQ(
+        test::run_upscale({sample_game().string(), "--ui-orig", orig.string(), "--only", "buttons_main"}).exit_code, 0);
     EXPECT_EQ(image::read_png_file(orig / "buttons_main.png").pixels, source("buttons_main").pixels);
     EXPECT_EQ(image::read_png_file(orig / "buttons_main_bl.png").width, 192u);
 }
