@@ -1,4 +1,4 @@
-// UI sheet collection, classification and tiling.
+// UI sheet classification and tiling (the sheets themselves are checked through the --ui-list report).
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -69,57 +69,6 @@ TEST(ClassifyUiSheet, FirstMatchingRule) {
         if (side > 0) sheet.rects = {{0, 0, 10, side}, {0, 0, side - 1, 5}};
         EXPECT_EQ(classify_ui_sheet(sheet), expected) << row;
     }
-}
-
-data::Sprite sprite(const char* name, const char* table, const char* key, std::array<std::int32_t, 4> rect,
-                    bool present = true) {
-    data::Sprite s;
-    s.name = name, s.table = table, s.cache_key = key, s.present = present;
-    s.x = static_cast<std::uint32_t>(rect[0]), s.y = static_cast<std::uint32_t>(rect[1]);
-    s.width = static_cast<std::uint32_t>(rect[2]), s.height = static_cast<std::uint32_t>(rect[3]);
-    return s;
-}
-
-std::vector<std::array<std::uint32_t, 4>> plain(const std::vector<PixelRect>& rects) {
-    std::vector<std::array<std::uint32_t, 4>> values;
-    for (const PixelRect& r : rects) values.push_back({r.x, r.y, r.width, r.height});
-    return values;
-}
-
-TEST(CollectUiSheets, TablesSheetsAndRectangles) {
-    const char *hud = "dbsprite_hud_packed.csv", *cursor = "dbsprite_cursor_packed.csv";
-    const std::vector<data::Sprite> sprites = {
-        sprite("shadow", hud, "hud.texcache", {-2, 3, 10, 5}),
-        sprite("top", cursor, "hud.texcache", {0, -4, 64, 12}),   // a skipped table on a used sheet
-        sprite("gone", hud, "hud.texcache", {-10, 0, 10, 5}),     // wholly left of the sheet
-        sprite("flat", hud, "hud.texcache", {0, 0, 0, 5}),        // empty
-        sprite("edge", hud, "hud.texcache", {60, 30, 10, 10}),    // cut at the right and bottom
-        sprite("outside", hud, "hud.texcache", {64, 0, 10, 10}),  // beyond the right edge
-        sprite("twice", hud, "hud.texcache", {0, 3, 8, 5}),       // shadow's rectangle again
-        sprite("inner", hud, "hud.texcache", {1, 1, 4, 4}),       // inside top
-        sprite("odd", hud, "hud.tga", {0, 0, 4, 4}),              // not a texture key
-        sprite("arrow", cursor, "cursors.texcache", {0, 0, 16, 16}),
-        sprite("old", hud, "old.texcache", {0, 0, 16, 16}, false),
-    };
-    const auto read_sheet = [](const std::string& key) {
-        return key == "hud.texcache" ? UiSheetInfo{64, 32, 6} : UiSheetInfo{16, 16, 1};
-    };
-    const UiSheets hud_only = collect_ui_sheets(sprites, false, read_sheet);
-    EXPECT_EQ(hud_only.skipped, std::set<std::string>{cursor});
-    EXPECT_TRUE(hud_only.tables.at(hud).sprites == 9 && hud_only.tables.at(hud).with_texture == 8);
-    ASSERT_EQ(hud_only.sheets.size(), 1u);
-    const UiSheet& sheet = hud_only.sheets.at("hud");
-    EXPECT_EQ(sheet.tables, (std::set<std::string>{cursor, hud}));
-    EXPECT_EQ(sheet.sprites, (std::vector<std::string>{"shadow", "top", "edge", "outside", "twice", "inner"}));
-    EXPECT_EQ(plain(sheet.rects),
-              (Columns{{0, 3, 8, 5}, {0, 0, 64, 8}, {60, 30, 10, 10}, {64, 0, 10, 10}, {0, 3, 8, 5}, {1, 1, 4, 4}}));
-    EXPECT_EQ(plain(sheet.distinct_rects), (Columns{{0, 0, 64, 8}, {60, 30, 4, 2}}));
-    EXPECT_EQ(sheet.contained, 2u);  // shadow and inner; twice is shadow again
-    EXPECT_EQ(collect_ui_sheets(sprites, true, read_sheet).sheets.size(), 2u);
-    std::size_t contained = 9;  // equal areas keep their order; only rectangles wholly inside go
-    EXPECT_EQ(plain(distinct_rectangles({{0, 0, 4, 4}, {4, 0, 4, 4}, {3, 0, 2, 2}, {5, 1, 3, 3}}, 8, 8, contained)),
-              (Columns{{0, 0, 4, 4}, {4, 0, 4, 4}, {3, 0, 2, 2}}));
-    EXPECT_EQ(contained, 1u);
 }
 
 }  // namespace
