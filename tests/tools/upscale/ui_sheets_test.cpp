@@ -26,33 +26,6 @@ TEST(SplitTiles, SegmentsPerAxis) {
     EXPECT_TRUE(grid[1].core.x == 248 && grid[1].core.y == 0 && grid[2].core.y == 248 && grid[2].input.height == 289);
 }
 
-// Whatever the tile max, cores cover the pass without gaps, every input holds its core
-// and stays within the tile max; above 80 the overlap is the full 32 pixels.
-TEST(SplitTiles, TilesStayWithinTheTileMax) {
-    for (std::uint32_t tile_max : {1u, 9u, 16u, 17u, 40u, 64u, 80u, 81u, 100u, 512u}) {
-        for (std::uint32_t margin : {0u, 8u, 40u}) {
-            for (std::uint32_t length : {1u, 15u, 100u, 333u}) {
-                SCOPED_TRACE(testing::Message() << tile_max << " " << margin << " " << length);
-                const std::vector<UiTile> tiles = split_tiles(length, 1, margin, tile_max);
-                std::uint32_t next = 0;
-                for (const UiTile& t : tiles) {
-                    EXPECT_EQ(t.core.x, next);
-                    next = t.core.x + t.core.width;
-                    EXPECT_TRUE(t.input.x <= margin + t.core.x && t.input.x + t.input.width >= margin + next);
-                    EXPECT_TRUE(tiles.size() == 1 || t.input.width <= tile_max);
-                    if (tiles.size() > 1 && tile_max > 80 && margin + t.core.x >= 32) {
-                        EXPECT_EQ(margin + t.core.x - t.input.x, 32u);
-                    }
-                }
-                EXPECT_EQ(next, length);
-                if (tiles.size() > 1 && tile_max > 80) {
-                    EXPECT_EQ(tiles.size(), (length + tile_max - 65) / (tile_max - 64));
-                }
-            }
-        }
-    }
-}
-
 TEST(ClassifyUiSheet, FirstMatchingRule) {
     // stem, table, largest rectangle side (0: no rectangles), class
     for (const char* row :
