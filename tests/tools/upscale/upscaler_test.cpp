@@ -68,13 +68,14 @@ TEST(UpscalerConfig, PythonAndRunnerAreFoundBesideTheProgram) {
     fs::create_directories(program_dir);
     touch(dir / "tools" / "onnx_upscale.py");  // ../../tools from the program's folder
     UpscalerConfig config = config_of({}, program_dir);
-    EXPECT_TRUE(config.python.empty() && config.onnx_runner.is_absolute());
-    EXPECT_TRUE(fs::equivalent(config.onnx_runner, dir / "tools" / "onnx_upscale.py"));
+    EXPECT_TRUE(config.python.empty() && config.onnx_runner.is_absolute() &&
+                fs::equivalent(config.onnx_runner, dir / "tools" / "onnx_upscale.py"));
     touch(platform::venv_python(program_dir / "onnx_venv"));
     touch(program_dir / "onnx_upscale.py");
     config = config_of({}, program_dir);
-    EXPECT_EQ(config.python, fs::absolute(platform::venv_python(program_dir / "onnx_venv")));
-    EXPECT_EQ(config.onnx_runner, fs::absolute(program_dir / "onnx_upscale.py"));
+    EXPECT_EQ(std::tie(config.python, config.onnx_runner),
+              std::tuple(fs::absolute(platform::venv_python(program_dir / "onnx_venv")),
+                         fs::absolute(program_dir / "onnx_upscale.py")));
     config = config_of({"--python", "py", "--onnx-runner", "run.py"}, program_dir);
     EXPECT_EQ(std::tie(config.python, config.onnx_runner), std::tuple(fs::path("py"), fs::path("run.py")));
 }
