@@ -34,7 +34,7 @@ struct Batch {
     image::RgbaImage read(const char* name) { return image::read_png_file(dir / "out" / name); }
 };
 
-TEST(RefUpscaler, NearestReplicatesLanczosKeepsFlatAreasAndStaysConsistentButSharp) {
+TEST(RefUpscaler, NearestReplicatesLanczosStaysConsistentButSharpFailuresAndUsage) {
     Batch b;
     const image::RgbaImage a = random_image(7, 3, 1), c = random_image(20, 33, 2);
     b.write("a.png", a);
@@ -64,23 +64,21 @@ TEST(RefUpscaler, NearestReplicatesLanczosKeepsFlatAreasAndStaysConsistentButSha
     ASSERT_EQ(smooth4.width, 256u);
     EXPECT_LT(consistency(smooth4, smooth), 2.0);
     EXPECT_NE(smooth4.pixels, replicate(smooth, 4).pixels);  // neighbouring HD pixels differ inside blocks
-}
-
-TEST(RefUpscaler, FailuresAndUsage) {
-    Batch b;
-    b.write("good.png", random_image(3, 3, 4));
-    auto [code, log] = b.run({"-n", "no-such-model"});
-    EXPECT_TRUE(code != 0 && contains(log, "failed") && contains(log, "no-such-model")) << log;
-    EXPECT_FALSE(fs::exists(b.dir / "out/good.png"));
-    test::touch(b.dir / "in/bad.png", "not a png at all");
-    std::tie(code, log) = b.run({"-n", "nearest"});
-    EXPECT_TRUE(code != 0 && contains(log, "bad.png failed"));
-    EXPECT_TRUE(fs::exists(b.dir / "out/good.png"));  // the other files are still written
-    EXPECT_FALSE(fs::exists(b.dir / "out/bad.png"));
-    EXPECT_EQ(b.run({"--help"}, false).first, 0);
-    std::tie(code, log) = b.run({"-i", "x", "-q", "1"}, false);  // usage goes with the error
-    EXPECT_TRUE(code != 0 && contains(log, "failed: unknown switch -q") && contains(log, "NOT a neural network"));
-    EXPECT_NE(b.run({"-i", "x"}, false).first, 0);
+    // Failures and usage.
+    Batch f;
+    f.write("good.png", random_image(3, 3, 4));
+    auto [failed, log2] = f.run({"-n", "no-such-model"});
+    EXPECT_TRUE(failed != 0 && contains(log2, "failed") && contains(log2, "no-such-model")) << log2;
+    EXPECT_FALSE(fs::exists(f.dir / "out/good.png"));
+    test::touch(f.dir / "in/bad.png", "not a png at all");
+    std::tie(failed, log2) = f.run({"-n", "nearest"});
+    EXPECT_TRUE(failed != 0 && contains(log2, "bad.png failed"));
+    EXPECT_TRUE(fs::exists(f.dir / "out/good.png"));  // the other files are still written
+    EXPECT_FALSE(fs::exists(f.dir / "out/bad.png"));
+    EXPECT_EQ(f.run({"--help"}, false).first, 0);
+    std::tie(failed, log2) = f.run({"-i", "x", "-q", "1"}, false);  // usage goes with the error
+    EXPECT_TRUE(failed != 0 && contains(log2, "failed: unknown switch -q") && contains(log2, "NOT a neural network"));
+    EXPECT_NE(f.run({"-i", "x"}, false).first, 0);
 }
 
 }  // namespace

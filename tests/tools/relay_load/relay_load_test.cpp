@@ -16,7 +16,7 @@
 namespace tarkeep::relay_load {
 namespace {
 
-TEST(RelayLoadOptions, ValuesRangesAndHelp) {
+TEST(RelayLoadOptions, ValuesRangesHelpAndNearestRankPercentiles) {
     const auto parsed = parse_load_options({"--games", "3", "--players", "5", "--rate", "25", "--seconds", "2",
                                             "--host", "127.0.0.9", "--port", "4000", "--per-address", "0"});
     ASSERT_EQ(parsed.status, OptionsStatus::run);
@@ -38,9 +38,6 @@ TEST(RelayLoadOptions, ValuesRangesAndHelp) {
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"--players", "9"}, {"--games", "x"}, {"--port", "70000"}, {"--seconds"}, {"stray"}, {"--bogus", "1"}})
         EXPECT_EQ(parse_load_options(bad).status, OptionsStatus::usage) << bad[0];
-}
-
-TEST(RelayLoadLatency, NearestRankPercentiles) {
     LatencyStats stats;
     EXPECT_EQ(stats.summarize().samples, 0u);
     for (std::uint64_t us = 100; us >= 1; --us) stats.add(us * 1000);  // 1..100 ms, reversed
@@ -101,7 +98,7 @@ TEST(RelayLoadRun, EveryBundleReachesEveryOtherPlayerInOrderAlsoBesideHostilePee
     EXPECT_NE(text.find("beside 10 hostile connections"), std::string::npos) << text;
 }
 
-TEST(RelayLoadRun, ARunThatCannotBeSetUpSaysWhy) {
+TEST(RelayLoadRun, ARunThatCannotBeSetUpSaysWhyAndAKickedPeerComesBackAfterAPause) {
     server::ServerConfig one_game;
     one_game.max_games = 1;
     ServerThread server(one_game);
@@ -116,10 +113,7 @@ TEST(RelayLoadRun, ARunThatCannotBeSetUpSaysWhy) {
         EXPECT_NE(report.error.find(error), std::string::npos) << report.error;
         EXPECT_EQ(format_report(options, report).rfind("error: ", 0), 0u);
     }
-}
-
-// A kicked peer notices the close and comes back only after its pause.
-TEST(RelayLoadHostile, APeerClosedByTheServerComesBackAfterAPause) {
+    // A kicked peer notices the close and comes back only after its pause.
     for (const HostileKind kind : {HostileKind::oversized, HostileKind::garbage}) {
         test::ServerHarness h;
         HostileTotals totals;

@@ -32,7 +32,7 @@ protected:
     test::TempDir dir_;
 };
 
-TEST_F(PngCommands, SeamReportsTilingAndSummary) {
+TEST_F(PngCommands, SeamTile2AndMontages) {
     // A ramp 0..255 across, one pixel wide and thin (no horizontal pairs), uniform, and independent random
     // pixels whose wrap-around pairs look just like the inner ones; the difference is the mean of the three
     // colour channels, alpha left out.
@@ -59,29 +59,8 @@ TEST_F(PngCommands, SeamReportsTilingAndSummary) {
     auto missing = tool({"--seam", path("nothing.png")});
     EXPECT_EQ(std::tie(missing.exit_code, missing.err),
               std::tuple(1, "error: cannot read " + path("nothing.png") + "\n"));
-}
-
-TEST_F(PngCommands, Tile2PutsTheSeamsInTheMiddle) {
-    const image::RgbaImage source =
-        image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 255 : x * 16 + y + c * 100; });
-    image::write_png_file(dir_ / "src.png", source, true);
-
-    for (std::uint32_t size : {1u, 8u}) {
-        ASSERT_EQ(tool({"--tile2", path("t.png"), path("src.png"), std::to_string(size)}).exit_code, 0);
-        const image::RgbaImage tiled = image::read_png_file(dir_ / "t.png");
-        ASSERT_EQ(std::pair(tiled.width, tiled.height), std::pair(size, size));
-        for (std::uint32_t y = 0; y < size; ++y)
-            for (std::uint32_t x = 0; x < size; ++x)
-                EXPECT_EQ(pixel(tiled, x, y), pixel(source, x % 4, y % 4)) << size << ": " << x << "," << y;
-    }
-
-    auto bad = tool({"--tile2", path("x.png"), path("src.png"), "big"});
-    EXPECT_EQ(std::tie(bad.exit_code, bad.err), std::tuple(1, "error: invalid stoul argument\n"));
-}
-
-// --montage brings images to one width (the small one replicated 4x: window pixel (0,0) is its (1,1)) with
-// white gaps; --ui-montage blends sprites (left half clear, right half opaque red) on checkerboards.
-TEST_F(PngCommands, MontagesBringImagesToOneWidthAndBlendSpritesOnACheckerboard) {
+    // --montage brings images to one width (the small one replicated 4x: window pixel (0,0) is its (1,1)) with
+    // white gaps; --ui-montage blends sprites (left half clear, right half opaque red) on checkerboards.
     image::write_png_file(dir_ / "small.png",
                           image_of(4, 4, [](auto x, auto y, int c) { return c == 3 ? 255 : x * 50 + y * 7; }), true);
     image::write_png_file(dir_ / "large.png", image_of(16, 16, [](auto, auto, int) { return 9; }), true);
@@ -105,6 +84,21 @@ TEST_F(PngCommands, MontagesBringImagesToOneWidthAndBlendSpritesOnACheckerboard)
     usage = tool({"--ui-montage", path("u.png"), "0", "0", "8", "8", "4"});
     EXPECT_EQ(std::tie(usage.exit_code, usage.err),
               std::tuple(2, "usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n"));
+    const image::RgbaImage source =
+        image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 255 : x * 16 + y + c * 100; });
+    image::write_png_file(dir_ / "src.png", source, true);
+
+    for (std::uint32_t size : {1u, 8u}) {
+        ASSERT_EQ(tool({"--tile2", path("t.png"), path("src.png"), std::to_string(size)}).exit_code, 0);
+        const image::RgbaImage tiled = image::read_png_file(dir_ / "t.png");
+        ASSERT_EQ(std::pair(tiled.width, tiled.height), std::pair(size, size));
+        for (std::uint32_t y = 0; y < size; ++y)
+            for (std::uint32_t x = 0; x < size; ++x)
+                EXPECT_EQ(pixel(tiled, x, y), pixel(source, x % 4, y % 4)) << size << ": " << x << "," << y;
+    }
+
+    auto bad = tool({"--tile2", path("x.png"), path("src.png"), "big"});
+    EXPECT_EQ(std::tie(bad.exit_code, bad.err), std::tuple(1, "error: invalid stoul argument\n"));
 }
 
 }  // namespace

@@ -108,7 +108,25 @@ TEST_F(ModelPipeline, BuildStoresEveryTextureOnceAndThenNothing) {
     EXPECT_NEAR(cached("unit_footman_pc").pixels[0], 200, 4);  // as DXT1 stores it
 }
 
-TEST_F(ModelPipeline, OnlyWithAnUnknownStemWarnsAndScaleIsCappedAtTheNetwork) {
+TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedAreaOnlyWarnsAndScaleIsCappedAtTheNetwork) {
+    ASSERT_EQ(build({"--only", "unit_footman"}).exit_code, 0);
+    const auto neutral = tool({game_, cache_.string(), "0", (dir_ / "n.png").string(), "--model-get", "unit_footman"});
+    const auto blue = tool({game_, cache_.string(), "B", (dir_ / "b.png").string(), "--model-get", "unit_footman"});
+    ASSERT_EQ(blue.exit_code, 0) << blue.err;
+    EXPECT_TRUE(contains(neutral.out, "unit_footman colour 0: 256x256 patched 0, "));
+    EXPECT_TRUE(contains(blue.out, "unit_footman colour B: 256x256 patched 1, "));
+    const image::RgbaImage n = image::read_png_file(dir_ / "n.png"), b = image::read_png_file(dir_ / "b.png");
+    const image::RgbaImage mask = cached("unit_footman_pc");
+    double blueness_gain = 0, masked_pixels = 0;  // blue minus red, patched minus neutral
+    for (std::size_t i = 0; i < n.pixels.size(); i += 4) {
+        ASSERT_TRUE(mask.pixels[i] >= 4 || std::equal(&n.pixels[i], &n.pixels[i] + 4, &b.pixels[i])) << i / 4;
+        if (mask.pixels[i] > 200) blueness_gain += b.pixels[i + 2] - b.pixels[i] - n.pixels[i + 2] + n.pixels[i];
+        masked_pixels += mask.pixels[i] > 200;
+    }
+    EXPECT_GT(masked_pixels, 1000);
+    EXPECT_GT(blueness_gain / masked_pixels, 60);
+    EXPECT_EQ(tool({game_, cache_.string(), "A", "x.png", "--model-get", "unit_badge"}).out,
+              "no HD texture for unit_badge\n");
     const auto run = build({"--only", "unit_shield", "--only", "nosuch", "--scale", "5", "--max-size", "4096"});
     EXPECT_TRUE(run.exit_code == 0 && contains(run.err, "warning: nosuch is not a model texture\n")) << run.err;
     EXPECT_TRUE(lines_starting(run.err, "warning: --scale 5") == 1 && contains(run.out, "1 model textures (scan "));
@@ -125,31 +143,6 @@ TEST_F(ModelPipeline, OnlyWithAnUnknownStemWarnsAndScaleIsCappedAtTheNetwork) {
     EXPECT_TRUE(failed.exit_code == 1 && contains(failed.err, "\nerror: Real-ESRGAN failed (exit code 7): "));
     EXPECT_TRUE(lines_starting(failed.out, "Real-ESRGAN exit7: ") == 1 && !contains(failed.out, "done: "));
     EXPECT_EQ(read_text(cache_ / "manifest.txt") + read_text(cache_ / "unit_shield.png"), manifest + hd);
-}
-
-TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedArea) {
-    ASSERT_EQ(build({"--only", "unit_footman"}).exit_code, 0);
-    const auto neutral = tool({game_, cache_.string(), "0", (dir_ / "n.png").string(), "--model-get", "unit_footman"});
-    const auto blue = tool({game_, cache_.string(), "B", (dir_ / "b.png").string(), "--model-get", "unit_footman"});
-    ASSERT_EQ(blue.exit_code, 0) << blue.err;
-    EXPECT_TRUE(contains(neutral.out, "unit_footman colour 0: 256x256 patched 0, "));
-    EXPECT_TRUE(contains(blue.out, "unit_footman colour B: 256x256 patched 1, "));
-    const image::RgbaImage n = image::read_png_file(dir_ / "n.png"), b = image::read_png_file(dir_ / "b.png");
-    const image::RgbaImage mask = cached("unit_footman_pc");
-    double blueness_before = 0, blueness_after = 0, masked_pixels = 0;
-    for (std::size_t i = 0; i < n.pixels.size(); i += 4) {
-        if (mask.pixels[i] < 4) {
-            ASSERT_TRUE(std::equal(&n.pixels[i], &n.pixels[i] + 4, &b.pixels[i])) << i / 4;
-        } else if (mask.pixels[i] > 200) {
-            blueness_before += n.pixels[i + 2] - n.pixels[i];
-            blueness_after += b.pixels[i + 2] - b.pixels[i];
-            ++masked_pixels;
-        }
-    }
-    ASSERT_GT(masked_pixels, 1000);
-    EXPECT_GT(blueness_after / masked_pixels, blueness_before / masked_pixels + 60);
-    EXPECT_EQ(tool({game_, cache_.string(), "A", "x.png", "--model-get", "unit_badge"}).out,
-              "no HD texture for unit_badge\n");
 }
 
 TEST_F(ModelPipeline, InspectionCommandsReport) {
@@ -228,7 +221,7 @@ TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwn) {
         EXPECT_TRUE(guarded.exit_code == 2 && contains(guarded.err, "refusing work folder"));
 }
 
-TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetTwiceAsLargeAndTheSecondNothing) {
+TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetOnceAndNearestReproducesTheSourceInEverySprite) {
     const auto first = ui_build({"--verbose"});
     ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
     // The 8 x 4 sheet is below the 8 pixel limit; the hud panel's one pass is split in
@@ -256,11 +249,8 @@ TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetTwiceAsLargeAndTheSecondNot
     EXPECT_TRUE(contains(sheet.out, "icons_units icon nearest passes 1 "));
     EXPECT_TRUE(fs::exists(cache_ / "_work" / "hud_panel_raw.png"));
     EXPECT_EQ(ui_build({"--pack", "atlas"}).exit_code, 2);
-}
-
-// With pixel replication every stored sheet box-reduces to its source inside each sprite
-// rectangle: the tiles, crops and pastes put every pixel back where it came from.
-TEST_F(UiPipeline, NearestModelReproducesTheSourceInsideEverySprite) {
+    // With pixel replication every stored sheet box-reduces to its source inside each sprite
+    // rectangle: the tiles, crops and pastes put every pixel back where it came from.
     for (const char* pack : {"sprite", "sheet"}) {
         const auto run = ui_build({"--panel-model", "nearest", "--pack", pack, "--tile-max", "40"});
         ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
@@ -286,7 +276,9 @@ TEST_F(UiPipeline, NearestModelReproducesTheSourceInsideEverySprite) {
     }
 }
 
-TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedIt) {
+// With pixel replication every stored sheet box-reduces to its source inside each sprite
+// rectangle: the tiles, crops and pastes put every pixel back where it came from.
+TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
     const fs::path models = dir_ / "models", built = test::built_file("tools/ref_upscaler/models");
     test::touch(models / "broken.param", "tarkeep-ref-model 1\nkernel cubic\n");
     test::touch(models / "broken.bin");
@@ -296,9 +288,6 @@ TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedIt) {
     EXPECT_TRUE(contains(run.err, "hud_panel: Real-ESRGAN broken failed\n"));
     EXPECT_TRUE(contains(run.out, "done: 2 upscaled, 1 failed, cache 2 entries "));
     EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").count("hud_panel"), 0u);
-}
-
-TEST_F(UiPipeline, ListAndOrig) {
     const auto list = test::run_upscale({sample_game().string(), "--ui-list", "--verbose"});
     ASSERT_EQ(list.exit_code, 0) << list.err;
     EXPECT_EQ(list.out,

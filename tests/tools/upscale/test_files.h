@@ -42,17 +42,14 @@ inline std::size_t lines_starting(const std::string& text, const std::string& pr
 // The text with every decimal fraction ("12.5") replaced by '#': timings and sizes vary from
 // run to run, so reports are compared whole with only those masked.
 inline std::string masked(const std::string& text) {
-    const auto digit = [&](std::size_t i) {
-        return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]));
-    };
+    const auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
     std::string out;
-    for (std::size_t i = 0, j = 0; i < text.size(); i = j) {
-        for (j = i; digit(j);) ++j;
-        if (j > i && j < text.size() && text[j] == '.' && digit(j + 1)) {
-            for (++j; digit(j);) ++j;
-            out += '#';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '.' && i + 1 < text.size() && digit(text[i + 1]) && !out.empty() && digit(out.back())) {
+            while (!out.empty() && digit(out.back())) out.pop_back();
+            for (out += '#'; i + 1 < text.size() && digit(text[i + 1]);) ++i;
         } else {
-            out.append(text, i, ++j - i);
+            out += text[i];
         }
     }
     return out;

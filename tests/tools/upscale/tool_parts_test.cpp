@@ -34,7 +34,7 @@ Args parse(std::vector<std::string> words) {
 }
 
 // Every whole run parses its options; these are the corners runs do not reach.
-TEST(ParseArgs, SortsPositionalsValuesAndFlags) {
+TEST(ParseArgs, SortsPositionalsValuesAndFlagsAndTheFirstMatchingCommandWins) {
     Args a = parse({"game", "--only", "t1", "cache", "--margin", "8", "--only", "t2", "--margin", "12", "--force", "-x",
                     "-", "--"});
     EXPECT_EQ(a.positional, (std::vector<std::string>{"game", "cache", "-x", "-"}));
@@ -48,10 +48,7 @@ TEST(ParseArgs, SortsPositionalsValuesAndFlags) {
     EXPECT_EQ(parse_args(3, {"prog", "a", "b", "c"}).positional, (std::vector<std::string>{"a", "b"}));  // the count
     EXPECT_FALSE(is_value_option("-exe") || is_value_option("exe") || is_value_option("--models-build"));
     EXPECT_EQ(choice_opt(parse({"--pad", "wrap"}), "--pad", "mirror", "clamp"), std::nullopt);
-}
-
-// Whole runs reach each command; these rows are the precedence between them.
-TEST(SelectCommand, FirstMatchingRuleWins) {
+    // Whole runs reach each command; these rows are the precedence between them.
     const std::pair<const char*, Command> cases[] = {{"--seam --montage --tile2 a b c --list", Command::seam},
                                                      {"--montage --tile2 a b c", Command::montage},
                                                      {"--tile2 a b c", Command::tile2},
@@ -72,6 +69,8 @@ TEST(SelectCommand, FirstMatchingRuleWins) {
                                                      {"g c d", Command::usage}};
     for (const auto& [words, expected] : cases)
         EXPECT_EQ(select_command(parse(test::words({}, words))), expected) << words;
+    auto result = test::run_upscale({});
+    EXPECT_TRUE(result.exit_code == 2 && result.out.empty() && result.err.rfind("usage: ", 0) == 0) << result.err;
 }
 
 // Conversions follow the C runtime with portable messages: `error` is nullptr when the text converts.
@@ -105,20 +104,8 @@ TEST(NumberConversions, FollowTheCRuntimeWithPortableMessages) {
     expect_errors(to_double, {{"half", "invalid stod argument"}, {"1e999", "stod argument out of range"}});
 }
 
-TEST(ToolEntry, NoArgumentsPrintsUsageAndExitsTwo) {
-    auto result = test::run_upscale({});
-    EXPECT_TRUE(result.exit_code == 2 && result.out.empty() && result.err.rfind("usage: ", 0) == 0) << result.err;
-}
-
 // The hashes of real textures are checked in the stored model manifest; these are the settings no run uses.
-TEST(CacheKeys, HashIsSixteenHexDigitsOfFnv1aAndSettingsNameEverySetting) {
-    EXPECT_EQ(source_hash({}), "cbf29ce484222325");
-    EXPECT_EQ(terrain_settings_string(64, 3, 0.125, false, 10, false, ""), "m64-bp3x13-db0");  // 12.5 rounds up
-    EXPECT_EQ(terrain_settings_string(32, 0, 1.0, true, 12, true, "-ot256"), "m32-bp0x100-db12-tta-ot256");
-    EXPECT_EQ(round_half_away(-2.5), -3);
-}
-
-TEST(TerrainManifest, RoundTripsInStemOrderLoadsDamagedFilesLenientlyAndDecidesWhatIsUpToDate) {
+TEST(TerrainManifest, RoundTripsLoadsDamagedFilesLenientlyDecidesWhatIsUpToDateAndNamesEverySetting) {
     test::TempDir dir;
     const auto path = dir / "manifest.txt";
     EXPECT_TRUE(load_terrain_manifest(path).empty());
@@ -145,6 +132,10 @@ TEST(TerrainManifest, RoundTripsInStemOrderLoadsDamagedFilesLenientlyAndDecidesW
     EXPECT_TRUE(is_up_to_date(loaded, "a", "h2", "m", "s", false, dir.path()));
     EXPECT_FALSE(is_up_to_date(loaded, "a", "h", "m", "s", false, dir.path()) ||
                  is_up_to_date(loaded, "b", "h2", "m", "s", false, dir.path()));
+    EXPECT_EQ(source_hash({}), "cbf29ce484222325");
+    EXPECT_EQ(terrain_settings_string(64, 3, 0.125, false, 10, false, ""), "m64-bp3x13-db0");  // 12.5 rounds up
+    EXPECT_EQ(terrain_settings_string(32, 0, 1.0, true, 12, true, "-ot256"), "m32-bp0x100-db12-tta-ot256");
+    EXPECT_EQ(round_half_away(-2.5), -3);
 }
 
 // Writing, and refusing a terrain cache, are checked by the model pipeline runs.
@@ -176,9 +167,6 @@ TEST(Consistency, ZeroForAReplicatedCopyMatchesTheFormulaAndRefusesSizesThatWoul
         EXPECT_THROW(consistency(random_image(w, h, 2), src), std::runtime_error) << w << "x" << h;
     EXPECT_THROW(consistency(src, image::RgbaImage{}), std::runtime_error);
     EXPECT_EQ(unusable_output_message(61.5), "network output unusable (consistency 61.500000)");
-}
-
-TEST(SeamStats, TilingTest) {
     EXPECT_TRUE(axis_tiles(1.0, 1.2, 1.25));
     EXPECT_FALSE(axis_tiles(1.0, 1.25, 1.25) || axis_tiles(0.5, 1.0, 1.25) || axis_tiles(1.0, 0.1, 0.0));
 }
@@ -218,7 +206,7 @@ TEST(PlayerColour, CurveAndTableAroundTheirEnds) {
 }
 
 // One sample moved by (10, dy, 0): a strength bin's denominator is 100 + dy².
-TEST(PlayerColour, FitsNeedADenominatorAboveHundredAndFillTheTableFromOneBin) {
+TEST(PlayerColour, FitsNeedADenominatorAboveHundredFillTheTableFromOneBinAndOtherwiseChangeNothing) {
     const image::RgbaImage neutral = filled(1, 1, 100, 100, 100, 255);
     for (int dy : {0, 1}) {
         const PcFit fit = fit_player_colour(neutral, filled(1, 1, 110, std::uint8_t(100 + dy), 100), {0.5f});
@@ -230,17 +218,14 @@ TEST(PlayerColour, FitsNeedADenominatorAboveHundredAndFillTheTableFromOneBin) {
     ASSERT_TRUE(fit.valid);
     for (const auto& entry : fit.table)
         EXPECT_LT(std::abs(entry[0] - 200) + std::abs(entry[1] - 40) + std::abs(entry[2] - 30), 1e-3);
-}
-
-TEST(PlayerColour, UnchangedPatchOrMismatchedSizesGiveAnInvalidFitThatChangesNothing) {
-    const image::RgbaImage neutral = filled(2, 2, 90, 120, 150, 255), black = filled(2, 2, 0, 0, 0, 255);
-    for (const PcFit& fit : {fit_player_colour(neutral, neutral, WeightMap(4, 1.0f)),
-                             fit_player_colour(neutral, black, WeightMap(3, 1.0f)),
-                             fit_player_colour(neutral, black, WeightMap(4, 0.015f))}) {
+    const image::RgbaImage grey = filled(2, 2, 90, 120, 150, 255), black = filled(2, 2, 0, 0, 0, 255);
+    for (const PcFit& fit :
+         {fit_player_colour(grey, grey, WeightMap(4, 1.0f)), fit_player_colour(grey, black, WeightMap(3, 1.0f)),
+          fit_player_colour(grey, black, WeightMap(4, 0.015f))}) {
         EXPECT_FALSE(fit.valid);
-        image::RgbaImage image = neutral;
+        image::RgbaImage image = grey;
         apply_player_colour(image, WeightMap(4, 1.0f), fit);
-        EXPECT_EQ(image.pixels, neutral.pixels);
+        EXPECT_EQ(image.pixels, grey.pixels);
     }
 }
 

@@ -34,7 +34,7 @@ std::vector<std::string> received(const fs::path& log) {
     return args;
 }
 
-TEST(UpscalerConfig, OptionsMakeTheCommandLines) {
+TEST(UpscalerConfig, OptionsMakeTheCommandLinesAndPythonAndRunnerAreFoundBesideTheProgram) {
     test::TempDir dir;
     const UpscalerConfig plain = config_of({}, dir.path());
     EXPECT_EQ(std::tie(plain.model_dirs, plain.onnx_provider, plain.onnx_tile),
@@ -60,16 +60,14 @@ TEST(UpscalerConfig, OptionsMakeTheCommandLines) {
               quoted(dir / "python") + " -I " + quoted(dir / "run.py") + " -i " + quoted(dir / "in") + " -o " +
                   quoted(dir / "out") + " -m " + quoted(dir / "onnx" / "net.onnx") +
                   " -s 4 -t 384 -p cpu --quiet -g 0");
-}
-
-TEST(UpscalerConfig, PythonAndRunnerAreFoundBesideTheProgram) {
-    test::TempDir dir;
-    const fs::path program_dir = dir / "install" / "bin";
+    // The Python and the ONNX runner beside the installed program.
+    test::TempDir install;
+    const fs::path program_dir = install / "install" / "bin";
     fs::create_directories(program_dir);
-    touch(dir / "tools" / "onnx_upscale.py");  // ../../tools from the program's folder
+    touch(install / "tools" / "onnx_upscale.py");  // ../../tools from the program's folder
     UpscalerConfig config = config_of({}, program_dir);
     EXPECT_TRUE(config.python.empty() && config.onnx_runner.is_absolute() &&
-                fs::equivalent(config.onnx_runner, dir / "tools" / "onnx_upscale.py"));
+                fs::equivalent(config.onnx_runner, install / "tools" / "onnx_upscale.py"));
     touch(platform::venv_python(program_dir / "onnx_venv"));
     touch(program_dir / "onnx_upscale.py");
     config = config_of({}, program_dir);
@@ -100,8 +98,7 @@ TEST(CheckModel, SearchesFoldersInOrderAndExplainsWhatIsMissing) {
     const std::pair<const char*, std::string> cases[] = {
         {"half", "NCNN model half" + ncnn},
         {"x4", "NCNN model x4" + ncnn},
-        {"onnx", "NCNN model onnx" + ncnn},
-        {"ONNX:top", "NCNN model ONNX:top" + ncnn},  // "onnx:" needs the colon
+        {"ONNX:top", "NCNN model ONNX:top" + ncnn},  // "onnx:" as written
         {"onnx:deeper", "ONNX model deeper.onnx not found in the --onnx-models folders"},
         {"my model", "model name \"my model\" must not contain white space or double quotes"}};
     for (const auto& [model, problem] : cases) EXPECT_EQ(check_model(config, model), problem) << model;
@@ -135,8 +132,8 @@ struct Fixture {
     }
 };
 
-TEST(RunProcess, ChildReceivesEveryArgumentIntactAndExitCodesComeBack) {
-    Fixture f({"x4"});
+TEST(RunUpscaler, ArgumentsArriveIntactAndFailuresNameCodeCommandAndTheCollectedErrorLines) {
+    Fixture f({"x4", "exit7", "traceback", "chatty"});
     // A folder whose name ends in a backslash would otherwise swallow the closing quote.
     const fs::path tricky = f.dir / "trailing\\";
     fs::create_directories(tricky);
@@ -153,10 +150,7 @@ TEST(RunProcess, ChildReceivesEveryArgumentIntactAndExitCodesComeBack) {
     EXPECT_EQ(run_process(quoted(f.dir / "no such program") + " -i x", f.log), -1);
     // A log that cannot be created leaves the child's error stream alone.
     EXPECT_EQ(run_process(child + " exit7", f.dir / "missing" / "log"), 7);
-}
 
-TEST(RunUpscaler, FailuresNameCodeCommandAndTheCollectedErrorLines) {
-    Fixture f({"x4", "exit7", "traceback", "chatty"});
     const auto command = [&](const char* model) { return build_command(f.config, model, f.in, f.out, {"32"}); };
     const auto failure = [&](const char* model, const fs::path& log) {
         return run_upscaler(f.config, model, f.in, f.out, {"32"}, log);
