@@ -64,7 +64,6 @@ public:
     std::uint16_t port() const { return server_->bound_port(); }
     const server::ServerStats& stats() const { return server_->stats(); }
 
-private:
     std::unique_ptr<server::RelayServer> server_;
     std::atomic<bool> stop_{false};
     std::thread thread_;

@@ -20,11 +20,6 @@ image::RgbaImage image_of(std::uint32_t width, std::uint32_t height, Channel cha
     return image;
 }
 
-std::array<std::uint8_t, 4> pixel(const image::RgbaImage& image, std::uint32_t x, std::uint32_t y) {
-    const std::uint8_t* p = &image.pixels[(std::size_t{y} * image.width + x) * 4];
-    return {p[0], p[1], p[2], p[3]};
-}
-
 class PngCommands : public ::testing::Test {
 protected:
     test::ProgramResult tool(const std::vector<std::string>& arguments) { return test::run_upscale(arguments); }
@@ -77,7 +72,8 @@ TEST_F(PngCommands, SeamTile2AndMontages) {
         {&m, 0, 0, 0, 57},   {&m, 7, 7, 1, 114}, {&m, 9, 3, 0, 255},  {&m, 12, 0, 0, 9},    // source (2,2); gap; large
         {&u, 0, 0, 0, 90},   {&u, 8, 0, 0, 120}, {&u, 15, 15, 1, 90}, {&u, 0, 0, 3, 255},   // even and odd squares
         {&u, 16, 0, 0, 255}, {&u, 19, 3, 1, 0},  {&u, 33, 5, 0, 255}, {&u, 38, 0, 0, 90}};  // 4x4 block; gap; 2nd tile
-    for (const auto& [image, x, y, c, value] : spots) EXPECT_EQ(pixel(*image, x, y)[c], value) << x << "," << y;
+    for (const auto& [image, x, y, c, value] : spots)
+        EXPECT_EQ(image->pixels[(std::size_t{y} * image->width + x) * 4 + std::size_t(c)], value) << x << "," << y;
     auto usage = tool({"--montage", path("m.png"), "0", "0", "8"});
     EXPECT_EQ(std::tie(usage.exit_code, usage.err),
               std::tuple(2, "usage: --montage <out.png> <x> <y> <size> <png>...\n"));
@@ -90,11 +86,12 @@ TEST_F(PngCommands, SeamTile2AndMontages) {
 
     for (std::uint32_t size : {1u, 8u}) {
         ASSERT_EQ(tool({"--tile2", path("t.png"), path("src.png"), std::to_string(size)}).exit_code, 0);
-        const image::RgbaImage tiled = image::read_png_file(dir_ / "t.png");
-        ASSERT_EQ(std::pair(tiled.width, tiled.height), std::pair(size, size));
-        for (std::uint32_t y = 0; y < size; ++y)
-            for (std::uint32_t x = 0; x < size; ++x)
-                EXPECT_EQ(pixel(tiled, x, y), pixel(source, x % 4, y % 4)) << size << ": " << x << "," << y;
+        const image::RgbaImage tiled = image::read_png_file(dir_ / "t.png"),
+                               expected = image_of(size, size, [&](auto x, auto y, int c) {
+                                   return source.pixels[((y % 4) * 4 + x % 4) * 4 + std::uint32_t(c)];
+                               });
+        EXPECT_EQ(std::tie(tiled.width, tiled.height, tiled.pixels),
+                  std::tie(expected.width, expected.height, expected.pixels));
     }
 
     auto bad = tool({"--tile2", path("x.png"), path("src.png"), "big"});

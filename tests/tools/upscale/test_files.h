@@ -33,9 +33,8 @@ inline ::testing::AssertionResult contains(const std::string& text, const std::s
 }
 
 inline std::size_t lines_starting(const std::string& text, const std::string& prefix) {
-    std::istringstream in(text);
-    std::size_t count = 0;
-    for (std::string line; std::getline(in, line);) count += line.rfind(prefix, 0) == 0;
+    std::size_t count = text.rfind(prefix, 0) == 0;
+    for (std::size_t at = 0; (at = text.find("\n" + prefix, at)) != std::string::npos; ++at) ++count;
     return count;
 }
 

@@ -87,15 +87,13 @@ void expect_errors(Convert convert, const std::vector<std::pair<std::string, con
 }
 
 TEST(NumberConversions, FollowTheCRuntimeWithPortableMessages) {
-    EXPECT_EQ(to_int(" 42abc"), 42);
-    EXPECT_EQ(to_int("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(std::tuple(to_int(" 42abc"), to_int("-2147483648")), std::tuple(42, -2147483647 - 1));
     expect_errors(to_int, {{"", "invalid stoi argument"},
                            {"2147483648", "stoi argument out of range"},
                            {"-2147483649", "stoi argument out of range"},
                            {"99999999999999999999", "stoi argument out of range"},
                            {"2147483647", nullptr}});
-    EXPECT_EQ(to_unsigned("4294967295"), 4294967295u);
-    EXPECT_EQ(to_unsigned("-1"), 4294967295u);
+    EXPECT_EQ(std::tuple(to_unsigned("4294967295"), to_unsigned("-1")), std::tuple(4294967295u, 4294967295u));
     expect_errors(to_unsigned, {{"x", "invalid stoul argument"},
                                 {"4294967296", "stoul argument out of range"},
                                 {"-4294967296", "stoul argument out of range"},
@@ -218,6 +216,14 @@ TEST(PlayerColour, FitsNeedADenominatorAboveHundredFillTheTableFromOneBinAndOthe
     ASSERT_TRUE(fit.valid);
     for (const auto& entry : fit.table)
         EXPECT_LT(std::abs(entry[0] - 200) + std::abs(entry[1] - 40) + std::abs(entry[2] - 30), 1e-3);
+    // A dark and a light sample: the bins between take colours on the line between theirs.
+    const PcFit two = fit_player_colour(image::RgbaImage{2, 1, {20, 20, 20, 255, 220, 220, 220, 255}},
+                                        image::RgbaImage{2, 1, {90, 10, 10, 255, 120, 250, 250, 255}}, {1.0f, 1.0f});
+    ASSERT_TRUE(two.valid);
+    for (std::size_t c = 0; c < 3; ++c)
+        for (const auto& entry : two.table)
+            EXPECT_LE(std::abs(entry[c] - two.table[0][c]) + std::abs(entry[c] - two.table[31][c]),
+                      std::abs(two.table[0][c] - two.table[31][c]) + 1e-3);
     const image::RgbaImage grey = filled(2, 2, 90, 120, 150, 255), black = filled(2, 2, 0, 0, 0, 255);
     for (const PcFit& fit :
          {fit_player_colour(grey, grey, WeightMap(4, 1.0f)), fit_player_colour(grey, black, WeightMap(3, 1.0f)),
