@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarkeep::test {
 
@@ -32,29 +33,22 @@ inline ::testing::AssertionResult contains(const std::string& text, const std::s
 }
 
 inline std::size_t lines_starting(const std::string& text, const std::string& prefix) {
-    std::istringstream in(text);
-    std::size_t count = 0;
-    for (std::string line; std::getline(in, line);) count += line.rfind(prefix, 0) == 0;
+    std::size_t count = text.rfind(prefix, 0) == 0;
+    for (std::size_t at = 0; (at = text.find("\n" + prefix, at)) != std::string::npos; ++at) ++count;
     return count;
 }
 
 // The text with every decimal fraction ("12.5") replaced by '#': timings and sizes vary from
 // run to run, so reports are compared whole with only those masked.
 inline std::string masked(const std::string& text) {
-    const auto digit = [&](std::size_t i) {
-        return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]));
-    };
+    const auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
     std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t j = i;
-        while (digit(j)) ++j;
-        if (j > i && text[j] == '.' && digit(j + 1)) {
-            for (++j; digit(j);) ++j;
-            out += '#';
-            i = j;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '.' && i + 1 < text.size() && digit(text[i + 1]) && !out.empty() && digit(out.back())) {
+            while (!out.empty() && digit(out.back())) out.pop_back();
+            for (out += '#'; i + 1 < text.size() && digit(text[i + 1]);) ++i;
         } else {
-            out.append(text, i, j - i + 1);
-            i = j + 1;
+            out += text[i];
         }
     }
     return out;

@@ -1,0 +1,155 @@
+// The sample game program: help and bad usage, repeatable output per seed, its report, and
+// its terrain read back through the product's readers (the database and models are read by the
+// tools' tests that run on the sample game).
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "data/csv_table.h"
+#include "data/game_archives.h"
+#include "data/game_db.h"
+#include "data/terrain_textures.h"
+#include "data/texture/texcache.h"
+#include "data/texture/texture_image.h"
+#include "io/file_bytes.h"
+#include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
+#include "tools/sample_game/sample_game.h"
+#include "tools/upscale/metrics.h"
+
+namespace tarkeep::test {
+namespace {
+
+using namespace tarkeep::sample_game;
+using Files = std::map<std::string, std::vector<std::uint8_t>>;
+
+std::filesystem::path sample_program() { return built_program("tools/sample_game/tarkeep_sample_game"); }
+
+Files archive_files(const std::filesystem::path& dir) {
+    Files files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "zips"))
+        files[entry.path().filename().string()] = io::read_file(entry.path());
+    return files;
+}
+
+// A number printed in the program's report after `label`, e.g. "terrain: " -> 6; -1 when there is none.
+long long reported_number(const std::string& report, const std::string& label) {
+    const std::size_t at = report.find(label);
+    const std::size_t digits = at == std::string::npos ? at : at + label.size();
+    if (digits >= report.size() || !std::isdigit(static_cast<unsigned char>(report[digits]))) return -1;
+    return std::stoll(report.substr(digits));
+}
+
+// One small sample written by the program, shared by the tests (it is only read).
+class SampleGame : public ::testing::Test {
+protected:
+    struct Sample {
+        TempDir dir;
+        ProgramResult run = run_program(sample_program(), {dir.path().string(), "--size", "small", "--seed", "7"});
+        data::GameArchives archives{dir.path()};
+        data::GameDb db{dir.path() / "zips" / "db.zip"};
+    };
+    static void SetUpTestSuite() { sample_ = new Sample; }
+    static void TearDownTestSuite() { delete sample_; }
+    void SetUp() override { ASSERT_EQ(sample_->run.exit_code, 0) << sample_->run.out << sample_->run.err; }
+    static inline Sample* sample_ = nullptr;
+};
+
+TEST_F(SampleGame, HelpBadUsageAndSameSeedSameBytesOtherSeedOtherImages) {
+    const ProgramResult help = run_program(sample_program(), {"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.out.rfind("usage: tarkeep_sample_game <out dir>", 0), 0u) << help.out;
+    TempDir dir;
+    const std::string out = dir.path().string();
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{}, "missing <out dir>"},
+        {{out, "--size", "huge"}, "--size must be small, medium or large"},
+        {{out, "--seed", "12x"}, "--seed needs an unsigned number"},
+        {{out, "--seed", "-3"}, "--seed needs an unsigned number"},
+        {{out, "--seed"}, "--seed needs a value"},
+        {{out, "--colour", "red"}, "unknown option --colour"},
+        {{out, "second"}, "more than one output folder"},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        const ProgramResult run = run_program(sample_program(), arguments);
+        EXPECT_TRUE(run.exit_code == 2 && run.err.find(reason) != std::string::npos &&
+                    run.err.find("usage:") != std::string::npos)
+            << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "zips"));
+    const Files first = archive_files(sample_->dir.path());
+    TempDir again, other;
+    ASSERT_EQ(run_program(sample_program(), {again.path().string(), "--seed", "7"}).exit_code, 0);
+    EXPECT_EQ(archive_files(again.path()), first);
+    // A leftover archive stays where it is, with a warning: the readers would open it too.
+    std::filesystem::create_directories(other / "zips");
+    io::write_file(other / "zips" / "Old.ZIP", io::bytes_of("not ours"));
+    const ProgramResult other_run =
+        run_program(sample_program(), {other.path().string(), "--size", "small", "--seed", "8"});
+    ASSERT_EQ(other_run.exit_code, 0) << other_run.err;
+    EXPECT_NE(other_run.err.find("warning: Old.ZIP in "), std::string::npos) << other_run.err;
+    Files changed = archive_files(other.path());
+    EXPECT_EQ(changed.erase("Old.ZIP"), 1u);
+    ASSERT_EQ(changed.size(), first.size());
+    for (const auto& [name, bytes] : first) {  // the tables do not depend on the seed; every image archive does
+        EXPECT_EQ(changed.at(name) == bytes, name == "db.zip" || name == "art1.zip") << name;
+        EXPECT_NE(sample_->run.out.find("  " + name), std::string::npos) << name;
+    }
+    EXPECT_NE(sample_->run.out.find("sample game (size small, seed 7)"), std::string::npos) << sample_->run.out;
+    EXPECT_EQ(reported_number(sample_->run.out, "\n"), static_cast<long long>(first.size()));
+}
+
+TEST_F(SampleGame, EveryTerrainTypeAndSeasonResolvesToAShippedTileableTextureExceptTheDocumentedGaps) {
+    const auto& db = sample_->db;
+    EXPECT_TRUE(db.errors().empty() && db.warnings().empty());
+    std::map<std::string, std::set<std::string>> used;  // texture stem -> climates
+    for (const std::string climate : {"Arid", "Temperate", "Tropical"}) {
+        const std::string lower = static_cast<char>(std::tolower(climate[0])) + climate.substr(1);
+        std::vector<std::string> types;
+        for (const data::DdfValue& row :
+             data::read_csv_table(db.read_text(db.path("Terrain/dbterrain_" + lower + ".csv"))).rows)
+            if (const data::DdfValue* type = row.find("Terrain Type");
+                type && type->is(data::DdfKind::string) && type->truthy())
+                types.push_back(type->text);
+        ASSERT_GE(types.size(), 4u) << climate;
+        EXPECT_NE(std::find(types.begin(), types.end(), kSampleUntexturedType), types.end()) << climate;
+        for (long long season = -1; season < 12; ++season) {
+            for (const auto& t : data::resolve_terrain_textures(db, sample_->archives, climate, types, season)) {
+                SCOPED_TRACE(climate + " " + t.terrain_type + " season " + std::to_string(season));
+                const bool untextured = t.terrain_type == kSampleUntexturedType;
+                const bool missing =
+                    t.terrain_type == kSampleMissingTextureType && climate == kSampleMissingTextureClimate;
+                EXPECT_EQ(t.present, !untextured && !missing) << t.high_detail << " -> " << t.pick;
+                EXPECT_EQ(t.high_detail.empty(), untextured);
+                EXPECT_TRUE(!t.present || t.texture.rfind("ter_", 0) == 0) << t.texture;
+                if (t.present && season >= 0) used[t.texture].insert(climate);
+            }
+        }
+    }
+    std::set<std::string> shipped, used_stems;
+    for (const std::string& key : sample_->archives.keys())
+        if (key.rfind("ter_", 0) == 0 && key.ends_with(".texcache")) shipped.insert(key.substr(0, key.size() - 9));
+    for (const auto& [stem, climates] : used) used_stems.insert(stem);
+    EXPECT_EQ(used_stems, shipped);
+    EXPECT_EQ(reported_number(sample_->run.out, "terrain: "), static_cast<long long>(shipped.size()));
+    EXPECT_TRUE(shipped.size() >= 5 && shipped.size() <= 8) << shipped.size();
+
+    for (const std::string& stem : shipped) {
+        SCOPED_TRACE(stem);
+        const auto bytes = sample_->archives.read(stem + ".texcache");
+        const data::TexcacheFile file = data::read_texcache(bytes);
+        const std::uint32_t side = file.mipmaps.at(0).width;
+        EXPECT_TRUE(side >= 64 && side <= 128 && file.mipmaps[0].height == side) << side;
+        EXPECT_EQ(file.mipmaps.back().width + file.mipmaps.back().height, 2u);  // a whole mip chain
+        // Steps in levels per channel: a seam would make the wrap step far larger than a step
+        // between neighbours, and a flat texture could not show one.
+        const upscale::SeamStats steps = upscale::seam_stats(data::texture_to_rgb_opaque(bytes));
+        EXPECT_GT(std::min(steps.inner_x, steps.inner_y), 1.0 / 3);
+        EXPECT_LT(steps.seam_x, 1.6 * steps.inner_x + 1);
+        EXPECT_LT(steps.seam_y, 1.6 * steps.inner_y + 1);
+    }
+}
+
+}  // namespace
+}  // namespace tarkeep::test

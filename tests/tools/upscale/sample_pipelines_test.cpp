@@ -1,0 +1,313 @@
+// The model texture and UI sheet commands end to end on the sample game, with the reference
+// upscaler standing in for the outside one.
+#include <gtest/gtest.h>
+
+#include "data/game_archives.h"
+#include "data/texture/texcache_writer.h"
+#include "data/texture/texture_image.h"
+#include "image/image_files.h"
+#include "image/kernels.h"
+#include "io/zip_writer.h"
+#include "tests/tools/upscale/terrain_game.h"
+#include "tests/tools/upscale/test_files.h"
+#include "tools/upscale/model_manifest.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+namespace fs = std::filesystem;
+using test::contains;
+using test::lines_starting;
+using test::masked;
+using test::read_text;
+using test::sample_game;
+
+class SamplePipelines : public ::testing::Test {
+protected:
+    test::ProgramResult tool(const std::vector<std::string>& arguments) { return test::run_upscale(arguments); }
+    test::ProgramResult run(const std::string& options, std::vector<std::string> extra = {},
+                            const fs::path& game = sample_game()) {
+        return tool(test::words({game.string(), cache_.string(), "--exe", test::ref_upscaler()}, options, extra));
+    }
+    test::ProgramResult build(std::vector<std::string> extra, const fs::path& game = sample_game()) {
+        return run("--models-build --model nearest --alpha-model nearest --pc-model lanczos3 --margin 4", extra, game);
+    }
+    test::ProgramResult ui_build(std::vector<std::string> extra) {
+        return run(
+            "--ui-build --icon-model nearest --panel-model lanczos3 --alpha-model nearest --margin 4 "
+            "--tile-max 128",
+            extra);
+    }
+    image::RgbaImage cached(const std::string& name) { return image::read_png_file(cache_ / (name + ".png")); }
+    image::RgbaImage source(const std::string& stem) {
+        return data::texture_to_rgba(data::GameArchives(sample_game()).read(stem + ".texcache"));
+    }
+
+    test::TempDir dir_;
+    fs::path cache_ = dir_ / "cache";
+    const std::string game_ = sample_game().string();
+};
+using ModelPipeline = SamplePipelines;
+using UiPipeline = SamplePipelines;
+
+TEST_F(ModelPipeline, BuildStoresEveryTextureOnceAndThenNothing) {
+    const auto first = build({});
+    ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
+    // Colours of 8 textures, alpha of 3, masks of 6 (one of them half the texture's size).
+    const std::string settings = "(model nearest, settings pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125)\n";
+    EXPECT_EQ(masked(first.out),
+              "10 model textures (scan # s): 2 below min size / above max, 0 up to date, 8 to upscale ( x2:1 x4:7 ), "
+              "7 tiling (wrap padded), 17 network inputs, # -> # Mpx " +
+                  settings +
+                  "Real-ESRGAN nearest: # s\nReal-ESRGAN lanczos3: # s\n"
+                  "mean |source - box(HD)|: # after Real-ESRGAN, # after back-projection\n"
+                  "done: 8 upscaled, 0 failed, cache 8 entries # MB (+ masks # MB) | prepare # s, Real-ESRGAN # s, "
+                  "post # s, total # s\n");
+    EXPECT_TRUE(contains(first.out, " 17 network inputs, 0.1 -> 0.8 Mpx "));
+    const std::string manifest_text = read_text(cache_ / "manifest.txt");
+    EXPECT_EQ(manifest_text,
+              "tarkeep-model-hd 1\n"
+              "banner_cloth 33058952e32d8627 nearest pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125 256 256 4\n"
+              "unit_archer 1e15f4144661fa0b nearest pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125 256 256 4\n"
+              "unit_cape 72da79f75f94052a nearest pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125 256 256 4\n"
+              "unit_catapult 1c265810ae084a94 nearest pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125 256 256 4\n"
+              "unit_footman 39efdc776e9d0e5e nearest pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125 256 256 4\n"
+              "unit_knight 67bd35d2161dcf9b nearest pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125 512 512 4\n"
+              "unit_shield d5648c3e39537b6f nearest pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125 256 256 4\n"
+              "unit_spear 5b3aeef69c953ae5 nearest pmirror4-bp3x50-anearest-pclanczos3-bleed-tile125 1024 128 2\n");
+    for (const auto& [stem, entry] : read_model_manifest(cache_ / "manifest.txt")) {  // masks at the texture's size
+        const bool mask = stem != "unit_catapult" && stem != "unit_shield";
+        EXPECT_EQ(std::tuple(cached(stem).width, cached(stem).height, fs::exists(cache_ / (stem + "_pc.png"))),
+                  std::tuple(entry.width, entry.height, mask));
+        EXPECT_TRUE(!mask || cached(stem + "_pc").width == entry.width) << stem;
+    }
+    const image::RgbaImage archer = cached("unit_archer");
+    std::size_t clear = 0;
+    for (std::size_t i = 3; i < archer.pixels.size(); i += 4) clear += archer.pixels[i] == 0;
+    EXPECT_GT(clear, 256u * 10);  // the cut-out edge survives
+    EXPECT_FALSE(fs::exists(cache_ / "unit_badge.png") || fs::exists(cache_ / "_work"));
+
+    EXPECT_EQ(masked(build({}).out),
+              "10 model textures (scan # s): 2 below min size / above max, 8 up to date, 0 to upscale ( ), 0 tiling "
+              "(wrap padded), 0 network inputs, # -> # Mpx " +
+                  settings +
+                  "done: 0 upscaled, 0 failed, cache 8 entries # MB (+ masks # MB) | prepare # s, Real-ESRGAN # s, "
+                  "post # s, total # s\n");
+    EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_text);
+
+    // A later-sorting archive overrides one mask with a plain grey one: only that texture is redone.
+    const fs::path game = dir_ / "game";
+    fs::copy(sample_game(), game, fs::copy_options::recursive);
+    io::ZipWriter patch;
+    patch.add_stored("Art/unit_footman_pc.texcache",
+                     data::dxt_texcache(std::vector<std::uint8_t>(64 * 64 * 4, 200), 64, 64, 4, true));
+    patch.write(game / "zips" / "zz_patch.zip");
+    const auto after = build({"--verbose"}, game);
+    EXPECT_TRUE(after.exit_code == 0 && contains(after.out, " 7 up to date, 1 to upscale ( x4:1 )")) << after.err;
+    EXPECT_EQ(lines_starting(after.out, "unit_footman x4 consistency "), 1u) << after.out;
+    EXPECT_NEAR(cached("unit_footman_pc").pixels[0], 200, 4);  // as DXT1 stores it
+}
+
+TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedAreaOnlyWarnsAndScaleIsCappedAtTheNetwork) {
+    ASSERT_EQ(build({"--only", "unit_footman"}).exit_code, 0);
+    const auto neutral = tool({game_, cache_.string(), "0", (dir_ / "n.png").string(), "--model-get", "unit_footman"});
+    const auto blue = tool({game_, cache_.string(), "B", (dir_ / "b.png").string(), "--model-get", "unit_footman"});
+    ASSERT_EQ(blue.exit_code, 0) << blue.err;
+    EXPECT_TRUE(contains(neutral.out, "unit_footman colour 0: 256x256 patched 0, "));
+    EXPECT_TRUE(contains(blue.out, "unit_footman colour B: 256x256 patched 1, "));
+    const image::RgbaImage n = image::read_png_file(dir_ / "n.png"), b = image::read_png_file(dir_ / "b.png");
+    const image::RgbaImage mask = cached("unit_footman_pc");
+    double blueness_gain = 0, masked_pixels = 0;  // blue minus red, patched minus neutral
+    for (std::size_t i = 0; i < n.pixels.size(); i += 4) {
+        ASSERT_TRUE(mask.pixels[i] >= 4 || std::equal(&n.pixels[i], &n.pixels[i] + 4, &b.pixels[i])) << i / 4;
+        if (mask.pixels[i] > 200) blueness_gain += b.pixels[i + 2] - b.pixels[i] - n.pixels[i + 2] + n.pixels[i];
+        masked_pixels += mask.pixels[i] > 200;
+    }
+    EXPECT_GT(masked_pixels, 1000);
+    EXPECT_GT(blueness_gain / masked_pixels, 60);
+    EXPECT_EQ(tool({game_, cache_.string(), "A", "x.png", "--model-get", "unit_badge"}).out,
+              "no HD texture for unit_badge\n");
+    const auto run = build({"--only", "unit_shield", "--only", "nosuch", "--scale", "5", "--max-size", "4096"});
+    EXPECT_TRUE(run.exit_code == 0 && contains(run.err, "warning: nosuch is not a model texture\n")) << run.err;
+    EXPECT_TRUE(lines_starting(run.err, "warning: --scale 5") == 1 && contains(run.out, "1 model textures (scan "));
+    EXPECT_EQ(lines_starting(run.out, "Real-ESRGAN lanczos3"), 0u);  // no mask to upscale: that batch is not run
+    EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").at("unit_shield").factor, 4u);
+    EXPECT_TRUE(contains(build({"--only", "unit_shield", "--scale", "5", "--max-size", "4096"}).out, " 1 up to date"));
+
+    // A failed upscaler run ends the command and keeps the cache.
+    const std::string manifest = read_text(cache_ / "manifest.txt"), hd = read_text(cache_ / "unit_shield.png");
+    for (const char* file : {"exit7.param", "exit7.bin"}) test::touch(dir_ / "models" / file);
+    const auto failed =
+        build({"--only", "unit_shield", "--force", "--exe", TARKEEP_FAKE_UPSCALER, "--models",
+               (dir_ / "models").string(), "--model", "exit7", "--alpha-model", "exit7", "--pc-model", "exit7"});
+    EXPECT_TRUE(failed.exit_code == 1 && contains(failed.err, "\nerror: Real-ESRGAN failed (exit code 7): "));
+    EXPECT_TRUE(lines_starting(failed.out, "Real-ESRGAN exit7: ") == 1 && !contains(failed.out, "done: "));
+    EXPECT_EQ(read_text(cache_ / "manifest.txt") + read_text(cache_ / "unit_shield.png"), manifest + hd);
+}
+
+TEST_F(ModelPipeline, InspectionCommandsReport) {
+    EXPECT_EQ(masked(tool({game_, "--models-list", "--verbose"}).out),
+              "banner_cloth 64x64 DXT5 users 1 mask 64x64 patches AB alpha 1\n"
+              "unit_archer 64x64 DXT5 users 1 mask 64x64 patches ABC alpha 1\n"
+              "unit_badge 32x32 DXT1 users 1 mask 0x0 patches - alpha 0\n"
+              "unit_cape 64x64 DXT1 users 1 mask 32x32 patches ABE alpha 0\n"
+              "unit_catapult 64x64 DXT1 users 1 mask 0x0 patches - alpha 0\n"
+              "unit_footman 64x64 DXT1 users 1 mask 64x64 patches ABC alpha 0\n"
+              "unit_knight 128x128 DXT1 users 2 mask 128x128 patches ABCDEFGHIJK alpha 0\n"
+              "unit_shield 64x64 DXT1 users 2 mask 0x0 patches A alpha 0\n"
+              "unit_spear 512x64 DXT5 users 1 mask 512x64 patches AD alpha 1\n"
+              "wall_frieze 1024x64 DXT1 users 1 mask 0x0 patches - alpha 0\n"
+              "10 model textures (# s): 6 with mask (1 mask size != base), 7 with patches (1 without mask), 3 with "
+              "alpha, # Mpx\nmax side: 1024:1 128:1 32:1 512:1 64:6\nformats: DXT1:7 DXT5:3\n");
+
+    const std::string fit = tool({game_, "--models-fit"}).out;
+    EXPECT_TRUE(lines_starting(fit, "  worst ") == 12 && contains(fit, "colour A: 6 textures, fit error mean "));
+    // The half-size mask is scaled, not overrun.
+    std::string knots, only_cape;
+    for (int k = 0; k < 16; ++k) knots += " #:#";
+    for (const char c : std::string("ABE"))
+        only_cape += "unit_cape " + std::string(1, c) + " error # samples 1460 strength" + knots + "\n";
+    for (const char c : std::string("ABCDEFGHIJK"))
+        only_cape += std::string("colour ") + c + ": " + (c == 'A' || c == 'B' || c == 'E' ? "1" : "0") +
+                     " textures, fit error mean # max # levels\n";
+    EXPECT_EQ(masked(tool({game_, "--models-fit", "--only", "unit_cape", "--verbose"}).out),
+              only_cape + "  worst unit_capeB #\n  worst unit_capeA #\n  worst unit_capeE #\n");
+
+    ASSERT_EQ(build({"--only", "unit_knight", "--only", "unit_spear"}).exit_code, 0);
+    const std::string estimate = masked(tool({game_, cache_.string(), "--models-estimate", "--colour", "C"}).out);
+    EXPECT_EQ(estimate.substr(0, estimate.find("converter cost")),
+              "6 jobs, 7 textures (colour C): unique PNG # MB -> # MB (x#); embedded over all jobs # MB -> # MB (x#, "
+              "+# MB)\n  scale 0 (0 = original kept): 6 textures, # MB PNG\n"
+              "  scale 4 (0 = original kept): 1 textures, # MB PNG\n");
+    EXPECT_TRUE(estimate.ends_with("\n1 textures missing from the archives (skipped)\n")) << estimate;
+
+    const fs::path orig = dir_ / "orig";
+    EXPECT_EQ(tool({game_, "--model-orig", orig.string(), "--only", "unit_cape", "--bilinear", "2"}).exit_code, 0);
+    for (const char* name : {"unit_cape", "unit_cape_pc", "unit_cape_A", "unit_cape_B", "unit_cape_E"}) {
+        const std::uint32_t side = std::string(name) == "unit_cape_pc" ? 32 : 64;
+        EXPECT_EQ(image::read_png_file(orig / (std::string(name) + ".png")).width, side) << name;
+        EXPECT_EQ(image::read_png_file(orig / (std::string(name) + "_bl.png")).width, 2 * side) << name;
+    }
+}
+
+// Model and UI builds share a cache folder: each keeps what the other owns, and --only removes nothing.
+TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwn) {
+    ModelManifest manifest;
+    manifest["old_sheet"] = {"0123456789abcdef", "nearest", "ui-sprite8", 64, 64, 2};
+    manifest["gone_texture"] = {"0123456789abcdef", "nearest", "pmirror4", 64, 64, 4};
+    test::touch(cache_ / "old_sheet.png");
+    test::touch(cache_ / "gone_texture.png");
+    write_model_manifest(cache_ / "manifest.txt", manifest);
+    ASSERT_EQ(build({"--only", "unit_shield"}).exit_code, 0);
+    ASSERT_EQ(ui_build({"--only", "buttons_main", "--only", "no_such_sheet"}).exit_code, 0);
+    EXPECT_TRUE(fs::exists(cache_ / "gone_texture.png") && fs::exists(cache_ / "old_sheet.png"));
+    ASSERT_EQ(build({}).exit_code, 0);
+    EXPECT_TRUE(fs::exists(cache_ / "old_sheet.png") && !fs::exists(cache_ / "gone_texture.png"));
+    const auto ui = ui_build({});
+    EXPECT_TRUE(ui.exit_code == 0 && contains(ui.out, "1 up to date, 2 to upscale")) << ui.err;
+    EXPECT_FALSE(fs::exists(cache_ / "old_sheet.png"));
+    EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").size(), 11u);  // eight textures and three sheets
+    EXPECT_TRUE(contains(build({}).out, "8 up to date, 0 to upscale"));
+
+    const std::string terrain = "tarkeep-terrain-hd 1\nt0 0123456789abcdef nearest m4 64 64\n";
+    cache_ = dir_ / "terrain";
+    test::touch(cache_ / "manifest.txt", terrain);
+    for (const auto& refused : {build({}), ui_build({}), tool({game_, cache_.string(), "--models-estimate"})})
+        EXPECT_TRUE(refused.exit_code == 2 && contains(refused.err, "holds a terrain manifest"));
+    EXPECT_EQ(read_text(cache_ / "manifest.txt"), terrain);
+    EXPECT_EQ(std::distance(fs::directory_iterator(cache_), fs::directory_iterator()), 1);
+    cache_ = dir_ / "cache";
+    for (const auto& guarded : {build({"--work", game_}), ui_build({"--work", game_})})
+        EXPECT_TRUE(guarded.exit_code == 2 && contains(guarded.err, "refusing work folder"));
+}
+
+TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetOnceAndNearestReproducesTheSourceInEverySprite) {
+    const auto first = ui_build({"--verbose"});
+    ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
+    // The 8 x 4 sheet is below the 8 pixel limit; the hud panel's one pass is split in
+    // 2 tiles of at most 128 pixels, colour and alpha.
+    for (const char* part :
+         {"table dbsprite_cursor_packed.csv: skipped (not drawn by the in-game HUD)\n",
+          "4 UI sheets: 1 below 8 px, 0 up to date, 3 to upscale ( icon:2 panel:1 ), 42 network "
+          "inputs (1 passes split into tiles), 0.0 Mpx sheets, 0.0 Mpx passes (pack sprite, icon "
+          "nearest, panel lanczos3, alpha nearest, settings ui-sprite4-x4box2-bp3x50-anearest-bleed-t128)\n",
+          "Real-ESRGAN lanczos3: ", "hud_panel panel lanczos3 passes 1 consistency ",
+          "buttons_main icon nearest passes 3 consistency 0.00 -> 0.00 | ", "  panel: ring ",
+          "done: 3 upscaled, 0 failed, cache 3 entries "})
+        EXPECT_TRUE(contains(first.out, part));
+    const ModelManifest manifest = read_model_manifest(cache_ / "manifest.txt");
+    ASSERT_EQ(manifest.size(), 3u);
+    for (const char* stem : {"buttons_main", "hud_panel", "icons_units"}) {
+        const image::RgbaImage hd = image::read_png_file(cache_ / (std::string(stem) + ".png"));
+        EXPECT_TRUE(hd.width == 2 * source(stem).width && hd.height == manifest.at(stem).height) << stem;
+        EXPECT_EQ(manifest.at(stem).model, std::string(stem) == "hud_panel" ? "lanczos3" : "nearest");
+    }
+    EXPECT_TRUE(
+        contains(ui_build({}).out, "4 UI sheets: 1 below 8 px, 3 up to date, 0 to upscale ( ), 0 network inputs"));
+    // Another pack is another setting: everything is redone, one pass per sheet.
+    const auto sheet = ui_build({"--pack", "sheet", "--verbose", "--keep-work"});
+    EXPECT_TRUE(contains(sheet.out, "icons_units icon nearest passes 1 "));
+    EXPECT_TRUE(fs::exists(cache_ / "_work" / "hud_panel_raw.png"));
+    EXPECT_EQ(ui_build({"--pack", "atlas"}).exit_code, 2);
+    // With pixel replication every stored sheet box-reduces to its source inside each sprite
+    // rectangle: the tiles, crops and pastes put every pixel back where it came from.
+    for (const char* pack : {"sprite", "sheet"}) {
+        const auto run = ui_build({"--panel-model", "nearest", "--pack", pack, "--tile-max", "40"});
+        ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+        const std::pair<const char*, std::vector<std::array<std::uint32_t, 4>>> sheets[] = {
+            {"hud_panel", {{0, 0, 128, 64}}},
+            {"buttons_main", {{0, 0, 96, 24}, {48, 24, 48, 24}}},
+            {"icons_units", {{0, 0, 128, 128}}}};
+        for (const auto& [stem, rects] : sheets) {
+            const image::RgbaImage small = source(stem);
+            const image::RgbaImage back =
+                image::box_down(image::read_png_file(cache_ / (std::string(stem) + ".png")), 2);
+            std::size_t differing = 0;
+            for (const auto& r : rects) {
+                for (std::uint32_t y = r[1], x = r[0]; y < r[1] + r[3]; x = x + 1 < r[0] + r[2] ? x + 1 : (++y, r[0])) {
+                    const std::size_t at = (std::size_t{y} * small.width + x) * 4;
+                    // Colours under alpha 0 are bled, so only alpha is compared there.
+                    for (std::size_t c = small.pixels[at + 3] == 0 ? 3 : 0; c < 4; ++c)
+                        differing += back.pixels[at + c] != small.pixels[at + c];
+                }
+            }
+            EXPECT_EQ(differing, 0u) << stem << " " << pack;
+        }
+    }
+}
+
+// With pixel replication every stored sheet box-reduces to its source inside each sprite
+// rectangle: the tiles, crops and pastes put every pixel back where it came from.
+TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
+    const fs::path models = dir_ / "models", built = test::built_file("tools/ref_upscaler/models");
+    test::touch(models / "broken.param", "tarkeep-ref-model 1\nkernel cubic\n");
+    test::touch(models / "broken.bin");
+    for (const char* file : {"nearest.param", "nearest.bin"}) fs::copy_file(built / file, models / file);
+    const auto run = ui_build({"--models", models.string(), "--panel-model", "broken"});
+    EXPECT_TRUE(run.exit_code == 1 && contains(run.err, "  (GPU out of memory? try a smaller --tile-max)\n"));
+    EXPECT_TRUE(contains(run.err, "hud_panel: Real-ESRGAN broken failed\n"));
+    EXPECT_TRUE(contains(run.out, "done: 2 upscaled, 1 failed, cache 2 entries "));
+    EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").count("hud_panel"), 0u);
+    const auto list = test::run_upscale({sample_game().string(), "--ui-list", "--verbose"});
+    ASSERT_EQ(list.exit_code, 0) << list.err;
+    EXPECT_EQ(list.out,
+              "table dbsprite_cursor_packed.csv: 2 sprites, 2 with texture (skipped)\n"
+              "table dbsprite_hud_packed.csv: 9 sprites, 8 with texture\n"
+              "table dbsprite_unitActions_packed.csv: 8 sprites, 8 with texture\n"
+              "table dbsprite_unitIcons_packed.csv: 8 sprites, 8 with texture\n"
+              "buttons_main 96x48 RGBA sprites 3 rects 3 (+0 contained) max rect 48 tables dbsprite_hud_packed.csv\n"
+              "hud_panel 128x64 DXT5 sprites 4 rects 1 (+3 contained) max rect 128 tables dbsprite_hud_packed.csv\n"
+              "hud_pip 8x4 RGBA sprites 1 rects 1 (+0 contained) max rect 8 tables dbsprite_hud_packed.csv\n"
+              "icons_units 128x128 DXT5 sprites 16 rects 16 (+0 contained) max rect 32 tables "
+              "dbsprite_unitActions_packed.csv,dbsprite_unitIcons_packed.csv\n"
+              "4 sheets, 21 distinct rects (0.0 Mpx), sheets 0.0 Mpx; formats: DXT5:2 RGBA:2\n");
+
+    const fs::path orig = dir_ / "orig";
+    ASSERT_EQ(
+        test::run_upscale({sample_game().string(), "--ui-orig", orig.string(), "--only", "buttons_main"}).exit_code, 0);
+    EXPECT_EQ(image::read_png_file(orig / "buttons_main.png").pixels, source("buttons_main").pixels);
+    EXPECT_EQ(image::read_png_file(orig / "buttons_main_bl.png").width, 192u);
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale
