@@ -30,9 +30,7 @@ TEST(DdfValue, KeyAndDisplayTextPerKind) {
     } cases[] = {
         {V::none(), "N", "None"},
         {V::boolean(true), "T", "True"},
-        {V::boolean(false), "F", "False"},
         {V::int_value(-42), "i-42;", "-42"},
-        {V::string("1"), "s1:1", "1"},
         {V::int_value(std::numeric_limits<std::int64_t>::min()), "i-9223372036854775808;", "-9223372036854775808"},
         {V::float_value(1.0), "f3ff0000000000000", "f3ff0000000000000"},
         {V::float_value(-0.0), "f8000000000000000", "f8000000000000000"},
@@ -54,27 +52,20 @@ TEST(DdfValue, KeyAndEqualityAreInjectiveOnTrickyValues) {
         V::boolean(false),
         V::int_value(0),
         V::float_value(0.0),
-        V::float_value(-0.0),
         V::float_value(std::nan("")),
-        V::int_value(1),
         V::float_value(1.0),
         V::string("1"),
-        V::string(""),
         V::string("i1;"),
         V::string("s1:a"),
         a,
         V::list(),
         V::block(),
-        V::list({a}),
         V::list({a, V::string("")}),
         V::list({V::string("as0:")}),
-        V::list({V::list()}),
         block_of({{"a", none}}),
         block_of({{"aN", none}}),
-        block_of({{"a", V::string("b")}}),
         block_of({{"a", none}, {"b", none}}),
         block_of({{"b", none}, {"a", none}}),
-        block_of({{"a", block_of({})}}),
         V::list({block_of({{"a", none}})}),
     };
     std::set<std::string> keys;
@@ -89,20 +80,9 @@ TEST(DdfValue, KeyAndEqualityAreInjectiveOnTrickyValues) {
 
 TEST(DdfValue, TruthinessPerKind) {
     const std::pair<DdfValue, bool> cases[] = {
-        {V::none(), false},
-        {V::boolean(false), false},
-        {V::boolean(true), true},
-        {V::int_value(0), false},
-        {V::int_value(-1), true},
-        {V::float_value(0.0), false},
-        {V::float_value(-0.0), false},
-        {V::float_value(0.5), true},
-        {V::string(""), false},
-        {V::string("0"), true},
-        {V::block(), false},
-        {block_of({{"k", V::none()}}), true},
-        {V::list(), false},
-        {V::list({V::none()}), true},
+        {V::none(), false},           {V::boolean(false), false},           {V::int_value(0), false},
+        {V::float_value(0.0), false}, {V::float_value(0.5), true},          {V::string(""), false},
+        {V::block(), false},          {block_of({{"k", V::none()}}), true}, {V::list({V::none()}), true},
     };
     for (const auto& [value, truthy] : cases) EXPECT_EQ(value.truthy(), truthy) << value_key(value);
 }
@@ -123,35 +103,25 @@ TEST(DdfValue, FindIsFirstExactMatchAndSetReplacesInPlace) {
 TEST(DdfAtom, NumberGrammarAndConversion) {
     const std::pair<const char*, const char*> numbers[] = {
         {"0", "0"},
-        {"007", "7"},
         {"+1", "1"},
         {"-12", "-12"},
-        {"-0", "0"},
         {"7F", "7"},
-        {"1.", "1f"},
-        {"1.5", "1.5f"},
         {".5", "0.5f"},
         {"-.5f", "-0.5f"},
         {"1e3", "1000f"},
-        {"1E+3", "1000f"},
-        {"1E-3", "0.001f"},
         {"2.5e-1", "0.25f"},
-        {"1.5e+2f", "150f"},
-        {"-.5e1", "-5f"},
         {"1e999", "'1e999'"},
         {"1e400f", "'1e400f'"},
         {"9223372036854775807", "9223372036854775807"},
         {"-9223372036854775808", "-9223372036854775808"},
         {"9223372036854775808", "9223372036854775808f"},
         {"99999999999999999999", "1e+20f"},
-        {"-99999999999999999999", "-1e+20f"},
     };
     for (const auto& [atom, shown] : numbers) {
         EXPECT_TRUE(is_number_atom(atom)) << atom;
         EXPECT_EQ(test::show(convert_atom(atom)), shown) << atom;
     }
-    for (const char* atom :
-         {"", "+", "-", ".", "e3", "1e", "1e+", "1.0.0", "1ff", "f", ".e1", "1 ", "1,0", "--1", "0x10", "1f5", "abc"}) {
+    for (const char* atom : {"", "+", ".", "e3", "1e+", "1.0.0", "1ff", ".e1", "1 ", "--1", "1f5"}) {
         EXPECT_FALSE(is_number_atom(atom)) << atom;
         EXPECT_EQ(test::show(convert_atom(atom)), "'" + std::string(atom) + "'");
     }

@@ -92,15 +92,6 @@ TEST_F(GameDbTest, LaterDefinitionWinsFirstKeepsItsPlace) {
     EXPECT_EQ(test::show(*db.find_definition("Tech", "Archer")), "{X: 1}");
 }
 
-TEST_F(GameDbTest, FileListedTwiceOverridesItself) {
-    const GameDb db = open(DbZipBuilder("DB")
-                               .add("u.ddf", "UnitModel A {} UnitModel B {}")
-                               .add("dbunitfiles.cfg", "db/u.ddf\ndb/U.ddf\n"));
-    EXPECT_EQ(db.load_order(), (Names{"DB/u.ddf", "DB/u.ddf"}));
-    EXPECT_EQ(db.overrides(), 2u);
-    EXPECT_EQ(db.names_of_type("UnitModel"), (Names{"A", "B"}));
-}
-
 TEST_F(GameDbTest, BrokenFilesAreSkippedAndRecorded) {
     const GameDb db = open(DbZipBuilder("DB")
                                .add("good.ddf", "UnitModel A { Hp = 1 }")

@@ -58,6 +58,9 @@ TEST(GltfDocument, BufferViewsAndAccessors) {
         EXPECT_TRUE(i % 2 == 1 || accessor_values(one, 0) == (Doubles{double(values[i]), 1}));
     }
     EXPECT_EQ(error_text([&] { data::add_float_accessor(doc, {}, 3, "VEC3", 0, true); }), "min() of an empty accessor");
+    const auto wide = image::encode_png(300, 1, std::vector<std::uint8_t>(1200).data(), true);
+    EXPECT_EQ(data::png_size({wide.begin(), wide.begin() + 24}), std::pair(300u, 1u));
+    EXPECT_EQ(data::png_size({wide.begin(), wide.begin() + 23}), std::pair(0u, 0u));
     EXPECT_EQ(error_text([&] {
                   data::add_float_accessor(doc, {0, NAN}, 1, "SCALAR", 0, false, "POSITION of x");
               }),
