@@ -2,6 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -95,15 +96,13 @@ inline NifFile skinned_model(std::size_t extra_nodes = 0) {
     const auto shape = add_nif_quad(file, {"Body", {}, root});
     data::NiSkinData skin;
     skin.has_weights = true;
-    skin.bones.resize(5);
-    const float weights[5] = {0.1f, 0.4f, 0.2f, 0.2f, 0.3f}, z[5] = {0, -1, -2, 0, -1};
-    for (std::size_t b = 0; b < 5; ++b) skin.bones[b].weights.push_back({0, weights[b]});
-    skin.bones[1].weights.push_back({1, 0.25f});
-    skin.bones[3].weights.push_back({1, 0.25f});
-    skin.bones[0].weights.push_back({2, 0.0f});
-    for (std::size_t b = 0; b < 5; ++b) {
-        skin.bones[b].transform.translation = {0, 0, z[b]};  // the inverse of the bone's rest place
-        skin.bones[b].num_weights = static_cast<std::uint16_t>(skin.bones[b].weights.size());
+    const std::vector<data::NifSkinWeight> weights[5] = {
+        {{0, 0.1f}, {2, 0}}, {{0, 0.4f}, {1, 0.25f}}, {{0, 0.2f}}, {{0, 0.2f}, {1, 0.25f}}, {{0, 0.3f}}};
+    for (const float z : {0.0f, -1.0f, -2.0f, 0.0f, -1.0f}) {  // the inverse of the bone's rest place
+        auto& bone = skin.bones.emplace_back();
+        std::tie(bone.weights, bone.transform.translation) =
+            std::tuple(weights[skin.bones.size() - 1], data::NifVec3{0, 0, z});
+        bone.num_weights = static_cast<std::uint16_t>(bone.weights.size());
     }
     data::NiSkinInstance instance;
     std::tie(instance.data, instance.skeleton_root) = std::tuple(add_nif_block(file, "NiSkinData", skin), root);
@@ -152,12 +151,6 @@ inline const JsonValue& member(const JsonValue& value, const std::string& key) {
     throw std::runtime_error("no member " + key);
 }
 
-inline Doubles numbers(const JsonValue& array) {
-    Doubles out;
-    for (const JsonValue& item : array.items()) out.push_back(item.as_number());
-    return out;
-}
-
 // The values of an accessor, read back from the binary buffer (little-endian hosts).
 inline Doubles accessor_values(const data::GltfDocument& doc, const JsonValue& index) {
     const JsonValue& accessor = doc.accessors.at(std::size_t(index.as_int()));
@@ -167,10 +160,8 @@ inline Doubles accessor_values(const data::GltfDocument& doc, const JsonValue& i
     Doubles out;
     for (std::int64_t i = at; i < at + member(view, "byteLength").as_int(); i += width) {
         std::uint32_t bits = 0;
-        float value;
         std::memcpy(&bits, &doc.bin.at(std::size_t(i)), std::size_t(width));
-        std::memcpy(&value, &bits, 4);
-        out.push_back(type == 5126 ? double(value) : double(bits));
+        out.push_back(type == 5126 ? double(std::bit_cast<float>(bits)) : double(bits));
     }
     return out;
 }
@@ -205,16 +196,14 @@ inline void expect_near(const Doubles& actual, const Doubles& expected, double t
 inline void expect_valid(const std::map<std::string, std::vector<std::uint8_t>>& glbs) {
     const auto modules = std::filesystem::path(TARKEEP_SOURCE_DIR) / "build" / "gltf-validator";
     if (!platform::has_posix_shell() || !std::filesystem::exists("/usr/bin/node") ||
-        !std::filesystem::exists(modules / "node_modules" / "gltf-validator")) {
+        !std::filesystem::exists(modules / "node_modules" / "gltf-validator"))
         GTEST_SKIP() << "node or the gltf-validator package is missing (.ci/deps installs them)";
-    }
     TempDir dir;
     std::vector<std::string> arguments{std::string(TARKEEP_SOURCE_DIR) + "/tests/data/gltf/validate_glb.js",
                                        modules.string()};
     for (const auto& [name, glb] : glbs) write_file(arguments.emplace_back((dir / (name + ".glb")).string()), glb);
     const ProgramResult report = run_program("/usr/bin/node", arguments);
     EXPECT_EQ(report.exit_code, 0) << report.out << report.err;
-    std::printf("%s", report.out.c_str());
 }
 
 // The file of a conversion.
