@@ -200,15 +200,12 @@ std::vector<RefCase> reference_cases() {
                              b.children = {-1, v};
                          }),
         ref_case<NiLODNode>("NiLODNode", "lod_data", [](NiLODNode& b, NifRef v) { b.lod_data = v; }),
-        ref_case<NiGeometry>("NiTriShape", "data", [](NiGeometry& b, NifRef v) { b.data = v; }),
-        ref_case<NiSkinInstance>("NiSkinInstance", "data", [](NiSkinInstance& b, NifRef v) { b.data = v; }),
         ref_case<NiSkinInstance>("NiSkinInstance", "bones",
                                  [](NiSkinInstance& b, NifRef v) {
                                      b.bones = {0, v};
                                  }),
         ref_case<NiControllerSequence>("NiControllerSequence", "text_keys",
                                        [](NiControllerSequence& b, NifRef v) { b.text_keys = v; }),
-        ref_case<NiGravity>("NiGravity", "controller", [](NiGravity& b, NifRef v) { b.controller = v; }),
     };
 }
 

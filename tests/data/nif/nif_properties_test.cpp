@@ -82,20 +82,6 @@ TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
     EXPECT_EQ(p->shader_textures, (std::vector<NifShaderTexture>{{false, {}, 0}, {true, shader_desc, 9}}));
 }
 
-TEST(NifProperties, HandAssembledSourceTexturesRoundTrip) {
-    HandBytes embedded;
-    embedded.u8(0).u32(1).text("p");             // 19: external, 20: file name
-    embedded.i32(6).u32(5).u32(4).u32(3).u8(2);  // 25: pixel data, layout, mipmaps, alpha, 41: static
-    const auto t = round_trip_property<NiSourceTexture>("NiSourceTexture", embedded);
-    EXPECT_EQ(std::tuple(t->file_name, t->pixel_data, t->unknown_link, t->alpha_format),
-              std::tuple("p", 6, kNoRef, 3u));
-
-    HandBytes external;  // the same link field is the unknown link here
-    external.u8(1).str("units/knight.dds").i32(7).u32(6).u32(1).u32(3).u8(1);
-    const auto e = round_trip_property<NiSourceTexture>("NiSourceTexture", external);
-    EXPECT_EQ(std::tuple(e->file_name, e->unknown_link, e->pixel_data), std::tuple("units/knight.dds", 7, kNoRef));
-}
-
 TEST(NifProperties, PixelDataKeepsTheOffsetOfItsPixels) {
     HandBytes b;
     b.u32(4).u32(1).u32(2).u32(3).u32(4).u32(32);  //  0: format, 4: masks, 20: bits per pixel

@@ -104,13 +104,6 @@ TEST(PcPatch, ApplyWritesTheBlocksLevelByLevel) {
     EXPECT_EQ(apply_error(single, {}, 0), "pcpatch on non-DXT texture: 31");
 }
 
-TEST(PcPatch, BlocksCountedAsTheDecoderLaysThemOut) {
-    // A 6x6 level has 2x2 blocks for the decoder; the last one is patchable.
-    const auto six = numbered_texture(format_dxt1, {{6, 6}});
-    EXPECT_EQ(apply(six, {{3, 1}}, Bytes(8, 0xEE)), written(six.pixels, 24, Bytes(8, 0xEE)));
-    EXPECT_EQ(apply_error(six, {{3, 2}}, 2), "pcpatch: run 3+2 outside mip 0 (4 blocks)");
-}
-
 TEST(PcPatch, RunsBeyondThePixelData) {
     // The table claims a 16x16 level but the pixel data holds 4 blocks.
     auto fields = numbered_texture(format_dxt1, {{8, 8}});
@@ -121,28 +114,6 @@ TEST(PcPatch, RunsBeyondThePixelData) {
     // A level whose offset is beyond the data.
     fields.mipmaps[0].offset = 0xFFFFFFF0;
     EXPECT_EQ(apply_error(fields, {{0, 1}}, 1), "pcpatch: run 0+1 outside mip 0 pixel data (32 bytes)");
-}
-
-TEST(PcPatch, DiffedPatchRecolours) {
-    // A neutral texture and its coloured version (a red square in the corner of every
-    // level): the diffed patch turns the one into the other, and texture_mip0 decodes it.
-    const std::uint32_t w = 32, h = 24;
-    Bytes neutral(w * h * 4);
-    std::mt19937 random(3);
-    for (std::size_t i = 0; i < neutral.size(); ++i) neutral[i] = i % 4 == 3 ? 255 : std::uint8_t(100 + random() % 20);
-    Bytes coloured = neutral;
-    for (std::uint32_t y = 0; y < 12; ++y)
-        for (std::uint32_t x = 0; x < 12; ++x) coloured[(y * w + x) * 4] = 250, coloured[(y * w + x) * 4 + 1] = 0;
-    for (std::uint32_t format : {format_dxt1, format_dxt5}) {
-        const auto base = data::texcache_fields(format, data::dxt_levels(neutral, w, h, format, true));
-        const auto target = data::texcache_fields(format, data::dxt_levels(coloured, w, h, format, true));
-        const Bytes patch = data::diff_pcpatch(base, target);
-        const Bytes base_file = data::write_texcache(base);
-        EXPECT_EQ(apply_pcpatch(base_file, patch), target.pixels);
-        EXPECT_LT(read_pcpatch(patch).blocks.size(), target.pixels.size() / 2);
-        EXPECT_EQ(texture_mip0(base_file, patch).pixels, texture_mip0(data::write_texcache(target)).pixels);
-        EXPECT_NE(texture_mip0(base_file, patch).pixels, texture_mip0(base_file).pixels);
-    }
 }
 
 }  // namespace
