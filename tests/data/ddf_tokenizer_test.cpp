@@ -62,10 +62,5 @@ TEST(DdfTokenizer, UnclosedCommentsAndStringsAreScannedOnce) {
     }
 }
 
-TEST(DdfTokenizer, ReprOfNoTokenAndOfUnknownKind) {
-    EXPECT_EQ(token_repr(DdfToken{}), "(None, None)");
-    EXPECT_EQ(token_repr(DdfToken{static_cast<DdfTokenKind>(9), "x"}), "?");
-}
-
 }  // namespace
 }  // namespace tarkeep::data

@@ -87,17 +87,6 @@ TEST(DdfValue, TruthinessPerKind) {
     for (const auto& [value, truthy] : cases) EXPECT_EQ(value.truthy(), truthy) << value_key(value);
 }
 
-TEST(DdfValue, FindIsFirstExactMatchAndSetReplacesInPlace) {
-    DdfValue block = block_of({{"a", V::int_value(1)}, {"A", V::int_value(2)}, {"a", V::int_value(3)}});
-    EXPECT_EQ(block.find("a")->integer, 1);
-    EXPECT_EQ(block.find("A")->integer, 2);
-    EXPECT_EQ(block.find("b"), nullptr);
-    block.set("a", V::string("x"));
-    block.set("b", V::none());
-    EXPECT_EQ(value_key(block), "{k1:as1:xk1:Ai2;k1:ai3;k1:bN}");
-    EXPECT_EQ(V::list({V::none()}).find("a"), nullptr);
-}
-
 // The number grammar decides the kind; numbers out of the int64 range become floats,
 // and numbers out of the double range stay strings.
 TEST(DdfAtom, NumberGrammarAndConversion) {

@@ -53,8 +53,6 @@ TEST(RemoveExtension, LastDotOfTheFileName) {
     for (const Case& c : cases) EXPECT_EQ(remove_extension(c.path), c.stem) << c.path;
 }
 
-TEST(AsciiLower, OnlyAsciiLetters) { EXPECT_EQ(ascii_lower("AbZ@[\xc3\x84"), "abz@[\xc3\x84"); }
-
 TEST(SeasonEntry, WrapsBothWays) {
     const std::tuple<std::size_t, long long, std::size_t> cases[] = {{3, 0, 0},  {3, 5, 2},  {3, -1, 2},  {3, -3, 0},
                                                                      {3, -4, 2}, {1, -7, 0}, {12, 11, 11}};
