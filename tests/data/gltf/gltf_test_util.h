@@ -131,8 +131,7 @@ inline Kf keys_on(const std::string& name, const data::NiKeyframeData& keys, con
 // A turn of 0.7 radians about z and a step of `distance` along y, over one second.
 inline data::NiKeyframeData walk_keys(float distance) {
     data::NiKeyframeData data;
-    data.num_rotation_keys = 2;
-    data.rotation_type = 1;
+    std::tie(data.num_rotation_keys, data.rotation_type) = std::tuple(2, 1);
     data.rotations = {{0, {1, 0, 0, 0}, {}}, {1, {std::cos(0.35f), 0, 0, std::sin(0.35f)}, {}}};
     data.translations.interpolation = 1;
     data.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, distance, 0}, {}, {}, {}}};
