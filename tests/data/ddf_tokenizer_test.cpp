@@ -44,8 +44,7 @@ TEST(DdfTokenizer, TokensCommentsAndStrings) {
         {"backslash as last byte ends the scan", "\"ab\\", "('atom', 'ab\\')"},
         {"strings after an unclosed one", R"("\"x\" \")", R"(('atom', '\') ('atom', 'x\') ('atom', '\'))"},
         {"comments after an unclosed one", "/* a /* b", "('atom', '/*') ('atom', 'a') ('atom', '/*') ('atom', 'b')"},
-        {"a comment end serves every opening before it", "/* /* */ a /* b */ c", "('atom', 'a') ('atom', 'c')"},
-    };
+        {"a comment end serves every opening before it", "/* /* */ a /* b */ c", "('atom', 'a') ('atom', 'c')"}};
     for (const auto& c : cases) EXPECT_EQ(reprs(c.text), c.tokens) << c.name;
 }
 

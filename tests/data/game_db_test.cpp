@@ -71,8 +71,7 @@ TEST_F(GameDbTest, UnitFileListOrdersLoading) {
          {"Data/u/b.ddf", "Data/u/a.ddf"}},
         {"without a list, archive order",
          DbZipBuilder("DB").add("b.ddf", "").add("a.ddf", ""),
-         {"DB/b.ddf", "DB/a.ddf"}},
-    };
+         {"DB/b.ddf", "DB/a.ddf"}}};
     for (const auto& c : cases) EXPECT_EQ(open(c.db).load_order(), c.order) << c.name;
 }
 

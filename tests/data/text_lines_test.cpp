@@ -48,8 +48,7 @@ TEST(RemoveExtension, LastDotOfTheFileName) {
     };
     const Case cases[] = {
         {"grass.tga", "grass"}, {"a.b.c", "a.b"}, {"dir.x/file", "dir.x/file"}, {".hidden", ".hidden"}, {"a..b", "a."},
-        {"x/.a.b", "x/.a"},     {"a.", "a"},
-    };
+        {"x/.a.b", "x/.a"},     {"a.", "a"}};
     for (const Case& c : cases) EXPECT_EQ(remove_extension(c.path), c.stem) << c.path;
 }
 

@@ -75,8 +75,7 @@ TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
         {"Orphan", "{Parent: 'Nobody', x: 1, States: []}"},
         {"ToEmpty", "{Parent: 'Empty', x: 1, States: []}"},
         {"Number", "{Parent: 7, States: []}"},
-        {"Unknown", "{States: []}"},
-    };
+        {"Unknown", "{States: []}"}};
     UnitModelResolver resolver(*db_);  // the caching resolver gives the same, in any order
     for (const auto& [unit, expected] : cases) {
         EXPECT_EQ(resolved(unit), expected) << unit;
@@ -107,17 +106,15 @@ TEST(ModelKey, DisplayTextToStemAndNullModels) {
         DdfValue value;
         const char* key;
         bool null;
-    } cases[] = {
-        {V::string("\"Models\\Units\\Archer.NIF"), "archer", false},
-        {V::string("a/b\\C.x.Nif"), "c.x", false},
-        {V::string("dir.v2/Plain"), "plain", false},
-        {V::string("NULL.nif"), "null", true},
-        {V::string("nulls"), "nulls", false},
-        {V::string(""), "", true},
-        {V::int_value(5), "5", false},
-        {V::none(), "none", true},
-        {V::float_value(1.0), "f3ff0000000000000", false},
-    };
+    } cases[] = {{V::string("\"Models\\Units\\Archer.NIF"), "archer", false},
+                 {V::string("a/b\\C.x.Nif"), "c.x", false},
+                 {V::string("dir.v2/Plain"), "plain", false},
+                 {V::string("NULL.nif"), "null", true},
+                 {V::string("nulls"), "nulls", false},
+                 {V::string(""), "", true},
+                 {V::int_value(5), "5", false},
+                 {V::none(), "none", true},
+                 {V::float_value(1.0), "f3ff0000000000000", false}};
     for (const auto& c : cases) {
         EXPECT_EQ(model_key(c.value), c.key) << show(c.value);
         EXPECT_EQ(is_null_model(c.value), c.null) << show(c.value);

@@ -75,10 +75,8 @@ TEST(NifFile, Version10010HasNoUserVersionAndOtherVersionsAreRejected) {
     const struct {
         std::uint32_t version;
         const char* message;
-    } rejected[] = {
-        {0x0A010001, "unsupported NIF version 0x0A010001"},
-        {0xABCDEF12, "unsupported NIF version 0xABCDEF12"},
-    };
+    } rejected[] = {{0x0A010001, "unsupported NIF version 0x0A010001"},
+                    {0xABCDEF12, "unsupported NIF version 0xABCDEF12"}};
     for (const auto& c : rejected) {
         HandBytes bytes;
         bytes.text(kHeader).u32(c.version).u32(0).u32(0).u16(0).u32(0).u32(0);
@@ -165,7 +163,7 @@ TEST(NifFile, TruncatedFramesAndHostileCounts) {
         {HandBytes(start).u32(0xFFFFFFFF).u16(1).str("NiNode"), 0},  // four billion blocks
         {HandBytes(start).u32(0).u16(0xFFFF), 0},                    // types
         {HandBytes(start).u32(0).u16(0).u32(0x3FFFFFFF), 0},         // header list
-        {frame({}, {}).u32(0xFFFFFFFF).u32(0), 4},                   // roots
+        {frame({}, {}).u32(0xFFFFFFFF).u32(0), 4}                    // roots
     };
     for (const auto& [bytes, short_by] : cases)
         EXPECT_EQ(nif_error_of(bytes.bytes), "read past end at " + std::to_string(bytes.size() - short_by));
@@ -189,24 +187,22 @@ RefCase ref_case(const char* type, const char* field, void (*set)(Block&, NifRef
 }
 
 std::vector<RefCase> reference_cases() {
-    return {
-        ref_case<NiNode>("NiNode", "extra_data",
-                         [](NiNode& b, NifRef v) {
-                             b.extra_data = {0, v};
-                         }),
-        ref_case<NiNode>("NiNode", "controller", [](NiNode& b, NifRef v) { b.controller = v; }),
-        ref_case<NiNode>("NiNode", "children",
-                         [](NiNode& b, NifRef v) {
-                             b.children = {-1, v};
-                         }),
-        ref_case<NiLODNode>("NiLODNode", "lod_data", [](NiLODNode& b, NifRef v) { b.lod_data = v; }),
-        ref_case<NiSkinInstance>("NiSkinInstance", "bones",
-                                 [](NiSkinInstance& b, NifRef v) {
-                                     b.bones = {0, v};
-                                 }),
-        ref_case<NiControllerSequence>("NiControllerSequence", "text_keys",
-                                       [](NiControllerSequence& b, NifRef v) { b.text_keys = v; }),
-    };
+    return {ref_case<NiNode>("NiNode", "extra_data",
+                             [](NiNode& b, NifRef v) {
+                                 b.extra_data = {0, v};
+                             }),
+            ref_case<NiNode>("NiNode", "controller", [](NiNode& b, NifRef v) { b.controller = v; }),
+            ref_case<NiNode>("NiNode", "children",
+                             [](NiNode& b, NifRef v) {
+                                 b.children = {-1, v};
+                             }),
+            ref_case<NiLODNode>("NiLODNode", "lod_data", [](NiLODNode& b, NifRef v) { b.lod_data = v; }),
+            ref_case<NiSkinInstance>("NiSkinInstance", "bones",
+                                     [](NiSkinInstance& b, NifRef v) {
+                                         b.bones = {0, v};
+                                     }),
+            ref_case<NiControllerSequence>("NiControllerSequence", "text_keys",
+                                           [](NiControllerSequence& b, NifRef v) { b.text_keys = v; })};
 }
 
 TEST(NifFile, ReferencesMustBeMinusOneOrABlockIndex) {

@@ -28,15 +28,13 @@ TEST(NifGeometry, StripsToTriangles) {
     const struct {
         Strips strips;
         Tris triangles;
-    } cases[] = {
-        {{{0, 1, 2, 3}}, {{0, 1, 2}, {1, 3, 2}}},
-        {{{0, 0, 1, 2}}, {{0, 2, 1}}},
-        {{{0, 1}}, {}},
-        {{{}}, {}},
-        {{{5, 5, 6, 6}}, {}},  // every window repeats an index
-        {{{5, 6, 5, 7}}, {{6, 7, 5}}},
-        {{{0, 1, 2, 3, 4}, {7, 8, 9}}, {{0, 1, 2}, {1, 3, 2}, {2, 3, 4}, {7, 8, 9}}},
-    };
+    } cases[] = {{{{0, 1, 2, 3}}, {{0, 1, 2}, {1, 3, 2}}},
+                 {{{0, 0, 1, 2}}, {{0, 2, 1}}},
+                 {{{0, 1}}, {}},
+                 {{{}}, {}},
+                 {{{5, 5, 6, 6}}, {}},  // every window repeats an index
+                 {{{5, 6, 5, 7}}, {{6, 7, 5}}},
+                 {{{0, 1, 2, 3, 4}, {7, 8, 9}}, {{0, 1, 2}, {1, 3, 2}, {2, 3, 4}, {7, 8, 9}}}};
     for (const auto& c : cases) EXPECT_EQ(strips_to_triangles(c.strips), c.triangles);
 }
 

@@ -30,16 +30,14 @@ TEST(DecodeDxt, RejectsTruncationAndOtherFormats) {
         std::uint32_t w, h, format;
         const char* message;
     };
-    const Case cases[] = {
-        {95, 6, 10, format_dxt5, "decode_dxt: block data truncated"},
-        {47, 6, 10, format_dxt1, "decode_dxt: block data truncated"},
-        {96, 4, 4, format_rgba, "decode_dxt: not a DXT format"},
-        {96, 4, 4, 7, "decode_dxt: not a DXT format"},
-        // Sides whose block count overflows 64 bits when multiplied by the block size.
-        {96, 0xFFFFFFFF, 0xFFFFFFFF, format_dxt5, "decode_dxt: block data truncated"},
-        // Zero-sized images still need their one block.
-        {7, 0, 0, format_dxt1, "decode_dxt: block data truncated"},
-    };
+    const Case cases[] = {{95, 6, 10, format_dxt5, "decode_dxt: block data truncated"},
+                          {47, 6, 10, format_dxt1, "decode_dxt: block data truncated"},
+                          {96, 4, 4, format_rgba, "decode_dxt: not a DXT format"},
+                          {96, 4, 4, 7, "decode_dxt: not a DXT format"},
+                          // Sides whose block count overflows 64 bits when multiplied by the block size.
+                          {96, 0xFFFFFFFF, 0xFFFFFFFF, format_dxt5, "decode_dxt: block data truncated"},
+                          // Zero-sized images still need their one block.
+                          {7, 0, 0, format_dxt1, "decode_dxt: block data truncated"}};
     for (const Case& c : cases)
         EXPECT_EQ(error_of(data, c.size, c.w, c.h, c.format), c.message) << c.size << " " << c.w;
     EXPECT_EQ(decode_dxt(data.data(), 96, 6, 10, format_dxt5).size(), 240u);

@@ -48,8 +48,7 @@ TEST(PcPatch, ReadPayload) {
     const std::pair<Bytes, std::string> payloads[] = {
         {{1, 0, 0}, "pcpatch: payload too short"},
         {{1, 0, 0, 0, 1, 0, 0, 0}, "pcpatch: run table exceeds the payload"},  // n = 1 needs 12 bytes
-        {{0xFF, 0xFF, 0xFF, 0xFF}, "pcpatch: run table exceeds the payload"},
-    };
+        {{0xFF, 0xFF, 0xFF, 0xFF}, "pcpatch: run table exceeds the payload"}};
     for (const auto& [payload, message] : payloads) {
         data::TexcacheFields container;
         container.pixels = payload;
