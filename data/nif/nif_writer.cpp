@@ -538,4 +538,74 @@ NifFile make_nif_file(std::uint32_t version) {
     return file;
 }
 
+NifRef add_nif_node(NifFile& file, const std::string& name, NifVec3 translation, NifRef parent) {
+    NiNode node;
+    node.name = name;
+    node.translation = translation;
+    const NifRef ref = add_nif_block(file, "NiNode", std::move(node));
+    if (parent != kNoRef) add_nif_child(file, parent, ref);
+    return ref;
+}
+
+void add_nif_child(NifFile& file, NifRef parent, NifRef child) {
+    dynamic_cast<NiNode&>(*file.blocks.at(static_cast<std::size_t>(parent))).children.push_back(child);
+}
+
+NifRef add_nif_quad(NifFile& file, const NifQuad& quad) {
+    NiTriShapeData data;
+    data.num_vertices = 4;
+    data.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
+    data.vector_flags = 1;
+    data.normals.assign(4, NifVec3{0, -1, 0});
+    data.center = quad.center;
+    data.radius = quad.radius;
+    data.uv_sets = {quad.uvs};
+    data.num_triangles = 2;
+    data.num_triangle_points = 6;
+    data.triangles = {{0, 1, 2}, {0, 2, 3}};
+    NiGeometry shape;
+    shape.name = quad.name;
+    shape.translation = quad.translation;
+    shape.properties = quad.properties;
+    shape.data = add_nif_block(file, "NiTriShapeData", std::move(data));
+    const NifRef ref = add_nif_block(file, "NiTriShape", std::move(shape));
+    if (quad.parent != kNoRef) add_nif_child(file, quad.parent, ref);
+    return ref;
+}
+
+NifRef add_nif_texturing(NifFile& file, NifRef base, const std::vector<NifRef>& decals, std::uint32_t apply_mode,
+                         std::uint32_t filter) {
+    NiTexturingProperty texturing;
+    texturing.apply_mode = apply_mode;
+    texturing.texture_count = decals.empty() ? 7 : 8;
+    const auto show = [&](std::size_t slot, NifRef source) {
+        texturing.slots[slot].present = true;
+        texturing.slots[slot].desc.source = source;
+        texturing.slots[slot].desc.filter = filter;
+    };
+    show(kSlotBase, base);
+    for (std::size_t d = 0; d < decals.size() && d < 2; ++d) show(kSlotDecal0 + d, decals[d]);
+    return add_nif_block(file, "NiTexturingProperty", std::move(texturing));
+}
+
+NifRef add_nif_texturing(NifFile& file, const std::string& texture) {
+    NiSourceTexture source;
+    source.external = 1;
+    source.file_name = texture;
+    return add_nif_texturing(file, add_nif_block(file, "NiSourceTexture", std::move(source)));
+}
+
+NifFile make_nif_sequence(const std::string& name) {
+    NifFile file = make_nif_file();
+    NiControllerSequence sequence;
+    sequence.name = name;
+    sequence.accum_root_name = "Bip01";
+    sequence.text_keys = 1;
+    add_nif_block(file, "NiControllerSequence", std::move(sequence));
+    NiTextKeyExtraData text;
+    text.keys = {{0, "start"}, {1, "end"}};
+    add_nif_block(file, "NiTextKeyExtraData", std::move(text));
+    return file;
+}
+
 }  // namespace tarkeep::data

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/nif/nif_blocks.h"
 #include "data/nif/nif_file.h"
 
 namespace tarkeep::data {
@@ -82,6 +83,53 @@ data::NifRef add_nif_block(data::NifFile& file, std::string type_name, T block) 
     file.block_types.push_back(std::move(type_name));
     file.blocks.push_back(std::make_unique<T>(std::move(block)));
     return index;
+}
+
+// Builders for made-up models and animations. Each appends its blocks and returns the reference
+// of the last one.
+
+// A node, made a child of `parent` when that is set.
+data::NifRef add_nif_node(data::NifFile& file, const std::string& name, data::NifVec3 translation = {},
+                          data::NifRef parent = data::kNoRef);
+void add_nif_child(data::NifFile& file, data::NifRef parent, data::NifRef child);
+
+// A 1 x 2 quad in the x-z plane (normals -y), u along x and v down the quad by default.
+struct NifQuad {
+    std::string name;
+    std::vector<data::NifRef> properties;
+    data::NifRef parent = data::kNoRef;
+    std::vector<data::NifTexCoord> uvs{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    data::NifVec3 translation{};
+    data::NifVec3 center{};  // of the bounding sphere
+    float radius = 0;
+};
+// NiTriShapeData, then the NiTriShape.
+data::NifRef add_nif_quad(data::NifFile& file, const NifQuad& quad);
+
+// A texturing property (7 slots, 8 with decals) showing `base` and up to two `decals`
+// (source texture blocks added before), every slot with `filter`.
+data::NifRef add_nif_texturing(data::NifFile& file, data::NifRef base, const std::vector<data::NifRef>& decals = {},
+                               std::uint32_t apply_mode = 0, std::uint32_t filter = 0);
+// The same with an external source texture named `texture`, added first.
+data::NifRef add_nif_texturing(data::NifFile& file, const std::string& texture);
+
+// A keyframe file's start: the sequence `name` (block 0) accumulating on Bip01, and its
+// text keys "start" at 0 and "end" at 1 (block 1).
+data::NifFile make_nif_sequence(const std::string& name);
+
+// A controller of `type` in the sequence of block 0, animating the node `target`, followed
+// by its data block.
+template <class T>
+data::NifRef add_nif_controller(data::NifFile& file, std::string type, const std::string& target, std::string data_type,
+                                T data, std::uint16_t flags = 0, float stop_time = 0) {
+    data::NiDataController controller;
+    controller.flags = flags;
+    controller.stop_time = stop_time;
+    controller.data = static_cast<data::NifRef>(file.blocks.size() + 1);
+    const data::NifRef ref = add_nif_block(file, std::move(type), controller);
+    add_nif_block(file, std::move(data_type), std::move(data));
+    dynamic_cast<data::NiControllerSequence&>(*file.blocks.at(0)).blocks.push_back({target, ref});
+    return ref;
 }
 
 }  // namespace tarkeep::data

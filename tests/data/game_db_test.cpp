@@ -71,8 +71,7 @@ TEST_F(GameDbTest, UnitFileListOrdersLoading) {
          {"Data/u/b.ddf", "Data/u/a.ddf"}},
         {"without a list, archive order",
          DbZipBuilder("DB").add("b.ddf", "").add("a.ddf", ""),
-         {"DB/b.ddf", "DB/a.ddf"}},
-    };
+         {"DB/b.ddf", "DB/a.ddf"}}};
     for (const auto& c : cases) EXPECT_EQ(open(c.db).load_order(), c.order) << c.name;
 }
 
@@ -90,15 +89,6 @@ TEST_F(GameDbTest, LaterDefinitionWinsFirstKeepsItsPlace) {
     EXPECT_EQ(db.definitions().at({"UnitModel", "Archer"}).source, "DB/two.ddf");
     EXPECT_EQ(db.find_definition("UnitModel", "archer"), nullptr);
     EXPECT_EQ(test::show(*db.find_definition("Tech", "Archer")), "{X: 1}");
-}
-
-TEST_F(GameDbTest, FileListedTwiceOverridesItself) {
-    const GameDb db = open(DbZipBuilder("DB")
-                               .add("u.ddf", "UnitModel A {} UnitModel B {}")
-                               .add("dbunitfiles.cfg", "db/u.ddf\ndb/U.ddf\n"));
-    EXPECT_EQ(db.load_order(), (Names{"DB/u.ddf", "DB/u.ddf"}));
-    EXPECT_EQ(db.overrides(), 2u);
-    EXPECT_EQ(db.names_of_type("UnitModel"), (Names{"A", "B"}));
 }
 
 TEST_F(GameDbTest, BrokenFilesAreSkippedAndRecorded) {

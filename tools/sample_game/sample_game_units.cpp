@@ -2,6 +2,7 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 #include "data/nif/nif_blocks.h"
 #include "data/texture/dxt_encoder.h"
@@ -188,75 +189,33 @@ NifRef add_source_texture(NifFile& file, const std::string& stem, bool alpha) {
 
 std::vector<std::uint8_t> model_nif(const ModelPlan& plan) {
     NifFile file = make_nif_file();
-    NiNode root;
-    root.name = "Scene Root";
-    add_nif_block(file, "NiNode", root);
-    NiNode bone;
-    bone.name = "Bip01";
-    root.children.push_back(add_nif_block(file, "NiNode", bone));
+    add_nif_node(file, "Scene Root");
+    add_nif_node(file, "Bip01", {}, 0);
     for (std::size_t i = 0; i < plan.textures.size(); ++i) {
         const std::string stem = plan.textures[i];
         const bool alpha = std::any_of(std::begin(kModelTextures), std::end(kModelTextures),
                                        [&](const ModelTexturePlan& t) { return stem == t.stem && t.alpha; });
-        NiTexturingProperty texturing;
-        texturing.apply_mode = 2;
-        texturing.texture_count = 7;
-        texturing.slots[kSlotBase].present = true;
-        texturing.slots[kSlotBase].desc.source = add_source_texture(file, stem, alpha);
-        texturing.slots[kSlotBase].desc.filter = 2;
-        for (std::size_t d = 0; i == 0 && d < plan.decals.size() && d < 2; ++d) {
-            NifTextureSlot& slot = texturing.slots[kSlotDecal0 + d];
-            slot.present = true;
-            slot.desc.source = add_source_texture(file, plan.decals[d], false);
-            slot.desc.filter = 2;
-            texturing.texture_count = 8;
-        }
-        NiGeometry shape;
-        shape.name = std::string(plan.name) + ":" + std::to_string(i);
-        shape.translation = {static_cast<float>(i) * 1.5f, 0, 0};
-        shape.properties.push_back(add_nif_block(file, "NiTexturingProperty", texturing));
+        const NifRef base = add_source_texture(file, stem, alpha);
+        std::vector<NifRef> decals;
+        for (std::size_t d = 0; i == 0 && d < plan.decals.size() && d < 2; ++d)
+            decals.push_back(add_source_texture(file, plan.decals[d], false));
+        NifQuad quad{std::string(plan.name) + ":" + std::to_string(i), {add_nif_texturing(file, base, decals, 2, 2)}};
         if (alpha) {
             NiAlphaProperty blend;
             blend.flags = 0x00ED;
             blend.threshold = 128;
-            shape.properties.push_back(add_nif_block(file, "NiAlphaProperty", blend));
+            quad.properties.push_back(add_nif_block(file, "NiAlphaProperty", blend));
         }
-        NiTriShapeData quad;
-        quad.num_vertices = 4;
-        quad.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
-        quad.vector_flags = 1;
-        quad.normals.assign(4, NifVec3{0, -1, 0});
-        quad.center = {0.5f, 0, 1};
-        quad.radius = 1.2f;
-        quad.uv_sets = {{{0, 1}, {1, 1}, {1, 0}, {0, 0}}};
-        quad.num_triangles = 2;
-        quad.num_triangle_points = 6;
-        quad.triangles = {{0, 1, 2}, {0, 2, 3}};
-        shape.data = add_nif_block(file, "NiTriShapeData", quad);
-        root.children.push_back(add_nif_block(file, "NiTriShape", shape));
+        std::tie(quad.parent, quad.translation, quad.center, quad.radius) =
+            std::tuple(0, NifVec3{static_cast<float>(i) * 1.5f, 0, 0}, NifVec3{0.5f, 0, 1}, 1.2f);
+        add_nif_quad(file, quad);
     }
-    *static_cast<NiNode*>(file.blocks[0].get()) = root;
-    file.blocks[0]->type_name = "NiNode";
     file.roots = {0};
     return write_nif(file);
 }
 
 std::vector<std::uint8_t> animation_kf(std::string_view name, std::size_t index) {
-    NifFile file = make_nif_file();
-    NiControllerSequence sequence;
-    sequence.name = std::string(name);
-    sequence.accum_root_name = "Bip01";
-    sequence.text_keys = 1;
-    sequence.blocks = {{"Bip01", 2}};
-    add_nif_block(file, "NiControllerSequence", sequence);
-    NiTextKeyExtraData keys;
-    keys.keys = {{0, "start"}, {1, "end"}};
-    add_nif_block(file, "NiTextKeyExtraData", keys);
-    NiDataController controller;
-    controller.flags = 0x48;
-    controller.stop_time = 1;
-    controller.data = 3;
-    add_nif_block(file, "NiKeyframeController", controller);
+    NifFile file = make_nif_sequence(std::string(name));
     NiKeyframeData data;
     data.rotation_type = 1;
     const float turn = 0.2f + 0.05f * static_cast<float>(index);
@@ -267,7 +226,7 @@ std::vector<std::uint8_t> animation_kf(std::string_view name, std::size_t index)
     data.num_rotation_keys = 3;
     data.translations.interpolation = 1;
     data.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, 0.1f * static_cast<float>(index), 0}, {}, {}, {}}};
-    add_nif_block(file, "NiKeyframeData", data);
+    add_nif_controller(file, "NiKeyframeController", "Bip01", "NiKeyframeData", std::move(data), 0x48, 1);
     file.roots = {0};
     return write_nif(file);
 }

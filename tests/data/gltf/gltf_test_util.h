@@ -2,6 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -52,49 +53,6 @@ T& block(NifFile& file, NifRef ref) {
     return dynamic_cast<T&>(*file.blocks.at(std::size_t(ref)));
 }
 
-inline void add_child(NifFile& file, NifRef parent, NifRef child) {
-    block<data::NiNode>(file, parent).children.push_back(child);
-}
-
-inline NifRef add_node(NifFile& file, const std::string& name, data::NifVec3 translation = {}, NifRef parent = -1) {
-    data::NiNode node;
-    node.name = name;
-    node.translation = translation;
-    const NifRef ref = add_nif_block(file, "NiNode", std::move(node));
-    if (parent >= 0) add_child(file, parent, ref);
-    return ref;
-}
-
-// A quad in the x-z plane (normals -y), by default u along x and v down the quad.
-inline NifRef add_quad(NifFile& file, const std::string& name, std::vector<NifRef> properties = {},
-                       std::vector<data::NifTexCoord> uvs = {{0, 1}, {1, 1}, {1, 0}, {0, 0}}) {
-    data::NiTriShapeData quad;
-    quad.num_vertices = 4;
-    quad.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
-    quad.vector_flags = 1;
-    quad.normals.assign(4, data::NifVec3{0, -1, 0});
-    quad.uv_sets = {std::move(uvs)};
-    quad.num_triangles = 2;
-    quad.num_triangle_points = 6;
-    quad.triangles = {{0, 1, 2}, {0, 2, 3}};
-    data::NiGeometry shape;
-    shape.name = name;
-    shape.properties = std::move(properties);
-    shape.data = add_nif_block(file, "NiTriShapeData", std::move(quad));
-    return add_nif_block(file, "NiTriShape", std::move(shape));
-}
-
-inline NifRef add_texturing(NifFile& file, const std::string& texture) {
-    data::NiSourceTexture source;
-    source.external = 1;
-    source.file_name = texture;
-    data::NiTexturingProperty texturing;
-    texturing.texture_count = 7;
-    texturing.slots[data::kSlotBase].present = true;
-    texturing.slots[data::kSlotBase].desc.source = add_nif_block(file, "NiSourceTexture", std::move(source));
-    return add_nif_block(file, "NiTexturingProperty", std::move(texturing));
-}
-
 // Written and read back, so that every model the tests convert is one the reader accepts.
 inline NifFile round_trip(NifFile& file) {
     file.roots = {0};
@@ -104,7 +62,7 @@ inline NifFile round_trip(NifFile& file) {
 // Root (at 1, 2, 3) > LOD node (three ranges) > three quads with material, alpha and textures.
 inline NifFile scene_model() {
     NifFile file = make_nif_file();
-    const auto root = add_node(file, "Root", {1, 2, 3});
+    add_nif_node(file, "Root", {1, 2, 3});
     data::NiMaterialProperty colours;  // unlit: the larger of ambient and diffuse
     std::tie(colours.ambient, colours.diffuse, colours.alpha) =
         std::tuple(data::NifColor3{1, 0, 0}, data::NifColor3{0, 1, 0}, 0.5f);
@@ -120,9 +78,10 @@ inline NifFile scene_model() {
     data::NiRangeLODData ranges;
     ranges.ranges = {{0, 10}, {10, 50}, {50, 1000}};
     std::tie(lod.name, lod.lod_data) = std::tuple("Levels", add_nif_block(file, "NiRangeLODData", ranges));
-    lod.children = {add_quad(file, "Near", {unlit, masked, add_texturing(file, "knight_pc")}),
-                    add_quad(file, "Middle", {blended, add_texturing(file, "knight")}), add_quad(file, "Far", {lit})};
-    add_child(file, root, add_nif_block(file, "NiLODNode", lod));
+    lod.children = {add_nif_quad(file, {"Near", {unlit, masked, add_nif_texturing(file, "knight_pc")}}),
+                    add_nif_quad(file, {"Middle", {blended, add_nif_texturing(file, "knight")}}),
+                    add_nif_quad(file, {"Far", {lit}})};
+    add_nif_child(file, 0, add_nif_block(file, "NiLODNode", lod));
     return round_trip(file);
 }
 
@@ -131,22 +90,19 @@ inline NifFile scene_model() {
 // sum to zero, vertex 3 none.
 inline NifFile skinned_model(std::size_t extra_nodes = 0) {
     NifFile file = make_nif_file();
-    const auto root = add_node(file, "Root"), hip = add_node(file, "Bip01", {0, 0, 1}, root);
-    const auto spine = add_node(file, "Bip01 Spine", {0, 0, 1}, hip);
-    for (std::size_t i = 0; i < extra_nodes; ++i) add_node(file, "Extra" + std::to_string(i), {}, root);
-    const auto shape = add_quad(file, "Body");
-    add_child(file, root, shape);
+    const auto root = add_nif_node(file, "Root"), hip = add_nif_node(file, "Bip01", {0, 0, 1}, root);
+    const auto spine = add_nif_node(file, "Bip01 Spine", {0, 0, 1}, hip);
+    for (std::size_t i = 0; i < extra_nodes; ++i) add_nif_node(file, "Extra" + std::to_string(i), {}, root);
+    const auto shape = add_nif_quad(file, {"Body", {}, root});
     data::NiSkinData skin;
     skin.has_weights = true;
-    skin.bones.resize(5);
-    const float weights[5] = {0.1f, 0.4f, 0.2f, 0.2f, 0.3f}, z[5] = {0, -1, -2, 0, -1};
-    for (std::size_t b = 0; b < 5; ++b) skin.bones[b].weights.push_back({0, weights[b]});
-    skin.bones[1].weights.push_back({1, 0.25f});
-    skin.bones[3].weights.push_back({1, 0.25f});
-    skin.bones[0].weights.push_back({2, 0.0f});
-    for (std::size_t b = 0; b < 5; ++b) {
-        skin.bones[b].transform.translation = {0, 0, z[b]};  // the inverse of the bone's rest place
-        skin.bones[b].num_weights = static_cast<std::uint16_t>(skin.bones[b].weights.size());
+    const std::vector<data::NifSkinWeight> weights[5] = {
+        {{0, 0.1f}, {2, 0}}, {{0, 0.4f}, {1, 0.25f}}, {{0, 0.2f}}, {{0, 0.2f}, {1, 0.25f}}, {{0, 0.3f}}};
+    for (const float z : {0.0f, -1.0f, -2.0f, 0.0f, -1.0f}) {  // the inverse of the bone's rest place
+        auto& bone = skin.bones.emplace_back();
+        std::tie(bone.weights, bone.transform.translation) =
+            std::tuple(weights[skin.bones.size() - 1], data::NifVec3{0, 0, z});
+        bone.num_weights = static_cast<std::uint16_t>(bone.weights.size());
     }
     data::NiSkinInstance instance;
     std::tie(instance.data, instance.skeleton_root) = std::tuple(add_nif_block(file, "NiSkinData", skin), root);
@@ -155,64 +111,27 @@ inline NifFile skinned_model(std::size_t extra_nodes = 0) {
     return round_trip(file);
 }
 
-// Root > Arm (z 1) > Sword, and a still Sword under the root.
-inline NifFile rigid_model() {
-    NifFile file = make_nif_file();
-    add_node(file, "Root");
-    add_child(file, add_node(file, "Arm", {0, 0, 1}, 0), add_quad(file, "Sword", {add_texturing(file, "sword")}));
-    add_child(file, 0, add_quad(file, "Sword"));
-    return round_trip(file);
-}
-
-// A keyframe file: one sequence (text keys start/end) with the given controllers.
-struct SequenceContent {
-    std::string target = "Bip01";
-    std::optional<data::NiKeyframeData> keyframes;
-    std::optional<data::NiVisData> visibility;
-    std::vector<std::string> property_targets;
-};
-
-// A keyframe file as written, so that tests can copy and change it.
+// A keyframe file as written (so that tests can change it): one sequence with keyframes on
+// `target`, optionally visibility keys, and property controllers.
 struct Kf {
     std::string path;
     std::vector<std::uint8_t> bytes;
 };
-
-inline Kf sequence_file(const std::string& name, const SequenceContent& content) {
-    NifFile file = make_nif_file();
-    data::NiControllerSequence sequence;
-    sequence.name = name;
-    sequence.accum_root_name = "Bip01";
-    sequence.text_keys = 1;
-    add_nif_block(file, "NiControllerSequence", sequence);
-    data::NiTextKeyExtraData text;
-    text.keys = {{0, "start"}, {1, "end"}};
-    add_nif_block(file, "NiTextKeyExtraData", text);
-    const auto controller = [&](const char* type, NifRef data, const std::string& target) {
-        data::NiDataController c;
-        c.data = data;
-        dynamic_cast<data::NiControllerSequence&>(*file.blocks[0])
-            .blocks.push_back({target, add_nif_block(file, type, c)});
-    };
-    if (content.keyframes)
-        controller("NiKeyframeController", add_nif_block(file, "NiKeyframeData", *content.keyframes), content.target);
-    if (content.visibility)
-        controller("NiVisController", add_nif_block(file, "NiVisData", *content.visibility), content.target);
-    for (const auto& target : content.property_targets)
-        controller("NiAlphaController", add_nif_block(file, "NiFloatData", data::NiFloatData{}), target);
+inline Kf keys_on(const std::string& name, const data::NiKeyframeData& keys, const std::string& target = "Bip01",
+                  const data::NiVisData* visibility = nullptr, const std::vector<std::string>& properties = {}) {
+    NifFile file = data::make_nif_sequence(name);
+    add_nif_controller(file, "NiKeyframeController", target, "NiKeyframeData", keys);
+    if (visibility) add_nif_controller(file, "NiVisController", target, "NiVisData", *visibility);
+    for (const auto& property : properties)
+        add_nif_controller(file, "NiAlphaController", property, "NiFloatData", data::NiFloatData{});
     file.roots = {0};
     return {name + ".kf", write_nif(file)};
-}
-
-inline Kf keys_on(const std::string& name, data::NiKeyframeData keys, std::string target = "Bip01") {
-    return sequence_file(name, SequenceContent{std::move(target), std::move(keys), {}, {}});
 }
 
 // A turn of 0.7 radians about z and a step of `distance` along y, over one second.
 inline data::NiKeyframeData walk_keys(float distance) {
     data::NiKeyframeData data;
-    data.num_rotation_keys = 2;
-    data.rotation_type = 1;
+    std::tie(data.num_rotation_keys, data.rotation_type) = std::tuple(2, 1);
     data.rotations = {{0, {1, 0, 0, 0}, {}}, {1, {std::cos(0.35f), 0, 0, std::sin(0.35f)}, {}}};
     data.translations.interpolation = 1;
     data.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, distance, 0}, {}, {}, {}}};
@@ -231,12 +150,6 @@ inline const JsonValue& member(const JsonValue& value, const std::string& key) {
     throw std::runtime_error("no member " + key);
 }
 
-inline Doubles numbers(const JsonValue& array) {
-    Doubles out;
-    for (const JsonValue& item : array.items()) out.push_back(item.as_number());
-    return out;
-}
-
 // The values of an accessor, read back from the binary buffer (little-endian hosts).
 inline Doubles accessor_values(const data::GltfDocument& doc, const JsonValue& index) {
     const JsonValue& accessor = doc.accessors.at(std::size_t(index.as_int()));
@@ -246,10 +159,8 @@ inline Doubles accessor_values(const data::GltfDocument& doc, const JsonValue& i
     Doubles out;
     for (std::int64_t i = at; i < at + member(view, "byteLength").as_int(); i += width) {
         std::uint32_t bits = 0;
-        float value;
         std::memcpy(&bits, &doc.bin.at(std::size_t(i)), std::size_t(width));
-        std::memcpy(&value, &bits, 4);
-        out.push_back(type == 5126 ? double(value) : double(bits));
+        out.push_back(type == 5126 ? double(std::bit_cast<float>(bits)) : double(bits));
     }
     return out;
 }
@@ -268,6 +179,12 @@ inline Doubles samples(const data::GltfDocument& doc, std::size_t animation, std
     return accessor_values(doc, member(member(doc.animations.at(animation), "samplers").items().at(index), side));
 }
 
+// The two lists one after the other.
+inline Doubles operator+(Doubles a, const Doubles& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 inline void expect_near(const Doubles& actual, const Doubles& expected, double tolerance = 1e-6) {
     ASSERT_EQ(actual.size(), expected.size());
     for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_NEAR(actual[i], expected[i], tolerance) << i;
@@ -278,16 +195,14 @@ inline void expect_near(const Doubles& actual, const Doubles& expected, double t
 inline void expect_valid(const std::map<std::string, std::vector<std::uint8_t>>& glbs) {
     const auto modules = std::filesystem::path(TARKEEP_SOURCE_DIR) / "build" / "gltf-validator";
     if (!platform::has_posix_shell() || !std::filesystem::exists("/usr/bin/node") ||
-        !std::filesystem::exists(modules / "node_modules" / "gltf-validator")) {
+        !std::filesystem::exists(modules / "node_modules" / "gltf-validator"))
         GTEST_SKIP() << "node or the gltf-validator package is missing (.ci/deps installs them)";
-    }
     TempDir dir;
     std::vector<std::string> arguments{std::string(TARKEEP_SOURCE_DIR) + "/tests/data/gltf/validate_glb.js",
                                        modules.string()};
     for (const auto& [name, glb] : glbs) write_file(arguments.emplace_back((dir / (name + ".glb")).string()), glb);
     const ProgramResult report = run_program("/usr/bin/node", arguments);
     EXPECT_EQ(report.exit_code, 0) << report.out << report.err;
-    std::printf("%s", report.out.c_str());
 }
 
 // The file of a conversion.

@@ -3,17 +3,15 @@
 const fs = require('fs');
 const path = require('path');
 const validator = require(path.join(process.argv[2], 'node_modules', 'gltf-validator'));
+const severities = ['error', 'warning', 'info', 'hint'];
 
 (async () => {
   let failed = false;
   for (const file of process.argv.slice(3)) {
-    const report = await validator.validateBytes(new Uint8Array(fs.readFileSync(file)), {maxIssues: 0});
-    for (const m of report.issues.messages) {
-      console.log(`${path.basename(file)}: ${['error', 'warning', 'info', 'hint'][m.severity]} ${m.code} ${m.pointer || ''} ${m.message}`);
-    }
-    const i = report.issues;
-    console.log(`${path.basename(file)}: ${i.numErrors} errors, ${i.numWarnings} warnings, ${i.numInfos} infos, ${i.numHints} hints`);
-    if (i.numErrors > 0) failed = true;
+    const issues = (await validator.validateBytes(new Uint8Array(fs.readFileSync(file)), {maxIssues: 0})).issues;
+    for (const m of issues.messages) console.log(`${path.basename(file)}: ${severities[m.severity]} ${m.code} ${m.pointer || ''} ${m.message}`);
+    console.log(`${path.basename(file)}: ${issues.numErrors} errors, ${issues.numWarnings} warnings, ${issues.numInfos} infos, ${issues.numHints} hints`);
+    failed = failed || issues.numErrors > 0;
   }
   process.exit(failed ? 1 : 0);
 })().catch((e) => { console.log(String(e)); process.exit(2); });

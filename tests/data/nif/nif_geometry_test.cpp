@@ -28,15 +28,13 @@ TEST(NifGeometry, StripsToTriangles) {
     const struct {
         Strips strips;
         Tris triangles;
-    } cases[] = {
-        {{{0, 1, 2, 3}}, {{0, 1, 2}, {1, 3, 2}}},
-        {{{0, 0, 1, 2}}, {{0, 2, 1}}},
-        {{{0, 1}}, {}},
-        {{{}}, {}},
-        {{{5, 5, 6, 6}}, {}},  // every window repeats an index
-        {{{5, 6, 5, 7}}, {{6, 7, 5}}},
-        {{{0, 1, 2, 3, 4}, {7, 8, 9}}, {{0, 1, 2}, {1, 3, 2}, {2, 3, 4}, {7, 8, 9}}},
-    };
+    } cases[] = {{{{0, 1, 2, 3}}, {{0, 1, 2}, {1, 3, 2}}},
+                 {{{0, 0, 1, 2}}, {{0, 2, 1}}},
+                 {{{0, 1}}, {}},
+                 {{{}}, {}},
+                 {{{5, 5, 6, 6}}, {}},  // every window repeats an index
+                 {{{5, 6, 5, 7}}, {{6, 7, 5}}},
+                 {{{0, 1, 2, 3, 4}, {7, 8, 9}}, {{0, 1, 2}, {1, 3, 2}, {2, 3, 4}, {7, 8, 9}}}};
     for (const auto& c : cases) EXPECT_EQ(strips_to_triangles(c.strips), c.triangles);
 }
 
@@ -67,17 +65,6 @@ TEST(NifGeometry, HandAssembledTriShapeDataWithTangentsRoundTrip) {
     EXPECT_EQ(data->triangles, (std::vector<NifTriangle>{{0, 1, 1}}));
 }
 
-TEST(NifGeometry, TangentsNeedNormalsAndAbsentRunsStayEmpty) {
-    HandBytes b;
-    b.u16(1).u8(0).u8(0).u8(0);            // 0: one vertex, none stored
-    b.u16(4097).u8(0);                     // 5: vector_flags, no normals: no tangents either
-    b.f32(0).f32(0).f32(0).f32(1).u8(0);   // 8: center, radius, no colours
-    b.f32(0.5f).f32(0.5f);                 // 25: one UV set
-    b.u16(0).u16(5).u32(15).u8(0).u16(0);  // 33: consistency, five triangles not stored, no match groups
-    const auto data = round_trip_hand_block<NiTriShapeData>("NiTriShapeData", b.bytes);
-    EXPECT_TRUE(data->vertices.empty() && data->tangents.empty() && data->triangles.empty());
-}
-
 TEST(NifGeometry, HandAssembledTriStripsDataRoundTrip) {
     HandBytes b;
     b.u16(0).u8(0).u8(0).u8(0).u16(0).u8(0);  //  0: empty geometry data up to normals
@@ -95,23 +82,6 @@ TEST(NifGeometry, HandAssembledTriStripsDataRoundTrip) {
     no_points.bytes.resize(35);
     no_points.u8(0);
     EXPECT_TRUE(round_trip_hand_block<NiTriStripsData>("NiTriStripsData", no_points.bytes)->triangles.empty());
-}
-
-TEST(NifGeometry, HandAssembledParticlesDataRoundTrip) {
-    HandBytes b;
-    b.u16(2).u8(0).u8(0).u8(1);                                    //  0: num_vertices, keep, compress, 4: has
-    b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);                   //  5: vertices
-    b.u16(0).u8(0);                                                // 29: vector_flags, 31: no normals
-    b.f32(0).f32(0).f32(0).f32(2).u8(1);                           // 32: center, 44: radius, 48: has colours
-    b.f32(1).f32(0).f32(0).f32(1).f32(0).f32(1).f32(0).f32(0.5f);  // 49: colours
-    b.u16(7);                                                      // 81: consistency
-    b.u8(1).f32(0.5f).f32(0.75f);                                  // 83: radii
-    b.u16(1).u8(1).f32(0.125f).f32(0.25f);                         // 92: num_active, 94: sizes
-    b.u8(1).f32(1).f32(0).f32(0).f32(0);                           // 103: rotations
-    b.f32(0.5f).f32(0.5f).f32(0.5f).f32(0.5f);
-    const auto data = round_trip_hand_block<NiParticlesData>("NiParticlesData", b.bytes);
-    EXPECT_EQ(data->colors[1], (NifColor4{0, 1, 0, 0.5f}));
-    EXPECT_EQ(data->rotations, (std::vector<NifQuat>{{1, 0, 0, 0}, {0.5f, 0.5f, 0.5f, 0.5f}}));
 }
 
 }  // namespace

@@ -77,34 +77,5 @@ TEST(NifKeyframes, XyzRotationReadsOneFloatAndThreeGroups) {
     EXPECT_EQ(round_trip_hand_block<NiKeyframeData>("NiKeyframeData", none.bytes)->rotation_type, 0u);
 }
 
-TEST(NifKeyframes, OtherAnimationDataRoundTrip) {
-    HandBytes uv;                                         // four key groups
-    uv.u32(0);                                            //  0: empty
-    uv.u32(1).u32(1).f32(0).f32(0.25f);                   //  4: linear
-    uv.u32(0);                                            // 20: empty
-    uv.u32(1).u32(2).f32(2).f32(3).f32(0.5f).f32(-0.5f);  // 24: quadratic
-    const auto u = round_trip_hand_block<NiUVData>("NiUVData", uv.bytes);
-    EXPECT_EQ(std::tuple(u->groups[1].keys.at(0).value, u->groups[3].keys.at(0).backward), std::tuple(0.25f, -0.5f));
-
-    HandBytes b;
-    b.u32(2).u32(2).u8(1);                        //  0: morphs, 4: vertices, 8: relative
-    b.u32(0);                                     //  9: keys of morph 0
-    b.f32(1).f32(2).f32(3).f32(4).f32(5).f32(6);  // 13: vectors
-    b.u32(1).u32(1).f32(0.5f).f32(1);             // 37: keys of morph 1
-    b.f32(7).f32(8).f32(9).f32(0).f32(0).f32(0);  // 53: vectors
-    const auto m = round_trip_hand_block<NiMorphData>("NiMorphData", b.bytes);
-    EXPECT_EQ(std::tuple(m->morphs.at(0).vectors.at(1), m->morphs.at(1).vectors.at(0)),
-              std::tuple(NifVec3{4, 5, 6}, NifVec3{7, 8, 9}));
-
-    const HandBytes vis = HandBytes().u32(2).f32(0).u8(1).f32(1).u8(0);  // 0: count, 4: (time, visible) x 2
-    EXPECT_EQ(round_trip_hand_block<NiVisData>("NiVisData", vis.bytes)->keys, (std::vector<NifVisKey>{{0, 1}, {1, 0}}));
-
-    // Huge morph and vertex counts must fail before allocating.
-    for (const std::uint32_t vertices : {0xFFFFFFFFu, 0u}) {
-        const HandBytes hostile = HandBytes().u32(0xFFFFFFFF).u32(vertices).u8(0).u32(0);
-        EXPECT_THROW(read_hand_block<NiMorphData>("NiMorphData", hostile.bytes), NifError) << vertices;
-    }
-}
-
 }  // namespace
 }  // namespace tarkeep::test

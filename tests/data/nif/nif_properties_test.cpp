@@ -82,48 +82,7 @@ TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
     EXPECT_EQ(p->shader_textures, (std::vector<NifShaderTexture>{{false, {}, 0}, {true, shader_desc, 9}}));
 }
 
-TEST(NifProperties, HandAssembledSourceTexturesRoundTrip) {
-    HandBytes embedded;
-    embedded.u8(0).u32(1).text("p");             // 19: external, 20: file name
-    embedded.i32(6).u32(5).u32(4).u32(3).u8(2);  // 25: pixel data, layout, mipmaps, alpha, 41: static
-    const auto t = round_trip_property<NiSourceTexture>("NiSourceTexture", embedded);
-    EXPECT_EQ(std::tuple(t->file_name, t->pixel_data, t->unknown_link, t->alpha_format),
-              std::tuple("p", 6, kNoRef, 3u));
-
-    HandBytes external;  // the same link field is the unknown link here
-    external.u8(1).str("units/knight.dds").i32(7).u32(6).u32(1).u32(3).u8(1);
-    const auto e = round_trip_property<NiSourceTexture>("NiSourceTexture", external);
-    EXPECT_EQ(std::tuple(e->file_name, e->unknown_link, e->pixel_data), std::tuple("units/knight.dds", 7, kNoRef));
-}
-
 TEST(NifProperties, PixelDataKeepsTheOffsetOfItsPixels) {
-    NiPixelData pixels;
-    pixels.format = 4;
-    pixels.masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000};
-    pixels.bits_per_pixel = 32;
-    pixels.fast_compare = {1, 2, 3, 4, 5, 6, 7, 8};
-    pixels.tiling = 1;
-    pixels.palette = 2;
-    pixels.bytes_per_pixel = 4;
-    pixels.mipmaps = {{4, 4, 0}, {2, 2, 64}, {1, 1, 80}};
-    pixels.num_pixels = 84;
-
-    NifFile file = make_nif_file();
-    add_nif_block(file, "NiNode", NiNode{});
-    add_nif_block(file, "NiPixelData", pixels);
-    add_nif_block(file, "NiNode", NiNode{});
-    std::vector<std::uint8_t> payload(84);
-    for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(i * 3 + 1);
-    const NifWriteLayout layout = write_nif_layout(file, {{1, payload}});
-    const NifFile read = read_nif(layout.bytes);
-    const auto& block = dynamic_cast<const NiPixelData&>(*read.blocks[1]);
-    pixels.type_name = "NiPixelData";
-    pixels.block_index = 1;
-    pixels.offset = layout.block_offsets[1];
-    pixels.pixels_offset = layout.block_offsets[1] + 64 + 12 * 2;  // two more mipmaps than the hand layout below
-    EXPECT_TRUE(block == pixels);
-    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), layout.bytes.begin() + std::ptrdiff_t(block.pixels_offset)));
-
     HandBytes b;
     b.u32(4).u32(1).u32(2).u32(3).u32(4).u32(32);  //  0: format, 4: masks, 20: bits per pixel
     for (int i = 0; i < 8; ++i) b.u8(0);           // 24: fast compare

@@ -43,35 +43,5 @@ TEST(NifSkin, HandAssembledSkinInstanceAndDataRoundTrip) {
     EXPECT_THROW(read_hand_block<NiSkinData>("NiSkinData", hostile.bytes), NifError);
 }
 
-TEST(NifSkin, HandAssembledSkinPartitionRoundTrip) {
-    HandBytes b;
-    b.u32(1);                                   //  0: partitions
-    b.u16(2).u16(1).u16(2).u16(0).u16(2);       //  4: vertices, triangles, bones, strips, weights per vertex
-    b.u16(7).u16(9);                            // 14: bones
-    b.u8(1).u16(20).u16(21);                    // 18: vertex map
-    b.u8(1).f32(1).f32(0).f32(0.5f).f32(0.5f);  // 23: vertex weights
-    b.u8(1).u16(0).u16(1).u16(0);               // 40: faces as one triangle
-    b.u8(1).u8(0).u8(1).u8(1).u8(0);            // 47: bone indices
-    const NifSkinPartitionEntry part =
-        round_trip_hand_block<NiSkinPartition>("NiSkinPartition", b.bytes)->partitions.at(0);
-    EXPECT_EQ(part.vertex_weights, (std::vector<float>{1, 0, 0.5f, 0.5f}));
-    EXPECT_EQ(part.triangles, (std::vector<NifTriangle>{{0, 1, 0}}));
-
-    HandBytes strips;
-    strips.u32(2).u16(3).u16(1).u16(0).u16(1).u16(1);                   //  0: one strip, one weight per vertex
-    strips.u8(0).u8(0);                                                 // 14: no vertex map, no weights
-    strips.u16(3);                                                      // 16: strip length
-    strips.u8(1).u16(0).u16(1).u16(2);                                  // 18: faces as a strip
-    strips.u8(0);                                                       // 25: no bone indices
-    strips.u16(5).u16(9).u16(0).u16(0).u16(4).u8(0).u8(0).u8(0).u8(0);  // 26: bare, no faces
-    const auto s = round_trip_hand_block<NiSkinPartition>("NiSkinPartition", strips.bytes);
-    EXPECT_EQ(s->partitions.at(0).strips, (std::vector<std::vector<std::uint16_t>>{{0, 1, 2}}));
-    EXPECT_TRUE(s->partitions[0].triangles.empty());
-
-    HandBytes hostile;
-    hostile.u32(0x7FFFFFFF).u16(0);
-    EXPECT_THROW(read_hand_block<NiSkinPartition>("NiSkinPartition", hostile.bytes), NifError);
-}
-
 }  // namespace
 }  // namespace tarkeep::test

@@ -60,8 +60,7 @@ TEST(TextureToRgba, UncompressedMasks) {
          {255, 255, 255, 255, 85, 85, 85, 85, 255, 255, 255, 255}},
         {"full 32-bit mask",
          uncompressed(format_rgba, 4, {0xFFFFFFFF, 0, 0, 0}, 1, {0xFF, 0xFF, 0xFF, 0x7F}),
-         {127, 0, 0, 255}},
-    };
+         {127, 0, 0, 255}}};
     for (const Case& c : cases) EXPECT_EQ(texture_to_rgba(write_texcache(c.fields)).pixels, c.expected) << c.name;
 }
 
@@ -146,8 +145,7 @@ TEST(TextureToRgba, DxtBoundsAndKinds) {
         {far, {truncated, truncated, blocks}},
         {huge, {truncated, truncated, blocks}},
         {rgba, {ok, "not a DXT texture", "not a DXT texture with mip levels"}},
-        {no_levels, {"no mip data", "not a DXT texture", "not a DXT texture with mip levels"}},
-    };
+        {no_levels, {"no mip data", "not a DXT texture", "not a DXT texture with mip levels"}}};
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(errors(cases[i].first), cases[i].second) << "case " << i;
 }

@@ -1,0 +1,340 @@
+// glTF conversion: the JSON writer, documents and GLB layout, then scenes, materials, skins and
+// animations of models built with the NIF writer, and every kind of converted file through the validator.
+#include "data/gltf/gltf_math.h"
+#include "tests/data/gltf/gltf_test_util.h"
+
+namespace tarkeep::test {
+namespace {
+
+using data::GltfDocument;
+
+std::uint32_t u32_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    std::uint32_t value;
+    std::memcpy(&value, bytes.data() + at, 4);  // little-endian hosts only, like the writer
+    return value;
+}
+
+TEST(GltfJson, NumbersStringsAndObjects) {
+    const std::vector<JsonValue> values{1.0,        2.5,       -0.0,         1e21,
+                                        5e-324,     0.1,       123456789.0,  NAN,
+                                        -INFINITY,  "a\"b\\c", "\b\t\n\f\r", std::string("\0\x1f\x7f", 3),
+                                        "\xc3\xa9t"};
+    EXPECT_EQ(to_json(JsonValue::array_of(values)),
+              R"([1.0,2.5,-0.0,1e+21,5e-324,0.1,123456789.0,NaN,-Infinity,"a\"b\\c","\b\t\n\f\r","\u0000\u001f)"
+              "\x7f"
+              R"(","\u00c3\u00a9t"])");
+    JsonValue object = JsonValue::object();
+    object.set("b", -42);
+    object.set("a", JsonValue::array_of(Doubles{1, 0.5}));
+    object.set("b", true);
+    object.set("d", JsonValue::array()).push(JsonValue::object());
+    EXPECT_EQ(to_json(object), R"({"b":true,"a":[1.0,0.5],"d":[{}]})");
+}
+
+// Buffer views, accessors, an image and scene extras in one GLB; an empty document (its BIN chunk
+// empty); range and value errors.
+TEST(GltfDocument, BuffersAccessorsAndGlbLayout) {
+    for (const bool empty : {true, false}) {
+        GltfDocument doc;
+        doc.scene_nodes = {0};
+        doc.nodes.push_back(JsonValue::object());
+        doc.scene_extras = JsonValue::object();  // written only when it has members
+        std::string expected = R"("scenes":[{"nodes":[0]}],"nodes":[{}],)";
+        if (!empty) {
+            EXPECT_EQ(data::add_buffer_view(doc, std::vector<std::uint8_t>{1, 2, 3}, data::kTargetIndices), 0u);
+            EXPECT_EQ(data::add_float_accessor(doc, {1.0, 2.5, -0.0, 2.5}, 1, "SCALAR", 0, true), 0u);
+            data::add_float_accessor(doc, {1, 5, -2, 3, 0, 4}, 2, "VEC2", data::kTargetVertices, true);
+            data::add_png_texture(doc, tiny_png(), "skin");
+            doc.scene_extras.set("lods", 2);
+            EXPECT_EQ(accessor_values(doc, 0), (Doubles{1.0, 2.5, -0.0, 2.5}));
+            expected =
+                R"("scenes":[{"nodes":[0],"extras":{"lods":2}}],"nodes":[{}],"bufferViews":[{"buffer":0,)"
+                R"("byteOffset":0,"byteLength":3,"target":34963},{"buffer":0,"byteOffset":4,"byteLength":16},)"
+                R"({"buffer":0,"byteOffset":20,"byteLength":24,"target":34962},{"buffer":0,"byteOffset":44,)"
+                R"("byteLength":84}],"accessors":[{"bufferView":1,"componentType":5126,"count":4,"type":"SCALAR",)"
+                R"("min":[-0.0],"max":[2.5]},{"bufferView":2,"componentType":5126,"count":3,"type":"VEC2",)"
+                R"("min":[-2.0,3.0],"max":[1.0,5.0]}],"textures":[{"sampler":0,"source":0}],"images":[)"
+                R"({"bufferView":3,"mimeType":"image/png","name":"skin"}],)";
+        }
+        expected += R"("samplers":[{"magFilter":9729,"minFilter":9987,"wrapS":10497,"wrapT":10497}],)"
+                    R"("buffers":[{"byteLength":)" +
+                    std::to_string(doc.bin.size()) + "}]}";
+        const std::vector<std::uint8_t> glb = data::write_glb(doc);
+        const std::uint32_t json_length = u32_at(glb, 12), bin_at = 20 + json_length;
+        EXPECT_EQ((std::vector<std::uint32_t>{u32_at(glb, 0), u32_at(glb, 4), u32_at(glb, 8), u32_at(glb, 16),
+                                              u32_at(glb, bin_at + 4), bin_at + 8 + u32_at(glb, bin_at)}),
+                  (std::vector<std::uint32_t>{0x46546C67, 2, std::uint32_t(glb.size()), 0x4E4F534A, 0x004E4942,
+                                              std::uint32_t(glb.size())}));
+        EXPECT_EQ(json_length % 4 + u32_at(glb, bin_at) % 4 + doc.bin.size() % 4, 0u);
+        EXPECT_EQ(doc.bin.size(), empty ? 0u : 128u);  // the image (84 bytes) padded
+        const std::string json(glb.begin() + 20, glb.begin() + bin_at);
+        const std::size_t scenes = json.find(R"(,"scene":0,"scenes")") + 11, end = json.find_last_not_of(' ') + 1;
+        EXPECT_EQ(json.substr(scenes, end - scenes), expected);
+        EXPECT_EQ(std::vector<std::uint8_t>(glb.begin() + bin_at + 8, glb.end()), doc.bin);
+    }
+    const std::uint32_t values[] = {255, 256, 65535, 65536, 0xFFFFFFFF};
+    const int components[] = {data::kComponentU8, data::kComponentU8, data::kComponentU16, data::kComponentU16,
+                              data::kComponentU32};
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        GltfDocument one;
+        const std::string error = error_text([&] {
+            data::add_uint_accessor(one, {values[i], 1}, 2, "VEC2", components[i], 0);
+        });
+        EXPECT_EQ(error, i % 2 == 0 ? "no error" : "value out of range for the accessor type");
+        EXPECT_TRUE(i % 2 == 1 || accessor_values(one, 0) == (Doubles{double(values[i]), 1}));
+    }
+    GltfDocument doc;
+    EXPECT_EQ(error_text([&] { data::add_float_accessor(doc, {}, 3, "VEC3", 0, true); }), "min() of an empty accessor");
+    EXPECT_EQ(error_text([&] {
+                  data::add_float_accessor(doc, {0, NAN}, 1, "SCALAR", 0, false, "POSITION of x");
+              }),
+              "non-finite value in POSITION of x");
+    const auto wide = image::encode_png(300, 1, std::vector<std::uint8_t>(1200).data(), true);
+    EXPECT_EQ(data::png_size({wide.begin(), wide.begin() + 24}), std::pair(300u, 1u));
+    EXPECT_EQ(data::png_size({wide.begin(), wide.begin() + 23}), std::pair(0u, 0u));
+    doc.nodes = {JsonValue::object(), JsonValue::object()};
+    doc.nodes[1].set("name", "Bip01 Head");
+    doc.nodes[1].set("translation", JsonValue::array_of(Doubles{0, INFINITY, 0}));
+    EXPECT_EQ(error_text([&] { data::write_glb(doc); }),
+              "non-finite number in nodes[1].translation[1] (\"Bip01 Head\")");
+}
+
+TEST(GltfMath, InverseOfAnAffineTransform) {
+    // A turn about (.48, .6, .64): no zero element, so that every cofactor counts.
+    const data::NifMatrix33 turn{{0.2304f, -0.352f, 0.9072f, 0.928f, 0.36f, -0.096f, -0.2928f, 0.864f, 0.4096f}};
+    const data::Mat4 m = data::compose({4, 5, 6}, turn, 0.5), product = m * data::inverse_affine(m), identity;
+    const data::Vec3d x = data::transform_point(m, {1, 0, 0});
+    expect_near({x.x, x.y, x.z}, {4.1152, 5.464, 5.8536});
+    expect_near(Doubles(product.m.begin(), product.m.end()), Doubles(identity.m.begin(), identity.m.end()));
+}
+
+// The scene model under three axis/scale settings: nodes, LOD ranges, positions, materials.
+TEST(GltfScene, NodesLodRangesAndMaterials) {
+    const std::tuple<bool, double, const char*, Doubles> cases[] = {// y up, scale, root, far quad's (1, 0, 2)
+                                                                    {true, 1, "[1.0,3.0,-2.0]", {1, 2, -0.0}},
+                                                                    {false, 0.5, "[1.0,2.0,3.0]", {1, 0, 2}}};
+    for (const auto& [y_up, scale, translation, corner] : cases) {
+        auto options = test_options();
+        std::tie(options.y_up, options.scale) = std::tuple(y_up, scale);
+        const auto result = convert(scene_model(), {}, options);
+        EXPECT_EQ(to_json(JsonValue::array_of(result.doc.nodes)),  // no rotation, no scale
+                  R"([{"name":"Root","translation":)" + std::string(translation) +
+                      R"(,"children":[1]},{"name":"Levels","extras":{"lod_ranges":[[0.0,10.0],[10.0,50.0],)"
+                      R"([50.0,1000.0]]},"children":[2,3,4]},{"name":"Near","mesh":0},{"name":"Middle","mesh":1},)"
+                      R"({"name":"Far","mesh":2}])");
+        const Doubles far = attribute(result.doc, 2, "POSITION");
+        EXPECT_EQ(Doubles(far.begin() + 6, far.begin() + 9), corner);
+        EXPECT_EQ(result.stats.hidden_lods + result.stats.images + result.stats.player_colour, 2u + 2u + 1u);
+        const std::string pbr = R"("pbrMetallicRoughness":{"metallicFactor":0.0,"roughnessFactor":1.0,)";
+        EXPECT_EQ(to_json(JsonValue::array_of(result.doc.materials)),
+                  R"([{"name":"Near",)" + pbr + R"("baseColorFactor":[1.0,1.0,0.0,0.5],"baseColorTexture":)" +
+                      R"({"index":0}},"alphaMode":"MASK","alphaCutoff":)" + to_json(128 / 255.0) +
+                      R"(,"extras":{"texture":"knight_pc","player_colour":"A"}},{"name":"Middle",)" + pbr +
+                      R"("baseColorTexture":{"index":1}},"alphaMode":"BLEND","extras":{"texture":"knight",)" +
+                      R"("player_colour":null}},{"name":"Far",)" + pbr + R"("baseColorFactor":[0.0,1.0,0.0,0.5]}}])");
+        EXPECT_EQ(attributes(result.doc, 0).find("TANGENT"), nullptr);  // no normal map
+    }
+    NifFile short_uvs = scene_model();  // the far quad's UV set one short: left out
+    block<data::NiTriShapeData>(short_uvs, 14).uv_sets[0].pop_back();
+    EXPECT_EQ(to_json(attributes(convert(short_uvs).doc, 2)).find("TEXCOORD_0"), std::string::npos);
+    auto options = test_options();
+    options.embed_textures = false;
+    EXPECT_TRUE(convert(scene_model(), {}, options).doc.textures.empty());
+    // Rotations that take each branch of the matrix conversion, and a scale.
+    const double h = std::sqrt(0.5);
+    const std::pair<data::NifMatrix33, Doubles> turns[] = {
+        {{{0.2304f, -0.352f, 0.9072f, 0.928f, 0.36f, -0.096f, -0.2928f, 0.864f, 0.4096f}},  // about (.48, .6, .64)
+         {0.48 * h, 0.64 * h, -0.6 * h, h}},
+        // Half turns, the branches without w: about (.8, .48, .36), (.36, .8, .48), (.48, .6, .64).
+        {{{0.28f, 0.768f, 0.576f, 0.768f, -0.5392f, 0.3456f, 0.576f, 0.3456f, -0.7408f}}, {0.8, 0.36, -0.48, 0}},
+        {{{-0.7408f, 0.576f, 0.3456f, 0.576f, 0.28f, 0.768f, 0.3456f, 0.768f, -0.5392f}}, {0.36, 0.48, -0.8, 0}},
+        {{{-0.5392f, 0.576f, 0.6144f, 0.576f, -0.28f, 0.768f, 0.6144f, 0.768f, -0.1808f}}, {0.48, 0.64, -0.6, 0}}};
+    for (const auto& [rotation, quaternion] : turns) {
+        NifFile file = make_nif_file();
+        block<data::NiNode>(file, add_nif_node(file, "")).rotation = rotation;
+        block<data::NiNode>(file, 0).scale = 2;
+        const JsonValue node = convert(round_trip(file)).doc.nodes[0];
+        const auto& q = member(node, "rotation").items();
+        expect_near({q.at(0).as_number(), q.at(1).as_number(), q.at(2).as_number(), q.at(3).as_number()}, quaternion);
+        EXPECT_EQ(to_json(member(node, "scale")), "[2.0,2.0,2.0]");
+    }
+}
+
+// Normal +z after the axis change. u along +x, v down the quad: the bitangent sum opposes n x t
+// and w is +1; u mirrored: the tangent turns to -x and w to -1; u up, v along x: +y and +1.
+TEST(GltfScene, TangentsWithHandednessWhenANormalMapIsPresent) {
+    const std::pair<std::vector<data::NifTexCoord>, Doubles> cases[] = {
+        {{{0, 1}, {1, 1}, {1, 0}, {0, 0}}, {1, 0, 0, 1}},
+        {{{.1f, .1f}, {0, .1f}, {0, 0}, {.1f, 0}}, {-1, 0, 0, -1}},  // small: n x t . b in (0, 1)
+        {{{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {0, 1, 0, 1}}};
+    auto options = test_options();
+    options.companions = [](const std::string&, std::uint32_t w, std::uint32_t h) {
+        return std::make_shared<const data::GltfPbrImages>(data::GltfPbrImages{tiny_png(), tiny_png(), w * h / 8.0});
+    };
+    for (const auto& [uvs, tangent] : cases) {
+        NifFile file = make_nif_file();
+        add_nif_node(file, "Root");
+        add_nif_quad(file, {"Quad", {add_nif_texturing(file, "bumpy")}, 0, uvs});
+        const auto result = convert(round_trip(file), {}, options);
+        EXPECT_EQ(attribute(result.doc, 0, "TANGENT"), tangent + tangent + tangent + tangent);
+    }
+}
+
+TEST(GltfSkin, InfluencesJointsAndInverseBinds) {
+    const auto result = convert(skinned_model());
+    const auto& doc = result.doc;
+    // Vertex 0: hip 0.4 + 0.3 (two bones, one node), then of the equal 0.2s the higher bone
+    // (the root) before the spine; 0.1 is cut; sum 1.1. Vertex 1: equal weights, higher bone
+    // first. Vertices 2 (weights summing to 0) and 3 (none) take the first joint / the root.
+    EXPECT_EQ(attribute(doc, 0, "JOINTS_0"), (Doubles{1, 0, 2, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    expect_near(attribute(doc, 0, "WEIGHTS_0"),
+                {0.7 / 1.1, 0.2 / 1.1, 0.2 / 1.1, 0, 0.5, 0.5, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
+    EXPECT_EQ(doc.scene_nodes, (std::vector<std::int64_t>{0, 4}));
+    EXPECT_EQ(to_json(doc.nodes.at(4)) + to_json(doc.skins.at(0)),
+              R"({"name":"Body_skinned","mesh":0,"skin":0}{"joints":[0,1,2,3],"inverseBindMatrices":2,)"
+              R"("skeleton":0,"name":"Body"})");
+    // Inverse binds undo the rest places: Bip01 Spine at height 2 (y in glTF), also when the skin
+    // data is off by less than the tolerance; when it binds the spine elsewhere (height 5), that wins.
+    for (const float z : {-2.0005f, -5.0f}) {
+        NifFile moved = skinned_model();
+        block<data::NiSkinData>(moved, 5).bones[2].transform.translation.z = z;
+        const auto d = convert(moved).doc;
+        const auto matrices = accessor_values(d, member(d.skins[0], "inverseBindMatrices"));
+        EXPECT_EQ(Doubles(matrices.begin() + 28, matrices.begin() + 48),
+                  (Doubles{0, -1, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, z < -3 ? -5.0 : -2.0, 0, 1}));
+    }
+    for (const std::size_t joints : {255u, 256u}) {  // the model's 4 nodes and extra ones
+        const auto big = convert(skinned_model(joints - 4)).doc;
+        const auto& accessor = big.accessors.at(std::size_t(member(attributes(big, 0), "JOINTS_0").as_int()));
+        EXPECT_EQ(member(accessor, "componentType").as_int(), joints < 256 ? 5121 : 5123);
+    }
+}
+
+// Walk: keyframes, visibility (stepped scale) and a property target; Idle: no move; Turn: XYZ keys.
+TEST(GltfAnimation, KeyframeVisibilityPropertyTargetsAndXyzRotations) {
+    data::NiVisData blink;
+    blink.keys = {{0, 1}, {0.5f, 0}, {1, 1}};
+    data::NiKeyframeData xyz;
+    std::tie(xyz.num_rotation_keys, xyz.rotation_type) = std::tuple(1, data::kRotationXyz);
+    xyz.xyz_rotations[2].keys = {{0, 0, 0, 0, {}}, {1, 3.0f, 0, 0, {}}};  // 3 radians about z
+    xyz.xyz_rotations[0].keys = {{0.5f, 0.25f, 0, 0, {}}};                // constant tilts about x and y
+    xyz.xyz_rotations[1].keys = {{0.5f, -0.5f, 0, 0, {}}};
+    data::NiKeyframeData idle = walk_keys(0);  // turns only
+    idle.translations.keys.clear();
+    NifFile model = skinned_model();
+    block<data::NiNode>(model, 1).scale = 2;
+    const auto doc = convert(model, {keys_on("Walk", walk_keys(2), "bip01", &blink, {"Body\nPROP\nNiAlphaProperty"}),
+                                     keys_on("Idle", idle), keys_on("Turn", xyz)})
+                         .doc;
+    EXPECT_EQ(to_json(member(doc.animations.at(0), "channels")) + to_json(member(doc.animations[0], "extras")),
+              R"([{"sampler":0,"target":{"node":1,"path":"rotation"}},{"sampler":1,"target":{"node":1,)"
+              R"("path":"translation"}},{"sampler":2,"target":{"node":1,"path":"scale"}}])"
+              R"({"sequence":"Walk","text_keys":[{"time":0.0,"text":"start"},{"time":1.0,"text":"end"}],)"
+              R"("accum_root":"Bip01","not_in_gltf_core":["Body | PROP | NiAlphaProperty"],"moves":true})");
+    EXPECT_EQ(to_json(member(member(doc.animations.at(1), "extras"), "moves")), "false");
+    expect_near(samples(doc, 0, 0), {0, 0, 0, 1, 0, std::sin(0.35), 0, std::cos(0.35)});  // about z: y in glTF
+    EXPECT_EQ(samples(doc, 0, 1), (Doubles{0, 0, 0, 0, 0, -2}));
+    EXPECT_EQ(samples(doc, 0, 1, "input"), (Doubles{0, 1}));
+    EXPECT_EQ(samples(doc, 0, 2), (Doubles{2, 2, 2, 0, 0, 0, 2, 2, 2}));
+    EXPECT_EQ(member(member(doc.animations[0], "samplers").items()[2], "interpolation").as_string(), "STEP");
+    // 0 .. 0.5 turns 1.5 radians, less than three times pi / 6: three steps; 0.5 .. 1 likewise.
+    expect_near(samples(doc, 2, 0, "input"), {0, 1 / 6.0, 2 / 6.0, 0.5, 4 / 6.0, 5 / 6.0, 1});
+    // The last key Rz(3) * Ry(-0.5) * Rx(0.25) from half angles, after the axis change (x, z, -y, w).
+    const auto keys = samples(doc, 2, 0);
+    const double sx = std::sin(0.125), cx = std::cos(0.125), sy = std::sin(-0.25), cy = std::cos(-0.25),
+                 sz = std::sin(1.5), cz = std::cos(1.5);
+    expect_near(Doubles(keys.end() - 4, keys.end()), {cz * cy * sx - sz * sy * cx, sz * cy * cx - cz * sy * sx,
+                                                      -(cz * sy * cx + sz * cy * sx), cz * cy * cx + sz * sy * sx});
+}
+
+// Damage to the skinned model or its keyframe files: an error, or a warning and the part left out.
+TEST(GltfConvert, DamagedModelsSkinsAndKeyframeFiles) {
+    const auto shape = [](NifFile & f) -> auto& { return block<data::NiGeometry>(f, 4); };
+    const auto mesh = [](NifFile & f) -> auto& { return block<data::NiTriShapeData>(f, 3); };
+    const auto skin = [](NifFile & f) -> auto& { return block<data::NiSkinData>(f, 5); };
+    const auto instance = [](NifFile & f) -> auto& { return block<data::NiSkinInstance>(f, 6); };
+    data::NiKeyframeData grow = walk_keys(1), xyz;
+    grow.scales.keys = {{0, 1, 0, 0, {}}, {1, 1.5f, 0, 0, {}}};
+    grow.translations.keys.push_back({0.5f, {9, 9, 9}, {}, {}, {}});  // steps back in time: dropped
+    std::tie(xyz.num_rotation_keys, xyz.rotation_type) = std::tuple(1, data::kRotationXyz);
+    const auto rooted = [&](std::vector<std::uint32_t> roots) {
+        NifFile file = data::read_nif(keys_on("X", grow).bytes);
+        file.roots = std::move(roots);
+        return std::vector<Kf>{{"X.kf", write_nif(file)}};
+    };
+    const std::tuple<std::function<void(NifFile&)>, std::vector<Kf>, const char*> cases[] = {
+        {[](NifFile& f) { f.roots.clear(); }, {}, "no root"},
+        {[](NifFile& f) { f.roots = {7}; }, {}, "block reference out of range: scene graph node"},
+        {[](NifFile& f) { f.roots = {3}; }, {}, "unexpected block type for scene graph node: NiTriShapeData"},
+        {[](NifFile& f) { add_nif_child(f, 0, 0); }, {}, "cycle in the node tree at block 0"},
+        {[&](NifFile& f) { shape(f).data = 0; }, {}, "unexpected block type for geometry data: NiNode"},
+        {[&](NifFile& f) { shape(f).properties = {9}; }, {}, "block reference out of range: property"},
+        {[&](NifFile& f) { mesh(f).triangles[0].a = 4; }, {}, "triangle index out of range in geometry Body"},
+        {[&](NifFile& f) { mesh(f).vertices[2].y = NAN; }, {}, "non-finite value in POSITION of geometry Body"},
+        {[](NifFile& f) { block<data::NiNode>(f, 2).scale = INFINITY; },
+         {},
+         "non-finite number in nodes[2].scale[0] (\"Bip01 Spine\")"},
+        {[&](NifFile& f) { mesh(f).triangles.clear(); }, {}, "warning: geometry Body has no triangles, left out"},
+        {[&](NifFile& f) { instance(f).bones.push_back(0); }, {}, "skin data has fewer bones than the skin instance"},
+        {[&](NifFile& f) { skin(f).bones[1].weights[0].vertex = 4; }, {}, "skin weight for a vertex out of range"},
+        {[&](NifFile& f) { instance(f).bones[1] = 3; }, {}, "skin bone outside the node tree"},
+        {[&](NifFile& f) { instance(f).bones.pop_back(); }, {}, "skin weight for a bone out of range"},
+        {[&](NifFile& f) { instance(f).data = 0; }, {}, "unexpected block type for skin data: NiNode"},
+        {[&](NifFile& f) { instance(f).data = 99; }, {}, "block reference out of range: skin data"},
+        {[&](NifFile& f) { skin(f).bones[0].weights[0].weight = NAN; }, {}, "non-finite skin weight in geometry Body"},
+        {[&](NifFile& f) {
+             add_nif_child(f, add_nif_node(f, "Above", {}, add_nif_node(f, "Top")), 0), add_nif_child(f, 8, 7);
+         },
+         {},
+         "cycle in the node tree at block 4"},  // two nodes above the root, each the other's parent
+        {[](NifFile&) {}, {keys_on("Grow", grow)}, "warning: animation Grow: 1 keys out of time order dropped"},
+        {[](NifFile&) {},
+         {keys_on("Still", {})},
+         "warning: animation Still (Still.kf) has nothing glTF can animate, left out"},
+        {[](NifFile&) {}, {keys_on("X", xyz)}, "XYZ rotation without key groups"},
+        {[](NifFile&) {}, rooted({}), "kf without root: X.kf"},
+        {[](NifFile&) {}, rooted({1}), "unexpected block type for controller sequence: NiTextKeyExtraData"},
+    };
+    auto options = test_options();
+    options.scale_channels = true;
+    for (const auto& [damage, kfs, expected] : cases) {
+        NifFile file = skinned_model();
+        damage(file);
+        data::GltfConvertResult result;
+        const std::string error = error_text([&] { data::write_glb((result = convert(file, kfs, options)).doc); });
+        EXPECT_EQ(error == "no error" ? "warning: " + result.stats.warnings.at(0) : error, expected);
+        EXPECT_EQ(result.doc.animations.size(), kfs.size() == 1 && kfs[0].path == "Grow.kf" ? 1u : 0u);
+    }
+    const Kf grown_kf = keys_on("Grow", grow);
+    const auto grown = convert(skinned_model(), {grown_kf}, options);
+    EXPECT_EQ(samples(grown.doc, 0, 1, "input") + samples(grown.doc, 0, 2), (Doubles{0, 1, 1, 1, 1, 1.5, 1.5, 1.5}));
+    EXPECT_EQ(member(convert(skinned_model(), {grown_kf}).doc.animations.at(0), "channels").size(), 2u);
+}
+
+// Every kind of converted file passes the validator, at the command's scale factor (bounds must
+// still match the stored floats).
+TEST(GltfConvert, EveryKindOfFilePassesTheValidator) {
+    auto options = test_options();
+    std::tie(options.scale, options.scale_channels) = std::tuple(0.27, true);
+    data::NiKeyframeData xyz;
+    std::tie(xyz.num_rotation_keys, xyz.rotation_type) = std::tuple(1, data::kRotationXyz);
+    xyz.xyz_rotations[1].keys = {{0, 0, 0, 0, {}}, {2, 6, 0, 0, {}}};
+    data::NiVisData blink;
+    blink.keys = {{0, 1}, {0.5f, 0}};
+    const std::vector<Kf> kfs{keys_on("Walk", walk_keys(1), "Bip01", &blink, {"Body\nPROP\nNiMaterialProperty"}),
+                              keys_on("Turn", xyz, "Bip01 Spine")};
+    auto pbr = options;
+    pbr.companions = [](const std::string&, std::uint32_t, std::uint32_t) {
+        return std::make_shared<const data::GltfPbrImages>(data::GltfPbrImages{tiny_png(), tiny_png(), 1});
+    };
+    data::NiKeyframeData sway = walk_keys(0);  // turns only: the quads under Levels are bound to it
+    sway.translations.keys.clear();
+    const auto scene = convert(scene_model(), {keys_on("Sway", sway, "Levels")}, pbr);
+    EXPECT_EQ(scene.stats.rigid_bound, 3u);
+    expect_valid({{"scene_pbr_rigid", glb_of(scene)},
+                  {"skinned_256", glb_of(convert(skinned_model(252), {}, options))},
+                  {"skinned_animated", glb_of(convert(skinned_model(), kfs, options))}});
+}
+
+}  // namespace
+}  // namespace tarkeep::test
