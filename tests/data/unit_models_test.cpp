@@ -86,7 +86,7 @@ TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
 // The resolver must give what resolve_unit_model gives for every unit, in any order,
 // while applying each body of an acyclic chain once.
 TEST_F(UnitModelsTest, ResolverReusesChainsAndMatchesThePlainResolution) {
-    constexpr int kUnits = 4000;
+    constexpr int kUnits = 20000;  // deep enough to overflow the stack of a recursive resolution
     std::string chain;
     for (int i = 0; i < kUnits; ++i)
         chain += "UnitModel U" + std::to_string(i) + " { Parent = U" + std::to_string(i + 1) +
