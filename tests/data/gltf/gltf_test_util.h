@@ -19,7 +19,6 @@
 #include "data/nif/nif_writer.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
-#include "io/zip_writer.h"
 #include "io/file_bytes.h"
 
 namespace tarkeep::test {
@@ -30,8 +29,6 @@ using data::NifRef;
 using Doubles = std::vector<double>;
 using data::make_nif_file;
 using data::to_json;
-using io::read_file;
-using io::write_file;
 
 inline std::vector<std::uint8_t> tiny_png() {
     const std::vector<std::uint8_t> pixels{200, 10, 10, 255, 10, 200, 10, 255, 10, 10, 200, 255, 9, 9, 9, 255};
@@ -200,7 +197,7 @@ inline void expect_valid(const std::map<std::string, std::vector<std::uint8_t>>&
     TempDir dir;
     std::vector<std::string> arguments{std::string(TARKEEP_SOURCE_DIR) + "/tests/data/gltf/validate_glb.js",
                                        modules.string()};
-    for (const auto& [name, glb] : glbs) write_file(arguments.emplace_back((dir / (name + ".glb")).string()), glb);
+    for (const auto& [name, glb] : glbs) io::write_file(arguments.emplace_back((dir / (name + ".glb")).string()), glb);
     const ProgramResult report = run_program("/usr/bin/node", arguments);
     EXPECT_EQ(report.exit_code, 0) << report.out << report.err;
 }
