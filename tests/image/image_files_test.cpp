@@ -1,11 +1,10 @@
-// The atomic file write under failures (missing folder, failed rename, partial write) and PNG files.
+// The atomic file write under failures: missing folder, failed rename, partial write, read-only folder.
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "image/image_files.h"
 #include "platform/cmdline.h"
-#include "tests/image/test_images.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/test_files.h"
 
@@ -85,18 +84,6 @@ TEST(WriteFileAtomic, ReadOnlyFolderKeepsThePreviousFile) {
     fs::permissions(folder, fs::perms::owner_all);
     EXPECT_EQ(error, "cannot write " + platform::path_to_utf8(folder / "a.txt") + ".tmp");
     EXPECT_EQ(read_text(folder / "a.txt"), "previous");
-}
-
-TEST(PngFiles, RoundTripAndMissingFile) {
-    test::TempDir dir;
-    const data::RgbaImage image = test::random_image(9, 5, 11);
-    for (bool compress : {true, false}) {
-        image::write_png_file(dir / "a.png", image, compress);
-        const data::RgbaImage back = image::read_png_file(dir / "a.png");
-        EXPECT_EQ(std::tie(back.width, back.height, back.pixels), std::tie(image.width, image.height, image.pixels));
-    }
-    EXPECT_EQ(error_of([&] { image::read_png_file(dir / "missing.png"); }),
-              "cannot read " + platform::path_to_utf8(dir / "missing.png"));
 }
 
 }  // namespace
