@@ -151,8 +151,8 @@ TEST(GltfScene, NodesLodRangesAndMaterials) {
         const auto& q = member(node, "rotation").items();
         expect_near({q.at(0).as_number(), q.at(1).as_number(), q.at(2).as_number(), q.at(3).as_number()}, quaternion);
         EXPECT_EQ(to_json(member(node, "scale")), "[2.0,2.0,2.0]");
-        const data::Mat4 m = data::compose({4, 5, 6}, rotation, 0.5), product = m * data::inverse_affine(m), identity;
-        expect_near(Doubles(product.m.begin(), product.m.end()), Doubles(identity.m.begin(), identity.m.end()));
+        const data::Mat4 m = data::compose({4, 5, 6}, rotation, 0.5), product = data::inverse_affine(m) * m * m;
+        expect_near(Doubles(product.m.begin(), product.m.end()), Doubles(m.m.begin(), m.m.end()));
     }
 }
 
