@@ -90,6 +90,13 @@ std::size_t reachable_codes(const std::uint8_t* lengths, std::size_t count, Code
     return n;
 }
 
+// Whether the codes fill the whole code space, leaving no bit pattern without a code.
+bool is_complete(const Code* codes, std::size_t n) {
+    std::uint32_t space = 0;
+    for (std::size_t i = 0; i < n; ++i) space += std::uint32_t{1} << (kMaxCodeBits - codes[i].length);
+    return space == std::uint32_t{1} << kMaxCodeBits;
+}
+
 // The first `root` bits of a code longer than `root`.
 unsigned prefix_of(const Code& c, unsigned root) { return static_cast<unsigned>(c.code) >> (c.length - root); }
 
@@ -103,11 +110,12 @@ void build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, 
     const unsigned root = root_bits_of(set);
     const std::size_t root_size = std::size_t{1} << root;
     const Entry no_code = kExceptionalFlag;
-    std::fill_n(storage, root_size, no_code);
-
     std::array<Code, kMaxLiteralSymbols> codes;
     const std::size_t n = reachable_codes(lengths, count, codes.data());
+    // A complete set writes every entry itself; only gaps need the no-code entry.
+    if (!is_complete(codes.data(), n)) std::fill_n(storage, root_size, no_code);
     std::size_t next_subtable = root_size;
+    unsigned linked_prefix = ~0u;  // codes sharing a prefix are consecutive
     for (std::size_t i = 0; i < n; ++i) {
         const Code& c = codes[i];
         const Entry meaning = symbol_entry(set, c.symbol);
@@ -117,9 +125,10 @@ void build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, 
         }
         const unsigned prefix_code = prefix_of(c, root);
         const unsigned prefix = reverse_bits(prefix_code, root);
-        if (!is_link(storage[prefix])) {
-            // Codes sharing a prefix are consecutive and ordered by length, so the last
-            // one of the run is the longest and sets the sub-table's size.
+        if (prefix != linked_prefix) {
+            // Codes sharing a prefix are ordered by length, so the last one of the run is
+            // the longest and sets the sub-table's size.
+            linked_prefix = prefix;
             std::size_t last = i;
             while (last + 1 < n && prefix_of(codes[last + 1], root) == prefix_code) ++last;
             const unsigned sub_bits = codes[last].length - root;

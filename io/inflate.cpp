@@ -60,6 +60,155 @@ DynamicTables& thread_tables() {
     return *tables;
 }
 
+// The fast loop's view of the decoder: pointers and the bit buffer, kept in registers.
+struct FastState {
+    const std::uint8_t* in;
+    const std::uint8_t* in_fast_end;  // the loop runs while `in` is below it
+    std::uint8_t* out_begin;
+    std::uint8_t* out;
+    std::uint8_t* out_fast_end;  // ... and while `out` is below this
+    std::uint64_t bits;
+    unsigned count;
+};
+
+#if defined(__GNUC__)
+#define TARKEEP_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define TARKEEP_ALWAYS_INLINE inline
+#endif
+
+// Decodes symbols with no bounds test per symbol until the end of the block (returns
+// true) or until input or output room runs short (false). Inlined into each processor
+// variant below, so that the compiler may use that variant's instructions.
+//
+// A refill makes all 64 bits of the buffer real input (the count says 56 to 63), so a
+// table index may look a little past the count. Each round starts refilled and with its
+// first literal/length entry already loaded, so that the load's latency overlaps the
+// previous round's work.
+TARKEEP_ALWAYS_INLINE bool decode_fast(FastState& state, const Entry* literals, const Entry* distances) {
+    const std::uint8_t* in = state.in;
+    const std::uint8_t* const in_fast_end = state.in_fast_end;
+    std::uint8_t* const out_begin = state.out_begin;
+    std::uint8_t* out = state.out;
+    std::uint8_t* const out_fast_end = state.out_fast_end;
+    std::uint64_t bits = state.bits;
+    unsigned count = state.count;
+    constexpr std::uint64_t literal_mask = (std::uint64_t{1} << kLiteralRootBits) - 1;
+    constexpr std::uint64_t distance_mask = (std::uint64_t{1} << kDistanceRootBits) - 1;
+
+    const auto refill = [&] {
+        bits |= load64_le(in) << count;
+        in += (63 - count) >> 3;
+        count |= 56;
+    };
+    const auto drop = [&](Entry e) {
+        bits >>= total_bits(e);
+        count -= total_bits(e);
+    };
+    bool block_done = false;
+
+    refill();
+    Entry entry = literals[bits & literal_mask];
+    do {
+        std::uint64_t saved = bits;
+        if (is_literal(entry)) {
+            // Up to three literals per refill: root literals take at most 11 bits each.
+            drop(entry);
+            out[0] = literal_of(entry);
+            entry = literals[bits & literal_mask];
+            if (is_literal(entry)) {
+                drop(entry);
+                out[1] = literal_of(entry);
+                entry = literals[bits & literal_mask];
+                if (is_literal(entry)) {
+                    drop(entry);
+                    out[2] = literal_of(entry);
+                    out += 3;
+                    entry = literals[bits & literal_mask];
+                    refill();
+                    continue;
+                }
+                out += 2;
+            } else {
+                out += 1;
+            }
+            saved = bits;
+        }
+        drop(entry);
+        if (is_exceptional(entry)) {
+            if (is_link(entry)) {
+                entry = literals[value_of(entry) + low_bits(bits, code_bits(entry))];
+                saved = bits;
+                drop(entry);
+                if (is_literal(entry)) {
+                    *out++ = literal_of(entry);
+                    entry = literals[bits & literal_mask];
+                    refill();
+                    continue;
+                }
+            }
+            if (is_end_of_block(entry)) {
+                block_done = true;
+                break;
+            }
+            // Every bit held here is real input, so 15 bits were available.
+            if (is_error(entry)) fail(is_bad_symbol(entry) ? "bad length symbol" : "invalid Huffman code");
+        }
+        const std::size_t length = decoded_value(entry, saved);
+
+        static_assert(kMaxDistanceItemBits + kDistanceRootBits <= 56);
+        refill();
+        entry = distances[bits & distance_mask];
+        if (is_exceptional(entry)) {
+            if (is_link(entry)) {
+                drop(entry);
+                entry = distances[value_of(entry) + low_bits(bits, code_bits(entry))];
+            }
+            if (is_error(entry)) fail(is_bad_symbol(entry) ? "bad distance symbol" : "invalid Huffman code");
+        }
+        saved = bits;
+        drop(entry);
+        const std::size_t distance = decoded_value(entry, saved);
+        if (distance > static_cast<std::size_t>(out - out_begin)) fail("distance too far back");
+
+        // The next round's entry first: its load then overlaps the copy.
+        static_assert(kMaxDistanceItemBits + kLiteralRootBits <= 56);
+        entry = literals[bits & literal_mask];
+        refill();
+        out = copy_match(out, distance, length);
+    } while (in < in_fast_end && out < out_fast_end);
+    state.in = in;
+    state.out = out;
+    state.bits = bits;
+    state.count = count;
+    return block_done;
+}
+
+bool decode_fast_portable(FastState& state, const Entry* literals, const Entry* distances) {
+    return decode_fast(state, literals, distances);
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// With BMI2 the variable shifts and bit masks are one instruction each.
+__attribute__((target("bmi2"))) bool decode_fast_bmi2(FastState& state, const Entry* literals,
+                                                      const Entry* distances) {
+    return decode_fast(state, literals, distances);
+}
+
+bool has_bmi2() {
+    static const bool available = __builtin_cpu_supports("bmi2");
+    return available;
+}
+#else
+bool decode_fast_bmi2(FastState& state, const Entry* literals, const Entry* distances) {
+    return decode_fast(state, literals, distances);
+}
+
+bool has_bmi2() { return false; }
+#endif
+
+thread_local bool portable_only = false;
+
 class Inflater {
 public:
     Inflater(std::span<const std::uint8_t> input, std::size_t expected_size, std::size_t output_limit)
@@ -243,114 +392,21 @@ private:
         return std::min(room_end, limit_end);
     }
 
-    // Decodes while plenty of input and output room remain, with no bounds test per
-    // symbol. Returns true at the end of the block; false when the caller must continue
-    // with the careful path. The bit reader lives in locals here: output bytes may alias
-    // anything, and members would be reloaded after every store.
-    //
-    // A refill makes all 64 bits of the buffer real input (the count says 56 to 63), so
-    // a table index may look a little past the count. Each round starts refilled and with
-    // its first literal/length entry already loaded, so that the load's latency overlaps
-    // the previous round's work.
+    // Hands the bulk of the block to the fast loop while plenty of input and output room
+    // remain. Returns true at the end of the block; false when the caller must continue
+    // with the careful path.
     bool fast_loop(const Entry* literals, const Entry* distances) {
         const std::size_t out_end_index = fast_output_end();
         const auto in_room = static_cast<std::size_t>(in_end_ - in_next_);
         if (pad_bytes_ != 0 || pos_ >= out_end_index || in_room <= kFastInputSlack) return false;
-        std::uint8_t* const out_begin = out_.data();
-        std::uint8_t* out = out_begin + pos_;
-        std::uint8_t* const out_fast_end = out_begin + out_end_index;
-        const std::uint8_t* in = in_next_;
-        const std::uint8_t* const in_fast_end = in_end_ - kFastInputSlack;
-        std::uint64_t bits = bit_buffer_;
-        unsigned count = bit_count_;
-        constexpr std::uint64_t literal_mask = (std::uint64_t{1} << kLiteralRootBits) - 1;
-        constexpr std::uint64_t distance_mask = (std::uint64_t{1} << kDistanceRootBits) - 1;
-
-        const auto refill = [&] {
-            bits |= load64_le(in) << count;
-            in += (63 - count) >> 3;
-            count |= 56;
-        };
-        const auto drop = [&](Entry e) {
-            bits >>= total_bits(e);
-            count -= total_bits(e);
-        };
-        bool block_done = false;
-
-        refill();
-        Entry entry = literals[bits & literal_mask];
-        do {
-            std::uint64_t saved = bits;
-            if (is_literal(entry)) {
-                // Up to three literals per refill: root literals take at most 11 bits each.
-                drop(entry);
-                out[0] = literal_of(entry);
-                entry = literals[bits & literal_mask];
-                if (is_literal(entry)) {
-                    drop(entry);
-                    out[1] = literal_of(entry);
-                    entry = literals[bits & literal_mask];
-                    if (is_literal(entry)) {
-                        drop(entry);
-                        out[2] = literal_of(entry);
-                        out += 3;
-                        entry = literals[bits & literal_mask];
-                        refill();
-                        continue;
-                    }
-                    out += 2;
-                } else {
-                    out += 1;
-                }
-                saved = bits;
-            }
-            drop(entry);
-            if (is_exceptional(entry)) {
-                if (is_link(entry)) {
-                    entry = literals[value_of(entry) + low_bits(bits, code_bits(entry))];
-                    saved = bits;
-                    drop(entry);
-                    if (is_literal(entry)) {
-                        *out++ = literal_of(entry);
-                        entry = literals[bits & literal_mask];
-                        refill();
-                        continue;
-                    }
-                }
-                if (is_end_of_block(entry)) {
-                    block_done = true;
-                    break;
-                }
-                // Every bit held here is real input, so 15 bits were available.
-                if (is_error(entry)) fail(is_bad_symbol(entry) ? "bad length symbol" : "invalid Huffman code");
-            }
-            const std::size_t length = decoded_value(entry, saved);
-
-            static_assert(kMaxDistanceItemBits + kDistanceRootBits <= 56);
-            refill();
-            entry = distances[bits & distance_mask];
-            if (is_exceptional(entry)) {
-                if (is_link(entry)) {
-                    drop(entry);
-                    entry = distances[value_of(entry) + low_bits(bits, code_bits(entry))];
-                }
-                if (is_error(entry)) fail(is_bad_symbol(entry) ? "bad distance symbol" : "invalid Huffman code");
-            }
-            saved = bits;
-            drop(entry);
-            const std::size_t distance = decoded_value(entry, saved);
-            if (distance > static_cast<std::size_t>(out - out_begin)) fail("distance too far back");
-
-            // The next round's entry first: its load then overlaps the copy.
-            static_assert(kMaxDistanceItemBits + kLiteralRootBits <= 56);
-            entry = literals[bits & literal_mask];
-            refill();
-            out = copy_match(out, distance, length);
-        } while (in < in_fast_end && out < out_fast_end);
-        in_next_ = in;
-        bit_buffer_ = bits;
-        bit_count_ = count;
-        pos_ = static_cast<std::size_t>(out - out_begin);
+        FastState state{in_next_, in_end_ - kFastInputSlack, out_.data(), out_.data() + pos_,
+                        out_.data() + out_end_index, bit_buffer_, bit_count_};
+        const bool block_done = portable_only || !has_bmi2() ? decode_fast_portable(state, literals, distances)
+                                                             : decode_fast_bmi2(state, literals, distances);
+        in_next_ = state.in;
+        bit_buffer_ = state.bits;
+        bit_count_ = state.count;
+        pos_ = static_cast<std::size_t>(state.out - state.out_begin);
         return block_done;
     }
 
@@ -393,6 +449,8 @@ private:
 };
 
 }  // namespace
+
+void inflate_detail::use_portable_fast_loop(bool portable) { portable_only = portable; }
 
 std::vector<std::uint8_t> inflate(std::span<const std::uint8_t> compressed, std::size_t expected_size,
                                   std::size_t output_limit) {

@@ -1,5 +1,6 @@
 // Match copies of the inflate fast loop: whole 8-byte words, overlapping sources repeated as a byte-wise copy would.
 #pragma once
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +17,22 @@ inline std::uint64_t load_word(const std::uint8_t* p) {
 }
 
 inline void store_word(std::uint8_t* p, std::uint64_t value) { std::memcpy(p, &value, 8); }
+
+// The word whose bytes repeat the `period` (2 to 7) bytes at `p`, as memory order has
+// them. Reads a whole word at `p`: the bytes past the period are read but not used.
+inline std::uint64_t widen_period(const std::uint8_t* p, std::size_t period) {
+    if constexpr (std::endian::native == std::endian::little) {
+        const unsigned period_bits = 8 * static_cast<unsigned>(period);
+        const std::uint64_t one = load_word(p) & ((std::uint64_t{1} << period_bits) - 1);
+        std::uint64_t word = one | one << period_bits;  // two periods: at least 4 bytes
+        if (period < 4) word |= word << (2 * period_bits);
+        return word;
+    } else {
+        std::uint8_t bytes[8];
+        for (std::size_t i = 0; i < 8; ++i) bytes[i] = p[i % period];
+        return load_word(bytes);
+    }
+}
 
 // Copies `length` bytes from `distance` (>= 1) back to `out`; the caller leaves
 // kCopyOvershoot writable bytes past the end. Returns the end of the match.
@@ -38,14 +55,13 @@ inline std::uint8_t* copy_match(std::uint8_t* out, std::size_t distance, std::si
         for (out += kCopyOvershoot; out < end; out += 8) store_word(out, pattern);
         return end;
     }
-    // Periods of 2 to 7 bytes (pixels): widen one period to a word by bytes, then repeat
-    // that word at the largest multiple of the period that fits in it.
-    for (int i = 0; i < 8; ++i) out[i] = src[i];
-    const std::uint64_t pattern = load_word(out);
+    // Periods of 2 to 7 bytes (pixels): widen one period to a word, then repeat that
+    // word at the largest multiple of the period that fits in it.
+    const std::uint64_t pattern = widen_period(src, distance);
     // 8 - 8 % distance, without a division.
     static constexpr std::uint8_t kStep[8] = {0, 0, 8, 6, 8, 5, 6, 7};
     const std::size_t step = kStep[distance];
-    for (out += step; out < end; out += step) store_word(out, pattern);
+    for (; out < end; out += step) store_word(out, pattern);
     return end;
 }
 
