@@ -46,12 +46,12 @@ unsigned root_bits_of(SymbolSet set) {
 
 // Codes are sent most-significant bit first but read from the low end of the bit buffer.
 unsigned reverse_bits(unsigned code, unsigned length) {
-    unsigned reversed = 0;
-    for (unsigned i = 0; i < length; ++i) {
-        reversed = (reversed << 1) | (code & 1);
-        code >>= 1;
-    }
-    return reversed;
+    std::uint32_t x = code;
+    x = (x & 0x5555) << 1 | (x >> 1 & 0x5555);
+    x = (x & 0x3333) << 2 | (x >> 2 & 0x3333);
+    x = (x & 0x0F0F) << 4 | (x >> 4 & 0x0F0F);
+    x = (x & 0x00FF) << 8 | (x >> 8 & 0x00FF);
+    return x >> (16 - length);
 }
 
 struct Code {
@@ -90,13 +90,6 @@ std::size_t reachable_codes(const std::uint8_t* lengths, std::size_t count, Code
     return n;
 }
 
-// Whether the codes fill the whole code space, leaving no bit pattern without a code.
-bool is_complete(const Code* codes, std::size_t n) {
-    std::uint32_t space = 0;
-    for (std::size_t i = 0; i < n; ++i) space += std::uint32_t{1} << (kMaxCodeBits - codes[i].length);
-    return space == std::uint32_t{1} << kMaxCodeBits;
-}
-
 // The first `root` bits of a code longer than `root`.
 unsigned prefix_of(const Code& c, unsigned root) { return static_cast<unsigned>(c.code) >> (c.length - root); }
 
@@ -112,17 +105,26 @@ void build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, 
     const Entry no_code = kExceptionalFlag;
     std::array<Code, kMaxLiteralSymbols> codes;
     const std::size_t n = reachable_codes(lengths, count, codes.data());
-    // A complete set writes every entry itself; only gaps need the no-code entry.
-    if (!is_complete(codes.data(), n)) std::fill_n(storage, root_size, no_code);
+
+    // The root grows one bit at a time: a code of `len` bits takes the entry at its
+    // reversed code among the first 2^len entries, and doubling the filled part repeats
+    // every shorter code at all the indices that start with it. Codes come sorted by
+    // length. Sequential copies instead of one strided pass per code.
+    std::size_t i = 0;
+    std::size_t filled = 1;
+    storage[0] = no_code;
+    for (unsigned len = 1; len <= root; ++len) {
+        std::copy_n(storage, filled, storage + filled);
+        filled *= 2;
+        for (; i < n && codes[i].length == len; ++i)
+            storage[reverse_bits(codes[i].code, len)] = with_code_bits(symbol_entry(set, codes[i].symbol), len);
+    }
+
     std::size_t next_subtable = root_size;
     unsigned linked_prefix = ~0u;  // codes sharing a prefix are consecutive
-    for (std::size_t i = 0; i < n; ++i) {
+    for (; i < n; ++i) {
         const Code& c = codes[i];
         const Entry meaning = symbol_entry(set, c.symbol);
-        if (c.length <= root) {
-            fill(storage, root_size, reverse_bits(c.code, c.length), c.length, with_code_bits(meaning, c.length));
-            continue;
-        }
         const unsigned prefix_code = prefix_of(c, root);
         const unsigned prefix = reverse_bits(prefix_code, root);
         if (prefix != linked_prefix) {

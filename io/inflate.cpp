@@ -23,15 +23,17 @@ using inflate_detail::copy_match;
 using inflate_detail::kCopyOvershoot;
 
 constexpr std::size_t kMaxMatch = 258;
-// Room the fast loop keeps free at the end of the output: two literals and a match in
+constexpr unsigned kLiteralsPerRefill = 4;
+static_assert(kLiteralsPerRefill * kLiteralRootBits + kLiteralRootBits <= 56);
+// Room the fast loop keeps free at the end of the output: the literals and a match of
 // one round, plus what the match's word copies write past its end.
-constexpr std::size_t kFastOutputSlack = 2 + kMaxMatch + kCopyOvershoot;
+constexpr std::size_t kFastOutputSlack = kLiteralsPerRefill - 1 + kMaxMatch + kCopyOvershoot;
 // Input the fast loop keeps in reserve: a round refills at most twice, and each refill
 // reads one word and advances by at most 7 bytes.
 constexpr std::size_t kFastInputSlack = 16;
-// The most bits a round takes between refills: a length code with its extra bits after
-// two literals, or a distance code with its extra bits (each less than the 56 a refill
-// guarantees, with a table index to spare).
+// The most bits a distance takes: code and extra bits. A length takes at most 15 + 5
+// bits, so three literals and a length fit in the 56 bits of a refill as well; after
+// four literals the round ends.
 constexpr unsigned kMaxDistanceItemBits = 15 + 13;
 // The first output buffer beyond four times the input: enough for small streams at once.
 constexpr std::size_t kFirstOutputBytes = 64 * 1024;
@@ -112,25 +114,18 @@ TARKEEP_ALWAYS_INLINE bool decode_fast(FastState& state, const Entry* literals, 
     do {
         std::uint64_t saved = bits;
         if (is_literal(entry)) {
-            // Up to three literals per refill: root literals take at most 11 bits each.
-            drop(entry);
-            out[0] = literal_of(entry);
-            entry = literals[bits & literal_mask];
-            if (is_literal(entry)) {
+            // Up to four literals per refill: root literals take at most 11 bits each, so
+            // four and the next index fit in the 56 bits a refill guarantees.
+            unsigned n = 0;
+            do {
                 drop(entry);
-                out[1] = literal_of(entry);
+                out[n++] = literal_of(entry);
                 entry = literals[bits & literal_mask];
-                if (is_literal(entry)) {
-                    drop(entry);
-                    out[2] = literal_of(entry);
-                    out += 3;
-                    entry = literals[bits & literal_mask];
-                    refill();
-                    continue;
-                }
-                out += 2;
-            } else {
-                out += 1;
+            } while (is_literal(entry) && n < kLiteralsPerRefill);
+            out += n;
+            if (n == kLiteralsPerRefill) {
+                refill();
+                continue;
             }
             saved = bits;
         }
@@ -384,11 +379,12 @@ private:
     }
 
     // Where the fast loop must stop writing: room for a round's worst case must remain,
-    // and a round of three literals must not step past the limit where the careful path
-    // would have stopped after the first literal beyond it.
+    // and a round of literals must not step past the limit where the careful path would
+    // have stopped after the first literal beyond it.
     std::size_t fast_output_end() const {
         const std::size_t room_end = out_.size() < kFastOutputSlack ? 0 : out_.size() - kFastOutputSlack;
-        const std::size_t limit_end = limit_ < 2 ? 0 : limit_ - 2;
+        constexpr std::size_t back = kLiteralsPerRefill - 1;
+        const std::size_t limit_end = limit_ < back ? 0 : limit_ - back;
         return std::min(room_end, limit_end);
     }
 
