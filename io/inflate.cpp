@@ -151,8 +151,10 @@ TARKEEP_ALWAYS_INLINE bool decode_fast(FastState& state, const Entry* literals, 
         }
         const std::size_t length = decoded_value(entry, saved);
 
-        static_assert(kMaxDistanceItemBits + kDistanceRootBits <= 56);
-        refill();
+        // The distance and the next round's table index must be held; a round with no
+        // literals before its length still has them.
+        static_assert(kMaxDistanceItemBits + kLiteralRootBits <= 56);
+        if (count < kMaxDistanceItemBits + kLiteralRootBits) refill();
         entry = distances[bits & distance_mask];
         if (is_exceptional(entry)) {
             if (is_link(entry)) {
@@ -167,7 +169,6 @@ TARKEEP_ALWAYS_INLINE bool decode_fast(FastState& state, const Entry* literals, 
         if (distance > static_cast<std::size_t>(out - out_begin)) fail("distance too far back");
 
         // The next round's entry first: its load then overlaps the copy.
-        static_assert(kMaxDistanceItemBits + kLiteralRootBits <= 56);
         entry = literals[bits & literal_mask];
         refill();
         out = copy_match(out, distance, length);
@@ -185,8 +186,7 @@ bool decode_fast_portable(FastState& state, const Entry* literals, const Entry* 
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 // With BMI2 the variable shifts and bit masks are one instruction each.
-__attribute__((target("bmi2"))) bool decode_fast_bmi2(FastState& state, const Entry* literals,
-                                                      const Entry* distances) {
+__attribute__((target("bmi2"))) bool decode_fast_bmi2(FastState& state, const Entry* literals, const Entry* distances) {
     return decode_fast(state, literals, distances);
 }
 
@@ -395,8 +395,9 @@ private:
         const std::size_t out_end_index = fast_output_end();
         const auto in_room = static_cast<std::size_t>(in_end_ - in_next_);
         if (pad_bytes_ != 0 || pos_ >= out_end_index || in_room <= kFastInputSlack) return false;
-        FastState state{in_next_, in_end_ - kFastInputSlack, out_.data(), out_.data() + pos_,
-                        out_.data() + out_end_index, bit_buffer_, bit_count_};
+        FastState state{in_next_,           in_end_ - kFastInputSlack,   out_.data(),
+                        out_.data() + pos_, out_.data() + out_end_index, bit_buffer_,
+                        bit_count_};
         const bool block_done = portable_only || !has_bmi2() ? decode_fast_portable(state, literals, distances)
                                                              : decode_fast_bmi2(state, literals, distances);
         in_next_ = state.in;
