@@ -98,14 +98,17 @@ TARKEEP_ALWAYS_INLINE bool decode_fast(FastState& state, const Entry* literals, 
     constexpr std::uint64_t literal_mask = (std::uint64_t{1} << kLiteralRootBits) - 1;
     constexpr std::uint64_t distance_mask = (std::uint64_t{1} << kDistanceRootBits) - 1;
 
+    // Only the low byte of `count` is the bit count: dropping an item subtracts its whole
+    // entry (one instruction less per symbol), which leaves junk above that byte.
+    const auto held = [&] { return count & 0xFF; };
     const auto refill = [&] {
-        bits |= load64_le(in) << count;
-        in += (63 - count) >> 3;
+        bits |= load64_le(in) << held();
+        in += (63 - held()) >> 3;
         count |= 56;
     };
     const auto drop = [&](Entry e) {
         bits >>= total_bits(e);
-        count -= total_bits(e);
+        count -= e;
     };
     bool block_done = false;
 
@@ -154,7 +157,7 @@ TARKEEP_ALWAYS_INLINE bool decode_fast(FastState& state, const Entry* literals, 
         // The distance and the next round's table index must be held; a round with no
         // literals before its length still has them.
         static_assert(kMaxDistanceItemBits + kLiteralRootBits <= 56);
-        if (count < kMaxDistanceItemBits + kLiteralRootBits) refill();
+        if (held() < kMaxDistanceItemBits + kLiteralRootBits) refill();
         entry = distances[bits & distance_mask];
         if (is_exceptional(entry)) {
             if (is_link(entry)) {
@@ -176,7 +179,7 @@ TARKEEP_ALWAYS_INLINE bool decode_fast(FastState& state, const Entry* literals, 
     state.in = in;
     state.out = out;
     state.bits = bits;
-    state.count = count;
+    state.count = held();
     return block_done;
 }
 
