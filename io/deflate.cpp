@@ -25,8 +25,24 @@ constexpr unsigned kFullChain = 128;
 constexpr unsigned kShortChain = 32;
 constexpr std::size_t kTokensPerBlock = 16384;
 
+constexpr std::size_t kHashBytes = 4;
+
+inline std::uint32_t load32(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// Chains hold positions whose next four bytes hash alike. Three would find every match,
+// but in noisy pixel data nearly every three-byte prefix recurs, and walking those
+// chains cost most of the time for matches barely worth their code.
+inline std::uint32_t hash4(const std::uint8_t* p) {
+    return (load32(p) * 0x9E3779B1u) >> (32 - std::countr_zero(kWindow));
+}
+
+// The first three of those bytes, for the one three-byte candidate kept per hash.
 inline std::uint32_t hash3(const std::uint8_t* p) {
-    return ((std::uint32_t(p[0]) << 10) ^ (std::uint32_t(p[1]) << 5) ^ p[2]) & kTableMask;
+    return ((load32(p) & 0xFFFFFF) * 0x9E3779B1u) >> (32 - std::countr_zero(kWindow));
 }
 
 inline std::uint16_t load16(const std::uint8_t* p) {
@@ -62,7 +78,7 @@ template <typename Pos>
 class Compressor {
 public:
     Compressor(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& out)
-        : in_(input), out_(out), head_(kWindow, 0), chain_(kWindow, 0) {
+        : in_(input), out_(out), head_(kWindow, 0), head3_(kWindow, 0), chain_(kWindow, 0) {
         tokens_.reserve(kTokensPerBlock);
     }
 
@@ -74,8 +90,8 @@ public:
         std::size_t i = 0;
         while (i < size) {
             std::size_t length = 0, distance = 0;
-            if (i + kMinMatch <= size) {
-                const std::uint32_t h = hash3(data + i);
+            if (i + kHashBytes <= size) {
+                const std::uint32_t h = hash4(data + i);
                 if (!pending || pending_length < kLazyLimit) {
                     const unsigned budget = (!pending || pending_length < kGoodLength) ? kFullChain : kShortChain;
                     const Match found = find_match(i, h, pending ? pending_length : 0, budget);
@@ -87,7 +103,7 @@ public:
             if (pending && pending_length >= kMinMatch && pending_length >= length) {
                 emit_match(pending_length, pending_distance);
                 const std::size_t end = i - 1 + pending_length;
-                for (std::size_t j = i + 1; j < end && j + kMinMatch <= size; ++j) insert(j, hash3(data + j));
+                for (std::size_t j = i + 1; j < end && j + kHashBytes <= size; ++j) insert(j, hash4(data + j));
                 i = end;
                 pending = false;
                 continue;
@@ -112,6 +128,7 @@ private:
         const std::size_t back = previous == 0 ? 0 : i - (std::size_t(previous) - 1);
         chain_[i & kTableMask] = std::uint16_t(back <= kWindow ? back : 0);
         head_[h] = Pos(i + 1);
+        head3_[hash3(in_.data() + i)] = Pos(i + 1);
     }
 
     // Longest match at i strictly longer than max(pending, 2); length 0 when none.
@@ -120,7 +137,21 @@ private:
         std::size_t distance = 0;
     };
 
+    // The chain's best match, or else the latest position that shares three bytes: the
+    // nearest three-byte match is the only one cheap enough to pay off.
     Match find_match(std::size_t i, std::uint32_t h, std::size_t pending, unsigned budget) const {
+        const Match found = find_chain_match(i, h, pending, budget);
+        if (found.length != 0 || pending >= kMinMatch) return found;
+        const Pos head = head3_[hash3(in_.data() + i)];
+        if (head == 0 || i - (std::size_t(head) - 1) > kWindow) return found;
+        const std::size_t candidate = std::size_t(head) - 1;
+        const std::size_t limit = std::min(kMaxMatch, in_.size() - i);
+        const std::size_t n = common_length(in_.data() + candidate, in_.data() + i, limit);
+        if (n < kMinMatch) return found;
+        return {n, i - candidate};
+    }
+
+    Match find_chain_match(std::size_t i, std::uint32_t h, std::size_t pending, unsigned budget) const {
         const std::uint8_t* data = in_.data();
         const std::size_t limit = std::min(kMaxMatch, in_.size() - i);
         std::size_t best = std::max<std::size_t>(pending, 2);
@@ -209,6 +240,7 @@ private:
     std::span<const std::uint8_t> in_;
     BitWriter out_;
     std::vector<Pos> head_;
+    std::vector<Pos> head3_;
     std::vector<std::uint16_t> chain_;
     std::vector<Token> tokens_;
     std::size_t block_start_ = 0;

@@ -15,21 +15,25 @@ using deflate_tables::kDistanceExtra;
 using deflate_tables::kLengthBase;
 using deflate_tables::kLengthExtra;
 
-// What a symbol means, without its code length.
+// What a symbol means, with its extra-bit count but without its code length.
 Entry symbol_entry(SymbolSet set, unsigned symbol) {
+    const Entry bad = kExceptionalFlag | kBadSymbolFlag;
     switch (set) {
-        case SymbolSet::code_length: return make_entry(Kind::literal, symbol, 0, 0);
+        case SymbolSet::code_length: return static_cast<Entry>(symbol) << 16;
         case SymbolSet::distance:
-            if (symbol >= 30) return make_entry(Kind::bad_symbol, symbol, 0, 0);
-            return make_entry(Kind::length, kDistanceBase[symbol], kDistanceExtra[symbol], 0);
+            if (symbol >= 30) return bad;
+            return static_cast<Entry>(kDistanceBase[symbol]) << 16 | kDistanceExtra[symbol];
         case SymbolSet::literal_length:
-            if (symbol < 256) return make_entry(Kind::literal, symbol, 0, 0);
-            if (symbol == 256) return make_entry(Kind::end_of_block, 0, 0, 0);
-            if (symbol >= 286) return make_entry(Kind::bad_symbol, symbol, 0, 0);
-            return make_entry(Kind::length, kLengthBase[symbol - 257], kLengthExtra[symbol - 257], 0);
+            if (symbol < 256) return kLiteralFlag | static_cast<Entry>(symbol) << 16;
+            if (symbol == 256) return kExceptionalFlag | kEndOfBlockFlag;
+            if (symbol >= 286) return bad;
+            return static_cast<Entry>(kLengthBase[symbol - 257]) << 16 | kLengthExtra[symbol - 257];
     }
-    return make_entry(Kind::invalid, 0, 0, 0);
+    return bad;
 }
+
+// The meaning plus the code length, in both places the layout keeps it.
+Entry with_code_bits(Entry meaning, unsigned length) { return meaning + length + (length << 8); }
 
 unsigned root_bits_of(SymbolSet set) {
     switch (set) {
@@ -42,12 +46,12 @@ unsigned root_bits_of(SymbolSet set) {
 
 // Codes are sent most-significant bit first but read from the low end of the bit buffer.
 unsigned reverse_bits(unsigned code, unsigned length) {
-    unsigned reversed = 0;
-    for (unsigned i = 0; i < length; ++i) {
-        reversed = (reversed << 1) | (code & 1);
-        code >>= 1;
-    }
-    return reversed;
+    std::uint32_t x = code;
+    x = (x & 0x5555) << 1 | (x >> 1 & 0x5555);
+    x = (x & 0x3333) << 2 | (x >> 2 & 0x3333);
+    x = (x & 0x0F0F) << 4 | (x >> 4 & 0x0F0F);
+    x = (x & 0x00FF) << 8 | (x >> 8 & 0x00FF);
+    return x >> (16 - length);
 }
 
 struct Code {
@@ -95,56 +99,51 @@ void fill(Entry* table, std::size_t size, unsigned reversed_code, unsigned lengt
 
 }  // namespace
 
-TableView build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, Entry* storage) {
+void build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, Entry* storage) {
     const unsigned root = root_bits_of(set);
     const std::size_t root_size = std::size_t{1} << root;
-    const Entry invalid = make_entry(Kind::invalid, 0, 0, 0);
-    std::fill_n(storage, root_size, invalid);
-
+    const Entry no_code = kExceptionalFlag;
     std::array<Code, kMaxLiteralSymbols> codes;
     const std::size_t n = reachable_codes(lengths, count, codes.data());
+
+    // The root grows one bit at a time: a code of `len` bits takes the entry at its
+    // reversed code among the first 2^len entries, and doubling the filled part repeats
+    // every shorter code at all the indices that start with it. Codes come sorted by
+    // length. Sequential copies instead of one strided pass per code.
+    std::size_t i = 0;
+    std::size_t filled = 1;
+    storage[0] = no_code;
+    for (unsigned len = 1; len <= root; ++len) {
+        std::copy_n(storage, filled, storage + filled);
+        filled *= 2;
+        for (; i < n && codes[i].length == len; ++i)
+            storage[reverse_bits(codes[i].code, len)] = with_code_bits(symbol_entry(set, codes[i].symbol), len);
+    }
+
     std::size_t next_subtable = root_size;
-    for (std::size_t i = 0; i < n; ++i) {
+    unsigned linked_prefix = ~0u;  // codes sharing a prefix are consecutive
+    for (; i < n; ++i) {
         const Code& c = codes[i];
         const Entry meaning = symbol_entry(set, c.symbol);
-        if (c.length <= root) {
-            fill(storage, root_size, reverse_bits(c.code, c.length), c.length, meaning | c.length);
-            continue;
-        }
         const unsigned prefix_code = prefix_of(c, root);
         const unsigned prefix = reverse_bits(prefix_code, root);
-        if (kind_of(storage[prefix]) != Kind::subtable) {
-            // Codes sharing a prefix are consecutive and ordered by length, so the last
-            // one of the run is the longest and sets the sub-table's size.
+        if (prefix != linked_prefix) {
+            // Codes sharing a prefix are ordered by length, so the last one of the run is
+            // the longest and sets the sub-table's size.
+            linked_prefix = prefix;
             std::size_t last = i;
             while (last + 1 < n && prefix_of(codes[last + 1], root) == prefix_code) ++last;
             const unsigned sub_bits = codes[last].length - root;
-            storage[prefix] = make_entry(Kind::subtable, static_cast<unsigned>(next_subtable), sub_bits, root);
-            std::fill_n(storage + next_subtable, std::size_t{1} << sub_bits, invalid);
+            storage[prefix] =
+                kExceptionalFlag | kLinkFlag | static_cast<Entry>(next_subtable) << 16 | sub_bits << 8 | root;
+            std::fill_n(storage + next_subtable, std::size_t{1} << sub_bits, no_code);
             next_subtable += std::size_t{1} << sub_bits;
         }
         const Entry link = storage[prefix];
         const unsigned rest = c.length - root;
         const unsigned rest_code = c.code & ((1u << rest) - 1);
-        fill(storage + value_of(link), std::size_t{1} << extra_bits(link), reverse_bits(rest_code, rest), rest,
-             meaning | rest);
-    }
-    return {storage, root};
-}
-
-void build_pairs(const TableView& table, Entry* pairs) {
-    const std::size_t size = std::size_t{1} << table.root_bits;
-    for (std::size_t i = 0; i < size; ++i) {
-        const Entry first = table.entries[i];
-        pairs[i] = first;
-        if (kind_of(first) != Kind::literal) continue;
-        // The bits after the first code index the second; an entry found there is only
-        // decided by those bits when its code is no longer than they are.
-        const unsigned used = code_bits(first);
-        const Entry second = table.entries[i >> used];
-        if (kind_of(second) != Kind::literal || used + code_bits(second) > table.root_bits) continue;
-        pairs[i] =
-            make_entry(Kind::literal, value_of(first) | value_of(second) << 8, 0, used + code_bits(second)) | kPairFlag;
+        fill(storage + value_of(link), std::size_t{1} << code_bits(link), reverse_bits(rest_code, rest), rest,
+             with_code_bits(meaning, rest));
     }
 }
 
@@ -156,11 +155,10 @@ const FixedTables& fixed_tables() {
         std::fill(literal.begin() + 144, literal.begin() + 256, 9);
         std::fill(literal.begin() + 256, literal.begin() + 280, 7);
         std::fill(literal.begin() + 280, literal.end(), 8);
-        build_pairs(build_table(literal.data(), literal.size(), SymbolSet::literal_length, built->literal),
-                    built->literal_pairs);
+        build_table(literal.data(), literal.size(), SymbolSet::literal_length, built->literal);
         std::array<std::uint8_t, 30> distance{};
         distance.fill(5);
-        build_table(distance.data(), distance.size(), SymbolSet::distance, built->distances);
+        build_table(distance.data(), distance.size(), SymbolSet::distance, built->distance);
         return built;
     }();
     return *tables;

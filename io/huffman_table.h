@@ -8,73 +8,77 @@
 
 namespace tarkeep::io::huffman {
 
-// Entry layout: bits 0-3 code length (for a sub-table link: the root bits), bits 4-6 the
-// kind, bit 7 the pair flag (see build_pairs), bits 8-12 extra bits (for a link: the sub-table's index bits), bits
-// 16-31 value (literal byte, base length or distance, code-length symbol, or sub-table offset).
+// One entry says everything the decoder needs about the code it matched, so that a
+// symbol costs a single load:
+//   bits 0-7    bits to drop for the whole item: code length plus extra bits (a link: the root bits)
+//   bits 8-11   code length alone (a link: the sub-table's index bits); the extra bits follow it
+//   bit 12      with the exceptional flag: a symbol the format does not define (else: no code at all)
+//   bit 13      end of block
+//   bit 14      link to a sub-table
+//   bit 15      exceptional: link, end of block or error; never set together with the literal flag
+//   bits 16-31  base length or distance, code-length symbol, or sub-table offset
+//   bit 31      literal; its byte is in bits 16-23
 using Entry = std::uint32_t;
 
-enum class Kind : std::uint32_t {
-    literal = 0,  // literal byte, or a code-length symbol
-    length = 1,   // base plus extra bits: a match length or a distance
-    end_of_block = 2,
-    subtable = 3,
-    invalid = 4,     // no code starts with these bits
-    bad_symbol = 5,  // literal/length 286-287 or distance 30-31
-};
+constexpr Entry kBadSymbolFlag = 1u << 12;
+constexpr Entry kEndOfBlockFlag = 1u << 13;
+constexpr Entry kLinkFlag = 1u << 14;
+constexpr Entry kExceptionalFlag = 1u << 15;
+constexpr Entry kLiteralFlag = 1u << 31;
 
-constexpr Kind kind_of(Entry e) { return static_cast<Kind>((e >> 4) & 0x7); }
-constexpr unsigned code_bits(Entry e) { return e & 0xF; }
-constexpr unsigned extra_bits(Entry e) { return (e >> 8) & 0x1F; }
+constexpr unsigned total_bits(Entry e) { return e & 0xFF; }
+constexpr unsigned code_bits(Entry e) { return (e >> 8) & 0xF; }
+constexpr unsigned extra_bits(Entry e) { return total_bits(e) - code_bits(e); }
 constexpr unsigned value_of(Entry e) { return e >> 16; }
-constexpr Entry make_entry(Kind kind, unsigned value, unsigned extra, unsigned bits) {
-    return static_cast<Entry>(value) << 16 | extra << 8 | static_cast<Entry>(kind) << 4 | bits;
-}
+constexpr std::uint8_t literal_of(Entry e) { return static_cast<std::uint8_t>(e >> 16); }
+constexpr bool is_literal(Entry e) { return (e & kLiteralFlag) != 0; }
+constexpr bool is_exceptional(Entry e) { return (e & kExceptionalFlag) != 0; }
+constexpr bool is_link(Entry e) { return (e & kLinkFlag) != 0; }
+constexpr bool is_end_of_block(Entry e) { return (e & kEndOfBlockFlag) != 0; }
+// Not a link nor end of block: a code the set lacks, or a symbol without meaning.
+constexpr bool is_error(Entry e) { return is_exceptional(e) && (e & (kLinkFlag | kEndOfBlockFlag)) == 0; }
+constexpr bool is_bad_symbol(Entry e) { return (e & kBadSymbolFlag) != 0; }
 
-// A literal entry with this flag holds two literals (first in bits 16-23, second in 24-31)
-// and the length of both codes together.
-constexpr Entry kPairFlag = 0x80;
-constexpr bool is_pair(Entry e) { return (e & kPairFlag) != 0; }
+// The base value plus the extra bits found right after the code in `bits` (the buffer as
+// it was before the item was dropped).
+constexpr unsigned decoded_value(Entry e, std::uint64_t bits) {
+    const std::uint64_t item = bits & ((std::uint64_t{1} << total_bits(e)) - 1);
+    return value_of(e) + static_cast<unsigned>(item >> code_bits(e));
+}
 
 constexpr unsigned kMaxCodeBits = 15;
 constexpr std::size_t kMaxLiteralSymbols = 288;
 constexpr std::size_t kMaxDistanceSymbols = 32;
 constexpr std::size_t kCodeLengthSymbols = 19;
 
-constexpr unsigned kLiteralRootBits = 10;
+constexpr unsigned kLiteralRootBits = 11;
 constexpr unsigned kDistanceRootBits = 8;
 constexpr unsigned kCodeLengthRootBits = 7;  // code-length codes are at most 7 bits long
 
-// Every sub-table belongs to at least one symbol and spans at most 15 - root bits.
-constexpr std::size_t kLiteralTableSize =
-    (std::size_t{1} << kLiteralRootBits) + kMaxLiteralSymbols * (std::size_t{1} << (kMaxCodeBits - kLiteralRootBits));
-constexpr std::size_t kDistanceTableSize = (std::size_t{1} << kDistanceRootBits) +
-                                           kMaxDistanceSymbols * (std::size_t{1} << (kMaxCodeBits - kDistanceRootBits));
+// Room for the root and every sub-table a code set can need. Canonical codes are handed
+// out in order, so every sub-table but the last one of a set is filled completely, and
+// a full sub-table of 2^s entries takes at least s + 1 codes. The worst case is the last
+// sub-table at full size plus every other code spent on full sub-tables of the largest
+// size (an incomplete set may leave the rest of the root empty).
+constexpr std::size_t table_size(unsigned root_bits, std::size_t symbols) {
+    const unsigned sub_bits = kMaxCodeBits - root_bits;
+    const std::size_t largest = std::size_t{1} << sub_bits;
+    return (std::size_t{1} << root_bits) + largest + (symbols - 1) * largest / (sub_bits + 1);
+}
+constexpr std::size_t kLiteralTableSize = table_size(kLiteralRootBits, kMaxLiteralSymbols);
+constexpr std::size_t kDistanceTableSize = table_size(kDistanceRootBits, kMaxDistanceSymbols);
 constexpr std::size_t kCodeLengthTableSize = std::size_t{1} << kCodeLengthRootBits;
-
-struct TableView {
-    const Entry* entries = nullptr;
-    unsigned root_bits = 0;
-};
 
 enum class SymbolSet { literal_length, distance, code_length };
 
 // Builds the table for `count` code lengths (0 = no code) into `storage`, which must hold
-// the table size of the symbol set.
-TableView build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, Entry* storage);
-
-// The root of a literal/length table again, with each entry whose bits hold two whole
-// literal codes replaced by one pair entry: the fast decoder then takes two literals per
-// lookup. Sub-table links still point into `table`. `pairs` holds kPairTableSize entries.
-constexpr std::size_t kPairTableSize = std::size_t{1} << kLiteralRootBits;
-void build_pairs(const TableView& table, Entry* pairs);
+// the table size of the symbol set. Its root has the set's root bits.
+void build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, Entry* storage);
 
 // The fixed codes of block type 1, built once per process.
 struct FixedTables {
-    TableView literal_length() const { return {literal, kLiteralRootBits}; }
-    TableView distance() const { return {distances, kDistanceRootBits}; }
     Entry literal[kLiteralTableSize];
-    Entry distances[kDistanceTableSize];
-    Entry literal_pairs[kPairTableSize];
+    Entry distance[kDistanceTableSize];
 };
 const FixedTables& fixed_tables();
 

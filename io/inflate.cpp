@@ -10,6 +10,7 @@
 
 #include "io/deflate_tables.h"
 #include "io/huffman_table.h"
+#include "io/inflate_copy.h"
 #include "io/load_le.h"
 #include "io/zip_error.h"
 
@@ -18,10 +19,22 @@ namespace {
 
 using namespace huffman;
 
+using inflate_detail::copy_match;
+using inflate_detail::kCopyOvershoot;
+
 constexpr std::size_t kMaxMatch = 258;
-// Room the fast loop keeps free at the end of the output: one match plus the overshoot
-// of its 8-byte copies.
-constexpr std::size_t kFastOutputSlack = kMaxMatch + 16;
+constexpr unsigned kLiteralsPerRefill = 4;
+static_assert(kLiteralsPerRefill * kLiteralRootBits + kLiteralRootBits <= 56);
+// Room the fast loop keeps free at the end of the output: the literals and a match of
+// one round, plus what the match's word copies write past its end.
+constexpr std::size_t kFastOutputSlack = kLiteralsPerRefill - 1 + kMaxMatch + kCopyOvershoot;
+// Input the fast loop keeps in reserve: a round refills at most twice, and each refill
+// reads one word and advances by at most 7 bytes.
+constexpr std::size_t kFastInputSlack = 16;
+// The most bits a distance takes: code and extra bits. A length takes at most 15 + 5
+// bits, so three literals and a length fit in the 56 bits of a refill as well; after
+// four literals the round ends.
+constexpr unsigned kMaxDistanceItemBits = 15 + 13;
 // The first output buffer beyond four times the input: enough for small streams at once.
 constexpr std::size_t kFirstOutputBytes = 64 * 1024;
 
@@ -35,51 +48,12 @@ inline std::uint64_t low_bits(std::uint64_t value, unsigned count) { return valu
 
 [[noreturn]] void fail(const char* what) { throw ZipError(std::string("inflate: ") + what); }
 
-inline void store64(std::uint8_t* p, std::uint64_t value) { std::memcpy(p, &value, 8); }
-
-// Copies a match of `length` bytes from `distance` back, writing up to 15 bytes past the
-// end (the caller guarantees the room). Overlapping matches repeat data as byte-by-byte
-// copying would.
-inline std::uint8_t* copy_match_fast(std::uint8_t* out, std::size_t distance, std::size_t length) {
-    const std::uint8_t* src = out - distance;
-    std::uint8_t* const end = out + length;
-    if (distance >= 8) {
-        do {
-            std::memcpy(out, src, 8);
-            std::memcpy(out + 8, src + 8, 8);
-            out += 16;
-            src += 16;
-        } while (out < end);
-        // The second 8-byte copy may read what the first one wrote when distance < 16;
-        // that is exactly the repetition a byte-wise copy gives.
-    } else if (distance == 1) {
-        const std::uint64_t pattern = std::uint64_t{*src} * 0x0101010101010101u;
-        do {
-            store64(out, pattern);
-            store64(out + 8, pattern);
-            out += 16;
-        } while (out < end);
-    } else {
-        // Short periods (pixels of 2 to 7 bytes): lay down one period by bytes, then
-        // repeat the first eight bytes at the largest multiple of the period that fits.
-        for (int i = 0; i < 8; ++i) out[i] = src[i];
-        std::uint64_t pattern;
-        std::memcpy(&pattern, out, 8);
-        // 8 - 8 % distance, without a division.
-        static constexpr std::uint8_t kStep[8] = {0, 0, 8, 6, 8, 5, 6, 7};
-        const std::size_t step = kStep[distance];
-        for (out += step; out < end; out += step) std::memcpy(out, &pattern, 8);
-    }
-    return end;
-}
-
-// The decode tables of dynamic blocks: too large for the stack, and worth keeping between
-// calls (one per thread) instead of allocating them for every small zip entry.
+// The decode tables of dynamic blocks: worth keeping between calls (one set per thread)
+// instead of building up memory for every small zip entry.
 struct DynamicTables {
     std::array<Entry, kLiteralTableSize> literal;
     std::array<Entry, kDistanceTableSize> distance;
     std::array<Entry, kCodeLengthTableSize> code_length;
-    std::array<Entry, kPairTableSize> literal_pairs;
 };
 
 DynamicTables& thread_tables() {
@@ -87,6 +61,151 @@ DynamicTables& thread_tables() {
     thread_local const std::unique_ptr<DynamicTables> tables = std::make_unique_for_overwrite<DynamicTables>();
     return *tables;
 }
+
+// The fast loop's view of the decoder: pointers and the bit buffer, kept in registers.
+struct FastState {
+    const std::uint8_t* in;
+    const std::uint8_t* in_fast_end;  // the loop runs while `in` is below it
+    std::uint8_t* out_begin;
+    std::uint8_t* out;
+    std::uint8_t* out_fast_end;  // ... and while `out` is below this
+    std::uint64_t bits;
+    unsigned count;
+};
+
+#if defined(__GNUC__)
+#define TARKEEP_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define TARKEEP_ALWAYS_INLINE inline
+#endif
+
+// Decodes symbols with no bounds test per symbol until the end of the block (returns
+// true) or until input or output room runs short (false). Inlined into each processor
+// variant below, so that the compiler may use that variant's instructions.
+//
+// A refill makes all 64 bits of the buffer real input (the count says 56 to 63), so a
+// table index may look a little past the count. Each round starts refilled and with its
+// first literal/length entry already loaded, so that the load's latency overlaps the
+// previous round's work.
+TARKEEP_ALWAYS_INLINE bool decode_fast(FastState& state, const Entry* literals, const Entry* distances) {
+    const std::uint8_t* in = state.in;
+    const std::uint8_t* const in_fast_end = state.in_fast_end;
+    std::uint8_t* const out_begin = state.out_begin;
+    std::uint8_t* out = state.out;
+    std::uint8_t* const out_fast_end = state.out_fast_end;
+    std::uint64_t bits = state.bits;
+    unsigned count = state.count;
+    constexpr std::uint64_t literal_mask = (std::uint64_t{1} << kLiteralRootBits) - 1;
+    constexpr std::uint64_t distance_mask = (std::uint64_t{1} << kDistanceRootBits) - 1;
+
+    // Only the low byte of `count` is the bit count: dropping an item subtracts its whole
+    // entry (one instruction less per symbol), which leaves junk above that byte.
+    const auto held = [&] { return count & 0xFF; };
+    const auto refill = [&] {
+        bits |= load64_le(in) << held();
+        in += (63 - held()) >> 3;
+        count |= 56;
+    };
+    const auto drop = [&](Entry e) {
+        bits >>= total_bits(e);
+        count -= e;
+    };
+    bool block_done = false;
+
+    refill();
+    Entry entry = literals[bits & literal_mask];
+    do {
+        std::uint64_t saved = bits;
+        if (is_literal(entry)) {
+            // Up to four literals per refill: root literals take at most 11 bits each, so
+            // four and the next index fit in the 56 bits a refill guarantees.
+            unsigned n = 0;
+            do {
+                drop(entry);
+                out[n++] = literal_of(entry);
+                entry = literals[bits & literal_mask];
+            } while (is_literal(entry) && n < kLiteralsPerRefill);
+            out += n;
+            if (n == kLiteralsPerRefill) {
+                refill();
+                continue;
+            }
+            saved = bits;
+        }
+        drop(entry);
+        if (is_exceptional(entry)) {
+            if (is_link(entry)) {
+                entry = literals[value_of(entry) + low_bits(bits, code_bits(entry))];
+                saved = bits;
+                drop(entry);
+                if (is_literal(entry)) {
+                    *out++ = literal_of(entry);
+                    entry = literals[bits & literal_mask];
+                    refill();
+                    continue;
+                }
+            }
+            if (is_end_of_block(entry)) {
+                block_done = true;
+                break;
+            }
+            // Every bit held here is real input, so 15 bits were available.
+            if (is_error(entry)) fail(is_bad_symbol(entry) ? "bad length symbol" : "invalid Huffman code");
+        }
+        const std::size_t length = decoded_value(entry, saved);
+
+        // The distance and the next round's table index must be held; a round with no
+        // literals before its length still has them.
+        static_assert(kMaxDistanceItemBits + kLiteralRootBits <= 56);
+        if (held() < kMaxDistanceItemBits + kLiteralRootBits) refill();
+        entry = distances[bits & distance_mask];
+        if (is_exceptional(entry)) {
+            if (is_link(entry)) {
+                drop(entry);
+                entry = distances[value_of(entry) + low_bits(bits, code_bits(entry))];
+            }
+            if (is_error(entry)) fail(is_bad_symbol(entry) ? "bad distance symbol" : "invalid Huffman code");
+        }
+        saved = bits;
+        drop(entry);
+        const std::size_t distance = decoded_value(entry, saved);
+        if (distance > static_cast<std::size_t>(out - out_begin)) fail("distance too far back");
+
+        // The next round's entry first: its load then overlaps the copy.
+        entry = literals[bits & literal_mask];
+        refill();
+        out = copy_match(out, distance, length);
+    } while (in < in_fast_end && out < out_fast_end);
+    state.in = in;
+    state.out = out;
+    state.bits = bits;
+    state.count = held();
+    return block_done;
+}
+
+bool decode_fast_portable(FastState& state, const Entry* literals, const Entry* distances) {
+    return decode_fast(state, literals, distances);
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// With BMI2 the variable shifts and bit masks are one instruction each.
+__attribute__((target("bmi2"))) bool decode_fast_bmi2(FastState& state, const Entry* literals, const Entry* distances) {
+    return decode_fast(state, literals, distances);
+}
+
+bool has_bmi2() {
+    static const bool available = __builtin_cpu_supports("bmi2");
+    return available;
+}
+#else
+bool decode_fast_bmi2(FastState& state, const Entry* literals, const Entry* distances) {
+    return decode_fast(state, literals, distances);
+}
+
+bool has_bmi2() { return false; }
+#endif
+
+thread_local bool portable_only = false;
 
 class Inflater {
 public:
@@ -109,10 +228,7 @@ public:
             final_block = read_bits(1) != 0;
             switch (read_bits(2)) {
                 case 0: stored_block(); break;
-                case 1:
-                    compressed_block(fixed_tables().literal_length(), fixed_tables().literal_pairs,
-                                     fixed_tables().distance());
-                    break;
+                case 1: compressed_block(fixed_tables().literal, fixed_tables().distance); break;
                 case 2: dynamic_block(); break;
                 default: fail("invalid block type");
             }
@@ -164,16 +280,16 @@ private:
 
     // One symbol, with the errors of a bit-by-bit canonical decoder: a code that matches
     // nothing is only known to be invalid after 15 bits, so fewer remaining bits are an
-    // unexpected end instead.
-    Entry decode_slow(const TableView& table) {
+    // unexpected end instead. Drops the code, not its extra bits.
+    Entry decode_slow(const Entry* table, unsigned root_bits) {
         refill_slow();
-        Entry entry = table.entries[low_bits(bit_buffer_, table.root_bits)];
+        Entry entry = table[low_bits(bit_buffer_, root_bits)];
         unsigned used = 0;
-        if (kind_of(entry) == Kind::subtable) {
-            used = code_bits(entry);
-            entry = table.entries[value_of(entry) + low_bits(bit_buffer_ >> used, extra_bits(entry))];
+        if (is_link(entry)) {
+            used = total_bits(entry);
+            entry = table[value_of(entry) + low_bits(bit_buffer_ >> used, code_bits(entry))];
         }
-        if (kind_of(entry) == Kind::invalid) {
+        if (is_error(entry) && !is_bad_symbol(entry)) {
             if (real_bits() < kMaxCodeBits) fail("unexpected end of data");
             fail("invalid Huffman code");
         }
@@ -226,14 +342,13 @@ private:
         std::array<std::uint8_t, 19> code_length_lengths{};
         for (unsigned i = 0; i < code_length_count; ++i)
             code_length_lengths[deflate_tables::kCodeLengthOrder[i]] = static_cast<std::uint8_t>(read_bits(3));
-        const TableView code_lengths =
-            build_table(code_length_lengths.data(), 19, SymbolSet::code_length, tables_.code_length.data());
+        build_table(code_length_lengths.data(), 19, SymbolSet::code_length, tables_.code_length.data());
 
         std::array<std::uint8_t, kMaxLiteralSymbols + kMaxDistanceSymbols> lengths{};
         const unsigned total = literal_count + distance_count;
         unsigned n = 0;
         while (n < total) {
-            const unsigned symbol = value_of(decode_slow(code_lengths));
+            const unsigned symbol = value_of(decode_slow(tables_.code_length.data(), kCodeLengthRootBits));
             if (symbol < 16) {
                 lengths[n++] = static_cast<std::uint8_t>(symbol);
                 continue;
@@ -253,129 +368,61 @@ private:
             std::fill_n(lengths.begin() + n, run, repeated);
             n += run;
         }
-        const TableView literal_lengths =
-            build_table(lengths.data(), literal_count, SymbolSet::literal_length, tables_.literal.data());
-        const TableView distances =
-            build_table(lengths.data() + literal_count, distance_count, SymbolSet::distance, tables_.distance.data());
-        build_pairs(literal_lengths, tables_.literal_pairs.data());
-        compressed_block(literal_lengths, tables_.literal_pairs.data(), distances);
+        build_table(lengths.data(), literal_count, SymbolSet::literal_length, tables_.literal.data());
+        build_table(lengths.data() + literal_count, distance_count, SymbolSet::distance, tables_.distance.data());
+        compressed_block(tables_.literal.data(), tables_.distance.data());
     }
 
-    void compressed_block(const TableView& literals, const Entry* literal_pairs, const TableView& distances) {
+    void compressed_block(const Entry* literals, const Entry* distances) {
         while (!past_limit()) {
-            if (fast_loop(literals, literal_pairs, distances)) return;
+            if (fast_loop(literals, distances)) return;
             if (past_limit()) return;
             if (slow_symbol(literals, distances)) return;
         }
     }
 
-    // Decodes while plenty of input and output room remain. Returns true at the end of
-    // the block; false when the caller must continue with the careful path. The bit
-    // reader lives in locals here: output bytes may alias anything, and members would be
-    // reloaded after every store.
-    bool fast_loop(const TableView& literals, const Entry* literal_pairs, const TableView& distances) {
-        if (pad_bytes_ != 0 || out_.size() < kFastOutputSlack) return false;
-        // One short of the limit: a pair of literals must not go past it where the careful
-        // path would have stopped after the first.
-        const std::size_t fast_end = std::min(out_.size() - kFastOutputSlack, saturating_add(limit_, 1)) - 1;
-        if (out_.size() - kFastOutputSlack == 0 || pos_ >= fast_end) return false;
-        std::uint8_t* const out_begin = out_.data();
-        std::uint8_t* out = out_begin + pos_;
-        std::uint8_t* const out_fast_end = out_begin + fast_end;
-        const std::uint8_t* in = in_next_;
-        const std::uint8_t* const in_fast_end = in_end_ - std::min<std::ptrdiff_t>(in_end_ - in_next_, 8);
-        std::uint64_t bits = bit_buffer_;
-        unsigned count = bit_count_;
-        const Entry* const lit = literals.entries;
-        const Entry* const dist = distances.entries;
-        const std::uint64_t lit_mask = (std::uint64_t{1} << literals.root_bits) - 1;
-        const std::uint64_t dist_mask = (std::uint64_t{1} << distances.root_bits) - 1;
-        const auto take = [&](unsigned n) {
-            bits >>= n;
-            count -= n;
-        };
-        bool block_done = false;
+    // Where the fast loop must stop writing: room for a round's worst case must remain,
+    // and a round of literals must not step past the limit where the careful path would
+    // have stopped after the first literal beyond it.
+    std::size_t fast_output_end() const {
+        const std::size_t room_end = out_.size() < kFastOutputSlack ? 0 : out_.size() - kFastOutputSlack;
+        constexpr std::size_t back = kLiteralsPerRefill - 1;
+        const std::size_t limit_end = limit_ < back ? 0 : limit_ - back;
+        return std::min(room_end, limit_end);
+    }
 
-        while (in < in_fast_end && out < out_fast_end) {
-            bits |= load64_le(in) << count;
-            in += (63 - count) >> 3;
-            count |= 56;
-
-            // A literal entry holds one literal or a pair; both bytes are stored either way
-            // (the second of a single one is overwritten next).
-            const auto put_literals = [&](Entry e) {
-                take(code_bits(e));
-                const auto bytes = static_cast<std::uint16_t>(value_of(e));
-                const std::uint8_t pair[2] = {static_cast<std::uint8_t>(bytes), static_cast<std::uint8_t>(bytes >> 8)};
-                std::memcpy(out, pair, 2);
-                out += is_pair(e) ? 2 : 1;
-            };
-            Entry entry = literal_pairs[bits & lit_mask];
-            if (kind_of(entry) == Kind::literal) {
-                put_literals(entry);
-                // More literals usually fit in the bits already held (56 - 2 * 15 >= 15).
-                entry = literal_pairs[bits & lit_mask];
-                if (kind_of(entry) != Kind::literal || out >= out_fast_end) continue;
-                put_literals(entry);
-                entry = literal_pairs[bits & lit_mask];
-                if (kind_of(entry) != Kind::literal || out >= out_fast_end) continue;
-                put_literals(entry);
-                continue;
-            }
-            if (kind_of(entry) == Kind::subtable) {
-                take(code_bits(entry));
-                entry = lit[value_of(entry) + low_bits(bits, extra_bits(entry))];
-            }
-            take(code_bits(entry));
-            const Kind kind = kind_of(entry);
-            if (kind == Kind::literal) {
-                *out++ = static_cast<std::uint8_t>(value_of(entry));
-                continue;
-            }
-            if (kind != Kind::length) {
-                if (kind == Kind::end_of_block) {
-                    block_done = true;
-                    break;
-                }
-                // Every bit held here is real input, so 15 bits were available.
-                fail(kind == Kind::bad_symbol ? "bad length symbol" : "invalid Huffman code");
-            }
-            const std::size_t length = value_of(entry) + low_bits(bits, extra_bits(entry));
-            take(extra_bits(entry));
-
-            entry = dist[bits & dist_mask];
-            if (kind_of(entry) == Kind::subtable) {
-                take(code_bits(entry));
-                entry = dist[value_of(entry) + low_bits(bits, extra_bits(entry))];
-            }
-            take(code_bits(entry));
-            if (kind_of(entry) != Kind::length)
-                fail(kind_of(entry) == Kind::bad_symbol ? "bad distance symbol" : "invalid Huffman code");
-            const std::size_t distance = value_of(entry) + low_bits(bits, extra_bits(entry));
-            take(extra_bits(entry));
-            if (distance > static_cast<std::size_t>(out - out_begin)) fail("distance too far back");
-            out = copy_match_fast(out, distance, length);
-        }
-        in_next_ = in;
-        bit_buffer_ = bits;
-        bit_count_ = count;
-        pos_ = static_cast<std::size_t>(out - out_begin);
+    // Hands the bulk of the block to the fast loop while plenty of input and output room
+    // remain. Returns true at the end of the block; false when the caller must continue
+    // with the careful path.
+    bool fast_loop(const Entry* literals, const Entry* distances) {
+        const std::size_t out_end_index = fast_output_end();
+        const auto in_room = static_cast<std::size_t>(in_end_ - in_next_);
+        if (pad_bytes_ != 0 || pos_ >= out_end_index || in_room <= kFastInputSlack) return false;
+        FastState state{in_next_,           in_end_ - kFastInputSlack,   out_.data(),
+                        out_.data() + pos_, out_.data() + out_end_index, bit_buffer_,
+                        bit_count_};
+        const bool block_done = portable_only || !has_bmi2() ? decode_fast_portable(state, literals, distances)
+                                                             : decode_fast_bmi2(state, literals, distances);
+        in_next_ = state.in;
+        bit_buffer_ = state.bits;
+        bit_count_ = state.count;
+        pos_ = static_cast<std::size_t>(state.out - state.out_begin);
         return block_done;
     }
 
     // One symbol with every bit checked. Returns true at the end of the block.
-    bool slow_symbol(const TableView& literals, const TableView& distances) {
+    bool slow_symbol(const Entry* literals, const Entry* distances) {
         ensure_room(kMaxMatch);
-        const Entry entry = decode_slow(literals);
-        switch (kind_of(entry)) {
-            case Kind::literal: out_[pos_++] = static_cast<std::uint8_t>(value_of(entry)); return false;
-            case Kind::end_of_block: return true;
-            case Kind::length: break;
-            default: fail("bad length symbol");
+        const Entry entry = decode_slow(literals, kLiteralRootBits);
+        if (is_literal(entry)) {
+            out_[pos_++] = literal_of(entry);
+            return false;
         }
+        if (is_end_of_block(entry)) return true;
+        if (is_exceptional(entry)) fail("bad length symbol");
         const std::size_t length = value_of(entry) + read_bits(extra_bits(entry));
-        const Entry distance_entry = decode_slow(distances);
-        if (kind_of(distance_entry) != Kind::length) fail("bad distance symbol");
+        const Entry distance_entry = decode_slow(distances, kDistanceRootBits);
+        if (is_exceptional(distance_entry)) fail("bad distance symbol");
         const std::size_t distance = value_of(distance_entry) + read_bits(extra_bits(distance_entry));
         if (distance > pos_) fail("distance too far back");
         // Byte by byte: the source may overlap the bytes being written. Indexing from the
@@ -402,6 +449,8 @@ private:
 };
 
 }  // namespace
+
+void inflate_detail::use_portable_fast_loop(bool portable) { portable_only = portable; }
 
 std::vector<std::uint8_t> inflate(std::span<const std::uint8_t> compressed, std::size_t expected_size,
                                   std::size_t output_limit) {

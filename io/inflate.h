@@ -16,4 +16,10 @@ namespace tarkeep::io {
 std::vector<std::uint8_t> inflate(std::span<const std::uint8_t> compressed, std::size_t expected_size = 0,
                                   std::size_t output_limit = std::numeric_limits<std::size_t>::max());
 
+namespace inflate_detail {
+// For tests: this thread decodes with the plain fast loop even where the processor has
+// the instructions of a faster variant.
+void use_portable_fast_loop(bool portable);
+}  // namespace inflate_detail
+
 }  // namespace tarkeep::io
