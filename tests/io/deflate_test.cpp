@@ -7,6 +7,7 @@
 
 #include "io/deflate.h"
 #include "io/deflate_block.h"
+#include "io/deflate_tables.h"
 
 namespace tarkeep::io {
 namespace {
@@ -62,6 +63,15 @@ TEST(Deflate, RoundTripsThroughZlibAndChoosesTheCodingPerBlock) {
         text.insert(text.end(), word.begin(), word.end());
     }
     for (int i = 0; i < 100000; ++i) period3.push_back(std::uint8_t(i % 3));
+    Bytes edges;  // a match at the first and at the last distance of every distance code
+    for (std::size_t code = 0; code < deflate_tables::kDistanceBase.size(); ++code) {
+        const unsigned first = deflate_tables::kDistanceBase[code];
+        for (const unsigned d : {first, first + (1u << deflate_tables::kDistanceExtra[code]) - 1}) {
+            const Bytes piece = random_bytes(d, d);
+            edges.insert(edges.end(), piece.begin(), piece.end());
+            for (std::size_t i = 0; i < 16; ++i) edges.push_back(piece[i % d]);
+        }
+    }
     struct Case {
         const char* name;
         Bytes input;
@@ -77,6 +87,7 @@ TEST(Deflate, RoundTripsThroughZlibAndChoosesTheCodingPerBlock) {
         {"zeros: one literal and distance-1 matches", Bytes(100000, 0), -1, 200},
         {"period 3", period3},
         {"text", text},
+        {"matches at both ends of every distance code", edges},
         {"texture rows, Huffman coded", texture_like(300, 40, 7), 2},
         {"texture rows over many blocks", texture_like(1024, 160, 5)},
     };
