@@ -1,6 +1,8 @@
 // The definition-file tokenizer: tokens, comments and strings, and one linear scan on unclosed ones.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <string>
 
 #include "data/ddf_tokenizer.h"
@@ -16,11 +18,7 @@ std::string reprs(std::string_view text) {
 }
 
 TEST(DdfTokenizer, TokensCommentsAndStrings) {
-    const struct {
-        const char* name;
-        std::string text;
-        const char* tokens;
-    } cases[] = {
+    const std::tuple<const char*, std::string, const char*> cases[] = {
         {"punctuation", "(),;=[]{|}",
          "('p', '(') ('p', ')') ('p', ',') ('p', ';') ('p', '=') ('p', '[') ('p', ']') ('p', '{') ('p', '|') ('p', "
          "'}')"},
@@ -42,7 +40,7 @@ TEST(DdfTokenizer, TokensCommentsAndStrings) {
         {"strings after an unclosed one", R"("\"x\" \")", R"(('atom', '\') ('atom', 'x\') ('atom', '\'))"},
         {"comments after an unclosed one", "/* a /* b", "('atom', '/*') ('atom', 'a') ('atom', '/*') ('atom', 'b')"},
         {"a comment end serves every opening before it", "/* /* */ a /* b */ c", "('atom', 'a') ('atom', 'c')"}};
-    for (const auto& c : cases) EXPECT_EQ(reprs(c.text), c.tokens) << c.name;
+    for (const auto& [name, text, tokens] : cases) EXPECT_EQ(reprs(text), tokens) << name;
 }
 
 // A mod file with an unclosed comment or a string whose quotes are all escaped must not

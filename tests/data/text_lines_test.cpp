@@ -36,14 +36,10 @@ TEST(Strip, SetsDiffer) {
 }
 
 TEST(RemoveExtension, LastDotOfTheFileName) {
-    struct Case {
-        const char* path;
-        const char* stem;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*> cases[] = {
         {"grass.tga", "grass"}, {"a.b.c", "a.b"}, {"dir.x/file", "dir.x/file"}, {".hidden", ".hidden"}, {"a..b", "a."},
         {"x/.a.b", "x/.a"},     {"a.", "a"}};
-    for (const Case& c : cases) EXPECT_EQ(remove_extension(c.path), c.stem) << c.path;
+    for (const auto& [path, stem] : cases) EXPECT_EQ(remove_extension(path), stem) << path;
 }
 
 TEST(SeasonEntry, WrapsBothWays) {

@@ -1,6 +1,8 @@
 // Render properties, the texturing property, source textures and pixel data.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tests/data/nif/nif_test_util.h"
 
 namespace tarkeep::test {
@@ -42,16 +44,13 @@ TEST(NifProperties, HandAssembledSimplePropertiesRoundTrip) {
 }
 
 TEST(NifProperties, TextureSlotFlagsFollowTheTextureCount) {
-    const struct {
-        std::uint32_t texture_count;
-        int flags_in_file;
-    } cases[] = {{0, 6}, {3, 6}, {6, 6}, {7, 7}, {8, 8}, {12, 8}, {0xFFFFFFFF, 8}};
-    for (const auto& c : cases) {
+    const std::tuple<std::uint32_t, int> cases[] = {{0, 6}, {3, 6}, {6, 6}, {7, 7}, {8, 8}, {12, 8}, {0xFFFFFFFF, 8}};
+    for (const auto& [texture_count, flags_in_file] : cases) {
         HandBytes b;
-        b.u32(0).u32(c.texture_count);                      // 19: apply_mode, 23: texture_count
-        for (int i = 0; i < c.flags_in_file; ++i) b.u8(0);  // 27: slot flags
-        b.u32(0);                                           // shader texture count
-        EXPECT_NO_THROW(round_trip_property<NiTexturingProperty>("NiTexturingProperty", b)) << c.texture_count;
+        b.u32(0).u32(texture_count);                      // 19: apply_mode, 23: texture_count
+        for (int i = 0; i < flags_in_file; ++i) b.u8(0);  // 27: slot flags
+        b.u32(0);                                         // shader texture count
+        EXPECT_NO_THROW(round_trip_property<NiTexturingProperty>("NiTexturingProperty", b)) << texture_count;
     }
 }
 

@@ -1,6 +1,8 @@
 // Texture files to RGBA: uncompressed masks, DXT mip 0, failures and bounds of each decoding call.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "data/texture/dxt.h"
 #include "data/texture/texture_image.h"
 #include "data/texture/tex_error.h"
@@ -34,13 +36,8 @@ TexcacheFields uncompressed(std::uint32_t format, std::uint32_t bytes_per_pixel,
 }
 
 TEST(TextureToRgba, UncompressedMasks) {
-    struct Case {
-        const char* name;
-        TexcacheFields fields;
-        Bytes expected;
-    };
     const Bytes bytes = {1, 2, 3, 4, 250, 251, 252, 253};
-    const Case cases[] = {
+    const std::tuple<const char*, TexcacheFields, Bytes> cases[] = {
         {"RGBA", uncompressed(format_rgba, 4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, 2, bytes), bytes},
         {"no alpha mask",
          uncompressed(format_rgb, 4, {0xFF, 0xFF00, 0xFF0000, 0}, 2, bytes),
@@ -62,7 +59,8 @@ TEST(TextureToRgba, UncompressedMasks) {
         {"full 32-bit mask",
          uncompressed(format_rgba, 4, {0xFFFFFFFF, 0, 0, 0}, 1, {0xFF, 0xFF, 0xFF, 0x7F}),
          {127, 0, 0, 255}}};
-    for (const Case& c : cases) EXPECT_EQ(texture_to_rgba(write_texcache(c.fields)).pixels, c.expected) << c.name;
+    for (const auto& [name, fields, expected] : cases)
+        EXPECT_EQ(texture_to_rgba(write_texcache(fields)).pixels, expected) << name;
 }
 
 TEST(TextureToRgba, Failures) {
