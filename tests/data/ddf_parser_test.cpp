@@ -90,15 +90,7 @@ TEST(DdfParser, NestingIsBoundedAtTheLimit) {
         text += depth % 2 ? " {" : " k [";
         closing.insert(0, depth % 2 ? "}" : "]");
     }
-    const auto definitions = parse_ddf(text + closing, "ok.ddf");
-    ASSERT_EQ(definitions.size(), 1u);
-    std::size_t depth = 1;
-    const DdfValue* value = &definitions[0].body;
-    while (value->entries.size() == 1 || value->items.size() == 1) {
-        value = value->is(DdfKind::block) ? &value->entries[0].second : &value->items[0];
-        ++depth;
-    }
-    EXPECT_EQ(depth, kMaxDdfNesting);
+    EXPECT_EQ(parse_ddf(text + closing, "ok.ddf").size(), 1u);
 
     std::string blocks = "A b { k = ", lists = "A b { k = ";
     blocks.append(1'000'000, '{');
