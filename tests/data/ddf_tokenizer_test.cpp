@@ -1,6 +1,8 @@
 // The definition-file tokenizer: tokens, comments and strings, and one linear scan on unclosed ones.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <string>
 
 #include "data/ddf_tokenizer.h"
@@ -16,20 +18,13 @@ std::string reprs(std::string_view text) {
 }
 
 TEST(DdfTokenizer, TokensCommentsAndStrings) {
-    const struct {
-        const char* name;
-        std::string text;
-        const char* tokens;
-    } cases[] = {
+    const std::tuple<const char*, std::string, const char*> cases[] = {
         {"punctuation", "(),;=[]{|}",
          "('p', '(') ('p', ')') ('p', ',') ('p', ';') ('p', '=') ('p', '[') ('p', ']') ('p', '{') ('p', '|') ('p', "
          "'}')"},
         {"atoms end at punctuation and quotes", "a=b\"c\"d{",
          "('atom', 'a') ('p', '=') ('atom', 'b') ('str', 'c') ('atom', 'd') ('p', '{')"},
-        {"all whitespace bytes separate",
-         std::string("a\tb\vc\fd\x1c"
-                     "e\x1f"
-                     "f\x85g\xa0h"),
+        {"all whitespace bytes separate", std::string("a\tb\vc\fd\034e\037f\205g\240h"),
          "('atom', 'a') ('atom', 'b') ('atom', 'c') ('atom', 'd') ('atom', 'e') ('atom', 'f') ('atom', 'g') ('atom', "
          "'h')"},
         {"line comment", "a // b c\nd", "('atom', 'a') ('atom', 'd')"},
@@ -45,7 +40,7 @@ TEST(DdfTokenizer, TokensCommentsAndStrings) {
         {"strings after an unclosed one", R"("\"x\" \")", R"(('atom', '\') ('atom', 'x\') ('atom', '\'))"},
         {"comments after an unclosed one", "/* a /* b", "('atom', '/*') ('atom', 'a') ('atom', '/*') ('atom', 'b')"},
         {"a comment end serves every opening before it", "/* /* */ a /* b */ c", "('atom', 'a') ('atom', 'c')"}};
-    for (const auto& c : cases) EXPECT_EQ(reprs(c.text), c.tokens) << c.name;
+    for (const auto& [name, text, tokens] : cases) EXPECT_EQ(reprs(text), tokens) << name;
 }
 
 // A mod file with an unclosed comment or a string whose quotes are all escaped must not

@@ -1,6 +1,8 @@
 // Definition values: keys, display text, truthiness, lookup, and the number grammar of atoms.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cmath>
 #include <limits>
 #include <set>
@@ -23,11 +25,7 @@ DdfValue block_of(std::vector<std::pair<std::string, DdfValue>> entries) {
 }
 
 TEST(DdfValue, KeyAndDisplayTextPerKind) {
-    const struct {
-        DdfValue value;
-        std::string key;
-        std::string display;
-    } cases[] = {
+    const std::tuple<DdfValue, std::string, std::string> cases[] = {
         {V::none(), "N", "None"},
         {V::boolean(true), "T", "True"},
         {V::int_value(-42), "i-42;", "-42"},
@@ -37,9 +35,9 @@ TEST(DdfValue, KeyAndDisplayTextPerKind) {
         {V::string(std::string("a\0b", 3)), std::string("s3:a\0b", 6), std::string("a\0b", 3)},
         {block_of({{"ab", V::int_value(2)}, {"", V::list()}}), "{k2:abi2;k0:[]}", "{k2:abi2;k0:[]}"},
         {V::list({V::none(), V::string("")}), "[Ns0:]", "[Ns0:]"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(value_key(c.value), c.key) << c.display;
-        EXPECT_EQ(display_text(c.value), c.display) << c.key;
+    for (const auto& [value, key, display] : cases) {
+        EXPECT_EQ(value_key(value), key) << display;
+        EXPECT_EQ(display_text(value), display) << key;
     }
 }
 

@@ -1,4 +1,5 @@
-// Terrain textures per climate and season, and the sprite tables, read from a written game folder.
+// Terrain textures per climate and season, and the sprite tables (quoting, stripping, comments), read from a
+// written game folder.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -50,10 +51,10 @@ protected:
                                    .add("Terrain/dbterrain_bad.csv", terrain_table)
                                    .add("Terrain/DbSeasonalTextureSets_Bad.csv", "grass_set, [a b]\n")
                                    .add("UI/PackedSprites/dbsprite_b_packed.csv",
-                                        "//Name,Texture,x,y,w,h,flags\n"
-                                        "Ok,ui\\Tex\\Buttons.TGA,0,0,16,16,(mipmap|HasAlpha)\n"
+                                        "//Name,Texture,x,y,w,h,flags\r\n"
+                                        "  Ok , \"ui\\Tex\\Buttons.TGA\",0,0,16,16,(mipmap|HasAlpha)\r\n"
                                         "bad,ui\\Tex\\Buttons.TGA,zero,0,16,16\n"
-                                        "Icon,ui\\Tex\\Icons.tga,1,2,3,4\n")
+                                        "\" I,\"\"c\"\" \",ui\\Tex\\Icons.tga,1,2,3,4")
                                    .add("UI/PackedSprites/dbsprite_A_packed.CSV", "ok,ui/tex/icons.tga,5,6,7,8,3\n")
                                    .add("UI/PackedSprites/sub/dbsprite_c_packed.csv", "c,c.tga,0,0,1,1\n")
                                    .add("UI/PackedSprites/readme.txt", "r,r.tga,0,0,1,1\n")
@@ -120,9 +121,9 @@ TEST_F(GameTablesTest, SpriteTablesFromTheSpriteFolder) {
     EXPECT_EQ(out,
               "0 dbsprite_A_packed.CSV ok icons.texcache - 5,6,7,8 3\n"
               "1 dbsprite_b_packed.csv Ok buttons.texcache present 0,0,16,16 513\n"
-              "2 dbsprite_b_packed.csv Icon icons.texcache - 1,2,3,4 0\n"
+              "2 dbsprite_b_packed.csv I,\"c\" icons.texcache - 1,2,3,4 0\n"
               "3 lower.csv low l.texcache - 0,0,1,1 0\n");
-    EXPECT_EQ(sprites.by_name, (std::unordered_map<std::string, std::size_t>{{"ok", 1}, {"icon", 2}, {"low", 3}}));
+    EXPECT_EQ(sprites.by_name, (std::unordered_map<std::string, std::size_t>{{"ok", 1}, {"i,\"c\"", 2}, {"low", 3}}));
     // Without archives nothing is present.
     EXPECT_FALSE(load_sprite_tables(*db_).sprites.at(1).present);
 }

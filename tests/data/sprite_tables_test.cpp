@@ -1,4 +1,4 @@
-// Sprite table rows: comments, quoting, which rows make sprites (with their cache keys) and texture flags.
+// Texture flags of sprite table rows: names, numbers and noise.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,21 +8,6 @@
 
 namespace tarkeep::data {
 namespace {
-
-using Row = std::vector<std::string>;
-
-TEST(SpriteRows, CommentsQuotingAndStripping) {
-    const std::vector<Row> rows = read_sprite_rows(
-        "//Name,Texture,x,y,w,h,flags\r\n"
-        "  btn_ok , \"ui\\Tex\\Buttons.TGA\",1,2,3,4,(mipmap|HasAlpha)\r\n"
-        "\r\n"
-        " , , \n"
-        "\"a,\"\"b\"\"\",x\n"
-        "last,\" q \"");
-    EXPECT_EQ(rows, (std::vector<Row>{{"btn_ok", "ui\\Tex\\Buttons.TGA", "1", "2", "3", "4", "(mipmap|HasAlpha)"},
-                                      {"a,\"b\"", "x"},
-                                      {"last", "q"}}));
-}
 
 TEST(TextureFlags, NamesNumbersAndNoise) {
     const std::pair<const char*, std::uint32_t> cases[] = {{"(mipmap|HasAlpha)", 0x201},

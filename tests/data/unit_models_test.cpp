@@ -1,6 +1,8 @@
 // Unit models: Parent chains and States, the caching resolver, model keys, variants and model jobs.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <string>
 #include <vector>
 
@@ -102,22 +104,19 @@ TEST_F(UnitModelsTest, ResolverReusesChainsAndMatchesThePlainResolution) {
 // values and those whose key is "null".
 TEST(ModelKey, DisplayTextToStemAndNullModels) {
     using V = DdfValue;
-    const struct {
-        DdfValue value;
-        const char* key;
-        bool null;
-    } cases[] = {{V::string("\"Models\\Units\\Archer.NIF"), "archer", false},
-                 {V::string("a/b\\C.x.Nif"), "c.x", false},
-                 {V::string("dir.v2/Plain"), "plain", false},
-                 {V::string("NULL.nif"), "null", true},
-                 {V::string("nulls"), "nulls", false},
-                 {V::string(""), "", true},
-                 {V::int_value(5), "5", false},
-                 {V::none(), "none", true},
-                 {V::float_value(1.0), "f3ff0000000000000", false}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(model_key(c.value), c.key) << show(c.value);
-        EXPECT_EQ(is_null_model(c.value), c.null) << show(c.value);
+    const std::tuple<DdfValue, const char*, bool> cases[] = {
+        {V::string("\"Models\\Units\\Archer.NIF"), "archer", false},
+        {V::string("a/b\\C.x.Nif"), "c.x", false},
+        {V::string("dir.v2/Plain"), "plain", false},
+        {V::string("NULL.nif"), "null", true},
+        {V::string("nulls"), "nulls", false},
+        {V::string(""), "", true},
+        {V::int_value(5), "5", false},
+        {V::none(), "none", true},
+        {V::float_value(1.0), "f3ff0000000000000", false}};
+    for (const auto& [value, key, null] : cases) {
+        EXPECT_EQ(model_key(value), key) << show(value);
+        EXPECT_EQ(is_null_model(value), null) << show(value);
     }
 }
 

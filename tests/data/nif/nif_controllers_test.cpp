@@ -51,14 +51,14 @@ TEST(NifControllers, VersionDependentFields) {
                                                                       kNifVersion10_0_1_0);
     EXPECT_EQ(std::tuple(old_m->extra_flags, old_m->data), std::tuple(0, 5));
 
-    // Through read_nif the version comes from the file.
-    std::size_t offset = 0;
+    // Through read_nif the version comes from the file, which at 10.0.1.0 has no user version.
     HandBytes in_file = time_controller_bytes();
     in_file.i32(0);  // data refers to the block itself: the only valid reference here
     const NifFile file =
-        read_nif(hand_file_with_block("NiMaterialColorController", in_file.bytes, &offset, kNifVersion10_0_1_0));
-    EXPECT_EQ(dynamic_cast<const NiMaterialColorController&>(*file.blocks[0]).data, 0);
-    EXPECT_EQ(file.blocks[0]->offset, offset);
+        read_nif(hand_file_with_block("NiMaterialColorController", in_file.bytes, nullptr, kNifVersion10_0_1_0));
+    EXPECT_EQ(
+        std::tuple(file.user_version.has_value(), dynamic_cast<const NiMaterialColorController&>(*file.blocks[0]).data),
+        std::tuple(false, 0));
 }
 
 TEST(NifControllers, HandAssembledControllersRoundTrip) {

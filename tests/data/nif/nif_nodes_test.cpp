@@ -14,11 +14,9 @@ TEST(NifNodes, HandAssembledNodesRoundTrip) {
     b.u32(1).i32(2);          //  90: children
     b.u32(2).i32(7).i32(-1);  //  98: effects
     const auto node = round_trip_hand_block<NiNode>("NiNode", b.bytes);
-    EXPECT_EQ(std::tuple(node->name, node->extra_data[0], node->controller, node->flags, node->translation),
-              std::tuple("Root", 9, 5, 0x000E, NifVec3{1, 2, 3}));
-    EXPECT_EQ(std::tuple(node->rotation.m[1], node->scale, node->properties[1], node->collision),
-              std::tuple(0.125f, 0.5f, 4, 6));
-    EXPECT_EQ(node->effects, (std::vector<NifRef>{7, -1}));
+    EXPECT_EQ(std::tuple(node->flags, node->translation, node->rotation.m[1], node->scale, node->properties[1],
+                         node->collision, node->effects),
+              std::tuple(0x000E, NifVec3{1, 2, 3}, 0.125f, 0.5f, 4, 6, std::vector<NifRef>{7, -1}));
 
     // NiLODNode continues the same bytes; NiBillboardNode reads one u16 more.
     HandBytes lod = b;

@@ -9,17 +9,14 @@ namespace {
 using namespace tarkeep::data;
 
 TEST(NifReader, ValuesStringsListsAndBounds) {
-    HandBytes b;
-    b.u8(0xAB).u16(0x1234).u32(0xDEADBEEF).i32(-2).f32(1.5f).str("abc").u32(2).i32(-1).i32(7).u32(3).u32(1).u32(2);
+    // The plain values are read by every block test; here the lists and the bounds.
+    const HandBytes b = HandBytes().u32(2).i32(-1).i32(7).u32(3).u32(1).u32(2);
     NifReader reader(b.bytes);
-    EXPECT_EQ((std::tuple{reader.u8(), reader.u16(), reader.u32(), reader.ref(), reader.f32(), reader.string()}),
-              (std::tuple<std::uint8_t, std::uint16_t, std::uint32_t, NifRef, float, std::string>{
-                  0xAB, 0x1234, 0xDEADBEEF, -2, 1.5f, "abc"}));
     EXPECT_EQ(reader.ref_list(), (std::vector<NifRef>{-1, 7}));
     // Three u32 announced, two present: nothing is read past the count, and a failed read moves nothing.
-    EXPECT_EQ(error_text<NifError>([&] { reader.u32_list(); }), "read past end at 38");
-    EXPECT_EQ(reader.position(), 38u);
-    EXPECT_EQ(error_text<NifError>([&] { reader.skip(9); }), "read past end at 38");
+    EXPECT_EQ(error_text<NifError>([&] { reader.u32_list(); }), "read past end at 16");
+    EXPECT_EQ(reader.position(), 16u);
+    EXPECT_EQ(error_text<NifError>([&] { reader.skip(9); }), "read past end at 16");
     reader.skip(8);
     EXPECT_EQ(reader.remaining(), 0u);
 

@@ -1,6 +1,8 @@
 // DXT decoding: random blocks of every mode against a per-pixel decode, odd sizes, truncation, sizes.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <array>
 #include <random>
 
@@ -25,21 +27,17 @@ std::string error_of(const Bytes& blocks, std::size_t size, std::uint32_t w, std
 
 TEST(DecodeDxt, RejectsTruncationAndOtherFormats) {
     const Bytes data(6 * 16, 0);
-    struct Case {
-        std::size_t size;
-        std::uint32_t w, h, format;
-        const char* message;
-    };
-    const Case cases[] = {{95, 6, 10, format_dxt5, "decode_dxt: block data truncated"},
-                          {47, 6, 10, format_dxt1, "decode_dxt: block data truncated"},
-                          {96, 4, 4, format_rgba, "decode_dxt: not a DXT format"},
-                          {96, 4, 4, 7, "decode_dxt: not a DXT format"},
-                          // Sides whose block count overflows 64 bits when multiplied by the block size.
-                          {96, 0xFFFFFFFF, 0xFFFFFFFF, format_dxt5, "decode_dxt: block data truncated"},
-                          // Zero-sized images still need their one block.
-                          {7, 0, 0, format_dxt1, "decode_dxt: block data truncated"}};
-    for (const Case& c : cases)
-        EXPECT_EQ(error_of(data, c.size, c.w, c.h, c.format), c.message) << c.size << " " << c.w;
+    const std::tuple<std::size_t, std::uint32_t, std::uint32_t, std::uint32_t, const char*> cases[] = {
+        {95, 6, 10, format_dxt5, "decode_dxt: block data truncated"},
+        {47, 6, 10, format_dxt1, "decode_dxt: block data truncated"},
+        {96, 4, 4, format_rgba, "decode_dxt: not a DXT format"},
+        {96, 4, 4, 7, "decode_dxt: not a DXT format"},
+        // Sides whose block count overflows 64 bits when multiplied by the block size.
+        {96, 0xFFFFFFFF, 0xFFFFFFFF, format_dxt5, "decode_dxt: block data truncated"},
+        // Zero-sized images still need their one block.
+        {7, 0, 0, format_dxt1, "decode_dxt: block data truncated"}};
+    for (const auto& [size, w, h, format, message] : cases)
+        EXPECT_EQ(error_of(data, size, w, h, format), message) << size << " " << w;
     EXPECT_EQ(decode_dxt(data.data(), 96, 6, 10, format_dxt5).size(), 240u);
     EXPECT_TRUE(decode_dxt(data.data(), 8, 0, 4, format_dxt1).empty());
 }
