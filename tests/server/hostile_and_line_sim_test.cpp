@@ -91,9 +91,13 @@ TEST(RelayHostile, AClientClosedWithUnreadInputHearsItsNoticeAndAnOrderlyEnd) {
     partial[0] = 0x60, partial[1] = 0xEA;  // a 60000-byte frame, never completed
     client->send_raw(partial);
     client->settle(h.pumper());
-    h.advance_ms(5001);
+    h.advance_ms(5000);
+    client->settle(h.pumper());
+    EXPECT_TRUE(client->inbox().empty()) << "exactly the handshake limit is still allowed";
+    h.now_us += 1;
     EXPECT_EQ(client->next<net::Notice>(h.pumper()), net::Notice{"handshake timeout"});
     EXPECT_TRUE(client->wait_closed(h.pumper()));
+    EXPECT_TRUE(h.logged("client 1 () disconnected: handshake timeout"));
     EXPECT_FALSE(client->reset());
     EXPECT_EQ(h.server->closing_connections().size(), 1u);  // drains until the peer closes
     client->close();
