@@ -213,5 +213,35 @@ TEST(RelayTimers, SilenceIsClosedJustAfterItsTimeoutAndActivityRestartsTheClock)
     EXPECT_TRUE(harness.logged("client 1 (Ann) disconnected: timeout"));
 }
 
+// The echoed time is not trusted, a pong for an older ping changes nothing, one minute is the cap.
+TEST(RelayTimers, PingsMeasureTheRoundTripFromTheServerClockCappedAtOneMinute) {
+    ServerConfig config;
+    config.idle_timeout_ms = 1000000;
+    ServerHarness harness(config);
+    auto client = harness.join("Ann");
+    const std::tuple<std::uint32_t, std::uint64_t, std::uint32_t, std::uint16_t> steps[] = {
+        // ping expected, then ms before the pong, the pong's sequence, the round trip after it
+        {1, 37, 1, 37},
+        {2, 5, 1, 37},
+        {0, 70000, 2, 60000}};
+    for (const auto& [ping, wait_ms, pong, round_trip] : steps) {
+        if (ping) {
+            harness.advance_ms(1001);
+            EXPECT_EQ(client->next<net::Ping>(harness.pumper()), (net::Ping{ping, harness.now_us}));
+        }
+        harness.advance_ms(wait_ms);
+        client->send(net::Pong{pong, 12345});
+        client->settle(harness.pumper());
+        EXPECT_EQ(harness.server->find_client(1)->round_trip_ms, round_trip);
+    }
+}
+
+// A long wait refills the bucket only up to its capacity.
+TEST(RateBucket, RefillsUpToItsCapacityOnly) {
+    auto bucket = server::RateBucket::full({2, 4}, 0);
+    EXPECT_TRUE(bucket.take(4, 100000000));  // capped at capacity, not 204
+    EXPECT_FALSE(bucket.take(0.5, 100000000));
+}
+
 }  // namespace
 }  // namespace tarkeep::test
