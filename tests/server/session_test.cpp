@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "platform/shell.h"
+#include "server/text_clean.h"
 #include "server_harness.h"
 
 namespace tarkeep::test {
@@ -241,6 +242,15 @@ TEST(RateBucket, RefillsUpToItsCapacityOnly) {
     auto bucket = server::RateBucket::full({2, 4}, 0);
     EXPECT_TRUE(bucket.take(4, 100000000));  // capped at capacity, not 204
     EXPECT_FALSE(bucket.take(0.5, 100000000));
+}
+
+TEST(TextClean, ControlBytesSpacesAndCharacterBoundaries) {
+    const std::tuple<std::string, std::size_t, std::string> cases[] = {
+        {std::string(23, 'a') + "\xC3\xA9", 24, std::string(23, 'a')},
+        {std::string(22, 'a') + "\xC3\xA9", 24, std::string(22, 'a') + "\xC3\xA9"},
+        {"abc \xE2\x82\xAC", 6, "abc"},
+        {"\xFF\x80 x", 24, "\xFF\x80 x"}};
+    for (const auto& [in, max, out] : cases) EXPECT_EQ(server::clean_text(in, max), out) << in;
 }
 
 }  // namespace
