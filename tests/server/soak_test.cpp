@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <iostream>
 #include <random>
 
 #include "server_harness.h"
@@ -123,8 +122,6 @@ TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
     EXPECT_GT(stats.games, 0u);
     EXPECT_GT(stats.bundles_relayed, 0u);
     EXPECT_LE(bundles_received, stats.bundles_relayed * 7);
-    std::cout << "soak: " << rounds << " rounds, " << stats.connections << " connections, " << stats.games << " games, "
-              << stats.bundles_relayed << " bundles relayed, " << stats.protocol_kicks << " kicked\n";
 }
 
 }  // namespace
