@@ -286,7 +286,7 @@ TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
     EXPECT_TRUE(contains(run.err, "hud_panel: Real-ESRGAN broken failed\n"));
     EXPECT_TRUE(contains(run.out, "done: 2 upscaled, 1 failed, cache 2 entries "));
     EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").count("hud_panel"), 0u);
-    const auto list = test::run_upscale({sample_game().string(), "--ui-list", "--verbose"});
+    const auto list = tool({game_, "--ui-list", "--verbose"});
     ASSERT_EQ(list.exit_code, 0) << list.err;
     EXPECT_EQ(list.out,
               "table dbsprite_cursor_packed.csv: 2 sprites, 2 with texture (skipped)\n"
@@ -301,8 +301,7 @@ TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
               "4 sheets, 21 distinct rects (0.0 Mpx), sheets 0.0 Mpx; formats: DXT5:2 RGBA:2\n");
 
     const fs::path orig = dir_ / "orig";
-    ASSERT_EQ(
-        test::run_upscale({sample_game().string(), "--ui-orig", orig.string(), "--only", "buttons_main"}).exit_code, 0);
+    ASSERT_EQ(tool({game_, "--ui-orig", orig.string(), "--only", "buttons_main"}).exit_code, 0);
     EXPECT_EQ(image::read_png_file(orig / "buttons_main.png").pixels, source("buttons_main").pixels);
     EXPECT_EQ(image::read_png_file(orig / "buttons_main_bl.png").width, 192u);
 }
