@@ -20,14 +20,10 @@ image::RgbaImage image_of(std::uint32_t width, std::uint32_t height, Channel cha
     return image;
 }
 
-class PngCommands : public ::testing::Test {
-protected:
-    test::ProgramResult tool(const std::vector<std::string>& arguments) { return test::run_upscale(arguments); }
-    std::string path(const char* name) { return (dir_ / name).string(); }
+TEST(PngCommands, SeamTile2AndMontages) {
     test::TempDir dir_;
-};
-
-TEST_F(PngCommands, SeamTile2AndMontages) {
+    const auto path = [&](const char* name) { return (dir_ / name).string(); };
+    const auto tool = test::run_upscale;
     // A ramp 0..255 across, one pixel wide and thin (no horizontal pairs), uniform, and independent random
     // pixels whose wrap-around pairs look just like the inner ones; the difference is the mean of the three
     // colour channels, alpha left out.

@@ -244,16 +244,16 @@ TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetOnceAndNearestReproducesThe
     }
     EXPECT_TRUE(
         contains(ui_build({}).out, "4 UI sheets: 1 below 8 px, 3 up to date, 0 to upscale ( ), 0 network inputs"));
-    // Another pack is another setting: everything is redone, one pass per sheet.
-    const auto sheet = ui_build({"--pack", "sheet", "--verbose", "--keep-work"});
-    EXPECT_TRUE(contains(sheet.out, "icons_units icon nearest passes 1 "));
-    EXPECT_TRUE(fs::exists(cache_ / "_work" / "hud_panel_raw.png"));
     EXPECT_EQ(ui_build({"--pack", "atlas"}).exit_code, 2);
     // With pixel replication every stored sheet box-reduces to its source inside each sprite
-    // rectangle: the tiles, crops and pastes put every pixel back where it came from.
+    // rectangle: the tiles, crops and pastes put every pixel back where it came from. Another
+    // pack is another setting: everything is redone, one pass per sheet.
     for (const char* pack : {"sprite", "sheet"}) {
-        const auto run = ui_build({"--panel-model", "nearest", "--pack", pack, "--tile-max", "40"});
+        const auto run =
+            ui_build({"--panel-model", "nearest", "--pack", pack, "--tile-max", "40", "--verbose", "--keep-work"});
         ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+        EXPECT_TRUE(pack[1] == 'p' || contains(run.out, "icons_units icon nearest passes 1 "));
+        EXPECT_TRUE(fs::exists(cache_ / "_work" / "hud_panel_raw.png"));
         const std::pair<const char*, std::vector<std::array<std::uint32_t, 4>>> sheets[] = {
             {"hud_panel", {{0, 0, 128, 64}}},
             {"buttons_main", {{0, 0, 96, 24}, {48, 24, 48, 24}}},
@@ -276,8 +276,6 @@ TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetOnceAndNearestReproducesThe
     }
 }
 
-// With pixel replication every stored sheet box-reduces to its source inside each sprite
-// rectangle: the tiles, crops and pastes put every pixel back where it came from.
 TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
     const fs::path models = dir_ / "models", built = test::built_file("tools/ref_upscaler/models");
     test::touch(models / "broken.param", "tarkeep-ref-model 1\nkernel cubic\n");
@@ -288,7 +286,7 @@ TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
     EXPECT_TRUE(contains(run.err, "hud_panel: Real-ESRGAN broken failed\n"));
     EXPECT_TRUE(contains(run.out, "done: 2 upscaled, 1 failed, cache 2 entries "));
     EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").count("hud_panel"), 0u);
-    const auto list = test::run_upscale({sample_game().string(), "--ui-list", "--verbose"});
+    const auto list = tool({game_, "--ui-list", "--verbose"});
     ASSERT_EQ(list.exit_code, 0) << list.err;
     EXPECT_EQ(list.out,
               "table dbsprite_cursor_packed.csv: 2 sprites, 2 with texture (skipped)\n"
@@ -303,8 +301,7 @@ TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
               "4 sheets, 21 distinct rects (0.0 Mpx), sheets 0.0 Mpx; formats: DXT5:2 RGBA:2\n");
 
     const fs::path orig = dir_ / "orig";
-    ASSERT_EQ(
-        test::run_upscale({sample_game().string(), "--ui-orig", orig.string(), "--only", "buttons_main"}).exit_code, 0);
+    ASSERT_EQ(tool({game_, "--ui-orig", orig.string(), "--only", "buttons_main"}).exit_code, 0);
     EXPECT_EQ(image::read_png_file(orig / "buttons_main.png").pixels, source("buttons_main").pixels);
     EXPECT_EQ(image::read_png_file(orig / "buttons_main_bl.png").width, 192u);
 }

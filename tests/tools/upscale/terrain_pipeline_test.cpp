@@ -62,7 +62,6 @@ TEST_F(TerrainPipeline, StoresEverythingOnceAndRedoesExactlyWhatChanged) {
     const TerrainManifest manifest = load_terrain_manifest(cache_ / "manifest.txt");
     ASSERT_EQ(manifest.size(), 5u);
     for (const auto& stem : terrain_.stems) EXPECT_EQ(image::read_png_file(cache_ / (stem + ".png")).width, 64u);
-    EXPECT_EQ(manifest.at("t0").width, 64);
 
     const std::string manifest_bytes = read_text(cache_ / "manifest.txt");
     const auto manifest_time = fs::last_write_time(cache_ / "manifest.txt");
@@ -151,8 +150,8 @@ TEST_F(TerrainPipeline, ListOrigAndRefusingWorkFoldersThatWouldDeleteUserDataAnd
         auto result = run({"--work", work.string()});
         EXPECT_TRUE(result.exit_code == 2 && contains(result.err, "refusing work folder ")) << work;
     }
-    EXPECT_TRUE(fs::exists(cache_ / "t0.png") && fs::exists(game_ / "zips/db.zip"));
-    EXPECT_TRUE(fs::exists(dir_ / "other/notes.txt"));
+    EXPECT_TRUE(fs::exists(cache_ / "t0.png") && fs::exists(game_ / "zips/db.zip") &&
+                fs::exists(dir_ / "other/notes.txt"));
     cache_ = dir_ / "cache2";  // status 2 before the cache is touched
     auto result = run({}, "no-such-model");
     EXPECT_EQ(result.exit_code, 2);

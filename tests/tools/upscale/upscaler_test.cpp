@@ -116,70 +116,63 @@ TEST(CheckModel, SearchesFoldersInOrderAndExplainsWhatIsMissing) {
     for (const char* name : {"tab\tname", "quote\"d", "line\n"}) EXPECT_NE(check_model_name(name), "") << name;
 }
 
-// An NCNN set-up whose "upscaler" is the fake child, with the given model files.
-struct Fixture {
-    test::TempDir dir;
-    UpscalerConfig config;
-    fs::path in = dir / "in put", out = dir / "out", log = dir / "log.txt";
-
-    explicit Fixture(std::initializer_list<const char*> models) {
-        config.exe = kChild;
-        config.model_dirs = {dir / "models dir"};
-        for (const char* model : models)
-            for (const char* ext : {".param", ".bin"}) touch(dir / "models dir" / (std::string(model) + ext));
-        fs::create_directories(in);
-        fs::create_directories(out);
-    }
-};
-
 TEST(RunUpscaler, ArgumentsArriveIntactAndFailuresNameCodeCommandAndTheCollectedErrorLines) {
-    Fixture f({"x4", "exit7", "traceback", "chatty"});
+    // An NCNN set-up whose "upscaler" is the fake child.
+    test::TempDir dir;
+    const fs::path in = dir / "in put", out = dir / "out", log = dir / "log.txt";
+    UpscalerConfig config;
+    config.exe = kChild;
+    config.model_dirs = {dir / "models dir"};
+    for (const char* model : {"x4", "exit7", "traceback", "chatty"})
+        for (const char* ext : {".param", ".bin"}) touch(dir / "models dir" / (std::string(model) + ext));
+    fs::create_directories(in);
+    fs::create_directories(out);
     // A folder whose name ends in a backslash would otherwise swallow the closing quote.
-    const fs::path tricky = f.dir / "trailing\\";
+    const fs::path tricky = dir / "trailing\\";
     fs::create_directories(tricky);
-    f.config.gpu = "0";
-    EXPECT_EQ(run_process(build_command(f.config, "x4", f.in, tricky, {"32", true}), f.log), 0);
-    EXPECT_EQ(received(f.log),
-              (std::vector<std::string>{"-i", utf8(f.in), "-o", utf8(tricky), "-n", "x4", "-s", "4", "-m",
-                                        utf8(f.dir / "models dir"), "-f", "png", "-t", "32", "-x", "-g", "0"}));
+    config.gpu = "0";
+    EXPECT_EQ(run_process(build_command(config, "x4", in, tricky, {"32", true}), log), 0);
+    EXPECT_EQ(received(log),
+              (std::vector<std::string>{"-i", utf8(in), "-o", utf8(tricky), "-n", "x4", "-s", "4", "-m",
+                                        utf8(dir / "models dir"), "-f", "png", "-t", "32", "-x", "-g", "0"}));
 
     const std::string child = quoted(kChild);
-    EXPECT_EQ(run_process(child + " exit7", f.log), 7);
-    EXPECT_EQ(received(f.log), (std::vector<std::string>{"exit7"}));  // the log is replaced, not appended
+    EXPECT_EQ(run_process(child + " exit7", log), 7);
+    EXPECT_EQ(received(log), (std::vector<std::string>{"exit7"}));  // the log is replaced, not appended
     EXPECT_EQ(run_process(child + " exit7", {}), 7);
-    EXPECT_EQ(run_process(quoted(f.dir / "no such program") + " -i x", f.log), -1);
+    EXPECT_EQ(run_process(quoted(dir / "no such program") + " -i x", log), -1);
     // A log that cannot be created leaves the child's error stream alone.
-    EXPECT_EQ(run_process(child + " exit7", f.dir / "missing" / "log"), 7);
+    EXPECT_EQ(run_process(child + " exit7", dir / "missing" / "log"), 7);
 
-    const auto command = [&](const char* model) { return build_command(f.config, model, f.in, f.out, {"32"}); };
+    const auto command = [&](const char* model) { return build_command(config, model, in, out, {"32"}); };
     const auto failure = [&](const char* model, const fs::path& log) {
-        return run_upscaler(f.config, model, f.in, f.out, {"32"}, log);
+        return run_upscaler(config, model, in, out, {"32"}, log);
     };
-    EXPECT_EQ(failure("x4", f.log), "");
-    EXPECT_EQ(failure("exit7", f.log), "Real-ESRGAN failed (exit code 7): " + command("exit7") + "\n");
+    EXPECT_EQ(failure("x4", log), "");
+    EXPECT_EQ(failure("exit7", log), "Real-ESRGAN failed (exit code 7): " + command("exit7") + "\n");
     // A traceback fails even with exit code 0, when the error stream is captured at all.
-    EXPECT_EQ(failure("traceback", f.log),
+    EXPECT_EQ(failure("traceback", log),
               "Real-ESRGAN failed (exit code 0): " + command("traceback") + "\n" +
                   "  Traceback (most recent call last):\n"
                   "  onnxruntime.capi.onnxruntime_pybind11_state.Fail: session creation failed\n");
     EXPECT_EQ(failure("traceback", {}), "");
     // Collected lines stop after 2000 characters; the crossing line is kept whole.
-    const std::string chatty = failure("chatty", f.log);
+    const std::string chatty = failure("chatty", log);
     const std::string collected = chatty.substr(chatty.find('\n') + 1);
     const std::string entry = "  tile 000 failed: vkQueueSubmit out of device memory.....\n";
     EXPECT_EQ(collected.size(), (2000 / entry.size() + 1) * entry.size());
     EXPECT_EQ(collected.substr(0, entry.size()), entry);
-    f.config.exe = f.dir / "absent.exe";
-    EXPECT_EQ(failure("exit7", f.log).rfind("Real-ESRGAN failed (exit code -1): ", 0), 0u);
+    config.exe = dir / "absent.exe";
+    EXPECT_EQ(failure("exit7", log).rfind("Real-ESRGAN failed (exit code -1): ", 0), 0u);
 
     UpscalerConfig onnx;
     onnx.python = kChild;
-    onnx.onnx_runner = f.dir / "onnx_upscale.py";
-    onnx.onnx_model_dirs = {f.dir / "onnx"};
-    touch(f.dir / "onnx" / "net.onnx");
-    const std::string text = run_upscaler(onnx, "onnx:net", f.in, f.dir / "exit7", {"32"}, f.log);
+    onnx.onnx_runner = dir / "onnx_upscale.py";
+    onnx.onnx_model_dirs = {dir / "onnx"};
+    touch(dir / "onnx" / "net.onnx");
+    const std::string text = run_upscaler(onnx, "onnx:net", in, dir / "exit7", {"32"}, log);
     EXPECT_EQ(text.rfind("ONNX failed (exit code 7): " + quoted(kChild) + " -I ", 0), 0u) << text;
-    EXPECT_EQ(received(f.log).at(0), "-I");
+    EXPECT_EQ(received(log).at(0), "-I");
 }
 
 }  // namespace
