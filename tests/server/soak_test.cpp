@@ -12,6 +12,9 @@ namespace {
 // Wall-clock length of the soak. Raise it by hand for a long run; CI keeps it short.
 constexpr double SOAK_SECONDS = 2.0;
 constexpr std::size_t SOAK_CLIENTS = 100;
+// And at least this many rounds, so that a slow host (Wine manages about 10 a second) still
+// sees games created, started and played.
+constexpr std::uint64_t SOAK_MIN_ROUNDS = 150;
 
 // A client that plays by the rules except when told to misbehave.
 struct SoakBot {
@@ -79,7 +82,7 @@ TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
     for (auto& bot : bots) connect(bot);
     const auto stop_at = std::chrono::steady_clock::now() + std::chrono::duration<double>(SOAK_SECONDS);
     const std::uint64_t limit = config.connection_buffer_limit;
-    while (std::chrono::steady_clock::now() < stop_at) {
+    while (rounds < SOAK_MIN_ROUNDS || std::chrono::steady_clock::now() < stop_at) {
         harness.advance_ms(5);
         harness.pump();
         for (auto& bot : bots) {
