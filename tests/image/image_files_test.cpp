@@ -4,26 +4,17 @@
 #include <fstream>
 
 #include "image/image_files.h"
+#include "io/file_bytes.h"
 #include "platform/cmdline.h"
+#include "tests/data/error_text.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/upscale/test_files.h"
 
 namespace tarkeep::upscale {
 namespace {
 namespace fs = std::filesystem;
+using io::bytes_of;
 using test::read_text;
-
-std::vector<std::uint8_t> bytes_of(const std::string& text) { return {text.begin(), text.end()}; }
-
-template <class F>
-std::string error_of(F&& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 TEST(WriteFileAtomic, ReplacesTheFileOrReportsTheTemporaryPathOfAMissingFolder) {
     test::TempDir dir;
@@ -35,7 +26,7 @@ TEST(WriteFileAtomic, ReplacesTheFileOrReportsTheTemporaryPathOfAMissingFolder) 
     image::write_file_atomic(path, {});
     EXPECT_EQ(fs::file_size(path), 0u);
     const fs::path absent = dir / "absent" / "a.png";
-    EXPECT_EQ(error_of([&] { image::write_file_atomic(absent, bytes_of("x")); }),
+    EXPECT_EQ(test::error_text([&] { image::write_file_atomic(absent, bytes_of("x")); }),
               "cannot write " + platform::path_to_utf8(absent) + ".tmp");
     EXPECT_FALSE(fs::exists(dir / "absent"));
 }
@@ -64,7 +55,7 @@ TEST(WriteFileAtomic, WriteFailingPartWayKeepsThePreviousFile) {
     std::error_code ec;
     fs::create_symlink("/dev/full", dir / "a.png.tmp", ec);
     if (ec) GTEST_SKIP() << "cannot make a symbolic link: " << ec.message();
-    EXPECT_EQ(error_of([&] { image::write_file_atomic(path, std::vector<std::uint8_t>(100000, 7)); }),
+    EXPECT_EQ(test::error_text([&] { image::write_file_atomic(path, std::vector<std::uint8_t>(100000, 7)); }),
               "write failed: " + platform::path_to_utf8(path) + ".tmp");
     EXPECT_EQ(read_text(path), "previous");
     EXPECT_FALSE(fs::is_symlink(dir / "a.png.tmp"));
@@ -80,7 +71,7 @@ TEST(WriteFileAtomic, ReadOnlyFolderKeepsThePreviousFile) {
         fs::permissions(folder, fs::perms::owner_all);
         GTEST_SKIP() << "running with privileges that ignore folder permissions";
     }
-    const std::string error = error_of([&] { image::write_file_atomic(folder / "a.txt", bytes_of("new")); });
+    const std::string error = test::error_text([&] { image::write_file_atomic(folder / "a.txt", bytes_of("new")); });
     fs::permissions(folder, fs::perms::owner_all);
     EXPECT_EQ(error, "cannot write " + platform::path_to_utf8(folder / "a.txt") + ".tmp");
     EXPECT_EQ(read_text(folder / "a.txt"), "previous");

@@ -7,13 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 
 #include "image/image_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/upscale/test_files.h"
 #include "tests/tools/upscale/terrain_game.h"
 
 namespace tarkeep::test {
@@ -25,11 +25,6 @@ using platform::PathKind;
 std::string utf8(const fs::path& path) { return platform::path_to_utf8(path); }
 fs::path wide(const std::string& text) { return platform::path_from_utf8(text); }
 constexpr auto npos = std::string::npos;
-
-std::string read_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 fs::path nested_past_300(const fs::path& base) {
     fs::path path = base;

@@ -14,16 +14,12 @@
 #include "platform/shell.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/upscale/test_files.h"
 
 namespace tarkeep::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 TEST(ReplaceFile, HeldTargetIsRetriedThenFailsWithTheSystemsMessage) {
     if (platform::has_posix_shell()) GTEST_SKIP() << "POSIX renames over an open file";
