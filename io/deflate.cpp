@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <limits>
 
 #include "io/deflate_block.h"
+#include "io/load_le.h"
 
 namespace tarkeep::io {
 namespace {
@@ -27,41 +27,23 @@ constexpr std::size_t kTokensPerBlock = 16384;
 
 constexpr std::size_t kHashBytes = 4;
 
-inline std::uint32_t load32(const std::uint8_t* p) {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
 // Chains hold positions whose next four bytes hash alike. Three would find every match,
 // but in noisy pixel data nearly every three-byte prefix recurs, and walking those
 // chains cost most of the time for matches barely worth their code.
 inline std::uint32_t hash4(const std::uint8_t* p) {
-    return (load32(p) * 0x9E3779B1u) >> (32 - std::countr_zero(kWindow));
+    return (load_unaligned<std::uint32_t>(p) * 0x9E3779B1u) >> (32 - std::countr_zero(kWindow));
 }
 
 // The first three of those bytes, for the one three-byte candidate kept per hash.
 inline std::uint32_t hash3(const std::uint8_t* p) {
-    return ((load32(p) & 0xFFFFFF) * 0x9E3779B1u) >> (32 - std::countr_zero(kWindow));
-}
-
-inline std::uint16_t load16(const std::uint8_t* p) {
-    std::uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-inline std::uint64_t load64(const std::uint8_t* p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
+    return ((load_unaligned<std::uint32_t>(p) & 0xFFFFFF) * 0x9E3779B1u) >> (32 - std::countr_zero(kWindow));
 }
 
 // Number of equal leading bytes of a and b, at most `limit`.
 inline std::size_t common_length(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
     std::size_t n = 0;
     while (n + 8 <= limit) {
-        const std::uint64_t diff = load64(a + n) ^ load64(b + n);
+        const std::uint64_t diff = load_unaligned<std::uint64_t>(a + n) ^ load_unaligned<std::uint64_t>(b + n);
         if (diff != 0) {
             const int bit =
                 std::endian::native == std::endian::little ? std::countr_zero(diff) : std::countl_zero(diff);
@@ -157,8 +139,8 @@ private:
         std::size_t best = std::max<std::size_t>(pending, 2);
         if (best >= limit) return {};
         const std::uint8_t* here = data + i;
-        const std::uint16_t start_word = load16(here);
-        std::uint16_t end_word = load16(here + best - 1);
+        const std::uint16_t start_word = load_unaligned<std::uint16_t>(here);
+        std::uint16_t end_word = load_unaligned<std::uint16_t>(here + best - 1);
         const Pos head = head_[h];
         if (head == 0) return {};
         std::size_t candidate = std::size_t(head) - 1;  // always before i
@@ -167,16 +149,16 @@ private:
         // While the best match is shorter than a word (most searches in pixel data), one
         // word comparison gives every candidate's length without a hard-to-predict branch.
         if (limit >= 8 && best < 8 && back <= kWindow) {
-            const std::uint64_t here_word = load64(here);
+            const std::uint64_t here_word = load_unaligned<std::uint64_t>(here);
             for (;;) {
                 const std::uint8_t* there = data + candidate;
-                const std::uint64_t diff = load64(there) ^ here_word;
+                const std::uint64_t diff = load_unaligned<std::uint64_t>(there) ^ here_word;
                 if (diff == 0) {
                     const std::size_t n = 8 + common_length(there + 8, here + 8, limit - 8);
                     best = n;
                     found = {n, back};
                     if (best >= kNiceLength || best >= limit) return found;
-                    end_word = load16(here + best - 1);
+                    end_word = load_unaligned<std::uint16_t>(here + best - 1);
                     break;  // the rest of the chain as below, from the next candidate
                 }
                 const int zero_bits =
@@ -203,13 +185,14 @@ private:
             const std::uint8_t* there = data + candidate;
             // Only a candidate matching the two bytes ending at `best` and the first two
             // can be longer.
-            if (load16(there + best - 1) == end_word && load16(there) == start_word) {
+            if (load_unaligned<std::uint16_t>(there + best - 1) == end_word &&
+                load_unaligned<std::uint16_t>(there) == start_word) {
                 const std::size_t n = 2 + common_length(there + 2, here + 2, limit - 2);
                 if (n > best) {
                     best = n;
                     found = {n, back};
                     if (best >= kNiceLength || best >= limit) break;
-                    end_word = load16(here + best - 1);
+                    end_word = load_unaligned<std::uint16_t>(here + best - 1);
                 }
             }
             if (--budget == 0) break;

@@ -3,20 +3,16 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+
+#include "io/load_le.h"
 
 namespace tarkeep::io::inflate_detail {
 
 // Bytes a copy may write past the end of its match (and at least this many in all).
 constexpr std::size_t kCopyOvershoot = 32;
 
-inline std::uint64_t load_word(const std::uint8_t* p) {
-    std::uint64_t value;
-    std::memcpy(&value, p, 8);
-    return value;
-}
-
-inline void store_word(std::uint8_t* p, std::uint64_t value) { std::memcpy(p, &value, 8); }
+inline std::uint64_t load_word(const std::uint8_t* p) { return load_unaligned<std::uint64_t>(p); }
+inline void store_word(std::uint8_t* p, std::uint64_t value) { store_unaligned(p, value); }
 
 // The word whose bytes repeat the `period` (2 to 7) bytes at `p`, as memory order has
 // them. Reads a whole word at `p`: the bytes past the period are read but not used.
