@@ -1,6 +1,7 @@
 // Building zip archive bytes: local headers, the central directory and the end record.
 #include "io/zip_writer.h"
 
+#include "io/append_le.h"
 #include "io/checksum.h"
 #include "io/file_bytes.h"
 
@@ -8,16 +9,6 @@
 
 namespace tarkeep::io {
 namespace {
-
-void put16(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
 
 void append(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
@@ -36,36 +27,36 @@ constexpr std::uint16_t kDosDate = (1 << 5) | 1;  // 1980-01-01
 // flags to the extra field's length.
 void shared_fields(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry, const std::string& name,
                    const std::vector<std::uint8_t>& extra) {
-    put16(out, 0);  // flags
-    put16(out, entry.method);
-    put16(out, kDosTime);
-    put16(out, kDosDate);
-    put32(out, entry.crc32);
-    put32(out, entry.compressed_size);
-    put32(out, entry.uncompressed_size);
-    put16(out, static_cast<std::uint32_t>(name.size()));
-    put16(out, static_cast<std::uint32_t>(extra.size()));
+    append_le16(out, 0);  // flags
+    append_le16(out, entry.method);
+    append_le16(out, kDosTime);
+    append_le16(out, kDosDate);
+    append_le32(out, entry.crc32);
+    append_le32(out, entry.compressed_size);
+    append_le32(out, entry.uncompressed_size);
+    append_le16(out, static_cast<std::uint32_t>(name.size()));
+    append_le16(out, static_cast<std::uint32_t>(extra.size()));
 }
 
 void write_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry) {
     const std::string& name = entry.local_name ? *entry.local_name : entry.name;
-    put32(out, kLocalSignature);
-    put16(out, kVersion);
+    append_le32(out, kLocalSignature);
+    append_le16(out, kVersion);
     shared_fields(out, entry, name, entry.local_extra);
     append(out, name);
     append(out, entry.local_extra);
 }
 
 void write_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry, std::uint32_t local_offset) {
-    put32(out, kCentralSignature);
-    put16(out, kVersion);  // made by
-    put16(out, kVersion);  // needed
+    append_le32(out, kCentralSignature);
+    append_le16(out, kVersion);  // made by
+    append_le16(out, kVersion);  // needed
     shared_fields(out, entry, entry.name, entry.central_extra);
-    put16(out, static_cast<std::uint32_t>(entry.central_comment.size()));
-    put16(out, 0);  // disk
-    put16(out, 0);  // internal attributes
-    put32(out, 0);  // external attributes
-    put32(out, entry.local_header_offset ? *entry.local_header_offset : local_offset);
+    append_le16(out, static_cast<std::uint32_t>(entry.central_comment.size()));
+    append_le16(out, 0);  // disk
+    append_le16(out, 0);  // internal attributes
+    append_le32(out, 0);  // external attributes
+    append_le32(out, entry.local_header_offset ? *entry.local_header_offset : local_offset);
     append(out, entry.name);
     append(out, entry.central_extra);
     append(out, entry.central_comment);
@@ -119,14 +110,14 @@ std::vector<std::uint8_t> ZipWriter::bytes() const {
     const auto directory_size = static_cast<std::uint32_t>(out.size() - directory_offset);
     const auto count = static_cast<std::uint16_t>(entries_.size());
 
-    put32(out, kEndSignature);
-    put16(out, 0);  // this disk
-    put16(out, 0);  // disk with the directory
-    put16(out, end_record_.entry_count.value_or(count));
-    put16(out, end_record_.entry_count.value_or(count));
-    put32(out, end_record_.directory_size.value_or(directory_size));
-    put32(out, end_record_.directory_offset.value_or(directory_offset));
-    put16(out, static_cast<std::uint32_t>(comment_.size() & 0xFFFF));
+    append_le32(out, kEndSignature);
+    append_le16(out, 0);  // this disk
+    append_le16(out, 0);  // disk with the directory
+    append_le16(out, end_record_.entry_count.value_or(count));
+    append_le16(out, end_record_.entry_count.value_or(count));
+    append_le32(out, end_record_.directory_size.value_or(directory_size));
+    append_le32(out, end_record_.directory_offset.value_or(directory_offset));
+    append_le16(out, static_cast<std::uint32_t>(comment_.size() & 0xFFFF));
     append(out, comment_);
     append(out, trailing_);
     return out;

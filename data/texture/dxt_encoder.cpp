@@ -6,7 +6,12 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "io/append_le.h"
+
 namespace tarkeep::data {
+
+using io::append_le16;
+
 namespace {
 
 using Pixel = std::array<int, 4>;
@@ -21,11 +26,6 @@ Block gather(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height
         block[i] = {p[0], p[1], p[2], p[3]};
     }
     return block;
-}
-
-void put16(std::vector<std::uint8_t>& out, unsigned v) {
-    out.push_back(std::uint8_t(v));
-    out.push_back(std::uint8_t(v >> 8));
 }
 
 unsigned to565(const Pixel& p) {
@@ -81,10 +81,10 @@ void encode_colour(const Block& block, bool dxt1, std::vector<std::uint8_t>& out
         }
         indices |= std::uint32_t(best) << (2 * i);
     }
-    put16(out, c0);
-    put16(out, c1);
-    put16(out, indices & 0xFFFF);
-    put16(out, indices >> 16);
+    append_le16(out, c0);
+    append_le16(out, c1);
+    append_le16(out, indices & 0xFFFF);
+    append_le16(out, indices >> 16);
 }
 
 void encode_dxt3_alpha(const Block& block, std::vector<std::uint8_t>& out) {

@@ -5,23 +5,19 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "io/append_le.h"
+
 namespace tarkeep::data {
-namespace {
 
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
-}
-
-}  // namespace
-
+using io::append_le32;
 std::vector<std::uint8_t> write_pcpatch(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& runs,
                                         const std::vector<std::uint8_t>& blocks) {
     TexcacheFields f;
     f.format = 0;  // the container's own format is not looked at
-    put32(f.pixels, std::uint32_t(runs.size()));
+    append_le32(f.pixels, std::uint32_t(runs.size()));
     for (const auto& [start, count] : runs) {
-        put32(f.pixels, start);
-        put32(f.pixels, count);
+        append_le32(f.pixels, start);
+        append_le32(f.pixels, count);
     }
     f.pixels.insert(f.pixels.end(), blocks.begin(), blocks.end());
     f.num_pixels = std::uint32_t(f.pixels.size());

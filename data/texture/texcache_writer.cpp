@@ -3,14 +3,14 @@
 
 #include <cstring>
 
+#include "io/append_le.h"
 #include "data/texture/dxt_encoder.h"
 
 namespace tarkeep::data {
-namespace {
 
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
-}
+using io::append_le32;
+
+namespace {
 
 void put_text(std::vector<std::uint8_t>& out, const char* text) {
     out.insert(out.end(), text, text + std::strlen(text));
@@ -21,31 +21,31 @@ void put_text(std::vector<std::uint8_t>& out, const char* text) {
 std::vector<std::uint8_t> write_texcache(const TexcacheFields& f) {
     std::vector<std::uint8_t> out;
     put_text(out, "Gamebryo File Format, Version 10.1.0.0\n");
-    put32(out, 0x0A010000);  // version
-    put32(out, 0);           // user version
-    put32(out, 1);           // blocks
-    out.push_back(1);        // block types (16-bit)
+    append_le32(out, 0x0A010000);  // version
+    append_le32(out, 0);           // user version
+    append_le32(out, 1);           // blocks
+    out.push_back(1);              // block types (16-bit)
     out.push_back(0);
-    put32(out, 11);
+    append_le32(out, 11);
     put_text(out, "NiPixelData");
     out.push_back(0);  // type index of block 0 (16-bit)
     out.push_back(0);
-    put32(out, 0);  // header list count
-    put32(out, 0);  // block separator
-    put32(out, f.format);
-    for (std::uint32_t mask : f.masks) put32(out, mask);
-    put32(out, f.bits_per_pixel);
+    append_le32(out, 0);  // header list count
+    append_le32(out, 0);  // block separator
+    append_le32(out, f.format);
+    for (std::uint32_t mask : f.masks) append_le32(out, mask);
+    append_le32(out, f.bits_per_pixel);
     for (int i = 0; i < 8; ++i) out.push_back(0);  // fast-compare bytes
-    put32(out, 0);                                 // tiling
-    put32(out, std::uint32_t(f.palette));
-    put32(out, std::uint32_t(f.mipmaps.size()));
-    put32(out, f.bytes_per_pixel);
+    append_le32(out, 0);                           // tiling
+    append_le32(out, std::uint32_t(f.palette));
+    append_le32(out, std::uint32_t(f.mipmaps.size()));
+    append_le32(out, f.bytes_per_pixel);
     for (const TexcacheMipEntry& mip : f.mipmaps) {
-        put32(out, mip.width);
-        put32(out, mip.height);
-        put32(out, mip.offset);
+        append_le32(out, mip.width);
+        append_le32(out, mip.height);
+        append_le32(out, mip.offset);
     }
-    put32(out, f.num_pixels);
+    append_le32(out, f.num_pixels);
     out.insert(out.end(), f.pixels.begin(), f.pixels.end());
     out.insert(out.end(), f.footer.begin(), f.footer.end());
     return out;
