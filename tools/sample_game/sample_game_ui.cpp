@@ -20,8 +20,6 @@ constexpr const char* kIconNames[16] = {
     "act_patrol",   "act_build",   "act_repair",  "act_formation",
 };
 
-std::uint8_t to_byte(double value) { return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0, 255.0))); }
-
 void put(std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t x, std::uint32_t y, double r, double g,
          double b, double a) {
     std::uint8_t* pixel = rgba.data() + (std::size_t{y} * width + x) * 4;

@@ -96,8 +96,6 @@ std::uint32_t base_side(SampleSize size) {
     return 64;
 }
 
-double clamp01(double t) { return std::clamp(t, 0.0, 1.0); }
-
 // Where the player's colour shows: a tabard band and an emblem, with soft edges.
 double player_colour_weight(double x, double y, double side) {
     const double edge = 1.5 / side;

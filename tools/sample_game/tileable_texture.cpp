@@ -46,13 +46,10 @@ constexpr std::array<Recipe, kTerrainMaterialCount> kRecipes = {{
 }};
 
 double smooth(double t) { return t * t * (3 - 2 * t); }
-double clamp01(double t) { return std::clamp(t, 0.0, 1.0); }
 
 Colour lerp(const Colour& a, const Colour& b, double t) {
     return {a[0] + (b[0] - a[0]) * t, a[1] + (b[1] - a[1]) * t, a[2] + (b[2] - a[2]) * t};
 }
-
-std::uint8_t to_byte(double value) { return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0, 255.0))); }
 
 }  // namespace
 

@@ -2,11 +2,19 @@
 // (value noise on a lattice that wraps, sinusoids with whole periods per tile), so the
 // right edge continues into the left one and the bottom into the top.
 #pragma once
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 namespace tarkeep::sample_game {
+
+// Shading arithmetic shared by every generated image of the sample game.
+inline double clamp01(double t) { return std::clamp(t, 0.0, 1.0); }
+inline std::uint8_t to_byte(double value) {
+    return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0, 255.0)));
+}
 
 enum class TerrainMaterial : std::uint8_t {
     grass,
