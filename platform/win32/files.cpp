@@ -5,21 +5,10 @@
 #include <windows.h>
 
 #include "platform/errors.h"
+#include "platform/win32/held_files.h"
 #include "platform/win32/native_path.h"
 
 namespace tarkeep::platform {
-namespace {
-
-// An antivirus scanner, the search indexer or a thumbnail viewer opens a fresh file for a
-// moment, which makes replacing it fail with one of these; a short wait usually clears it.
-bool held_by_another_program(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
-}
-
-// Waits between the attempts: growing, about 1.3 s in all, before the failure is reported.
-constexpr DWORD kRetryDelaysMs[] = {10, 20, 40, 80, 160, 320, 640};
-
-}  // namespace
 
 WriteStatus write_file_synced(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
     HANDLE file = CreateFileW(native_path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -46,11 +35,11 @@ void replace_file(const std::filesystem::path& from, const std::filesystem::path
     for (std::size_t attempt = 0;; ++attempt) {
         if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return;
         const DWORD error = GetLastError();
-        if (!held_by_another_program(error) || attempt == std::size(kRetryDelaysMs)) {
+        if (!held_by_another_program(error) || attempt == kHeldFileRetries) {
             throw std::filesystem::filesystem_error("rename", from, to,
                                                     std::error_code(static_cast<int>(error), native_category()));
         }
-        Sleep(kRetryDelaysMs[attempt]);
+        Sleep(kHeldFileRetryDelaysMs[attempt]);
     }
 }
 

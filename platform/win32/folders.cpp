@@ -7,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/win32/held_files.h"
 #include "platform/win32/native_path.h"
 
 namespace tarkeep::platform {
@@ -164,7 +165,16 @@ void remove_tree(const fs::path& path, std::error_code& error) {
         }
         if (error) return;
     }
-    remove_path(path, error);
+    // A file still held cannot be deleted yet, and a deleted one another program still holds
+    // stays in its folder until that program lets go, so the folder is not empty yet either.
+    for (std::size_t attempt = 0;; ++attempt) {
+        remove_path(path, error);
+        const bool may_clear =
+            error.category() == native_category() &&
+            (held_by_another_program(static_cast<DWORD>(error.value())) || error.value() == ERROR_DIR_NOT_EMPTY);
+        if (!error || !may_clear || attempt == kHeldFileRetries) return;
+        Sleep(kHeldFileRetryDelaysMs[attempt]);
+    }
 }
 
 void remove_tree(const fs::path& path) {

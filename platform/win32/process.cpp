@@ -25,10 +25,12 @@ SECURITY_ATTRIBUTES inheritable() { return SECURITY_ATTRIBUTES{sizeof(SECURITY_A
 HANDLE open_log(const std::filesystem::path& log_path) {
     if (log_path.empty()) return INVALID_HANDLE_VALUE;
     SECURITY_ATTRIBUTES inherit = inheritable();
-    // Shared for writing too: a child started without a console window can leave its copy
-    // open a moment after it ends (seen under Wine), and the next run replaces the log.
-    return CreateFileW(native_path(log_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for writing and deleting too: a child started without a console window can
+    // leave its copy open a moment after it ends (seen under Wine), and the next run replaces
+    // the log or removes the work folder it lies in.
+    return CreateFileW(native_path(log_path).c_str(), GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // An inheritable copy of one of our standard handles, or the null device when we have

@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(ReplaceFile, HeldTargetIsRetriedThenFailsWithTheSystemsMessage) {
+TEST(HeldFiles, ReplaceAndRemoveTreeWaitForThemThenFailWithTheSystemsMessage) {
     if (platform::has_posix_shell()) GTEST_SKIP() << "POSIX renames over an open file";
     const TempDir dir;
     std::ofstream(dir / "a") << "old";
@@ -38,6 +38,15 @@ TEST(ReplaceFile, HeldTargetIsRetriedThenFailsWithTheSystemsMessage) {
     platform::replace_file(dir / "a.tmp", dir / "a");
     release.join();
     EXPECT_EQ(read_text(dir / "a"), "new");
+
+    // Removing a folder waits the same way for a file held in it, as a child's log is a moment after it ends.
+    platform::create_folders(dir / "work");
+    std::ofstream(dir / "work" / "upscale_1.log") << "log";
+    holder = std::make_unique<std::ifstream>(dir / "work" / "upscale_1.log");
+    std::thread let_go([&] { platform::sleep_milliseconds(60), holder.reset(); });
+    EXPECT_NO_THROW(platform::remove_tree(dir / "work"));
+    let_go.join();
+    EXPECT_FALSE(fs::exists(dir / "work"));
 }
 
 const fs::path kOutput = fs::temp_directory_path() / "tarkeep-non-inheritable-stdout.txt";
