@@ -1,6 +1,6 @@
-// The fast paths of the codec against zlib and the reference decoder: both CRC-32 paths, both
-// inflate fast loops handing over to the careful path at every distance from the ends, sub-table
-// codes, word copies at every short distance, and the compressor's matches.
+// The fast paths of the codec against zlib and the reference decoder: both inflate fast loops handing over to the
+// careful path at every distance from the ends, sub-table codes, word copies at every short distance, and the
+// compressor's matches.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -8,8 +8,6 @@
 #include <string>
 #include <tuple>
 
-#include "io/checksum.h"
-#include "io/checksum_simd.h"
 #include "io/deflate.h"
 #include "io/deflate_tables.h"
 #include "io/inflate.h"
@@ -20,56 +18,8 @@ namespace tarkeep::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-namespace detail = io::checksum_detail;
 
-std::uint32_t zlib_crc(std::span<const std::uint8_t> p, uLong previous) {
-    return static_cast<std::uint32_t>(::crc32(previous, p.data(), static_cast<uInt>(p.size())));
-}
-
-// The run-time choice hides one path on any machine: each is checked on its own, around
-// the 16- and 64-byte steps of the folding and the 32-byte blocks of the tables.
-TEST(CodecFastPaths, BothCrcPathsMatchZlib) {
-    std::mt19937 random(5);
-    const Bytes data = random_bytes(random, 1100);
-    for (std::size_t offset : {0u, 3u}) {
-        for (std::size_t length : {0u, 1u, 31u, 63u, 64u, 65u, 79u, 80u, 127u, 128u, 129u, 255u, 1000u}) {
-            const std::span<const std::uint8_t> piece(data.data() + offset, length);
-            for (std::uint32_t previous : {0u, 0xDEADBEEFu}) {
-                const std::uint32_t expected = zlib_crc(piece, previous);
-                EXPECT_EQ(detail::crc32_tables(piece, previous), expected) << offset << "+" << length;
-                if (!detail::crc32_fold_available()) continue;
-                std::uint32_t state = ~previous;
-                const std::size_t done = detail::crc32_fold(piece.data(), piece.size(), state);
-                EXPECT_EQ(done, length < 64 ? 0 : length / 16 * 16) << length;
-                EXPECT_EQ(~state, zlib_crc(piece.first(done), previous)) << offset << "+" << length;
-            }
-        }
-    }
-}
-
-struct Outcome {
-    Bytes output;
-    std::string error;
-    bool operator==(const Outcome&) const = default;
-};
-
-// What a decoder gives: its output, or the text of the error it throws.
-template <typename Error, typename Decode>
-Outcome outcome(Decode decode) {
-    try {
-        return {decode(), {}};
-    } catch (const Error& e) {
-        return {{}, e.what()};
-    }
-}
-
-Outcome ours(std::span<const std::uint8_t> stream, std::size_t expected, std::size_t limit = SIZE_MAX) {
-    return outcome<io::ZipError>([&] { return io::inflate(stream, expected, limit); });
-}
-
-Outcome reference(std::span<const std::uint8_t> stream, std::size_t limit = SIZE_MAX) {
-    return outcome<ReferenceInflateError>([&] { return reference_inflate(stream, limit); });
-}
+using Outcome = InflateOutcome;
 
 // One final block of literals and matches, with the fixed codes or with codes longer than
 // the tables' roots (half the literals, all lengths and most distances: 12-15 and 9-15
@@ -132,24 +82,24 @@ TEST(CodecFastPaths, FastLoopsHandOverAtEveryDistanceFromTheEnds) {
     std::vector<std::tuple<std::size_t, std::size_t, std::size_t, Outcome>> cases;  // stream, cut, limit
     for (std::size_t k = 0; k < streams.size(); ++k) {
         const Bytes& stream = streams[k];
-        const Outcome whole = reference(stream);
+        const Outcome whole = reference_outcome(stream);
         ASSERT_EQ(whole.error, "") << k;
         const std::size_t size = whole.output.size();
         for (std::size_t cut = stream.size() - 40; cut < stream.size(); ++cut)
-            cases.emplace_back(k, cut, SIZE_MAX, reference({stream.data(), cut}));
+            cases.emplace_back(k, cut, SIZE_MAX, reference_outcome({stream.data(), cut}));
         for (std::size_t limit = 0; limit <= size; limit = limit == 15 ? size - 320 : limit + 1)
-            cases.emplace_back(k, stream.size(), limit, reference(stream, limit));
+            cases.emplace_back(k, stream.size(), limit, reference_outcome(stream, limit));
         cases.emplace_back(k, stream.size(), SIZE_MAX, whole);
     }
     for (bool portable : {false, true}) {  // the processor's fast loop, then the plain one
         io::inflate_detail::use_portable_fast_loop(portable);
         for (const auto& [k, cut, limit, expected] : cases) {
             const std::span<const std::uint8_t> stream(streams[k].data(), cut);
-            ASSERT_EQ(ours(stream, 0, limit), expected) << portable << k << " cut " << cut << " limit " << limit;
+            ASSERT_EQ(our_inflate(stream, 0, limit), expected) << portable << k << " cut " << cut << " limit " << limit;
             if (limit != SIZE_MAX || cut != streams[k].size()) continue;
             for (std::size_t announced = expected.output.size() - 320; announced <= expected.output.size() + 2;
                  ++announced)
-                ASSERT_EQ(ours(stream, announced), expected) << portable << k << " announced " << announced;
+                ASSERT_EQ(our_inflate(stream, announced), expected) << portable << k << " announced " << announced;
         }
     }
     io::inflate_detail::use_portable_fast_loop(false);

@@ -7,7 +7,34 @@
 #include <stdexcept>
 #include <string>
 
+#include "io/inflate.h"
+#include "io/zip_error.h"
+
 namespace tarkeep::test {
+namespace {
+
+template <typename Error, typename Decode>
+InflateOutcome outcome_of(Decode decode) {
+    try {
+        return {decode(), ""};
+    } catch (const Error& e) {
+        return {{}, e.what()};
+    }
+}
+
+}  // namespace
+
+void PrintTo(const InflateOutcome& outcome, std::ostream* os) {
+    *os << (outcome.error.empty() ? "output of " + std::to_string(outcome.output.size()) + " bytes" : outcome.error);
+}
+
+InflateOutcome our_inflate(std::span<const std::uint8_t> stream, std::size_t announced, std::size_t limit) {
+    return outcome_of<io::ZipError>([&] { return io::inflate(stream, announced, limit); });
+}
+
+InflateOutcome reference_outcome(std::span<const std::uint8_t> stream, std::size_t limit) {
+    return outcome_of<ReferenceInflateError>([&] { return reference_inflate(stream, limit); });
+}
 
 std::vector<std::uint8_t> zlib_deflate_raw(const std::vector<std::uint8_t>& data, int level, int strategy,
                                            int mem_level) {

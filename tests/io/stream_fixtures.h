@@ -1,7 +1,10 @@
 // Deflate test data: zlib-compressed input, data shaped like the archives, hand-written blocks.
 #pragma once
 #include <cstdint>
+#include <ostream>
 #include <random>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "tests/support/reference_inflate.h"
@@ -29,5 +32,18 @@ void write_dynamic_header(DeflateBitWriter& writer, const std::vector<std::uint8
 // A final dynamic block that writes 'a' and then `repeats` matches of 258 bytes at
 // distance 1, three bits each: a small input with a huge output.
 std::vector<std::uint8_t> expanding_stream(std::size_t repeats);
+
+// What a decoder made of a stream: its output, or the text of the error it threw.
+struct InflateOutcome {
+    std::vector<std::uint8_t> output;
+    std::string error;
+    bool operator==(const InflateOutcome&) const = default;
+};
+void PrintTo(const InflateOutcome& outcome, std::ostream* os);
+
+// Our inflate (with an announced size and an output limit) and the reference decoder.
+InflateOutcome our_inflate(std::span<const std::uint8_t> stream, std::size_t announced = 0,
+                           std::size_t limit = SIZE_MAX);
+InflateOutcome reference_outcome(std::span<const std::uint8_t> stream, std::size_t limit = SIZE_MAX);
 
 }  // namespace tarkeep::test
