@@ -29,12 +29,9 @@ protected:
     test::TempDir temp;
 };
 
-TEST_F(GameDbTest, EmptyArchiveIsAnError) {
+TEST_F(GameDbTest, RootAndDefinitionFiles) {
     EXPECT_EQ(test::error_text<io::ZipError>([&] { open(ZipFiles()); }),
               "empty archive: " + (temp / "db.zip").string());
-}
-
-TEST_F(GameDbTest, RootAndDefinitionFiles) {
     const GameDb db = open(DbZipBuilder("DB")
                                .add("units/a.ddf", "")
                                .add("units/B.DDF", "")

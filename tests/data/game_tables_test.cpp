@@ -98,14 +98,11 @@ TEST_F(GameTablesTest, TerrainTexturesPerSeason) {
     EXPECT_EQ(terrain("Arid", {"Grass"}, 5), "Grass|grass_set|grass_autumn|grass_autumn|present\n");
 }
 
-TEST_F(GameTablesTest, ClimateFileNamesKeepTheirCase) {
-    // The terrain table is found lower-cased, the seasonal one only with the case given.
+// The terrain table is found lower-cased, the seasonal one only with the case given; sets must be text.
+TEST_F(GameTablesTest, ClimateFileNamesKeepTheirCaseAndSetsAreText) {
     EXPECT_EQ(test::error_text<io::ZipError>([&] { terrain("Temperate", {"Grass"}, 0); }),
               "no such entry: DB/Terrain/DbSeasonalTextureSets_Temperate.csv");
     EXPECT_EQ(terrain("temperate", {"Grass"}, 1), "Grass|grass_set|grass_summer.tga|grass_summer|-\n");
-}
-
-TEST_F(GameTablesTest, SeasonalSetMustBeText) {
     EXPECT_EQ(test::error_text<std::runtime_error>([&] { terrain("Bad", {"Grass"}, 0); }),
               "seasonal texture set: unsupported value type for grass_set");
 }

@@ -53,8 +53,6 @@ TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
         UnitModel Lower { Parent = 0; parent = Plain; own = 1 }
         UnitModel Plain { base = 1 }
         UnitModel Orphan { Parent = Nobody; x = 1 }
-        UnitModel ToEmpty { Parent = Empty; x = 1 }
-        UnitModel Empty { }
         UnitModel Number { Parent = 7 }
         UnitModel 7 { seven = 1 }
     )");
@@ -75,7 +73,6 @@ TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
         {"A", "{Parent: 'B', b: 1, a: 1, States: []}"},
         {"Lower", "{base: 1, States: [], Parent: 0, parent: 'Plain', own: 1}"},
         {"Orphan", "{Parent: 'Nobody', x: 1, States: []}"},
-        {"ToEmpty", "{Parent: 'Empty', x: 1, States: []}"},
         {"Number", "{Parent: 7, States: []}"},
         {"Unknown", "{States: []}"}};
     UnitModelResolver resolver(*db_);  // the caching resolver gives the same, in any order

@@ -29,27 +29,19 @@ TEST(NifControllers, HandAssembledDataControllersRoundTrip) {
 }
 
 TEST(NifControllers, VersionDependentFields) {
-    // NiMaterialColorController: target_color only from 10.1.0.0 on.
-    HandBytes color = time_controller_bytes();
-    color.u16(3).i32(4);  // 26: target_color, 28: data
-    EXPECT_EQ(round_trip_hand_block<NiMaterialColorController>("NiMaterialColorController", color.bytes)->target_color,
-              3);
-    HandBytes old_color = time_controller_bytes();
-    old_color.i32(4);  // 26: data
-    const auto old = round_trip_hand_block<NiMaterialColorController>("NiMaterialColorController", old_color.bytes,
-                                                                      kNifVersion10_0_1_0);
-    EXPECT_EQ(std::tuple(old->target_color, old->data), std::tuple(0, 4));
-
-    // NiGeomMorpherController: extra_flags only from 10.0.1.2 on, so 10.1.0.0 has it and
-    // 10.0.1.0 does not.
-    HandBytes morpher = time_controller_bytes();
-    morpher.u16(9).i32(5).u8(1);  // 26: extra_flags, 28: data, 32: always_update
-    EXPECT_EQ(round_trip_hand_block<NiGeomMorpherController>("NiGeomMorpherController", morpher.bytes)->extra_flags, 9);
-    HandBytes old_morpher = time_controller_bytes();
-    old_morpher.i32(5).u8(1);  // 26: data, 30: always_update
-    const auto old_m = round_trip_hand_block<NiGeomMorpherController>("NiGeomMorpherController", old_morpher.bytes,
-                                                                      kNifVersion10_0_1_0);
-    EXPECT_EQ(std::tuple(old_m->extra_flags, old_m->data), std::tuple(0, 5));
+    // NiMaterialColorController has target_color from 10.1.0.0 on, NiGeomMorpherController
+    // extra_flags from 10.0.1.2 on: 10.1.0.0 has both fields and 10.0.1.0 neither.
+    for (const std::uint32_t version : {kNifVersion10_1_0_0, kNifVersion10_0_1_0}) {
+        const bool has = version == kNifVersion10_1_0_0;
+        HandBytes color = has ? time_controller_bytes().u16(3) : time_controller_bytes();
+        HandBytes morpher = has ? time_controller_bytes().u16(9) : time_controller_bytes();
+        const auto c =
+            round_trip_hand_block<NiMaterialColorController>("NiMaterialColorController", color.i32(4).bytes, version);
+        const auto m = round_trip_hand_block<NiGeomMorpherController>("NiGeomMorpherController",
+                                                                      morpher.i32(5).u8(1).bytes, version);
+        EXPECT_EQ(std::tuple(c->target_color, c->data, m->extra_flags, m->data),
+                  std::tuple(has ? 3 : 0, 4, has ? 9 : 0, 5));
+    }
 
     // Through read_nif the version comes from the file, which at 10.0.1.0 has no user version.
     HandBytes in_file = time_controller_bytes();

@@ -31,7 +31,6 @@ TEST(DecodeDxt, RejectsTruncationAndOtherFormats) {
         {95, 6, 10, format_dxt5, "decode_dxt: block data truncated"},
         {47, 6, 10, format_dxt1, "decode_dxt: block data truncated"},
         {96, 4, 4, format_rgba, "decode_dxt: not a DXT format"},
-        {96, 4, 4, 7, "decode_dxt: not a DXT format"},
         // Sides whose block count overflows 64 bits when multiplied by the block size.
         {96, 0xFFFFFFFF, 0xFFFFFFFF, format_dxt5, "decode_dxt: block data truncated"},
         // Zero-sized images still need their one block.
@@ -59,8 +58,6 @@ TEST(DecodeDxt, MatchesPerPixelDecodingOnRandomBlocks) {
 }
 
 TEST(DxtNames, FormatNameAndMipSize) {
-    EXPECT_EQ(format_name(9) + format_name(10), "BUMPLUMA10");
-
     TexcacheFile tex;
     tex.mipmaps = {{64, 64, 0}, {6, 10, 0}, {1, 1, 0}, {0, 0, 0}};
     tex.format = format_dxt1;
