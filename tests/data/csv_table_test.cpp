@@ -31,7 +31,7 @@ TEST(CsvTable, HeaderIsTheFirstCommentLineWithMostNameLikePieces) {
 TEST(CsvTable, RowsQuotingLineBreaksAndColumnNames) {
     const std::tuple<const char*, std::string, const char*> cases[] = {
         {"cell conversion", "12, 1.5f,stone,,\"7\"\n", "[12, 1.5f, 'stone', none, 7]\n"},
-        {"bracket lists", "[a b  c],[],[x, [ 1 2.5 ]\n", "[['a', 'b', 'c'], [], '[x', [1, 2.5f]]\n"},
+        {"bracket lists", "[a\240b  c],[],[x, [ 1 2.5 ]\n", "[['a', 'b', 'c'], [], '[x', [1, 2.5f]]\n"},
         {"quoted comma and line feed", "\"a,b\",\"c\nd\",e\n", "['a,b', 'c\nd', 'e']\n"},
         {"doubled quote", "\"say \"\"hi\"\"\",x\n", "['say \"hi\"', 'x']\n"},
         {"text after a closing quote continues unquoted", "\"ab\"cd,e\n", "['abcd', 'e']\n"},
@@ -41,7 +41,7 @@ TEST(CsvTable, RowsQuotingLineBreaksAndColumnNames) {
         {"comments between data lines are dropped", "a\n// b,c\n  // d\ne", "['a']\n['e']\n"},
         {"every line break kind", std::string("a\rb\r\nc\vd\fe\034f\035g\036h\205i"),
          "['a']\n['b']\n['c']\n['d']\n['e']\n['f']\n['g']\n['h']\n['i']\n"},
-        {"0x1f is whitespace, not a break", std::string("a\037b"), "['a\037b']\n"},
+        {"0x1f and 0xa0 are whitespace, not breaks", std::string("a\037\240b"), "['a\037\240b']\n"},
         {"named columns", "// Name, Size\nA, 1\n", "{Name: 'A', Size: 1}\n"},
         {"extra values get col names", "//a,b,c\n1,2,3,4,5\n", "{a: 1, b: 2, c: 3, col3: 4, col4: 5}\n"},
         {"empty names become col", "//a,,b\n1,2,3\n", "{a: 1, col1: 2, b: 3}\n"},

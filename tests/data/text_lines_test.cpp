@@ -1,31 +1,15 @@
-// The text helpers: line breaks, words, stripping, extensions, lower-casing, and season wrapping.
+// The text helpers: stripping, extensions and season wrapping (line breaks and words through the CSV tests).
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "data/terrain_textures.h"
 #include "data/text_lines.h"
 
 namespace tarkeep::data {
 namespace {
-
-using Views = std::vector<std::string_view>;
-
-TEST(SplitLines, BreaksAndFinalPiece) {
-    EXPECT_EQ(split_lines("a\r\nb\n\rc"), (Views{"a", "b", "", "c"}));
-    EXPECT_EQ(split_lines("a\n"), (Views{"a"}));
-    EXPECT_EQ(split_lines("\r\r\n"), (Views{"", ""}));
-    EXPECT_EQ(split_lines(""), Views{});
-    EXPECT_EQ(split_lines("a\205b\037c\240"), (Views{"a", "b\037c\240"}));
-}
-
-TEST(SplitWords, RunsOfWhitespace) {
-    EXPECT_EQ(split_words("  a\t\tb \xa0 c\n"), (Views{"a", "b", "c"}));
-    EXPECT_EQ(split_words(" \x85 "), Views{});
-}
 
 TEST(Strip, SetsDiffer) {
     EXPECT_EQ(strip_text_space("\x1c\xa0 a b\x85\t"), "a b");

@@ -20,6 +20,12 @@ using data::DbZipBuilder;
 using data::ZipFiles;
 using test::show;
 
+ZipFiles empty_files(std::initializer_list<const char*> names) {
+    ZipFiles files;
+    for (const char* name : names) files.add(name, "");
+    return files;
+}
+
 class UnitModelsTest : public testing::Test {
 protected:
     // A game folder whose db.zip holds `units` as one definition file.
@@ -126,17 +132,9 @@ TEST_F(UnitModelsTest, ModelJobsWithRegionsAnimationsAndSharing) {
         UnitModel Scout { DefaultModel = archer; States [ { ModelName = horse.nif; AnimName = gallop } ] }
         UnitModel Ghost { DefaultModel = ghost.nif }
     )",
-          ZipFiles()
-              .add("m/archer.nifcache", "")
-              .add("m/ARCHER_WE.nifcache", "")
-              .add("m/archer_am.nifcache", "")
-              .add("m/archer_xx.nifcache", "")
-              .add("m/horse_fe.nifcache", "")
-              .add("m/null.nifcache", "")
-              .add("m/none.nifcache", "")
-              .add("a/walk.kf", "")
-              .add("a/idle.kf", "")
-              .add("a/gallop.kf", ""));
+          empty_files({"m/archer.nifcache", "m/ARCHER_WE.nifcache", "m/archer_am.nifcache", "m/archer_xx.nifcache",
+                       "m/horse_fe.nifcache", "m/null.nifcache", "m/none.nifcache", "a/walk.kf", "a/idle.kf",
+                       "a/gallop.kf"}));
     std::string out;
     for (const ModelJob& job : list_model_jobs(*db_, *archives_)) {
         out += job.unit + " " + job.model + ":";

@@ -29,12 +29,9 @@ HandBytes frame(const std::vector<std::string>& types, const std::vector<std::ui
 NifFile two_extra_data_blocks() {
     NifFile file = make_nif_file();
     NiFloatExtraData first;
-    first.name = "f";
-    first.value = 2.5f;
-    add_nif_block(file, "NiFloatExtraData", first);
     NiIntegerExtraData second;
-    second.name = "i";
-    second.value = 7;
+    std::tie(first.name, first.value, second.name, second.value) = std::tuple("f", 2.5f, "i", 7);
+    add_nif_block(file, "NiFloatExtraData", first);
     add_nif_block(file, "NiIntegerExtraData", second);
     file.roots = {0};
     return file;
