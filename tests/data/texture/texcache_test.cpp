@@ -18,18 +18,9 @@ std::string error_of(const Bytes& file) {
     return test::error_text<TexError>([&] { read_texcache(file); });
 }
 
+// Distinct fields; of bits_per_pixel (0x0108) only the low byte counts.
 data::TexcacheFields two_level_fields() {
-    data::TexcacheFields f;
-    f.format = 6;
-    f.masks[0] = 0x11;
-    f.masks[3] = 0x44000000;
-    f.bits_per_pixel = 0x0108;  // only the low byte counts
-    f.palette = 7;
-    f.bytes_per_pixel = 3;
-    f.mipmaps = {{8, 4, 0}, {4, 2, 32}};
-    f.pixels.assign(48, 0xAB);
-    f.num_pixels = 48;
-    return f;
+    return {6, {0x11, 0, 0, 0x44000000}, 0x0108, 7, 3, {{8, 4, 0}, {4, 2, 32}}, 48, Bytes(48, 0xAB)};
 }
 
 constexpr std::size_t pixels_offset = 130 + 24;  // for two levels

@@ -25,14 +25,8 @@ std::string rgba_error(const TexcacheFields& fields) {
 
 TexcacheFields uncompressed(std::uint32_t format, std::uint32_t bytes_per_pixel, std::array<std::uint32_t, 4> masks,
                             std::uint32_t w, Bytes pixels) {
-    TexcacheFields f;
-    f.format = format;
-    std::copy(masks.begin(), masks.end(), f.masks);
-    f.bytes_per_pixel = bytes_per_pixel;
-    f.mipmaps = {{w, 1, 0}};
-    f.num_pixels = std::uint32_t(pixels.size());
-    f.pixels = std::move(pixels);
-    return f;
+    const auto size = std::uint32_t(pixels.size());
+    return {format, {masks[0], masks[1], masks[2], masks[3]}, 0, -1, bytes_per_pixel, {{w, 1, 0}}, size, pixels};
 }
 
 TEST(TextureToRgba, UncompressedMasks) {
