@@ -15,8 +15,8 @@ namespace {
 
 using Columns = std::vector<std::string>;
 
-TEST(CsvTable, HeaderIsTheFirstCommentLineWithMostNameLikePieces) {
-    const std::tuple<const char*, const char*, std::optional<Columns>> cases[] = {
+TEST(CsvTable, HeadersRowsQuotingLineBreaksAndColumnNames) {
+    const std::tuple<const char*, const char*, std::optional<Columns>> headers[] = {
         {"names are stripped, tie keeps the first", "// Terrain Type, High detail texture, -x\n//a, b\nv\n",
          Columns{"Terrain Type", "High detail texture", "-x"}},
         {"strictly higher count replaces", "//a,b\n//c,d,e\nv\n", Columns{"c", "d", "e"}},
@@ -25,10 +25,7 @@ TEST(CsvTable, HeaderIsTheFirstCommentLineWithMostNameLikePieces) {
         {"blank lines are passed over", "\n  \n//a,b\nv\n", Columns{"a", "b"}},
         {"a data line ends the walk", "v\n//a,b\n", std::nullopt},
         {"empty pieces are kept as names", "//a,,b\n", Columns{"a", "", "b"}}};
-    for (const auto& [name, text, columns] : cases) EXPECT_EQ(read_csv_table(text).columns, columns) << name;
-}
-
-TEST(CsvTable, RowsQuotingLineBreaksAndColumnNames) {
+    for (const auto& [name, text, columns] : headers) EXPECT_EQ(read_csv_table(text).columns, columns) << name;
     const std::tuple<const char*, std::string, const char*> cases[] = {
         {"cell conversion", "12, 1.5f,stone,,\"7\"\n", "[12, 1.5f, 'stone', none, 7]\n"},
         {"bracket lists", "[a\240b  c],[],[x, [ 1 2.5 ]\n", "[['a', 'b', 'c'], [], '[x', [1, 2.5f]]\n"},
@@ -52,9 +49,6 @@ TEST(CsvTable, RowsQuotingLineBreaksAndColumnNames) {
         for (const DdfValue& row : read_csv_table(text).rows) rows += test::show(row) + "\n";
         EXPECT_EQ(rows, expected) << name;
     }
-}
-
-TEST(CsvRecords, EndOfTextActsAsLineFeed) {
     using Records = std::vector<std::vector<std::string>>;
     EXPECT_EQ(parse_csv_records("a,b"), (Records{{"a", "b"}}));
     EXPECT_EQ(parse_csv_records("a,"), (Records{{"a", ""}}));

@@ -23,7 +23,7 @@ DdfValue block_of(std::vector<std::pair<std::string, DdfValue>> entries) {
     return block;
 }
 
-TEST(DdfValue, KeyAndDisplayTextPerKind) {
+TEST(DdfValue, KeyDisplayTextAndTruthinessPerKind) {
     const std::tuple<DdfValue, std::string, std::string> cases[] = {
         {V::none(), "N", "None"},
         {V::boolean(true), "T", "True"},
@@ -38,14 +38,11 @@ TEST(DdfValue, KeyAndDisplayTextPerKind) {
         EXPECT_EQ(value_key(value), key) << display;
         EXPECT_EQ(display_text(value), display) << key;
     }
-}
-
-TEST(DdfValue, TruthinessPerKind) {
-    const std::pair<DdfValue, bool> cases[] = {
+    const std::pair<DdfValue, bool> truthiness[] = {
         {V::none(), false},           {V::boolean(false), false},           {V::int_value(0), false},
         {V::float_value(0.0), false}, {V::float_value(0.5), true},          {V::string(""), false},
         {V::block(), false},          {block_of({{"k", V::none()}}), true}, {V::list({V::none()}), true}};
-    for (const auto& [value, truthy] : cases) EXPECT_EQ(value.truthy(), truthy) << value_key(value);
+    for (const auto& [value, truthy] : truthiness) EXPECT_EQ(value.truthy(), truthy) << value_key(value);
 }
 
 // The number grammar decides the kind; numbers out of the int64 range become floats,

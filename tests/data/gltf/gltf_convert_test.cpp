@@ -176,7 +176,7 @@ TEST(GltfScene, TangentsWithHandednessWhenANormalMapIsPresent) {
     expect_valid(files);
 }
 
-TEST(GltfSkin, InfluencesJointsAndInverseBinds) {
+TEST(GltfSkin, InfluencesJointsInverseBindsAndAnimations) {
     const auto result = convert(skinned_model());
     const auto& doc = result.doc;
     // Vertex 0: hip 0.4 + 0.3 (two bones, one node), then of the equal 0.2s the higher bone
@@ -205,10 +205,7 @@ TEST(GltfSkin, InfluencesJointsAndInverseBinds) {
         EXPECT_EQ(member(accessor, "componentType").as_int(), joints < 256 ? 5121 : 5123);
         if (joints == 256) expect_valid({{"skinned_256", data::write_glb(big)}});
     }
-}
-
-// Walk: keyframes, visibility (stepped scale) and a property target; Idle: no move; Turn: XYZ keys.
-TEST(GltfAnimation, KeyframeVisibilityPropertyTargetsAndXyzRotations) {
+    // Walk: keyframes, visibility (stepped scale) and a property target; Idle: no move; Turn: XYZ keys.
     data::NiVisData blink;
     blink.keys = {{0, 1}, {0.5f, 0}, {1, 1}};
     data::NiKeyframeData xyz;
@@ -220,29 +217,30 @@ TEST(GltfAnimation, KeyframeVisibilityPropertyTargetsAndXyzRotations) {
     idle.translations.keys.clear();
     NifFile model = skinned_model();
     block<data::NiNode>(model, 1).scale = 2;
-    auto doc = convert(model, {keys_on("Walk", walk_keys(2), "bip01", &blink, {"Body\nPROP\nNiAlphaProperty"}),
-                               keys_on("Idle", idle), keys_on("Turn", xyz)})
-                   .doc;
-    EXPECT_EQ(to_json(member(doc.animations.at(0), "channels")) + to_json(member(doc.animations[0], "extras")),
-              R"([{"sampler":0,"target":{"node":1,"path":"rotation"}},{"sampler":1,"target":{"node":1,)"
-              R"("path":"translation"}},{"sampler":2,"target":{"node":1,"path":"scale"}}])"
-              R"({"sequence":"Walk","text_keys":[{"time":0.0,"text":"start"},{"time":1.0,"text":"end"}],)"
-              R"("accum_root":"Bip01","not_in_gltf_core":["Body | PROP | NiAlphaProperty"],"moves":true})");
-    EXPECT_EQ(to_json(member(member(doc.animations.at(1), "extras"), "moves")), "false");
-    expect_near(samples(doc, 0, 0), {0, 0, 0, 1, 0, std::sin(0.35), 0, std::cos(0.35)});  // about z: y in glTF
-    EXPECT_EQ(samples(doc, 0, 1), (Doubles{0, 0, 0, 0, 0, -2}));
-    EXPECT_EQ(samples(doc, 0, 1, "input"), (Doubles{0, 1}));
-    EXPECT_EQ(samples(doc, 0, 2), (Doubles{2, 2, 2, 0, 0, 0, 2, 2, 2}));
-    EXPECT_EQ(member(member(doc.animations[0], "samplers").items()[2], "interpolation").as_string(), "STEP");
+    auto animated = convert(model, {keys_on("Walk", walk_keys(2), "bip01", &blink, {"Body\nPROP\nNiAlphaProperty"}),
+                                    keys_on("Idle", idle), keys_on("Turn", xyz)})
+                        .doc;
+    EXPECT_EQ(
+        to_json(member(animated.animations.at(0), "channels")) + to_json(member(animated.animations[0], "extras")),
+        R"([{"sampler":0,"target":{"node":1,"path":"rotation"}},{"sampler":1,"target":{"node":1,)"
+        R"("path":"translation"}},{"sampler":2,"target":{"node":1,"path":"scale"}}])"
+        R"({"sequence":"Walk","text_keys":[{"time":0.0,"text":"start"},{"time":1.0,"text":"end"}],)"
+        R"("accum_root":"Bip01","not_in_gltf_core":["Body | PROP | NiAlphaProperty"],"moves":true})");
+    EXPECT_EQ(to_json(member(member(animated.animations.at(1), "extras"), "moves")), "false");
+    expect_near(samples(animated, 0, 0), {0, 0, 0, 1, 0, std::sin(0.35), 0, std::cos(0.35)});  // about z: y in glTF
+    EXPECT_EQ(samples(animated, 0, 1), (Doubles{0, 0, 0, 0, 0, -2}));
+    EXPECT_EQ(samples(animated, 0, 1, "input"), (Doubles{0, 1}));
+    EXPECT_EQ(samples(animated, 0, 2), (Doubles{2, 2, 2, 0, 0, 0, 2, 2, 2}));
+    EXPECT_EQ(member(member(animated.animations[0], "samplers").items()[2], "interpolation").as_string(), "STEP");
     // 0 .. 0.5 turns 1.5 radians, less than three times pi / 6: three steps; 0.5 .. 1 likewise.
-    expect_near(samples(doc, 2, 0, "input"), {0, 1 / 6.0, 2 / 6.0, 0.5, 4 / 6.0, 5 / 6.0, 1});
+    expect_near(samples(animated, 2, 0, "input"), {0, 1 / 6.0, 2 / 6.0, 0.5, 4 / 6.0, 5 / 6.0, 1});
     // The last key Rz(3) * Ry(-0.5) * Rx(0.25) from half angles, after the axis change (x, z, -y, w).
-    const auto keys = samples(doc, 2, 0);
+    const auto keys = samples(animated, 2, 0);
     const double sx = std::sin(0.125), cx = std::cos(0.125), sy = std::sin(-0.25), cy = std::cos(-0.25),
                  sz = std::sin(1.5), cz = std::cos(1.5);
     expect_near(Doubles(keys.end() - 4, keys.end()), {cz * cy * sx - sz * sy * cx, sz * cy * cx - cz * sy * sx,
                                                       -(cz * sy * cx + sz * cy * sx), cz * cy * cx + sz * sy * sx});
-    expect_valid({{"animated", data::write_glb(doc)}});
+    expect_valid({{"animated", data::write_glb(animated)}});
 }
 
 // Damage to the skinned model or its keyframe files: an error, or a warning and the part left out.

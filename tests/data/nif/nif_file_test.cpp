@@ -47,7 +47,7 @@ TEST(NifFile, ZeroBlocksAndZeroRootsGiveAnEmptyDocumentWithItsHeaderList) {
     EXPECT_TRUE(file.blocks.empty() && file.block_types.empty() && file.roots.empty());
 }
 
-TEST(NifFile, WrittenFileKeepsRootsHeaderListAndBlockPlaces) {
+TEST(NifFile, WrittenFileKeepsItsPartsAndStrayBytesNameTheBlockBefore) {
     NifFile written = two_extra_data_blocks();
     written.roots = {1, 0};
     written.header_list = {5};
@@ -60,6 +60,29 @@ TEST(NifFile, WrittenFileKeepsRootsHeaderListAndBlockPlaces) {
     const auto& second = dynamic_cast<const NiIntegerExtraData&>(*read.blocks[1]);
     EXPECT_EQ(std::tuple(second.type_name, second.block_index, second.offset, second.value),
               std::tuple("NiIntegerExtraData", 1u, layout.block_offsets[1], 7u));
+    const NifWriteLayout two = write_nif_layout(two_extra_data_blocks());
+    // Four bytes the reader of block 0 does not consume: the same as a reader that reads
+    // four bytes too few.
+    auto bytes = two.bytes;
+    const std::uint8_t stray[] = {1, 2, 3, 4};
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(two.block_ends[0]), stray, stray + 4);
+    EXPECT_EQ(nif_error_of(bytes),
+              "block 1 NiIntegerExtraData: separator != 0 -> previous block NiFloatExtraData misparsed");
+
+    auto first = two.bytes;
+    first[two.block_offsets[0] - 4] = 9;
+    EXPECT_EQ(nif_error_of(first), "block 0 NiFloatExtraData: separator != 0 -> previous block - misparsed");
+
+    // After the last block the stray bytes are read as the footer, and the real footer
+    // (root count and one root) is left over.
+    auto last = two.bytes;
+    const std::uint8_t zeros[] = {0, 0, 0, 0};
+    last.insert(last.begin() + static_cast<std::ptrdiff_t>(two.block_ends[1]), zeros, zeros + 4);
+    EXPECT_EQ(nif_error_of(last), "8 bytes left after footer: a field layout is wrong");
+
+    auto trailing = two.bytes;
+    trailing.push_back(0);
+    EXPECT_EQ(nif_error_of(trailing), "1 bytes left after footer: a field layout is wrong");
 }
 
 // Frames that fail before any block byte is read: a reader that read one would fail with "read past end".
@@ -82,32 +105,6 @@ TEST(NifFile, MemoryFollowsTheBlocksReadNotTheBlockCount) {
     const std::size_t allocated = bytes_allocated_by([&] { error = nif_error_of(bytes.bytes); });
     EXPECT_EQ(error, "block 0: " + long_name + " not supported");
     EXPECT_LT(allocated, 16 * bytes.bytes.size());
-}
-
-TEST(NifFile, BlockThatIsFourBytesLongerThanItsReaderNamesTheBlockBefore) {
-    const NifWriteLayout layout = write_nif_layout(two_extra_data_blocks());
-    // Four bytes the reader of block 0 does not consume: the same as a reader that reads
-    // four bytes too few.
-    auto bytes = layout.bytes;
-    const std::uint8_t stray[] = {1, 2, 3, 4};
-    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(layout.block_ends[0]), stray, stray + 4);
-    EXPECT_EQ(nif_error_of(bytes),
-              "block 1 NiIntegerExtraData: separator != 0 -> previous block NiFloatExtraData misparsed");
-
-    auto first = layout.bytes;
-    first[layout.block_offsets[0] - 4] = 9;
-    EXPECT_EQ(nif_error_of(first), "block 0 NiFloatExtraData: separator != 0 -> previous block - misparsed");
-
-    // After the last block the stray bytes are read as the footer, and the real footer
-    // (root count and one root) is left over.
-    auto last = layout.bytes;
-    const std::uint8_t zeros[] = {0, 0, 0, 0};
-    last.insert(last.begin() + static_cast<std::ptrdiff_t>(layout.block_ends[1]), zeros, zeros + 4);
-    EXPECT_EQ(nif_error_of(last), "8 bytes left after footer: a field layout is wrong");
-
-    auto trailing = layout.bytes;
-    trailing.push_back(0);
-    EXPECT_EQ(nif_error_of(trailing), "1 bytes left after footer: a field layout is wrong");
 }
 
 TEST(NifFile, ReaderErrorsAreWrappedWithBlockTypeAndOffset) {

@@ -20,7 +20,7 @@ std::unique_ptr<T> round_trip_property(const std::string& type, const HandBytes&
     return block;
 }
 
-TEST(NifProperties, HandAssembledSimplePropertiesRoundTrip) {
+TEST(NifProperties, HandAssembledPropertiesRoundTrip) {
     EXPECT_EQ(round_trip_property<NiAlphaProperty>("NiAlphaProperty", HandBytes().u16(0x200).u8(128))->threshold, 128);
     for (const char* type : {"NiSpecularProperty", "NiWireframeProperty", "NiDitherProperty", "NiShadeProperty"}) {
         EXPECT_EQ(round_trip_property<NiFlagsProperty>(type, HandBytes().u16(0x8001))->flags, 0x8001) << type;
@@ -39,20 +39,15 @@ TEST(NifProperties, HandAssembledSimplePropertiesRoundTrip) {
     const auto m = round_trip_property<NiMaterialProperty>("NiMaterialProperty", material);
     EXPECT_EQ(std::tuple(m->diffuse, m->emissive, m->alpha),
               std::tuple(NifColor3{3, 4, 5}, NifColor3{9, 10, 11}, 0.5f));
-}
-
-TEST(NifProperties, TextureSlotFlagsFollowTheTextureCount) {
-    const std::tuple<std::uint32_t, int> cases[] = {{0, 6}, {3, 6}, {6, 6}, {7, 7}, {8, 8}, {12, 8}, {0xFFFFFFFF, 8}};
-    for (const auto& [texture_count, flags_in_file] : cases) {
+    const std::tuple<std::uint32_t, int> slot_flags[] = {{0, 6}, {3, 6},  {6, 6},         {7, 7},
+                                                         {8, 8}, {12, 8}, {0xFFFFFFFF, 8}};
+    for (const auto& [texture_count, flags_in_file] : slot_flags) {
         HandBytes b;
         b.u32(0).u32(texture_count);                      // 19: apply_mode, 23: texture_count
         for (int i = 0; i < flags_in_file; ++i) b.u8(0);  // 27: slot flags
         b.u32(0);                                         // shader texture count
         EXPECT_NO_THROW(round_trip_property<NiTexturingProperty>("NiTexturingProperty", b)) << texture_count;
     }
-}
-
-TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
     HandBytes b;
     b.u32(2).u32(7);                                                            //  19: apply_mode, 23: texture_count
     b.u8(1);                                                                    //  27: base present

@@ -69,7 +69,7 @@ Bytes written(Bytes pixels, std::size_t offset, std::span<const std::uint8_t> da
     return pixels;
 }
 
-TEST(PcPatch, ApplyWritesTheBlocksLevelByLevel) {
+TEST(PcPatch, ApplyLevelByLevelAndRunsBeyondThePixelData) {
     const auto dxt1_64 = numbered_texture(format_dxt1, {{64, 64}});
     EXPECT_EQ(apply(dxt1_64, {{250, 6}}, Bytes(48, 0xEE)), written(dxt1_64.pixels, 250 * 8, Bytes(48, 0xEE)));
     EXPECT_EQ(apply_error(dxt1_64, {{250, 7}}, 7), "pcpatch: run 250+7 outside mip 0 (256 blocks)");
@@ -97,9 +97,6 @@ TEST(PcPatch, ApplyWritesTheBlocksLevelByLevel) {
     EXPECT_EQ(apply_error(single, {}, 0), "pcpatch on non-DXT texture: RGBA");
     single.format = 31;
     EXPECT_EQ(apply_error(single, {}, 0), "pcpatch on non-DXT texture: 31");
-}
-
-TEST(PcPatch, RunsBeyondThePixelData) {
     // The table claims a 16x16 level but the pixel data holds 4 blocks.
     auto fields = numbered_texture(format_dxt1, {{8, 8}});
     fields.mipmaps[0] = {16, 16, 0};

@@ -25,7 +25,7 @@ data::TexcacheFields two_level_fields() {
 
 constexpr std::size_t pixels_offset = 130 + 24;  // for two levels
 
-TEST(ReadTexcache, ParsesEveryField) {
+TEST(ReadTexcache, EveryFieldAndShortDamagedOrHostileFiles) {
     const auto fields = two_level_fields();
     const auto file = write_texcache(fields);
     const TexcacheFile tex = read_texcache(file);
@@ -34,34 +34,28 @@ TEST(ReadTexcache, ParsesEveryField) {
               std::tuple(6u, 0x11u, 0x44000000u, 8, 7, 3u, 48u, 1u, pixels_offset, 8u));
     ASSERT_EQ(tex.mipmaps.size(), 2u);
     EXPECT_EQ(std::tuple(tex.mipmaps[1].width, tex.mipmaps[1].height, tex.mipmaps[1].offset), std::tuple(4u, 2u, 32u));
-}
-
-TEST(ReadTexcache, EveryShortOrDamagedFileFailsCleanly) {
-    const auto file = write_texcache(two_level_fields());
+    const auto whole = write_texcache(two_level_fields());
     for (std::size_t size = 0; size < pixels_offset + 48; ++size) {
         const std::string expected = size < 99              ? "not a single-NiPixelData NIF 10.1.0.0"
                                      : size < pixels_offset ? "texcache: read past end"  // from the palette on
                                                             : "size mismatch";
-        EXPECT_EQ(error_of({file.begin(), file.begin() + std::ptrdiff_t(size)}), expected) << size;
+        EXPECT_EQ(error_of({whole.begin(), whole.begin() + std::ptrdiff_t(size)}), expected) << size;
     }
-    EXPECT_EQ(read_texcache(Bytes(file.begin(), file.begin() + std::ptrdiff_t(pixels_offset + 48))).trailing, 0u);
+    EXPECT_EQ(read_texcache(Bytes(whole.begin(), whole.begin() + std::ptrdiff_t(pixels_offset + 48))).trailing, 0u);
 
     for (std::size_t at : {0u, 38u, 57u, 67u}) {
-        auto damaged = file;
+        auto damaged = whole;
         damaged[at] ^= 0x20;
         EXPECT_EQ(error_of(damaged), "not a single-NiPixelData NIF 10.1.0.0") << at;
     }
-    auto other_version = file;
+    auto other_version = whole;
     other_version[39] = 0x05;  // only the header text is checked
     EXPECT_EQ(error_of(other_version), "no error");
-}
-
-TEST(ReadTexcache, HostileCountsAndSizes) {
     // A mipmap count whose table cannot fit: rejected before anything is allocated for it.
-    auto file = write_texcache(two_level_fields());
+    auto hostile = write_texcache(two_level_fields());
     for (std::uint32_t count : {7u, 1000u, 0x15555555u, 0xFFFFFFFFu}) {
-        for (int i = 0; i < 4; ++i) file[118 + i] = std::uint8_t(count >> (8 * i));
-        EXPECT_EQ(error_of(file), "texcache: read past end") << count;
+        for (int i = 0; i < 4; ++i) hostile[118 + i] = std::uint8_t(count >> (8 * i));
+        EXPECT_EQ(error_of(hostile), "texcache: read past end") << count;
     }
     auto f = two_level_fields();
     f.footer.clear();
