@@ -25,7 +25,7 @@ std::string parse_shown(std::string_view text, Texts* warnings = nullptr) {
     return out;
 }
 
-TEST(DdfParser, DefinitionsAndUnclosedBlocks) {
+TEST(DdfParser, DefinitionsUnclosedBlocksErrorsAndTheNestingLimit) {
     const std::tuple<const char*, const char*> cases[] = {
         {"UnitModel Archer { Scale = 1.5f; Name Bow }", "UnitModel Archer {Scale: 1.5f, Name: 'Bow'}"},
         {"A b { Flags = (a | b) }", "A b {Flags: {_flags: ['a', 'b']}}"},
@@ -56,10 +56,7 @@ TEST(DdfParser, DefinitionsAndUnclosedBlocks) {
     const std::string unclosed = "x.ddf: unclosed block at end of file";
     EXPECT_EQ(warnings, (Texts{"earlier", unclosed, unclosed}));
     EXPECT_EQ(parse_shown("A b {"), "A b {}");  // warnings are optional
-}
-
-TEST(DdfParser, ErrorMessagesAndTheNestingLimit) {
-    const std::tuple<const char*, const char*> cases[] = {
+    const std::tuple<const char*, const char*> messages[] = {
         {"A", "db/x.ddf: bad definition header ('atom', 'A') (None, None)"},
         {"\"A\" b {}", "db/x.ddf: bad definition header ('str', 'A') ('atom', 'b')"},
         {"A { }", "db/x.ddf: bad definition header ('atom', 'A') ('p', '{')"},
@@ -69,7 +66,7 @@ TEST(DdfParser, ErrorMessagesAndTheNestingLimit) {
         {"A b { X = ] }", "db/x.ddf: after key ']' expected =, { or [, got ('p', '}')"},
         {"A b { L = [ [ ] ] }", "db/x.ddf: unexpected ('p', '[') in list"},
         {"A b { F = (a (b)) }", "db/x.ddf: unexpected ('p', '(') in flag group"}};
-    for (const auto& [text, message] : cases) {
+    for (const auto& [text, message] : messages) {
         Texts warnings;
         EXPECT_EQ(error_text<DdfError>([&] { parse_ddf(text, "db/x.ddf", &warnings); }), message) << text;
     }

@@ -23,7 +23,7 @@ DdfValue block_of(std::vector<std::pair<std::string, DdfValue>> entries) {
     return block;
 }
 
-TEST(DdfValue, KeyDisplayTextAndTruthinessPerKind) {
+TEST(DdfValue, KeyDisplayTextTruthinessAndTheNumberGrammarOfAtoms) {
     const std::tuple<DdfValue, std::string, std::string> cases[] = {
         {V::none(), "N", "None"},
         {V::boolean(true), "T", "True"},
@@ -43,11 +43,8 @@ TEST(DdfValue, KeyDisplayTextAndTruthinessPerKind) {
         {V::float_value(0.0), false}, {V::float_value(0.5), true},          {V::string(""), false},
         {V::block(), false},          {block_of({{"k", V::none()}}), true}, {V::list({V::none()}), true}};
     for (const auto& [value, truthy] : truthiness) EXPECT_EQ(value.truthy(), truthy) << value_key(value);
-}
-
-// The number grammar decides the kind; numbers out of the int64 range become floats,
-// and numbers out of the double range stay strings.
-TEST(DdfAtom, NumberGrammarAndConversion) {
+    // The number grammar decides the kind; numbers out of the int64 range become floats,
+    // and numbers out of the double range stay strings.
     const std::pair<const char*, const char*> numbers[] = {{"0", "0"},
                                                            {"+1", "1"},
                                                            {"-12", "-12"},

@@ -8,13 +8,7 @@ namespace {
 
 using data::GltfDocument;
 
-std::uint32_t u32_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    std::uint32_t value;
-    std::memcpy(&value, bytes.data() + at, 4);  // little-endian hosts only, like the writer
-    return value;
-}
-
-TEST(GltfJson, NumbersStringsAndObjects) {
+TEST(GltfDocument, JsonBuffersAccessorsAndGlbLayout) {
     const std::vector<JsonValue> values{1.0,        2.5,       -0.0,         1e21,
                                         5e-324,     0.1,       123456789.0,  NAN,
                                         -INFINITY,  "a\"b\\c", "\b\t\n\f\r", std::string("\0\x1f\x7f", 3),
@@ -29,11 +23,8 @@ TEST(GltfJson, NumbersStringsAndObjects) {
     object.set("b", true);
     object.set("d", JsonValue::array()).push(JsonValue::object());
     EXPECT_EQ(to_json(object), R"({"b":true,"a":[1.0,0.5],"d":[{}]})");
-}
-
-// Buffer views, accessors, an image and scene extras in one GLB; an empty document (its BIN chunk
-// empty); range and value errors.
-TEST(GltfDocument, BuffersAccessorsAndGlbLayout) {
+    // Buffer views, accessors, an image and scene extras in one GLB; an empty document (its BIN chunk
+    // empty); range and value errors.
     for (const bool empty : {true, false}) {
         GltfDocument doc;
         doc.scene_nodes = {0};
@@ -61,7 +52,9 @@ TEST(GltfDocument, BuffersAccessorsAndGlbLayout) {
                     std::to_string(doc.bin.size()) + "}]}";
         const std::vector<std::uint8_t> glb = data::write_glb(doc);
         // The chunk frame (magic, lengths, padding) is checked by the validator on every converted file.
-        const std::uint32_t bin_at = 20 + u32_at(glb, 12);
+        std::uint32_t bin_at;
+        std::memcpy(&bin_at, glb.data() + 12, 4);  // the JSON length (little-endian hosts only, like the writer)
+        bin_at += 20;
         EXPECT_EQ(doc.bin.size(), empty ? 0u : 128u);  // the image (84 bytes) padded
         const std::string json(glb.begin() + 20, glb.begin() + bin_at);
         const std::size_t scenes = json.find(R"(,"scene":0,"scenes")") + 11, end = json.find_last_not_of(' ') + 1;
@@ -93,8 +86,8 @@ TEST(GltfDocument, BuffersAccessorsAndGlbLayout) {
               "non-finite number in nodes[1].translation[1] (\"Bip01 Head\")");
 }
 
-// The scene model under three axis/scale settings: nodes, LOD ranges, positions, materials.
-TEST(GltfScene, NodesLodRangesAndMaterials) {
+TEST(GltfScene, NodesLodRangesMaterialsAndTangents) {
+    // The scene model under three axis/scale settings: nodes, LOD ranges, positions, materials.
     const std::tuple<bool, double, const char*, Doubles> cases[] = {// y up, scale, root, far quad's (1, 0, 2)
                                                                     {true, 1, "[1.0,3.0,-2.0]", {1, 2, -0.0}},
                                                                     {false, 0.5, "[1.0,2.0,3.0]", {1, 0, 2}}};
@@ -150,33 +143,30 @@ TEST(GltfScene, NodesLodRangesAndMaterials) {
         const data::Mat4 m = data::compose({4, 5, 6}, rotation, 0.5), product = data::inverse_affine(m) * m * m;
         expect_near(Doubles(product.m.begin(), product.m.end()), Doubles(m.m.begin(), m.m.end()));
     }
-}
-
-// Normal +z after the axis change. u along +x, v down the quad: the bitangent sum opposes n x t
-// and w is +1; u mirrored: the tangent turns to -x and w to -1; u up, v along x: +y and +1.
-TEST(GltfScene, TangentsWithHandednessWhenANormalMapIsPresent) {
-    const std::pair<std::vector<data::NifTexCoord>, Doubles> cases[] = {
+    // Normal +z after the axis change. u along +x, v down the quad: the bitangent sum opposes n x t
+    // and w is +1; u mirrored: the tangent turns to -x and w to -1; u up, v along x: +y and +1.
+    const std::pair<std::vector<data::NifTexCoord>, Doubles> uv_cases[] = {
         {{{0, 1}, {1, 1}, {1, 0}, {0, 0}}, {1, 0, 0, 1}},
         {{{.1f, .1f}, {0, .1f}, {0, 0}, {.1f, 0}}, {-1, 0, 0, -1}},  // small: n x t . b in (0, 1)
         {{{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {0, 1, 0, 1}}};
-    auto options = test_options();
-    options.companions = [](const std::string&, std::uint32_t w, std::uint32_t h) {
+    auto pbr_options = test_options();
+    pbr_options.companions = [](const std::string&, std::uint32_t w, std::uint32_t h) {
         return std::make_shared<const data::GltfPbrImages>(data::GltfPbrImages{tiny_png(), tiny_png(), w * h / 8.0});
     };
-    options.scale = 0.27;  // accessor bounds must still match the stored floats
+    pbr_options.scale = 0.27;  // accessor bounds must still match the stored floats
     std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& [uvs, tangent] : cases) {
+    for (const auto& [uvs, tangent] : uv_cases) {
         NifFile file = make_nif_file();
         add_nif_node(file, "Root");
         add_nif_quad(file, {"Quad", {add_nif_texturing(file, "bumpy")}, 0, uvs});
-        const auto result = convert(round_trip(file), {}, options);
+        const auto result = convert(round_trip(file), {}, pbr_options);
         EXPECT_EQ(attribute(result.doc, 0, "TANGENT"), tangent + tangent + tangent + tangent);
         files["pbr_tangents_" + std::to_string(files.size())] = glb_of(result);
     }
     expect_valid(files);
 }
 
-TEST(GltfSkin, InfluencesJointsInverseBindsAndAnimations) {
+TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
     const auto result = convert(skinned_model());
     const auto& doc = result.doc;
     // Vertex 0: hip 0.4 + 0.3 (two bones, one node), then of the equal 0.2s the higher bone
@@ -241,18 +231,15 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAndAnimations) {
     expect_near(Doubles(keys.end() - 4, keys.end()), {cz * cy * sx - sz * sy * cx, sz * cy * cx - cz * sy * sx,
                                                       -(cz * sy * cx + sz * cy * sx), cz * cy * cx + sz * sy * sx});
     expect_valid({{"animated", data::write_glb(animated)}});
-}
-
-// Damage to the skinned model or its keyframe files: an error, or a warning and the part left out.
-TEST(GltfConvert, DamagedModelsSkinsAndKeyframeFiles) {
+    // Damage to the skinned model or its keyframe files: an error, or a warning and the part left out.
     const auto shape = [](NifFile & f) -> auto& { return block<data::NiGeometry>(f, 4); };
     const auto mesh = [](NifFile & f) -> auto& { return block<data::NiTriShapeData>(f, 3); };
     const auto skin = [](NifFile & f) -> auto& { return block<data::NiSkinData>(f, 5); };
     const auto instance = [](NifFile & f) -> auto& { return block<data::NiSkinInstance>(f, 6); };
-    data::NiKeyframeData grow = walk_keys(1), xyz;
+    data::NiKeyframeData grow = walk_keys(1), no_groups;
     grow.scales.keys = {{0, 1, 0, 0, {}}, {1, 1.5f, 0, 0, {}}};
     grow.translations.keys.push_back({0.5f, {9, 9, 9}, {}, {}, {}});  // steps back in time: dropped
-    std::tie(xyz.num_rotation_keys, xyz.rotation_type) = std::tuple(1, data::kRotationXyz);
+    std::tie(no_groups.num_rotation_keys, no_groups.rotation_type) = std::tuple(1, data::kRotationXyz);
     const auto rooted = [&](std::vector<std::uint32_t> roots) {
         NifFile file = data::read_nif(keys_on("X", grow).bytes);
         file.roots = std::move(roots);
@@ -287,7 +274,7 @@ TEST(GltfConvert, DamagedModelsSkinsAndKeyframeFiles) {
         {[](NifFile&) {},
          {keys_on("Still", {})},
          "warning: animation Still (Still.kf) has nothing glTF can animate, left out"},
-        {[](NifFile&) {}, {keys_on("X", xyz)}, "XYZ rotation without key groups"},
+        {[](NifFile&) {}, {keys_on("X", no_groups)}, "XYZ rotation without key groups"},
         {[](NifFile&) {}, rooted({}), "kf without root: X.kf"},
         {[](NifFile&) {}, rooted({1}), "unexpected block type for controller sequence: NiTextKeyExtraData"},
     };

@@ -20,7 +20,7 @@ std::unique_ptr<T> round_trip_property(const std::string& type, const HandBytes&
     return block;
 }
 
-TEST(NifProperties, HandAssembledPropertiesRoundTrip) {
+TEST(NifProperties, HandAssembledPropertiesAndPixelDataRoundTrip) {
     EXPECT_EQ(round_trip_property<NiAlphaProperty>("NiAlphaProperty", HandBytes().u16(0x200).u8(128))->threshold, 128);
     for (const char* type : {"NiSpecularProperty", "NiWireframeProperty", "NiDitherProperty", "NiShadeProperty"}) {
         EXPECT_EQ(round_trip_property<NiFlagsProperty>(type, HandBytes().u16(0x8001))->flags, 0x8001) << type;
@@ -70,23 +70,20 @@ TEST(NifProperties, HandAssembledPropertiesRoundTrip) {
     EXPECT_EQ(p->slots[kSlotDecal0], (NifTextureSlot{true, {8, 1, 0, 2, {0, 0}, false, {}}}));
     const NifTextureDesc shader_desc{4, 0, 0, 0, {0, 0}, false, {}};
     EXPECT_EQ(p->shader_textures, (std::vector<NifShaderTexture>{{false, {}, 0}, {true, shader_desc, 9}}));
-}
-
-TEST(NifProperties, PixelDataKeepsTheOffsetOfItsPixels) {
-    HandBytes b;
-    b.u32(4).u32(1).u32(2).u32(3).u32(4).u32(32);  //  0: format, 4: masks, 20: bits per pixel
-    for (int i = 0; i < 8; ++i) b.u8(0);           // 24: fast compare
-    b.u32(0).i32(-1).u32(1).u32(4);                // 32: tiling, palette, 40: mipmaps, 44: bytes per pixel
-    b.u32(2).u32(2).u32(0);                        // 48: mipmap
-    b.u32(16);                                     // 60: num_pixels
-    for (int i = 0; i < 16; ++i) b.u8(0xEE);       // 64: pixels
-    const auto hand = read_hand_block<NiPixelData>("NiPixelData", b.bytes);
+    HandBytes pixel;
+    pixel.u32(4).u32(1).u32(2).u32(3).u32(4).u32(32);  //  0: format, 4: masks, 20: bits per pixel
+    for (int i = 0; i < 8; ++i) pixel.u8(0);           // 24: fast compare
+    pixel.u32(0).i32(-1).u32(1).u32(4);                // 32: tiling, palette, 40: mipmaps, 44: bytes per pixel
+    pixel.u32(2).u32(2).u32(0);                        // 48: mipmap
+    pixel.u32(16);                                     // 60: num_pixels
+    for (int i = 0; i < 16; ++i) pixel.u8(0xEE);       // 64: pixels
+    const auto hand = read_hand_block<NiPixelData>("NiPixelData", pixel.bytes);
     EXPECT_EQ(std::tuple(hand->pixels_offset, hand->masks[3], hand->mipmaps),
               std::tuple(64u, 4u, std::vector<NifMipmap>{{2, 2, 0}}));
 
-    b.bytes.resize(60);
-    b.u32(0xFFFFFFFF);
-    EXPECT_THROW(read_hand_block<NiPixelData>("NiPixelData", b.bytes), NifError);
+    pixel.bytes.resize(60);
+    pixel.u32(0xFFFFFFFF);
+    EXPECT_THROW(read_hand_block<NiPixelData>("NiPixelData", pixel.bytes), NifError);
 }
 
 }  // namespace

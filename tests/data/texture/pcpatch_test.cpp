@@ -31,17 +31,14 @@ data::TexcacheFields numbered_texture(std::uint32_t format, const Runs& sizes) {
     return data::texcache_fields(format, levels);
 }
 
-TEST(PcPatch, Names) {
+TEST(PcPatch, NamesAndPayloads) {
     EXPECT_EQ(pcpatch_name("Knight.texcache", 'A'), "knightA.pcpatch");
     EXPECT_EQ(pcpatch_name("units/Big.Knight.TGA", 'K'), "units/big.knightK.pcpatch");
     EXPECT_EQ(pcpatch_name("dir.v2\\knight", 'B'), "dir.v2\\knightB.pcpatch");
     EXPECT_EQ(pcpatch_name("a..b", 'A'), "a..bA.pcpatch");
     EXPECT_EQ(pcpatch_name("d\\a.b", 'A'), "d\\aA.pcpatch");  // a one-letter name after the folder
     EXPECT_EQ(texture_stem("Tex.png"), "tex");
-}
-
-// Good payloads are read by every apply below.
-TEST(PcPatch, ReadPayload) {
+    // Good payloads are read by every apply below.
     const std::pair<Bytes, std::string> payloads[] = {
         {{1, 0, 0}, "pcpatch: payload too short"},
         {{1, 0, 0, 0, 1, 0, 0, 0}, "pcpatch: run table exceeds the payload"},  // n = 1 needs 12 bytes
