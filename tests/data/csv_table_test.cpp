@@ -15,8 +15,8 @@ namespace {
 
 using Columns = std::vector<std::string>;
 
-TEST(CsvTable, HeaderIsTheFirstCommentLineWithMostNameLikePieces) {
-    const std::tuple<const char*, const char*, std::optional<Columns>> cases[] = {
+TEST(CsvTable, HeadersRowsQuotingLineBreaksAndColumnNames) {
+    const std::tuple<const char*, const char*, std::optional<Columns>> headers[] = {
         {"names are stripped, tie keeps the first", "// Terrain Type, High detail texture, -x\n//a, b\nv\n",
          Columns{"Terrain Type", "High detail texture", "-x"}},
         {"strictly higher count replaces", "//a,b\n//c,d,e\nv\n", Columns{"c", "d", "e"}},
@@ -25,13 +25,10 @@ TEST(CsvTable, HeaderIsTheFirstCommentLineWithMostNameLikePieces) {
         {"blank lines are passed over", "\n  \n//a,b\nv\n", Columns{"a", "b"}},
         {"a data line ends the walk", "v\n//a,b\n", std::nullopt},
         {"empty pieces are kept as names", "//a,,b\n", Columns{"a", "", "b"}}};
-    for (const auto& [name, text, columns] : cases) EXPECT_EQ(read_csv_table(text).columns, columns) << name;
-}
-
-TEST(CsvTable, RowsQuotingLineBreaksAndColumnNames) {
+    for (const auto& [name, text, columns] : headers) EXPECT_EQ(read_csv_table(text).columns, columns) << name;
     const std::tuple<const char*, std::string, const char*> cases[] = {
         {"cell conversion", "12, 1.5f,stone,,\"7\"\n", "[12, 1.5f, 'stone', none, 7]\n"},
-        {"bracket lists", "[a b  c],[],[x, [ 1 2.5 ]\n", "[['a', 'b', 'c'], [], '[x', [1, 2.5f]]\n"},
+        {"bracket lists", "[a\240b  c],[],[x, [ 1 2.5 ]\n", "[['a', 'b', 'c'], [], '[x', [1, 2.5f]]\n"},
         {"quoted comma and line feed", "\"a,b\",\"c\nd\",e\n", "['a,b', 'c\nd', 'e']\n"},
         {"doubled quote", "\"say \"\"hi\"\"\",x\n", "['say \"hi\"', 'x']\n"},
         {"text after a closing quote continues unquoted", "\"ab\"cd,e\n", "['abcd', 'e']\n"},
@@ -41,7 +38,7 @@ TEST(CsvTable, RowsQuotingLineBreaksAndColumnNames) {
         {"comments between data lines are dropped", "a\n// b,c\n  // d\ne", "['a']\n['e']\n"},
         {"every line break kind", std::string("a\rb\r\nc\vd\fe\034f\035g\036h\205i"),
          "['a']\n['b']\n['c']\n['d']\n['e']\n['f']\n['g']\n['h']\n['i']\n"},
-        {"0x1f is whitespace, not a break", std::string("a\037b"), "['a\037b']\n"},
+        {"0x1f and 0xa0 are whitespace, not breaks", std::string("a\037\240b"), "['a\037\240b']\n"},
         {"named columns", "// Name, Size\nA, 1\n", "{Name: 'A', Size: 1}\n"},
         {"extra values get col names", "//a,b,c\n1,2,3,4,5\n", "{a: 1, b: 2, c: 3, col3: 4, col4: 5}\n"},
         {"empty names become col", "//a,,b\n1,2,3\n", "{a: 1, col1: 2, b: 3}\n"},
@@ -52,9 +49,6 @@ TEST(CsvTable, RowsQuotingLineBreaksAndColumnNames) {
         for (const DdfValue& row : read_csv_table(text).rows) rows += test::show(row) + "\n";
         EXPECT_EQ(rows, expected) << name;
     }
-}
-
-TEST(CsvRecords, EndOfTextActsAsLineFeed) {
     using Records = std::vector<std::vector<std::string>>;
     EXPECT_EQ(parse_csv_records("a,b"), (Records{{"a", "b"}}));
     EXPECT_EQ(parse_csv_records("a,"), (Records{{"a", ""}}));

@@ -60,15 +60,12 @@ TEST_F(GameArchivesTest, KeysAreFileNamesOnly) {
               "file not found in game archives: Art/Units/Name.dds");
 }
 
-TEST_F(GameArchivesTest, CorruptArchiveFailsTheOpen) {
+TEST_F(GameArchivesTest, EmptyMissingAndCorruptFolders) {
+    EXPECT_FALSE(GameArchives(game.dir()).contains(""));
+    EXPECT_THROW(GameArchives{temp.path() / "nowhere"}, std::filesystem::filesystem_error);
     game.add_zip("a.zip", ZipFiles().add("a.txt", "a"));
     game.add_other_file("broken.zip", "this is no zip archive at all");
     EXPECT_THROW(GameArchives{game.dir()}, io::ZipError);
-}
-
-TEST_F(GameArchivesTest, EmptyFolderHasNoKeysAndAMissingOneIsAFileSystemError) {
-    EXPECT_FALSE(GameArchives(game.dir()).contains(""));
-    EXPECT_THROW(GameArchives{temp.path() / "nowhere"}, std::filesystem::filesystem_error);
 }
 
 }  // namespace

@@ -29,12 +29,9 @@ protected:
     test::TempDir temp;
 };
 
-TEST_F(GameDbTest, EmptyArchiveIsAnError) {
+TEST_F(GameDbTest, RootLoadOrderOverridesAndBrokenFiles) {
     EXPECT_EQ(test::error_text<io::ZipError>([&] { open(ZipFiles()); }),
               "empty archive: " + (temp / "db.zip").string());
-}
-
-TEST_F(GameDbTest, RootAndDefinitionFiles) {
     const GameDb db = open(DbZipBuilder("DB")
                                .add("units/a.ddf", "")
                                .add("units/B.DDF", "")
@@ -50,10 +47,7 @@ TEST_F(GameDbTest, RootAndDefinitionFiles) {
     const GameDb flat = open(ZipFiles().add("readme.txt", "r").add("ddf", "").add("x/y.Ddf", ""));
     EXPECT_EQ(flat.root(), "readme.txt");
     EXPECT_EQ(flat.definition_files(), (Names{"x/y.Ddf"}));
-}
-
-TEST_F(GameDbTest, UnitFileListOrdersLoading) {
-    const std::tuple<const char*, DbZipBuilder, Names> cases[] = {
+    const std::tuple<const char*, DbZipBuilder, Names> orders[] = {
         {"listed files first, case-blind, then the rest in archive order",
          DbZipBuilder("DB")
              .add("other/z.ddf", "")
@@ -70,33 +64,27 @@ TEST_F(GameDbTest, UnitFileListOrdersLoading) {
         {"without a list, archive order",
          DbZipBuilder("DB").add("b.ddf", "").add("a.ddf", ""),
          {"DB/b.ddf", "DB/a.ddf"}}};
-    for (const auto& [name, db, order] : cases) EXPECT_EQ(open(db).load_order(), order) << name;
-}
-
-TEST_F(GameDbTest, LaterDefinitionWinsFirstKeepsItsPlace) {
-    const GameDb db =
+    for (const auto& [name, db, order] : orders) EXPECT_EQ(open(db).load_order(), order) << name;
+    const GameDb later =
         open(DbZipBuilder("DB")
                  .add("one.ddf", "UnitModel Archer { Hp = 1 } UnitModel Bowman { Hp = 5 }")
                  .add("two.ddf", "UnitModel Spear { Hp = 3 } UnitModel Archer { Hp = 2 } Tech Archer { X = 1 }"));
-    EXPECT_EQ(db.overrides(), 1u);
-    EXPECT_EQ(db.names_of_type("UnitModel"), (Names{"Archer", "Bowman", "Spear"}));
-    EXPECT_TRUE(db.names_of_type("unitmodel").empty());
-    ASSERT_NE(db.find_definition("UnitModel", "Archer"), nullptr);
-    EXPECT_EQ(test::show(*db.find_definition("UnitModel", "Archer")), "{Hp: 2}");
-    EXPECT_EQ(db.definitions().at({"UnitModel", "Archer"}).source, "DB/two.ddf");
-    EXPECT_EQ(db.find_definition("UnitModel", "archer"), nullptr);
-    EXPECT_EQ(test::show(*db.find_definition("Tech", "Archer")), "{X: 1}");
-}
-
-TEST_F(GameDbTest, BrokenFilesAreSkippedAndRecorded) {
-    const GameDb db = open(DbZipBuilder("DB")
-                               .add("good.ddf", "UnitModel A { Hp = 1 }")
-                               .add("bad.ddf", "UnitModel B { Hp = ) } UnitModel C {}")
-                               .add("open.ddf", "UnitModel D { Hp = 4"));
-    EXPECT_EQ(db.errors(), (Names{"DB/bad.ddf: unexpected ('p', ')') as value"}));
-    EXPECT_EQ(db.warnings(), (Names{"DB/open.ddf: unclosed block at end of file"}));
-    EXPECT_EQ(db.names_of_type("UnitModel"), (Names{"A", "D"}));
-    EXPECT_EQ(test::show(*db.find_definition("UnitModel", "D")), "{Hp: 4}");
+    EXPECT_EQ(later.overrides(), 1u);
+    EXPECT_EQ(later.names_of_type("UnitModel"), (Names{"Archer", "Bowman", "Spear"}));
+    EXPECT_TRUE(later.names_of_type("unitmodel").empty());
+    ASSERT_NE(later.find_definition("UnitModel", "Archer"), nullptr);
+    EXPECT_EQ(test::show(*later.find_definition("UnitModel", "Archer")), "{Hp: 2}");
+    EXPECT_EQ(later.definitions().at({"UnitModel", "Archer"}).source, "DB/two.ddf");
+    EXPECT_EQ(later.find_definition("UnitModel", "archer"), nullptr);
+    EXPECT_EQ(test::show(*later.find_definition("Tech", "Archer")), "{X: 1}");
+    const GameDb broken = open(DbZipBuilder("DB")
+                                   .add("good.ddf", "UnitModel A { Hp = 1 }")
+                                   .add("bad.ddf", "UnitModel B { Hp = ) } UnitModel C {}")
+                                   .add("open.ddf", "UnitModel D { Hp = 4"));
+    EXPECT_EQ(broken.errors(), (Names{"DB/bad.ddf: unexpected ('p', ')') as value"}));
+    EXPECT_EQ(broken.warnings(), (Names{"DB/open.ddf: unclosed block at end of file"}));
+    EXPECT_EQ(broken.names_of_type("UnitModel"), (Names{"A", "D"}));
+    EXPECT_EQ(test::show(*broken.find_definition("UnitModel", "D")), "{Hp: 4}");
 }
 
 }  // namespace

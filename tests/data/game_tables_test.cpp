@@ -84,7 +84,7 @@ protected:
     std::optional<GameArchives> archives_;
 };
 
-TEST_F(GameTablesTest, TerrainTexturesPerSeason) {
+TEST_F(GameTablesTest, TerrainTexturesAndSpriteTables) {
     EXPECT_EQ(terrain("Arid", {"Grass", "Sand", "Water", "Rock", "Swamp", "Unknown"}, 0),
               "Grass|grass_set|Terrain\\Grass_Spring.TGA|terrain\\grass_spring|-\n"
               "Sand|sand_set2|Sand2.dds|sand2|-\n"
@@ -96,21 +96,12 @@ TEST_F(GameTablesTest, TerrainTexturesPerSeason) {
               "Grass|grass_set|grass_autumn|grass_autumn|present\n"
               "Sand|sand_set2|sand3.dds|sand3|present\n");
     EXPECT_EQ(terrain("Arid", {"Grass"}, 5), "Grass|grass_set|grass_autumn|grass_autumn|present\n");
-}
-
-TEST_F(GameTablesTest, ClimateFileNamesKeepTheirCase) {
-    // The terrain table is found lower-cased, the seasonal one only with the case given.
+    // The terrain table is found lower-cased, the seasonal one only with the case given; sets must be text.
     EXPECT_EQ(test::error_text<io::ZipError>([&] { terrain("Temperate", {"Grass"}, 0); }),
               "no such entry: DB/Terrain/DbSeasonalTextureSets_Temperate.csv");
     EXPECT_EQ(terrain("temperate", {"Grass"}, 1), "Grass|grass_set|grass_summer.tga|grass_summer|-\n");
-}
-
-TEST_F(GameTablesTest, SeasonalSetMustBeText) {
     EXPECT_EQ(test::error_text<std::runtime_error>([&] { terrain("Bad", {"Grass"}, 0); }),
               "seasonal texture set: unsupported value type for grass_set");
-}
-
-TEST_F(GameTablesTest, SpriteTablesFromTheSpriteFolder) {
     const SpriteDb sprites = load_sprite_tables(*db_, &*archives_);
     std::string out;
     for (const Sprite& s : sprites.sprites) {

@@ -1,10 +1,9 @@
-// The text helpers: line breaks, words, stripping, extensions, lower-casing, and season wrapping.
+// The text helpers: stripping, extensions and season wrapping (line breaks and words through the CSV tests).
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "data/terrain_textures.h"
 #include "data/text_lines.h"
@@ -12,37 +11,16 @@
 namespace tarkeep::data {
 namespace {
 
-using Views = std::vector<std::string_view>;
-
-TEST(SplitLines, BreaksAndFinalPiece) {
-    EXPECT_EQ(split_lines("a\r\nb\n\rc"), (Views{"a", "b", "", "c"}));
-    EXPECT_EQ(split_lines("a\n"), (Views{"a"}));
-    EXPECT_EQ(split_lines("\r\r\n"), (Views{"", ""}));
-    EXPECT_EQ(split_lines(""), Views{});
-    EXPECT_EQ(split_lines("a\205b\037c\240"), (Views{"a", "b\037c\240"}));
-}
-
-TEST(SplitWords, RunsOfWhitespace) {
-    EXPECT_EQ(split_words("  a\t\tb \xa0 c\n"), (Views{"a", "b", "c"}));
-    EXPECT_EQ(split_words(" \x85 "), Views{});
-}
-
-TEST(Strip, SetsDiffer) {
+TEST(TextHelpers, StripSetsExtensionsAndSeasonWrapping) {
     EXPECT_EQ(strip_text_space("\x1c\xa0 a b\x85\t"), "a b");
     EXPECT_EQ(strip_c_space("\x1c a \xa0"), "\x1c a \xa0");
     EXPECT_EQ(strip_c_space("\v\t a \r\n"), "a");
     EXPECT_EQ(strip_chars("((a|b))", "()"), "a|b");
     EXPECT_EQ(strip_chars("\"\"", "\""), "");
-}
-
-TEST(RemoveExtension, LastDotOfTheFileName) {
-    const std::tuple<const char*, const char*> cases[] = {
+    const std::tuple<const char*, const char*> stems[] = {
         {"grass.tga", "grass"}, {"a.b.c", "a.b"}, {"dir.x/file", "dir.x/file"}, {".hidden", ".hidden"}, {"a..b", "a."},
         {"x/.a.b", "x/.a"},     {"a.", "a"}};
-    for (const auto& [path, stem] : cases) EXPECT_EQ(remove_extension(path), stem) << path;
-}
-
-TEST(SeasonEntry, WrapsBothWays) {
+    for (const auto& [path, stem] : stems) EXPECT_EQ(remove_extension(path), stem) << path;
     const std::tuple<std::size_t, long long, std::size_t> cases[] = {{3, 0, 0},  {3, 5, 2},  {3, -1, 2},  {3, -3, 0},
                                                                      {3, -4, 2}, {1, -7, 0}, {12, 11, 11}};
     for (const auto& [count, season, entry] : cases) EXPECT_EQ(season_entry(count, season), entry) << season;

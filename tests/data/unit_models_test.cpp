@@ -20,6 +20,12 @@ using data::DbZipBuilder;
 using data::ZipFiles;
 using test::show;
 
+ZipFiles empty_files(std::initializer_list<const char*> names) {
+    ZipFiles files;
+    for (const char* name : names) files.add(name, "");
+    return files;
+}
+
 class UnitModelsTest : public testing::Test {
 protected:
     // A game folder whose db.zip holds `units` as one definition file.
@@ -38,7 +44,7 @@ protected:
     std::optional<GameArchives> archives_;
 };
 
-TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
+TEST_F(UnitModelsTest, ParentsStatesResolverModelKeysAndModelJobs) {
     db_of(R"(
         UnitModel Base { Scale = 1; Color = red; States { StateName = Idle; A = base } States { StateName = Walk } }
         UnitModel Child { Parent = Base; Color = blue; Extra = 1
@@ -53,8 +59,6 @@ TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
         UnitModel Lower { Parent = 0; parent = Plain; own = 1 }
         UnitModel Plain { base = 1 }
         UnitModel Orphan { Parent = Nobody; x = 1 }
-        UnitModel ToEmpty { Parent = Empty; x = 1 }
-        UnitModel Empty { }
         UnitModel Number { Parent = 7 }
         UnitModel 7 { seven = 1 }
     )");
@@ -75,7 +79,6 @@ TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
         {"A", "{Parent: 'B', b: 1, a: 1, States: []}"},
         {"Lower", "{base: 1, States: [], Parent: 0, parent: 'Plain', own: 1}"},
         {"Orphan", "{Parent: 'Nobody', x: 1, States: []}"},
-        {"ToEmpty", "{Parent: 'Empty', x: 1, States: []}"},
         {"Number", "{Parent: 7, States: []}"},
         {"Unknown", "{States: []}"}};
     UnitModelResolver resolver(*db_);  // the caching resolver gives the same, in any order
@@ -83,11 +86,8 @@ TEST_F(UnitModelsTest, ParentsAndStatesMerge) {
         EXPECT_EQ(resolved(unit), expected) << unit;
         EXPECT_EQ(show(resolver.resolve(unit)), expected) << unit;
     }
-}
-
-// The resolver must give what resolve_unit_model gives for every unit, in any order,
-// while applying each body of an acyclic chain once.
-TEST_F(UnitModelsTest, ResolverReusesChainsAndMatchesThePlainResolution) {
+    // The resolver must give what resolve_unit_model gives for every unit, in any order,
+    // while applying each body of an acyclic chain once.
     constexpr int kUnits = 20000;  // deep enough to overflow the stack of a recursive resolution
     std::string chain;
     for (int i = 0; i < kUnits; ++i)
@@ -98,29 +98,6 @@ TEST_F(UnitModelsTest, ResolverReusesChainsAndMatchesThePlainResolution) {
     for (int i = 0; i < kUnits; ++i) long_chain.resolve("U" + std::to_string(i));
     EXPECT_EQ(long_chain.steps(), std::size_t{kUnits});
     EXPECT_EQ(show(long_chain.resolve("U0")), resolved("U0"));
-}
-
-// The key is the lower-cased file stem of the display text; null models are falsy
-// values and those whose key is "null".
-TEST(ModelKey, DisplayTextToStemAndNullModels) {
-    using V = DdfValue;
-    const std::tuple<DdfValue, const char*, bool> cases[] = {
-        {V::string("\"Models\\Units\\Archer.NIF"), "archer", false},
-        {V::string("a/b\\C.x.Nif"), "c.x", false},
-        {V::string("dir.v2/Plain"), "plain", false},
-        {V::string("NULL.nif"), "null", true},
-        {V::string("nulls"), "nulls", false},
-        {V::string(""), "", true},
-        {V::int_value(5), "5", false},
-        {V::none(), "none", true},
-        {V::float_value(1.0), "f3ff0000000000000", false}};
-    for (const auto& [value, key, null] : cases) {
-        EXPECT_EQ(model_key(value), key) << show(value);
-        EXPECT_EQ(is_null_model(value), null) << show(value);
-    }
-}
-
-TEST_F(UnitModelsTest, ModelJobsWithRegionsAnimationsAndSharing) {
     db_of(R"(
         UnitModel Archer { DefaultModel = "Models\Archer.nif"
                            States [ { AnimName = Walk.KF; AnimVariants [ walk.kf missing idle ] } ] }
@@ -129,17 +106,9 @@ TEST_F(UnitModelsTest, ModelJobsWithRegionsAnimationsAndSharing) {
         UnitModel Scout { DefaultModel = archer; States [ { ModelName = horse.nif; AnimName = gallop } ] }
         UnitModel Ghost { DefaultModel = ghost.nif }
     )",
-          ZipFiles()
-              .add("m/archer.nifcache", "")
-              .add("m/ARCHER_WE.nifcache", "")
-              .add("m/archer_am.nifcache", "")
-              .add("m/archer_xx.nifcache", "")
-              .add("m/horse_fe.nifcache", "")
-              .add("m/null.nifcache", "")
-              .add("m/none.nifcache", "")
-              .add("a/walk.kf", "")
-              .add("a/idle.kf", "")
-              .add("a/gallop.kf", ""));
+          empty_files({"m/archer.nifcache", "m/ARCHER_WE.nifcache", "m/archer_am.nifcache", "m/archer_xx.nifcache",
+                       "m/horse_fe.nifcache", "m/null.nifcache", "m/none.nifcache", "a/walk.kf", "a/idle.kf",
+                       "a/gallop.kf"}));
     std::string out;
     for (const ModelJob& job : list_model_jobs(*db_, *archives_)) {
         out += job.unit + " " + job.model + ":";
@@ -151,6 +120,22 @@ TEST_F(UnitModelsTest, ModelJobsWithRegionsAnimationsAndSharing) {
               "Archer archer_we: walk.kf idle.kf\n"
               "Archer archer_am: walk.kf idle.kf\n"
               "Scout horse_fe: gallop.kf\n");
+    // The key is the lower-cased file stem of the display text; null models are falsy
+    // values and those whose key is "null".
+    using V = DdfValue;
+    const std::tuple<DdfValue, const char*, bool> keys[] = {{V::string("\"Models\\Units\\Archer.NIF"), "archer", false},
+                                                            {V::string("a/b\\C.x.Nif"), "c.x", false},
+                                                            {V::string("dir.v2/Plain"), "plain", false},
+                                                            {V::string("NULL.nif"), "null", true},
+                                                            {V::string("nulls"), "nulls", false},
+                                                            {V::string(""), "", true},
+                                                            {V::int_value(5), "5", false},
+                                                            {V::none(), "none", true},
+                                                            {V::float_value(1.0), "f3ff0000000000000", false}};
+    for (const auto& [value, key, null] : keys) {
+        EXPECT_EQ(model_key(value), key) << show(value);
+        EXPECT_EQ(is_null_model(value), null) << show(value);
+    }
 }
 
 }  // namespace

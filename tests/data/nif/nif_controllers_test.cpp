@@ -10,13 +10,9 @@ namespace {
 using namespace tarkeep::data;
 
 // The 26 bytes of NiTimeController: next, flags, frequency, phase, start, stop, target.
-HandBytes time_controller_bytes() {
-    HandBytes b;
-    b.i32(1).u16(8).f32(1.5f).f32(0.25f).f32(0.5f).f32(2).i32(3);
-    return b;
-}
+HandBytes time_controller_bytes() { return HandBytes().i32(1).u16(8).f32(1.5f).f32(0.25f).f32(0.5f).f32(2).i32(3); }
 
-TEST(NifControllers, HandAssembledDataControllersRoundTrip) {
+TEST(NifControllers, HandAssembledControllersAndModifiersRoundTrip) {
     HandBytes b = time_controller_bytes();
     b.i32(4);  // 26: data
     for (const char* type : {"NiKeyframeController", "NiAlphaController", "NiVisController"}) {
@@ -26,30 +22,19 @@ TEST(NifControllers, HandAssembledDataControllersRoundTrip) {
                   std::tuple(1, 8, 1.5f, 0.25f, 0.5f, 2.0f, 3, 4))
             << type;
     }
-}
-
-TEST(NifControllers, VersionDependentFields) {
-    // NiMaterialColorController: target_color only from 10.1.0.0 on.
-    HandBytes color = time_controller_bytes();
-    color.u16(3).i32(4);  // 26: target_color, 28: data
-    EXPECT_EQ(round_trip_hand_block<NiMaterialColorController>("NiMaterialColorController", color.bytes)->target_color,
-              3);
-    HandBytes old_color = time_controller_bytes();
-    old_color.i32(4);  // 26: data
-    const auto old = round_trip_hand_block<NiMaterialColorController>("NiMaterialColorController", old_color.bytes,
-                                                                      kNifVersion10_0_1_0);
-    EXPECT_EQ(std::tuple(old->target_color, old->data), std::tuple(0, 4));
-
-    // NiGeomMorpherController: extra_flags only from 10.0.1.2 on, so 10.1.0.0 has it and
-    // 10.0.1.0 does not.
-    HandBytes morpher = time_controller_bytes();
-    morpher.u16(9).i32(5).u8(1);  // 26: extra_flags, 28: data, 32: always_update
-    EXPECT_EQ(round_trip_hand_block<NiGeomMorpherController>("NiGeomMorpherController", morpher.bytes)->extra_flags, 9);
-    HandBytes old_morpher = time_controller_bytes();
-    old_morpher.i32(5).u8(1);  // 26: data, 30: always_update
-    const auto old_m = round_trip_hand_block<NiGeomMorpherController>("NiGeomMorpherController", old_morpher.bytes,
-                                                                      kNifVersion10_0_1_0);
-    EXPECT_EQ(std::tuple(old_m->extra_flags, old_m->data), std::tuple(0, 5));
+    // NiMaterialColorController has target_color from 10.1.0.0 on, NiGeomMorpherController
+    // extra_flags from 10.0.1.2 on: 10.1.0.0 has both fields and 10.0.1.0 neither.
+    for (const std::uint32_t version : {kNifVersion10_1_0_0, kNifVersion10_0_1_0}) {
+        const bool has = version == kNifVersion10_1_0_0;
+        HandBytes color = has ? time_controller_bytes().u16(3) : time_controller_bytes();
+        HandBytes morpher = has ? time_controller_bytes().u16(9) : time_controller_bytes();
+        const auto c =
+            round_trip_hand_block<NiMaterialColorController>("NiMaterialColorController", color.i32(4).bytes, version);
+        const auto m = round_trip_hand_block<NiGeomMorpherController>("NiGeomMorpherController",
+                                                                      morpher.i32(5).u8(1).bytes, version);
+        EXPECT_EQ(std::tuple(c->target_color, c->data, m->extra_flags, m->data),
+                  std::tuple(has ? 3 : 0, 4, has ? 9 : 0, 5));
+    }
 
     // Through read_nif the version comes from the file, which at 10.0.1.0 has no user version.
     HandBytes in_file = time_controller_bytes();
@@ -59,9 +44,6 @@ TEST(NifControllers, VersionDependentFields) {
     EXPECT_EQ(
         std::tuple(file.user_version.has_value(), dynamic_cast<const NiMaterialColorController&>(*file.blocks[0]).data),
         std::tuple(false, 0));
-}
-
-TEST(NifControllers, HandAssembledControllersRoundTrip) {
     HandBytes uv = time_controller_bytes();
     uv.u16(0x1234).i32(2);  // 26: unknown, 28: data
     EXPECT_EQ(round_trip_hand_block<NiUVController>("NiUVController", uv.bytes)->data, 2);
@@ -73,9 +55,6 @@ TEST(NifControllers, HandAssembledControllersRoundTrip) {
     const auto s = round_trip_hand_block<NiControllerSequence>("NiControllerSequence", sequence.bytes);
     EXPECT_EQ(std::tuple(s->name, s->accum_root_name, s->text_keys), std::tuple("Idle", "Bip", 1));
     EXPECT_EQ(s->blocks, (std::vector<NifControlledBlock>{{"Spine", 2}, {"Body\nPROP\nNiMaterialProperty", -1}}));
-}
-
-TEST(NifParticles, HandAssembledModifiersRoundTrip) {
     HandBytes gravity;
     gravity.i32(1).i32(-1).f32(0.5f).f32(9.8f).u32(1);   //  0: next, controller, 8: unknown, force, kind
     gravity.f32(1).f32(2).f32(3).f32(0).f32(0).f32(-1);  // 20: position, direction

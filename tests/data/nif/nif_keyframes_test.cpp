@@ -8,7 +8,7 @@ namespace {
 
 using namespace tarkeep::data;
 
-TEST(NifKeyframes, KeyGroupLayouts) {
+TEST(NifKeyframes, KeyGroupAndRotationLayouts) {
     // No keys: the count alone, no interpolation.
     EXPECT_TRUE(round_trip_hand_block<NiFloatData>("NiFloatData", HandBytes().u32(0).bytes)->keys.keys.empty());
 
@@ -34,44 +34,39 @@ TEST(NifKeyframes, KeyGroupLayouts) {
 
     EXPECT_THROW(read_hand_block<NiFloatData>("NiFloatData", HandBytes().u32(0xFFFFFFFF).u32(1).f32(0).f32(0).bytes),
                  NifError);
-}
-
-TEST(NifKeyframes, RotationKeysAre20BytesExceptTbc) {
+    // Rotation keys are 20 bytes (time, quaternion) except with TBC; XYZ rotations are three key groups.
     for (const std::uint32_t type : {1u, 2u, 5u}) {
         HandBytes b;
         b.u32(2).u32(type);                    //  0: count, 4: type
         b.f32(0).f32(1).f32(0).f32(0).f32(0);  //  8: key 0
         b.f32(1).f32(0).f32(1).f32(0).f32(0);  // 28: key 1
         b.u32(0).u32(0);                       // 48: translations, 52: scales
-        const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
-        EXPECT_EQ(data->rotations.at(1).value, (NifQuat{0, 1, 0, 0}));
+        const auto rotation = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
+        EXPECT_EQ(rotation->rotations.at(1).value, (NifQuat{0, 1, 0, 0}));
     }
 
-    HandBytes tbc;
-    tbc.u32(1).u32(3);                                                        //  0: count, 4: type
-    tbc.f32(0.5f).f32(1).f32(0).f32(0).f32(0).f32(0.1f).f32(0.2f).f32(0.3f);  // 8: key with tbc
-    tbc.u32(0);                                                               // 40: translations
-    tbc.u32(1).u32(2).f32(0).f32(1).f32(0.5f).f32(0.25f);                     // 44: quadratic scales
-    const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", tbc.bytes);
-    EXPECT_EQ(data->rotations[0].tbc, (NifTbc{0.1f, 0.2f, 0.3f}));
-    EXPECT_EQ(data->scales.keys[0].backward, 0.25f);
-}
-
-TEST(NifKeyframes, XyzRotationReadsOneFloatAndThreeGroups) {
-    HandBytes b;
-    b.u32(1).u32(4).f32(0.75f);                   //  0: count, 4: type, 8: xyz_unknown
-    b.u32(1).u32(1).f32(0).f32(0.5f);             // 12: about x
-    b.u32(0);                                     // 28: about y, empty
-    b.u32(2).u32(3);                              // 32: about z, TBC
-    b.f32(0).f32(1).f32(0).f32(0).f32(0);         // 40
-    b.f32(1).f32(2).f32(0).f32(0).f32(0);         // 60
-    b.u32(1).u32(1).f32(0).f32(1).f32(2).f32(3);  // 80: translations
-    b.u32(0);                                     // 104: scales
-    const auto data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", b.bytes);
+    HandBytes tbc_rotation;
+    tbc_rotation.u32(1).u32(3);                                                        //  0: count, 4: type
+    tbc_rotation.f32(0.5f).f32(1).f32(0).f32(0).f32(0).f32(0.1f).f32(0.2f).f32(0.3f);  // 8: key with tbc
+    tbc_rotation.u32(0);                                                               // 40: translations
+    tbc_rotation.u32(1).u32(2).f32(0).f32(1).f32(0.5f).f32(0.25f);                     // 44: quadratic scales
+    const auto tbc_data = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", tbc_rotation.bytes);
+    EXPECT_EQ(tbc_data->rotations[0].tbc, (NifTbc{0.1f, 0.2f, 0.3f}));
+    EXPECT_EQ(tbc_data->scales.keys[0].backward, 0.25f);
+    HandBytes xyz_bytes;
+    xyz_bytes.u32(1).u32(4).f32(0.75f);                   //  0: count, 4: type, 8: xyz_unknown
+    xyz_bytes.u32(1).u32(1).f32(0).f32(0.5f);             // 12: about x
+    xyz_bytes.u32(0);                                     // 28: about y, empty
+    xyz_bytes.u32(2).u32(3);                              // 32: about z, TBC
+    xyz_bytes.f32(0).f32(1).f32(0).f32(0).f32(0);         // 40
+    xyz_bytes.f32(1).f32(2).f32(0).f32(0).f32(0);         // 60
+    xyz_bytes.u32(1).u32(1).f32(0).f32(1).f32(2).f32(3);  // 80: translations
+    xyz_bytes.u32(0);                                     // 104: scales
+    const auto xyz = round_trip_hand_block<NiKeyframeData>("NiKeyframeData", xyz_bytes.bytes);
     EXPECT_EQ(
-        std::tuple(data->xyz_unknown, data->xyz_rotations[0].keys.at(0).value, data->xyz_rotations[2].keys.at(1).value),
+        std::tuple(xyz->xyz_unknown, xyz->xyz_rotations[0].keys.at(0).value, xyz->xyz_rotations[2].keys.at(1).value),
         std::tuple(0.75f, 0.5f, 2.0f));
-    EXPECT_EQ(data->translations.keys.at(0).value, (NifVec3{1, 2, 3}));
+    EXPECT_EQ(xyz->translations.keys.at(0).value, (NifVec3{1, 2, 3}));
 
     const HandBytes none = HandBytes().u32(0).u32(0).u32(0);  // no rotation keys: no type either
     EXPECT_EQ(round_trip_hand_block<NiKeyframeData>("NiKeyframeData", none.bytes)->rotation_type, 0u);

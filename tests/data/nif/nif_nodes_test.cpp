@@ -8,8 +8,8 @@ namespace {
 
 using namespace tarkeep::data;
 
-// The round trips pin each layout byte for byte; the field checks pin what the bytes mean.
-TEST(NifNodes, HandAssembledNodesRoundTrip) {
+TEST(NifNodes, HandAssembledNodesLodDataAndExtraDataRoundTrip) {
+    // The round trips pin each layout byte for byte; the field checks pin what the bytes mean.
     HandBytes b = av_object_bytes();
     b.u32(1).i32(2);          //  90: children
     b.u32(2).i32(7).i32(-1);  //  98: effects
@@ -22,17 +22,12 @@ TEST(NifNodes, HandAssembledNodesRoundTrip) {
     HandBytes lod = b;
     lod.u16(2).u32(1).i32(5);  // 110: switch_flags, 112: index, 116: lod_data
     EXPECT_EQ(round_trip_hand_block<NiLODNode>("NiLODNode", lod.bytes)->lod_data, 5);
-}
-
-TEST(NifNodes, HandAssembledRangeLodDataAndLightRoundTrip) {
-    HandBytes b;
-    b.f32(1).f32(2).f32(3).u32(2);     //  0: center, 12: count
-    b.f32(0).f32(10).f32(20).f32(50);  // 16: (near, far) pairs
-    const auto data = round_trip_hand_block<NiRangeLODData>("NiRangeLODData", b.bytes);
-    EXPECT_EQ(std::tuple(data->ranges.at(1).near_distance, data->ranges[1].far_distance), std::tuple(20, 50));
-}
-
-TEST(NifExtraData, HandAssembledRoundTrip) {
+    HandBytes ranges;
+    ranges.f32(1).f32(2).f32(3).u32(2);     //  0: center, 12: count
+    ranges.f32(0).f32(10).f32(20).f32(50);  // 16: (near, far) pairs
+    const auto range_data = round_trip_hand_block<NiRangeLODData>("NiRangeLODData", ranges.bytes);
+    EXPECT_EQ(std::tuple(range_data->ranges.at(1).near_distance, range_data->ranges[1].far_distance),
+              std::tuple(20, 50));
     HandBytes keys;
     keys.u32(1).text("K").u32(2);       // 0: name, 5: count
     keys.f32(0.25f).u32(2).text("hi");  // 9: key

@@ -20,7 +20,7 @@ std::unique_ptr<T> round_trip_property(const std::string& type, const HandBytes&
     return block;
 }
 
-TEST(NifProperties, HandAssembledSimplePropertiesRoundTrip) {
+TEST(NifProperties, HandAssembledPropertiesAndPixelDataRoundTrip) {
     EXPECT_EQ(round_trip_property<NiAlphaProperty>("NiAlphaProperty", HandBytes().u16(0x200).u8(128))->threshold, 128);
     for (const char* type : {"NiSpecularProperty", "NiWireframeProperty", "NiDitherProperty", "NiShadeProperty"}) {
         EXPECT_EQ(round_trip_property<NiFlagsProperty>(type, HandBytes().u16(0x8001))->flags, 0x8001) << type;
@@ -39,20 +39,15 @@ TEST(NifProperties, HandAssembledSimplePropertiesRoundTrip) {
     const auto m = round_trip_property<NiMaterialProperty>("NiMaterialProperty", material);
     EXPECT_EQ(std::tuple(m->diffuse, m->emissive, m->alpha),
               std::tuple(NifColor3{3, 4, 5}, NifColor3{9, 10, 11}, 0.5f));
-}
-
-TEST(NifProperties, TextureSlotFlagsFollowTheTextureCount) {
-    const std::tuple<std::uint32_t, int> cases[] = {{0, 6}, {3, 6}, {6, 6}, {7, 7}, {8, 8}, {12, 8}, {0xFFFFFFFF, 8}};
-    for (const auto& [texture_count, flags_in_file] : cases) {
+    const std::tuple<std::uint32_t, int> slot_flags[] = {{0, 6}, {3, 6},  {6, 6},         {7, 7},
+                                                         {8, 8}, {12, 8}, {0xFFFFFFFF, 8}};
+    for (const auto& [texture_count, flags_in_file] : slot_flags) {
         HandBytes b;
         b.u32(0).u32(texture_count);                      // 19: apply_mode, 23: texture_count
         for (int i = 0; i < flags_in_file; ++i) b.u8(0);  // 27: slot flags
         b.u32(0);                                         // shader texture count
         EXPECT_NO_THROW(round_trip_property<NiTexturingProperty>("NiTexturingProperty", b)) << texture_count;
     }
-}
-
-TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
     HandBytes b;
     b.u32(2).u32(7);                                                            //  19: apply_mode, 23: texture_count
     b.u8(1);                                                                    //  27: base present
@@ -75,23 +70,20 @@ TEST(NifProperties, HandAssembledTexturingPropertyRoundTrip) {
     EXPECT_EQ(p->slots[kSlotDecal0], (NifTextureSlot{true, {8, 1, 0, 2, {0, 0}, false, {}}}));
     const NifTextureDesc shader_desc{4, 0, 0, 0, {0, 0}, false, {}};
     EXPECT_EQ(p->shader_textures, (std::vector<NifShaderTexture>{{false, {}, 0}, {true, shader_desc, 9}}));
-}
-
-TEST(NifProperties, PixelDataKeepsTheOffsetOfItsPixels) {
-    HandBytes b;
-    b.u32(4).u32(1).u32(2).u32(3).u32(4).u32(32);  //  0: format, 4: masks, 20: bits per pixel
-    for (int i = 0; i < 8; ++i) b.u8(0);           // 24: fast compare
-    b.u32(0).i32(-1).u32(1).u32(4);                // 32: tiling, palette, 40: mipmaps, 44: bytes per pixel
-    b.u32(2).u32(2).u32(0);                        // 48: mipmap
-    b.u32(16);                                     // 60: num_pixels
-    for (int i = 0; i < 16; ++i) b.u8(0xEE);       // 64: pixels
-    const auto hand = read_hand_block<NiPixelData>("NiPixelData", b.bytes);
+    HandBytes pixel;
+    pixel.u32(4).u32(1).u32(2).u32(3).u32(4).u32(32);  //  0: format, 4: masks, 20: bits per pixel
+    for (int i = 0; i < 8; ++i) pixel.u8(0);           // 24: fast compare
+    pixel.u32(0).i32(-1).u32(1).u32(4);                // 32: tiling, palette, 40: mipmaps, 44: bytes per pixel
+    pixel.u32(2).u32(2).u32(0);                        // 48: mipmap
+    pixel.u32(16);                                     // 60: num_pixels
+    for (int i = 0; i < 16; ++i) pixel.u8(0xEE);       // 64: pixels
+    const auto hand = read_hand_block<NiPixelData>("NiPixelData", pixel.bytes);
     EXPECT_EQ(std::tuple(hand->pixels_offset, hand->masks[3], hand->mipmaps),
               std::tuple(64u, 4u, std::vector<NifMipmap>{{2, 2, 0}}));
 
-    b.bytes.resize(60);
-    b.u32(0xFFFFFFFF);
-    EXPECT_THROW(read_hand_block<NiPixelData>("NiPixelData", b.bytes), NifError);
+    pixel.bytes.resize(60);
+    pixel.u32(0xFFFFFFFF);
+    EXPECT_THROW(read_hand_block<NiPixelData>("NiPixelData", pixel.bytes), NifError);
 }
 
 }  // namespace

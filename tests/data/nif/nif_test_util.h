@@ -49,11 +49,7 @@ public:
 };
 
 // NiObjectNET fields: name "net", extra data {9}, controller 5. 19 bytes.
-inline HandBytes object_net_bytes() {
-    HandBytes b;
-    b.str("net").u32(1).i32(9).i32(5);
-    return b;
-}
+inline HandBytes object_net_bytes() { return HandBytes().str("net").u32(1).i32(9).i32(5); }
 
 // NiAVObject fields, every one distinct; offsets relative to the block data. 90 bytes.
 inline HandBytes av_object_bytes() {
