@@ -51,10 +51,16 @@ TEST(GltfDocument, JsonBuffersAccessorsAndGlbLayout) {
                     R"("buffers":[{"byteLength":)" +
                     std::to_string(doc.bin.size()) + "}]}";
         const std::vector<std::uint8_t> glb = data::write_glb(doc);
-        // The chunk frame (magic, lengths, padding) is checked by the validator on every converted file.
-        std::uint32_t bin_at;
-        std::memcpy(&bin_at, glb.data() + 12, 4);  // the JSON length (little-endian hosts only, like the writer)
-        bin_at += 20;
+        // The frame: magic, version, file length, JSON length; after the JSON the BIN chunk's
+        // length and type, there even when it is empty (little-endian hosts only, like the writer).
+        std::uint32_t frame[6];
+        std::memcpy(frame, glb.data(), 16);
+        const std::uint32_t bin_at = 20 + frame[3];
+        std::memcpy(frame + 4, glb.data() + bin_at, 8);
+        EXPECT_EQ(std::vector<std::uint32_t>(frame, frame + 6),
+                  (std::vector<std::uint32_t>{0x46546C67, 2, std::uint32_t(glb.size()), frame[3],
+                                              std::uint32_t(doc.bin.size()), 0x004E4942}));
+        EXPECT_EQ(frame[3] % 4, 0u);
         EXPECT_EQ(doc.bin.size(), empty ? 0u : 128u);  // the image (84 bytes) padded
         const std::string json(glb.begin() + 20, glb.begin() + bin_at);
         const std::size_t scenes = json.find(R"(,"scene":0,"scenes")") + 11, end = json.find_last_not_of(' ') + 1;
