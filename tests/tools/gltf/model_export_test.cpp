@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
 
 #include "data/game_db.h"
 #include "data/unit_models.h"
@@ -111,11 +110,9 @@ TEST_F(SampleGame, TheCommandReportsBothRunsAndWritesTheHdFile) {
         {"", "", "usage: <Morv dir> <cache dir> <model variant> <out.glb> --models-glb"},
     };
     for (const auto& c : cases) {
-        std::istringstream words(c.words);
-        std::vector<std::string> arguments{"tarkeep_upscale", game_.path().string(), cache.path().string()};
-        for (std::string word; words >> word;) arguments.push_back(word);
-        if (arguments.size() > 3) arguments.insert(arguments.begin() + 4, (out / "model.glb").string());
-        arguments.push_back("--models-glb");
+        auto arguments =
+            words({"tarkeep_upscale", game_.path().string(), cache.path().string()}, c.words, {"--models-glb"});
+        if (arguments.size() > 4) arguments.insert(arguments.begin() + 4, (out / "model.glb").string());
         if (c.words == "knight --anims") std::filesystem::remove(cache / "unit_knight_pc.png");
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
