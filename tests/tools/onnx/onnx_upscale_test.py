@@ -143,9 +143,10 @@ class OnnxUpscaleTest(unittest.TestCase):
 
     def test_a_fixed_size_model_gets_every_tile_padded_to_its_size_and_colours_are_rounded(self):
         seen, run = set(), lambda x: seen.add(x.shape) or 0.6 * x.repeat(4, 2).repeat(4, 3)  # whatever the tiles
+        model = SimpleNamespace(input_shape=[1, 3, 8, 8], run=run)
         for image in (rng.integers(0, 256, shape, dtype=np.uint8) for shape in ((11, 5, 4), (5, 11, 4))):
             image[..., 3] = 100  # an alpha below 255 is kept
-            out = onnx_upscale.upscale_image(SimpleNamespace(input_shape=[1, 3, 8, 8], run=run), image, 4, (512,) * 2, 2)
+            out = onnx_upscale.upscale_image(model, image, 4, (512, 512), 2)
             expected = np.dstack([np.rint(image[..., :3] * 0.6), image[..., 3:]])  # never n·0.6 = k + 1/2
             np.testing.assert_array_equal(out, expected.repeat(4, 0).repeat(4, 1))
         self.assertEqual(seen, {(1, 3, 8, 8)})
