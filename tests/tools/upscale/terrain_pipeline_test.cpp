@@ -49,14 +49,26 @@ protected:
     test::TerrainGame terrain_ = test::write_terrain_game(game_, 5, 16);
 };
 
-TEST_F(TerrainPipeline, StoresEverythingOnceAndRedoesExactlyWhatChanged) {
+TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefusesWorkFoldersAndModels) {
+    auto result = run({"--only", "t1", "--only", "lava", "--only", "t2", "--keep-work"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_TRUE(contains(result.err, "warning: lava is not a terrain texture\n"));
+    EXPECT_TRUE(contains(result.out, "2 terrain textures, 2 to upscale"));
+    for (const char* stem : {"t1", "t2"}) {  // nearest reduces exactly to the source
+        const auto hd = image::read_png_file(cache_ / (std::string(stem) + ".png"));
+        EXPECT_EQ(image::box_down(hd, 4).pixels, source(stem).pixels) << stem;
+        EXPECT_TRUE(fs::exists(cache_ / "_work/in" / (std::string(stem) + ".png")));
+        EXPECT_TRUE(fs::exists(cache_ / "_work/out" / (std::string(stem) + ".png")));
+    }
+    EXPECT_FALSE(fs::exists(cache_ / "t0.png"));
+    // The rest; the work folder is emptied by this run.
     auto first = run({});
     ASSERT_EQ(first.exit_code, 0) << first.err;
     EXPECT_EQ(masked(first.out),
-              "5 terrain textures, 5 to upscale (model nearest, settings m4-bp3x50-db0)\n"
+              "5 terrain textures, 3 to upscale (model nearest, settings m4-bp3x50-db0)\n"
               "Real-ESRGAN nearest: # s\n"
               "mean |source - box(HD)|: # after Real-ESRGAN, # after back-projection\n"
-              "done: 5 upscaled, 0 failed, cache 5 entries # MB | prepare # s, Real-ESRGAN # s, crop+store # s, total "
+              "done: 3 upscaled, 0 failed, cache 5 entries # MB | prepare # s, Real-ESRGAN # s, crop+store # s, total "
               "# s\n");
     EXPECT_FALSE(fs::exists(cache_ / "_work"));
     const TerrainManifest manifest = load_terrain_manifest(cache_ / "manifest.txt");
@@ -86,30 +98,38 @@ TEST_F(TerrainPipeline, StoresEverythingOnceAndRedoesExactlyWhatChanged) {
         {"--bp-strength 0.51 --margin 5 --model lanczos3", "5 to upscale"},
     };
     for (const auto& [options, expected] : cases) {
-        auto result = run(test::words({}, options));
-        EXPECT_TRUE(result.exit_code == 0 && contains(result.out, expected)) << options << result.err;
+        const auto changed = run(test::words({}, options));
+        EXPECT_TRUE(changed.exit_code == 0 && contains(changed.out, expected)) << options << changed.err;
     }
-}
-
-TEST_F(TerrainPipeline, OnlyKeepWorkAndNearestReducingExactlyToTheSource) {
-    auto result = run({"--only", "t1", "--only", "lava", "--only", "t2", "--keep-work"});
-    ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_TRUE(contains(result.err, "warning: lava is not a terrain texture\n"));
-    EXPECT_TRUE(contains(result.out, "2 terrain textures, 2 to upscale"));
-    for (const char* stem : {"t1", "t2"}) {
-        const auto hd = image::read_png_file(cache_ / (std::string(stem) + ".png"));
-        EXPECT_EQ(image::box_down(hd, 4).pixels, source(stem).pixels) << stem;
-        EXPECT_TRUE(fs::exists(cache_ / "_work/in" / (std::string(stem) + ".png")));
-        EXPECT_TRUE(fs::exists(cache_ / "_work/out" / (std::string(stem) + ".png")));
-    }
-    EXPECT_FALSE(fs::exists(cache_ / "t0.png"));
-    // Without back-projection both consistencies are equal; the work folder is emptied by this run.
+    // Without back-projection both consistencies are equal.
     result = run({"--backproject", "0", "--verbose", "--only", "t4"}, "lanczos3");
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_FALSE(fs::exists(cache_ / "_work"));
     const std::string line = result.out.substr(result.out.find("t4 consistency ") + 15), arrow = " -> ";
     EXPECT_EQ(line.substr(0, line.find(arrow)), line.substr(line.find(arrow) + 4, line.find(arrow))) << result.out;
     EXPECT_TRUE(contains(result.out, "settings m4-bp0x50-db0"));
+
+    // Work folders that would delete user data, and models that cannot run, are refused.
+    test::touch(dir_ / "other/notes.txt", "keep me");
+    for (const fs::path& work : {cache_, dir_.path(), game_, game_ / "zips", dir_ / "other", dir_.path().root_path()}) {
+        const auto refused = run({"--work", work.string()});
+        EXPECT_TRUE(refused.exit_code == 2 && contains(refused.err, "refusing work folder ")) << work;
+    }
+    EXPECT_TRUE(fs::exists(cache_ / "t0.png") && fs::exists(game_ / "zips/db.zip") &&
+                fs::exists(dir_ / "other/notes.txt"));
+    cache_ = dir_ / "cache2";  // status 2 before the cache is touched
+    result = run({}, "no-such-model");
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_TRUE(contains(result.err, "NCNN model no-such-model.param/.bin not found in the --models folders\n"));
+    EXPECT_FALSE(fs::exists(cache_));
+    auto list = test::run_upscale({game_.string(), "--list"});
+    EXPECT_EQ(list.exit_code, 0) << list.err;
+    EXPECT_EQ(list.out,
+              "t0 Arid,Temperate,Tropical\nt1 Temperate\nt2 Tropical\nt3 Arid\nt4 Temperate\n"
+              "total 5 ( Arid 2 Temperate 3 Tropical 2 )\n");
+    auto orig = test::run_upscale({game_.string(), "--orig", (dir_ / "orig").string(), "--only", "t3"});
+    EXPECT_TRUE(orig.exit_code == 0 && orig.out.empty()) << orig.err;
+    EXPECT_EQ(image::read_png_file(dir_ / "orig/t3.png").pixels, source("t3").pixels);
+    EXPECT_FALSE(fs::exists(dir_ / "orig/t0.png"));
 }
 
 TEST_F(TerrainPipeline, MissingOrWrongOutputFailsThatTextureACorruptSourceTheRun) {
@@ -141,31 +161,6 @@ TEST_F(TerrainPipeline, MissingOrWrongOutputFailsThatTextureACorruptSourceTheRun
         EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_before);
         EXPECT_FALSE(fs::exists(cache_ / "_work"));
     }
-}
-
-TEST_F(TerrainPipeline, ListOrigAndRefusingWorkFoldersThatWouldDeleteUserDataAndModelsThatCannotRun) {
-    ASSERT_EQ(run({"--only", "t0"}).exit_code, 0);
-    test::touch(dir_ / "other/notes.txt", "keep me");
-    for (const fs::path& work : {cache_, dir_.path(), game_, game_ / "zips", dir_ / "other", dir_.path().root_path()}) {
-        auto result = run({"--work", work.string()});
-        EXPECT_TRUE(result.exit_code == 2 && contains(result.err, "refusing work folder ")) << work;
-    }
-    EXPECT_TRUE(fs::exists(cache_ / "t0.png") && fs::exists(game_ / "zips/db.zip") &&
-                fs::exists(dir_ / "other/notes.txt"));
-    cache_ = dir_ / "cache2";  // status 2 before the cache is touched
-    auto result = run({}, "no-such-model");
-    EXPECT_EQ(result.exit_code, 2);
-    EXPECT_TRUE(contains(result.err, "NCNN model no-such-model.param/.bin not found in the --models folders\n"));
-    EXPECT_FALSE(fs::exists(cache_));
-    auto list = test::run_upscale({game_.string(), "--list"});
-    EXPECT_EQ(list.exit_code, 0) << list.err;
-    EXPECT_EQ(list.out,
-              "t0 Arid,Temperate,Tropical\nt1 Temperate\nt2 Tropical\nt3 Arid\nt4 Temperate\n"
-              "total 5 ( Arid 2 Temperate 3 Tropical 2 )\n");
-    auto orig = test::run_upscale({game_.string(), "--orig", (dir_ / "orig").string(), "--only", "t3"});
-    EXPECT_TRUE(orig.exit_code == 0 && orig.out.empty()) << orig.err;
-    EXPECT_EQ(image::read_png_file(dir_ / "orig/t3.png").pixels, source("t3").pixels);
-    EXPECT_FALSE(fs::exists(dir_ / "orig/t0.png"));
 }
 
 // After a run killed at any point, every manifest entry has a complete HD image, every PNG
