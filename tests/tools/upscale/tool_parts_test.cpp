@@ -23,10 +23,7 @@
 namespace tarkeep::upscale {
 namespace {
 
-using test::filled;
-using test::random_image;
-using test::read_text;
-using test::touch;
+using namespace test;
 
 Args parse(std::vector<std::string> words) {
     words.insert(words.begin(), "tarkeep_upscale");
@@ -67,9 +64,8 @@ TEST(ParseArgs, SortsPositionalsValuesAndFlagsAndTheFirstMatchingCommandWins) {
                                                      {"--work --force game --orig", Command::usage},
                                                      {"g", Command::usage},
                                                      {"g c d", Command::usage}};
-    for (const auto& [words, expected] : cases)
-        EXPECT_EQ(select_command(parse(test::words({}, words))), expected) << words;
-    auto result = test::run_upscale({});
+    for (const auto& [text, expected] : cases) EXPECT_EQ(select_command(parse(words({}, text))), expected) << text;
+    auto result = run_upscale({});
     EXPECT_TRUE(result.exit_code == 2 && result.out.empty() && result.err.rfind("usage: ", 0) == 0) << result.err;
 }
 
@@ -104,7 +100,7 @@ TEST(NumberConversions, FollowTheCRuntimeWithPortableMessages) {
 
 // The hashes of real textures are checked in the stored model manifest; these are the settings no run uses.
 TEST(TerrainManifest, RoundTripsLoadsDamagedFilesLenientlyDecidesWhatIsUpToDateAndNamesEverySetting) {
-    test::TempDir dir;
+    TempDir dir;
     const auto path = dir / "manifest.txt";
     EXPECT_TRUE(load_terrain_manifest(path).empty());
     TerrainManifest m;
@@ -138,7 +134,7 @@ TEST(TerrainManifest, RoundTripsLoadsDamagedFilesLenientlyDecidesWhatIsUpToDateA
 
 // Writing, and refusing a terrain cache, are checked by the model pipeline runs.
 TEST(ModelManifest, LoadsDamagedFilesLenientlyAndChoosesScales) {
-    test::TempDir dir;
+    TempDir dir;
     touch(dir / "manifest.txt", "tarkeep-model-hd 2\na h m s 1 1 1\n");
     EXPECT_TRUE(read_model_manifest(dir / "manifest.txt").empty());
     touch(dir / "manifest.txt", "tarkeep-model-hd 1\r\na h m s 1 1 1\r\nshort h m s 1 1\n");
@@ -155,7 +151,7 @@ TEST(ModelManifest, LoadsDamagedFilesLenientlyAndChoosesScales) {
 TEST(Consistency, ZeroForAReplicatedCopyMatchesTheFormulaAndRefusesSizesThatWouldReadOutside) {
     for (std::uint32_t f : {1u, 2u, 4u}) {
         const image::RgbaImage src = random_image(17, 9, f), hd = random_image(17 * f, 9 * f, f + 10);
-        EXPECT_EQ(consistency(test::replicate(src, f), src), 0.0) << f;
+        EXPECT_EQ(consistency(replicate(src, f), src), 0.0) << f;
         EXPECT_DOUBLE_EQ(consistency(hd, src), naive::consistency(hd, src));
     }
     // A uniform offset of 3 levels in every colour channel (alpha ignored).
