@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "image/image_files.h"
+#include "image/kernels.h"
 #include "platform/cmdline.h"
 #include "platform/process.h"
 #include "tests/image/test_images.h"
@@ -48,12 +49,7 @@ TEST(RefUpscaler, NearestReplicatesLanczosStaysConsistentButSharpFailuresAndUsag
     EXPECT_EQ(b.read("x.png").pixels, replicate(a, 2).pixels);
 
     const image::RgbaImage flat = filled(9, 6, 12, 200, 99);
-    image::RgbaImage smooth{64, 48, {}};
-    for (std::uint32_t y = 0; y < 48; ++y)
-        for (std::uint32_t x = 0; x < 64; ++x)
-            smooth.pixels.insert(smooth.pixels.end(), {std::uint8_t(128 + 100 * std::sin(x * 0.2)),
-                                                       std::uint8_t(128 + 100 * std::cos(y * 0.15)),
-                                                       std::uint8_t((x * 3 + y * 5) % 256), 255});
+    const image::RgbaImage smooth = image::resize_bilinear(random_image(8, 6, 3), 64, 48);
     b.write("a.png", flat);
     b.write("c.png", smooth);
     ASSERT_EQ(b.run({"-n", "lanczos3"}).first, 0);
