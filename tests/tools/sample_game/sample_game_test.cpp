@@ -10,12 +10,10 @@
 #include "data/game_db.h"
 #include "data/terrain_textures.h"
 #include "data/texture/texcache.h"
-#include "data/texture/texture_image.h"
 #include "io/file_bytes.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sample_game/sample_game.h"
-#include "tools/upscale/metrics.h"
 
 namespace tarkeep::test {
 namespace {
@@ -101,17 +99,10 @@ TEST(SampleGame, HelpBadUsageSameSeedSameBytesOtherSeedOtherImagesAndTerrainWith
 
     for (const std::string& stem : shipped) {
         SCOPED_TRACE(stem);
-        const auto bytes = archives.read(stem + ".texcache");
-        const data::TexcacheFile file = data::read_texcache(bytes);
+        const data::TexcacheFile file = data::read_texcache(archives.read(stem + ".texcache"));
         const std::uint32_t side = file.mipmaps.at(0).width;
         EXPECT_TRUE(side >= 64 && side <= 128 && file.mipmaps[0].height == side) << side;
         EXPECT_EQ(file.mipmaps.back().width + file.mipmaps.back().height, 2u);  // a whole mip chain
-        // Steps in levels per channel: a seam would make the wrap step far larger than a step
-        // between neighbours, and a flat texture could not show one.
-        const upscale::SeamStats steps = upscale::seam_stats(data::texture_to_rgb_opaque(bytes));
-        EXPECT_GT(std::min(steps.inner_x, steps.inner_y), 1.0 / 3);
-        EXPECT_LT(steps.seam_x, 1.6 * steps.inner_x + 1);
-        EXPECT_LT(steps.seam_y, 1.6 * steps.inner_y + 1);
     }
 }
 

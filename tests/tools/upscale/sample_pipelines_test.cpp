@@ -109,16 +109,9 @@ TEST_F(ModelPipeline, BuildStoresEveryTextureOnceThenNothingAndTheInspectionComm
 
     const std::string fit = tool({game_, "--models-fit"}).out;
     EXPECT_TRUE(lines_starting(fit, "  worst ") == 12 && contains(fit, "colour A: 6 textures, fit error mean "));
-    // The half-size mask is scaled, not overrun.
-    std::string knots, only_cape;
-    for (int k = 0; k < 16; ++k) knots += " #:#";
-    for (const char c : std::string("ABE"))
-        only_cape += "unit_cape " + std::string(1, c) + " error # samples 1460 strength" + knots + "\n";
-    for (const char c : std::string("ABCDEFGHIJK"))
-        only_cape += std::string("colour ") + c + ": " + (c == 'A' || c == 'B' || c == 'E' ? "1" : "0") +
-                     " textures, fit error mean # max # levels\n";
-    EXPECT_EQ(masked(tool({game_, "--models-fit", "--only", "unit_cape", "--verbose"}).out),
-              only_cape + "  worst unit_capeB #\n  worst unit_capeA #\n  worst unit_capeE #\n");
+    const std::string cape = tool({game_, "--models-fit", "--only", "unit_cape", "--verbose"}).out;
+    EXPECT_TRUE(lines_starting(cape, "unit_cape ") == 3 && contains(cape, "\nunit_cape B error ") &&
+                contains(cape, " samples 1460 strength "));  // the half-size mask is scaled, not overrun
 
     const std::string estimate = masked(tool({game_, cache_.string(), "--models-estimate", "--colour", "C"}).out);
     EXPECT_EQ(estimate.substr(0, estimate.find("converter cost")),

@@ -34,7 +34,7 @@ std::vector<std::string> received(const fs::path& log) {
     return args;
 }
 
-TEST(UpscalerConfig, OptionsMakeTheCommandLinesAndPythonAndRunnerAreFoundBesideTheProgram) {
+TEST(UpscalerConfig, OptionsMakeTheCommandLines) {
     test::TempDir dir;
     const UpscalerConfig plain = config_of({}, dir.path());
     EXPECT_EQ(std::tie(plain.model_dirs, plain.onnx_provider, plain.onnx_tile),
@@ -55,22 +55,6 @@ TEST(UpscalerConfig, OptionsMakeTheCommandLinesAndPythonAndRunnerAreFoundBesideT
               quoted(dir / "python") + " -I " + quoted(dir / "run.py") + " -i " + quoted(dir / "in") + " -o " +
                   quoted(dir / "out") + " -m " + quoted(dir / "onnx" / "net.onnx") +
                   " -s 4 -t 384 -p cpu --quiet -g 0");
-    // The Python and the ONNX runner beside the installed program.
-    test::TempDir install;
-    const fs::path program_dir = install / "install" / "bin";
-    fs::create_directories(program_dir);
-    touch(install / "tools" / "onnx_upscale.py");  // ../../tools from the program's folder
-    UpscalerConfig config = config_of({}, program_dir);
-    EXPECT_TRUE(config.python.empty() && config.onnx_runner.is_absolute() &&
-                fs::equivalent(config.onnx_runner, install / "tools" / "onnx_upscale.py"));
-    touch(platform::venv_python(program_dir / "onnx_venv"));
-    touch(program_dir / "onnx_upscale.py");
-    config = config_of({}, program_dir);
-    EXPECT_EQ(std::tie(config.python, config.onnx_runner),
-              std::tuple(fs::absolute(platform::venv_python(program_dir / "onnx_venv")),
-                         fs::absolute(program_dir / "onnx_upscale.py")));
-    config = config_of({"--python", "py", "--onnx-runner", "run.py"}, program_dir);
-    EXPECT_EQ(std::tie(config.python, config.onnx_runner), std::tuple(fs::path("py"), fs::path("run.py")));
 }
 
 TEST(CheckModel, SearchesFoldersInOrderAndExplainsWhatIsMissing) {
