@@ -165,19 +165,10 @@ TEST(Consistency, ZeroForAReplicatedCopyMatchesTheFormulaAndRefusesSizesThatWoul
     EXPECT_FALSE(axis_tiles(1.0, 1.25, 1.25) || axis_tiles(0.5, 1.0, 1.25) || axis_tiles(1.0, 0.1, 0.0));
 }
 
-PcFit knots(std::vector<std::pair<float, float>> points) {
-    PcFit fit;
-    fit.valid = true;
-    for (const auto& [x, value] : points) {
-        fit.knot_x[static_cast<std::size_t>(fit.knot_count)] = x;
-        fit.knot_value[static_cast<std::size_t>(fit.knot_count++)] = value;
-    }
-    return fit;
-}
-
 TEST(PlayerColour, CurveAndTableAroundTheirEnds) {
-    const PcFit at_threshold = knots({{kPcMinWeight, 0.7f}}), ramp = knots({{0.5f, 1.0f}}),
-                three = knots({{0.2f, 0.4f}, {0.6f, 0.8f}, {0.6f, 0.1f}}), none = knots({});
+    const PcFit at_threshold{.knot_count = 1, .knot_x = {kPcMinWeight}, .knot_value = {0.7f}},
+        ramp{.knot_count = 1, .knot_x = {0.5f}, .knot_value = {1.0f}},
+        three{.knot_count = 3, .knot_x = {0.2f, 0.6f, 0.6f}, .knot_value = {0.4f, 0.8f, 0.1f}}, none;
     const std::tuple<const PcFit*, float, float> cases[] = {
         {&at_threshold, 4.0f / 255.0f, 0.7f},  // exactly at the threshold: first segment
         {&at_threshold, 0.0156f, 0.0f},        // just below
