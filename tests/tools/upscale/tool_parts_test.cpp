@@ -43,8 +43,6 @@ TEST(ParseArgs, SortsPositionalsValuesAndFlagsAndTheFirstMatchingCommandWins) {
     EXPECT_EQ(b.list("--work"), (std::vector<std::string>{"--force"}));
     EXPECT_TRUE(!b.flag("--force") && b.flag("--orig") && !b.has_value("--orig"));
     EXPECT_EQ(parse_args(3, {"prog", "a", "b", "c"}).positional, (std::vector<std::string>{"a", "b"}));  // the count
-    EXPECT_FALSE(is_value_option("-exe") || is_value_option("exe") || is_value_option("--models-build"));
-    EXPECT_EQ(choice_opt(parse({"--pad", "wrap"}), "--pad", "mirror", "clamp"), std::nullopt);
     // Whole runs reach each command; these rows are the precedence between them.
     const std::pair<const char*, Command> cases[] = {{"--seam --montage --tile2 a b c --list", Command::seam},
                                                      {"--montage --tile2 a b c", Command::montage},
@@ -102,7 +100,6 @@ TEST(NumberConversions, FollowTheCRuntimeWithPortableMessages) {
 TEST(TerrainManifest, RoundTripsLoadsDamagedFilesLenientlyDecidesWhatIsUpToDateAndNamesEverySetting) {
     TempDir dir;
     const auto path = dir / "manifest.txt";
-    EXPECT_TRUE(load_terrain_manifest(path).empty());
     TerrainManifest m;
     m["zeta"] = {"0123456789abcdef", "realesrgan-x4plus", "m64-bp3x50-db0", 1024, 512};
     m["alpha"] = {"fedcba9876543210", "onnx:esrgan", "m64-bp3x50-db0-ot512", 256, 256};
@@ -126,7 +123,6 @@ TEST(TerrainManifest, RoundTripsLoadsDamagedFilesLenientlyDecidesWhatIsUpToDateA
     EXPECT_TRUE(is_up_to_date(loaded, "a", "h2", "m", "s", false, dir.path()));
     EXPECT_FALSE(is_up_to_date(loaded, "a", "h", "m", "s", false, dir.path()) ||
                  is_up_to_date(loaded, "b", "h2", "m", "s", false, dir.path()));
-    EXPECT_EQ(source_hash({}), "cbf29ce484222325");
     EXPECT_EQ(terrain_settings_string(64, 3, 0.125, false, 10, false, ""), "m64-bp3x13-db0");  // 12.5 rounds up
     EXPECT_EQ(terrain_settings_string(32, 0, 1.0, true, 12, true, "-ot256"), "m32-bp0x100-db12-tta-ot256");
     EXPECT_EQ(round_half_away(-2.5), -3);
@@ -203,14 +199,6 @@ TEST(PlayerColour, FitsNeedADenominatorAboveHundredFillTheTableFromOneBinAndOthe
     ASSERT_TRUE(fit.valid);
     for (const auto& entry : fit.table)
         EXPECT_LT(std::abs(entry[0] - 200) + std::abs(entry[1] - 40) + std::abs(entry[2] - 30), 1e-3);
-    // A dark and a light sample: the bins between take colours on the line between theirs.
-    const PcFit two = fit_player_colour(image::RgbaImage{2, 1, {20, 20, 20, 255, 220, 220, 220, 255}},
-                                        image::RgbaImage{2, 1, {90, 10, 10, 255, 120, 250, 250, 255}}, {1.0f, 1.0f});
-    ASSERT_TRUE(two.valid);
-    for (std::size_t c = 0; c < 3; ++c)
-        for (const auto& entry : two.table)
-            EXPECT_LE(std::abs(entry[c] - two.table[0][c]) + std::abs(entry[c] - two.table[31][c]),
-                      std::abs(two.table[0][c] - two.table[31][c]) + 1e-3);
     const image::RgbaImage grey = filled(2, 2, 90, 120, 150, 255), black = filled(2, 2, 0, 0, 0, 255);
     for (const PcFit& fit :
          {fit_player_colour(grey, grey, WeightMap(4, 1.0f)), fit_player_colour(grey, black, WeightMap(3, 1.0f)),

@@ -36,9 +36,6 @@ std::vector<std::string> received(const fs::path& log) {
 
 TEST(UpscalerConfig, OptionsMakeTheCommandLines) {
     test::TempDir dir;
-    const UpscalerConfig plain = config_of({}, dir.path());
-    EXPECT_EQ(std::tie(plain.model_dirs, plain.onnx_provider, plain.onnx_tile),
-              std::tuple(std::vector<fs::path>{}, "dml", 512u));
     EXPECT_THROW(config_of({"--onnx-tile", "big"}, dir.path()), std::invalid_argument);
     for (const char* file : {"m/x4.param", "m/x4.bin", "onnx/net.onnx"}) touch(dir / file);
 
