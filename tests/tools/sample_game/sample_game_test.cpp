@@ -30,9 +30,7 @@ Files archive_files(const std::filesystem::path& dir) {
     return files;
 }
 
-TEST(SampleGame, HelpBadUsageSameSeedSameBytesOtherSeedOtherImagesAndTerrainWithItsDocumentedGaps) {
-    const ProgramResult help = run_program(sample_program(), {"--help"});
-    EXPECT_TRUE(help.exit_code == 0 && help.out.rfind("usage: tarkeep_sample_game <out dir>", 0) == 0) << help.out;
+TEST(SampleGame, BadUsageSameSeedSameBytesOtherSeedOtherImagesAndTerrainWithItsDocumentedGaps) {
     TempDir dir;
     const std::string out = dir.path().string();
     const std::pair<std::vector<std::string>, const char*> cases[] = {

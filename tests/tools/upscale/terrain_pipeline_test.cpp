@@ -160,7 +160,6 @@ TEST_F(TerrainPipeline, MissingOrWrongOutputFailsThatTextureAKilledRunLeavesACac
     expect_cache_consistent(cache_);
     ASSERT_EQ(run({}).exit_code, 0);
     EXPECT_TRUE(contains(run({}).out, "5 terrain textures, 0 to upscale"));
-    expect_cache_consistent(cache_);
     for (const auto& file : fs::directory_iterator(cache_)) EXPECT_NE(file.path().extension(), ".tmp");
     const std::string manifest_before = read_text(cache_ / "manifest.txt");
     const auto zero_side = data::write_texcache(data::texcache_fields(4, {{0, 4, {}}}));

@@ -195,10 +195,18 @@ TEST(PlayerColour, FitsNeedADenominatorAboveHundredFillTheTableFromOneBinAndOthe
         const float off = std::abs(fit.knot_x[0] - 0.5f) + std::abs(fit.knot_value[0] - 1.0f) + std::abs(fit.error);
         EXPECT_TRUE(dy == 0 || (fit.knot_count == 1 && off < 1e-5f)) << off;
     }
-    const PcFit fit = fit_player_colour(filled(4, 4, 100, 100, 100), filled(4, 4, 200, 40, 30), WeightMap(16, 1.0f));
-    ASSERT_TRUE(fit.valid);
-    for (const auto& entry : fit.table)
-        EXPECT_LT(std::abs(entry[0] - 200) + std::abs(entry[1] - 40) + std::abs(entry[2] - 30), 1e-3);
+    // One sampled bin fills the whole table; the bins between a dark and a light sample take colours on the line
+    // between theirs.
+    const PcFit one = fit_player_colour(filled(4, 4, 100, 100, 100), filled(4, 4, 200, 40, 30), WeightMap(16, 1.0f)),
+                two = fit_player_colour(image::RgbaImage{2, 1, {20, 20, 20, 255, 220, 220, 220, 255}},
+                                        image::RgbaImage{2, 1, {90, 10, 10, 255, 120, 250, 250, 255}}, {1.0f, 1.0f});
+    ASSERT_TRUE(one.valid && two.valid);
+    for (std::size_t b = 0; b < 32; ++b)
+        for (std::size_t c = 0; c < 3; ++c) {
+            EXPECT_NEAR(one.table[b][c], (std::array{200, 40, 30}[c]), 1e-3) << b;
+            EXPECT_LE(std::abs(two.table[b][c] - two.table[0][c]) + std::abs(two.table[b][c] - two.table[31][c]),
+                      std::abs(two.table[0][c] - two.table[31][c]) + 1e-3);
+        }
     const image::RgbaImage grey = filled(2, 2, 90, 120, 150, 255), black = filled(2, 2, 0, 0, 0, 255);
     for (const PcFit& fit :
          {fit_player_colour(grey, grey, WeightMap(4, 1.0f)), fit_player_colour(grey, black, WeightMap(3, 1.0f)),
