@@ -3,8 +3,7 @@
 #include "tools/upscale/model_export.h"
 
 #include <algorithm>
-#include <cctype>
-#include <sstream>
+#include <regex>
 
 #include "data/game_db.h"
 #include "data/unit_models.h"
@@ -22,29 +21,9 @@ using sample_game::write_sample_game;
 using upscale::GltfTextureCache;
 using upscale::ModelExportOptions;
 
-// The small sample game.
-class SampleGame : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { write_sample_game(game_.path(), {}); }
-
-    upscale::ModelExportResult run(const std::string& model, const ModelExportOptions& options,
-                                   std::vector<std::string> kfs = {}) {
-        return upscale::export_model(archives_, model, kfs, options, cache_);
-    }
-
-    static inline TempDir game_;
-    data::GameArchives archives_{game_.path()};
-    GltfTextureCache cache_;
-};
-
 // The report with its sizes and times ("0.28 MB 241 ms") replaced by "#".
-std::string without_figures(std::string text) {
-    text = masked(text);
-    for (std::size_t at = 0, start; (at = text.find(" ms", at)) != std::string::npos; at = start + 4) {
-        for (start = at; start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]));) --start;
-        text.replace(start, at - start, "#");
-    }
-    return text;
+std::string without_figures(const std::string& text) {
+    return std::regex_replace(masked(text), std::regex(R"(\d+ ms)"), "# ms");
 }
 
 // The sides of the embedded images, in order.
@@ -68,39 +47,36 @@ ModelExportOptions hd_options(std::size_t bytes_off, std::size_t& calls) {
     return options;
 }
 
-TEST_F(SampleGame, TheHdRunEmbedsHdImagesFromTheSharedCacheAndEveryModelIsValid) {
+TEST(ModelExport, TheHdRunEmbedsHdImagesFromTheSharedCacheEveryModelIsValidAndTheCommandReportsBothRuns) {
+    TempDir game;
+    write_sample_game(game.path(), {});
+    data::GameArchives archives{game.path()};
+    GltfTextureCache textures;
+    const auto run = [&](const std::string& model, const ModelExportOptions& options,
+                         std::vector<std::string> kfs = {}) {
+        return upscale::export_model(archives, model, kfs, options, textures);
+    };
     const auto original = run("knight", {});
     EXPECT_EQ(image_sides(original.glb), (std::vector<std::uint32_t>{128, 64, 32}));
-    EXPECT_FALSE(cache_.image("unit_knight|A|")->transparent);
+    EXPECT_FALSE(textures.image("unit_knight|A|")->transparent);
     std::size_t calls = 0;
     const auto hd = run("knight.nifcache", hd_options(0, calls));
     EXPECT_EQ(image_sides(hd.glb), (std::vector<std::uint32_t>{16, 64, 32}));
     EXPECT_EQ(hd.images, 3u);
     EXPECT_EQ(run("knight", hd_options(0, calls)).glb, hd.glb);  // the second time from the cache
     EXPECT_EQ(calls, 3u);
-    cache_ = GltfTextureCache();  // an unusable HD image (a pixel short): the game's own texture
+    textures = GltfTextureCache();  // an unusable HD image (a pixel short): the game's own texture
     EXPECT_EQ(run("knight", hd_options(4, calls)).glb, original.glb);
     EXPECT_EQ(error_text([&] { run("knight", {}, {"run.kf"}); }), "file not found in game archives: run.kf");
-    // Every model with its animations passes the validator.
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    ModelExportOptions options;
-    options.scale_channels = true;
-    for (const data::ModelJob& job : data::list_model_jobs(data::GameDb(game_ / "zips" / "db.zip"), archives_))
-        files[job.model] = run(job.model, options, job.kf_files).glb;
-    EXPECT_TRUE(cache_.image("unit_archer|A|")->transparent);
-    EXPECT_EQ(files.size(), 6u);
-    expect_valid(files);
-}
 
-// The command: one report line, and the HD run's file written only when both runs succeeded.
-TEST_F(SampleGame, TheCommandReportsBothRunsAndWritesTheHdFile) {
+    // The command: one report line, and the HD run's file written only when both runs succeeded.
     TempDir cache, out;
-    const auto texture = archives_.read("unit_knight.texcache"), mask = archives_.read("unit_knight_pc.texcache");
+    const auto texture = archives.read("unit_knight.texcache"), mask = archives.read("unit_knight_pc.texcache");
     upscale::write_model_manifest(
         cache / "manifest.txt", {{"unit_knight", {upscale::model_source_hash(texture, mask), "m", "s", 256, 256, 2}}});
-    const image::RgbaImage hd{256, 256, std::vector<std::uint8_t>(256 * 256 * 4, 255)};
-    image::write_png_file(cache / "unit_knight.png", hd, true);
-    image::write_png_file(cache / "unit_knight_pc.png", hd, true);
+    const image::RgbaImage white{256, 256, std::vector<std::uint8_t>(256 * 256 * 4, 255)};
+    image::write_png_file(cache / "unit_knight.png", white, true);
+    image::write_png_file(cache / "unit_knight_pc.png", white, true);
     const std::string report = " 3 images # MB # ms, HD 3 images # MB # ms, player colour ";
     const struct {
         std::string words, out, errors;  // the report without its numbers; how the error output starts
@@ -111,11 +87,9 @@ TEST_F(SampleGame, TheCommandReportsBothRunsAndWritesTheHdFile) {
         {"", "", "usage: <Morv dir> <cache dir> <model variant> <out.glb> --models-glb"},
     };
     for (const auto& c : cases) {
-        std::istringstream words(c.words);
-        std::vector<std::string> arguments{"tarkeep_upscale", game_.path().string(), cache.path().string()};
-        for (std::string word; words >> word;) arguments.push_back(word);
-        if (arguments.size() > 3) arguments.insert(arguments.begin() + 4, (out / "model.glb").string());
-        arguments.push_back("--models-glb");
+        auto arguments =
+            words({"tarkeep_upscale", game.path().string(), cache.path().string()}, c.words, {"--models-glb"});
+        if (arguments.size() > 4) arguments.insert(arguments.begin() + 4, (out / "model.glb").string());
         if (c.words == "knight --anims") std::filesystem::remove(cache / "unit_knight_pc.png");
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
@@ -131,6 +105,16 @@ TEST_F(SampleGame, TheCommandReportsBothRunsAndWritesTheHdFile) {
         EXPECT_EQ(std::string(glb.begin(), glb.end()).find("\"animations\"") != std::string::npos,
                   c.words.ends_with("--anims"));
     }
+
+    // Every model with its animations passes the validator.
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    ModelExportOptions options;
+    options.scale_channels = true;
+    for (const data::ModelJob& job : data::list_model_jobs(data::GameDb(game / "zips" / "db.zip"), archives))
+        files[job.model] = run(job.model, options, job.kf_files).glb;
+    EXPECT_TRUE(textures.image("unit_archer|A|")->transparent);
+    EXPECT_EQ(files.size(), 6u);
+    expect_valid(files);
 }
 
 }  // namespace

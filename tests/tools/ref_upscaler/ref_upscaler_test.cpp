@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "image/image_files.h"
+#include "image/kernels.h"
 #include "platform/cmdline.h"
 #include "platform/process.h"
 #include "tests/image/test_images.h"
@@ -11,14 +12,12 @@
 namespace tarkeep::upscale {
 namespace {
 namespace fs = std::filesystem;
-using test::contains;
-using test::random_image;
-using test::replicate;
+using namespace test;
 
 // A folder pair and the program run the way the asset tool runs its upscaler: no shell,
 // standard error into a log file, which is returned with the exit code.
 struct Batch {
-    test::TempDir dir;
+    TempDir dir;
     std::string in = platform::path_to_utf8(dir / "in"), out = platform::path_to_utf8(dir / "out");
     Batch() { fs::create_directories(dir / "in"), fs::create_directories(dir / "out"); }
     std::pair<int, std::string> run(std::vector<std::string> args, bool folders = true) {
@@ -26,7 +25,7 @@ struct Batch {
         std::string line = "\"" + test::ref_upscaler() + "\"";
         for (const auto& arg : args) line += " " + platform::quote_argument(arg);
         const int exit_code = platform::run_process(line, dir / "log.txt");
-        return {exit_code, test::read_text(dir / "log.txt")};
+        return {exit_code, read_text(dir / "log.txt")};
     }
     void write(const char* name, const image::RgbaImage& image) {
         image::write_png_file(dir / "in" / name, image, true);
@@ -39,7 +38,7 @@ TEST(RefUpscaler, NearestReplicatesLanczosStaysConsistentButSharpFailuresAndUsag
     const image::RgbaImage a = random_image(7, 3, 1), c = random_image(20, 33, 2);
     b.write("a.png", a);
     image::write_png_file(b.dir / "in/c.png", c, false);
-    test::touch(b.dir / "in/notes.txt", "not an image");
+    touch(b.dir / "in/notes.txt", "not an image");
     const auto [code, log] = b.run({"-n", "nearest", "-g", "0", "-j", "1:2:2", "-x"});
     ASSERT_EQ(code, 0) << log;
     EXPECT_EQ(b.read("a.png").pixels, replicate(a, 4).pixels);
@@ -49,13 +48,8 @@ TEST(RefUpscaler, NearestReplicatesLanczosStaysConsistentButSharpFailuresAndUsag
     EXPECT_EQ(b.run({"-i", b.in + "/a.png", "-o", b.out + "/x.png", "-n", "nearest", "-s", "2"}, false).first, 0);
     EXPECT_EQ(b.read("x.png").pixels, replicate(a, 2).pixels);
 
-    const image::RgbaImage flat = test::filled(9, 6, 12, 200, 99);
-    image::RgbaImage smooth{64, 48, {}};
-    for (std::uint32_t y = 0; y < 48; ++y)
-        for (std::uint32_t x = 0; x < 64; ++x)
-            smooth.pixels.insert(smooth.pixels.end(), {std::uint8_t(128 + 100 * std::sin(x * 0.2)),
-                                                       std::uint8_t(128 + 100 * std::cos(y * 0.15)),
-                                                       std::uint8_t((x * 3 + y * 5) % 256), 255});
+    const image::RgbaImage flat = filled(9, 6, 12, 200, 99);
+    const image::RgbaImage smooth = image::resize_bilinear(random_image(8, 6, 3), 64, 48);
     b.write("a.png", flat);
     b.write("c.png", smooth);
     ASSERT_EQ(b.run({"-n", "lanczos3"}).first, 0);
@@ -70,7 +64,7 @@ TEST(RefUpscaler, NearestReplicatesLanczosStaysConsistentButSharpFailuresAndUsag
     auto [failed, log2] = f.run({"-n", "no-such-model"});
     EXPECT_TRUE(failed != 0 && contains(log2, "failed") && contains(log2, "no-such-model")) << log2;
     EXPECT_FALSE(fs::exists(f.dir / "out/good.png"));
-    test::touch(f.dir / "in/bad.png", "not a png at all");
+    touch(f.dir / "in/bad.png", "not a png at all");
     std::tie(failed, log2) = f.run({"-n", "nearest"});
     EXPECT_TRUE(failed != 0 && contains(log2, "bad.png failed"));
     EXPECT_TRUE(fs::exists(f.dir / "out/good.png"));  // the other files are still written

@@ -7,7 +7,6 @@
 #include <tuple>
 
 #include "server/relay_server.h"
-#include "tests/server/server_harness.h"
 #include "tools/relay_load/hostile.h"
 #include "tools/relay_load/latency_stats.h"
 #include "tools/relay_load/load_options.h"
@@ -17,22 +16,22 @@ namespace tarkeep::relay_load {
 namespace {
 
 TEST(RelayLoadOptions, ValuesRangesHelpAndNearestRankPercentiles) {
-    const auto parsed = parse_load_options({"--games", "3", "--players", "5", "--rate", "25", "--seconds", "2",
-                                            "--host", "127.0.0.9", "--port", "4000", "--per-address", "0"});
+    const auto parsed =
+        parse_load_options({"--games", "3", "--players", "5", "--rate", "25", "--seconds", "2", "--host", "127.0.0.9",
+                            "--port", "4000", "--per-address", "0", "--hostile", "10", "--serve", "600"});
     ASSERT_EQ(parsed.status, OptionsStatus::run);
     const LoadOptions& o = parsed.options;
-    EXPECT_EQ(std::tie(o.games, o.players, o.turns_per_second, o.seconds, o.host, o.port, o.per_address),
-              std::make_tuple(3u, 5u, 25.0, 2u, std::string("127.0.0.9"), std::uint16_t{4000}, 0u));
+    EXPECT_EQ(std::tie(o.games, o.players, o.turns_per_second, o.seconds, o.host, o.port, o.per_address, o.hostile,
+                       o.serve_frame_limit),
+              std::make_tuple(3u, 5u, 25.0, 2u, std::string("127.0.0.9"), std::uint16_t{4000}, 0u, 10u, 600u));
     EXPECT_EQ(parse_load_options({"--help"}).status, OptionsStatus::help);
 
     // "max" keeps every bot under the relay's frame limit, hash reports and pongs included.
     const auto max = parse_load_options({"--rate", "max", "--hash-every", "4"}).options;
     EXPECT_TRUE(max.turns_per_second * 1.25 + 1 <= SERVER_FRAMES_PER_SECOND &&
                 max.turns_per_second * 1.25 + 1 > SERVER_FRAMES_PER_SECOND * 0.9);
-
-    const auto hostile = parse_load_options({"--hostile", "10", "--serve", "600", "--rate", "max"}).options;
-    EXPECT_EQ(std::tie(hostile.hostile, hostile.serve_frame_limit), std::make_tuple(10u, 600u));
-    EXPECT_GT(hostile.turns_per_second, SERVER_FRAMES_PER_SECOND);  // the served limit counts
+    EXPECT_GT(parse_load_options({"--serve", "600", "--rate", "max"}).options.turns_per_second,
+              SERVER_FRAMES_PER_SECOND);  // the served limit counts
 
     // Out of range, not a number, a missing value, a stray word, an unknown option.
     for (const auto& bad : std::vector<std::vector<std::string>>{
@@ -90,7 +89,9 @@ TEST(RelayLoadRun, EveryBundleReachesEveryOtherPlayerInOrderAlsoBesideHostilePee
     EXPECT_GT(round.expected_bundles, 12u * 30 * 3);
     EXPECT_EQ(std::tie(round.bundles_received, round.latency.samples),
               std::tie(round.expected_bundles, round.bundles_received));
-    EXPECT_GE(round.connects, 10u);
+    // Kicked peers notice the close and come back.
+    EXPECT_TRUE(round.closed_by_server >= 4u && round.connects > 10u)
+        << round.closed_by_server << " " << round.connects;
     EXPECT_EQ(std::tie(server.stats().bundles_relayed, server.stats().hash_mismatches),
               std::make_tuple(report.bundles_sent + round.expected_bundles / 3, 0u));
     // Garbage and oversized frames are kicked (and come back); the deaf ones got in.
@@ -100,7 +101,7 @@ TEST(RelayLoadRun, EveryBundleReachesEveryOtherPlayerInOrderAlsoBesideHostilePee
     EXPECT_NE(text.find("beside 10 hostile connections"), std::string::npos) << text;
 }
 
-TEST(RelayLoadRun, ARunThatCannotBeSetUpSaysWhyAndAKickedPeerComesBackAfterAPause) {
+TEST(RelayLoadRun, ARunThatCannotBeSetUpSaysWhy) {
     server::ServerConfig one_game;
     one_game.max_games = 1;
     ServerThread server(one_game);
@@ -114,25 +115,6 @@ TEST(RelayLoadRun, ARunThatCannotBeSetUpSaysWhyAndAKickedPeerComesBackAfterAPaus
         EXPECT_FALSE(report.ok);
         EXPECT_NE(report.error.find(error), std::string::npos) << report.error;
         EXPECT_EQ(format_report(options, report).rfind("error: ", 0), 0u);
-    }
-    // A kicked peer notices the close and comes back only after its pause.
-    for (const HostileKind kind : {HostileKind::oversized, HostileKind::garbage}) {
-        test::ServerHarness h;
-        HostileTotals totals;
-        HostilePeer peer(kind, "", 1);
-        const auto step_at = [&](std::uint64_t now_us) {
-            for (int i = 0; i < 20; ++i) h.pump(), peer.step("127.0.0.1", h.server->bound_port(), now_us, totals);
-        };
-        step_at(0);
-        h.advance_ms(2001);  // past the drain of the closed connection
-        step_at(0);
-        step_at(1);
-        EXPECT_EQ(std::make_tuple(totals.connects, totals.closed_by_server), std::make_tuple(1u, 1u))
-            << static_cast<int>(kind);
-        step_at(199'999);
-        const auto before_pause_ends = totals.connects;
-        step_at(200'000);
-        EXPECT_EQ(std::tuple(before_pause_ends, totals.connects), std::tuple(1u, 2u));
     }
 }
 

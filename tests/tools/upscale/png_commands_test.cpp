@@ -80,14 +80,10 @@ TEST(PngCommands, SeamTile2AndMontages) {
         image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 255 : x * 16 + y + c * 100; });
     image::write_png_file(dir_ / "src.png", source, true);
 
-    for (std::uint32_t size : {1u, 8u}) {
+    const auto wrapped = [&](auto x, auto y, int c) { return source.pixels[((y % 4) * 4 + x % 4) * 4 + unsigned(c)]; };
+    for (std::uint32_t size : {1u, 8u}) {  // the source repeated, or cut
         ASSERT_EQ(tool({"--tile2", path("t.png"), path("src.png"), std::to_string(size)}).exit_code, 0);
-        const image::RgbaImage tiled = image::read_png_file(dir_ / "t.png"),
-                               expected = image_of(size, size, [&](auto x, auto y, int c) {
-                                   return source.pixels[((y % 4) * 4 + x % 4) * 4 + std::uint32_t(c)];
-                               });
-        EXPECT_EQ(std::tie(tiled.width, tiled.height, tiled.pixels),
-                  std::tie(expected.width, expected.height, expected.pixels));
+        EXPECT_EQ(image::read_png_file(dir_ / "t.png").pixels, image_of(size, size, wrapped).pixels) << size;
     }
 
     auto bad = tool({"--tile2", path("x.png"), path("src.png"), "big"});

