@@ -3,7 +3,6 @@
 #include "tools/upscale/model_export.h"
 
 #include <algorithm>
-#include <regex>
 
 #include "data/game_db.h"
 #include "data/unit_models.h"
@@ -22,8 +21,13 @@ using upscale::GltfTextureCache;
 using upscale::ModelExportOptions;
 
 // The report with its sizes and times ("0.28 MB 241 ms") replaced by "#".
-std::string without_figures(const std::string& text) {
-    return std::regex_replace(masked(text), std::regex(R"(\d+ ms)"), "# ms");
+std::string without_figures(std::string text) {
+    text = masked(text);
+    for (std::size_t at = 0, start; (at = text.find(" ms", at)) != std::string::npos; at = start + 4) {
+        for (start = at; start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]));) --start;
+        text.replace(start, at - start, "#");
+    }
+    return text;
 }
 
 // The sides of the embedded images, in order.

@@ -2,8 +2,6 @@
 // arguments passed intact, exit codes and failure text.
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "platform/cmdline.h"
 #include "platform/process.h"
 #include "tests/tools/upscale/test_files.h"
@@ -27,10 +25,12 @@ UpscalerConfig config_of(std::vector<std::string> words, const fs::path& program
 
 // The arguments the fake upscaler received, from its "arg[...]" log lines (a Windows child's end in "\r\n").
 std::vector<std::string> received(const fs::path& log) {
-    const std::string text = test::read_text(log);
-    const std::regex line(R"((^|\n)arg\[(.*)\]\r*)");
     std::vector<std::string> args;
-    for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it) args.push_back((*it)[2]);
+    std::istringstream lines(test::read_text(log));
+    for (std::string line; std::getline(lines, line);) {
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.starts_with("arg[") && line.ends_with("]")) args.push_back(line.substr(4, line.size() - 5));
+    }
     return args;
 }
 
