@@ -59,7 +59,7 @@ TEST(Framing, InvalidLengthFailsAsSoonAsTheHeaderArrivesAndTheLargestPasses) {
     EXPECT_EQ(frames_in(receiver), (std::vector<Bytes>{Bytes(kMaxClientFrame, 0x5A)}));
 }
 
-TEST(Framing, OutputLimitCountsUnsentBytesAndFailsForGood) {
+TEST(Framing, OutputLimitCountsUnsentBytesFailsForGoodAndSentBytesArePrunedLazily) {
     FrameBuffers sender;
     ASSERT_TRUE(sender.append_frame(Bytes(6), 20));  // 10 pending
     ASSERT_TRUE(sender.append_frame(Bytes(6), 20));  // exactly at the limit
@@ -68,10 +68,9 @@ TEST(Framing, OutputLimitCountsUnsentBytesAndFailsForGood) {
               std::tuple(true, "output buffer full (peer too slow)", 20u));  // nothing of the refused frame
     sender.mark_sent(20);
     EXPECT_FALSE(sender.append_frame(Bytes{1}, 20)) << "a failed stream takes no more frames";
-}
 
-TEST(Framing, SentBytesLeaveTheLimitAndArePrunedLazily) {
-    FrameBuffers sender;
+    // Sent bytes leave the limit and are pruned lazily.
+    sender = FrameBuffers{};
     ASSERT_TRUE(sender.append_frame(Bytes(96), 1000));  // 100 bytes
     sender.mark_sent(40);
     ASSERT_TRUE(sender.append_frame(Bytes(6), 1000));

@@ -102,15 +102,8 @@ TEST(MessageCodec, UnknownAndMissingTypeCodes) {
     EXPECT_EQ(decode_failure(oversized), "protocol: empty or oversized message");
 }
 
-// Payloads the encoder would refuse to produce: written field by field, or encoded and then
+// Payloads the encoder would refuse to produce: written field by field (blobs), or encoded and then
 // patched. The encoder checks sizes and counts only, so other bad values are encoded as they are.
-Bytes with(std::uint8_t type, const std::function<void(ByteWriter&)>& body) {
-    ByteWriter out;
-    out.write_u8(type);
-    body(out);
-    return out.take();
-}
-
 Bytes patched(Bytes payload, std::size_t at, std::initializer_list<std::uint8_t> bytes) {
     std::copy(bytes.begin(), bytes.end(), payload.begin() + static_cast<std::ptrdiff_t>(at));
     return payload;
@@ -133,11 +126,12 @@ Bytes bundle_of(std::uint8_t player, std::vector<Command> commands) {
 constexpr std::size_t kCommandCountAt = 9, kFirstUnitCountAt = 42;  // offsets in a bundle's payload
 
 Bytes blob(std::uint32_t total, std::uint32_t offset, std::size_t length) {
-    return with(15, [&](ByteWriter& out) {
-        for (std::uint32_t field : {0u, total, offset}) out.write_u32(field);
-        out.write_u64(0);
-        out.write_bytes(Bytes(length, 1));
-    });
+    ByteWriter out;
+    out.write_u8(15);
+    for (std::uint32_t field : {0u, total, offset}) out.write_u32(field);
+    out.write_u64(0);
+    out.write_bytes(Bytes(length, 1));
+    return out.take();
 }
 
 TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
@@ -175,8 +169,6 @@ TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
         {"blob data over 60000", blob(67108864, 0, 60001), "protocol: bytes: string too long"},
         // A length is checked against its limit before the bytes behind it are looked for.
         {"chat of 201 bytes, none there", Bytes{7, 201, 0, 0, 0}, "protocol: bytes: string too long"},
-        {"blob data length 2^32-1", patched(blob(100, 0, 0), 21, {0xFF, 0xFF, 0xFF, 0xFF}),
-         "protocol: bytes: string too long"},
         {"chat cut short", Bytes{7, 4, 0, 0, 0, 'a', 'b'}, "protocol: bytes: truncated data"},
         {"ping cut short", Bytes{12, 1, 0, 0, 0, 5}, "protocol: bytes: truncated data"},
         {"ready of 2", Bytes{6, 2}, "protocol: bytes: invalid boolean"},
@@ -216,8 +208,6 @@ TEST(MessageCodec, EncoderLimitsAndTheirTexts) {
         {"game name of 33", CreateGame{text(33), "m", 0, 2, ""}, too_long},
         {"map of 65", CreateGame{"g", text(65), 0, 2, ""}, too_long},
         {"settings of 2049", CreateGame{"g", "m", 0, 2, text(2049)}, too_long},
-        {"slot name of 25", LobbyState{1, "g", "m", 0, "", 1, 2, {LobbySlot{1, text(25), false, 0}}}, too_long},
-        {"start player name of 25", GameStart{1, "m", 0, "", {}, {StartPlayer{1, 1, text(25)}}, 1}, too_long},
         {"65 commands", TurnBundle{0, 2, 0, 0, std::vector<Command>(65)}, "protocol: too many commands in a bundle"},
         {"513 units", TurnBundle{0, 2, 0, 0, {sample_command(1, 513)}}, "protocol: too many units in a command"},
         {"65 games", GameList{std::vector<GameListEntry>(65)}, "protocol: too many games"},

@@ -39,9 +39,6 @@ TEST(SplitCommandLine, FollowsTheWindowsRulesAndOurPathIsFound) {
 }
 
 TEST(QuoteArgument, SplitsBackToTheSameText) {
-    EXPECT_EQ(quote_argument(R"(D:\models\)"), R"("D:\models\\")");
-    EXPECT_EQ(quote_argument(R"(a\b c)"), R"("a\b c")");
-    EXPECT_EQ(quote_argument(R"(say "hi")"), R"("say \"hi\"")");
     std::mt19937 rng(1);
     const std::string alphabet = "ab \\\"\t";
     for (int round = 0; round < 2000; ++round) {

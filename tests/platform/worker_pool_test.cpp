@@ -10,7 +10,6 @@ namespace tarkeep::upscale {
 namespace {
 
 TEST(WorkerPool, RunsEveryJobOnceIntoItsOwnSlotAndRethrowsAFailureAfterTheJoin) {
-    EXPECT_TRUE(platform::worker_count() >= 1 && platform::worker_count() <= 16);
     for (std::size_t count : {0u, 1u, 7u, 1000u}) {
         std::vector<std::atomic<int>> runs(count);
         platform::run_jobs(count, [&](std::size_t i) { runs[i].fetch_add(1); });

@@ -26,7 +26,7 @@ const std::string ZERO_STATISTICS =
     "stopped: 0 connections, 0 games, 0 bundles relayed, 0 hash reports, 0 blob chunks, 0 hash mismatches, "
     "0 drops, 0 kicked, 0 timeouts, 0 delayed (sim), 0 stalls (sim)";
 
-TEST(ServerOptions, DefaultsAndEveryOption) {
+TEST(ServerOptions, DefaultsEveryOptionBadValuesUnknownArgumentsAndTextsGivenLast) {
     const auto defaults = parse_server_options({});
     ASSERT_EQ(defaults.status, OptionsStatus::ok);
     const server::ServerConfig& d = defaults.options.config;
@@ -46,21 +46,17 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
     const server::LineSimConfig& s = c.line_sim;
     EXPECT_EQ(std::tie(s.latency_ms, s.jitter_ms, s.hold_ms, s.hold_every_ms, s.seed),
               std::tuple(100u, 5u, 7u, 9u, 18446744073709551615ull));
-}
 
-TEST(ServerOptions, BadValuesNameTheOptionAsTyped) {
+    // A bad value names the option as typed.
     for (const char* line :
          {"--port", "--port|", "--port|65536", "--port|80x", "--port|-1", "--port| 80", "--max-clients|4294967296",
           "--max-games|99999999999999999999", "--sim-latency|4294967296", "--sim-hold-every|+5",
           "--sim-seed|18446744073709551616", "--stop-after|4294967296", "--quiet|--stop-after"}) {
         const auto args = words(line, '|');
-        const auto parsed = parse_server_options(args);
-        EXPECT_EQ(parsed.status, OptionsStatus::bad_value) << args.back();
-        EXPECT_EQ(parsed.bad_option, args.back().starts_with("--") ? args.back() : args[args.size() - 2]);
+        const auto bad = parse_server_options(args);
+        EXPECT_EQ(bad.status, OptionsStatus::bad_value) << args.back();
+        EXPECT_EQ(bad.bad_option, args.back().starts_with("--") ? args.back() : args[args.size() - 2]);
     }
-}
-
-TEST(ServerOptions, UnknownArgumentsAndTextsGivenLast) {
     for (const char* line : {"--help", "--port 1 extra", "--PORT 1"})
         EXPECT_EQ(parse_server_options(words(line)).status, OptionsStatus::usage) << line;
     const auto host_last = parse_server_options({"--host"});

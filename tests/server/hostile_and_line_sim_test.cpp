@@ -31,26 +31,12 @@ TestClient::Pump ticking(ServerHarness& harness) {
     };
 }
 
-TEST(RelayHostile, WhenFullASilentConnectionOlderThanASecondGivesWay) {
-    ServerConfig config;
-    config.max_clients = 2;
-    ServerHarness h(config);
-    auto silent = h.connect();
-    auto named = h.join("Ann");
-    auto early = h.connect();
-    EXPECT_EQ(early->next<net::Refused>(h.pumper()), net::Refused{"server full"});
-    h.advance_ms(1001);
-    auto late = h.connect();
-    EXPECT_EQ(silent->next<net::Notice>(h.pumper()), net::Notice{"handshake timeout"});
-    late->send(net::Hello{net::kHelloMagic, 2, 0, 0, "Bo"});
-    EXPECT_TRUE(late->next<net::Welcome>(h.pumper()));
-    EXPECT_EQ(std::tuple(h.stats().timeouts, h.stats().refused, h.server->clients().size()), std::tuple(1u, 1u, 2u));
-}
-
 // A flood of made-up far ticks is kept out of the cross-check; of the real ones the latest 64
 // stay, so a late differing report for tick 1 is no mismatch once 65 were reported.
 TEST(RelayHostile, MadeUpTicksNeitherEvictRealOnesNorHideMismatches) {
-    RunningGame table(3);
+    GameTable table(3);
+    table.start();
+    table.drain();
     for (std::uint32_t i = 0; i < 64; ++i) table[2].send(net::HashReport{0, 0xFFFFFF00u + i, 1});
     table[2].settle(table.pump());
     for (std::uint32_t tick = 1; tick <= 65; ++tick) table[0].send(net::HashReport{0, tick, tick});
@@ -158,7 +144,6 @@ TEST(LineSimulation, DueTimesFollowTheXorshiftDrawsAndStallsPickAClientAndSchedu
     std::uint64_t last = 0;
     // First xorshift draw from state 1 is 1082269761; 1082269761 mod 10001 = 2505.
     EXPECT_EQ(jitter.due_time(last, 5000000), 5040000u + 1082269761u % 10001u);
-    EXPECT_EQ(jitter.state(), 1082269761u);
     // A later frame never gets an earlier due time than the one before it.
     EXPECT_EQ(jitter.due_time(last, 4000000), 5040000u + 1082269761u % 10001u);
 
@@ -169,9 +154,8 @@ TEST(LineSimulation, DueTimesFollowTheXorshiftDrawsAndStallsPickAClientAndSchedu
     EXPECT_FALSE(sim.stall_due(1199999, 3));
     EXPECT_EQ(sim.stall_due(1200000, 3), std::optional<std::size_t>(1 % 3));
     EXPECT_EQ(sim.next_stall_us(), 1200000u + 100000 + 1 % 200001);
-    EXPECT_EQ(sim.state(), 6364136223846793005ull + 1442695040888963407ull);
     EXPECT_FALSE(sim.stall_due(1300000, 0));  // nobody to stall
-    // The next stall comes from the stepped state.
+    // The next stall comes from the state stepped once: 6364136223846793005 + 1442695040888963407.
     EXPECT_EQ(sim.stall_due(1300001, 3), std::optional<std::size_t>(7806831264735756412ull % 3));
     EXPECT_EQ(sim.next_stall_us(), 1300001u + 100000 + 7806831264735756412ull % 200001);
 }

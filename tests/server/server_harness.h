@@ -115,11 +115,6 @@ struct GameTable {
     std::vector<std::unique_ptr<TestClient>> players;
 };
 
-// A started game of `count` players with everything before the first turn (2) read.
-struct RunningGame : GameTable {
-    explicit RunningGame(std::size_t count) : GameTable(count) { start(), drain(); }
-};
-
 // The frames of `messages`, back to back as one stream.
 inline net::Bytes framed(const std::vector<net::Message>& messages) {
     net::FrameBuffers buffers;
