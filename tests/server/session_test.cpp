@@ -173,7 +173,7 @@ TEST(RelayRates, ABurstIsAnsweredUntilItsFrameOrByteAllowanceRunsOut) {
     }
 }
 
-TEST(RelayOutput, APeerThatCannotKeepUpIsDroppedAndAnUnencodableMessageIsSkipped) {
+TEST(RelayOutput, APeerThatCannotKeepUpIsDroppedAnUnencodableMessageIsSkippedAndUnreadInputStillEndsInOrder) {
     ServerConfig config;
     config.connection_buffer_limit = 1000;
     ServerHarness harness(config);
@@ -199,6 +199,28 @@ TEST(RelayOutput, APeerThatCannotKeepUpIsDroppedAndAnUnencodableMessageIsSkipped
     auto bo = harness.join("Bo");
     harness.server->close_client(*harness.server->find_client(2), std::string(250, 'r'), true);
     EXPECT_EQ(bo->next<net::Notice>(harness.pumper()), net::Notice{std::string(200, 'r')});
+    client->close();
+    bo->close();
+
+    // Closed with most of a frame unread (reading paused at the limit), a client still hears its
+    // notice and an orderly end, and the connection drains until the peer closes.
+    auto squatter = harness.connect();
+    net::Bytes partial(50004, 0);
+    partial[0] = 0x60, partial[1] = 0xEA;  // a 60000-byte frame, never completed
+    squatter->send_raw(partial);
+    squatter->settle(harness.pumper());
+    harness.advance_ms(5000);
+    squatter->settle(harness.pumper());
+    EXPECT_TRUE(squatter->inbox().empty()) << "exactly the handshake limit is still allowed";
+    harness.now_us += 1;
+    EXPECT_EQ(squatter->next<net::Notice>(harness.pumper()), net::Notice{"handshake timeout"});
+    EXPECT_TRUE(squatter->wait_closed(harness.pumper()));
+    EXPECT_TRUE(harness.logged("client 3 () disconnected: handshake timeout"));
+    EXPECT_FALSE(squatter->reset());
+    EXPECT_EQ(harness.server->closing_connections().size(), 1u);
+    squatter->close();
+    for (int i = 0; i < 50 && harness.server->closing_connections().size() != 0; ++i) harness.pump();
+    EXPECT_EQ(harness.server->closing_connections().size(), 0u);
 }
 
 // The echoed time is not trusted, a pong for an older ping changes nothing, one minute is the cap;
