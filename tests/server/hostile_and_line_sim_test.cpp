@@ -16,14 +16,6 @@ namespace {
 
 using server::ServerConfig;
 
-// One millisecond of simulated time per poll step, as the 1 ms poll timeout gives.
-TestClient::Pump ticking(ServerHarness& harness) {
-    return [&harness] {
-        harness.advance_ms(1);
-        harness.pump();
-    };
-}
-
 // A flood of made-up far ticks is kept out of the cross-check; of the real ones the latest 64
 // stay, so a late differing report for tick 1 is no mismatch once 65 were reported.
 TEST(RelayHostile, MadeUpTicksNeitherEvictRealOnesNorHideMismatches) {
@@ -119,12 +111,16 @@ TEST(LineSimulation, DelayedFramesAreHeldToTheBufferLimitInBothDirections) {
         "TEST MODE line simulation: latency 100 ms + jitter 0..0 ms per direction, stall 0 ms every ~0 ms"));
     auto sender = harness.connect();
     auto receiver = harness.connect();
+    const TestClient::Pump ticking = [&] {  // one millisecond per step, as the 1 ms poll timeout gives
+        harness.advance_ms(1);
+        harness.pump();
+    };
     sender->send(net::Hello{net::kHelloMagic, 2, 0, 0, "Ann"});
     sender->send(game_request());
-    ASSERT_TRUE(skip_to<net::LobbyState>(*sender, ticking(harness)));
+    ASSERT_TRUE(skip_to<net::LobbyState>(*sender, ticking));
     receiver->send(net::Hello{net::kHelloMagic, 2, 0, 0, "Bo"});
     receiver->send(net::JoinGame{1});
-    ASSERT_TRUE(skip_to<net::LobbyState>(*receiver, ticking(harness)));
+    ASSERT_TRUE(skip_to<net::LobbyState>(*receiver, ticking));
 
     constexpr std::uint32_t chunk = 60000, chunks = 75;  // 4.5 MB, more than the 4 MiB limit
     for (std::uint32_t i = 0; i < chunks; ++i)
