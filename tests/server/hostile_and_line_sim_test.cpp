@@ -1,5 +1,5 @@
 // What peers on an open port can do to the server (made-up ticks, never closing), the bounds that
-// hold them, and the line simulation of test mode: delays, jitter and stalls.
+// hold them, and the line simulation of test mode holding delayed frames to the buffer limit.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -7,7 +7,6 @@
 #include "platform/clock.h"
 #include "platform/net.h"
 #include "server/closing_connections.h"
-#include "server/line_simulator.h"
 #include "server/log_queue.h"
 #include "server_harness.h"
 
@@ -78,28 +77,6 @@ TEST(LogQueue, ASlowStreamLosesCountedLines) {
     release.set_value();
     ASSERT_TRUE(queue.flush(60000));
     EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "c", "d", "2 log lines dropped (output too slow)"}));
-}
-
-TEST(LineSimulation, DueTimesFollowTheXorshiftDrawsAndStallsPickAClientAndScheduleTheNext) {
-    server::LineSimulator jitter({40, 10, 0, 0, 0});  // the seed's low bit is forced on: 0 runs as 1
-    jitter.seed();
-    std::uint64_t last = 0;
-    // First xorshift draw from state 1 is 1082269761; 1082269761 mod 10001 = 2505.
-    EXPECT_EQ(jitter.due_time(last, 5000000), 5040000u + 1082269761u % 10001u);
-    // A later frame never gets an earlier due time than the one before it.
-    EXPECT_EQ(jitter.due_time(last, 4000000), 5040000u + 1082269761u % 10001u);
-
-    server::LineSimulator sim({0, 0, 300, 200, 1});
-    sim.seed();
-    EXPECT_FALSE(sim.stall_due(1000000, 3));  // schedules only
-    EXPECT_EQ(sim.next_stall_us(), 1200000u);
-    EXPECT_FALSE(sim.stall_due(1199999, 3));
-    EXPECT_EQ(sim.stall_due(1200000, 3), std::optional<std::size_t>(1 % 3));
-    EXPECT_EQ(sim.next_stall_us(), 1200000u + 100000 + 1 % 200001);
-    EXPECT_FALSE(sim.stall_due(1300000, 0));  // nobody to stall
-    // The next stall comes from the state stepped once: 6364136223846793005 + 1442695040888963407.
-    EXPECT_EQ(sim.stall_due(1300001, 3), std::optional<std::size_t>(7806831264735756412ull % 3));
-    EXPECT_EQ(sim.next_stall_us(), 1300001u + 100000 + 7806831264735756412ull % 200001);
 }
 
 TEST(LineSimulation, DelayedFramesAreHeldToTheBufferLimitInBothDirections) {
