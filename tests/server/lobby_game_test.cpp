@@ -47,8 +47,7 @@ TEST(RelayGame, OneGameFromTheLobbyToTheLastPlayerLeaving) {
 
     const auto starts = table.start(4);
     ASSERT_EQ(starts.size(), 3u);
-    net::LockstepParams params;
-    params.first_turn = 4;
+    const net::LockstepParams params{.first_turn = 4};
     const std::vector<net::StartPlayer> players = {{1, 1, "P1"}, {2, 2, "P2"}, {3, 3, "P3"}};
     for (std::uint8_t i = 0; i < 3; ++i)
         EXPECT_EQ(starts[i], (net::GameStart{1, "Riverlands", 77, "speed=2", params, players, std::uint8_t(i + 1)}));
