@@ -80,10 +80,10 @@ TEST(LogQueue, ASlowStreamLosesCountedLines) {
 }
 
 TEST(LineSimulation, DelayedFramesAreHeldToTheBufferLimitInBothDirections) {
-    ServerConfig config;
-    config.line_sim = {100, 0, 0, 0, 1};
-    config.byte_rate = {0, 0};  // the sender may flood; the limits on delayed bytes are under test
-    ServerHarness harness(config);
+    ServerHarness harness([](ServerConfig& config) {
+        config.line_sim = {100, 0, 0, 0, 1};
+        config.byte_rate = {0, 0};  // the sender may flood; the limits on delayed bytes are under test
+    });
     EXPECT_TRUE(harness.logged(
         "TEST MODE line simulation: latency 100 ms + jitter 0..0 ms per direction, stall 0 ms every ~0 ms"));
     auto sender = harness.connect();
@@ -104,7 +104,7 @@ TEST(LineSimulation, DelayedFramesAreHeldToTheBufferLimitInBothDirections) {
         sender->send(net::BlobChunk{0, chunk * chunks, chunk * i, 1, net::Bytes(chunk, 7)});
     sender->settle(harness.pumper(), 200);  // all arrive at the same simulated moment
     const server::LineQueues& ann = harness.server->find_client(1)->line;
-    const std::uint64_t limit = config.connection_buffer_limit;
+    const std::uint64_t limit = harness.server->config().connection_buffer_limit;
     EXPECT_GE(ann.inbound_bytes, limit);  // full: the rest waits in the input buffer
     EXPECT_LT(ann.inbound_bytes, limit + chunk + 100);
     ASSERT_EQ(harness.stats().blob_chunks, 0u);

@@ -158,9 +158,7 @@ TEST(RelayLobby, RefusedRequestsGetTheirNotice) {
                           {"blob outside a game", {{2, net::BlobChunk{0, 4, 0, 1, {1, 2, 3, 4}}}}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.notice);
-        server::ServerConfig config;
-        config.max_games = 2;
-        ServerHarness harness(config);
+        ServerHarness harness([](server::ServerConfig& config) { config.max_games = 2; });
         std::vector<std::unique_ptr<TestClient>> clients;
         for (const char* name : {"Ann", "Bo"}) clients.push_back(harness.join(name));
         clients.push_back(harness.join("Cy", c.build, c.data));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,10 +14,12 @@
 namespace tarkeep::test {
 
 // An in-process relay server on an ephemeral loopback port, with a clock the test moves
-// by hand and the log captured.
+// by hand and the log captured; `configure` changes the defaults of the rest.
 class ServerHarness {
 public:
-    explicit ServerHarness(server::ServerConfig config = {}) {
+    explicit ServerHarness(const std::function<void(server::ServerConfig&)>& configure = {}) {
+        server::ServerConfig config;
+        if (configure) configure(config);
         config.host = "127.0.0.1";
         config.port = 0;
         config.log_sink = [this](const std::string& line) { log.push_back(line); };

@@ -36,9 +36,7 @@ TEST(RelayStart, ARestartTakesThePortWhileTheLastConnectionsWaitOutTimeWait) {
 // Full at 2 by the limit of clients, at 8 by the share of one address; a place frees up when a client leaves.
 TEST(RelayAccept, ClientsBeyondTheLimitOrTheAddressShareAreRefusedAsFull) {
     for (const std::size_t max_clients : {2u, 64u}) {
-        ServerConfig config;
-        config.max_clients = max_clients;
-        ServerHarness harness(config);
+        ServerHarness harness([&](ServerConfig& config) { config.max_clients = max_clients; });
         const std::size_t room = std::min<std::size_t>(max_clients, 8);
         std::vector<std::unique_ptr<TestClient>> clients;
         for (std::size_t i = 0; i < room; ++i) clients.push_back(harness.connect());
@@ -108,9 +106,7 @@ TEST(RelayHandshake, RefusalsAndKicks) {
 // The Welcome carries the client's own id and the longest message of the day; frames sent just
 // before the peer closes are still handled; shutdown tells the clients left.
 TEST(RelayHandshake, AHelloSplitOverManyReadsPingGoodbyeAlsoWhenThePeerClosesAtOnceAndShutdown) {
-    ServerConfig config;
-    config.motd = std::string(200, 'm');
-    ServerHarness harness(config);
+    ServerHarness harness([](ServerConfig& config) { config.motd = std::string(200, 'm'); });
     auto bo = harness.join("Bo");
     auto client = harness.connect();
     const net::Bytes hello = framed({net::Hello{net::kHelloMagic, 2, 0x0123456789ABCDEFull, 7, "  \tAnn\x7f  "}});
@@ -156,9 +152,7 @@ TEST(RelayRates, ABurstIsAnsweredUntilItsFrameOrByteAllowanceRunsOut) {
     const std::pair<server::RateLimit, std::size_t> cases[] = {{ServerConfig{}.byte_rate, 599},  // 600 frames
                                                                {{1000, 2000}, (2000 - hello_bytes) / ping_bytes}};
     for (const auto& [byte_rate, pongs] : cases) {
-        ServerConfig config;
-        config.byte_rate = byte_rate;  // counts frames with their headers
-        ServerHarness harness(config);
+        ServerHarness harness([&](ServerConfig& config) { config.byte_rate = byte_rate; });  // counts frame headers
         auto client = harness.connect();
         std::vector<net::Message> burst{ann_hello};
         for (std::uint32_t i = 0; i <= pongs; ++i) burst.push_back(net::Ping{i, 0});
@@ -174,9 +168,7 @@ TEST(RelayRates, ABurstIsAnsweredUntilItsFrameOrByteAllowanceRunsOut) {
 }
 
 TEST(RelayOutput, APeerThatCannotKeepUpIsDroppedAnUnencodableMessageIsSkippedAndUnreadInputStillEndsInOrder) {
-    ServerConfig config;
-    config.connection_buffer_limit = 1000;
-    ServerHarness harness(config);
+    ServerHarness harness([](ServerConfig& config) { config.connection_buffer_limit = 1000; });
     auto client = harness.join("Ann");
     auto& session = *harness.server->find_client(1);
     EXPECT_NO_THROW(harness.server->send_to(session, net::Notice{std::string(300, 'x')}));
@@ -227,9 +219,7 @@ TEST(RelayOutput, APeerThatCannotKeepUpIsDroppedAnUnencodableMessageIsSkippedAnd
 // each frame restarts the idle clock and silence is closed just after its timeout. (The handshake's
 // own limit is checked where a client sends half a frame and falls silent.)
 TEST(RelayTimers, PingsMeasureTheRoundTripCappedAtOneMinuteAndSilenceIsClosedJustAfterItsTimeout) {
-    ServerConfig config;
-    config.idle_timeout_ms = 100000;
-    ServerHarness harness(config);
+    ServerHarness harness([](ServerConfig& config) { config.idle_timeout_ms = 100000; });
     auto client = harness.join("Ann");
     const std::tuple<std::uint32_t, std::uint64_t, std::uint32_t, std::uint16_t> steps[] = {
         // ping expected, then ms before the pong, the pong's sequence, the round trip after it
