@@ -75,12 +75,10 @@ TEST(MessageCodec, EveryTypeRoundTripsWithItsTypeCode) {
 }
 
 TEST(MessageCodec, WireLayoutOfHelloStartGameAndABundle) {
-    Hello hello;  // default magic and protocol version
-    hello.build_hash = 1;
-    hello.name = "Al";
-    const Bytes expected_hello = {1, 'T', 'R', 'K', 'P', 2, 0, 1, 0, 0, 0, 0, 0,   0,  0,
-                                  0, 0,   0,   0,   0,   0, 0, 0, 2, 0, 0, 0, 'A', 'l'};
-    EXPECT_EQ(encode_message(hello), expected_hello);
+    // The default magic and protocol version.
+    EXPECT_EQ(
+        encode_message(Hello{.build_hash = 1, .name = "Al"}),
+        (Bytes{1, 'T', 'R', 'K', 'P', 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 'A', 'l'}));
     EXPECT_EQ(encode_message(StartGame{}), (Bytes{8, 2, 2, 10, 0, 100, 0}));  // default lockstep parameters
     // Little-endian throughout, signed targets in two's complement, booleans as one byte.
     const TurnBundle bundle{
