@@ -62,14 +62,13 @@ TEST(LogQueue, ASlowStreamLosesCountedLines) {
     std::promise<void> entered, release;
     const std::shared_future<void> released = release.get_future().share();
     std::vector<std::string> written;
-    const auto plain = [](std::string_view text) { return std::string(text); };
     server::LogQueue queue(
         [&](std::string_view line) {
             if (written.empty() && line == "a") entered.set_value(), released.wait();
             written.emplace_back(line);
             return true;
         },
-        plain, 3);
+        [](std::string_view text) { return std::string(text); }, 3);
     queue.push("a");
     entered.get_future().wait();  // the writer is stuck on "a"
     for (const char* text : {"b", "c", "d", "e", "f"}) queue.push(text);
