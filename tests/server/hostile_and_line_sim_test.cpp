@@ -34,28 +34,16 @@ TEST(RelayHostile, MadeUpTicksNeitherEvictRealOnesNorHideMismatches) {
 
 // Peers that never close cannot pile up draining connections: past the cap the oldest is closed.
 TEST(ClosingConnections, TheOldestIsClosedWhenTooManyDrainAndAllWhenOutOfTime) {
-    std::string error;
-    platform::Socket listener;
-    std::uint16_t port = 0;
-    ASSERT_TRUE(platform::network_start(error) && platform::listen_tcp("127.0.0.1", 0, listener, port, error)) << error;
-    server::ClosingConnections closing(60000000, 2);
+    ServerHarness harness;  // its accepted connections, taken over once it polls no more
     std::vector<std::unique_ptr<TestClient>> peers;
-    for (int i = 0; i < 3; ++i) {
-        peers.push_back(std::make_unique<TestClient>(port));
-        platform::Socket socket;
-        std::string peer;
-        for (int wait = 0, code = 0;
-             wait < 500 && platform::accept_tcp(listener, socket, peer, code) != platform::AcceptStatus::accepted;
-             ++wait)
-            platform::sleep_milliseconds(1);
-        closing.add(server::Connection(std::move(socket), 1000), 0);
-    }
+    for (int i = 0; i < 3; ++i) peers.push_back(harness.connect());
+    server::ClosingConnections closing(60000000, 2);
+    for (std::uint32_t id = 1; id <= 3; ++id) closing.add(std::move(harness.server->find_client(id)->connection), 0);
     EXPECT_EQ(closing.size(), 2u);
     closing.service(59999999);
     EXPECT_EQ(closing.size(), 2u);
     closing.service(60000000);
     EXPECT_EQ(closing.size(), 0u);
-    platform::network_stop();
 }
 
 TEST(LogQueue, ASlowStreamLosesCountedLines) {
