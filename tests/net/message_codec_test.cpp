@@ -134,12 +134,8 @@ Bytes blob(std::uint32_t total, std::uint32_t offset, std::size_t length) {
 TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
     constexpr std::int64_t edge = kMaxTarget;
     const std::string ok = "decoded";
-    struct Case {
-        const char* name;
-        Bytes payload;
-        std::string expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, Bytes, std::string> cases[] = {
+        // what the row is, the payload, the error text or "decoded"
         {"bundle of 65 commands, nothing else", patched(bundle_of(1, {}), kCommandCountAt, {65}),
          "protocol: too many commands in a bundle"},
         {"bundle of 64 empty commands", bundle_of(1, std::vector<Command>(64, command(1))), ok},
@@ -187,18 +183,14 @@ TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
         {"game start player id 0", encode_message(GameStart{1, "m", 0, "", {}, {StartPlayer{1, 0, "a"}}, 0}),
          "protocol: player id"},
     };
-    for (const Case& c : cases) EXPECT_EQ(decode_failure(c.payload), c.expected) << c.name;
+    for (const auto& [name, payload, expected] : cases) EXPECT_EQ(decode_failure(payload), expected) << name;
 }
 
 TEST(MessageCodec, EncoderLimitsAndTheirTexts) {
     const std::string too_long = "protocol: text field too long";
     const auto text = [](std::size_t n) { return std::string(n, 'x'); };
-    struct Case {
-        const char* name;
-        Message message;
-        std::string expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, Message, std::string> cases[] = {
+        // what the row is, the message, the error text or "encoded"
         {"notice of 200", Notice{text(200)}, "encoded"},
         {"notice of 201", Notice{text(201)}, too_long},
         {"hello name of 25", Hello{kHelloMagic, 2, 0, 0, text(25)}, too_long},
@@ -216,7 +208,7 @@ TEST(MessageCodec, EncoderLimitsAndTheirTexts) {
         {"64 full commands", TurnBundle{0, 2, 0, 0, std::vector<Command>(64, sample_command(1, 512))},
          "protocol: message too large"},
     };
-    for (const Case& c : cases) EXPECT_EQ(encode_failure(c.message), c.expected) << c.name;
+    for (const auto& [name, message, expected] : cases) EXPECT_EQ(encode_failure(message), expected) << name;
 }
 
 }  // namespace

@@ -79,12 +79,8 @@ std::filesystem::path server_program() { return built_program("server/tarkeep_se
 TEST(ServerProgram, UsageBadValuesAndStartFailuresEndWithTheirStatus) {
     ServerHarness holder;  // keeps a port busy
     const std::string port = std::to_string(holder.server->bound_port());
-    struct Case {
-        std::vector<std::string> arguments;
-        int exit_code;
-        std::string out;  // the whole output, or its start where the system's error text follows
-    };
-    const Case cases[] = {
+    // The arguments, the exit code, and the whole output or its start where the system's error text follows.
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"--help"}, 2, server::kUsageText},
         {{"--quiet", "--port"}, 2, "bad value for --port\n"},
         {{"--port", "0", "--motd", std::string(201, 'm')},
