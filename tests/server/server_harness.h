@@ -14,14 +14,14 @@
 namespace tarkeep::test {
 
 // An in-process relay server on an ephemeral loopback port, with a clock the test moves
-// by hand and the log captured; `configure` changes the defaults of the rest.
+// by hand and the log captured; `configure` may change the configuration, the log sink excepted.
 class ServerHarness {
 public:
     explicit ServerHarness(const std::function<void(server::ServerConfig&)>& configure = {}) {
         server::ServerConfig config;
-        if (configure) configure(config);
         config.host = "127.0.0.1";
         config.port = 0;
+        if (configure) configure(config);
         config.log_sink = [this](const std::string& line) { log.push_back(line); };
         server = std::make_unique<server::RelayServer>(std::move(config), [this] { return now_us; });
         std::string error;

@@ -26,11 +26,7 @@ TEST(RelayStart, ARestartTakesThePortWhileTheLastConnectionsWaitOutTimeWait) {
         first.server->shutdown();                 // the server closes first, so its side lingers in TIME_WAIT
         EXPECT_TRUE(player->wait_closed([] {}));  // read to the end: a close with unread bytes resets
     }
-    ServerConfig config;
-    std::tie(config.host, config.port, config.quiet) = std::tuple("127.0.0.1", port, true);
-    server::RelayServer again(config);
-    std::string error;
-    EXPECT_TRUE(again.start(error)) << error;
+    ServerHarness again([&](ServerConfig& config) { config.port = port; });  // it checks that it started
 }
 
 // Full at 2 by the limit of clients, at 8 by the share of one address; a place frees up when a client leaves.
