@@ -89,16 +89,6 @@ TEST(MessageCodec, WireLayoutOfHelloStartGameAndABundle) {
                      0,    0,    0,    0xa,  0,    0,    0,    0xc, 0xb, 1, 1, 0,   0x44, 0x33, 0x22, 0x11}));
 }
 
-TEST(MessageCodec, UnknownAndMissingTypeCodes) {
-    for (int code : {0, 16, 63, 70, 71, 72, 76, 99, 255})
-        EXPECT_EQ(decode_failure({static_cast<std::uint8_t>(code)}),
-                  "protocol: unknown message type " + std::to_string(code));
-    EXPECT_EQ(decode_failure({}), "protocol: empty or oversized message");
-    Bytes oversized(kMaxMessage + 1, 0);
-    oversized[0] = 2;
-    EXPECT_EQ(decode_failure(oversized), "protocol: empty or oversized message");
-}
-
 // Payloads the encoder would refuse to produce: written field by field (blobs), or encoded and then
 // patched. The encoder checks sizes and counts only, so other bad values are encoded as they are.
 Bytes patched(Bytes payload, std::size_t at, std::initializer_list<std::uint8_t> bytes) {
@@ -131,11 +121,14 @@ Bytes blob(std::uint32_t total, std::uint32_t offset, std::size_t length) {
     return out.take();
 }
 
-TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
+TEST(MessageCodec, DecoderLimitsTypeCodesAndTheirTexts) {
     constexpr std::int64_t edge = kMaxTarget;
     const std::string ok = "decoded";
     const std::tuple<const char*, Bytes, std::string> cases[] = {
         // what the row is, the payload, the error text or "decoded"
+        {"no type code", Bytes{}, "protocol: empty or oversized message"},
+        {"list games one byte too long", patched(Bytes(kMaxMessage + 1, 0), 0, {2}),
+         "protocol: empty or oversized message"},
         {"bundle of 65 commands, nothing else", patched(bundle_of(1, {}), kCommandCountAt, {65}),
          "protocol: too many commands in a bundle"},
         {"bundle of 64 empty commands", bundle_of(1, std::vector<Command>(64, command(1))), ok},
@@ -184,6 +177,9 @@ TEST(MessageCodec, DecoderLimitsAndTheirTexts) {
          "protocol: player id"},
     };
     for (const auto& [name, payload, expected] : cases) EXPECT_EQ(decode_failure(payload), expected) << name;
+    for (int code : {0, 16, 63, 70, 71, 72, 76, 99, 255})
+        EXPECT_EQ(decode_failure({static_cast<std::uint8_t>(code)}),
+                  "protocol: unknown message type " + std::to_string(code));
 }
 
 TEST(MessageCodec, EncoderLimitsAndTheirTexts) {
