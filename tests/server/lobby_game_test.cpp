@@ -54,6 +54,12 @@ TEST(RelayGame, OneGameFromTheLobbyToTheLastPlayerLeaving) {
     EXPECT_TRUE(harness.logged("game 1 started with 3 players"));
     EXPECT_EQ(std::tuple(table.stats().games, table.stats().games_created), std::tuple(1u, 1u));
     table.drain();
+    harness.advance_ms(1001);  // running games get a ping table of their players after each round of pings
+    for (std::size_t i : {0u, 1u, 2u}) {
+        EXPECT_EQ(table[i].next<net::Ping>(table.pump()), (net::Ping{1, harness.now_us}));
+        EXPECT_EQ(table[i].next<net::PingTable>(table.pump()), (net::PingTable{{{1, 0}, {2, 0}, {3, 0}}}));
+    }
+    outsider->next<net::Ping>(table.pump());
 
     // Lobby requests in a running game; outside it is listed but cannot be joined.
     for (const net::Message& request :
