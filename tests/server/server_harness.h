@@ -90,7 +90,6 @@ struct GameTable {
 
     TestClient::Pump pump() { return harness.pumper(); }
     TestClient& operator[](std::size_t i) { return *players[i]; }
-    const server::ServerStats& stats() const { return harness.stats(); }
 
     // Everybody ready, the host starts; returns each player's GameStart.
     std::vector<net::GameStart> start(std::uint8_t first_turn = 2) {
