@@ -5,11 +5,6 @@
 namespace tarkeep::net {
 namespace {
 
-Bytes header(std::uint32_t length) {
-    return {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-            static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
-}
-
 void receive(FrameBuffers& buffers, const Bytes& bytes) { buffers.append_received(bytes.data(), bytes.size()); }
 
 // Every complete frame the buffers hold now.
@@ -42,9 +37,10 @@ TEST(Framing, AppendedFramesAreCutOutAgainInOrder) {
 }
 
 TEST(Framing, InvalidLengthFailsAsSoonAsTheHeaderArrivesAndTheLargestPasses) {
-    for (const std::uint32_t length : {0u, 65537u, 0xFFFFFFFFu}) {
+    const std::pair<std::uint32_t, Bytes> headers[] = {
+        {0, {0, 0, 0, 0}}, {65537, {1, 0, 1, 0}}, {0xFFFFFFFF, {0xFF, 0xFF, 0xFF, 0xFF}}};
+    for (const auto& [length, bytes] : headers) {
         FrameBuffers receiver;
-        const Bytes bytes = header(length);
         receive(receiver, Bytes(bytes.begin(), bytes.begin() + 3));
         receiver.check_frame_length();
         EXPECT_FALSE(receiver.failed()) << "three header bytes are not enough to judge";
@@ -59,7 +55,7 @@ TEST(Framing, InvalidLengthFailsAsSoonAsTheHeaderArrivesAndTheLargestPasses) {
     EXPECT_EQ(frames_in(receiver), (std::vector<Bytes>{Bytes(kMaxClientFrame, 0x5A)}));
 }
 
-TEST(Framing, OutputLimitCountsUnsentBytesAndFailsForGood) {
+TEST(Framing, OutputLimitCountsUnsentBytesFailsForGoodAndSentBytesArePrunedLazily) {
     FrameBuffers sender;
     ASSERT_TRUE(sender.append_frame(Bytes(6), 20));  // 10 pending
     ASSERT_TRUE(sender.append_frame(Bytes(6), 20));  // exactly at the limit
@@ -68,10 +64,9 @@ TEST(Framing, OutputLimitCountsUnsentBytesAndFailsForGood) {
               std::tuple(true, "output buffer full (peer too slow)", 20u));  // nothing of the refused frame
     sender.mark_sent(20);
     EXPECT_FALSE(sender.append_frame(Bytes{1}, 20)) << "a failed stream takes no more frames";
-}
 
-TEST(Framing, SentBytesLeaveTheLimitAndArePrunedLazily) {
-    FrameBuffers sender;
+    // Sent bytes leave the limit and are pruned lazily.
+    sender = FrameBuffers{};
     ASSERT_TRUE(sender.append_frame(Bytes(96), 1000));  // 100 bytes
     sender.mark_sent(40);
     ASSERT_TRUE(sender.append_frame(Bytes(6), 1000));

@@ -26,19 +26,13 @@ TEST(RelayStart, ARestartTakesThePortWhileTheLastConnectionsWaitOutTimeWait) {
         first.server->shutdown();                 // the server closes first, so its side lingers in TIME_WAIT
         EXPECT_TRUE(player->wait_closed([] {}));  // read to the end: a close with unread bytes resets
     }
-    ServerConfig config;
-    std::tie(config.host, config.port, config.quiet) = std::tuple("127.0.0.1", port, true);
-    server::RelayServer again(config);
-    std::string error;
-    EXPECT_TRUE(again.start(error)) << error;
+    ServerHarness again([&](ServerConfig& config) { config.port = port; });  // it checks that it started
 }
 
 // Full at 2 by the limit of clients, at 8 by the share of one address; a place frees up when a client leaves.
 TEST(RelayAccept, ClientsBeyondTheLimitOrTheAddressShareAreRefusedAsFull) {
     for (const std::size_t max_clients : {2u, 64u}) {
-        ServerConfig config;
-        config.max_clients = max_clients;
-        ServerHarness harness(config);
+        ServerHarness harness([&](ServerConfig& config) { config.max_clients = max_clients; });
         const std::size_t room = std::min<std::size_t>(max_clients, 8);
         std::vector<std::unique_ptr<TestClient>> clients;
         for (std::size_t i = 0; i < room; ++i) clients.push_back(harness.connect());
@@ -56,28 +50,16 @@ TEST(RelayAccept, ClientsBeyondTheLimitOrTheAddressShareAreRefusedAsFull) {
         EXPECT_TRUE(harness.logged("client 1 () disconnected: closed by peer"));
         auto admitted = harness.connect();
         EXPECT_EQ(counts(), std::tuple(room, room + 2, 1u));
+
+        // Full by the limit, a silent connection older than a second gives way; by the address share, none does.
+        harness.advance_ms(1001);
+        auto late = harness.connect();
+        late->send(ann_hello);
+        const bool evicts = max_clients == 2;
+        EXPECT_TRUE(late->next_message(harness.pumper()) ==
+                    (evicts ? net::Message(net::Welcome{4, 2, "Tarkeep relay"}) : net::Refused{"server full"}));
+        EXPECT_EQ(harness.stats().timeouts, evicts ? 1u : 0u);
     }
-}
-
-TEST(RelayHandshake, WelcomeCarriesTheIdAndTheLongestMotdTheNameIsCleanedAndShutdownTellsClients) {
-    ServerConfig config;
-    config.motd = std::string(200, 'm');
-    ServerHarness harness(config);
-    auto first = harness.join("Bo");
-    auto client = harness.connect();
-    client->send(net::Hello{net::kHelloMagic, 2, 0x0123456789ABCDEFull, 7, "  \tAnn\x7f  "});
-    EXPECT_EQ(client->next<net::Welcome>(harness.pumper()), (net::Welcome{2, 2, std::string(200, 'm')}));
-    const auto* session = harness.server->find_client(2);
-    EXPECT_EQ(std::tie(session->name, session->data_hash), std::tuple("Ann", 7u));
-    EXPECT_TRUE(harness.logged("client 2 connected from " + session->peer));
-    EXPECT_TRUE(harness.logged("client 2 is 'Ann' (build 01234567)"));
-    EXPECT_EQ(harness.stats().handshakes, 2u);
-
-    harness.server->shutdown();
-    EXPECT_TRUE(!harness.server->listening() && harness.server->clients().empty());
-    EXPECT_EQ(client->next<net::Notice>([] {}), net::Notice{"server shutting down"});
-    EXPECT_TRUE(client->wait_closed([] {}));
-    harness.server->poll_once(0);  // a stopped server does nothing
 }
 
 // What a client may not send: all it hears before the server closes, the counters and the logged reason.
@@ -117,32 +99,46 @@ TEST(RelayHandshake, RefusalsAndKicks) {
     }
 }
 
-TEST(RelayHandshake, AFrameSplitOverManyReadsPingAndGoodbyeAlsoWhenThePeerClosesAtOnce) {
-    ServerHarness harness;
+// The Welcome carries the client's own id and the longest message of the day; frames sent just
+// before the peer closes are still handled; shutdown tells the clients left.
+TEST(RelayHandshake, AHelloSplitOverManyReadsPingGoodbyeAlsoWhenThePeerClosesAtOnceAndShutdown) {
+    ServerHarness harness([](ServerConfig& config) { config.motd = std::string(200, 'm'); });
+    auto bo = harness.join("Bo");
     auto client = harness.connect();
-    const net::Bytes hello = framed({ann_hello});
+    const net::Bytes hello = framed({net::Hello{net::kHelloMagic, 2, 0x0123456789ABCDEFull, 7, "  \tAnn\x7f  "}});
     for (std::size_t i = 0; i + 1 < hello.size(); ++i) {
         client->send_raw({hello[i]});
         client->settle(harness.pumper(), 1);
         ASSERT_TRUE(client->inbox().empty()) << "answered after byte " << i;
     }
     client->send_raw({hello.back()});
-    EXPECT_TRUE(client->next<net::Welcome>(harness.pumper()));
-    EXPECT_EQ(std::tuple(harness.stats().frames_received, harness.stats().bytes_received),
-              std::tuple(1u, hello.size()));
+    EXPECT_EQ(client->next<net::Welcome>(harness.pumper()), (net::Welcome{2, 2, std::string(200, 'm')}));
+    const auto* session = harness.server->find_client(2);
+    EXPECT_EQ(std::tie(session->name, session->data_hash), std::tuple("Ann", 7u));
+    EXPECT_TRUE(harness.logged("client 2 connected from " + session->peer));
+    EXPECT_TRUE(harness.logged("client 2 is 'Ann' (build 01234567)"));
+    const std::size_t bo_hello = framed({net::Hello{net::kHelloMagic, 2, 0, 0, "Bo"}}).size();
+    EXPECT_EQ(std::tuple(harness.stats().handshakes, harness.stats().frames_received, harness.stats().bytes_received),
+              std::tuple(2u, 2u, bo_hello + hello.size()));
 
     client->send(net::Ping{42, 0xFFFFFFFFFFull});
     EXPECT_EQ(client->next<net::Pong>(harness.pumper()), (net::Pong{42, 0xFFFFFFFFFFull}));
     client->send(net::Goodbye{});
     EXPECT_TRUE(client->wait_closed(harness.pumper()));
     EXPECT_TRUE(client->inbox().empty());
-    EXPECT_TRUE(harness.logged("client 1 (Ann) disconnected: goodbye"));
+    EXPECT_TRUE(harness.logged("client 2 (Ann) disconnected: goodbye"));
 
-    auto bo = harness.join("Bo");  // its frame is still handled after the end of the stream
     bo->send(net::Goodbye{});
     bo->close();
     for (int i = 0; i < 50 && !harness.server->clients().empty(); ++i) harness.pump();
-    EXPECT_TRUE(harness.logged("client 2 (Bo) disconnected: goodbye"));
+    EXPECT_TRUE(harness.logged("client 1 (Bo) disconnected: goodbye"));
+
+    auto cy = harness.join("Cy");
+    harness.server->shutdown();
+    EXPECT_TRUE(!harness.server->listening() && harness.server->clients().empty());
+    EXPECT_EQ(cy->next<net::Notice>([] {}), net::Notice{"server shutting down"});
+    EXPECT_TRUE(cy->wait_closed([] {}));
+    harness.server->poll_once(0);  // a stopped server does nothing
 }
 
 // Many frames in one read are handled in order until the frame or byte allowance runs out;
@@ -152,9 +148,7 @@ TEST(RelayRates, ABurstIsAnsweredUntilItsFrameOrByteAllowanceRunsOut) {
     const std::pair<server::RateLimit, std::size_t> cases[] = {{ServerConfig{}.byte_rate, 599},  // 600 frames
                                                                {{1000, 2000}, (2000 - hello_bytes) / ping_bytes}};
     for (const auto& [byte_rate, pongs] : cases) {
-        ServerConfig config;
-        config.byte_rate = byte_rate;  // counts frames with their headers
-        ServerHarness harness(config);
+        ServerHarness harness([&](ServerConfig& config) { config.byte_rate = byte_rate; });  // counts frame headers
         auto client = harness.connect();
         std::vector<net::Message> burst{ann_hello};
         for (std::uint32_t i = 0; i <= pongs; ++i) burst.push_back(net::Ping{i, 0});
@@ -169,10 +163,8 @@ TEST(RelayRates, ABurstIsAnsweredUntilItsFrameOrByteAllowanceRunsOut) {
     }
 }
 
-TEST(RelayOutput, APeerThatCannotKeepUpIsDroppedAndAnUnencodableMessageIsSkipped) {
-    ServerConfig config;
-    config.connection_buffer_limit = 1000;
-    ServerHarness harness(config);
+TEST(RelayOutput, APeerThatCannotKeepUpIsDroppedAnUnencodableMessageIsSkippedAndUnreadInputStillEndsInOrder) {
+    ServerHarness harness([](ServerConfig& config) { config.connection_buffer_limit = 1000; });
     auto client = harness.join("Ann");
     auto& session = *harness.server->find_client(1);
     EXPECT_NO_THROW(harness.server->send_to(session, net::Notice{std::string(300, 'x')}));
@@ -195,30 +187,35 @@ TEST(RelayOutput, APeerThatCannotKeepUpIsDroppedAndAnUnencodableMessageIsSkipped
     auto bo = harness.join("Bo");
     harness.server->close_client(*harness.server->find_client(2), std::string(250, 'r'), true);
     EXPECT_EQ(bo->next<net::Notice>(harness.pumper()), net::Notice{std::string(200, 'r')});
-}
+    client->close();
+    bo->close();
 
-// The handshake's own limit is checked where a client sends half a frame and falls silent.
-TEST(RelayTimers, SilenceIsClosedJustAfterItsTimeoutAndActivityRestartsTheClock) {
-    ServerHarness harness;
-    auto client = harness.join("Ann");
-    harness.advance_ms(15000);
-    client->send(net::Ping{1, 0});
-    client->settle(harness.pumper());
-    harness.advance_ms(20000);
-    client->settle(harness.pumper());
-    EXPECT_EQ(harness.server->clients().size(), 1u) << "exactly the limit is still allowed";
+    // Closed with most of a frame unread (reading paused at the limit), a client still hears its
+    // notice and an orderly end, and the connection drains until the peer closes.
+    auto squatter = harness.connect();
+    net::Bytes partial(50004, 0);
+    partial[0] = 0x60, partial[1] = 0xEA;  // a 60000-byte frame, never completed
+    squatter->send_raw(partial);
+    squatter->settle(harness.pumper());
+    harness.advance_ms(5000);
+    squatter->settle(harness.pumper());
+    EXPECT_TRUE(squatter->inbox().empty()) << "exactly the handshake limit is still allowed";
     harness.now_us += 1;
-    EXPECT_TRUE(client->wait_closed(harness.pumper()));
-    EXPECT_TRUE(client->inbox().back() == net::Message(net::Notice{"timeout"}));
-    EXPECT_EQ(harness.stats().timeouts, 1u);
-    EXPECT_TRUE(harness.logged("client 1 (Ann) disconnected: timeout"));
+    EXPECT_EQ(squatter->next<net::Notice>(harness.pumper()), net::Notice{"handshake timeout"});
+    EXPECT_TRUE(squatter->wait_closed(harness.pumper()));
+    EXPECT_TRUE(harness.logged("client 3 () disconnected: handshake timeout"));
+    EXPECT_FALSE(squatter->reset());
+    EXPECT_EQ(harness.server->closing_connections().size(), 1u);
+    squatter->close();
+    for (int i = 0; i < 50 && harness.server->closing_connections().size() != 0; ++i) harness.pump();
+    EXPECT_EQ(harness.server->closing_connections().size(), 0u);
 }
 
-// The echoed time is not trusted, a pong for an older ping changes nothing, one minute is the cap.
-TEST(RelayTimers, PingsMeasureTheRoundTripFromTheServerClockCappedAtOneMinute) {
-    ServerConfig config;
-    config.idle_timeout_ms = 1000000;
-    ServerHarness harness(config);
+// The echoed time is not trusted, a pong for an older ping changes nothing, one minute is the cap;
+// each frame restarts the idle clock and silence is closed just after its timeout. (The handshake's
+// own limit is checked where a client sends half a frame and falls silent.)
+TEST(RelayTimers, PingsMeasureTheRoundTripCappedAtOneMinuteAndSilenceIsClosedJustAfterItsTimeout) {
+    ServerHarness harness([](ServerConfig& config) { config.idle_timeout_ms = 100000; });
     auto client = harness.join("Ann");
     const std::tuple<std::uint32_t, std::uint64_t, std::uint32_t, std::uint16_t> steps[] = {
         // ping expected, then ms before the pong, the pong's sequence, the round trip after it
@@ -235,6 +232,14 @@ TEST(RelayTimers, PingsMeasureTheRoundTripFromTheServerClockCappedAtOneMinute) {
         client->settle(harness.pumper());
         EXPECT_EQ(harness.server->find_client(1)->round_trip_ms, round_trip);
     }
+    harness.advance_ms(100000);  // more than the timeout since the client joined
+    client->settle(harness.pumper());
+    EXPECT_EQ(harness.server->clients().size(), 1u) << "exactly the limit is still allowed";
+    harness.now_us += 1;
+    EXPECT_TRUE(client->wait_closed(harness.pumper()));
+    EXPECT_TRUE(client->inbox().back() == net::Message(net::Notice{"timeout"}));
+    EXPECT_EQ(harness.stats().timeouts, 1u);
+    EXPECT_TRUE(harness.logged("client 1 (Ann) disconnected: timeout"));
 }
 
 // A long wait refills the bucket only up to its capacity.

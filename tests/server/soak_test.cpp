@@ -24,9 +24,8 @@ struct SoakBot {
 };
 
 TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
-    server::ServerConfig config;
-    config.max_clients = config.max_clients_per_address = 1000;
-    ServerHarness harness(config);
+    ServerHarness harness(
+        [](server::ServerConfig& config) { config.max_clients = config.max_clients_per_address = 1000; });
     std::mt19937 rng{20261206};
     std::uint64_t connections = 0, garbage = 0, bundles_received = 0, rounds = 0;
     std::uint32_t games_seen = 0;
@@ -81,7 +80,7 @@ TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
     std::vector<SoakBot> bots(SOAK_CLIENTS);
     for (auto& bot : bots) connect(bot);
     const auto stop_at = std::chrono::steady_clock::now() + std::chrono::duration<double>(SOAK_SECONDS);
-    const std::uint64_t limit = config.connection_buffer_limit;
+    const std::uint64_t limit = harness.server->config().connection_buffer_limit;
     while (rounds < SOAK_MIN_ROUNDS || std::chrono::steady_clock::now() < stop_at) {
         harness.advance_ms(5);
         harness.pump();

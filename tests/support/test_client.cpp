@@ -52,28 +52,18 @@ void TestClient::read_available() {
 }
 
 std::optional<net::Message> TestClient::next_message(const Pump& pump, int max_steps) {
-    for (int step = 0; step <= max_steps; ++step) {
-        read_available();
-        if (!inbox_.empty()) {
-            net::Message message = std::move(inbox_.front());
-            inbox_.pop_front();
-            return message;
-        }
-        if (peer_closed_) return std::nullopt;
-        flush();
-        pump();
-    }
-    return std::nullopt;
+    read_available();
+    for (int step = 0; step < max_steps && inbox_.empty() && !peer_closed_; ++step) settle(pump, 1);
+    if (inbox_.empty()) return std::nullopt;
+    net::Message message = std::move(inbox_.front());
+    inbox_.pop_front();
+    return message;
 }
 
 bool TestClient::wait_closed(const Pump& pump, int max_steps) {
-    for (int step = 0; step <= max_steps; ++step) {
-        read_available();
-        if (peer_closed_) return true;
-        flush();
-        pump();
-    }
-    return false;
+    read_available();
+    for (int step = 0; step < max_steps && !peer_closed_; ++step) settle(pump, 1);
+    return peer_closed_;
 }
 
 void TestClient::settle(const Pump& pump, int steps) {
