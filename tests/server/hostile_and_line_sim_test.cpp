@@ -65,7 +65,14 @@ TEST(LogQueue, ASlowStreamLosesCountedLines) {
     EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "c", "d", "2 log lines dropped (output too slow)"}));
 }
 
-TEST(LineSimulation, StallsPickAClientAndScheduleTheNextFromTheSeededDraws) {
+TEST(LineSimulation, JitterNeverReordersFramesAndStallsPickAClientAndScheduleTheNextFromTheSeededDraws) {
+    server::LineSimulator jitter({40, 10, 0, 0, 0});  // the seed's low bit is forced on: 0 runs as 1
+    jitter.seed();
+    std::uint64_t last = 0;
+    // The first xorshift draw from state 1 is 1082269761; a later frame never gets an earlier due time.
+    EXPECT_EQ(jitter.due_time(last, 5000000), 5040000u + 1082269761u % 10001u);
+    EXPECT_EQ(jitter.due_time(last, 4000000), 5040000u + 1082269761u % 10001u);
+
     server::LineSimulator sim({0, 0, 300, 200, 1});
     sim.seed();
     EXPECT_FALSE(sim.stall_due(1000000, 3));                                  // only schedules the first, at 1200000
