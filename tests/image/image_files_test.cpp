@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 using io::bytes_of;
 using test::read_text;
 
-TEST(WriteFileAtomic, ReplacesTheFileOrReportsTheTemporaryPathOfAMissingFolder) {
+TEST(WriteFileAtomic, ReplacesTheFileOrReportsAMissingFolderOrAFailedRenameAndKeepsTheTarget) {
     test::TempDir dir;
     const fs::path path = dir / "manifest.txt";
     image::write_file_atomic(path, bytes_of("old"));
@@ -29,21 +29,18 @@ TEST(WriteFileAtomic, ReplacesTheFileOrReportsTheTemporaryPathOfAMissingFolder) 
     EXPECT_EQ(test::error_text([&] { image::write_file_atomic(absent, bytes_of("x")); }),
               "cannot write " + platform::path_to_utf8(absent) + ".tmp");
     EXPECT_FALSE(fs::exists(dir / "absent"));
-}
 
-TEST(WriteFileAtomic, FailedRenameLeavesTheTargetUntouched) {
-    // A folder where the file should go: everything works up to the rename.
-    test::TempDir dir;
-    const fs::path path = dir / "cache.png";
-    test::touch(path / "keep", "kept");
+    // A folder where the file should go: everything works up to the rename, which fails.
+    const fs::path folder = dir / "cache.png";
+    test::touch(folder / "keep", "kept");
     try {
-        image::write_file_atomic(path, bytes_of("new"));
+        image::write_file_atomic(folder, bytes_of("new"));
         FAIL() << "no error";
     } catch (const fs::filesystem_error& e) {
         EXPECT_NE(std::string(e.what()).find("rename"), std::string::npos) << e.what();
-        EXPECT_EQ(e.path2(), path);
+        EXPECT_EQ(e.path2(), folder);
     }
-    EXPECT_EQ(read_text(path / "keep"), "kept");
+    EXPECT_EQ(read_text(folder / "keep"), "kept");
 }
 
 TEST(WriteFileAtomic, WriteFailingPartWayKeepsThePreviousFile) {

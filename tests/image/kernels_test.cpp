@@ -96,7 +96,7 @@ TEST(ResizeBilinear, FollowsTheWeightsAndClampsEdges) {
         EXPECT_EQ(resize_bilinear(src, w, h).pixels, naive::resize_bilinear(src, w, h).pixels) << w << "x" << h;
 }
 
-TEST(BackProject, MatchesTheFormulaReducesInconsistencyAndLeavesAConsistentImage) {
+TEST(BackProject, MatchesTheFormulaReducesInconsistencyLeavesAConsistentImageAndRefusesPartSizes) {
     struct Case {
         std::uint32_t w, h, f;
         int passes;
@@ -116,9 +116,7 @@ TEST(BackProject, MatchesTheFormulaReducesInconsistencyAndLeavesAConsistentImage
     }
     const image::RgbaImage hd = random_image(8, 8, 9);  // no passes: even an inconsistent image stays as it is
     EXPECT_EQ(back_project(hd, random_image(2, 2, 10), 0, 0.5, true).pixels, hd.pixels);
-}
-
-TEST(BackProject, RefusesSizesThatAreNotAWholeMultiple) {
+    // Sizes that are not a whole multiple are refused.
     const image::RgbaImage src = random_image(4, 4, 5);
     for (auto [w, h] : {std::pair{16u, 15u}, {17u, 16u}, {3u, 3u}})
         EXPECT_THROW(back_project(random_image(w, h, 1), src, 1, 0.5, true), std::runtime_error) << w << "x" << h;
@@ -142,7 +140,7 @@ TEST(Dering, ClampsOnlyValuesOutsideTheWidenedRange) {
     EXPECT_THROW(dering(hd, src, -1), std::runtime_error);
 }
 
-TEST(Bleed, FillsTransparentPixelsFromOpaqueNeighbours) {
+TEST(Bleed, FillsTransparentPixelsFromOpaqueNeighboursAsTheFormulaDoesOnSparseMasks) {
     image::RgbaImage im = filled(4, 1, 0, 0, 0, 0);
     im.pixels[0] = 100, im.pixels[3] = 255;             // x = 0 opaque red 100
     im.pixels[4 * 3] = 51, im.pixels[4 * 3 + 3] = 200;  // x = 3 opaque red 51
@@ -159,17 +157,16 @@ TEST(Bleed, FillsTransparentPixelsFromOpaqueNeighbours) {
         bleed(uniform, 0, 4);
         EXPECT_EQ(uniform.pixels, filled(3, 3, 5, 6, 7, alpha).pixels) << int(alpha);
     }
-}
-
-TEST(Bleed, MatchesTheFormulaOnSparseMasks) {
+    // The formula on sparse masks.
     for (int passes : {0, 1, 2, 16}) {
         for (int threshold : {0, 200}) {
-            image::RgbaImage im = random_image(23, 19, static_cast<std::uint32_t>(passes * 7 + threshold));
-            for (std::size_t i = 3; i < im.pixels.size(); i += 4) im.pixels[i] = im.pixels[i] > 240 ? 255 : 0;
-            image::RgbaImage expected = im;
+            image::RgbaImage sparse = random_image(23, 19, static_cast<std::uint32_t>(passes * 7 + threshold));
+            for (std::size_t i = 3; i < sparse.pixels.size(); i += 4)
+                sparse.pixels[i] = sparse.pixels[i] > 240 ? 255 : 0;
+            image::RgbaImage expected = sparse;
             naive::bleed(expected, threshold, passes);
-            bleed(im, threshold, passes);
-            EXPECT_EQ(im.pixels, expected.pixels) << passes << " " << threshold;
+            bleed(sparse, threshold, passes);
+            EXPECT_EQ(sparse.pixels, expected.pixels) << passes << " " << threshold;
         }
     }
 }
