@@ -9,16 +9,11 @@
 #include "image/image_files.h"
 #include "tests/data/gltf/gltf_test_util.h"
 #include "tools/sample_game/sample_game.h"
-#include "tools/upscale/dispatch.h"
 #include "tools/upscale/model_manifest.h"
 #include "tests/tools/upscale/test_files.h"
 
 namespace tarkeep::test {
 namespace {
-
-using sample_game::write_sample_game;
-using upscale::GltfTextureCache;
-using upscale::ModelExportOptions;
 
 // The report with its sizes and times ("0.28 MB 241 ms") replaced by "#".
 std::string without_figures(std::string text) {
@@ -40,8 +35,8 @@ std::vector<std::uint32_t> image_sides(const std::vector<std::uint8_t>& glb) {
 }
 
 // HD lookups that give unit_knight 16 x 16 pixels (`bytes_off` bytes short), counted in `calls`.
-ModelExportOptions hd_options(std::size_t bytes_off, std::size_t& calls) {
-    ModelExportOptions options;
+upscale::ModelExportOptions hd_options(std::size_t bytes_off, std::size_t& calls) {
+    upscale::ModelExportOptions options;
     options.hd_key = "hd1024";
     options.hd_lookup = [bytes_off, &calls](const std::string& name, char) -> std::optional<upscale::GltfTextureImage> {
         ++calls;
@@ -53,10 +48,10 @@ ModelExportOptions hd_options(std::size_t bytes_off, std::size_t& calls) {
 
 TEST(ModelExport, TheHdRunEmbedsHdImagesFromTheSharedCacheEveryModelIsValidAndTheCommandReportsBothRuns) {
     TempDir game;
-    write_sample_game(game.path(), {});
+    sample_game::write_sample_game(game.path(), {});
     data::GameArchives archives{game.path()};
-    GltfTextureCache textures;
-    const auto run = [&](const std::string& model, const ModelExportOptions& options,
+    upscale::GltfTextureCache textures;
+    const auto run = [&](const std::string& model, const upscale::ModelExportOptions& options,
                          std::vector<std::string> kfs = {}) {
         return upscale::export_model(archives, model, kfs, options, textures);
     };
@@ -66,10 +61,9 @@ TEST(ModelExport, TheHdRunEmbedsHdImagesFromTheSharedCacheEveryModelIsValidAndTh
     std::size_t calls = 0;
     const auto hd = run("knight.nifcache", hd_options(0, calls));
     EXPECT_EQ(image_sides(hd.glb), (std::vector<std::uint32_t>{16, 64, 32}));
-    EXPECT_EQ(hd.images, 3u);
     EXPECT_EQ(run("knight", hd_options(0, calls)).glb, hd.glb);  // the second time from the cache
     EXPECT_EQ(calls, 3u);
-    textures = GltfTextureCache();  // an unusable HD image (a pixel short): the game's own texture
+    textures = upscale::GltfTextureCache();  // an unusable HD image (a pixel short): the game's own texture
     EXPECT_EQ(run("knight", hd_options(4, calls)).glb, original.glb);
     EXPECT_EQ(error_text([&] { run("knight", {}, {"run.kf"}); }), "file not found in game archives: run.kf");
 
@@ -91,16 +85,13 @@ TEST(ModelExport, TheHdRunEmbedsHdImagesFromTheSharedCacheEveryModelIsValidAndTh
         {"", "", "usage: <Morv dir> <cache dir> <model variant> <out.glb> --models-glb"},
     };
     for (const auto& c : cases) {
-        auto arguments =
-            words({"tarkeep_upscale", game.path().string(), cache.path().string()}, c.words, {"--models-glb"});
-        if (arguments.size() > 4) arguments.insert(arguments.begin() + 4, (out / "model.glb").string());
+        auto arguments = words({game.path().string(), cache.path().string()}, c.words, {"--models-glb"});
+        if (arguments.size() > 3) arguments.insert(arguments.begin() + 3, (out / "model.glb").string());
         if (c.words == "knight --anims") std::filesystem::remove(cache / "unit_knight_pc.png");
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(upscale::run_tool(arguments), c.out.empty() ? (c.words.empty() ? 2 : 1) : 0);
-        const std::string errors = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(without_figures(testing::internal::GetCapturedStdout()), c.out);
-        EXPECT_EQ(errors.substr(0, c.errors.size()) + (c.errors.empty() ? errors : ""), c.errors);
+        const ProgramResult r = run_upscale(arguments);
+        EXPECT_EQ(r.exit_code, c.out.empty() ? (c.words.empty() ? 2 : 1) : 0);
+        EXPECT_EQ(without_figures(r.out), c.out);
+        EXPECT_EQ(r.err.substr(0, c.errors.size()) + (c.errors.empty() ? r.err : ""), c.errors);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.path()), {}), c.out.empty() ? 0 : 1);
         if (c.out.empty()) continue;
         const auto glb = io::read_file(out / "model.glb");
@@ -112,7 +103,7 @@ TEST(ModelExport, TheHdRunEmbedsHdImagesFromTheSharedCacheEveryModelIsValidAndTh
 
     // Every model with its animations passes the validator.
     std::map<std::string, std::vector<std::uint8_t>> files;
-    ModelExportOptions options;
+    upscale::ModelExportOptions options;
     options.scale_channels = true;
     for (const data::ModelJob& job : data::list_model_jobs(data::GameDb(game / "zips" / "db.zip"), archives))
         files[job.model] = run(job.model, options, job.kf_files).glb;
