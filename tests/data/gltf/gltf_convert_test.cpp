@@ -6,8 +6,6 @@
 namespace tarkeep::test {
 namespace {
 
-using data::GltfDocument;
-
 TEST(GltfDocument, JsonBuffersAccessorsAndGlbLayout) {
     const std::vector<JsonValue> values{1.0,        2.5,       -0.0,         1e21,
                                         5e-324,     0.1,       123456789.0,  NAN,
@@ -26,7 +24,7 @@ TEST(GltfDocument, JsonBuffersAccessorsAndGlbLayout) {
     // Buffer views, accessors, an image and scene extras in one GLB; an empty document (its BIN chunk
     // empty); range and value errors.
     for (const bool empty : {true, false}) {
-        GltfDocument doc;
+        data::GltfDocument doc;
         doc.scene_nodes = {0};
         doc.nodes.push_back(JsonValue::object());
         doc.scene_extras = JsonValue::object();  // written only when it has members
@@ -71,12 +69,12 @@ TEST(GltfDocument, JsonBuffersAccessorsAndGlbLayout) {
     for (const auto& [value, type] : {std::pair(255u, data::kComponentU8), std::pair(256u, data::kComponentU8),
                                       std::pair(65535u, data::kComponentU16), std::pair(65536u, data::kComponentU16),
                                       std::pair(0xFFFFFFFFu, data::kComponentU32)}) {
-        GltfDocument one;
+        data::GltfDocument one;
         const std::string error = error_text([&] { data::add_uint_accessor(one, {value, 1}, 2, "VEC2", type, 0); });
         EXPECT_EQ(error, value % 2 == 1 ? "no error" : "value out of range for the accessor type") << value;
         EXPECT_TRUE(value % 2 == 0 || accessor_values(one, 0) == (Doubles{double(value), 1}));
     }
-    GltfDocument doc;
+    data::GltfDocument doc;
     EXPECT_EQ(error_text([&] { data::add_float_accessor(doc, {}, 3, "VEC3", 0, true); }), "min() of an empty accessor");
     const auto wide = image::encode_png(300, 1, std::vector<std::uint8_t>(1200).data(), true);
     EXPECT_EQ(data::png_size({wide.begin(), wide.begin() + 24}), std::pair(300u, 1u));
@@ -112,7 +110,7 @@ TEST(GltfScene, NodesLodRangesMaterialsAndTangents) {
     // Turns only: the quads under Levels are bound to it.
     auto swaying = convert(scene_model(), {keys_on("Sway", walk_keys(0), "Levels")});
     EXPECT_EQ(swaying.stats.rigid_bound, 3u);
-    expect_valid({{"scene_rigid", data::write_glb(swaying.doc)}});
+    std::map<std::string, std::vector<std::uint8_t>> files{{"scene_rigid", data::write_glb(swaying.doc)}};
     NifFile short_uvs = scene_model();  // the far quad's UV set one short: left out
     block<data::NiTriShapeData>(short_uvs, 14).uv_sets[0].pop_back();
     EXPECT_EQ(to_json(attributes(convert(short_uvs).doc, 2)).find("TEXCOORD_0"), std::string::npos);
@@ -150,7 +148,6 @@ TEST(GltfScene, NodesLodRangesMaterialsAndTangents) {
         return std::make_shared<const data::GltfPbrImages>(data::GltfPbrImages{tiny_png(), tiny_png(), w * h / 8.0});
     };
     pbr_options.scale = 0.27;  // accessor bounds must still match the stored floats
-    std::map<std::string, std::vector<std::uint8_t>> files;
     for (const auto& [uvs, tangent] : uv_cases) {
         NifFile file = make_nif_file();
         add_nif_node(file, "Root");
@@ -163,8 +160,7 @@ TEST(GltfScene, NodesLodRangesMaterialsAndTangents) {
 }
 
 TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
-    const auto result = convert(skinned_model());
-    const auto& doc = result.doc;
+    const auto doc = convert(skinned_model()).doc;
     // Vertex 0: hip 0.4 + 0.3 (two bones, one node), then of the equal 0.2s the higher bone
     // (the root) before the spine; 0.1 is cut; sum 1.1. Vertex 1: equal weights, higher bone
     // first. Vertices 2 (weights summing to 0) and 3 (none) take the first joint / the root.
@@ -221,7 +217,6 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
     EXPECT_EQ(to_json(member(member(animated.animations.at(1), "extras"), "moves")), "false");
     expect_near(samples(animated, 0, 0), {0, 0, 0, 1, 0, std::sin(0.35), 0, std::cos(0.35)});  // about z: y in glTF
     EXPECT_EQ(samples(animated, 0, 1), (Doubles{0, 0, 0, 0, 0, -2}));
-    EXPECT_EQ(samples(animated, 0, 1, "input"), (Doubles{0, 1}));
     EXPECT_EQ(samples(animated, 0, 2), (Doubles{2, 2, 2, 0, 0, 0, 2, 2, 2}));
     EXPECT_EQ(member(member(animated.animations[0], "samplers").items()[2], "interpolation").as_string(), "STEP");
     // 0 .. 0.5 turns 1.5 radians, less than three times pi / 6: three steps; 0.5 .. 1 likewise.
@@ -240,11 +235,6 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
     const auto skin = [](NifFile & f) -> auto& { return block<data::NiSkinData>(f, 5); };
     const auto instance = [](NifFile & f) -> auto& { return block<data::NiSkinInstance>(f, 6); };
     std::tie(no_groups.num_rotation_keys, no_groups.rotation_type) = std::tuple(1, data::kRotationXyz);
-    const auto rooted = [&](std::vector<std::uint32_t> roots) {
-        NifFile file = data::read_nif(keys_on("X", grow).bytes);
-        file.roots = std::move(roots);
-        return std::vector<Kf>{{"X.kf", write_nif(file)}};
-    };
     const std::tuple<std::function<void(NifFile&)>, std::vector<Kf>, const char*> cases[] = {
         {[](NifFile& f) { f.roots.clear(); }, {}, "no root"},
         {[](NifFile& f) { f.roots = {7}; }, {}, "block reference out of range: scene graph node"},
@@ -275,8 +265,10 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
          {keys_on("Still", {})},
          "warning: animation Still (Still.kf) has nothing glTF can animate, left out"},
         {[](NifFile&) {}, {keys_on("X", no_groups)}, "XYZ rotation without key groups"},
-        {[](NifFile&) {}, rooted({}), "kf without root: X.kf"},
-        {[](NifFile&) {}, rooted({1}), "unexpected block type for controller sequence: NiTextKeyExtraData"},
+        {[](NifFile&) {}, {keys_on("X", {}, "", nullptr, {}, {})}, "kf without root: X.kf"},
+        {[](NifFile&) {},
+         {keys_on("X", {}, "", nullptr, {}, {1})},
+         "unexpected block type for controller sequence: NiTextKeyExtraData"},
     };
     for (const auto& [damage, kfs, expected] : cases) {
         NifFile file = skinned_model();
@@ -285,8 +277,7 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
         const std::string error = error_text([&] { data::write_glb((result = convert(file, kfs)).doc); });
         EXPECT_EQ(error == "no error" ? "warning: " + result.stats.warnings.at(0) : error, expected);
         // Grow keeps its turn and step; its scale keys only become a channel when asked for.
-        const auto& animations = result.doc.animations;
-        EXPECT_EQ(animations.empty() ? 0 : member(animations[0], "channels").size(),
+        EXPECT_EQ(result.doc.animations.empty() ? 0 : member(result.doc.animations[0], "channels").size(),
                   kfs.size() == 1 && kfs[0].path == "Grow.kf" ? 2u : 0u);
     }
 }

@@ -107,20 +107,21 @@ inline NifFile skinned_model(std::size_t extra_nodes = 0) {
     return round_trip(file);
 }
 
-// A keyframe file as written (so that tests can change it): one sequence with keyframes on
-// `target`, optionally visibility keys, and property controllers.
+// A keyframe file as written: one sequence with keyframes on `target`, optionally visibility keys
+// and property controllers, and the given roots.
 struct Kf {
     std::string path;
     std::vector<std::uint8_t> bytes;
 };
 inline Kf keys_on(const std::string& name, const data::NiKeyframeData& keys, const std::string& target = "Bip01",
-                  const data::NiVisData* visibility = nullptr, const std::vector<std::string>& properties = {}) {
+                  const data::NiVisData* visibility = nullptr, const std::vector<std::string>& properties = {},
+                  std::vector<std::uint32_t> roots = {0}) {
     NifFile file = data::make_nif_sequence(name);
     add_nif_controller(file, "NiKeyframeController", target, "NiKeyframeData", keys);
     if (visibility) add_nif_controller(file, "NiVisController", target, "NiVisData", *visibility);
     for (const auto& property : properties)
         add_nif_controller(file, "NiAlphaController", property, "NiFloatData", data::NiFloatData{});
-    file.roots = {0};
+    file.roots = std::move(roots);
     return {name + ".kf", write_nif(file)};
 }
 
