@@ -25,7 +25,6 @@ namespace tarkeep::test {
 
 using data::JsonValue;
 using data::NifFile;
-using data::NifRef;
 using Doubles = std::vector<double>;
 using data::make_nif_file;
 using data::to_json;
@@ -46,8 +45,8 @@ inline data::GltfConvertOptions test_options() {
 }
 
 template <class T>
-T& block(NifFile& file, NifRef ref) {
-    return dynamic_cast<T&>(*file.blocks.at(std::size_t(ref)));
+T& block(NifFile& file, std::size_t ref) {
+    return dynamic_cast<T&>(*file.blocks.at(ref));
 }
 
 // Written and read back, so that every model the tests convert is one the reader accepts.
@@ -108,30 +107,31 @@ inline NifFile skinned_model(std::size_t extra_nodes = 0) {
     return round_trip(file);
 }
 
-// A keyframe file as written (so that tests can change it): one sequence with keyframes on
-// `target`, optionally visibility keys, and property controllers.
+// A keyframe file as written: one sequence with keyframes on `target`, optionally visibility keys
+// and property controllers, and the given roots.
 struct Kf {
     std::string path;
     std::vector<std::uint8_t> bytes;
 };
 inline Kf keys_on(const std::string& name, const data::NiKeyframeData& keys, const std::string& target = "Bip01",
-                  const data::NiVisData* visibility = nullptr, const std::vector<std::string>& properties = {}) {
+                  const data::NiVisData* visibility = nullptr, const std::vector<std::string>& properties = {},
+                  std::vector<std::uint32_t> roots = {0}) {
     NifFile file = data::make_nif_sequence(name);
     add_nif_controller(file, "NiKeyframeController", target, "NiKeyframeData", keys);
     if (visibility) add_nif_controller(file, "NiVisController", target, "NiVisData", *visibility);
     for (const auto& property : properties)
         add_nif_controller(file, "NiAlphaController", property, "NiFloatData", data::NiFloatData{});
-    file.roots = {0};
+    file.roots = std::move(roots);
     return {name + ".kf", write_nif(file)};
 }
 
-// A turn of 0.7 radians about z and a step of `distance` along y, over one second.
+// A turn of 0.7 radians about z and a step of `distance` along y (none when 0), over one second.
 inline data::NiKeyframeData walk_keys(float distance) {
     data::NiKeyframeData data;
     std::tie(data.num_rotation_keys, data.rotation_type) = std::tuple(2, 1);
     data.rotations = {{0, {1, 0, 0, 0}, {}}, {1, {std::cos(0.35f), 0, 0, std::sin(0.35f)}, {}}};
     data.translations.interpolation = 1;
-    data.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, distance, 0}, {}, {}, {}}};
+    if (distance != 0) data.translations.keys = {{0, {0, 0, 0}, {}, {}, {}}, {1, {0, distance, 0}, {}, {}, {}}};
     return data;
 }
 
@@ -201,8 +201,5 @@ inline void expect_valid(const std::map<std::string, std::vector<std::uint8_t>>&
     const ProgramResult report = run_program("/usr/bin/node", arguments);
     EXPECT_EQ(report.exit_code, 0) << report.out << report.err;
 }
-
-// The file of a conversion.
-inline std::vector<std::uint8_t> glb_of(data::GltfConvertResult result) { return data::write_glb(result.doc); }
 
 }  // namespace tarkeep::test
