@@ -27,16 +27,13 @@ struct Batch {
         const int exit_code = platform::run_process(line, dir / "log.txt");
         return {exit_code, read_text(dir / "log.txt")};
     }
-    void write(const char* name, const image::RgbaImage& image) {
-        image::write_png_file(dir / "in" / name, image, true);
-    }
     image::RgbaImage read(const char* name) { return image::read_png_file(dir / "out" / name); }
 };
 
 TEST(RefUpscaler, NearestReplicatesLanczosStaysConsistentButSharpFailuresAndUsage) {
     Batch b;
     const image::RgbaImage a = random_image(7, 3, 1), c = random_image(20, 33, 2);
-    b.write("a.png", a);
+    image::write_png_file(b.dir / "in/a.png", a, true);
     image::write_png_file(b.dir / "in/c.png", c, false);
     touch(b.dir / "in/notes.txt", "not an image");
     const auto [code, log] = b.run({"-n", "nearest", "-g", "0", "-j", "1:2:2", "-x"});
@@ -50,8 +47,8 @@ TEST(RefUpscaler, NearestReplicatesLanczosStaysConsistentButSharpFailuresAndUsag
 
     const image::RgbaImage flat = filled(9, 6, 12, 200, 99);
     const image::RgbaImage smooth = image::resize_bilinear(random_image(8, 6, 3), 64, 48);
-    b.write("a.png", flat);
-    b.write("c.png", smooth);
+    image::write_png_file(b.dir / "in/a.png", flat, true);
+    image::write_png_file(b.dir / "in/c.png", smooth, true);
     ASSERT_EQ(b.run({"-n", "lanczos3"}).first, 0);
     EXPECT_EQ(b.read("a.png").pixels, replicate(flat, 4).pixels);
     const image::RgbaImage smooth4 = b.read("c.png");
@@ -59,20 +56,19 @@ TEST(RefUpscaler, NearestReplicatesLanczosStaysConsistentButSharpFailuresAndUsag
     EXPECT_LT(consistency(smooth4, smooth), 2.0);
     EXPECT_NE(smooth4.pixels, replicate(smooth, 4).pixels);  // neighbouring HD pixels differ inside blocks
     // Failures and usage.
-    Batch f;
-    f.write("good.png", random_image(3, 3, 4));
-    auto [failed, log2] = f.run({"-n", "no-such-model"});
+    image::write_png_file(b.dir / "in/good.png", random_image(3, 3, 4), true);
+    auto [failed, log2] = b.run({"-n", "no-such-model"});
     EXPECT_TRUE(failed != 0 && contains(log2, "failed") && contains(log2, "no-such-model")) << log2;
-    EXPECT_FALSE(fs::exists(f.dir / "out/good.png"));
-    touch(f.dir / "in/bad.png", "not a png at all");
-    std::tie(failed, log2) = f.run({"-n", "nearest"});
+    EXPECT_FALSE(fs::exists(b.dir / "out/good.png"));
+    touch(b.dir / "in/bad.png", "not a png at all");
+    std::tie(failed, log2) = b.run({"-n", "nearest"});
     EXPECT_TRUE(failed != 0 && contains(log2, "bad.png failed"));
-    EXPECT_TRUE(fs::exists(f.dir / "out/good.png"));  // the other files are still written
-    EXPECT_FALSE(fs::exists(f.dir / "out/bad.png"));
-    EXPECT_EQ(f.run({"--help"}, false).first, 0);
-    std::tie(failed, log2) = f.run({"-i", "x", "-q", "1"}, false);  // usage goes with the error
+    EXPECT_TRUE(fs::exists(b.dir / "out/good.png"));  // the other files are still written
+    EXPECT_FALSE(fs::exists(b.dir / "out/bad.png"));
+    EXPECT_EQ(b.run({"--help"}, false).first, 0);
+    std::tie(failed, log2) = b.run({"-i", "x", "-q", "1"}, false);  // usage goes with the error
     EXPECT_TRUE(failed != 0 && contains(log2, "failed: unknown switch -q") && contains(log2, "NOT a neural network"));
-    EXPECT_NE(f.run({"-i", "x"}, false).first, 0);
+    EXPECT_NE(b.run({"-i", "x"}, false).first, 0);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <tuple>
 
 #include "server/relay_server.h"
-#include "tools/relay_load/hostile.h"
 #include "tools/relay_load/latency_stats.h"
 #include "tools/relay_load/load_options.h"
 #include "tools/relay_load/load_run.h"
@@ -60,8 +59,6 @@ public:
         stop_ = true;
         if (thread_.joinable()) thread_.join();
     }
-    std::uint16_t port() const { return server_->bound_port(); }
-    const server::ServerStats& stats() const { return server_->stats(); }
 
     std::unique_ptr<server::RelayServer> server_;
     std::atomic<bool> stop_{false};
@@ -72,11 +69,12 @@ public:
 TEST(RelayLoadRun, EveryBundleReachesEveryOtherPlayerInOrderAlsoBesideHostilePeers) {
     ServerThread server({});
     LoadOptions options;
-    options.port = server.port();
+    options.port = server.server_->bound_port();
     options.games = 3, options.players = 4;  // 12 bots: more than one relay admits from a single address
     options.turns_per_second = 40, options.seconds = 1, options.hash_every = 2, options.hostile = 10;
     const LoadReport report = run_load(options);
     server.stop();
+    const server::ServerStats& stats = server.server_->stats();
     ASSERT_TRUE(report.ok) << report.error;
     EXPECT_TRUE(report.games_started == 3u && report.bundles_sent > 12u * 30);
     EXPECT_EQ(std::tie(report.bundles_received, report.hashes_received, report.latency.samples),
@@ -92,10 +90,10 @@ TEST(RelayLoadRun, EveryBundleReachesEveryOtherPlayerInOrderAlsoBesideHostilePee
     // Kicked peers notice the close and come back.
     EXPECT_TRUE(round.closed_by_server >= 4u && round.connects > 10u)
         << round.closed_by_server << " " << round.connects;
-    EXPECT_EQ(std::tie(server.stats().bundles_relayed, server.stats().hash_mismatches),
+    EXPECT_EQ(std::tie(stats.bundles_relayed, stats.hash_mismatches),
               std::make_tuple(report.bundles_sent + round.expected_bundles / 3, 0u));
     // Garbage and oversized frames are kicked (and come back); the deaf ones got in.
-    EXPECT_TRUE(server.stats().protocol_kicks >= 4u && server.stats().handshakes >= 12u + 2u);
+    EXPECT_TRUE(stats.protocol_kicks >= 4u && stats.handshakes >= 12u + 2u);
     const std::string text = format_report(options, report);
     EXPECT_NE(text.find("latency: p50 "), std::string::npos) << text;
     EXPECT_NE(text.find("beside 10 hostile connections"), std::string::npos) << text;
@@ -106,8 +104,8 @@ TEST(RelayLoadRun, ARunThatCannotBeSetUpSaysWhy) {
     one_game.max_games = 1;
     ServerThread server(one_game);
     // Nothing listens on port 1.
-    const std::pair<std::uint16_t, std::string> cases[] = {{server.port(), "too many games on this server"},
-                                                           {1, "connect 127.0.0.1:1"}};
+    const std::pair<std::uint16_t, std::string> cases[] = {
+        {server.server_->bound_port(), "too many games on this server"}, {1, "connect 127.0.0.1:1"}};
     for (const auto& [port, error] : cases) {
         LoadOptions options;
         options.port = port, options.games = 2, options.players = 1;

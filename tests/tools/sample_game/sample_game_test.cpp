@@ -31,8 +31,8 @@ Files archive_files(const std::filesystem::path& dir) {
 }
 
 TEST(SampleGame, BadUsageSameSeedSameBytesOtherSeedOtherImagesAndTerrainWithItsDocumentedGaps) {
-    TempDir dir;
-    const std::string out = dir.path().string();
+    TempDir sample, again, other;  // bad usage writes nothing into `other`, used afterwards
+    const std::string out = other.path().string();
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{}, "missing <out dir>"},
         {{out, "--size", "huge"}, "--size must be small, medium or large"},
@@ -48,8 +48,7 @@ TEST(SampleGame, BadUsageSameSeedSameBytesOtherSeedOtherImagesAndTerrainWithItsD
                     run.err.find("usage:") != std::string::npos)
             << run.err;
     }
-    EXPECT_FALSE(std::filesystem::exists(dir / "zips"));
-    TempDir sample, again, other;
+    EXPECT_FALSE(std::filesystem::exists(other / "zips"));
     const ProgramResult run = run_program(sample_program(), {sample.path().string(), "--size", "small", "--seed", "7"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     const Files first = archive_files(sample.path());
@@ -58,8 +57,7 @@ TEST(SampleGame, BadUsageSameSeedSameBytesOtherSeedOtherImagesAndTerrainWithItsD
     // A leftover archive stays where it is, with a warning: the readers would open it too.
     std::filesystem::create_directories(other / "zips");
     io::write_file(other / "zips" / "Old.ZIP", io::bytes_of("not ours"));
-    const ProgramResult other_run =
-        run_program(sample_program(), {other.path().string(), "--size", "small", "--seed", "8"});
+    const ProgramResult other_run = run_program(sample_program(), {out, "--size", "small", "--seed", "8"});
     ASSERT_EQ(other_run.exit_code, 0) << other_run.err;
     EXPECT_NE(other_run.err.find("warning: Old.ZIP in "), std::string::npos) << other_run.err;
     Files changed = archive_files(other.path());

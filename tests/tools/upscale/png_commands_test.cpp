@@ -27,8 +27,7 @@ TEST(PngCommands, SeamTile2AndMontages) {
     // A ramp 0..255 across, one pixel wide and thin (no horizontal pairs), uniform, and independent random
     // pixels whose wrap-around pairs look just like the inner ones; the difference is the mean of the three
     // colour channels, alpha left out.
-    test::touch(dir_ / "set/readme.txt", "not an image");
-    test::touch(dir_ / "empty/readme.txt", "not an image");
+    for (const char* folder : {"set", "empty"}) test::touch(dir_ / folder / "readme.txt", "not an image");
     image::write_png_file(dir_ / "set/a_ramp.png", image_of(256, 2, [](auto x, auto, int c) { return c < 3 ? x : 9; }),
                           true);
     image::write_png_file(dir_ / "set/b_thin.png", test::random_image(1, 6, 3), true);

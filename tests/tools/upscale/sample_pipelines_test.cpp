@@ -208,7 +208,7 @@ TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwn) {
         EXPECT_TRUE(guarded.exit_code == 2 && contains(guarded.err, "refusing work folder"));
 }
 
-TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetOnceAndNearestReproducesTheSourceInEverySprite) {
+TEST_F(UiPipeline, BuildsStoreSheetsOnceNearestReproducesTheSourceAFailedUpscalerFailsItsSheetsListAndOrig) {
     const auto first = ui_build({"--verbose"});
     ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
     // The 8 x 4 sheet is below the 8 pixel limit; the hud panel's one pass is split in
@@ -258,9 +258,9 @@ TEST_F(UiPipeline, FirstBuildStoresEveryIncludedSheetOnceAndNearestReproducesThe
                 EXPECT_EQ(visible(back, r), visible(source(stem), r)) << stem << " " << pack << " " << r[0];
         }
     }
-}
 
-TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
+    // A failed upscaler run, into a new cache, fails the sheets that need it.
+    cache_ = dir_ / "failed";
     const fs::path models = dir_ / "models", built = built_file("tools/ref_upscaler/models");
     touch(models / "broken.param", "tarkeep-ref-model 1\nkernel cubic\n");
     touch(models / "broken.bin");
@@ -284,9 +284,8 @@ TEST_F(UiPipeline, FailedUpscalerRunFailsTheSheetsThatNeedItListAndOrig) {
               "dbsprite_unitActions_packed.csv,dbsprite_unitIcons_packed.csv\n"
               "4 sheets, 21 distinct rects (0.0 Mpx), sheets 0.0 Mpx; formats: DXT5:2 RGBA:2\n");
 
-    const fs::path orig = dir_ / "orig";
-    ASSERT_EQ(tool({game_, "--ui-orig", orig.string(), "--only", "buttons_main"}).exit_code, 0);
-    EXPECT_EQ(image::read_png_file(orig / "buttons_main.png").pixels, source("buttons_main").pixels);
+    ASSERT_EQ(tool({game_, "--ui-orig", (dir_ / "orig").string(), "--only", "buttons_main"}).exit_code, 0);
+    EXPECT_EQ(image::read_png_file(dir_ / "orig" / "buttons_main.png").pixels, source("buttons_main").pixels);
 }
 
 }  // namespace

@@ -30,8 +30,21 @@ Args parse(std::vector<std::string> words) {
     return parse_args(static_cast<int>(words.size()), words);
 }
 
+// `error` is nullptr when the text converts.
+template <typename Convert>
+void expect_errors(Convert convert, const std::vector<std::pair<std::string, const char*>>& cases) {
+    for (const auto& [text, error] : cases) {
+        try {
+            convert(text);
+            EXPECT_FALSE(error) << text;
+        } catch (const std::logic_error& e) {  // invalid_argument and out_of_range
+            EXPECT_STREQ(e.what(), error) << text;
+        }
+    }
+}
+
 // Every whole run parses its options; these are the corners runs do not reach.
-TEST(ParseArgs, SortsPositionalsValuesAndFlagsAndTheFirstMatchingCommandWins) {
+TEST(ParseArgs, SortsPositionalsValuesAndFlagsTheFirstMatchingCommandWinsAndNumbersFollowTheCRuntime) {
     Args a = parse({"game", "--only", "t1", "cache", "--margin", "8", "--only", "t2", "--margin", "12", "--force", "-x",
                     "-", "--"});
     EXPECT_EQ(a.positional, (std::vector<std::string>{"game", "cache", "-x", "-"}));
@@ -65,22 +78,8 @@ TEST(ParseArgs, SortsPositionalsValuesAndFlagsAndTheFirstMatchingCommandWins) {
     for (const auto& [text, expected] : cases) EXPECT_EQ(select_command(parse(words({}, text))), expected) << text;
     auto result = run_upscale({});
     EXPECT_TRUE(result.exit_code == 2 && result.out.empty() && result.err.rfind("usage: ", 0) == 0) << result.err;
-}
 
-// Conversions follow the C runtime with portable messages: `error` is nullptr when the text converts.
-template <typename Convert>
-void expect_errors(Convert convert, const std::vector<std::pair<std::string, const char*>>& cases) {
-    for (const auto& [text, error] : cases) {
-        try {
-            convert(text);
-            EXPECT_FALSE(error) << text;
-        } catch (const std::logic_error& e) {  // invalid_argument and out_of_range
-            EXPECT_STREQ(e.what(), error) << text;
-        }
-    }
-}
-
-TEST(NumberConversions, FollowTheCRuntimeWithPortableMessages) {
+    // Option values convert as the C runtime does, with portable messages.
     EXPECT_EQ(std::tuple(to_int(" 42abc"), to_int("-2147483648")), std::tuple(42, -2147483647 - 1));
     expect_errors(to_int, {{"", "invalid stoi argument"},
                            {"2147483648", "stoi argument out of range"},
@@ -97,7 +96,7 @@ TEST(NumberConversions, FollowTheCRuntimeWithPortableMessages) {
 }
 
 // The hashes of real textures are checked in the stored model manifest; these are the settings no run uses.
-TEST(TerrainManifest, RoundTripsLoadsDamagedFilesLenientlyDecidesWhatIsUpToDateAndNamesEverySetting) {
+TEST(Manifests, RoundTripLoadDamagedFilesLenientlyDecideWhatIsUpToDateNameEverySettingAndChooseScales) {
     TempDir dir;
     const auto path = dir / "manifest.txt";
     TerrainManifest m;
@@ -126,15 +125,13 @@ TEST(TerrainManifest, RoundTripsLoadsDamagedFilesLenientlyDecidesWhatIsUpToDateA
     EXPECT_EQ(terrain_settings_string(64, 3, 0.125, false, 10, false, ""), "m64-bp3x13-db0");  // 12.5 rounds up
     EXPECT_EQ(terrain_settings_string(32, 0, 1.0, true, 12, true, "-ot256"), "m32-bp0x100-db12-tta-ot256");
     EXPECT_EQ(round_half_away(-2.5), -3);
-}
 
-// Writing, and refusing a terrain cache, are checked by the model pipeline runs.
-TEST(ModelManifest, LoadsDamagedFilesLenientlyAndChoosesScales) {
-    TempDir dir;
-    touch(dir / "manifest.txt", "tarkeep-model-hd 2\na h m s 1 1 1\n");
-    EXPECT_TRUE(read_model_manifest(dir / "manifest.txt").empty());
-    touch(dir / "manifest.txt", "tarkeep-model-hd 1\r\na h m s 1 1 1\r\nshort h m s 1 1\n");
-    EXPECT_EQ(read_model_manifest(dir / "manifest.txt").size(), 1u);
+    // The model manifest in the same file: writing it, and refusing a terrain cache, are checked by
+    // the model pipeline runs.
+    touch(path, "tarkeep-model-hd 2\na h m s 1 1 1\n");
+    EXPECT_TRUE(read_model_manifest(path).empty());
+    touch(path, "tarkeep-model-hd 1\r\na h m s 1 1 1\r\nshort h m s 1 1\n");
+    EXPECT_EQ(read_model_manifest(path).size(), 1u);
     const std::uint32_t cases[][6] = {
         // width, height, min, max, factor, scale
         {256, 128, 64, 1024, 4, 4}, {512, 512, 64, 1024, 4, 2}, {1024, 64, 64, 1024, 4, 0}, {63, 256, 64, 1024, 4, 0},
@@ -161,7 +158,7 @@ TEST(Consistency, ZeroForAReplicatedCopyMatchesTheFormulaAndRefusesSizesThatWoul
     EXPECT_FALSE(axis_tiles(1.0, 1.25, 1.25) || axis_tiles(0.5, 1.0, 1.25) || axis_tiles(1.0, 0.1, 0.0));
 }
 
-TEST(PlayerColour, CurveAndTableAroundTheirEnds) {
+TEST(PlayerColour, CurveAndTableAroundTheirEndsAndFitsThatNeedADenominatorAboveHundred) {
     const PcFit at_threshold{.knot_count = 1, .knot_x = {kPcMinWeight}, .knot_value = {0.7f}},
         ramp{.knot_count = 1, .knot_x = {0.5f}, .knot_value = {1.0f}},
         three{.knot_count = 3, .knot_x = {0.2f, 0.6f, 0.6f}, .knot_value = {0.4f, 0.8f, 0.1f}}, none;
@@ -177,17 +174,15 @@ TEST(PlayerColour, CurveAndTableAroundTheirEnds) {
     };
     for (const auto& [fit, w, strength] : cases) EXPECT_NEAR(curve(*fit, w), strength, 1e-5) << w;
 
-    PcFit fit;
-    for (std::size_t b = 0; b < 32; ++b) fit.table[b] = {float(b) * 8, 255 - float(b) * 8, 7};
+    PcFit banded;
+    for (std::size_t b = 0; b < 32; ++b) banded.table[b] = {float(b) * 8, 255 - float(b) * 8, 7};
     const std::pair<float, std::array<float, 3>> table[] = {
         {0.0f, {0, 255, 7}}, {255.0f, {248, 7, 7}}, {12.0f, {8, 247, 7}}, {8.0f, {4, 251, 7}}, {-5.0f, {0, 255, 7}}};
     for (const auto& [luminance, expected] : table)
         for (std::size_t c = 0; c < 3; ++c)
-            EXPECT_NEAR(table_colour(fit, luminance)[c], expected[c], 1e-4) << luminance;
-}
+            EXPECT_NEAR(table_colour(banded, luminance)[c], expected[c], 1e-4) << luminance;
 
-// One sample moved by (10, dy, 0): a strength bin's denominator is 100 + dy².
-TEST(PlayerColour, FitsNeedADenominatorAboveHundredFillTheTableFromOneBinAndOtherwiseChangeNothing) {
+    // Fitting. One sample moved by (10, dy, 0): a strength bin's denominator is 100 + dy².
     const image::RgbaImage neutral = filled(1, 1, 100, 100, 100, 255);
     for (int dy : {0, 1}) {
         const PcFit fit = fit_player_colour(neutral, filled(1, 1, 110, std::uint8_t(100 + dy), 100), {0.5f});

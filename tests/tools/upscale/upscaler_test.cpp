@@ -34,32 +34,12 @@ std::vector<std::string> received(const fs::path& log) {
     return args;
 }
 
-TEST(UpscalerConfig, OptionsMakeTheCommandLines) {
-    test::TempDir dir;
-    EXPECT_THROW(config_of({"--onnx-tile", "big"}, dir.path()), std::invalid_argument);
-    for (const char* file : {"m/x4.param", "m/x4.bin", "onnx/net.onnx"}) touch(dir / file);
-
-    const UpscalerConfig ncnn = config_of({"--onnx-tile", "384"}, dir.path());
-    EXPECT_EQ(upscaler_settings_suffix(ncnn, {"x4", "y"}) + "|" + upscaler_settings_suffix(ncnn, {"x4", "onnx:a"}),
-              "|-ot384");
-
-    // The ONNX line ignores the tile text and the threads.
-    const UpscalerConfig onnx =
-        config_of({"--python", utf8(dir / "python"), "--onnx-runner", utf8(dir / "run.py"), "--onnx-models",
-                   utf8(dir / "onnx"), "--onnx-tile", "384", "--onnx-provider", "cpu", "--threads", "4", "--gpu", "0"},
-                  dir.path());
-    EXPECT_EQ(build_command(onnx, "onnx:net", dir / "in", dir / "out", {"999", true}),
-              quoted(dir / "python") + " -I " + quoted(dir / "run.py") + " -i " + quoted(dir / "in") + " -o " +
-                  quoted(dir / "out") + " -m " + quoted(dir / "onnx" / "net.onnx") +
-                  " -s 4 -t 384 -p cpu --quiet -g 0");
-}
-
-TEST(CheckModel, SearchesFoldersInOrderAndExplainsWhatIsMissing) {
+TEST(UpscalerConfig, ModelsAreSearchedInOrderWhatIsMissingIsExplainedAndOptionsMakeTheCommandLines) {
     test::TempDir dir;
     for (const char* file : {"one/shared.param", "one/shared.bin", "two/shared.param", "two/shared.bin",
                              "two/only2.param", "two/only2.bin", "one/half.param", "esr/realesrgan",
                              "esr/models/x4.param", "esr/models/x4.bin", "onnx/top.onnx", "onnx/sub/deep.onnx",
-                             "onnx/sub/inner/deeper.onnx", "onnx/file-not-folder", "python", "run.py"})
+                             "onnx/sub/inner/deeper.onnx", "onnx/file-not-folder", "python", "run.py", "onnx/net.onnx"})
         touch(dir / file);
     UpscalerConfig config;
     EXPECT_EQ(check_model(config, "x4"), "--exe <realesrgan-ncnn-vulkan.exe> is required");
@@ -90,6 +70,23 @@ TEST(CheckModel, SearchesFoldersInOrderAndExplainsWhatIsMissing) {
         find_ncnn_model(config_of({"--exe", exe, "--models", (dir / "one").string()}, dir.path()), "x4").empty());
 
     for (const char* name : {"tab\tname", "quote\"d", "line\n"}) EXPECT_NE(check_model_name(name), "") << name;
+
+    // The options make the command lines.
+    EXPECT_THROW(config_of({"--onnx-tile", "big"}, dir.path()), std::invalid_argument);
+
+    const UpscalerConfig tiled = config_of({"--onnx-tile", "384"}, dir.path());
+    EXPECT_EQ(upscaler_settings_suffix(tiled, {"x4", "y"}) + "|" + upscaler_settings_suffix(tiled, {"x4", "onnx:a"}),
+              "|-ot384");
+
+    // The ONNX line ignores the tile text and the threads.
+    const UpscalerConfig onnx =
+        config_of({"--python", utf8(dir / "python"), "--onnx-runner", utf8(dir / "run.py"), "--onnx-models",
+                   utf8(dir / "onnx"), "--onnx-tile", "384", "--onnx-provider", "cpu", "--threads", "4", "--gpu", "0"},
+                  dir.path());
+    EXPECT_EQ(build_command(onnx, "onnx:net", dir / "in", dir / "out", {"999", true}),
+              quoted(dir / "python") + " -I " + quoted(dir / "run.py") + " -i " + quoted(dir / "in") + " -o " +
+                  quoted(dir / "out") + " -m " + quoted(dir / "onnx" / "net.onnx") +
+                  " -s 4 -t 384 -p cpu --quiet -g 0");
 }
 
 TEST(RunUpscaler, ArgumentsArriveIntactAndFailuresNameCodeCommandAndTheCollectedErrorLines) {
@@ -100,11 +97,9 @@ TEST(RunUpscaler, ArgumentsArriveIntactAndFailuresNameCodeCommandAndTheCollected
         {"--exe", utf8(kChild), "--models", utf8(dir / "models dir"), "--gpu", "1", "--threads", "1:2:2"}, dir.path());
     for (const char* model : {"x4", "exit7", "traceback", "chatty"})
         for (const char* ext : {".param", ".bin"}) touch(dir / "models dir" / (std::string(model) + ext));
-    fs::create_directories(in);
-    fs::create_directories(out);
     // A folder whose name ends in a backslash would otherwise swallow the closing quote.
     const fs::path tricky = dir / "trailing\\";
-    fs::create_directories(tricky);
+    for (const fs::path& folder : {in, out, tricky}) fs::create_directories(folder);
     EXPECT_EQ(run_process(build_command(config, "x4", in, tricky, {"32", true}), log), 0);
     EXPECT_EQ(received(log), (std::vector<std::string>{"-i", utf8(in), "-o", utf8(tricky), "-n", "x4", "-s", "4", "-m",
                                                        utf8(dir / "models dir"), "-f", "png", "-t", "32", "-x", "-g",
@@ -139,10 +134,9 @@ TEST(RunUpscaler, ArgumentsArriveIntactAndFailuresNameCodeCommandAndTheCollected
     config.exe = dir / "absent.exe";
     EXPECT_EQ(failure("exit7", log).rfind("Real-ESRGAN failed (exit code -1): ", 0), 0u);
 
-    UpscalerConfig onnx;
-    onnx.python = kChild;
-    onnx.onnx_runner = dir / "onnx_upscale.py";
-    onnx.onnx_model_dirs = {dir / "onnx"};
+    const UpscalerConfig onnx = config_of(
+        {"--python", utf8(kChild), "--onnx-runner", utf8(dir / "onnx_upscale.py"), "--onnx-models", utf8(dir / "onnx")},
+        dir.path());
     touch(dir / "onnx" / "net.onnx");
     const std::string text = run_upscaler(onnx, "onnx:net", in, dir / "exit7", {"32"}, log);
     EXPECT_EQ(text.rfind("ONNX failed (exit code 7): " + quoted(kChild) + " -I ", 0), 0u) << text;
