@@ -11,22 +11,19 @@ namespace tarkeep::io::inflate_detail {
 // Bytes a copy may write past the end of its match (and at least this many in all).
 constexpr std::size_t kCopyOvershoot = 32;
 
-inline std::uint64_t load_word(const std::uint8_t* p) { return load_unaligned<std::uint64_t>(p); }
-inline void store_word(std::uint8_t* p, std::uint64_t value) { store_unaligned(p, value); }
-
 // The word whose bytes repeat the `period` (2 to 7) bytes at `p`, as memory order has
 // them. Reads a whole word at `p`: the bytes past the period are read but not used.
 inline std::uint64_t widen_period(const std::uint8_t* p, std::size_t period) {
     if constexpr (std::endian::native == std::endian::little) {
         const unsigned period_bits = 8 * static_cast<unsigned>(period);
-        const std::uint64_t one = load_word(p) & ((std::uint64_t{1} << period_bits) - 1);
+        const std::uint64_t one = load_unaligned<std::uint64_t>(p) & ((std::uint64_t{1} << period_bits) - 1);
         std::uint64_t word = one | one << period_bits;  // two periods: at least 4 bytes
         if (period < 4) word |= word << (2 * period_bits);
         return word;
     } else {
         std::uint8_t bytes[8];
         for (std::size_t i = 0; i < 8; ++i) bytes[i] = p[i % period];
-        return load_word(bytes);
+        return load_unaligned<std::uint64_t>(bytes);
     }
 }
 
@@ -38,17 +35,18 @@ inline std::uint8_t* copy_match(std::uint8_t* out, std::size_t distance, std::si
     if (distance >= 8) {
         // Each word's source lies at least a word behind it, so it is already written even
         // when the match overlaps itself. Most matches are short: four words without a test.
-        store_word(out, load_word(src));
-        store_word(out + 8, load_word(src + 8));
-        store_word(out + 16, load_word(src + 16));
-        store_word(out + 24, load_word(src + 24));
-        for (out += 32, src += 32; out < end; out += 8, src += 8) store_word(out, load_word(src));
+        store_unaligned(out, load_unaligned<std::uint64_t>(src));
+        store_unaligned(out + 8, load_unaligned<std::uint64_t>(src + 8));
+        store_unaligned(out + 16, load_unaligned<std::uint64_t>(src + 16));
+        store_unaligned(out + 24, load_unaligned<std::uint64_t>(src + 24));
+        for (out += 32, src += 32; out < end; out += 8, src += 8)
+            store_unaligned(out, load_unaligned<std::uint64_t>(src));
         return end;
     }
     if (distance == 1) {
         const std::uint64_t pattern = std::uint64_t{*src} * 0x0101010101010101u;
-        for (std::size_t i = 0; i < kCopyOvershoot; i += 8) store_word(out + i, pattern);
-        for (out += kCopyOvershoot; out < end; out += 8) store_word(out, pattern);
+        for (std::size_t i = 0; i < kCopyOvershoot; i += 8) store_unaligned(out + i, pattern);
+        for (out += kCopyOvershoot; out < end; out += 8) store_unaligned(out, pattern);
         return end;
     }
     // Periods of 2 to 7 bytes (pixels): widen one period to a word, then repeat that
@@ -57,7 +55,7 @@ inline std::uint8_t* copy_match(std::uint8_t* out, std::size_t distance, std::si
     // 8 - 8 % distance, without a division.
     static constexpr std::uint8_t kStep[8] = {0, 0, 8, 6, 8, 5, 6, 7};
     const std::size_t step = kStep[distance];
-    for (; out < end; out += step) store_word(out, pattern);
+    for (; out < end; out += step) store_unaligned(out, pattern);
     return end;
 }
 
