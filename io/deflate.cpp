@@ -29,14 +29,18 @@ constexpr std::size_t kHashBytes = 4;
 
 // Chains hold positions whose next four bytes hash alike. Three would find every match,
 // but in noisy pixel data nearly every three-byte prefix recurs, and walking those
-// chains cost most of the time for matches barely worth their code.
-inline std::uint32_t hash4(const std::uint8_t* p) {
-    return (load_unaligned<std::uint32_t>(p) * 0x9E3779B1u) >> (32 - std::countr_zero(kWindow));
-}
+// chains cost most of the time for matches barely worth their code. The first three
+// bytes alone hash to the one three-byte candidate kept per hash. Both come from one load.
+struct Hashes {
+    std::uint32_t four;
+    std::uint32_t three;
+};
 
-// The first three of those bytes, for the one three-byte candidate kept per hash.
-inline std::uint32_t hash3(const std::uint8_t* p) {
-    return ((load_unaligned<std::uint32_t>(p) & 0xFFFFFF) * 0x9E3779B1u) >> (32 - std::countr_zero(kWindow));
+inline Hashes hashes_at(const std::uint8_t* p) {
+    constexpr int shift = 32 - std::countr_zero(kWindow);
+    const std::uint32_t word = load_unaligned<std::uint32_t>(p);
+    const std::uint32_t first3 = std::endian::native == std::endian::little ? word & 0xFFFFFF : word >> 8;
+    return {(word * 0x9E3779B1u) >> shift, (first3 * 0x9E3779B1u) >> shift};
 }
 
 // Number of equal leading bytes of a and b, at most `limit`.
@@ -73,7 +77,7 @@ public:
         while (i < size) {
             std::size_t length = 0, distance = 0;
             if (i + kHashBytes <= size) {
-                const std::uint32_t h = hash4(data + i);
+                const Hashes h = hashes_at(data + i);
                 if (!pending || pending_length < kLazyLimit) {
                     const unsigned budget = (!pending || pending_length < kGoodLength) ? kFullChain : kShortChain;
                     const Match found = find_match(i, h, pending ? pending_length : 0, budget);
@@ -85,7 +89,7 @@ public:
             if (pending && pending_length >= kMinMatch && pending_length >= length) {
                 emit_match(pending_length, pending_distance);
                 const std::size_t end = i - 1 + pending_length;
-                for (std::size_t j = i + 1; j < end && j + kHashBytes <= size; ++j) insert(j, hash4(data + j));
+                for (std::size_t j = i + 1; j < end && j + kHashBytes <= size; ++j) insert(j, hashes_at(data + j));
                 i = end;
                 pending = false;
                 continue;
@@ -105,12 +109,12 @@ private:
     // The chain keeps, per position, the distance back to the previous position with the
     // same hash (0: none within the kWindow). A slot is only reused by the position 32768
     // later, which is inserted after every search that could still reach the old one.
-    void insert(std::size_t i, std::uint32_t h) {
-        const Pos previous = head_[h];
+    void insert(std::size_t i, Hashes h) {
+        const Pos previous = head_[h.four];
         const std::size_t back = previous == 0 ? 0 : i - (std::size_t(previous) - 1);
         chain_[i & kTableMask] = std::uint16_t(back <= kWindow ? back : 0);
-        head_[h] = Pos(i + 1);
-        head3_[hash3(in_.data() + i)] = Pos(i + 1);
+        head_[h.four] = Pos(i + 1);
+        head3_[h.three] = Pos(i + 1);
     }
 
     // Longest match at i strictly longer than max(pending, 2); length 0 when none.
@@ -121,10 +125,10 @@ private:
 
     // The chain's best match, or else the latest position that shares three bytes: the
     // nearest three-byte match is the only one cheap enough to pay off.
-    Match find_match(std::size_t i, std::uint32_t h, std::size_t pending, unsigned budget) const {
-        const Match found = find_chain_match(i, h, pending, budget);
+    Match find_match(std::size_t i, Hashes h, std::size_t pending, unsigned budget) const {
+        const Match found = find_chain_match(i, h.four, pending, budget);
         if (found.length != 0 || pending >= kMinMatch) return found;
-        const Pos head = head3_[hash3(in_.data() + i)];
+        const Pos head = head3_[h.three];
         if (head == 0 || i - (std::size_t(head) - 1) > kWindow) return found;
         const std::size_t candidate = std::size_t(head) - 1;
         const std::size_t limit = std::min(kMaxMatch, in_.size() - i);
