@@ -8,6 +8,7 @@
 #include "io/deflate.h"
 #include "io/deflate_block.h"
 #include "io/deflate_tables.h"
+#include "tests/io/stream_fixtures.h"
 
 namespace tarkeep::io {
 namespace {
@@ -32,9 +33,7 @@ Bytes zlib_inflate(const Bytes& compressed, std::size_t expected) {
 
 Bytes random_bytes(std::size_t n, unsigned seed) {
     std::mt19937 random(seed);
-    Bytes b(n);
-    for (auto& x : b) x = std::uint8_t(random());
-    return b;
+    return test::random_bytes(random, n);
 }
 
 // Filtered rows of a terrain-like texture: a smooth colour field with fine grain.
