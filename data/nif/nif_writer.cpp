@@ -548,7 +548,7 @@ NifRef add_nif_node(NifFile& file, const std::string& name, NifVec3 translation,
 }
 
 void add_nif_child(NifFile& file, NifRef parent, NifRef child) {
-    dynamic_cast<NiNode&>(*file.blocks.at(static_cast<std::size_t>(parent))).children.push_back(child);
+    nif_block<NiNode>(file, parent).children.push_back(child);
 }
 
 NifRef add_nif_quad(NifFile& file, const NifQuad& quad) {

@@ -85,6 +85,12 @@ data::NifRef add_nif_block(data::NifFile& file, std::string type_name, T block) 
     return index;
 }
 
+// Block `ref` of a file being built, as the type the caller gave it.
+template <class T>
+T& nif_block(data::NifFile& file, data::NifRef ref) {
+    return dynamic_cast<T&>(*file.blocks.at(static_cast<std::size_t>(ref)));
+}
+
 // Builders for made-up models and animations. Each appends its blocks and returns the reference
 // of the last one.
 
@@ -128,7 +134,7 @@ data::NifRef add_nif_controller(data::NifFile& file, std::string type, const std
     controller.data = static_cast<data::NifRef>(file.blocks.size() + 1);
     const data::NifRef ref = add_nif_block(file, std::move(type), controller);
     add_nif_block(file, std::move(data_type), std::move(data));
-    dynamic_cast<data::NiControllerSequence&>(*file.blocks.at(0)).blocks.push_back({target, ref});
+    nif_block<data::NiControllerSequence>(file, 0).blocks.push_back({target, ref});
     return ref;
 }
 

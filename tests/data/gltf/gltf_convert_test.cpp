@@ -112,7 +112,7 @@ TEST(GltfScene, NodesLodRangesMaterialsAndTangents) {
     EXPECT_EQ(swaying.stats.rigid_bound, 3u);
     std::map<std::string, std::vector<std::uint8_t>> files{{"scene_rigid", data::write_glb(swaying.doc)}};
     NifFile short_uvs = scene_model();  // the far quad's UV set one short: left out
-    block<data::NiTriShapeData>(short_uvs, 14).uv_sets[0].pop_back();
+    nif_block<data::NiTriShapeData>(short_uvs, 14).uv_sets[0].pop_back();
     EXPECT_EQ(to_json(attributes(convert(short_uvs).doc, 2)).find("TEXCOORD_0"), std::string::npos);
     auto options = test_options();
     options.embed_textures = false;
@@ -128,8 +128,8 @@ TEST(GltfScene, NodesLodRangesMaterialsAndTangents) {
         {{{-0.5392f, 0.576f, 0.6144f, 0.576f, -0.28f, 0.768f, 0.6144f, 0.768f, -0.1808f}}, {0.48, 0.64, -0.6, 0}}};
     for (const auto& [rotation, quaternion] : turns) {
         NifFile file = make_nif_file();
-        block<data::NiNode>(file, add_nif_node(file, "")).rotation = rotation;
-        block<data::NiNode>(file, 0).scale = 2;
+        nif_block<data::NiNode>(file, add_nif_node(file, "")).rotation = rotation;
+        nif_block<data::NiNode>(file, 0).scale = 2;
         const JsonValue node = convert(round_trip(file)).doc.nodes[0];
         const auto& q = member(node, "rotation").items();
         expect_near({q.at(0).as_number(), q.at(1).as_number(), q.at(2).as_number(), q.at(3).as_number()}, quaternion);
@@ -175,7 +175,7 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
     // data is off by less than the tolerance; when it binds the spine elsewhere (height 5), that wins.
     for (const float z : {-2.0005f, -5.0f}) {
         NifFile moved = skinned_model();
-        block<data::NiSkinData>(moved, 5).bones[2].transform.translation.z = z;
+        nif_block<data::NiSkinData>(moved, 5).bones[2].transform.translation.z = z;
         const auto d = convert(moved).doc;
         const auto matrices = accessor_values(d, member(d.skins[0], "inverseBindMatrices"));
         EXPECT_EQ(Doubles(matrices.begin() + 28, matrices.begin() + 48),
@@ -200,7 +200,7 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
     xyz.xyz_rotations[0].keys = {{0.5f, 0.25f, 0, 0, {}}};                // constant tilts about x and y
     xyz.xyz_rotations[1].keys = {{0.5f, -0.5f, 0, 0, {}}};
     NifFile model = skinned_model();
-    block<data::NiNode>(model, 1).scale = 2;
+    nif_block<data::NiNode>(model, 1).scale = 2;
     auto options = test_options();
     options.scale_channels = true;
     auto animated = convert(model,
@@ -230,10 +230,10 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
     EXPECT_EQ(samples(animated, 3, 1, "input") + samples(animated, 3, 2), (Doubles{0, 1, 1, 1, 1, 1.5, 1.5, 1.5}));
     expect_valid({{"animated", data::write_glb(animated)}});
     // Damage to the skinned model or its keyframe files: an error, or a warning and the part left out.
-    const auto shape = [](NifFile & f) -> auto& { return block<data::NiGeometry>(f, 4); };
-    const auto mesh = [](NifFile & f) -> auto& { return block<data::NiTriShapeData>(f, 3); };
-    const auto skin = [](NifFile & f) -> auto& { return block<data::NiSkinData>(f, 5); };
-    const auto instance = [](NifFile & f) -> auto& { return block<data::NiSkinInstance>(f, 6); };
+    const auto shape = [](NifFile & f) -> auto& { return nif_block<data::NiGeometry>(f, 4); };
+    const auto mesh = [](NifFile & f) -> auto& { return nif_block<data::NiTriShapeData>(f, 3); };
+    const auto skin = [](NifFile & f) -> auto& { return nif_block<data::NiSkinData>(f, 5); };
+    const auto instance = [](NifFile & f) -> auto& { return nif_block<data::NiSkinInstance>(f, 6); };
     std::tie(no_groups.num_rotation_keys, no_groups.rotation_type) = std::tuple(1, data::kRotationXyz);
     const std::tuple<std::function<void(NifFile&)>, std::vector<Kf>, const char*> cases[] = {
         {[](NifFile& f) { f.roots.clear(); }, {}, "no root"},
@@ -244,7 +244,7 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
         {[&](NifFile& f) { shape(f).properties = {9}; }, {}, "block reference out of range: property"},
         {[&](NifFile& f) { mesh(f).triangles[0].a = 4; }, {}, "triangle index out of range in geometry Body"},
         {[&](NifFile& f) { mesh(f).vertices[2].y = NAN; }, {}, "non-finite value in POSITION of geometry Body"},
-        {[](NifFile& f) { block<data::NiNode>(f, 2).translation.z = INFINITY; },
+        {[](NifFile& f) { nif_block<data::NiNode>(f, 2).translation.z = INFINITY; },
          {},
          "non-finite number in nodes[2].translation[1] (\"Bip01 Spine\")"},
         {[&](NifFile& f) { mesh(f).triangles.clear(); }, {}, "warning: geometry Body has no triangles, left out"},

@@ -27,6 +27,7 @@ using data::JsonValue;
 using data::NifFile;
 using Doubles = std::vector<double>;
 using data::make_nif_file;
+using data::nif_block;
 using data::to_json;
 
 inline std::vector<std::uint8_t> tiny_png() {
@@ -42,11 +43,6 @@ inline data::GltfConvertOptions test_options() {
         return std::make_shared<const data::GltfImage>(data::GltfImage{tiny_png(), false, name.ends_with("_pc")});
     };
     return options;
-}
-
-template <class T>
-T& block(NifFile& file, std::size_t ref) {
-    return dynamic_cast<T&>(*file.blocks.at(ref));
 }
 
 // Written and read back, so that every model the tests convert is one the reader accepts.
@@ -103,7 +99,7 @@ inline NifFile skinned_model(std::size_t extra_nodes = 0) {
     data::NiSkinInstance instance;
     std::tie(instance.data, instance.skeleton_root) = std::tuple(add_nif_block(file, "NiSkinData", skin), root);
     instance.bones = {root, hip, spine, root, hip};
-    block<data::NiGeometry>(file, shape).skin_instance = add_nif_block(file, "NiSkinInstance", instance);
+    nif_block<data::NiGeometry>(file, shape).skin_instance = add_nif_block(file, "NiSkinInstance", instance);
     return round_trip(file);
 }
 

@@ -134,20 +134,15 @@ TEST(NifFile, FrameErrorsTruncationsHostileCountsWrappedReaderErrorsAndTypeNames
         EXPECT_EQ(find_nif_block_reader(type.name), type.reader) << type.name;
 }
 
-template <class T>
-T& block(NifFile& file, std::size_t index) {
-    return dynamic_cast<T&>(*file.blocks.at(index));
-}
-
 // One case per checked reference field (a field checked in a base class once), in a file of five blocks.
 TEST(NifFile, ReferencesMustBeMinusOneOrABlockIndex) {
     const std::tuple<const char*, const char*, void (*)(NifFile&, NifRef)> cases[] = {
-        {"1", "extra_data", [](NifFile& f, NifRef v) { block<NiNode>(f, 1).extra_data.push_back(v); }},
-        {"1", "controller", [](NifFile& f, NifRef v) { block<NiNode>(f, 1).controller = v; }},
-        {"1", "children", [](NifFile& f, NifRef v) { block<NiNode>(f, 1).children.push_back(v); }},
-        {"2", "lod_data", [](NifFile& f, NifRef v) { block<NiLODNode>(f, 2).lod_data = v; }},
-        {"3", "bones", [](NifFile& f, NifRef v) { block<NiSkinInstance>(f, 3).bones.push_back(v); }},
-        {"4", "text_keys", [](NifFile& f, NifRef v) { block<NiControllerSequence>(f, 4).text_keys = v; }}};
+        {"1", "extra_data", [](NifFile& f, NifRef v) { nif_block<NiNode>(f, 1).extra_data.push_back(v); }},
+        {"1", "controller", [](NifFile& f, NifRef v) { nif_block<NiNode>(f, 1).controller = v; }},
+        {"1", "children", [](NifFile& f, NifRef v) { nif_block<NiNode>(f, 1).children.push_back(v); }},
+        {"2", "lod_data", [](NifFile& f, NifRef v) { nif_block<NiLODNode>(f, 2).lod_data = v; }},
+        {"3", "bones", [](NifFile& f, NifRef v) { nif_block<NiSkinInstance>(f, 3).bones.push_back(v); }},
+        {"4", "text_keys", [](NifFile& f, NifRef v) { nif_block<NiControllerSequence>(f, 4).text_keys = v; }}};
     NiNode node;  // the lists start with valid references: every item is checked, not only the first
     node.extra_data = {0};
     node.children = {-1};
