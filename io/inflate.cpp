@@ -31,10 +31,11 @@ constexpr std::size_t kFastOutputSlack = kLiteralsPerRefill - 1 + kMaxMatch + kC
 // Input the fast loop keeps in reserve: a round refills at most twice, and each refill
 // reads one word and advances by at most 7 bytes.
 constexpr std::size_t kFastInputSlack = 16;
-// The most bits a distance takes: code and extra bits. A length takes at most 15 + 5
-// bits, so three literals and a length fit in the 56 bits of a refill as well; after
-// four literals the round ends.
+// The most bits a length and a distance take: code and extra bits. Three literals and a
+// length fit in the 56 bits of a refill; after four literals the round ends.
+constexpr unsigned kMaxLengthItemBits = 15 + 5;
 constexpr unsigned kMaxDistanceItemBits = 15 + 13;
+static_assert(3 * kLiteralRootBits + kMaxLengthItemBits <= 56);
 // The first output buffer beyond four times the input: enough for small streams at once.
 constexpr std::size_t kFirstOutputBytes = 64 * 1024;
 
@@ -154,11 +155,15 @@ TARKEEP_ALWAYS_INLINE bool decode_fast(FastState& state, const Entry* literals, 
         }
         const std::size_t length = decoded_value(entry, saved);
 
-        // The distance and the next round's table index must be held; a round with no
-        // literals before its length still has them.
+        // The distance's root index is real input already: a round takes at most three
+        // literals and a length (53 bits) of the 64 a refill loads. Looking it up before
+        // the refill keeps the refill's load off the path to the distance.
+        static_assert(3 * kLiteralRootBits + kMaxLengthItemBits + kDistanceRootBits <= 64);
+        entry = distances[bits & distance_mask];
+        // The whole distance and the next round's table index must be held; a round with
+        // no literals before its length still has them.
         static_assert(kMaxDistanceItemBits + kLiteralRootBits <= 56);
         if (held() < kMaxDistanceItemBits + kLiteralRootBits) refill();
-        entry = distances[bits & distance_mask];
         if (is_exceptional(entry)) {
             if (is_link(entry)) {
                 drop(entry);
