@@ -16,7 +16,7 @@ using deflate_tables::kLengthBase;
 using deflate_tables::kLengthExtra;
 
 // What a symbol means, with its extra-bit count but without its code length.
-Entry symbol_entry(SymbolSet set, unsigned symbol) {
+constexpr Entry symbol_entry(SymbolSet set, unsigned symbol) {
     const Entry bad = kExceptionalFlag | kBadSymbolFlag;
     switch (set) {
         case SymbolSet::code_length: return static_cast<Entry>(symbol) << 16;
@@ -32,6 +32,26 @@ Entry symbol_entry(SymbolSet set, unsigned symbol) {
     return bad;
 }
 
+// The meanings of a whole set, looked up instead of worked out per code.
+template <SymbolSet set, std::size_t symbols>
+constexpr std::array<Entry, symbols> meanings_of() {
+    std::array<Entry, symbols> meanings{};
+    for (unsigned symbol = 0; symbol < symbols; ++symbol) meanings[symbol] = symbol_entry(set, symbol);
+    return meanings;
+}
+constexpr auto kLiteralLengthMeanings = meanings_of<SymbolSet::literal_length, kMaxLiteralSymbols>();
+constexpr auto kDistanceMeanings = meanings_of<SymbolSet::distance, kMaxDistanceSymbols>();
+constexpr auto kCodeLengthMeanings = meanings_of<SymbolSet::code_length, kCodeLengthSymbols>();
+
+const Entry* meanings_of(SymbolSet set) {
+    switch (set) {
+        case SymbolSet::literal_length: return kLiteralLengthMeanings.data();
+        case SymbolSet::distance: return kDistanceMeanings.data();
+        case SymbolSet::code_length: return kCodeLengthMeanings.data();
+    }
+    return kCodeLengthMeanings.data();
+}
+
 // The meaning plus the code length, in both places the layout keeps it.
 Entry with_code_bits(Entry meaning, unsigned length) { return meaning + length + (length << 8); }
 
@@ -45,13 +65,17 @@ unsigned root_bits_of(SymbolSet set) {
 }
 
 // Codes are sent most-significant bit first but read from the low end of the bit buffer.
+constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
+    std::array<std::uint8_t, 256> reversed{};
+    for (unsigned byte = 0; byte < 256; ++byte)
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if (byte & (1u << bit)) reversed[byte] |= static_cast<std::uint8_t>(0x80u >> bit);
+    return reversed;
+}();
+
 unsigned reverse_bits(unsigned code, unsigned length) {
-    std::uint32_t x = code;
-    x = (x & 0x5555) << 1 | (x >> 1 & 0x5555);
-    x = (x & 0x3333) << 2 | (x >> 2 & 0x3333);
-    x = (x & 0x0F0F) << 4 | (x >> 4 & 0x0F0F);
-    x = (x & 0x00FF) << 8 | (x >> 8 & 0x00FF);
-    return x >> (16 - length);
+    const unsigned reversed16 = kReversedBytes[code & 0xFF] << 8 | kReversedBytes[code >> 8];
+    return reversed16 >> (16 - length);
 }
 
 struct Code {
@@ -63,20 +87,40 @@ struct Code {
 // The (code, length, symbol) triples a canonical bit-by-bit decoder can match: at each
 // length the codes first .. first + count - 1, but only those below 2^length. Codes past
 // that (an over-subscribed set) can never be reached, nor can any longer code.
+//
+// The symbols are counted and sorted by length in two halves side by side: neighbouring
+// symbols often share a length, and a single counter per length would make each update
+// wait for the one before.
 std::size_t reachable_codes(const std::uint8_t* lengths, std::size_t count, Code* codes) {
-    std::array<std::uint16_t, kMaxCodeBits + 1> counts{};
-    for (std::size_t i = 0; i < count; ++i) ++counts[lengths[i]];
-    counts[0] = 0;
+    const std::size_t half = count / 2;
+    std::array<std::array<std::uint16_t, kMaxCodeBits + 1>, 2> half_counts{};
+    for (std::size_t i = 0; i < half; ++i) {
+        ++half_counts[0][lengths[i]];
+        ++half_counts[1][lengths[half + i]];
+    }
+    if (count % 2 != 0) ++half_counts[1][lengths[count - 1]];
 
-    std::array<std::uint16_t, kMaxCodeBits + 2> offsets{};
-    for (unsigned len = 1; len <= kMaxCodeBits; ++len) offsets[len + 1] = offsets[len] + counts[len];
-    std::array<std::uint16_t, kMaxLiteralSymbols> sorted{};
-    for (std::size_t i = 0; i < count; ++i)
-        if (lengths[i] != 0) sorted[offsets[lengths[i]]++] = static_cast<std::uint16_t>(i);
+    // Sorted by length, symbols without a code (length 0) first; within a length the first
+    // half's symbols before the second's keeps them in symbol order.
+    std::array<std::uint16_t, kMaxCodeBits + 1> counts;
+    std::array<std::array<std::uint16_t, kMaxCodeBits + 1>, 2> next;
+    std::uint16_t start = 0;
+    for (unsigned len = 0; len <= kMaxCodeBits; ++len) {
+        counts[len] = half_counts[0][len] + half_counts[1][len];
+        next[0][len] = start;
+        next[1][len] = start + half_counts[0][len];
+        start += counts[len];
+    }
+    std::array<std::uint16_t, kMaxLiteralSymbols> sorted;
+    for (std::size_t i = 0; i < half; ++i) {
+        sorted[next[0][lengths[i]]++] = static_cast<std::uint16_t>(i);
+        sorted[next[1][lengths[half + i]]++] = static_cast<std::uint16_t>(half + i);
+    }
+    if (count % 2 != 0) sorted[next[1][lengths[count - 1]]] = static_cast<std::uint16_t>(count - 1);
 
     std::size_t n = 0;
     std::uint32_t first = 0;
-    std::uint32_t index = 0;
+    std::uint32_t index = counts[0];
     for (unsigned len = 1; len <= kMaxCodeBits; ++len) {
         const std::uint32_t limit = std::uint32_t{1} << len;
         if (first < limit) {
@@ -101,6 +145,7 @@ void fill(Entry* table, std::size_t size, unsigned reversed_code, unsigned lengt
 
 void build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, Entry* storage) {
     const unsigned root = root_bits_of(set);
+    const Entry* const meanings = meanings_of(set);
     const std::size_t root_size = std::size_t{1} << root;
     const Entry no_code = kExceptionalFlag;
     std::array<Code, kMaxLiteralSymbols> codes;
@@ -117,14 +162,14 @@ void build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, 
         std::copy_n(storage, filled, storage + filled);
         filled *= 2;
         for (; i < n && codes[i].length == len; ++i)
-            storage[reverse_bits(codes[i].code, len)] = with_code_bits(symbol_entry(set, codes[i].symbol), len);
+            storage[reverse_bits(codes[i].code, len)] = with_code_bits(meanings[codes[i].symbol], len);
     }
 
     std::size_t next_subtable = root_size;
     unsigned linked_prefix = ~0u;  // codes sharing a prefix are consecutive
     for (; i < n; ++i) {
         const Code& c = codes[i];
-        const Entry meaning = symbol_entry(set, c.symbol);
+        const Entry meaning = meanings[c.symbol];
         const unsigned prefix_code = prefix_of(c, root);
         const unsigned prefix = reverse_bits(prefix_code, root);
         if (prefix != linked_prefix) {
