@@ -34,14 +34,14 @@ constexpr Entry symbol_entry(SymbolSet set, unsigned symbol) {
 
 // The meanings of a whole set, looked up instead of worked out per code.
 template <SymbolSet set, std::size_t symbols>
-constexpr std::array<Entry, symbols> meanings_of() {
+constexpr std::array<Entry, symbols> meaning_table() {
     std::array<Entry, symbols> meanings{};
     for (unsigned symbol = 0; symbol < symbols; ++symbol) meanings[symbol] = symbol_entry(set, symbol);
     return meanings;
 }
-constexpr auto kLiteralLengthMeanings = meanings_of<SymbolSet::literal_length, kMaxLiteralSymbols>();
-constexpr auto kDistanceMeanings = meanings_of<SymbolSet::distance, kMaxDistanceSymbols>();
-constexpr auto kCodeLengthMeanings = meanings_of<SymbolSet::code_length, kCodeLengthSymbols>();
+constexpr auto kLiteralLengthMeanings = meaning_table<SymbolSet::literal_length, kMaxLiteralSymbols>();
+constexpr auto kDistanceMeanings = meaning_table<SymbolSet::distance, kMaxDistanceSymbols>();
+constexpr auto kCodeLengthMeanings = meaning_table<SymbolSet::code_length, kCodeLengthSymbols>();
 
 const Entry* meanings_of(SymbolSet set) {
     switch (set) {
@@ -64,7 +64,6 @@ unsigned root_bits_of(SymbolSet set) {
     return kCodeLengthRootBits;
 }
 
-// Codes are sent most-significant bit first but read from the low end of the bit buffer.
 constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
     std::array<std::uint8_t, 256> reversed{};
     for (unsigned byte = 0; byte < 256; ++byte)
@@ -73,6 +72,7 @@ constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
     return reversed;
 }();
 
+// Codes are sent most-significant bit first but read from the low end of the bit buffer.
 unsigned reverse_bits(unsigned code, unsigned length) {
     const unsigned reversed16 = kReversedBytes[code & 0xFF] << 8 | kReversedBytes[code >> 8];
     return reversed16 >> (16 - length);
