@@ -186,6 +186,15 @@ const Crafted crafted[] = {
      fails("invalid Huffman code")},
     {"incomplete literal code, missing code at the end", [](Writer& w) { incomplete_code(w), w.code(3, 2); },
      fails("unexpected end of data")},
+    // 'A' is 0 and end of block 10; 'B' 110000000000 and 'C' 1100000000010 share their first
+    // 11 bits, so their sub-table takes two more bits, as the last code alone says: the
+    // unused 1100000000011 must not pass for 'C'.
+    {"incomplete literal code, missing code beside its only longest one",
+     [](Writer& w) {
+         write_dynamic_header(w, lengths(257, {{'A', 1}, {256, 2}, {'B', 12}, {'C', 13}}), {0});
+         w.code(0b1100000000010, 13), w.code(0b110000000000, 12), w.code(0b1100000000011, 13), w.bits(0, 16);
+     },
+     fails("invalid Huffman code")},
     // 'a' is 0 and length 3 is 11, but there is no distance code.
     {"empty distance code used by a match",
      [](Writer& w) {
