@@ -1,5 +1,6 @@
 // Match copies of the inflate fast loop: whole 8-byte words, overlapping sources repeated as a byte-wise copy would.
 #pragma once
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -32,9 +33,16 @@ inline std::uint64_t widen_period(const std::uint8_t* p, std::size_t period) {
 inline std::uint8_t* copy_match(std::uint8_t* out, std::size_t distance, std::size_t length) {
     const std::uint8_t* src = out - distance;
     std::uint8_t* const end = out + length;
+    // Most matches fit in a word and lie at least their length back (short matches at
+    // pixel distances included): one word holds them, and the rest of it only writes past
+    // their end. One test for all of them keeps this branch rarely wrong.
+    if ((length <= 8) & (distance >= length)) {
+        store_unaligned(out, load_unaligned<std::uint64_t>(src));
+        return end;
+    }
     if (distance >= 8) {
         // Each word's source lies at least a word behind it, so it is already written even
-        // when the match overlaps itself. Most matches are short: four words without a test.
+        // when the match overlaps itself. Four words without a test, then the rest.
         store_unaligned(out, load_unaligned<std::uint64_t>(src));
         store_unaligned(out + 8, load_unaligned<std::uint64_t>(src + 8));
         store_unaligned(out + 16, load_unaligned<std::uint64_t>(src + 16));
@@ -49,8 +57,8 @@ inline std::uint8_t* copy_match(std::uint8_t* out, std::size_t distance, std::si
         for (out += kCopyOvershoot; out < end; out += 8) store_unaligned(out, pattern);
         return end;
     }
-    // Periods of 2 to 7 bytes (pixels): widen one period to a word, then repeat that
-    // word at the largest multiple of the period that fits in it.
+    // Longer matches with periods of 2 to 7 bytes (pixels): widen one period to a word,
+    // then repeat that word at the largest multiple of the period that fits in it.
     const std::uint64_t pattern = widen_period(src, distance);
     // 8 - 8 % distance, without a division.
     static constexpr std::uint8_t kStep[8] = {0, 0, 8, 6, 8, 5, 6, 7};
