@@ -1,6 +1,5 @@
 // Match copies of the inflate fast loop: whole 8-byte words, overlapping sources repeated as a byte-wise copy would.
 #pragma once
-#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
