@@ -43,26 +43,23 @@ constexpr auto kLiteralLengthMeanings = meaning_table<SymbolSet::literal_length,
 constexpr auto kDistanceMeanings = meaning_table<SymbolSet::distance, kMaxDistanceSymbols>();
 constexpr auto kCodeLengthMeanings = meaning_table<SymbolSet::code_length, kCodeLengthSymbols>();
 
-const Entry* meanings_of(SymbolSet set) {
+// What the table of a set is built with: its root bits and its symbols' meanings.
+struct SetLayout {
+    unsigned root_bits;
+    const Entry* meanings;
+};
+
+SetLayout layout_of(SymbolSet set) {
     switch (set) {
-        case SymbolSet::literal_length: return kLiteralLengthMeanings.data();
-        case SymbolSet::distance: return kDistanceMeanings.data();
-        case SymbolSet::code_length: return kCodeLengthMeanings.data();
+        case SymbolSet::literal_length: return {kLiteralRootBits, kLiteralLengthMeanings.data()};
+        case SymbolSet::distance: return {kDistanceRootBits, kDistanceMeanings.data()};
+        case SymbolSet::code_length: break;
     }
-    return kCodeLengthMeanings.data();
+    return {kCodeLengthRootBits, kCodeLengthMeanings.data()};
 }
 
 // The meaning plus the code length, in both places the layout keeps it.
 Entry with_code_bits(Entry meaning, unsigned length) { return meaning + length + (length << 8); }
-
-unsigned root_bits_of(SymbolSet set) {
-    switch (set) {
-        case SymbolSet::literal_length: return kLiteralRootBits;
-        case SymbolSet::distance: return kDistanceRootBits;
-        case SymbolSet::code_length: return kCodeLengthRootBits;
-    }
-    return kCodeLengthRootBits;
-}
 
 constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
     std::array<std::uint8_t, 256> reversed{};
@@ -144,8 +141,7 @@ void fill(Entry* table, std::size_t size, unsigned reversed_code, unsigned lengt
 }  // namespace
 
 void build_table(const std::uint8_t* lengths, std::size_t count, SymbolSet set, Entry* storage) {
-    const unsigned root = root_bits_of(set);
-    const Entry* const meanings = meanings_of(set);
+    const auto [root, meanings] = layout_of(set);
     const std::size_t root_size = std::size_t{1} << root;
     const Entry no_code = kExceptionalFlag;
     std::array<Code, kMaxLiteralSymbols> codes;
