@@ -35,11 +35,10 @@ void replace_file(const std::filesystem::path& from, const std::filesystem::path
     for (std::size_t attempt = 0;; ++attempt) {
         if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return;
         const DWORD error = GetLastError();
-        if (!held_by_another_program(error) || attempt == kHeldFileRetries) {
+        if (!wait_to_retry(attempt, held_by_another_program(error))) {
             throw std::filesystem::filesystem_error("rename", from, to,
                                                     std::error_code(static_cast<int>(error), native_category()));
         }
-        Sleep(kHeldFileRetryDelaysMs[attempt]);
     }
 }
 

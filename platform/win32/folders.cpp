@@ -172,8 +172,7 @@ void remove_tree(const fs::path& path, std::error_code& error) {
         const bool may_clear =
             error.category() == native_category() &&
             (held_by_another_program(static_cast<DWORD>(error.value())) || error.value() == ERROR_DIR_NOT_EMPTY);
-        if (!error || !may_clear || attempt == kHeldFileRetries) return;
-        Sleep(kHeldFileRetryDelaysMs[attempt]);
+        if (!error || !wait_to_retry(attempt, may_clear)) return;
     }
 }
 
