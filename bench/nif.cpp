@@ -11,7 +11,6 @@
 namespace {
 
 using namespace tarkeep::data;
-using namespace tarkeep::test;
 
 constexpr int kGrid = 71;  // 71 x 71 vertices, 2 x 70 x 70 = 9800 triangles
 constexpr int kBones = 24;
