@@ -14,6 +14,7 @@
 
 #include "data/gltf_error.h"
 #include "image/png.h"
+#include "io/byte_order.h"
 #include "io/checksum.h"
 #include "io/zip_error.h"
 
@@ -23,8 +24,8 @@ using Bytes = std::vector<std::uint8_t>;
 using namespace tarkeep;
 
 const Bytes signature(std::begin(image::kPngSignature), std::end(image::kPngSignature));
-using image::append_be32;
 using image::append_png_chunk;
+using io::append_be32;
 
 Bytes with_fixed_crcs(const std::uint8_t* data, std::size_t size) {
     Bytes file = signature;

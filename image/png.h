@@ -20,8 +20,6 @@ std::vector<std::uint8_t> encode_png(const RgbaImage& image, bool compress);
 
 // The eight bytes every PNG file starts with.
 inline constexpr std::uint8_t kPngSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-// Appends a number as PNG stores every number: 32 bits, big-endian.
-void append_be32(std::vector<std::uint8_t>& out, std::uint32_t value);
 // Appends one chunk: the data's length, the type, the data and the CRC of type and data.
 void append_png_chunk(std::vector<std::uint8_t>& out, const char type[4], std::span<const std::uint8_t> data);
 

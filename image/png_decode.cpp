@@ -8,15 +8,12 @@
 #include "image/png_error.h"
 #include "image/png.h"
 #include "image/png_unfilter.h"
+#include "io/byte_order.h"
 #include "io/checksum.h"
 #include "io/zlib_stream.h"
 
 namespace tarkeep::image {
 namespace {
-
-std::uint32_t load_be32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-}
 
 struct ChunkWalk {
     bool have_header = false;
@@ -27,8 +24,8 @@ struct ChunkWalk {
 
 void read_header(const std::uint8_t* data, std::uint32_t length, ChunkWalk& walk) {
     if (length < 13) throw PngError("png: short IHDR");
-    walk.width = load_be32(data);
-    walk.height = load_be32(data + 4);
+    walk.width = io::load_be32(data);
+    walk.height = io::load_be32(data + 4);
     const std::uint8_t bit_depth = data[8], colour_type = data[9], interlace = data[12];
     if (bit_depth != 8 || colour_type != 6 || interlace != 0) {
         throw PngError("png: only 8-bit RGBA without interlace");
@@ -40,11 +37,11 @@ ChunkWalk walk_chunks(std::span<const std::uint8_t> file) {
     ChunkWalk walk;
     std::uint64_t p = 8;
     for (;;) {
-        const std::uint32_t length = load_be32(file.data() + p);
+        const std::uint32_t length = io::load_be32(file.data() + p);
         if (p + length + 12 > file.size()) throw PngError("png: truncated chunk");
         const std::uint8_t* type = file.data() + p + 4;
         const std::uint8_t* data = type + 4;
-        const std::uint32_t stored_crc = load_be32(data + length);
+        const std::uint32_t stored_crc = io::load_be32(data + length);
         if (io::crc32({type, std::size_t(length) + 4}) != stored_crc) throw PngError("png: chunk CRC mismatch");
         if (std::memcmp(type, "IHDR", 4) == 0) {
             read_header(data, length, walk);

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "image/png.h"
+#include "io/byte_order.h"
 #include "io/checksum.h"
 #include "io/zlib_stream.h"
 
@@ -26,8 +27,8 @@ std::vector<std::uint8_t> encode_png(std::uint32_t width, std::uint32_t height, 
                                      bool compress) {
     const std::vector<std::uint8_t> zlib = io::zlib_wrap(filtered_rows(width, height, pixels), compress);
     std::vector<std::uint8_t> header;
-    append_be32(header, width);
-    append_be32(header, height);
+    io::append_be32(header, width);
+    io::append_be32(header, height);
     header.insert(header.end(), {8, 6, 0, 0, 0});
 
     std::vector<std::uint8_t> file(kPngSignature, kPngSignature + 8);
@@ -38,16 +39,12 @@ std::vector<std::uint8_t> encode_png(std::uint32_t width, std::uint32_t height, 
     return file;
 }
 
-void append_be32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(value >> shift));
-}
-
 void append_png_chunk(std::vector<std::uint8_t>& out, const char type[4], std::span<const std::uint8_t> data) {
-    append_be32(out, std::uint32_t(data.size()));
+    io::append_be32(out, std::uint32_t(data.size()));
     const std::size_t type_at = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    append_be32(out, io::crc32({out.data() + type_at, data.size() + 4}));
+    io::append_be32(out, io::crc32({out.data() + type_at, data.size() + 4}));
 }
 
 std::vector<std::uint8_t> encode_png(const RgbaImage& image, bool compress) {

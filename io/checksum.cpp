@@ -3,7 +3,7 @@
 #include "io/checksum.h"
 
 #include "io/checksum_simd.h"
-#include "io/load_le.h"
+#include "io/byte_order.h"
 
 #include <array>
 #include <bit>

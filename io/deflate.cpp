@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "io/deflate_block.h"
-#include "io/load_le.h"
+#include "io/byte_order.h"
 
 namespace tarkeep::io {
 namespace {

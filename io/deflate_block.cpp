@@ -130,9 +130,7 @@ void build_codes(std::span<const std::uint8_t> lengths, std::uint16_t* codes) {
         const unsigned len = lengths[s];
         codes[s] = 0;
         if (len == 0) continue;
-        unsigned value = next[len]++, reversed = 0;
-        for (unsigned b = 0; b < len; ++b, value >>= 1) reversed = (reversed << 1) | (value & 1);
-        codes[s] = std::uint16_t(reversed);
+        codes[s] = std::uint16_t(deflate_tables::reverse_bits(next[len]++, len));
     }
 }
 

@@ -22,4 +22,20 @@ inline constexpr std::array<std::uint16_t, 30> kDistanceBase = {
 inline constexpr std::array<std::uint8_t, 30> kDistanceExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                                 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
+// Every byte with its bit order reversed.
+inline constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
+    std::array<std::uint8_t, 256> reversed{};
+    for (unsigned byte = 0; byte < 256; ++byte)
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if (byte & (1u << bit)) reversed[byte] |= static_cast<std::uint8_t>(0x80u >> bit);
+    return reversed;
+}();
+
+// The low `length` bits of `code` (at most 16) in reverse order: Huffman codes are sent
+// most-significant bit first but read and written from the low end of the bit buffer.
+inline unsigned reverse_bits(unsigned code, unsigned length) {
+    const unsigned reversed16 = kReversedBytes[code & 0xFF] << 8 | kReversedBytes[(code >> 8) & 0xFF];
+    return reversed16 >> (16 - length);
+}
+
 }  // namespace tarkeep::io::deflate_tables

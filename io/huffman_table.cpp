@@ -14,6 +14,7 @@ using deflate_tables::kDistanceBase;
 using deflate_tables::kDistanceExtra;
 using deflate_tables::kLengthBase;
 using deflate_tables::kLengthExtra;
+using deflate_tables::reverse_bits;
 
 // What a symbol means, with its extra-bit count but without its code length.
 constexpr Entry symbol_entry(SymbolSet set, unsigned symbol) {
@@ -60,20 +61,6 @@ SetLayout layout_of(SymbolSet set) {
 
 // The meaning plus the code length, in both places the layout keeps it.
 Entry with_code_bits(Entry meaning, unsigned length) { return meaning + length + (length << 8); }
-
-constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
-    std::array<std::uint8_t, 256> reversed{};
-    for (unsigned byte = 0; byte < 256; ++byte)
-        for (unsigned bit = 0; bit < 8; ++bit)
-            if (byte & (1u << bit)) reversed[byte] |= static_cast<std::uint8_t>(0x80u >> bit);
-    return reversed;
-}();
-
-// Codes are sent most-significant bit first but read from the low end of the bit buffer.
-unsigned reverse_bits(unsigned code, unsigned length) {
-    const unsigned reversed16 = kReversedBytes[code & 0xFF] << 8 | kReversedBytes[code >> 8];
-    return reversed16 >> (16 - length);
-}
 
 struct Code {
     std::uint16_t code;

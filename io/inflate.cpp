@@ -11,7 +11,7 @@
 #include "io/deflate_tables.h"
 #include "io/huffman_table.h"
 #include "io/inflate_copy.h"
-#include "io/load_le.h"
+#include "io/byte_order.h"
 #include "io/zip_error.h"
 
 namespace tarkeep::io {

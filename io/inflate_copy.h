@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "io/load_le.h"
+#include "io/byte_order.h"
 
 namespace tarkeep::io::inflate_detail {
 

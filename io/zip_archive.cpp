@@ -1,4 +1,5 @@
 // Reading zip archives: the central directory, entry lookup and stored/deflated extraction.
+#include "io/byte_order.h"
 #include "io/zip_archive.h"
 
 #include <algorithm>
@@ -22,13 +23,6 @@ constexpr std::size_t kCentralRecordSize = 46;
 constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
-
-std::uint16_t u16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-
-std::uint32_t u32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 // Reads exactly `count` bytes at `offset`; false on any short or failed read.
 bool read_at(std::ifstream& file, std::uint64_t offset, std::size_t count, std::uint8_t* out) {
@@ -59,14 +53,14 @@ ZipArchive::ZipArchive(std::filesystem::path path) : path_(std::move(path)) {
 
     // The record nearest the end of the file wins.
     std::size_t record = tail_size - kEndRecordSize;
-    while (u32(tail.data() + record) != kEndSignature) {
+    while (load_le32(tail.data() + record) != kEndSignature) {
         if (record == 0) throw ZipError("no end of central directory: " + shown);
         --record;
     }
     const std::uint8_t* end_record = tail.data() + record;
-    const std::uint16_t count = u16(end_record + 10);
-    const std::uint64_t directory_size = u32(end_record + 12);
-    const std::uint64_t directory_offset = u32(end_record + 16);
+    const std::uint16_t count = load_le16(end_record + 10);
+    const std::uint64_t directory_size = load_le32(end_record + 12);
+    const std::uint64_t directory_offset = load_le32(end_record + 16);
     if (directory_offset + directory_size > file_size_) throw ZipError("bad central directory in " + shown);
 
     std::vector<std::uint8_t> directory(static_cast<std::size_t>(directory_size));
@@ -75,22 +69,22 @@ ZipArchive::ZipArchive(std::filesystem::path path) : path_(std::move(path)) {
     entries_.reserve(count);
     std::uint64_t p = 0;
     for (unsigned i = 0; i < count; ++i) {
-        if (p + kCentralRecordSize > directory_size || u32(directory.data() + p) != kCentralSignature)
+        if (p + kCentralRecordSize > directory_size || load_le32(directory.data() + p) != kCentralSignature)
             throw ZipError("bad central directory entry in " + shown);
         const std::uint8_t* r = directory.data() + p;
-        const std::uint16_t name_length = u16(r + 28);
+        const std::uint16_t name_length = load_le16(r + 28);
         if (p + kCentralRecordSize + name_length > directory_size)
             throw ZipError("bad central directory entry in " + shown);
         ZipEntry entry;
-        entry.method = u16(r + 10);
-        entry.crc32 = u32(r + 16);
-        entry.compressed_size = u32(r + 20);
-        entry.uncompressed_size = u32(r + 24);
-        entry.local_header_offset = u32(r + 42);
+        entry.method = load_le16(r + 10);
+        entry.crc32 = load_le32(r + 16);
+        entry.compressed_size = load_le32(r + 20);
+        entry.uncompressed_size = load_le32(r + 24);
+        entry.local_header_offset = load_le32(r + 42);
         entry.name.assign(reinterpret_cast<const char*>(r + kCentralRecordSize), name_length);
         index_[entry.name] = entries_.size();
         entries_.push_back(std::move(entry));
-        p += kCentralRecordSize + name_length + u16(r + 30) + u16(r + 32);
+        p += kCentralRecordSize + name_length + load_le16(r + 30) + load_le16(r + 32);
     }
 }
 
@@ -114,9 +108,10 @@ std::vector<std::uint8_t> ZipArchive::read(std::string_view name) const {
     std::uint8_t header[kLocalHeaderSize];
     if (!read_at(file, entry.local_header_offset, kLocalHeaderSize, header))
         throw ZipError("read error: " + shown_name);
-    if (u32(header) != kLocalSignature) throw ZipError("bad local header: " + shown_name);
+    if (load_le32(header) != kLocalSignature) throw ZipError("bad local header: " + shown_name);
 
-    const std::uint64_t data_start = entry.local_header_offset + kLocalHeaderSize + u16(header + 26) + u16(header + 28);
+    const std::uint64_t data_start =
+        entry.local_header_offset + kLocalHeaderSize + load_le16(header + 26) + load_le16(header + 28);
     if (data_start + entry.compressed_size > file_size_) throw ZipError("entry exceeds archive: " + shown_name);
     std::vector<std::uint8_t> stored(static_cast<std::size_t>(entry.compressed_size));
     if (!read_at(file, data_start, stored.size(), stored.data())) throw ZipError("read error: " + shown_name);

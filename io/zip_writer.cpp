@@ -1,7 +1,7 @@
 // Building zip archive bytes: local headers, the central directory and the end record.
 #include "io/zip_writer.h"
 
-#include "io/append_le.h"
+#include "io/byte_order.h"
 #include "io/checksum.h"
 #include "io/file_bytes.h"
 

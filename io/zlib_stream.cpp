@@ -1,4 +1,5 @@
 // The zlib wrapper: header and Adler-32 around our deflate or stored blocks, and unwrapping it.
+#include "io/byte_order.h"
 #include "io/zlib_stream.h"
 
 #include <algorithm>
@@ -11,14 +12,6 @@ namespace tarkeep::io {
 namespace {
 
 constexpr std::size_t kMaxStoredBlock = 65535;
-
-void put_be32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
-}
-
-std::uint32_t load_be32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-}
 
 void append_stored_blocks(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data) {
     std::size_t offset = 0;
@@ -46,7 +39,7 @@ std::vector<std::uint8_t> zlib_wrap(std::span<const std::uint8_t> data, bool com
         stream.reserve(data.size() + data.size() / kMaxStoredBlock * 5 + 16);
         append_stored_blocks(stream, data);
     }
-    put_be32(stream, adler32(data));
+    append_be32(stream, adler32(data));
     return stream;
 }
 

@@ -7,10 +7,18 @@
 #include <unordered_map>
 
 #include "data/nif/nif_blocks.h"
+#include "io/checksum.h"
 
 namespace tarkeep::data {
 
 namespace {
+
+// The registry's key of a type name.
+std::uint64_t name_hash(std::string_view name) {
+    io::Fnv1a64 hash;
+    hash.update(name);
+    return hash.value();
+}
 
 constexpr NifBlockType kBlockTypes[] = {
     {"NiNode", read_ni_node},
@@ -77,7 +85,7 @@ using Registry = std::unordered_map<std::uint64_t, const NifBlockType*, Identity
 Registry build_registry() {
     Registry registry;
     for (const NifBlockType& type : kBlockTypes) {
-        if (!registry.emplace(fnv1a64(type.name), &type).second) {
+        if (!registry.emplace(name_hash(type.name), &type).second) {
             throw std::logic_error("NIF block type registered twice or hash collision: " + std::string(type.name));
         }
     }
@@ -91,20 +99,11 @@ const Registry& registry() {
 
 }  // namespace
 
-std::uint64_t fnv1a64(std::string_view text) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
-}
-
 std::span<const NifBlockType> nif_block_types() { return kBlockTypes; }
 
 NifBlockReader find_nif_block_reader(std::string_view type_name) {
     const Registry& types = registry();
-    const auto found = types.find(fnv1a64(type_name));
+    const auto found = types.find(name_hash(type_name));
     // A different name may share the hash; only an exact match counts.
     if (found == types.end() || found->second->name != type_name) return nullptr;
     return found->second->reader;

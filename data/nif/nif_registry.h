@@ -19,7 +19,4 @@ std::span<const NifBlockType> nif_block_types();
 // The reader registered for exactly this (case-sensitive) type name, or nullptr.
 NifBlockReader find_nif_block_reader(std::string_view type_name);
 
-// 64-bit FNV-1a, the registry's hash.
-std::uint64_t fnv1a64(std::string_view text);
-
 }  // namespace tarkeep::data

@@ -6,16 +6,16 @@
 #include <cstring>
 
 #include "data/texture/tex_error.h"
+#include "io/byte_order.h"
 
 namespace tarkeep::data {
 namespace {
 
-inline std::uint32_t load_u16(const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
-
-inline std::uint32_t load_u32(const std::uint8_t* p) { return load_u16(p) | load_u16(p + 2) << 16; }
+using io::load_le16;
+using io::load_le32;
 
 inline std::uint64_t load_u64(const std::uint8_t* p) {
-    return std::uint64_t(load_u32(p)) | std::uint64_t(load_u32(p + 4)) << 32;
+    return std::uint64_t(load_le32(p)) | std::uint64_t(load_le32(p + 4)) << 32;
 }
 
 // Pixels are assembled as R | G << 8 | B << 16 | A << 24 and stored little-endian.
@@ -32,9 +32,9 @@ inline void store_pixel(std::uint8_t* out, std::uint32_t rgba) {
 
 // Colour part of a block: four palette entries (alpha included) and the 2-bit indices.
 void decode_colour(const std::uint8_t* block, bool three_colour_allowed, std::uint32_t tile[16]) {
-    const std::uint32_t c0 = load_u16(block);
-    const std::uint32_t c1 = load_u16(block + 2);
-    const std::uint32_t indices = load_u32(block + 4);
+    const std::uint32_t c0 = load_le16(block);
+    const std::uint32_t c1 = load_le16(block + 2);
+    const std::uint32_t indices = load_le32(block + 4);
     const std::uint32_t r0 = (c0 >> 11) * 255 / 31, g0 = ((c0 >> 5) & 63) * 255 / 63, b0 = (c0 & 31) * 255 / 31;
     const std::uint32_t r1 = (c1 >> 11) * 255 / 31, g1 = ((c1 >> 5) & 63) * 255 / 63, b1 = (c1 & 31) * 255 / 31;
     std::uint32_t palette[4];

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "io/append_le.h"
+#include "io/byte_order.h"
 
 namespace tarkeep::data {
 

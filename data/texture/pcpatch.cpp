@@ -7,13 +7,10 @@
 #include "data/texture/dxt.h"
 #include "data/texture/tex_error.h"
 #include "data/texture/texcache.h"
+#include "io/byte_order.h"
 
 namespace tarkeep::data {
 namespace {
-
-std::uint32_t load_u32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
 
 std::span<const std::uint8_t> pixel_data(std::span<const std::uint8_t> file, const TexcacheFile& tex) {
     return file.subspan(tex.pixels_offset, tex.num_pixels);
@@ -54,14 +51,14 @@ PcPatch read_pcpatch(std::span<const std::uint8_t> patch_file) {
     const TexcacheFile tex = read_texcache(patch_file);
     const std::span<const std::uint8_t> payload = pixel_data(patch_file, tex);
     if (payload.size() < 4) throw TexError("pcpatch: payload too short");
-    const std::uint64_t run_count = load_u32(payload.data());
+    const std::uint64_t run_count = io::load_le32(payload.data());
     const std::uint64_t table_end = 4 + 8 * run_count;
     if (table_end > payload.size()) throw TexError("pcpatch: run table exceeds the payload");
     PcPatch patch;
     patch.runs.reserve(run_count);
     for (std::uint64_t i = 0; i < run_count; ++i) {
         const std::uint8_t* entry = payload.data() + 4 + 8 * i;
-        patch.runs.emplace_back(load_u32(entry), load_u32(entry + 4));
+        patch.runs.emplace_back(io::load_le32(entry), io::load_le32(entry + 4));
     }
     patch.blocks.assign(payload.begin() + std::ptrdiff_t(table_end), payload.end());
     return patch;

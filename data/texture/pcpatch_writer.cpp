@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "io/append_le.h"
+#include "io/byte_order.h"
 
 namespace tarkeep::data {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "data/texture/tex_error.h"
+#include "io/byte_order.h"
 
 namespace tarkeep::data {
 namespace {
@@ -22,8 +23,7 @@ public:
 
     std::uint32_t u32(std::uint64_t offset) const {
         require(offset + 4);
-        const std::uint8_t* p = file_.data() + offset;
-        return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+        return io::load_le32(file_.data() + offset);
     }
 
     void require(std::uint64_t end) const {

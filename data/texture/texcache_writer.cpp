@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "io/append_le.h"
+#include "io/byte_order.h"
 #include "data/texture/dxt_encoder.h"
 
 namespace tarkeep::data {

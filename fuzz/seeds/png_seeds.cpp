@@ -5,6 +5,7 @@
 
 #include "fuzz/seeds/seed_corpus.h"
 #include "image/png.h"
+#include "io/byte_order.h"
 #include "io/zlib_stream.h"
 
 namespace tarkeep::fuzz {
@@ -14,8 +15,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint8_t kModeFile = 0, kModeChunks = 1, kModeRows = 2;
 const Bytes kSignature(std::begin(image::kPngSignature), std::end(image::kPngSignature));
-using image::append_be32;
 using image::append_png_chunk;
+using io::append_be32;
 
 // Rows of a width x height RGBA image, row y using filter type y % 5 over varied bytes.
 Bytes filtered_rows(std::uint32_t width, std::uint32_t height) {

@@ -5,19 +5,11 @@
 #include <span>
 #include <string>
 
+#include "io/checksum.h"
+
 namespace tarkeep::upscale {
 
-// 64-bit FNV-1a, fed in pieces (the model cache hashes a texture, a length and a mask).
-class Fnv1a64 {
-public:
-    void update(std::span<const std::uint8_t> bytes) {
-        for (std::uint8_t b : bytes) hash_ = (hash_ ^ b) * 0x100000001b3ULL;
-    }
-    std::uint64_t value() const { return hash_; }
-
-private:
-    std::uint64_t hash_ = 0xcbf29ce484222325ULL;
-};
+using io::Fnv1a64;
 
 // A hash as 16 lower-case hexadecimal digits.
 std::string hash_hex(std::uint64_t hash);
