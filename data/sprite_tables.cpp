@@ -7,6 +7,7 @@
 
 #include "data/game_archives.h"
 #include "data/game_db.h"
+#include "data/game_file_names.h"
 #include "data/text_lines.h"
 
 namespace tarkeep::data {
@@ -126,7 +127,7 @@ std::string sprite_cache_key(std::string_view texture) {
     std::replace(path.begin(), path.end(), '\\', '/');
     std::string name = ascii_lower(std::string_view(path).substr(path.rfind('/') + 1));
     if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) name.resize(dot);
-    return name + ".texcache";
+    return texture_file(name);
 }
 
 std::uint32_t parse_texture_flags(std::string_view text) {

@@ -8,6 +8,7 @@
 #include "data/ddf_value.h"
 #include "data/game_archives.h"
 #include "data/game_db.h"
+#include "data/game_file_names.h"
 #include "data/text_lines.h"
 
 namespace tarkeep::data {
@@ -94,7 +95,7 @@ std::vector<TerrainTexture> resolve_terrain_textures(const ClimateTerrainTables&
             texture.pick = set->second[season_entry(set->second.size(), season)];
             texture.texture = ascii_lower(remove_extension(texture.pick));
         }
-        if (!texture.texture.empty()) texture.present = archives.contains(texture.texture + ".texcache");
+        if (!texture.texture.empty()) texture.present = archives.contains(texture_file(texture.texture));
         result.push_back(std::move(texture));
     }
     return result;

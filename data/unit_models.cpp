@@ -7,6 +7,7 @@
 
 #include "data/game_archives.h"
 #include "data/game_db.h"
+#include "data/game_file_names.h"
 #include "data/text_lines.h"
 
 namespace tarkeep::data {
@@ -202,12 +203,12 @@ std::vector<ModelJob> list_model_jobs(const GameDb& db, const GameArchives& arch
             std::vector<std::string> kf_files;
             std::unordered_set<std::string> seen;
             for (const DdfValue& anim : variant.anims) {
-                std::string kf = model_key(anim) + ".kf";
+                std::string kf = animation_file(model_key(anim));
                 if (seen.insert(kf).second && archives.contains(kf)) kf_files.push_back(std::move(kf));
             }
             for (std::string_view suffix : kRegionSuffixes) {
                 std::string candidate = key + std::string(suffix);
-                if (archives.contains(candidate + ".nifcache") && listed.insert(candidate).second) {
+                if (archives.contains(model_file(candidate)) && listed.insert(candidate).second) {
                     jobs.push_back({unit, std::move(candidate), kf_files});
                 }
             }

@@ -1,5 +1,7 @@
 // Reading player-colour patches and writing their blocks over a texture's pixel data.
 #include "data/texture/pcpatch.h"
+#include "data/game_file_names.h"
+#include "data/text_lines.h"
 
 #include <algorithm>
 #include <cstring>
@@ -36,15 +38,11 @@ std::string texture_stem(std::string_view name) {
     std::size_t end = name.size();
     const std::size_t dot = name.rfind('.');
     if (dot != std::string_view::npos && dot > name_start && name[dot - 1] != '.') end = dot;
-    std::string stem(name.substr(0, end));
-    for (char& c : stem) {
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    }
-    return stem;
+    return ascii_lower(name.substr(0, end));
 }
 
 std::string pcpatch_name(std::string_view texture_name, char letter) {
-    return texture_stem(texture_name) + letter + ".pcpatch";
+    return patch_file(texture_stem(texture_name), letter);
 }
 
 PcPatch read_pcpatch(std::span<const std::uint8_t> patch_file) {

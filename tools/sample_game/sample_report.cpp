@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "data/text_lines.h"
 #include "platform/files.h"
 
 namespace tarkeep::sample_game {
@@ -12,9 +13,7 @@ std::vector<std::string> foreign_archives(const std::filesystem::path& zips,
     std::vector<std::string> foreign;
     for (const platform::FolderEntry& entry : platform::list_folder(zips)) {
         std::string name = entry.path.filename().string();
-        std::string lower = name;
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c | 0x20) : c; });
+        const std::string lower = data::ascii_lower(name);
         const bool ours = std::any_of(summary.archives.begin(), summary.archives.end(),
                                       [&](const sample_game::SampleArchive& archive) { return archive.name == name; });
         if (lower.ends_with(".zip") && !ours) foreign.push_back(std::move(name));

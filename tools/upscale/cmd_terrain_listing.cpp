@@ -4,6 +4,7 @@
 
 #include "data/game_archives.h"
 #include "data/game_db.h"
+#include "data/game_file_names.h"
 #include "data/texture/texture_image.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
@@ -57,7 +58,7 @@ int cmd_orig(const Args& args) {
         select_stems(load_terrain_map(morv_dir, archives), args.list("--only"), false);
     // Each stem is independent: decode and compress them on the worker pool.
     platform::run_jobs(stems.size(), [&](std::size_t i) {
-        image::RgbaImage image = data::texture_to_rgb_opaque(archives.read(stems[i] + ".texcache"));
+        image::RgbaImage image = data::texture_to_rgb_opaque(archives.read(data::texture_file(stems[i])));
         if (deblock_source) image = deblock(image, threshold);
         image::write_png_file(out_dir / platform::path_from_utf8(stems[i] + ".png"), image, true);
     });

@@ -1,6 +1,7 @@
 // --ui-orig: UI sheets as the game draws them, and bled and enlarged twice as the
 // build's background is.
 #include "data/game_archives.h"
+#include "data/game_file_names.h"
 #include "data/texture/texture_image.h"
 #include "image/image_files.h"
 #include "image/kernels.h"
@@ -16,7 +17,7 @@ int cmd_ui_orig(const Args& args) {
     const data::GameArchives archives(platform::path_from_utf8(args.positional.at(0)));
     platform::create_folders(out_dir);
     for (const std::string& stem : args.list("--only")) {
-        const image::RgbaImage sheet = data::texture_to_rgba(archives.read(stem + ".texcache"));
+        const image::RgbaImage sheet = data::texture_to_rgba(archives.read(data::texture_file(stem)));
         image::write_png_file(out_dir / platform::path_from_utf8(stem + ".png"), sheet, true);
         image::write_png_file(out_dir / platform::path_from_utf8(stem + "_bl.png"), ui_background(sheet), true);
     }

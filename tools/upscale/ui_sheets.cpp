@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "data/game_archives.h"
+#include "data/game_file_names.h"
 #include "data/texture/texcache.h"
 
 namespace tarkeep::upscale {
@@ -14,14 +15,9 @@ constexpr const char* kNonHudTables[] = {"dbsprite_cursor_packed.csv", "dbsprite
 constexpr const char* kIconTables[] = {"dbsprite_unitIcons_packed.csv", "dbsprite_unitActions_packed.csv",
                                        "dbsprite_techtree_packed.csv", "dbsprite_uianim_packed.csv"};
 constexpr const char* kIconWords[] = {"button", "_but_", "resources", "crown"};
-constexpr std::string_view kTextureSuffix = ".texcache";
 
 // The tables keep rectangle values as signed numbers stored unsigned.
 std::int64_t as_signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
-
-bool ends_with(const std::string& text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
 
 struct Segment {
     std::uint32_t core_start, core_end, input_start, input_end;
@@ -106,9 +102,9 @@ UiSheets collect_ui_sheets(const std::vector<data::Sprite>& sprites, bool all_ta
         const std::int64_t x = as_signed(sprite.x), y = as_signed(sprite.y);
         const std::int64_t w = as_signed(sprite.width), h = as_signed(sprite.height);
         if (!used.count(sprite.cache_key) || w <= 0 || h <= 0 || x + w <= 0 || y + h <= 0 ||
-            !ends_with(sprite.cache_key, kTextureSuffix))
+            !data::has_suffix(sprite.cache_key, data::kTextureSuffix))
             continue;
-        const std::string stem = sprite.cache_key.substr(0, sprite.cache_key.size() - kTextureSuffix.size());
+        const std::string stem(data::without_suffix(sprite.cache_key, data::kTextureSuffix));
         UiSheet& sheet = result.sheets[stem];
         sheet.stem = stem;
         sheet.texture = sprite.cache_key;
