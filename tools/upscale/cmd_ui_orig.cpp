@@ -2,7 +2,7 @@
 // build's background is.
 #include "data/game_archives.h"
 #include "data/texture/texture_image.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
