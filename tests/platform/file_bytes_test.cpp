@@ -79,7 +79,7 @@ TEST(WriteFileAtomic, ReadOnlyFolderKeepsThePreviousFile) {
 TEST(RemoveStaleTemporaries, RemovesOnlyTheFolderOwnTmpFiles) {
     test::TempDir dir;
     for (const char* name : {"a.png.tmp", "manifest.txt.tmp", "a.png", "tmp", "sub/b.png.tmp"}) test::touch(dir / name);
-    remove_stale_temporaries(dir);
+    remove_stale_temporaries(dir.path());
     remove_stale_temporaries(dir / "absent");
     for (const char* gone : {"a.png.tmp", "manifest.txt.tmp"}) EXPECT_FALSE(fs::exists(dir / gone)) << gone;
     for (const char* kept : {"a.png", "tmp", "sub/b.png.tmp"}) EXPECT_TRUE(fs::exists(dir / kept)) << kept;
