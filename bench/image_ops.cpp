@@ -8,12 +8,11 @@
 
 #include "tests/image/naive_image_ops.h"
 #include "image/kernels.h"
-#include "tools/upscale/metrics.h"
+#include "image/metrics.h"
 
 namespace {
 
 namespace image = tarkeep::image;
-namespace up = tarkeep::upscale;
 namespace naive = tarkeep::naive;
 
 image::RgbaImage noise(std::uint32_t w, std::uint32_t h, std::uint32_t seed) {
@@ -125,7 +124,7 @@ void BM_bleed(benchmark::State& state) {
 void BM_consistency(benchmark::State& state) {
     const bool fast = state.range(0);
     for (auto _ : state) {
-        double c = fast ? up::consistency(hd(), source()) : naive::consistency(hd(), source());
+        double c = fast ? image::consistency(hd(), source()) : naive::consistency(hd(), source());
         benchmark::DoNotOptimize(c);
     }
     report(state, std::size_t{2048} * 2048);
@@ -148,7 +147,7 @@ void check_equal_results() {
     image::bleed(c, 0, 16);
     naive::bleed(d, 0, 16);
     same_or_die(c.pixels == d.pixels, "bleed");
-    same_or_die(up::consistency(hd(), source()) == naive::consistency(hd(), source()), "consistency");
+    same_or_die(image::consistency(hd(), source()) == naive::consistency(hd(), source()), "consistency");
 }
 
 // Argument 1 = ours, 0 = the naive baseline.

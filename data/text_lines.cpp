@@ -60,14 +60,6 @@ std::vector<std::string_view> split_words(std::string_view text) {
     return words;
 }
 
-std::string ascii_lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 std::string_view remove_extension(std::string_view path) {
     const std::size_t separator = path.find_last_of("/\\");
     const std::size_t name_start = separator == std::string_view::npos ? 0 : separator + 1;

@@ -34,8 +34,15 @@ std::vector<std::string_view> split_lines(std::string_view text);
 // The words between runs of text whitespace.
 std::vector<std::string_view> split_words(std::string_view text);
 
-// 'A'-'Z' to 'a'-'z'; every other byte unchanged.
-std::string ascii_lower(std::string_view text);
+// 'A'-'Z' to 'a'-'z'; every other byte unchanged. Inline, so that the texture library
+// below this one can use it too.
+inline std::string ascii_lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
 
 // `path` without its extension: the part from the last '.' of the final component
 // (after the last '/' or '\'), provided some non-dot byte of that component precedes

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "data/gltf/model_export.h"
 #include "data/gltf_error.h"
 #include "data/nif/nif_error.h"
 #include "data/texture/dxt.h"
@@ -15,7 +16,6 @@
 #include "io/zip_error.h"
 #include "fuzz/support/sample_model.h"
 #include "data/texture/texcache_writer.h"
-#include "tools/upscale/model_export.h"
 
 namespace {
 
@@ -58,18 +58,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         model_bytes.assign(data + 2, data + split);
         kf_bytes.assign(data + split, data + size);
     }
-    upscale::GameFiles files;
+    GameFiles files;
     files.contains = [](std::string_view) { return true; };
     files.read = [&](std::string_view name) { return name.ends_with(".texcache") ? texture : kf_bytes; };
-    upscale::ModelExportOptions options;
+    ModelExportOptions options;
     options.colour = (data[0] & 2) ? 'B' : 0;
     options.scale_channels = data[0] & 4;
     options.keyframe_pass = !(data[0] & 8);
     std::vector<std::string> kfs;
     if (data[0] & 16) kfs.push_back("walk.kf");
-    upscale::GltfTextureCache cache;
+    GltfTextureCache cache;
     try {
-        check(upscale::export_model_bytes(files, model_bytes, kfs, options, cache).glb);
+        check(export_model_bytes(files, model_bytes, kfs, options, cache).glb);
     } catch (const GltfError&) {
     } catch (const NifError&) {
     } catch (const TexError&) {

@@ -3,7 +3,7 @@
 
 #include "io/byte_order.h"
 #include "io/checksum.h"
-#include "io/file_bytes.h"
+#include "platform/file_bytes.h"
 
 #include <stdexcept>
 
@@ -123,6 +123,6 @@ std::vector<std::uint8_t> ZipWriter::bytes() const {
     return out;
 }
 
-void ZipWriter::write(const std::filesystem::path& path) const { write_file(path, bytes()); }
+void ZipWriter::write(const std::filesystem::path& path) const { platform::write_file(path, bytes()); }
 
 }  // namespace tarkeep::io

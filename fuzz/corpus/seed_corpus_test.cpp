@@ -23,7 +23,7 @@
 #include "tests/support/reference_inflate.h"
 #include "tests/support/temp_dir.h"
 #include "io/zip_writer.h"
-#include "io/file_bytes.h"
+#include "platform/file_bytes.h"
 
 namespace tarkeep::fuzz {
 namespace {
@@ -114,7 +114,7 @@ const std::map<std::string, std::function<void(const Seed&)>>& accepts() {
          [](const Seed& s) {
              const test::TempDir dir;
              const auto path = dir.path() / "seed.zip";
-             io::write_file(path, s.bytes);
+             platform::write_file(path, s.bytes);
              const io::ZipArchive archive(path);
              EXPECT_EQ(archive.entries().empty(), s.name == "empty.zip");
              for (const auto& entry : archive.entries()) EXPECT_NO_THROW(archive.read(entry.name)) << entry.name;
@@ -172,7 +172,7 @@ TEST(SeedCorpus, CoversEveryKindOfInput) {
     EXPECT_EQ(filters, (std::set<std::uint32_t>{0, 1, 2, 3, 4}));
     const test::TempDir dir;
     for (const auto& s : corpora.at("zip_archive")) {
-        io::write_file(dir.path() / s.name, s.bytes);
+        platform::write_file(dir.path() / s.name, s.bytes);
         const io::ZipArchive archive(dir.path() / s.name);  // kept alive: the loop reads its entries
         for (const auto& entry : archive.entries()) methods.insert(entry.method);
     }

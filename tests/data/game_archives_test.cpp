@@ -6,13 +6,13 @@
 
 #include "data/game_archives.h"
 #include "ddf_show.h"
-#include "data/game_folder_writer.h"
+#include "tests/support/game_folder_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarkeep::data {
 namespace {
 
-using data::ZipFiles;
+using test::ZipFiles;
 using Names = std::vector<std::string>;
 
 std::string text_of(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
@@ -20,7 +20,7 @@ std::string text_of(const std::vector<std::uint8_t>& bytes) { return std::string
 class GameArchivesTest : public testing::Test {
 protected:
     test::TempDir temp;
-    data::GameFolderWriter game{temp.path()};
+    test::GameFolderWriter game{temp.path()};
 };
 
 TEST_F(GameArchivesTest, OnlyZipsOpenAndTheLaterByByteOrderWins) {

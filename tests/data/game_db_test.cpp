@@ -8,14 +8,14 @@
 
 #include "data/game_db.h"
 #include "ddf_show.h"
-#include "data/game_folder_writer.h"
+#include "tests/support/game_folder_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarkeep::data {
 namespace {
 
-using data::DbZipBuilder;
-using data::ZipFiles;
+using test::DbZipBuilder;
+using test::ZipFiles;
 using Names = std::vector<std::string>;
 
 class GameDbTest : public testing::Test {

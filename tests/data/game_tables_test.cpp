@@ -11,14 +11,14 @@
 #include "data/sprite_tables.h"
 #include "data/terrain_textures.h"
 #include "ddf_show.h"
-#include "data/game_folder_writer.h"
+#include "tests/support/game_folder_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarkeep::data {
 namespace {
 
-using data::DbZipBuilder;
-using data::ZipFiles;
+using test::DbZipBuilder;
+using test::ZipFiles;
 
 const char* const terrain_table =
     "// Terrain Type, High detail texture, Speed\n"
@@ -42,7 +42,7 @@ const char* const seasonal_sets =
 class GameTablesTest : public testing::Test {
 protected:
     void SetUp() override {
-        data::GameFolderWriter game(temp.path());
+        test::GameFolderWriter game(temp.path());
         game.add_zip("db.zip", DbZipBuilder("DB")
                                    .add("Terrain/dbterrain_arid.csv", terrain_table)
                                    .add("Terrain/DbSeasonalTextureSets_Arid.csv", seasonal_sets)

@@ -10,15 +10,15 @@
 #include "data/game_db.h"
 #include "data/unit_models.h"
 #include "ddf_show.h"
-#include "data/game_folder_writer.h"
+#include "tests/support/game_folder_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarkeep::data {
 namespace {
 
-using data::DbZipBuilder;
-using data::ZipFiles;
+using test::DbZipBuilder;
 using test::show;
+using test::ZipFiles;
 
 ZipFiles empty_files(std::initializer_list<const char*> names) {
     ZipFiles files;
@@ -30,7 +30,7 @@ class UnitModelsTest : public testing::Test {
 protected:
     // A game folder whose db.zip holds `units` as one definition file.
     const GameDb& db_of(std::string units, const ZipFiles& assets = ZipFiles()) {
-        data::GameFolderWriter game(temp.path());
+        test::GameFolderWriter game(temp.path());
         game.add_zip("db.zip", DbZipBuilder("DB").add("units.ddf", std::move(units)).files());
         game.add_zip("models.zip", assets);
         db_.emplace(game.zips() / "db.zip");

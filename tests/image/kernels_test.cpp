@@ -4,7 +4,7 @@
 #include "tests/image/naive_image_ops.h"
 #include "tests/image/test_images.h"
 #include "image/kernels.h"
-#include "tools/upscale/metrics.h"
+#include "image/metrics.h"
 
 namespace tarkeep::upscale {
 namespace {

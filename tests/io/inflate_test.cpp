@@ -11,12 +11,11 @@
 #include "io/zip_error.h"
 #include "tests/io/stream_fixtures.h"
 #include "tests/support/allocation_counter.h"
-#include "io/file_bytes.h"
+#include "tests/support/text_bytes.h"
 
 namespace tarkeep::test {
 namespace {
 
-using io::bytes_of;
 using io::inflate;
 using Bytes = std::vector<std::uint8_t>;
 using Writer = DeflateBitWriter;

@@ -1,7 +1,7 @@
 // The zip reader: stored and deflated entries, damaged and truncated archives, concurrent reads,
 // and archives written by Python's zipfile and the zip program.
 #include "io/zip_archive.h"
-#include "io/file_bytes.h"
+#include "platform/file_bytes.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -15,16 +15,16 @@
 #include "tests/data/error_text.h"
 #include "tests/io/stream_fixtures.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_bytes.h"
 #include "io/zip_writer.h"
 
 namespace tarkeep::test {
 namespace {
 
-using io::bytes_of;
-using io::write_file;
 using io::ZipArchive;
 using io::ZipWriter;
 using io::ZipWriterEntry;
+using platform::write_file;
 using Bytes = std::vector<std::uint8_t>;
 
 // The message of the ZipError `action` throws, or "" when it throws nothing.

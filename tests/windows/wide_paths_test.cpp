@@ -8,7 +8,7 @@
 
 #include <set>
 
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "tests/support/program_run.h"

@@ -16,7 +16,7 @@
 #include "tools/ref_upscaler/ref_model.h"
 #include "tools/ref_upscaler/ref_options.h"
 #include "tools/ref_upscaler/resample.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "platform/worker_pool.h"
 
 namespace {

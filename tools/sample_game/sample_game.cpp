@@ -1,5 +1,5 @@
 #include "tools/sample_game/sample_game.h"
-#include "io/file_bytes.h"
+#include "platform/file_bytes.h"
 
 #include "io/deflate.h"
 #include "tools/sample_game/sample_game_parts.h"
@@ -8,8 +8,8 @@
 
 namespace tarkeep::sample_game {
 
-using io::write_file;
 using io::ZipWriter;
+using platform::write_file;
 
 std::optional<SampleSize> parse_sample_size(std::string_view text) {
     if (text == "small") return SampleSize::small;

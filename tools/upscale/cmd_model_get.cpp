@@ -1,7 +1,7 @@
 // --model-get: one cached HD model texture, in a player colour, as a PNG file.
 #include <cstdio>
 
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_hd.h"

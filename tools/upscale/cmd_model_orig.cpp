@@ -1,8 +1,8 @@
 // --model-orig: the game's own model texture, its mask and its player-colour versions as PNG files.
 #include "data/texture/pcpatch.h"
-#include "data/texture/texture_colour_info.h"
+#include "data/texture_colour_info.h"
 #include "data/texture/texture_image.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"

@@ -10,14 +10,15 @@
 
 #include "data/game_archives.h"
 #include "data/texture/texture_image.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
+#include "platform/file_bytes.h"
 #include "platform/files.h"
 #include "platform/worker_pool.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/metrics.h"
+#include "image/metrics.h"
 #include "tools/upscale/model_build_options.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/model_manifest.h"
@@ -107,7 +108,8 @@ ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o,
     try {
         image::RgbaImage hd = network_result(batches[colour_run].out, job.stem, job, o.margin);
         result.before = consistency(hd, job.source);
-        if (result.before > kUnusableConsistency) throw std::runtime_error(unusable_output_message(result.before));
+        if (result.before > image::kUnusableConsistency)
+            throw std::runtime_error(image::unusable_output_message(result.before));
         if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, job.wrap_x && job.wrap_y);
         if (o.dering >= 0) dering(hd, job.source, o.dering);
         result.after = consistency(hd, job.source);
@@ -204,7 +206,7 @@ int cmd_models_build(const Args& args) {
     }
 
     const Stopwatch prepare;
-    image::remove_stale_temporaries(o.cache_dir);
+    platform::remove_stale_temporaries(o.cache_dir);
     WorkFolder work(o.work_dir, o.keep_work);
     NetworkRuns runs;
     const std::size_t colour_run = runs.index_of(o.model);
@@ -258,9 +260,9 @@ int cmd_models_build(const Args& args) {
                     mask = resize_bilinear(mask, job.source.width, job.source.height);
                 job.mask = opaque(std::move(mask));
             }
-            const SeamStats seams = seam_stats(job.source);
-            job.wrap_x = axis_tiles(seams.inner_x, ratio_x(seams), o.tile_detect);
-            job.wrap_y = axis_tiles(seams.inner_y, ratio_y(seams), o.tile_detect);
+            const image::SeamStats seams = seam_stats(job.source);
+            job.wrap_x = image::axis_tiles(seams.inner_x, ratio_x(seams), o.tile_detect);
+            job.wrap_y = image::axis_tiles(seams.inner_y, ratio_y(seams), o.tile_detect);
             if (job.wrap_x || job.wrap_y) ++tiling;
 
             auto write_input = [&](const image::RgbaImage& image, std::size_t run, const std::string& name) {

@@ -3,10 +3,10 @@
 #include <cstdio>
 
 #include "data/game_db.h"
+#include "data/gltf/model_export.h"
 #include "data/unit_models.h"
-#include "image/image_files.h"
+#include "platform/file_bytes.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/model_export.h"
 #include "tools/upscale/model_hd.h"
 
 namespace tarkeep::upscale {
@@ -36,15 +36,15 @@ std::vector<std::string> job_animations(const std::filesystem::path& morv_dir, c
 }
 
 struct TimedRun {
-    ModelExportResult result;
+    data::ModelExportResult result;
     double ms = 0;
 };
 
 TimedRun timed_export(const data::GameArchives& archives, const std::string& model,
-                      const std::vector<std::string>& kf_paths, const ModelExportOptions& options,
-                      GltfTextureCache& cache) {
+                      const std::vector<std::string>& kf_paths, const data::ModelExportOptions& options,
+                      data::GltfTextureCache& cache) {
     const auto start = Clock::now();
-    TimedRun run{export_model(archives, model, kf_paths, options, cache), 0};
+    TimedRun run{data::export_model(archives, model, kf_paths, options, cache), 0};
     run.ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     for (const std::string& warning : run.result.stats.warnings) {
         std::fprintf(stderr, "warning: %s: %s\n", model.c_str(), warning.c_str());
@@ -69,17 +69,17 @@ int cmd_models_glb(const Args& args) {
     const char colour = colour_text.empty() ? 'A' : colour_text[0];
     const auto max_size = static_cast<std::uint32_t>(std::stoul(opt(args, "--max-size", "1024")));
 
-    ModelExportOptions options;
+    data::ModelExportOptions options;
     options.colour = colour;
     options.max_size = max_size;
-    GltfTextureCache cache;
+    data::GltfTextureCache cache;
     const TimedRun original = timed_export(archives, variant, {}, options, cache);
 
     options.hd_key = "hd" + std::to_string(max_size);
-    options.hd_lookup = [&](const std::string& texture, char letter) -> std::optional<GltfTextureImage> {
+    options.hd_lookup = [&](const std::string& texture, char letter) -> std::optional<data::GltfTextureImage> {
         auto hd = get_model_hd(archives, cache_dir, lower(texture), letter, max_size);
         if (!hd) return std::nullopt;
-        return GltfTextureImage{hd->image.width, hd->image.height, std::move(hd->image.pixels), hd->patched};
+        return data::GltfTextureImage{hd->image.width, hd->image.height, std::move(hd->image.pixels), hd->patched};
     };
     std::vector<std::string> animations;
     if (args.flag("--anims")) {
@@ -88,7 +88,7 @@ int cmd_models_glb(const Args& args) {
     }
     const TimedRun hd = timed_export(archives, variant, animations, options, cache);
 
-    image::write_file_atomic(out, hd.result.glb);
+    platform::write_file_atomic(out, hd.result.glb);
     std::printf("%s colour %c: original %u images %.2f MB %.0f ms, HD %u images %.2f MB %.0f ms, player colour %d/%d\n",
                 variant.c_str(), colour, static_cast<unsigned>(original.result.images),
                 static_cast<double>(original.result.glb.size()) / 1048576.0, original.ms,

@@ -5,7 +5,7 @@
 
 #include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
 #include "tools/upscale/numbers.h"
 

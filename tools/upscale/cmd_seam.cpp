@@ -6,8 +6,8 @@
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "tools/upscale/commands.h"
-#include "image/image_files.h"
-#include "tools/upscale/metrics.h"
+#include "image/png_files.h"
+#include "image/metrics.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -41,7 +41,7 @@ int cmd_seam(const Args& args, bool quiet) {
     double excess_sum = 0;
     for (const fs::path& file : files) {
         const image::RgbaImage image = image::read_png_file(file);
-        const SeamStats s = seam_stats(image);
+        const image::SeamStats s = seam_stats(image);
         const double rx = ratio_x(s);
         const double ry = ratio_y(s);
         if (!quiet)

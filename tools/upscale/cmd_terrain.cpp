@@ -11,12 +11,13 @@
 #include "data/game_db.h"
 #include "data/texture/texture_image.h"
 #include "platform/cmdline.h"
+#include "platform/file_bytes.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
-#include "tools/upscale/metrics.h"
+#include "image/metrics.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/progress.h"
 #include "tools/upscale/terrain_map.h"
@@ -156,7 +157,7 @@ int cmd_terrain(const Args& args) {
     const fs::path manifest_path = o.cache_dir / "manifest.txt";
     TerrainManifest manifest = load_terrain_manifest(manifest_path);
     const Stopwatch prepare;
-    image::remove_stale_temporaries(o.cache_dir);
+    platform::remove_stale_temporaries(o.cache_dir);
     WorkFolder work(o.work_dir, o.keep_work);
     const UpscalerFolders folders = work.add_batch();
 

@@ -9,7 +9,7 @@
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "tools/upscale/commands.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/terrain_map.h"

@@ -8,8 +8,9 @@
 #include "data/game_archives.h"
 #include "data/game_db.h"
 #include "data/texture/texture_image.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
+#include "platform/file_bytes.h"
 #include "platform/files.h"
 #include "platform/worker_pool.h"
 #include "tools/upscale/commands.h"
@@ -23,6 +24,7 @@ namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
+using image::RingStats;
 
 fs::path cache_file(const fs::path& cache_dir, const std::string& name) {
     return cache_dir / platform::path_from_utf8(name);
@@ -116,7 +118,7 @@ int cmd_ui_build(const Args& args) {
     }
 
     platform::create_folders(o.cache_dir);
-    image::remove_stale_temporaries(o.cache_dir);
+    platform::remove_stale_temporaries(o.cache_dir);
     const fs::path manifest_path = o.cache_dir / "manifest.txt";
     const ModelManifest loaded = read_model_manifest(manifest_path);
     ModelManifest manifest = loaded;

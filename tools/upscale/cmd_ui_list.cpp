@@ -35,7 +35,7 @@ int cmd_ui_list(const Args& args) {
     double rect_pixels = 0, sheet_pixels = 0;
     for (const auto& [stem, sheet] : collected.sheets) {
         std::uint32_t largest = 0;
-        for (const PixelRect& r : sheet.distinct_rects) {
+        for (const image::PixelRect& r : sheet.distinct_rects) {
             largest = std::max({largest, r.width, r.height});
             rect_pixels += static_cast<double>(r.width) * r.height;
         }

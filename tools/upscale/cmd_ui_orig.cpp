@@ -3,7 +3,7 @@
 #include "data/game_archives.h"
 #include "data/game_file_names.h"
 #include "data/texture/texture_image.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"

@@ -7,7 +7,7 @@
 #include "data/nif/nif_textures.h"
 #include "data/texture/dxt.h"
 #include "data/texture/texcache.h"
-#include "data/texture/texture_colour_info.h"
+#include "data/texture_colour_info.h"
 #include "data/texture/texture_image.h"
 #include "platform/worker_pool.h"
 #include "tools/upscale/progress.h"

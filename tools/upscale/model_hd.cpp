@@ -5,7 +5,7 @@
 
 #include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernel_support.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "image/image_files.h"
+#include "platform/file_bytes.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
@@ -35,7 +35,7 @@ void write_model_manifest(const std::filesystem::path& path, const ModelManifest
         text += stem + " " + r.hash + " " + r.model + " " + r.settings + " " + std::to_string(r.width) + " " +
                 std::to_string(r.height) + " " + std::to_string(r.factor) + "\n";
     }
-    image::write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    platform::write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 std::string model_source_hash(std::span<const std::uint8_t> texture, std::span<const std::uint8_t> mask) {

@@ -6,7 +6,7 @@
 
 #include "platform/cmdline.h"
 #include "platform/files.h"
-#include "image/image_files.h"
+#include "platform/file_bytes.h"
 #include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {
@@ -33,7 +33,7 @@ void save_terrain_manifest(const std::filesystem::path& path, const TerrainManif
         text += stem + " " + e.hash + " " + e.model + " " + e.settings + " " + std::to_string(e.width) + " " +
                 std::to_string(e.height) + "\n";
     }
-    image::write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    platform::write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 bool is_up_to_date(const TerrainManifest& manifest, const std::string& stem, const std::string& hash,

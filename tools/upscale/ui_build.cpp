@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
@@ -41,7 +41,7 @@ void take_alpha(image::RgbaImage& image, const image::RgbaImage& alpha) {
 void write_tiles(const image::RgbaImage& pass, const UiPass& p, int margin, UiRun& run, const std::string& name) {
     const image::RgbaImage padded = pad(opaque(pass), margin, true, false, false);
     for (std::size_t k = 0; k < p.tiles.size(); ++k) {
-        const PixelRect& in = p.tiles[k].input;
+        const image::PixelRect& in = p.tiles[k].input;
         image::write_png_file(run.folders.in / platform::path_from_utf8(name + "~" + std::to_string(k) + ".png"),
                               crop(padded, in.x, in.y, in.width, in.height), false);
         run.largest_input = std::max({run.largest_input, in.width, in.height});
@@ -94,8 +94,8 @@ image::RgbaImage ui_background(const image::RgbaImage& sheet) {
 }
 
 void prepare_ui_passes(UiJob& job, const UiBuildOptions& o, std::vector<UiRun>& runs) {
-    std::vector<PixelRect> rects = job.sheet.distinct_rects;
-    if (o.pack == "sheet") rects = {PixelRect{0, 0, job.sheet.width, job.sheet.height}};
+    std::vector<image::PixelRect> rects = job.sheet.distinct_rects;
+    if (o.pack == "sheet") rects = {image::PixelRect{0, 0, job.sheet.width, job.sheet.height}};
     for (std::size_t i = 0; i < rects.size(); ++i) {
         UiPass pass;
         pass.rect = rects[i];
@@ -145,7 +145,7 @@ UiJobResult post_process_ui_sheet(const UiJob& job, const UiBuildOptions& o, con
             image::RgbaImage hd = read_pass_output(runs[job.colour_run], name, pass, o.margin);
             const double area = static_cast<double>(pass.rect.width) * pass.rect.height;
             const double before = consistency(hd, pass.source);
-            if (before > kUnusableConsistency) throw std::runtime_error(unusable_output_message(before));
+            if (before > image::kUnusableConsistency) throw std::runtime_error(image::unusable_output_message(before));
             result.before += before * area;
             if (pass.alpha) {
                 image::RgbaImage alpha = read_pass_output(runs[job.alpha_run], name + "~a", pass, o.margin);

@@ -9,7 +9,7 @@
 
 #include "image/rgba_image.h"
 #include "tools/upscale/args.h"
-#include "tools/upscale/metrics.h"
+#include "image/metrics.h"
 #include "tools/upscale/ui_sheets.h"
 #include "tools/upscale/work_folder.h"
 
@@ -60,7 +60,7 @@ struct UiRun {
 
 // One rectangle of a sheet, upscaled on its own.
 struct UiPass {
-    PixelRect rect;
+    image::PixelRect rect;
     std::vector<UiTile> tiles;
     image::RgbaImage source;  // the rectangle, bled where transparent
     bool alpha = false;       // some alpha below 255: the alpha channel has its own input
@@ -87,8 +87,8 @@ struct UiJobResult {
     std::string error;
     double before = 0;  // consistency, weighted by pass area
     double after = 0;
-    RingStats ring_before;
-    RingStats ring_after;
+    image::RingStats ring_before;
+    image::RingStats ring_after;
 };
 
 // Builds the HD sheet and writes it (and the raw canvas with --keep-work).

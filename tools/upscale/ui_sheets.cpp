@@ -53,25 +53,25 @@ bool is_non_hud_table(const std::string& table) {
     return std::find(std::begin(kNonHudTables), std::end(kNonHudTables), table) != std::end(kNonHudTables);
 }
 
-std::vector<PixelRect> distinct_rectangles(const std::vector<PixelRect>& rects, std::uint32_t width,
-                                           std::uint32_t height, std::size_t& contained) {
-    std::vector<PixelRect> clipped;
-    for (PixelRect r : rects) {
+std::vector<image::PixelRect> distinct_rectangles(const std::vector<image::PixelRect>& rects, std::uint32_t width,
+                                                  std::uint32_t height, std::size_t& contained) {
+    std::vector<image::PixelRect> clipped;
+    for (image::PixelRect r : rects) {
         if (r.x >= width || r.y >= height) continue;
         r.width = std::min(r.width, width - r.x);
         r.height = std::min(r.height, height - r.y);
-        const bool seen = std::any_of(clipped.begin(), clipped.end(), [&](const PixelRect& k) {
+        const bool seen = std::any_of(clipped.begin(), clipped.end(), [&](const image::PixelRect& k) {
             return k.x == r.x && k.y == r.y && k.width == r.width && k.height == r.height;
         });
         if (!seen) clipped.push_back(r);
     }
-    const auto area = [](const PixelRect& r) { return std::uint64_t{r.width} * r.height; };
+    const auto area = [](const image::PixelRect& r) { return std::uint64_t{r.width} * r.height; };
     std::stable_sort(clipped.begin(), clipped.end(),
-                     [&](const PixelRect& a, const PixelRect& b) { return area(a) > area(b); });
-    std::vector<PixelRect> kept;
+                     [&](const image::PixelRect& a, const image::PixelRect& b) { return area(a) > area(b); });
+    std::vector<image::PixelRect> kept;
     contained = 0;
-    for (const PixelRect& r : clipped) {
-        const bool inside = std::any_of(kept.begin(), kept.end(), [&](const PixelRect& k) {
+    for (const image::PixelRect& r : clipped) {
+        const bool inside = std::any_of(kept.begin(), kept.end(), [&](const image::PixelRect& k) {
             return r.x >= k.x && r.y >= k.y && std::uint64_t{r.x} + r.width <= std::uint64_t{k.x} + k.width &&
                    std::uint64_t{r.y} + r.height <= std::uint64_t{k.y} + k.height;
         });
@@ -149,7 +149,7 @@ std::string classify_ui_sheet(const UiSheet& sheet) {
         if (sheet.stem.find(word) != std::string::npos) return "icon";
     }
     std::uint32_t largest = 0;
-    for (const PixelRect& r : sheet.rects) largest = std::max({largest, r.width, r.height});
+    for (const image::PixelRect& r : sheet.rects) largest = std::max({largest, r.width, r.height});
     return largest < 81 ? "icon" : "panel";
 }
 

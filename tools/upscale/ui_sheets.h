@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "data/sprite_tables.h"
-#include "tools/upscale/metrics.h"
+#include "image/metrics.h"
 
 namespace tarkeep::data {
 class GameArchives;
@@ -22,13 +22,14 @@ struct UiSheet {
     std::string stem;
     std::string texture;  // "<stem>.texcache"
     std::set<std::string> tables;
-    std::vector<std::string> sprites;  // in load order
-    std::vector<PixelRect> rects;      // clipped at the left and top edges only
-    std::uint32_t width = 0;           // of mip 0
+    std::vector<std::string> sprites;     // in load order
+    std::vector<image::PixelRect> rects;  // clipped at the left and top edges only
+    std::uint32_t width = 0;              // of mip 0
     std::uint32_t height = 0;
     std::uint32_t format = 0;
-    std::vector<PixelRect> distinct_rects;  // inside the sheet, no duplicates, none inside another; largest first
-    std::size_t contained = 0;              // rectangles dropped for lying inside another
+    std::vector<image::PixelRect>
+        distinct_rects;         // inside the sheet, no duplicates, none inside another; largest first
+    std::size_t contained = 0;  // rectangles dropped for lying inside another
 };
 
 struct UiTableCount {
@@ -60,8 +61,8 @@ UiSheets collect_ui_sheets(const data::GameDb& db, const data::GameArchives& arc
 
 // Clips to the sheet, drops duplicates and rectangles inside a larger one (counted in
 // `contained`), largest area first.
-std::vector<PixelRect> distinct_rectangles(const std::vector<PixelRect>& rects, std::uint32_t width,
-                                           std::uint32_t height, std::size_t& contained);
+std::vector<image::PixelRect> distinct_rectangles(const std::vector<image::PixelRect>& rects, std::uint32_t width,
+                                                  std::uint32_t height, std::size_t& contained);
 
 // "icon" or "panel": which network model suits the sheet.
 std::string classify_ui_sheet(const UiSheet& sheet);
@@ -69,8 +70,8 @@ std::string classify_ui_sheet(const UiSheet& sheet);
 // One network input of a pass: the core it contributes, in pass pixels, and the input
 // rectangle around it, in the pass padded by the margin on every side.
 struct UiTile {
-    PixelRect core;
-    PixelRect input;
+    image::PixelRect core;
+    image::PixelRect input;
 };
 
 inline constexpr std::uint32_t kUiTileOverlap = 32;

@@ -19,7 +19,7 @@
 #include "data/nif/nif_writer.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
-#include "io/file_bytes.h"
+#include "platform/file_bytes.h"
 
 namespace tarkeep::test {
 
@@ -193,7 +193,8 @@ inline void expect_valid(const std::map<std::string, std::vector<std::uint8_t>>&
     TempDir dir;
     std::vector<std::string> arguments{std::string(TARKEEP_SOURCE_DIR) + "/tests/data/gltf/validate_glb.js",
                                        modules.string()};
-    for (const auto& [name, glb] : glbs) io::write_file(arguments.emplace_back((dir / (name + ".glb")).string()), glb);
+    for (const auto& [name, glb] : glbs)
+        platform::write_file(arguments.emplace_back((dir / (name + ".glb")).string()), glb);
     const ProgramResult report = run_program("/usr/bin/node", arguments);
     EXPECT_EQ(report.exit_code, 0) << report.out << report.err;
 }

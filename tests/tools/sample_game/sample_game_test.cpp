@@ -10,9 +10,10 @@
 #include "data/game_db.h"
 #include "data/terrain_textures.h"
 #include "data/texture/texcache.h"
-#include "io/file_bytes.h"
+#include "platform/file_bytes.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text_bytes.h"
 #include "tools/sample_game/sample_game.h"
 
 namespace tarkeep::test {
@@ -26,7 +27,7 @@ std::filesystem::path sample_program() { return built_program("tools/sample_game
 Files archive_files(const std::filesystem::path& dir) {
     Files files;
     for (const auto& entry : std::filesystem::directory_iterator(dir / "zips"))
-        files[entry.path().filename().string()] = io::read_file(entry.path());
+        files[entry.path().filename().string()] = platform::read_file(entry.path());
     return files;
 }
 
@@ -56,7 +57,7 @@ TEST(SampleGame, BadUsageSameSeedSameBytesOtherSeedOtherImagesAndTerrainWithItsD
     EXPECT_EQ(archive_files(again.path()), first);
     // A leftover archive stays where it is, with a warning: the readers would open it too.
     std::filesystem::create_directories(other / "zips");
-    io::write_file(other / "zips" / "Old.ZIP", io::bytes_of("not ours"));
+    platform::write_file(other / "zips" / "Old.ZIP", bytes_of("not ours"));
     const ProgramResult other_run = run_program(sample_program(), {out, "--size", "small", "--seed", "8"});
     ASSERT_EQ(other_run.exit_code, 0) << other_run.err;
     EXPECT_NE(other_run.err.find("warning: Old.ZIP in "), std::string::npos) << other_run.err;

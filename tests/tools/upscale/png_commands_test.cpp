@@ -1,7 +1,7 @@
 // The PNG analysis commands, run as the user runs them.
 #include <gtest/gtest.h>
 
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "tests/image/test_images.h"
 #include "tests/tools/upscale/test_files.h"
 

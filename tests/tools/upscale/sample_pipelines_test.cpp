@@ -5,7 +5,7 @@
 #include "data/game_archives.h"
 #include "data/texture/texcache_writer.h"
 #include "data/texture/texture_image.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
 #include "io/zip_writer.h"
 #include "tests/tools/upscale/terrain_game.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "data/game_folder_writer.h"
+#include "tests/support/game_folder_writer.h"
 #include "data/texture/texcache_writer.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sample_game/sample_game.h"
@@ -20,8 +20,8 @@ struct TerrainGame {
 // A game folder with the three climates' terrain tables and one archive of `count` tileable
 // textures. Climate c uses textures c, c+3, c+6, ...; the two others also use t0 in summer.
 inline TerrainGame write_terrain_game(const std::filesystem::path& dir, int count, std::uint32_t side) {
-    data::DbZipBuilder db("DB");
-    data::ZipFiles textures;
+    test::DbZipBuilder db("DB");
+    test::ZipFiles textures;
     TerrainGame result;
     for (int i = 0; i < count; ++i) {
         const auto material = static_cast<sample_game::TerrainMaterial>(i % sample_game::kTerrainMaterialCount);
@@ -43,7 +43,7 @@ inline TerrainGame write_terrain_game(const std::filesystem::path& dir, int coun
                terrain);
         db.add("Terrain/DbSeasonalTextureSets_" + climate + ".csv", sets);
     }
-    data::GameFolderWriter game(dir);
+    test::GameFolderWriter game(dir);
     game.add_zip("db.zip", db.files());
     game.add_zip("terrain.zip", textures);
     return result;

@@ -8,7 +8,7 @@
 
 #include "data/game_archives.h"
 #include "data/texture/texture_image.h"
-#include "image/image_files.h"
+#include "image/png_files.h"
 #include "image/kernels.h"
 #include "platform/shell.h"
 #include "tests/tools/upscale/terrain_game.h"
@@ -158,9 +158,9 @@ TEST_F(TerrainPipeline, MissingOrWrongOutputFailsThatTextureAKilledRunLeavesACac
     const std::string manifest_before = read_text(cache_ / "manifest.txt");
     const auto zero_side = data::write_texcache(data::texcache_fields(4, {{0, 4, {}}}));
     for (const std::string& bytes : {std::string("not a texture"), std::string(zero_side.begin(), zero_side.end())}) {
-        data::ZipFiles broken;
+        test::ZipFiles broken;
         broken.add("t2.texcache", bytes);
-        data::GameFolderWriter(game_).add_zip("zz_patch.zip", broken);
+        test::GameFolderWriter(game_).add_zip("zz_patch.zip", broken);
         auto result = run({"--force"});
         EXPECT_EQ(result.exit_code, 1);
         EXPECT_EQ(result.err.rfind("error: t2: ", 0), 0u) << result.err;  // says which texture

@@ -1,5 +1,5 @@
 // The asset tool's parts below a whole run: arguments, dispatch and numbers; cache keys and both
-// manifests; quality metrics; player-colour fitting; UI sheet classes.
+// manifests; player-colour fitting; UI sheet classes.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,7 +12,6 @@
 #include "tools/upscale/args.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/dispatch.h"
-#include "tools/upscale/metrics.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/model_manifest.h"
 #include "tools/upscale/numbers.h"
@@ -139,23 +138,6 @@ TEST(Manifests, RoundTripLoadDamagedFilesLenientlyDecideWhatIsUpToDateNameEveryS
         {0, 64, 0, 1024, 4, 0},     {64, 64, 64, 256, 4, 4},    {65, 65, 64, 256, 4, 2},    {64, 64, 64, 1024, 16, 16}};
     for (const auto& c : cases)
         EXPECT_EQ(choose_scale(c[0], c[1], c[2], c[3], c[4]), c[5]) << c[0] << "x" << c[1] << " f" << c[4];
-}
-
-TEST(Consistency, ZeroForAReplicatedCopyMatchesTheFormulaAndRefusesSizesThatWouldReadOutside) {
-    for (std::uint32_t f : {1u, 2u, 4u}) {
-        const image::RgbaImage src = random_image(17, 9, f), hd = random_image(17 * f, 9 * f, f + 10);
-        EXPECT_EQ(consistency(replicate(src, f), src), 0.0) << f;
-        EXPECT_DOUBLE_EQ(consistency(hd, src), naive::consistency(hd, src));
-    }
-    // A uniform offset of 3 levels in every colour channel (alpha ignored).
-    EXPECT_DOUBLE_EQ(consistency(filled(8, 8, 13, 23, 33, 0), filled(2, 2, 10, 20, 30, 255)), 3.0);
-    const image::RgbaImage src = random_image(4, 4, 1);
-    for (auto [w, h] : {std::pair{16u, 12u}, {3u, 3u}})
-        EXPECT_THROW(consistency(random_image(w, h, 2), src), std::runtime_error) << w << "x" << h;
-    EXPECT_THROW(consistency(src, image::RgbaImage{}), std::runtime_error);
-    EXPECT_EQ(unusable_output_message(61.5), "network output unusable (consistency 61.500000)");
-    EXPECT_TRUE(axis_tiles(1.0, 1.2, 1.25));
-    EXPECT_FALSE(axis_tiles(1.0, 1.25, 1.25) || axis_tiles(0.5, 1.0, 1.25) || axis_tiles(1.0, 0.1, 0.0));
 }
 
 TEST(PlayerColour, CurveAndTableAroundTheirEndsAndFitsThatNeedADenominatorAboveHundred) {

@@ -1,14 +1,15 @@
 // Consistency: how far an upscaled image's box averages are from its source.
+#include "image/metrics.h"
+
 #include <algorithm>
 #include <vector>
 #include <cmath>
 #include <cstdio>
 
 #include "image/kernel_support.h"
-#include "tools/upscale/metrics.h"
 
-namespace tarkeep::upscale {
-using namespace image::detail;
+namespace tarkeep::image {
+using namespace detail;
 
 std::string unusable_output_message(double value) {
     char text[64];
@@ -16,7 +17,7 @@ std::string unusable_output_message(double value) {
     return "network output unusable (consistency " + std::string(text) + ")";
 }
 
-double consistency(const image::RgbaImage& hd, const image::RgbaImage& source) {
+double consistency(const RgbaImage& hd, const RgbaImage& source) {
     const std::uint32_t f = require_scaled("consistency", hd, source);
     const std::uint32_t w = source.width;
     const double area = double(f) * f;
@@ -46,4 +47,4 @@ double consistency(const image::RgbaImage& hd, const image::RgbaImage& source) {
     return total / (double(w) * source.height * 3);
 }
 
-}  // namespace tarkeep::upscale
+}  // namespace tarkeep::image

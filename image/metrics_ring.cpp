@@ -1,14 +1,15 @@
 // Ring statistics: errors on the border ring and inside of each sprite rectangle.
+#include "image/metrics.h"
+
 #include <cmath>
 #include <cstdlib>
 
 #include "image/kernel_support.h"
-#include "tools/upscale/metrics.h"
 
-namespace tarkeep::upscale {
-using namespace image::detail;
+namespace tarkeep::image {
+using namespace detail;
 
-RingStats ring_stats(const image::RgbaImage& hd, const image::RgbaImage& source, std::span<const PixelRect> rects) {
+RingStats ring_stats(const RgbaImage& hd, const RgbaImage& source, std::span<const PixelRect> rects) {
     const std::uint32_t f = require_scaled("ring_stats", hd, source);
     if (f != 2)
         fail("ring_stats", "HD image " + size_text(hd.width, hd.height) + " is not twice the source " +
@@ -43,4 +44,4 @@ RingStats ring_stats(const image::RgbaImage& hd, const image::RgbaImage& source,
     return stats;
 }
 
-}  // namespace tarkeep::upscale
+}  // namespace tarkeep::image

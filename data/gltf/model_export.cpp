@@ -1,5 +1,5 @@
 // One export run: reading the model, the texture provider with its cache, the .glb bytes.
-#include "tools/upscale/model_export.h"
+#include "data/gltf/model_export.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@
 #include "data/texture/texture_image.h"
 #include "image/png.h"
 
-namespace tarkeep::upscale {
+namespace tarkeep::data {
 namespace {
 
 constexpr std::string_view kTexcache = ".texcache";
@@ -33,9 +33,9 @@ std::string texture_file(const std::string& name) {
     return file;
 }
 
-std::shared_ptr<const data::GltfImage> encoded(std::uint32_t width, std::uint32_t height,
-                                               const std::vector<std::uint8_t>& pixels, bool player_colour) {
-    auto out = std::make_shared<data::GltfImage>();
+std::shared_ptr<const GltfImage> encoded(std::uint32_t width, std::uint32_t height,
+                                         const std::vector<std::uint8_t>& pixels, bool player_colour) {
+    auto out = std::make_shared<GltfImage>();
     for (std::size_t i = 3; i < pixels.size(); i += 4) out->transparent = out->transparent || pixels[i] < 255;
     out->player_colour = player_colour;
     out->png = image::encode_png(width, height, pixels.data(), true);
@@ -43,16 +43,16 @@ std::shared_ptr<const data::GltfImage> encoded(std::uint32_t width, std::uint32_
 }
 
 // The game's own texture in a colour: mip 0, from the patched blocks where a patch exists.
-std::shared_ptr<const data::GltfImage> game_texture(const GameFiles& files, const std::string& name, char colour) {
+std::shared_ptr<const GltfImage> game_texture(const GameFiles& files, const std::string& name, char colour) {
     const std::vector<std::uint8_t> texture = files.read(texture_file(name));
-    if (data::read_texcache(texture).mipmaps.empty()) throw data::GltfError("texture without mip levels: " + name);
+    if (read_texcache(texture).mipmaps.empty()) throw GltfError("texture without mip levels: " + name);
     std::optional<std::vector<std::uint8_t>> patch;
     if (colour != 0) {
-        const std::string patch_name = data::pcpatch_name(lower(name), colour);
+        const std::string patch_name = pcpatch_name(lower(name), colour);
         if (files.contains(patch_name)) patch = files.read(patch_name);
     }
     const image::RgbaImage mip0 =
-        patch ? data::texture_mip0(texture, std::span<const std::uint8_t>(*patch)) : data::texture_mip0(texture);
+        patch ? texture_mip0(texture, std::span<const std::uint8_t>(*patch)) : texture_mip0(texture);
     return encoded(mip0.width, mip0.height, mip0.pixels, patch.has_value());
 }
 
@@ -76,7 +76,7 @@ void GltfTextureCache::store_pbr(const std::string& key, std::shared_ptr<const P
     pbrs_[key] = std::move(pbr);
 }
 
-GameFiles game_files(const data::GameArchives& archives) {
+GameFiles game_files(const GameArchives& archives) {
     return {[&archives](std::string_view name) { return archives.contains(name); },
             [&archives](std::string_view name) { return archives.read(name); }};
 }
@@ -84,11 +84,11 @@ GameFiles game_files(const data::GameArchives& archives) {
 ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std::uint8_t> model_bytes,
                                      const std::vector<std::string>& kf_paths, const ModelExportOptions& options,
                                      GltfTextureCache& cache) {
-    const data::NifFile model = data::read_nif(model_bytes);
-    std::vector<data::GltfKeyframeFile> keyframes;
-    for (const std::string& path : kf_paths) keyframes.push_back({path, data::read_nif(files.read(path))});
+    const NifFile model = read_nif(model_bytes);
+    std::vector<GltfKeyframeFile> keyframes;
+    for (const std::string& path : kf_paths) keyframes.push_back({path, read_nif(files.read(path))});
 
-    data::GltfConvertOptions convert;
+    GltfConvertOptions convert;
     convert.colour = options.colour;
     convert.embed_textures = options.embed_textures;
     convert.y_up = options.y_up;
@@ -96,12 +96,12 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
     convert.keyframe_pass = options.keyframe_pass;
     convert.scale_channels = options.scale_channels;
     convert.texture_exists = [&](const std::string& name) { return files.contains(texture_file(name)); };
-    convert.texture_provider = [&](const std::string& name, char colour) -> std::shared_ptr<const data::GltfImage> {
+    convert.texture_provider = [&](const std::string& name, char colour) -> std::shared_ptr<const GltfImage> {
         // The high-resolution key is part of the image key: the HD run must not get the
         // original run's images back from the shared cache.
         const std::string key = lower(name) + "|" + std::string(1, colour) + "|" + options.hd_key;
         if (auto hit = cache.image(key)) return hit;
-        std::shared_ptr<const data::GltfImage> image;
+        std::shared_ptr<const GltfImage> image;
         if (options.hd_lookup) {
             const auto hd = options.hd_lookup(name, colour);
             if (hd && hd->width != 0 && hd->height != 0 &&
@@ -115,14 +115,14 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
     };
     if (options.companions) {
         convert.companions = [&](const std::string& name, std::uint32_t width,
-                                 std::uint32_t height) -> std::shared_ptr<const data::GltfPbrImages> {
+                                 std::uint32_t height) -> std::shared_ptr<const GltfPbrImages> {
             const std::string key =
                 lower(name) + "|" + options.hd_key + "|" + std::to_string(width) + "x" + std::to_string(height);
             if (auto hit = cache.pbr(key)) return hit;
             const auto maps = options.companions(name, width, height);
             const std::size_t bytes = std::size_t{4} * width * height;
             if (!maps || bytes == 0 || maps->normal.size() != bytes || maps->orm.size() != bytes) return nullptr;
-            auto pbr = std::make_shared<data::GltfPbrImages>();
+            auto pbr = std::make_shared<GltfPbrImages>();
             pbr->normal_png = image::encode_png(width, height, maps->normal.data(), true);
             pbr->orm_png = image::encode_png(width, height, maps->orm.data(), true);
             pbr->normal_scale = maps->normal_scale.value_or(1.0);
@@ -130,9 +130,9 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
             return pbr;
         };
     }
-    data::GltfConvertResult converted = data::convert_model(model, keyframes, convert);
+    GltfConvertResult converted = convert_model(model, keyframes, convert);
     ModelExportResult result;
-    result.glb = data::write_glb(converted.doc);
+    result.glb = write_glb(converted.doc);
     result.images = converted.stats.images;
     result.player_colour = converted.stats.player_colour;
     result.stats = std::move(converted.stats);
@@ -146,10 +146,10 @@ ModelExportResult export_model(const GameFiles& files, const std::string& model,
     return export_model_bytes(files, files.read(file), kf_paths, options, cache);
 }
 
-ModelExportResult export_model(const data::GameArchives& archives, const std::string& model,
+ModelExportResult export_model(const GameArchives& archives, const std::string& model,
                                const std::vector<std::string>& kf_paths, const ModelExportOptions& options,
                                GltfTextureCache& cache) {
     return export_model(game_files(archives), model, kf_paths, options, cache);
 }
 
-}  // namespace tarkeep::upscale
+}  // namespace tarkeep::data

@@ -1,11 +1,12 @@
 // Seam statistics: differences across an image's wrapped borders against those inside it.
+#include "image/metrics.h"
+
 #include <cstdlib>
 
 #include "image/kernel_support.h"
-#include "tools/upscale/metrics.h"
 
-namespace tarkeep::upscale {
-using namespace image::detail;
+namespace tarkeep::image {
+using namespace detail;
 namespace {
 
 inline double difference(const std::uint8_t* a, const std::uint8_t* b) {
@@ -17,7 +18,7 @@ inline double mean_of(double sum, std::uint64_t count) { return count == 0 ? 0.0
 
 }  // namespace
 
-SeamStats seam_stats(const image::RgbaImage& image) {
+SeamStats seam_stats(const RgbaImage& image) {
     require_valid("seam_stats", image);
     const std::size_t w = image.width, h = image.height;
     const std::uint8_t* px = image.pixels.data();
@@ -56,4 +57,4 @@ bool axis_tiles(double inner, double ratio, double threshold) {
     return threshold > 0 && inner > 0.5 && ratio < threshold;
 }
 
-}  // namespace tarkeep::upscale
+}  // namespace tarkeep::image

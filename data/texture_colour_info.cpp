@@ -1,5 +1,5 @@
 // Looking up the plain texture, its _pc mask and its player-colour patches in the game archives.
-#include "data/texture/texture_colour_info.h"
+#include "data/texture_colour_info.h"
 
 #include "data/texture/pcpatch.h"
 

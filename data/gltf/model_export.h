@@ -13,7 +13,7 @@
 #include "data/game_archives.h"
 #include "data/gltf/gltf_convert.h"
 
-namespace tarkeep::upscale {
+namespace tarkeep::data {
 
 // A high-resolution texture: RGBA pixels (4 x width x height bytes) and whether it shows
 // player colour.
@@ -39,8 +39,8 @@ using CompanionLookup = std::function<std::optional<GltfCompanionMaps>(const std
 // Embedded images, made once per key and shared by pointer between the runs.
 class GltfTextureCache {
 public:
-    using Image = data::GltfImage;
-    using Pbr = data::GltfPbrImages;
+    using Image = GltfImage;
+    using Pbr = GltfPbrImages;
 
     std::shared_ptr<const Image> image(const std::string& key) const;
     void store_image(const std::string& key, std::shared_ptr<const Image> image);
@@ -57,7 +57,7 @@ struct GameFiles {
     std::function<bool(std::string_view)> contains;
     std::function<std::vector<std::uint8_t>(std::string_view)> read;
 };
-GameFiles game_files(const data::GameArchives& archives);
+GameFiles game_files(const GameArchives& archives);
 
 struct ModelExportOptions {
     char colour = 'A';
@@ -76,7 +76,7 @@ struct ModelExportResult {
     std::vector<std::uint8_t> glb;
     std::size_t images = 0;
     bool player_colour = false;
-    data::GltfConvertStats stats;
+    GltfConvertStats stats;
 };
 
 // Reads <model>(.nifcache) and the keyframe files from the game data, converts them and
@@ -84,7 +84,7 @@ struct ModelExportResult {
 ModelExportResult export_model(const GameFiles& files, const std::string& model,
                                const std::vector<std::string>& kf_paths, const ModelExportOptions& options,
                                GltfTextureCache& cache);
-ModelExportResult export_model(const data::GameArchives& archives, const std::string& model,
+ModelExportResult export_model(const GameArchives& archives, const std::string& model,
                                const std::vector<std::string>& kf_paths, const ModelExportOptions& options,
                                GltfTextureCache& cache);
 
@@ -93,4 +93,4 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
                                      const std::vector<std::string>& kf_paths, const ModelExportOptions& options,
                                      GltfTextureCache& cache);
 
-}  // namespace tarkeep::upscale
+}  // namespace tarkeep::data

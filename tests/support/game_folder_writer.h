@@ -1,4 +1,4 @@
-// Made-up game folders (tests, demos): uncompressed zip archives under zips/ and db.zip content below its root.
+// Made-up game folders for tests: uncompressed zip archives under zips/ and db.zip content below its root.
 #pragma once
 #include <filesystem>
 #include <string>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace tarkeep::data {
+namespace tarkeep::test {
 
 // The files of one zip archive, in central-directory order, stored uncompressed.
 class ZipFiles {
@@ -58,4 +58,4 @@ private:
     ZipFiles files_;
 };
 
-}  // namespace tarkeep::data
+}  // namespace tarkeep::test

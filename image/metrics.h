@@ -6,7 +6,7 @@
 
 #include "image/rgba_image.h"
 
-namespace tarkeep::upscale {
+namespace tarkeep::image {
 
 // A network output whose consistency is above this many levels is rejected.
 inline constexpr double kUnusableConsistency = 60.0;
@@ -16,7 +16,7 @@ std::string unusable_output_message(double consistency);
 
 // Mean |source - box mean of the HD block| over R, G and B, in levels. The HD image must
 // be exactly f times the source (f = HD width / source width) on both axes.
-double consistency(const image::RgbaImage& hd, const image::RgbaImage& source);
+double consistency(const RgbaImage& hd, const RgbaImage& source);
 
 // How strongly an image's opposite borders differ compared with neighbours inside.
 struct SeamStats {
@@ -29,7 +29,7 @@ struct SeamStats {
     double mean_b = 0;
 };
 
-SeamStats seam_stats(const image::RgbaImage& image);
+SeamStats seam_stats(const RgbaImage& image);
 
 // seam / inner per axis, 0 when the inner value is not above 0.
 double ratio_x(const SeamStats& stats);
@@ -62,6 +62,6 @@ struct RingStats {
 };
 
 // `hd` is twice the source size; every rectangle must lie inside the source.
-RingStats ring_stats(const image::RgbaImage& hd, const image::RgbaImage& source, std::span<const PixelRect> rects);
+RingStats ring_stats(const RgbaImage& hd, const RgbaImage& source, std::span<const PixelRect> rects);
 
-}  // namespace tarkeep::upscale
+}  // namespace tarkeep::image

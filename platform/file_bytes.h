@@ -1,12 +1,13 @@
-// Files of the pipelines: the atomic write every cache file goes through, and PNG files.
+// Every file read or written whole: the atomic write that cache files go through, the
+// cleanup of what an interrupted one leaves behind, and plain whole-file reads and writes.
+// Messages name the path in UTF-8.
 #pragma once
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <vector>
 
-#include "image/rgba_image.h"
-
-namespace tarkeep::image {
+namespace tarkeep::platform {
 
 // What the atomic write appends to a file's name while writing it.
 inline constexpr char kTemporarySuffix[] = ".tmp";
@@ -21,10 +22,11 @@ void write_file_atomic(const std::filesystem::path& path, std::span<const std::u
 // this removes them from `folder` (not its subfolders). Errors are ignored.
 void remove_stale_temporaries(const std::filesystem::path& folder);
 
-// Reads and decodes a PNG file; "cannot read <path>" when it cannot be opened.
-RgbaImage read_png_file(const std::filesystem::path& path);
+// The whole file; std::runtime_error "cannot read <path>" when it cannot be opened or read.
+std::vector<std::uint8_t> read_file(const std::filesystem::path& path);
 
-// Encodes (compressed or stored) and writes atomically.
-void write_png_file(const std::filesystem::path& path, const RgbaImage& image, bool compress);
+// Creates or truncates `path` and writes `bytes`, without the atomic write's care: for
+// files nobody reads while they are written. std::runtime_error "cannot write <path>".
+void write_file(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
-}  // namespace tarkeep::image
+}  // namespace tarkeep::platform

@@ -1,11 +1,12 @@
 // Writing game folders: zip files of stored entries and extra files beside them.
-#include "data/game_folder_writer.h"
+#include "tests/support/game_folder_writer.h"
 
-#include "io/file_bytes.h"
 #include "io/zip_writer.h"
+#include "platform/file_bytes.h"
 #include "platform/files.h"
+#include "tests/support/text_bytes.h"
 
-namespace tarkeep::data {
+namespace tarkeep::test {
 
 void ZipFiles::write(const std::filesystem::path& path) const {
     io::ZipWriter writer;
@@ -25,8 +26,8 @@ std::filesystem::path GameFolderWriter::add_zip(std::string_view zip_name, const
 
 std::filesystem::path GameFolderWriter::add_other_file(std::string_view name, std::string_view text) const {
     const std::filesystem::path path = zips() / std::string(name);
-    io::write_file(path, io::bytes_of(text));
+    platform::write_file(path, bytes_of(text));
     return path;
 }
 
-}  // namespace tarkeep::data
+}  // namespace tarkeep::test
