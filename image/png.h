@@ -13,7 +13,7 @@ namespace tarkeep::image {
 RgbaImage decode_png(std::span<const std::uint8_t> file);
 
 // Writes signature, IHDR, one IDAT and IEND. `pixels` holds width * height * 4 bytes.
-// `compress` false writes stored deflate blocks.
+// `compress` false writes stored deflate blocks. Throws PngError for a zero width or height.
 std::vector<std::uint8_t> encode_png(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels,
                                      bool compress);
 std::vector<std::uint8_t> encode_png(const RgbaImage& image, bool compress);

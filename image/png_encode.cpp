@@ -1,7 +1,9 @@
 // PNG writer: one IDAT with unfiltered rows, compressed by our deflate or stored.
 #include <cstring>
+#include <string>
 
 #include "image/png.h"
+#include "image/png_error.h"
 #include "io/byte_order.h"
 #include "io/checksum.h"
 #include "io/zlib_stream.h"
@@ -25,6 +27,11 @@ std::vector<std::uint8_t> filtered_rows(std::uint32_t width, std::uint32_t heigh
 
 std::vector<std::uint8_t> encode_png(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels,
                                      bool compress) {
+    // PNG sides start at 1: a file with a zero side is one that readers refuse.
+    if (width == 0 || height == 0) {
+        throw PngError("png: cannot write an image with a zero side: " + std::to_string(width) + "x" +
+                       std::to_string(height));
+    }
     const std::vector<std::uint8_t> zlib = io::zlib_wrap(filtered_rows(width, height, pixels), compress);
     std::vector<std::uint8_t> header;
     io::append_be32(header, width);

@@ -86,7 +86,7 @@ class GltfConverter {
 public:
     GltfConverter(const NifFile& model, const GltfConvertOptions& options);
 
-    // Creates the node of a block and, recursively, of its children; returns its index.
+    // Creates the node of a block and of everything below it; returns its index.
     std::size_t convert_node(NifRef ref);
     // Decides which sequences move the model and which rigid parts bind to joints.
     void keyframe_prepass(const std::vector<GltfKeyframeFile>& keyframes);
@@ -121,8 +121,12 @@ private:
     Vec3d point(const Vec3d& p) const;
     Vec3d direction(const Vec3d& d) const;
     Quatd rotation(const Quatd& q) const;
-    std::size_t convert_node_at(NifRef ref, std::vector<NifRef>& path);
-    std::size_t convert_geometry(const NiGeometry& geometry, const NiTriBasedGeomData& data);
+    // Appends the node of one block (no children yet) and collects its child references.
+    std::size_t add_node(NifRef ref, const std::vector<bool>& on_path, std::vector<NifRef>& children);
+    // The triangles whose three corners are vertices of the data; the others cannot be drawn.
+    static std::vector<NifTriangle> triangles_in_range(const NiTriBasedGeomData& data);
+    std::size_t convert_geometry(const NiGeometry& geometry, const NiTriBasedGeomData& data,
+                                 const std::vector<NifTriangle>& triangles);
     std::size_t convert_material(const NiGeometry& geometry);
     void add_texture_slots(const NiTexturingProperty& texturing, JsonValue& material, JsonValue& pbr,
                            std::string& texture_name, bool& player_colour);

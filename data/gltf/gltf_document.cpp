@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace tarkeep::data {
 namespace {
@@ -53,7 +54,9 @@ std::size_t add_float_accessor(GltfDocument& doc, const std::vector<double>& val
     const std::size_t count = values.size() / components;
     std::vector<std::uint8_t> bytes(values.size() * 4);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (!std::isfinite(values[i])) {
+        // Judged in float range, not as a double: a value finite as a double can still be
+        // infinite once stored (a model scaled far up), and converting it would be undefined.
+        if (!(std::fabs(values[i]) <= std::numeric_limits<float>::max())) {
             throw GltfError("non-finite value in " +
                             (what.empty() ? "accessor " + std::to_string(doc.accessors.size()) : std::string(what)));
         }

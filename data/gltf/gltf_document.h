@@ -32,7 +32,7 @@ std::size_t add_buffer_view(GltfDocument& doc, std::span<const std::uint8_t> byt
 
 // 32-bit float accessor over `values` (count = values / components). With `bounds`, "min"
 // and "max" per component from the 64-bit inputs. Throws GltfError for bounds of an empty
-// accessor, and for a NaN or infinite value, naming `what`.
+// accessor, and for a value that is NaN or infinite as a 32-bit float, naming `what`.
 std::size_t add_float_accessor(GltfDocument& doc, const std::vector<double>& values, std::size_t components,
                                std::string_view type, int target, bool bounds, std::string_view what = {});
 

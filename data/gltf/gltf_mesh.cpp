@@ -16,6 +16,10 @@ Vec3d cross(const Vec3d& a, const Vec3d& b) {
 }
 double length(const Vec3d& v) { return std::sqrt(dot(v, v)); }
 
+std::string dropped_triangles(const std::string& geometry, std::size_t count) {
+    return "geometry " + geometry + ": " + std::to_string(count) + " triangles out of range dropped";
+}
+
 // Unit normals are required of NORMAL; a zero or damaged one points up.
 Vec3d unit_normal(const Vec3d& n) {
     const double l = length(n);
@@ -70,13 +74,18 @@ void GltfConverter::convert_geometries() {
     for (const std::uint32_t block : geometry_blocks_) {
         const auto& geometry = dynamic_cast<const NiGeometry&>(*model_.blocks[block]);
         const auto& data = block_as<NiTriBasedGeomData>(geometry.data, "geometry data");
-        if (data.vertices.empty() || data.triangles.empty()) {
-            stats_.warnings.push_back("geometry " + geometry.name + " has no " +
-                                      (data.vertices.empty() ? "vertices" : "triangles") + ", left out");
+        const std::vector<NifTriangle> triangles = triangles_in_range(data);
+        const std::size_t dropped = data.triangles.size() - triangles.size();
+        if (data.vertices.empty() || triangles.empty()) {
+            stats_.warnings.push_back(data.vertices.empty() || dropped == 0
+                                          ? "geometry " + geometry.name + " has no " +
+                                                (data.vertices.empty() ? "vertices" : "triangles") + ", left out"
+                                          : dropped_triangles(geometry.name, dropped) + ", left out");
             skinned_.erase(block);
             continue;
         }
-        const std::size_t mesh = convert_geometry(geometry, data);
+        if (dropped != 0) stats_.warnings.push_back(dropped_triangles(geometry.name, dropped));
+        const std::size_t mesh = convert_geometry(geometry, data, triangles);
         const auto skinned = skinned_.find(block);
         if (skinned != skinned_.end() || rigid_bind_.count(block) != 0) {
             const bool is_skinned = skinned != skinned_.end();
@@ -93,14 +102,18 @@ void GltfConverter::convert_geometries() {
     }
 }
 
-std::size_t GltfConverter::convert_geometry(const NiGeometry& geometry, const NiTriBasedGeomData& data) {
+std::vector<NifTriangle> GltfConverter::triangles_in_range(const NiTriBasedGeomData& data) {
+    const std::size_t count = data.vertices.size();
+    std::vector<NifTriangle> out;
+    std::copy_if(data.triangles.begin(), data.triangles.end(), std::back_inserter(out),
+                 [count](const NifTriangle& tri) { return tri.a < count && tri.b < count && tri.c < count; });
+    return out;
+}
+
+std::size_t GltfConverter::convert_geometry(const NiGeometry& geometry, const NiTriBasedGeomData& data,
+                                            const std::vector<NifTriangle>& triangles) {
     const std::uint32_t block = geometry.block_index;
     const std::size_t count = data.vertices.size();
-    for (const NifTriangle& tri : data.triangles) {
-        if (tri.a >= count || tri.b >= count || tri.c >= count) {
-            throw GltfError("triangle index out of range in geometry " + geometry.name);
-        }
-    }
     std::optional<Mat4> transform;
     if (skinned_.count(block) != 0) {
         transform = world_of(block);
@@ -134,13 +147,13 @@ std::size_t GltfConverter::convert_geometry(const NiGeometry& geometry, const Ni
                                                         "TEXCOORD_0 of geometry " + geometry.name));
     }
     std::vector<std::uint32_t> indices;
-    for (const NifTriangle& tri : data.triangles) indices.insert(indices.end(), {tri.a, tri.b, tri.c});
+    for (const NifTriangle& tri : triangles) indices.insert(indices.end(), {tri.a, tri.b, tri.c});
     const std::size_t index_accessor = add_uint_accessor(doc_, indices, 1, "SCALAR", kComponentU16, kTargetIndices);
     const std::size_t material = convert_material(geometry);
     if (needs_tangents_ && has_uvs && normals.size() == count) {
         attributes.set("TANGENT",
-                       add_float_accessor(doc_, tangents(positions, normals, data.uv_sets[0], data.triangles), 4,
-                                          "VEC4", kTargetVertices, false, "TANGENT of geometry " + geometry.name));
+                       add_float_accessor(doc_, tangents(positions, normals, data.uv_sets[0], triangles), 4, "VEC4",
+                                          kTargetVertices, false, "TANGENT of geometry " + geometry.name));
     }
     SkinAttributes joints;
     if (const auto skinned = skinned_.find(block); skinned != skinned_.end()) {

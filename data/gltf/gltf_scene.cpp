@@ -77,16 +77,45 @@ Quatd GltfConverter::rotation(const Quatd& q) const {
     return q;
 }
 
+// Depth first with a stack of its own: a damaged file may nest nodes tens of thousands deep,
+// which one call per level would turn into a stack overflow. Nodes are numbered as they are
+// entered, parents before children.
 std::size_t GltfConverter::convert_node(NifRef ref) {
-    std::vector<NifRef> path;
-    return convert_node_at(ref, path);
+    struct Level {
+        std::size_t block = 0, index = 0, next_child = 0;
+        std::vector<NifRef> children;
+        JsonValue child_indices = JsonValue::array();
+    };
+    std::vector<bool> on_path(model_.blocks.size());
+    const auto enter = [&](NifRef block) {
+        Level level;
+        level.index = add_node(block, on_path, level.children);
+        level.block = static_cast<std::size_t>(block);
+        on_path[level.block] = true;
+        return level;
+    };
+    std::vector<Level> path;
+    path.push_back(enter(ref));
+    const std::size_t root = path.back().index;
+    while (!path.empty()) {
+        Level& level = path.back();
+        if (level.next_child < level.children.size()) {
+            Level child = enter(level.children[level.next_child++]);
+            level.child_indices.push(child.index);
+            path.push_back(std::move(child));
+            continue;
+        }
+        if (level.child_indices.size() != 0) doc_.nodes[level.index].set("children", std::move(level.child_indices));
+        on_path[level.block] = false;
+        path.pop_back();
+    }
+    return root;
 }
 
-std::size_t GltfConverter::convert_node_at(NifRef ref, std::vector<NifRef>& path) {
+std::size_t GltfConverter::add_node(NifRef ref, const std::vector<bool>& on_path, std::vector<NifRef>& children) {
     const auto& object = block_as<NiAVObject>(ref, "scene graph node");
-    if (std::find(path.begin(), path.end(), ref) != path.end()) {
+    if (on_path[static_cast<std::size_t>(ref)])
         throw GltfError("cycle in the node tree at block " + std::to_string(ref));
-    }
     if (doc_.nodes.size() >= kMaxNodes) throw GltfError("scene graph has more than 65536 nodes");
     const auto block = static_cast<std::uint32_t>(ref);
     JsonValue node = JsonValue::object();
@@ -113,7 +142,6 @@ std::size_t GltfConverter::convert_node_at(NifRef ref, std::vector<NifRef>& path
         }
     }
 
-    std::vector<NifRef> children;
     if (const auto* as_node = dynamic_cast<const NiNode*>(&object)) {
         std::copy_if(as_node->children.begin(), as_node->children.end(), std::back_inserter(children),
                      [](NifRef child) { return child >= 0; });
@@ -130,11 +158,6 @@ std::size_t GltfConverter::convert_node_at(NifRef ref, std::vector<NifRef>& path
         extras.set("lod_ranges", std::move(ranges));
         doc_.nodes[index].set("extras", std::move(extras));
     }
-    path.push_back(ref);
-    JsonValue child_indices = JsonValue::array();
-    for (const NifRef child : children) child_indices.push(convert_node_at(child, path));
-    path.pop_back();
-    if (child_indices.size() != 0) doc_.nodes[index].set("children", std::move(child_indices));
     return index;
 }
 

@@ -34,7 +34,7 @@ void GltfConverter::convert_skins() {
         const auto& geometry = dynamic_cast<const NiGeometry&>(*model_.blocks[block]);
         if (geometry.skin_instance < 0) continue;
         const auto& data = block_as<NiTriBasedGeomData>(geometry.data, "geometry data");
-        if (data.vertices.empty() || data.triangles.empty()) continue;  // left out with a warning later
+        if (triangles_in_range(data).empty()) continue;  // left out with a warning later
         skinned_[block] = convert_skin(geometry, data.vertices.size());
     }
 }

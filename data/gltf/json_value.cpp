@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace tarkeep::data {
 
@@ -75,37 +76,75 @@ void append_json_string(std::string& out, std::string_view text) {
     out += '"';
 }
 
+namespace {
+
+// Child `index` of an array or object.
+const JsonValue& child_at(const JsonValue& container, std::size_t index) {
+    return container.kind() == JsonValue::Kind::object ? container.members()[index].second : container.items()[index];
+}
+
+bool is_container(const JsonValue& value) {
+    return value.kind() == JsonValue::Kind::array || value.kind() == JsonValue::Kind::object;
+}
+
+// An array or object being walked, and the index of its next child. The walks below keep
+// these on the heap: a value may nest deeper than one call per level would allow.
+struct OpenContainer {
+    const JsonValue* container;
+    std::size_t next;
+};
+
+}  // namespace
+
+JsonValue::~JsonValue() {
+    if (items_.empty() && members_.empty()) return;
+    // Children are taken apart one level at a time, so a deeply nested value needs no deep
+    // chain of destructor calls.
+    std::vector<JsonValue> pending;
+    const auto take_children = [&pending](JsonValue& value) {
+        for (JsonValue& item : value.items_) pending.push_back(std::move(item));
+        for (Member& member : value.members_) pending.push_back(std::move(member.second));
+        value.items_.clear();
+        value.members_.clear();
+    };
+    take_children(*this);
+    while (!pending.empty()) {
+        JsonValue last = std::move(pending.back());
+        pending.pop_back();
+        take_children(last);
+    }
+}
+
 void append_json(std::string& out, const JsonValue& value) {
-    switch (value.kind()) {
-        case JsonValue::Kind::null: out += "null"; break;
-        case JsonValue::Kind::boolean: out += value.as_bool() ? "true" : "false"; break;
-        case JsonValue::Kind::integer: out += std::to_string(value.as_int()); break;
-        case JsonValue::Kind::number: append_json_number(out, value.as_number()); break;
-        case JsonValue::Kind::string: append_json_string(out, value.as_string()); break;
-        case JsonValue::Kind::array: {
-            out += '[';
-            bool first = true;
-            for (const JsonValue& item : value.items()) {
-                if (!first) out += ',';
-                first = false;
-                append_json(out, item);
+    std::vector<OpenContainer> open;
+    for (const JsonValue* at = &value;;) {
+        if (at != nullptr) {
+            switch (at->kind()) {
+                case JsonValue::Kind::null: out += "null"; break;
+                case JsonValue::Kind::boolean: out += at->as_bool() ? "true" : "false"; break;
+                case JsonValue::Kind::integer: out += std::to_string(at->as_int()); break;
+                case JsonValue::Kind::number: append_json_number(out, at->as_number()); break;
+                case JsonValue::Kind::string: append_json_string(out, at->as_string()); break;
+                case JsonValue::Kind::array: out += '['; break;
+                case JsonValue::Kind::object: out += '{'; break;
             }
-            out += ']';
-            break;
+            if (is_container(*at)) open.push_back({at, 0});
         }
-        case JsonValue::Kind::object: {
-            out += '{';
-            bool first = true;
-            for (const auto& [key, member] : value.members()) {
-                if (!first) out += ',';
-                first = false;
-                append_json_string(out, key);
-                out += ':';
-                append_json(out, member);
-            }
-            out += '}';
-            break;
+        if (open.empty()) return;
+        OpenContainer& top = open.back();
+        const bool is_object = top.container->kind() == JsonValue::Kind::object;
+        if (top.next == top.container->size()) {
+            out += is_object ? '}' : ']';
+            open.pop_back();
+            at = nullptr;
+            continue;
         }
+        if (top.next != 0) out += ',';
+        if (is_object) {
+            append_json_string(out, top.container->members()[top.next].first);
+            out += ':';
+        }
+        at = &child_at(*top.container, top.next++);
     }
 }
 
@@ -116,24 +155,30 @@ std::string to_json(const JsonValue& value) {
 }
 
 std::optional<std::string> find_non_finite(const JsonValue& value) {
-    switch (value.kind()) {
-        case JsonValue::Kind::number:
-            if (!std::isfinite(value.as_number())) return std::string();
-            return std::nullopt;
-        case JsonValue::Kind::array:
-            for (std::size_t i = 0; i < value.items().size(); ++i) {
-                if (auto inner = find_non_finite(value.items()[i])) {
+    std::vector<OpenContainer> open;
+    for (const JsonValue* at = &value;;) {
+        if (at != nullptr && at->kind() == JsonValue::Kind::number && !std::isfinite(at->as_number())) {
+            std::string path;
+            for (const OpenContainer& level : open) {
+                const std::size_t index = level.next - 1;
+                if (level.container->kind() == JsonValue::Kind::object) {
+                    path.append(".").append(level.container->members()[index].first);
+                } else {
                     // append, not literal + string: g++ 12 at -O3 warns (-Wrestrict) about the latter wrongly
-                    return std::string("[").append(std::to_string(i)).append("]").append(*inner);
+                    path.append("[").append(std::to_string(index)).append("]");
                 }
             }
-            return std::nullopt;
-        case JsonValue::Kind::object:
-            for (const auto& [key, member] : value.members()) {
-                if (auto inner = find_non_finite(member)) return std::string(".").append(key).append(*inner);
-            }
-            return std::nullopt;
-        default: return std::nullopt;
+            return path;
+        }
+        if (at != nullptr && is_container(*at)) open.push_back({at, 0});
+        if (open.empty()) return std::nullopt;
+        OpenContainer& top = open.back();
+        if (top.next == top.container->size()) {
+            open.pop_back();
+            at = nullptr;
+            continue;
+        }
+        at = &child_at(*top.container, top.next++);
     }
 }
 

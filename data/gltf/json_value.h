@@ -26,6 +26,12 @@ public:
     JsonValue(std::string value) : kind_(Kind::string), string_(std::move(value)) {}
     JsonValue(std::string_view value) : JsonValue(std::string(value)) {}
     JsonValue(const char* value) : JsonValue(std::string(value)) {}
+    JsonValue(const JsonValue&) = default;
+    JsonValue(JsonValue&&) noexcept = default;
+    JsonValue& operator=(const JsonValue&) = default;
+    JsonValue& operator=(JsonValue&&) noexcept = default;
+    // Not recursive: values of any depth are destroyed with a bounded stack.
+    ~JsonValue();
 
     static JsonValue array() { return JsonValue(Kind::array); }
     static JsonValue object() { return JsonValue(Kind::object); }
@@ -72,7 +78,8 @@ private:
 // Compact JSON: no blanks; numbers in their shortest round-trip form with ".0" on whole
 // values; every control byte and every byte from 0x80 up escaped as \u00xx.
 // Non-finite numbers come out as NaN / Infinity / -Infinity, which is not JSON: callers
-// that write files check with find_non_finite first.
+// that write files check with find_non_finite first. Neither walk recurses, so any depth
+// serializes with a bounded stack (copying a value still recurses per level).
 std::string to_json(const JsonValue& value);
 void append_json(std::string& out, const JsonValue& value);
 void append_json_number(std::string& out, double value);

@@ -65,7 +65,12 @@ const std::map<std::string, std::function<void(const Seed&)>>& accepts() {
              EXPECT_EQ(s.name.starts_with("whole"), !(s.bytes[0] & 1));
              if (s.bytes[0] & 1) return;
              const std::size_t split = 2 + (s.bytes.size() - 2) * s.bytes[1] / 256;
-             EXPECT_EQ(Bytes(s.bytes.begin() + 2, s.bytes.begin() + std::ptrdiff_t(split)), built_model());
+             const Bytes model(s.bytes.begin() + 2, s.bytes.begin() + std::ptrdiff_t(split));
+             if (s.name.starts_with("whole_deep")) {  // a tree of its own, hundreds of levels deep
+                 EXPECT_GT(data::read_nif(model).blocks.size(), 500u);
+                 return;
+             }
+             EXPECT_EQ(model, built_model());
              if (s.bytes[0] & 16) {
                  const Bytes kf = after(s.bytes, split);
                  EXPECT_EQ(Bytes(kf.begin(), kf.begin() + std::ptrdiff_t(built_kf().size())), built_kf());

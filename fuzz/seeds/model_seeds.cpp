@@ -18,6 +18,9 @@ using Bytes = std::vector<std::uint8_t>;
 using namespace tarkeep::data;
 using data::add_nif_block;
 
+// About 96 bytes a level: the seed stays under the corpus's 64 KiB.
+constexpr int kDeepSeedLevels = 600;
+
 // Blocks the sample model leaves out: strips, particles, lights, extra data, properties.
 NifFile assorted_blocks(std::uint32_t version) {
     NifFile file = data::make_nif_file(version);
@@ -70,6 +73,17 @@ NifFile single_shape() {
     shape.data = 2;
     add_nif_block(file, "NiTriShape", shape);
     add_nif_block(file, "NiTriShapeData", triangle);
+    file.roots = {0};
+    return file;
+}
+
+// Nodes nested `levels` deep with a quad at the bottom: a tree deeper than a walk with one
+// call per level would survive, in a seed small enough for the fuzzers.
+NifFile deep_nodes(int levels) {
+    NifFile file = data::make_nif_file();
+    NifRef parent = data::add_nif_node(file, "Top");
+    for (int level = 1; level < levels; ++level) parent = data::add_nif_node(file, "", {}, parent);
+    data::add_nif_quad(file, {"Leaf", {}, parent});
     file.roots = {0};
     return file;
 }
@@ -132,6 +146,7 @@ std::vector<Seed> nif_seeds() {
             mode_seed("texture.texcache", kWhole, small_texture(6, true)),
             mode_seed("assorted.nif", kWhole, data::write_nif(assorted_blocks(kNifVersion10_1_0_0))),
             mode_seed("assorted_10_0_1_0.nif", kWhole, data::write_nif(assorted_blocks(kNifVersion10_0_1_0))),
+            mode_seed("deep_nodes.nif", kWhole, data::write_nif(deep_nodes(kDeepSeedLevels))),
             framed_seed("framed_shape", shape, data::write_nif(shape)),
             framed_seed("framed_texture", texture_file, small_texture(5, true))};
 }
@@ -144,6 +159,7 @@ std::vector<Seed> export_model_seeds() {
         whole_export_seed("whole_model", 0, model, {}),
         whole_export_seed("whole_model_kf", 16, model, kf),
         whole_export_seed("whole_model_kf_coloured", 16 | 2 | 4, model, kf),
+        whole_export_seed("whole_deep_nodes", 0, data::write_nif(deep_nodes(kDeepSeedLevels)), {}),
         {"patched", {1 | 16, 128}},
         {"patched_no_keyframe_pass", {1 | 16 | 8 | 2, 128}},
         {"patched_bytes", {1 | 16 | 4, 128, 0x60, 0x00, 0x3F, 0xA0, 0x01, 0x7F, 0x40, 0x00, 0x02, 0x90, 0x01, 0xC0}}};

@@ -1,5 +1,8 @@
 // Definition-file and CSV table seeds: every construct of both grammars, comments of each
 // kind, quoting and escapes, and the tables of the sample game.
+#include <string>
+
+#include "data/ddf_parser.h"
 #include "fuzz/seeds/seed_corpus.h"
 #include "tools/sample_game/sample_game_parts.h"
 
@@ -64,13 +67,24 @@ constexpr const char* kQuotedCsv =
 
 constexpr const char* kPlainCsv = "1,2,3\n\n  \n4.5,stone,\n,,\n7e2,-8,+9f";
 
+// Blocks and lists by turns, as deep as a file may nest them.
+std::string deepest_ddf() {
+    std::string text = "Deep nest {", closing = "}";
+    for (std::size_t depth = 2; depth <= data::kMaxDdfNesting; ++depth) {
+        text += depth % 2 ? " {" : " k [";
+        closing.insert(0, depth % 2 ? "}" : "]");
+    }
+    return text + closing;
+}
+
 }  // namespace
 
 std::vector<Seed> ddf_seeds() {
     return {{"units.ddf", text_bytes(kUnitsDdf)},
             {"comments.ddf", text_bytes(kCommentsDdf)},
             {"unclosed.ddf", text_bytes(kUnclosedDdf)},
-            {"windows.ddf", text_bytes(kWindowsDdf)}};
+            {"windows.ddf", text_bytes(kWindowsDdf)},
+            {"deepest.ddf", text_bytes(deepest_ddf())}};
 }
 
 std::vector<Seed> csv_seeds() {

@@ -76,6 +76,15 @@ TEST(GltfDocument, JsonBuffersAccessorsAndGlbLayout) {
     }
     data::GltfDocument doc;
     EXPECT_EQ(error_text([&] { data::add_float_accessor(doc, {}, 3, "VEC3", 0, true); }), "min() of an empty accessor");
+    JsonValue deep = NAN;  // 100000 levels, arrays and objects by turns: walked and freed with a bounded stack
+    for (int level = 0; level < 100000; ++level) {
+        JsonValue outer = level % 2 ? JsonValue::object() : JsonValue::array();
+        level % 2 ? outer.set("k", std::move(deep)) : outer.push(std::move(deep));
+        deep = std::move(outer);
+    }
+    const std::string json = to_json(deep), path = data::find_non_finite(deep).value_or("");
+    EXPECT_EQ(std::tuple(json.size(), json.substr(0, 12), path.size(), path.substr(0, 10)),
+              std::tuple(400003u, R"({"k":[{"k":[)", 250000u, ".k[0].k[0]"));
     const auto wide = image::encode_png(300, 1, std::vector<std::uint8_t>(1200).data(), true);
     EXPECT_EQ(data::png_size({wide.begin(), wide.begin() + 24}), std::pair(300u, 1u));
     EXPECT_EQ(data::png_size({wide.begin(), wide.begin() + 23}), std::pair(0u, 0u));
@@ -157,6 +166,13 @@ TEST(GltfScene, NodesLodRangesMaterialsAndTangents) {
         files["pbr_tangents_" + std::to_string(files.size())] = data::write_glb(result.doc);
     }
     expect_valid(files);
+    // A chain deeper than one call per level would survive, numbered parents first.
+    NifFile chain = make_nif_file();
+    for (int level = 0; level < 20000; ++level) add_nif_node(chain, "", {}, level == 0 ? data::kNoRef : level - 1);
+    add_nif_quad(chain, {"Leaf", {}, 19999});
+    const auto deep = convert(round_trip(chain)).doc;
+    EXPECT_EQ(to_json(deep.nodes.at(0)) + to_json(deep.nodes.at(19999)) + to_json(deep.nodes.at(20000)),
+              R"({"name":"node0","children":[1]}{"name":"node19999","children":[20000]}{"name":"Leaf","mesh":0})");
 }
 
 TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
@@ -168,9 +184,9 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
     expect_near(attribute(doc, 0, "WEIGHTS_0"),
                 {0.7 / 1.1, 0.2 / 1.1, 0.2 / 1.1, 0, 0.5, 0.5, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
     EXPECT_EQ(doc.scene_nodes, (std::vector<std::int64_t>{0, 4}));
-    EXPECT_EQ(to_json(doc.nodes.at(4)) + to_json(doc.skins.at(0)),
+    EXPECT_EQ(to_json(doc.nodes.at(4)) + to_json(doc.skins.at(0)) + to_json(doc.accessors.at(2)),
               R"({"name":"Body_skinned","mesh":0,"skin":0}{"joints":[0,1,2,3],"inverseBindMatrices":2,)"
-              R"("skeleton":0,"name":"Body"})");
+              R"("skeleton":0,"name":"Body"}{"bufferView":2,"componentType":5126,"count":4,"type":"MAT4"})");
     // Inverse binds undo the rest places: Bip01 Spine at height 2 (y in glTF), also when the skin
     // data is off by less than the tolerance; when it binds the spine elsewhere (height 5), that wins.
     for (const float z : {-2.0005f, -5.0f}) {
@@ -181,6 +197,14 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
         EXPECT_EQ(Doubles(matrices.begin() + 28, matrices.begin() + 48),
                   (Doubles{0, -1, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, z < -3 ? -5.0 : -2.0, 0, 1}));
     }
+    const auto stats = convert(skinned_model()).stats;  // bone 0's weights count too
+    EXPECT_EQ(std::tuple(stats.max_influences, stats.vertices_without_influence), std::tuple(5u, 1u));
+    NifFile lifted = skinned_model();  // bone 0 alone binds the root, 5 up
+    nif_block<data::NiSkinInstance>(lifted, 6).bones.resize(3);
+    nif_block<data::NiSkinData>(lifted, 5).bones.resize(3);
+    nif_block<data::NiSkinData>(lifted, 5).bones[0].transform.translation.z = -5;
+    const auto l = convert(lifted).doc;
+    EXPECT_EQ(accessor_values(l, member(l.skins[0], "inverseBindMatrices")).at(13), -5.0);
     for (const std::size_t joints : {255u, 256u}) {  // the model's 4 nodes and extra ones
         auto big = convert(skinned_model(joints - 4)).doc;
         const auto& accessor = big.accessors.at(std::size_t(member(attributes(big, 0), "JOINTS_0").as_int()));
@@ -242,7 +266,15 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
         {[](NifFile& f) { add_nif_child(f, 0, 0); }, {}, "cycle in the node tree at block 0"},
         {[&](NifFile& f) { shape(f).data = 0; }, {}, "unexpected block type for geometry data: NiNode"},
         {[&](NifFile& f) { shape(f).properties = {9}; }, {}, "block reference out of range: property"},
-        {[&](NifFile& f) { mesh(f).triangles[0].a = 4; }, {}, "triangle index out of range in geometry Body"},
+        {[&](NifFile& f) { mesh(f).triangles[0].a = 4; },
+         {},
+         "warning: geometry Body: 1 triangles out of range dropped"},
+        {[&](NifFile& f) { mesh(f).triangles[0].a = mesh(f).triangles[1].c = 4; },
+         {},
+         "warning: geometry Body: 2 triangles out of range dropped, left out"},
+        {[&](NifFile& f) { nif_block<data::NiNode>(f, 0).scale = shape(f).scale = 1e20f; },  // 1e40: no float
+         {},
+         "non-finite value in POSITION of geometry Body"},
         {[&](NifFile& f) { mesh(f).vertices[2].y = NAN; }, {}, "non-finite value in POSITION of geometry Body"},
         {[](NifFile& f) { nif_block<data::NiNode>(f, 2).translation.z = INFINITY; },
          {},
@@ -276,6 +308,7 @@ TEST(GltfSkin, InfluencesJointsInverseBindsAnimationsAndDamage) {
         data::GltfConvertResult result;
         const std::string error = error_text([&] { data::write_glb((result = convert(file, kfs)).doc); });
         EXPECT_EQ(error == "no error" ? "warning: " + result.stats.warnings.at(0) : error, expected);
+        EXPECT_EQ(result.doc.skins.size(), result.doc.meshes.size());  // no skin without its mesh
         // Grow keeps its turn and step; its scale keys only become a channel when asked for.
         EXPECT_EQ(result.doc.animations.empty() ? 0 : member(result.doc.animations[0], "channels").size(),
                   kfs.size() == 1 && kfs[0].path == "Grow.kf" ? 2u : 0u);
