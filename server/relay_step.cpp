@@ -31,6 +31,8 @@ void RelayServer::poll_once(int timeout_ms) {
     const std::unordered_set<std::uint32_t> quiet(quiet_ids.begin(), quiet_ids.end());
 
     now_us_ = clock_();
+    // First, so that a changed deny list is in force for this step's connections.
+    if (now_us_ / 1'000'000 != housekeeping_second_) run_housekeeping();
     if (now_us_ >= accept_paused_until_us_) accept_clients();
     for (auto& [id, client] : clients_)
         if (!client->closing && !quiet.contains(id)) receive_from(*client);
@@ -38,7 +40,6 @@ void RelayServer::poll_once(int timeout_ms) {
     run_timers();
     for (std::uint32_t id : send_all_and_collect_closing()) disconnect(id);
     closing_.service(now_us_);
-    if (now_us_ / 1'000'000 != housekeeping_second_) run_housekeeping();
 }
 
 std::vector<std::uint32_t> RelayServer::wait_for_sockets(int timeout_ms) {
