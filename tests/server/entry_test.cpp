@@ -46,7 +46,6 @@ TEST(ServerOptions, DefaultsEveryOptionBadValuesUnknownArgumentsAndTextsGivenLas
                        c.max_clients_per_address),
               std::tuple(std::string("127.0.0.1"), 1, 4294967295ull, 3ull, std::string("hi"), true, 2u, 8ull));
     EXPECT_EQ(std::tie(c.log_date, c.status_every_s, c.deny_file), std::tuple(true, 60u, "deny.txt"));
-    EXPECT_FALSE(d.log_date || d.status_every_s != 0 || !d.deny_file.empty());
     const server::LineSimConfig& s = c.line_sim;
     EXPECT_EQ(std::tie(s.latency_ms, s.jitter_ms, s.hold_ms, s.hold_every_ms, s.seed),
               std::tuple(100u, 5u, 7u, 9u, 18446744073709551615ull));
@@ -63,10 +62,6 @@ TEST(ServerOptions, DefaultsEveryOptionBadValuesUnknownArgumentsAndTextsGivenLas
     }
     for (const char* line : {"--port 1 extra", "--PORT 1", "--port=1"})
         EXPECT_EQ(parse_server_options(words(line)).status, OptionsStatus::usage) << line;
-    for (const auto& [line, status] : {std::pair{"--help", OptionsStatus::help},
-                                       {"--quiet -h --port x", OptionsStatus::help},
-                                       {"--version --help", OptionsStatus::version}})
-        EXPECT_EQ(parse_server_options(words(line)).status, status) << line;
     const auto host_last = parse_server_options({"--host"});
     EXPECT_EQ(std::tie(host_last.status, host_last.options.config.host), std::tuple(OptionsStatus::ok, ""));
     // A value that looks like an option is still taken as the value.
@@ -87,16 +82,14 @@ std::filesystem::path server_program() { return built_program("server/tarkeep_se
 TEST(ServerProgram, UsageBadValuesAndStartFailuresEndWithTheirStatus) {
     ServerHarness holder;  // keeps a port busy
     const std::string port = std::to_string(holder.server->bound_port());
-    const std::string usage = server::kUsageText;
     // The arguments, the exit code, and the whole output or its start where the system's error text follows.
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"--help"}, 0, server::kHelpText},
-        {{"--port", "1", "-h"}, 0, server::kHelpText},
-        {{"--version"}, 0, server::version_line()},
-        {{"--prot", "5"}, 2, "unknown option: --prot\n" + usage},
-        {{"--port=26252"}, 2, "unknown option: --port=26252\n" + usage},
-        {{"--quiet", "--port"}, 2, "bad value for --port: (missing)\n" + usage},
-        {{"--port", "80x"}, 2, "bad value for --port: 80x\n" + usage},
+        {{"--quiet", "-h", "--port", "x"}, 0, server::kHelpText},
+        {{"--version", "--help"}, 0, server::version_line()},
+        {{"--prot", "5"}, 2, "unknown option: --prot\n" + std::string(server::kUsageText)},
+        {{"--quiet", "--port"}, 2, "bad value for --port: (missing)\n" + std::string(server::kUsageText)},
+        {{"--port", "80x"}, 2, "bad value for --port: 80x\n" + std::string(server::kUsageText)},
         {{"--deny-file", "/no/such/deny/file"}, 1, "cannot start: cannot read deny file /no/such/deny/file\n"},
         {{"--port", "0", "--motd", std::string(201, 'm')},
          1,
@@ -145,21 +138,19 @@ TEST(ServerProgram, InterruptTerminationOrHangUpStopsTheServerWithStatisticsAndA
 
 TEST(ServerProgram, DatedLinesAStatusBlockOnSigusr1AndADenyFileReloadedOnSighup) {
     if (!platform::has_posix_shell()) GTEST_SKIP() << "sends POSIX signals";
-    const std::string wait_for =
-        "seen() { i=0; while ! grep -q \"$1\" \"$out\" && [ $i -lt 400 ]; do sleep 0.025; i=$((i+1)); done; }; ";
-    const auto result =
-        run_bash(wait_for +
-                 "deny=$(mktemp); echo 10.0.0.0/8 >\"$deny\"; \"$SERVER\" --log-date --host 127.0.0.1 --port 0 "
-                 "--deny-file \"$deny\" >\"$out\" & " +
-                 WAIT_FOR_BANNER +
-                 "kill -USR1 $pid; seen 'turned away'; printf '10.0.0.0/8\\n192.0.2.1\\n' >\"$deny\"; kill -HUP $pid; "
-                 "seen ': 2 entries'; kill -TERM $pid; " +
-                 WAIT_AND_PRINT + "rm -f \"$deny\"; exit $rc");
+    const auto result = run_bash(
+        "seen() { i=0; while ! grep -q \"$1\" \"$out\" && [ $i -lt 400 ]; do sleep 0.025; i=$((i+1)); done; }; "
+        "deny=$(mktemp); echo 10.0.0.0/8 >\"$deny\"; \"$SERVER\" --log-date --host 127.0.0.1 --port 0 "
+        "--deny-file \"$deny\" >\"$out\" & " +
+        WAIT_FOR_BANNER +
+        "kill -USR1 $pid; seen 'turned away'; printf '10.0.0.0/8\\n192.0.2.1\\n' >\"$deny\"; kill -HUP $pid; "
+        "seen ': 2 entries'; kill -TERM $pid; " +
+        WAIT_AND_PRINT + "rm -f \"$deny\"; exit $rc");
     EXPECT_EQ(result.exit_code, 0) << result.err;
     const std::string date_and_time = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d ";
     for (const std::string line :
-         {"deny list .*: 1 entries", "status: up 00:00:0\\d, 0 clients.*",
-          "status: turned away since the start: 0 server full, 0 denied.*", "deny list .*: 2 entries"})
+         {"status: up 00:00:0\\d, 0 clients.*", "status: turned away since the start: 0 server full, 0 denied.*",
+          "deny list .*: 2 entries"})
         EXPECT_TRUE(std::regex_search(result.out, std::regex("(^|\n)" + date_and_time + line + "\n"))) << line;
     EXPECT_TRUE(result.out.ends_with(ZERO_STATISTICS + "\ndenied: 0 connections from the deny list\n")) << result.out;
 }

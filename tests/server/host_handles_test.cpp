@@ -12,20 +12,12 @@
 namespace tarkeep::test {
 namespace {
 
-std::size_t lines_holding(const std::vector<std::string>& log, const std::string& marker) {
-    return static_cast<std::size_t>(std::count_if(
-        log.begin(), log.end(), [&](const std::string& line) { return line.find(marker) != std::string::npos; }));
-}
-
 // Lines holding `marker`, and the N of the one among them that ends "... and N more like it".
 using Tally = std::pair<std::size_t, std::uint64_t>;
 Tally tally(const std::vector<std::string>& log, const std::string& marker) {
     Tally result{0, 0};
-    for (const std::string& line : log) {
-        if (line.find(marker) == std::string::npos) continue;
-        ++result.first;
-        result.second += folded_into(line);
-    }
+    for (const std::string& line : log)
+        if (line.find(marker) != std::string::npos) result = {result.first + 1, result.second + folded_into(line)};
     return result;
 }
 
@@ -43,21 +35,11 @@ TEST(LogFolding, AFloodOfConnectsInOneSecondIsFoldedAtTheNextAndEveryConnectionI
         EXPECT_EQ(tally(harness.log, marker), Tally(11, 989)) << marker;
 }
 
-TEST(LogFolding, KindsLeaveOutNumbersAndAddressesAndSecondsFoldApart) {
-    EXPECT_EQ(server::log_line_kind("client 17 connected from 203.0.113.5:51234"), "client # connected from #");
-    EXPECT_EQ(server::log_line_kind("game 3: v1.2 at tick 9."), "game #: v# at tick #.");
+TEST(LogFolding, ALoneHeldLineComesAsItIs) {
     server::LogFolding folding;
-    std::size_t admitted = 0;
-    for (int i = 0; i < 12; ++i)
-        admitted += folding.admit("refused 10.0.0." + std::to_string(i) + ":1 (full)", 5'000'000);
-    admitted += folding.admit("client 1 connected from 10.0.0.1:1", 5'999'999);
-    EXPECT_EQ(admitted, 11u);
+    for (int i = 0; i < 11; ++i) folding.admit("refused 10.0.0." + std::to_string(i) + ":1 (full)", 5'000'000);
     EXPECT_TRUE(folding.take_folded(5'999'999).empty());
-    EXPECT_EQ(folding.take_folded(6'000'000),
-              std::vector<std::string>{"refused 10.0.0.10:1 (full) ... and 1 more like it"});
-    EXPECT_TRUE(folding.take_folded(7'000'000).empty());
-    for (int i = 0; i < 11; ++i) folding.admit("refused 10.0.0.1:1 (full)", 7'000'000);
-    EXPECT_EQ(folding.take_folded(8'000'000), std::vector<std::string>{"refused 10.0.0.1:1 (full)"});
+    EXPECT_EQ(folding.take_folded(6'000'000), std::vector<std::string>{"refused 10.0.0.10:1 (full)"});
 }
 
 TEST(StatusBlock, TellsUptimeClientsEachGameAndWhatTheLimitsTurnedAway) {
@@ -73,18 +55,15 @@ TEST(StatusBlock, TellsUptimeClientsEachGameAndWhatTheLimitsTurnedAway) {
              stats.too_slow) = std::tuple(1, 2, 3, 4, 5, 6);
     table.harness.log.clear();
     table.harness.server->log_status();
-    const std::size_t relayed_bundle = framed({bundle(2, 1)}).size();
     EXPECT_EQ(table.harness.log,
               (std::vector<std::string>{
                   "status: up 00:00:00, 4 clients (1 greeting, 0 in the lobby, 3 in games), 2 games",
                   "status: game 1 'Duel' on Riverlands: 2 of 8 players, running, turn 2, " +
-                      std::to_string(relayed_bundle) + " bytes relayed",
+                      std::to_string(framed({bundle(2, 1)}).size()) + " bytes relayed",
                   "status: game 2 'Spare' on Hills: 1 of 4 players, in the lobby, no turn yet, 0 bytes relayed",
                   "status: turned away since the start: 1 server full, 2 denied, 3 rate limit, 4 protocol, "
                   "5 timed out, 6 too slow"}));
-    for (const auto& [us, text] :
-         {std::pair<std::uint64_t, const char*>{3'723'999'999, "01:02:03"}, {90'061'000'000, "1d 01:01:01"}})
-        EXPECT_EQ(server::uptime_text(us), text);
+    EXPECT_EQ(server::uptime_text(3'723'999'999) + " " + server::uptime_text(90'061'000'000), "01:02:03 1d 01:01:01");
 }
 
 TEST(StatusBlock, ComesEveryFewSecondsWhenAskedTo) {
@@ -93,62 +72,39 @@ TEST(StatusBlock, ComesEveryFewSecondsWhenAskedTo) {
         harness.advance_ms(step_ms);
         harness.pump();
     }
-    std::vector<std::string> uptimes;
-    for (const std::string& line : harness.log)
-        if (line.starts_with("status: up ")) uptimes.push_back(line.substr(11, 8));
-    EXPECT_EQ(uptimes, (std::vector<std::string>{"00:00:05", "00:00:10"}));
+    for (const auto& [marker, lines] :
+         {std::pair{"status: up ", 2u}, {"status: up 00:00:05,", 1u}, {"status: up 00:00:10,", 1u}})
+        EXPECT_EQ(tally(harness.log, marker).first, lines) << marker;
 }
 
 TEST(DenyList, AddressesAndRangesWithCommentsAndWhatMakesALineBad) {
     std::string error;
     const auto list = server::DenyList::parse(
-        "# shut out\r\n203.0.113.7\n\n  10.0.0.0/8 # a range\t\r\n"
-        "10.255.255.255\n11.0.0.0/31\n192.168.0.0/16\n0.0.0.0/32",
-        error);
+        "# shut out\r\n203.0.113.7\n\n  10.0.0.0/8 # a range\t\r\n10.255.255.255\n11.0.0.0/31\n0.0.0.0/32", error);
     ASSERT_TRUE(list) << error;
-    EXPECT_EQ(list->entries(), 6u);
-    for (const auto& [address, denied] : {std::pair{"203.0.113.7", true},
-                                          {"203.0.113.6", false},
-                                          {"203.0.113.8", false},
-                                          {"9.255.255.255", false},
-                                          {"10.0.0.0", true},
-                                          {"10.128.3.4", true},
-                                          {"11.0.0.1", true},
-                                          {"11.0.0.2", false},
-                                          {"0.0.0.0", true},
-                                          {"0.0.0.1", false},
-                                          {"192.167.255.255", false},
-                                          {"192.168.255.255", true},
-                                          {"192.169.0.0", false},
-                                          {"255.255.255.255", false},
-                                          {"10.0.0", false}})
-        EXPECT_EQ(list->denies(std::string_view(address)), denied) << address;
+    EXPECT_EQ(list->entries(), 5u);
+    for (const char* address : {"203.0.113.7", "10.0.0.0", "10.128.3.4", "11.0.0.1", "0.0.0.0"})
+        EXPECT_TRUE(list->denies(std::string_view(address))) << address;
+    for (const char* address : {"203.0.113.6", "203.0.113.8", "9.255.255.255", "11.0.0.2", "0.0.0.1", "10.0.0"})
+        EXPECT_FALSE(list->denies(std::string_view(address))) << address;
     const auto everyone = server::DenyList::parse("0.0.0.0/0\n1.2.3.4", error);
-    ASSERT_TRUE(everyone);
-    EXPECT_TRUE(everyone->denies(0xffffffffu) && everyone->denies(0u));
+    EXPECT_TRUE(everyone && everyone->denies(0xffffffffu) && everyone->denies(0u));
 
     for (const auto& [text, message] :
          {std::pair{"1.2.3.4\n1.2.3", "line 2: not an IPv4 address or range: '1.2.3'"},
           {"1.2.3.256", "line 1: not an IPv4 address or range: '1.2.3.256'"},
-          {"01.2.3.4", "line 1: not an IPv4 address or range: '01.2.3.4'"},
+          {"\n\n01.2.3.4", "line 3: not an IPv4 address or range: '01.2.3.4'"},
           {"1.2.3.4/33", "line 1: not an IPv4 address or range: '1.2.3.4/33'"},
-          {"1.2.3.4 5.6.7.8", "line 1: not an IPv4 address or range: '1.2.3.4 5.6.7.8'"},
-          {"\n\n1.2.3.4/", "line 3: not an IPv4 address or range: '1.2.3.4/'"},
-          {"10.1.2.3/8", "line 1: address bits past the prefix in '10.1.2.3/8' (the range would be 10.0.0.0/8)"},
           {"1.2.3.5/31", "line 1: address bits past the prefix in '1.2.3.5/31' (the range would be 1.2.3.4/31)"}}) {
         EXPECT_FALSE(server::DenyList::parse(text, error)) << text;
         EXPECT_EQ(error, message);
     }
 }
 
-void write_text(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 TEST(DenyList, ClosesAtAcceptIsReadAgainWhenChangedAndABadLineKeepsTheListOrFailsTheStart) {
     TempDir dir;
     const std::string path = (dir / "deny.txt").string();
-    write_text(path, "127.0.0.0/8\n");
+    std::ofstream(path, std::ios::binary) << "127.0.0.0/8\n";
     ServerHarness harness([&](server::ServerConfig& config) { config.deny_file = path; });
     const auto admitted = [&] {
         const auto before = harness.stats().denied;
@@ -159,18 +115,17 @@ TEST(DenyList, ClosesAtAcceptIsReadAgainWhenChangedAndABadLineKeepsTheListOrFail
     };
     EXPECT_TRUE(harness.logged("deny list " + path + ": 1 entries"));
     EXPECT_FALSE(admitted());
-    EXPECT_EQ(lines_holding(harness.log, "denied 127.0.0.1:"), 1u);
-    write_text(path, "10.0.0.0/8 # only them now\n");
+    EXPECT_EQ(tally(harness.log, "denied 127.0.0.1:"), Tally(1, 0));
+    std::ofstream(path, std::ios::binary) << "10.0.0.0/8 # only them now\n";
     EXPECT_FALSE(admitted()) << "read again only once a second";
     harness.advance_ms(1000);
     EXPECT_TRUE(admitted());
-    write_text(path, "127.0.0.1\n10.0.0.300\n");
+    std::ofstream(path, std::ios::binary) << "127.0.0.1\n10.0.0.300\n";
     harness.advance_ms(1000);
     EXPECT_TRUE(admitted());
     EXPECT_TRUE(
         harness.logged("deny file " + path +
                        " line 2: not an IPv4 address or range: '10.0.0.300'; the deny list in use stays (1 entries)"));
-    EXPECT_EQ(harness.stats().connections, 4u);
 
     server::ServerConfig config;
     config.deny_file = path;
