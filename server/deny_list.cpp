@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/cmdline.h"
 #include "platform/files.h"
 
 namespace tarkeep::server {
@@ -120,14 +121,16 @@ bool DenyList::denies(std::string_view address) const {
 
 std::optional<DenyList> load_deny_file(const std::string& path, std::string& error) {
     // Only a plain file: a folder would read as empty, a pipe could block the start.
-    if (!platform::file_stamp(path)) {
+    // The path is UTF-8 from the command line, never the ANSI code page's.
+    const std::filesystem::path file = platform::path_from_utf8(path);
+    if (!platform::file_stamp(file)) {
         error = "cannot read deny file " + path;
         return std::nullopt;
     }
-    std::ifstream file(platform::stream_path(path), std::ios::binary);
+    std::ifstream stream(platform::stream_path(file), std::ios::binary);
     std::ostringstream text;
-    if (file) text << file.rdbuf();
-    if (!file || file.bad()) {
+    if (stream) text << stream.rdbuf();
+    if (!stream || stream.bad()) {
         error = "cannot read deny file " + path;
         return std::nullopt;
     }

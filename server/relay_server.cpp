@@ -3,6 +3,7 @@
 
 #include "net/message_codec.h"
 #include "platform/clock.h"
+#include "platform/cmdline.h"
 #include "server/status_report.h"
 #include "server/text_clean.h"
 
@@ -123,7 +124,7 @@ void RelayServer::log_status() {
 
 bool RelayServer::load_deny_list(std::string& error) {
     // Stamped before reading: a write during the read is seen as a change next time.
-    deny_file_stamp_ = platform::file_stamp(config_.deny_file);
+    deny_file_stamp_ = platform::file_stamp(platform::path_from_utf8(config_.deny_file));
     auto list = load_deny_file(config_.deny_file, error);
     if (!list) return false;
     deny_list_ = std::move(*list);
@@ -142,7 +143,9 @@ void RelayServer::run_housekeeping() {
     housekeeping_second_ = now_us_ / kMicrosecondsPerSecond;
     if (!config_.quiet)
         for (const std::string& folded : log_folding_.take_folded(now_us_)) write_log(folded);
-    if (!config_.deny_file.empty() && platform::file_stamp(config_.deny_file) != deny_file_stamp_) reload_deny_list();
+    if (!config_.deny_file.empty() &&
+        platform::file_stamp(platform::path_from_utf8(config_.deny_file)) != deny_file_stamp_)
+        reload_deny_list();
     if (config_.status_every_s != 0 && now_us_ >= next_status_us_) {
         next_status_us_ = now_us_ + std::uint64_t{config_.status_every_s} * kMicrosecondsPerSecond;
         log_status();
