@@ -123,14 +123,11 @@ std::optional<DenyList> load_deny_file(const std::string& path, std::string& err
     // Only a plain file: a folder would read as empty, a pipe could block the start.
     // The path is UTF-8 from the command line, never the ANSI code page's.
     const std::filesystem::path file = platform::path_from_utf8(path);
-    if (!platform::file_stamp(file)) {
-        error = "cannot read deny file " + path;
-        return std::nullopt;
-    }
-    std::ifstream stream(platform::stream_path(file), std::ios::binary);
+    std::ifstream stream;
+    if (platform::file_stamp(file)) stream.open(platform::stream_path(file), std::ios::binary);
     std::ostringstream text;
-    if (stream) text << stream.rdbuf();
-    if (!stream || stream.bad()) {
+    if (stream.is_open()) text << stream.rdbuf();
+    if (!stream.is_open() || stream.bad()) {
         error = "cannot read deny file " + path;
         return std::nullopt;
     }
