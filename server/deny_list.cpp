@@ -65,12 +65,13 @@ std::optional<ParsedEntry> parse_entry(std::string_view entry, std::string& erro
 std::optional<std::uint32_t> parse_ipv4(std::string_view text) {
     std::uint32_t address = 0;
     for (int part = 0; part < 4; ++part) {
-        const std::size_t dot = part < 3 ? text.find('.') : text.size();
-        if (dot == std::string_view::npos) return std::nullopt;
-        const auto value = parse_small_number(text.substr(0, dot), 255);
+        const bool last = part == 3;
+        const std::size_t end = last ? text.size() : text.find('.');
+        if (end == std::string_view::npos) return std::nullopt;
+        const auto value = parse_small_number(text.substr(0, end), 255);
         if (!value) return std::nullopt;
         address = (address << 8) | *value;
-        text.remove_prefix(part < 3 ? dot + 1 : dot);
+        if (!last) text.remove_prefix(end + 1);
     }
     return address;
 }
