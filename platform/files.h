@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <system_error>
 #include <vector>
@@ -30,6 +31,17 @@ void replace_file(const std::filesystem::path& from, const std::filesystem::path
 // absolute, extended-length form, through which the C runtime's open reaches past 260
 // characters; elsewhere `path` itself. Messages should still name `path`.
 std::filesystem::path stream_path(const std::filesystem::path& path);
+
+// What shows that a file was rewritten: its last write time, in the system's own units
+// (only ever compared), and its size.
+struct FileStamp {
+    std::int64_t written = 0;
+    std::uintmax_t size = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file `path` names (links followed); none when it cannot be read.
+std::optional<FileStamp> file_stamp(const std::filesystem::path& path);
 
 // What a path names; links are followed, so a link to a folder is a folder.
 enum class PathKind { missing, file, folder, other };

@@ -20,4 +20,13 @@ void stop_finished();
 // ending the process (POSIX SIGPIPE); Windows has no such signal.
 void ignore_broken_pipe();
 
+// Requests a running program answers without stopping. On POSIX, SIGUSR1 asks for a
+// status report and, with `hang_up_reloads`, SIGHUP asks for its files to be read again
+// instead of stopping it. Windows has neither signal, so nothing arrives there. Call it
+// after install_stop_handler.
+void install_host_requests(bool hang_up_reloads);
+// Each is true once for the requests that arrived since its last call.
+bool take_status_request();
+bool take_reload_request();
+
 }  // namespace tarkeep::platform

@@ -12,6 +12,9 @@ namespace {
 
 std::atomic<std::atomic<bool>*> stop_flag{nullptr};
 
+std::atomic<bool> status_requested{false};
+std::atomic<bool> reload_requested{false};
+
 std::mutex finished_mutex;
 std::condition_variable finished_changed;
 bool finished = false;  // once set, a handler that comes later returns at once
@@ -36,6 +39,11 @@ void set_stop_flag(std::atomic<bool>* flag) { stop_flag.store(flag); }
 void request_stop() {
     if (std::atomic<bool>* flag = stop_flag.load()) flag->exchange(true);
 }
+
+void request_status() { status_requested.store(true); }
+void request_reload() { reload_requested.store(true); }
+bool take_status_request() { return status_requested.exchange(false); }
+bool take_reload_request() { return reload_requested.exchange(false); }
 
 bool handle_console_event(unsigned long event, bool in_service_session) {
     const ConsoleEventAction action = console_event_action(event, in_service_session);

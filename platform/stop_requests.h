@@ -28,6 +28,10 @@ void set_stop_flag(std::atomic<bool>* flag);
 // Sets the recorded flag; safe in a signal handler (one atomic exchange).
 void request_stop();
 
+// Record a status or reload request; safe in a signal handler.
+void request_status();
+void request_reload();
+
 // The console control handler's work: true when the event was handled. For close,
 // logoff and shutdown it returns only once stop_finished was called or the wait is over.
 bool handle_console_event(unsigned long event, bool in_service_session);

@@ -34,7 +34,7 @@ void handle_chat(RelayServer& server, ClientSession& client, const net::Chat& ch
 }
 
 void handle_blob(RelayServer& server, ClientSession& client, net::BlobChunk&& chunk) {
-    const Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
+    Game* game = client.game_id != 0 ? server.find_game(client.game_id) : nullptr;
     if (!game) {
         notice(server, client, "blob outside a game");
         return;

@@ -19,10 +19,25 @@ void print(const std::string& text) {
     std::fflush(stdout);
 }
 
-void run_for(RelayServer& server, const std::atomic<bool>& stop, std::uint32_t seconds) {
+void print_error(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+// Signals only set flags; the work they ask for is done here, between poll steps.
+void answer_host_requests(RelayServer& server) {
+    if (platform::take_status_request()) server.log_status();
+    if (platform::take_reload_request()) server.reload_deny_list();
+}
+
+// Until the stop flag is set or, with a limit, `seconds` have passed.
+void serve(RelayServer& server, const std::atomic<bool>& stop, std::uint32_t seconds) {
     const std::uint64_t deadline = platform::monotonic_nanoseconds() + std::uint64_t{seconds} * 1000000000u;
     const int timeout = server.config().line_sim.active() ? kSimulationPollMs : kNormalPollMs;
-    while (!stop.load() && platform::monotonic_nanoseconds() < deadline) server.poll_once(timeout);
+    while (!stop.load() && (seconds == 0 || platform::monotonic_nanoseconds() < deadline)) {
+        server.poll_once(timeout);
+        answer_host_requests(server);
+    }
 }
 
 }  // namespace
@@ -38,15 +53,17 @@ std::string statistics_line(const ServerStats& s) {
 
 int run_server_entry(const std::vector<std::string>& arguments, std::atomic<bool>& stop) {
     ParsedOptions parsed = parse_server_options(arguments);
-    if (parsed.status == OptionsStatus::usage) {
-        print(kUsageText);
-        return 2;
+    switch (parsed.status) {
+        case OptionsStatus::ok: break;
+        case OptionsStatus::help: print(kHelpText); return 0;
+        case OptionsStatus::version: print(version_line()); return 0;
+        case OptionsStatus::usage:
+        case OptionsStatus::bad_value: print_error(usage_error(parsed) + kUsageText); return 2;
     }
-    if (parsed.status == OptionsStatus::bad_value) {
-        print("bad value for " + parsed.bad_option + "\n");
-        return 2;
-    }
+    const bool has_deny_file = !parsed.options.config.deny_file.empty();
     platform::install_stop_handler(stop);
+    // With a deny file, SIGHUP reloads it rather than stopping the server.
+    platform::install_host_requests(has_deny_file);
     // Run as `tarkeep_server | tee log`, a reader that goes away must not end the server.
     platform::ignore_broken_pipe();
     const std::uint32_t stop_after = parsed.options.stop_after_s;
@@ -58,12 +75,11 @@ int run_server_entry(const std::vector<std::string>& arguments, std::atomic<bool
     }
     server.flush_log();
     print("Tarkeep relay server (" + build_tag() + "), Ctrl+C to stop\n");
-    if (stop_after > 0)
-        run_for(server, stop, stop_after);
-    else
-        server.run_until(stop, kNormalPollMs);
+    print(banner_note(server.config().line_sim.active()));
+    serve(server, stop, stop_after);
     server.flush_log();
     print(statistics_line(server.stats()));
+    if (has_deny_file) print("denied: " + std::to_string(server.stats().denied) + " connections from the deny list\n");
     server.shutdown();
     return 0;
 }

@@ -11,6 +11,12 @@ namespace tarkeep::server {
 // "sim <version> src <first 16 digits of the source digest>".
 std::string build_tag();
 
+// "tarkeep_server <version> (<build tag>)", line feed included: what --version prints.
+std::string version_line();
+
+// The line after the banner that says what its build tag means, line feed included.
+std::string banner_note(bool line_simulation_on);
+
 // The closing "stopped: ..." line, line feed included.
 std::string statistics_line(const ServerStats& stats);
 

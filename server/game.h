@@ -28,6 +28,7 @@ struct Game {
     std::map<std::uint32_t, std::map<std::uint8_t, std::uint64_t>> hashes_by_tick;
     std::map<std::uint8_t, std::uint32_t> latest_tick_by_player;  // of each player's last hash report
     std::uint64_t last_ping_table_us = 0;
+    std::uint64_t bytes_relayed = 0;  // frames passed on, counted once per receiver
 };
 
 }  // namespace tarkeep::server

@@ -6,7 +6,7 @@
 
 namespace tarkeep::server {
 
-void relay(RelayServer& server, const Game& game, const ClientSession& sender, const net::Message& message) {
+void relay(RelayServer& server, Game& game, const ClientSession& sender, const net::Message& message) {
     SharedFrame frame;
     try {
         frame = make_frame(net::encode_message(message));
@@ -16,7 +16,10 @@ void relay(RelayServer& server, const Game& game, const ClientSession& sender, c
     }
     for (std::uint32_t member : game.members) {
         ClientSession* client = server.find_client(member);
-        if (member != sender.id && is_present(client)) server.send_frame(*client, frame);
+        if (member != sender.id && is_present(client)) {
+            server.send_frame(*client, frame);
+            game.bytes_relayed += frame->size();
+        }
     }
 }
 

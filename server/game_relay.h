@@ -10,6 +10,6 @@ class RelayServer;
 
 // Sends the message to every existing member of the game except the sender (encoded
 // once, whatever the number of members).
-void relay(RelayServer& server, const Game& game, const ClientSession& sender, const net::Message& message);
+void relay(RelayServer& server, Game& game, const ClientSession& sender, const net::Message& message);
 
 }  // namespace tarkeep::server

@@ -53,13 +53,19 @@ bool apply_value(EntryOptions& options, const std::string& name, const std::stri
     if (name == "--sim-hold") return store(sim.hold_ms, value, kU32Max);
     if (name == "--sim-hold-every") return store(sim.hold_every_ms, value, kU32Max);
     if (name == "--sim-seed") return store(sim.seed, value, kU64Max);
+    if (name == "--status-every") return store(config.status_every_s, value, kU32Max);
+    if (name == "--deny-file") {
+        config.deny_file = value;
+        return !value.empty();
+    }
     return store(options.stop_after_s, value, kU32Max);  // --stop-after
 }
 
 bool is_value_option(const std::string& name) {
     static const char* const names[] = {"--host",           "--port",        "--max-clients", "--max-games",
                                         "--motd",           "--sim-latency", "--sim-jitter",  "--sim-hold",
-                                        "--sim-hold-every", "--sim-seed",    "--stop-after"};
+                                        "--sim-hold-every", "--sim-seed",    "--stop-after",  "--status-every",
+                                        "--deny-file"};
     for (const char* option : names)
         if (name == option) return true;
     return false;
@@ -71,22 +77,35 @@ ParsedOptions parse_server_options(const std::vector<std::string>& arguments) {
     ParsedOptions parsed;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& name = arguments[i];
-        if (name == "--quiet") {
-            parsed.options.config.quiet = true;
+        if (name == "--quiet" || name == "--log-date") {
+            (name == "--quiet" ? parsed.options.config.quiet : parsed.options.config.log_date) = true;
             continue;
+        }
+        // Asking for help or the version wins over whatever else the line holds.
+        if (name == "--help" || name == "-h" || name == "--version") {
+            parsed.status = name == "--version" ? OptionsStatus::version : OptionsStatus::help;
+            return parsed;
         }
         if (!is_value_option(name)) {
             parsed.status = OptionsStatus::usage;
+            parsed.unknown_argument = name;
             return parsed;
         }
-        const std::string value = i + 1 < arguments.size() ? arguments[++i] : std::string();
+        const bool has_value = i + 1 < arguments.size();
+        const std::string value = has_value ? arguments[++i] : std::string();
         if (!apply_value(parsed.options, name, value)) {
             parsed.status = OptionsStatus::bad_value;
             parsed.bad_option = name;
+            if (has_value) parsed.bad_value = value;
             return parsed;
         }
     }
     return parsed;
+}
+
+std::string usage_error(const ParsedOptions& parsed) {
+    if (parsed.status == OptionsStatus::usage) return "unknown option: " + parsed.unknown_argument + "\n";
+    return "bad value for " + parsed.bad_option + ": " + parsed.bad_value.value_or("(missing)") + "\n";
 }
 
 }  // namespace tarkeep::server

@@ -1,6 +1,7 @@
 // The server command line: options, usage text, parse result.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,22 @@ struct EntryOptions {
     std::uint32_t stop_after_s = 0;  // 0: run until stopped
 };
 
-enum class OptionsStatus { ok, usage, bad_value };
+// The full option list (--help): every option with its default and purpose.
+extern const char* const kHelpText;
+
+enum class OptionsStatus { ok, usage, bad_value, help, version };
 
 struct ParsedOptions {
     OptionsStatus status = OptionsStatus::ok;
     EntryOptions options;
-    std::string bad_option;  // as typed, when status is bad_value
+    std::string unknown_argument;          // when status is usage
+    std::string bad_option;                // as typed, when status is bad_value
+    std::optional<std::string> bad_value;  // none when the option came last
 };
+
+// What precedes the usage line of a wrong call: "unknown option: X" or
+// "bad value for --X: V", line feed included.
+std::string usage_error(const ParsedOptions& parsed);
 
 // The command line after the program name. A value option given last takes the empty
 // text; numbers are plain decimal digits within the field's range.

@@ -10,6 +10,7 @@ bool RelayServer::queue_outbound(ClientSession& client, const SharedFrame& frame
         // Delayed output counts against the same limit as unsent output: a client that
         // cannot take it all would be dropped when it comes due anyway.
         if (client.line.outbound_bytes + frame->size() > client.connection.buffer_limit()) {
+            ++stats_.too_slow;
             close_client(client, "too slow (output buffer full)", false);
             return false;
         }
@@ -20,6 +21,7 @@ bool RelayServer::queue_outbound(ClientSession& client, const SharedFrame& frame
         return true;
     }
     if (client.connection.queue_shared(frame)) return true;
+    ++stats_.too_slow;
     close_client(client, "too slow (output buffer full)", false);
     return false;
 }

@@ -3,6 +3,8 @@
 
 #include "net/message_codec.h"
 #include "platform/clock.h"
+#include "platform/cmdline.h"
+#include "server/status_report.h"
 #include "server/text_clean.h"
 
 namespace tarkeep::server {
@@ -15,8 +17,12 @@ constexpr std::size_t kMaxClosingConnections = 256;
 // Lines the console log holds while its stream is slow; beyond that they are counted.
 constexpr std::size_t kLogQueueLines = 4096;
 
-std::string stamp_log_line(std::string_view text) {
-    return platform::local_time_text("%H:%M:%S") + " " + std::string(text) + "\n";
+constexpr std::uint64_t kMicrosecondsPerSecond = 1'000'000;
+
+LogQueue::Stamp log_stamp(bool with_date) {
+    const char* const format = with_date ? "%Y-%m-%d %H:%M:%S" : "%H:%M:%S";
+    return
+        [format](std::string_view text) { return platform::local_time_text(format) + " " + std::string(text) + "\n"; };
 }
 
 }  // namespace
@@ -27,7 +33,7 @@ RelayServer::RelayServer(ServerConfig config, Clock clock)
       line_sim_(config_.line_sim),
       closing_(kCloseDrainUs, kMaxClosingConnections) {
     if (!config_.quiet && !config_.log_sink)
-        log_queue_ = std::make_unique<LogQueue>(write_to_stdout, stamp_log_line, kLogQueueLines);
+        log_queue_ = std::make_unique<LogQueue>(write_to_stdout, log_stamp(config_.log_date), kLogQueueLines);
 }
 
 RelayServer::~RelayServer() {
@@ -45,6 +51,7 @@ bool RelayServer::start(std::string& error) {
         error = "message of the day longer than " + std::to_string(net::kMaxText) + " bytes";
         return false;
     }
+    if (!config_.deny_file.empty() && !load_deny_list(error)) return false;
     if (!platform::network_start(error)) return false;
     if (!platform::listen_tcp(config_.host, config_.port, listener_, bound_port_, error)) {
         platform::network_stop();
@@ -52,6 +59,9 @@ bool RelayServer::start(std::string& error) {
     }
     network_started_ = true;
     listening_ = true;
+    started_us_ = clock_();
+    housekeeping_second_ = started_us_ / kMicrosecondsPerSecond;
+    next_status_us_ = started_us_ + std::uint64_t{config_.status_every_s} * kMicrosecondsPerSecond;
     log_line("listening on " + config_.host + ":" + std::to_string(bound_port_) + " (protocol " +
              std::to_string(net::kProtocolVersion) + ")");
     const LineSimConfig& sim = config_.line_sim;
@@ -92,13 +102,54 @@ void RelayServer::shutdown() {
     }
 }
 
-void RelayServer::log_line(const std::string& text) const {
+void RelayServer::log_line(const std::string& text) {
+    if (config_.quiet) return;
+    for (const std::string& folded : log_folding_.take_folded(now_us_)) write_log(folded);
+    if (log_folding_.admit(text, now_us_)) write_log(text);
+}
+
+void RelayServer::write_log(const std::string& text) {
     if (config_.quiet) return;
     if (config_.log_sink) {
         config_.log_sink(text);
         return;
     }
     if (log_queue_) log_queue_->push(text);
+}
+
+void RelayServer::log_status() {
+    const std::uint64_t uptime_us = now_us_ > started_us_ ? now_us_ - started_us_ : 0;
+    for (const std::string& line : status_lines(uptime_us, clients_, games_, stats_)) write_log(line);
+}
+
+bool RelayServer::load_deny_list(std::string& error) {
+    // Stamped before reading: a write during the read is seen as a change next time.
+    deny_file_stamp_ = platform::file_stamp(platform::path_from_utf8(config_.deny_file));
+    auto list = load_deny_file(config_.deny_file, error);
+    if (!list) return false;
+    deny_list_ = std::move(*list);
+    log_line("deny list " + config_.deny_file + ": " + std::to_string(deny_list_.entries()) + " entries");
+    return true;
+}
+
+void RelayServer::reload_deny_list() {
+    if (config_.deny_file.empty()) return;
+    std::string error;
+    if (!load_deny_list(error))
+        log_line(error + "; the deny list in use stays (" + std::to_string(deny_list_.entries()) + " entries)");
+}
+
+void RelayServer::run_housekeeping() {
+    housekeeping_second_ = now_us_ / kMicrosecondsPerSecond;
+    if (!config_.quiet)
+        for (const std::string& folded : log_folding_.take_folded(now_us_)) write_log(folded);
+    if (!config_.deny_file.empty() &&
+        platform::file_stamp(platform::path_from_utf8(config_.deny_file)) != deny_file_stamp_)
+        reload_deny_list();
+    if (config_.status_every_s != 0 && now_us_ >= next_status_us_) {
+        next_status_us_ = now_us_ + std::uint64_t{config_.status_every_s} * kMicrosecondsPerSecond;
+        log_status();
+    }
 }
 
 void RelayServer::flush_log() {

@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "net/messages.h"
+#include "platform/files.h"
 #include "platform/net.h"
 #include "server/client_session.h"
 #include "server/closing_connections.h"
+#include "server/deny_list.h"
 #include "server/game.h"
 #include "server/line_simulator.h"
+#include "server/log_folding.h"
 #include "server/log_queue.h"
 #include "server/server_config.h"
 #include "server/server_stats.h"
@@ -58,7 +61,13 @@ public:
     void close_client(ClientSession& client, const std::string& reason, bool with_notice);
     // Rate limits, decoding and dispatch of one received frame payload.
     void handle_frame(ClientSession& client, const net::Bytes& payload, std::uint64_t now_us);
-    void log_line(const std::string& text) const;
+    // Logs `text`, unless a flood of alike lines is being folded (log_folding.h).
+    void log_line(const std::string& text);
+    // Logs the status block: clients, games, and what the limits turned away.
+    void log_status();
+    // Reads the deny file again; a file that cannot be read or parsed is reported and
+    // the list in use stays.
+    void reload_deny_list();
     // Waits (boundedly) until the console log has written what was queued, so that what
     // the entry prints itself comes after it.
     void flush_log();
@@ -85,6 +94,14 @@ private:
     // Builds the poll set and waits; returns the ids of clients with nothing to read.
     std::vector<std::uint32_t> wait_for_sockets(int timeout_ms);
     void accept_clients();
+    // Closes a connection from a denied address at once; true when it did.
+    bool deny(platform::Socket& socket, const std::string& peer);
+    bool load_deny_list(std::string& error);
+    // Once a second: lines folded in the second before, the deny file's changes, the
+    // periodic status block.
+    void run_housekeeping();
+    // Writes a line past the folding.
+    void write_log(const std::string& text);
     void note_accept_failure(int error);
     // When the server is full, a connection still in its handshake after a second gives
     // way to a new one: silent connections cannot hold every place until they time out.
@@ -127,6 +144,12 @@ private:
     LineSimulator line_sim_;
     ClosingConnections closing_;
     std::unique_ptr<LogQueue> log_queue_;  // console logging; none with a sink or quiet
+    LogFolding log_folding_;
+    DenyList deny_list_;
+    std::optional<platform::FileStamp> deny_file_stamp_;  // as last read
+    std::uint64_t started_us_ = 0;
+    std::uint64_t housekeeping_second_ = 0;
+    std::uint64_t next_status_us_ = 0;
     // Accepting stops for a moment after a failure (out of descriptors, say): the
     // listener would otherwise stay readable and the loop spin. One log line per burst.
     std::uint64_t accept_paused_until_us_ = 0;

@@ -31,6 +31,8 @@ void RelayServer::poll_once(int timeout_ms) {
     const std::unordered_set<std::uint32_t> quiet(quiet_ids.begin(), quiet_ids.end());
 
     now_us_ = clock_();
+    // First, so that a changed deny list is in force for this step's connections.
+    if (now_us_ / 1'000'000 != housekeeping_second_) run_housekeeping();
     if (now_us_ >= accept_paused_until_us_) accept_clients();
     for (auto& [id, client] : clients_)
         if (!client->closing && !quiet.contains(id)) receive_from(*client);
@@ -80,6 +82,7 @@ void RelayServer::accept_clients() {
         accept_failing_ = false;
         if (status != platform::AcceptStatus::accepted) return;
         ++stats_.connections;
+        if (deny(socket, peer)) continue;
         if (open_clients() >= config_.max_clients) evict_handshake_squatter();
         const bool full =
             open_clients() >= config_.max_clients || clients_from(address_of(peer)) >= config_.max_clients_per_address;
@@ -88,6 +91,14 @@ void RelayServer::accept_clients() {
         else
             admit(std::move(socket), peer);
     }
+}
+
+bool RelayServer::deny(platform::Socket& socket, const std::string& peer) {
+    if (deny_list_.empty() || !deny_list_.denies(address_of(peer))) return false;
+    ++stats_.denied;
+    log_line("denied " + peer);
+    socket.close();
+    return true;
 }
 
 void RelayServer::note_accept_failure(int error) {
@@ -196,8 +207,10 @@ void RelayServer::release_delayed() {
 void RelayServer::release_client(ClientSession& client) {
     auto& outbound = client.line.outbound;
     while (!client.closing && !outbound.empty() && outbound.front().due_us <= now_us_) {
-        if (!client.connection.queue_shared(outbound.front().frame))
+        if (!client.connection.queue_shared(outbound.front().frame)) {
+            ++stats_.too_slow;
             close_client(client, "too slow (output buffer full)", false);
+        }
         client.line.outbound_bytes -= outbound.front().frame->size();
         outbound.pop_front();
     }

@@ -39,6 +39,9 @@ struct ServerConfig {
     std::string motd = "Tarkeep relay";
     std::function<void(const std::string&)> log_sink;  // replaces console logging when set
     bool quiet = false;
+    bool log_date = false;             // stamp console lines with the date as well as the time
+    std::uint32_t status_every_s = 0;  // 0: a status block only when asked for
+    std::string deny_file;             // none when empty
     LineSimConfig line_sim;
 };
 

@@ -23,6 +23,8 @@ struct ServerStats {
     std::uint64_t blob_chunks = 0;
     std::uint64_t sim_delayed = 0;
     std::uint64_t sim_stalls = 0;
+    std::uint64_t denied = 0;    // closed at accept: the address is on the deny list (not printed)
+    std::uint64_t too_slow = 0;  // closed with "too slow (output buffer full)" (not printed)
 };
 
 }  // namespace tarkeep::server

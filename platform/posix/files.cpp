@@ -2,6 +2,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -53,6 +54,13 @@ void replace_file(const std::filesystem::path& from, const std::filesystem::path
         throw std::filesystem::filesystem_error("rename", from, to, std::error_code(errno, std::generic_category()));
     }
     sync_folder(to);
+}
+
+std::optional<FileStamp> file_stamp(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+    const std::int64_t written = std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec;
+    return FileStamp{written, static_cast<std::uintmax_t>(status.st_size)};
 }
 
 }  // namespace tarkeep::platform

@@ -42,4 +42,20 @@ void replace_file(const std::filesystem::path& from, const std::filesystem::path
     }
 }
 
+std::optional<FileStamp> file_stamp(const std::filesystem::path& path) {
+    // Opened rather than asked by name, so that a link gives its target's time.
+    HANDLE file = CreateFileW(native_path(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+    const std::uint64_t written =
+        (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
+    const std::uintmax_t size = (std::uintmax_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    return FileStamp{static_cast<std::int64_t>(written), size};
+}
+
 }  // namespace tarkeep::platform

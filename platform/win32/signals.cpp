@@ -38,4 +38,7 @@ void install_stop_handler(std::atomic<bool>& flag) {
 
 void ignore_broken_pipe() {}
 
+// No signal carries these on Windows; periodic checks stand in for them.
+void install_host_requests(bool) {}
+
 }  // namespace tarkeep::platform

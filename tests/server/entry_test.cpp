@@ -1,6 +1,7 @@
 // The server program: its options, its statistics line, and whole runs of the built program.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <tuple>
 
 #include "platform/shell.h"
@@ -36,28 +37,30 @@ TEST(ServerOptions, DefaultsEveryOptionBadValuesUnknownArgumentsAndTextsGivenLas
 
     const auto parsed = parse_server_options(words(
         "--host 127.0.0.1 --port 65535 --max-clients 4294967295 --max-games 3 --motd hi --quiet --sim-latency 100 "
-        "--sim-jitter 5 --sim-hold 7 --sim-hold-every 9 --sim-seed 18446744073709551615 --stop-after 2 --port 1"));
+        "--sim-jitter 5 --sim-hold 7 --sim-hold-every 9 --sim-seed 18446744073709551615 --stop-after 2 --port 1 "
+        "--log-date --status-every 60 --deny-file deny.txt"));
     ASSERT_EQ(parsed.status, OptionsStatus::ok);
     const server::ServerConfig& c = parsed.options.config;
     // The last of a repeated option (--port) wins; options leave the other fields alone.
     EXPECT_EQ(std::tie(c.host, c.port, c.max_clients, c.max_games, c.motd, c.quiet, parsed.options.stop_after_s,
                        c.max_clients_per_address),
               std::tuple(std::string("127.0.0.1"), 1, 4294967295ull, 3ull, std::string("hi"), true, 2u, 8ull));
+    EXPECT_EQ(std::tie(c.log_date, c.status_every_s, c.deny_file), std::tuple(true, 60u, "deny.txt"));
     const server::LineSimConfig& s = c.line_sim;
     EXPECT_EQ(std::tie(s.latency_ms, s.jitter_ms, s.hold_ms, s.hold_every_ms, s.seed),
               std::tuple(100u, 5u, 7u, 9u, 18446744073709551615ull));
 
     // A bad value names the option as typed.
-    for (const char* line :
-         {"--port", "--port|", "--port|65536", "--port|80x", "--port|-1", "--port| 80", "--max-clients|4294967296",
-          "--max-games|99999999999999999999", "--sim-latency|4294967296", "--sim-hold-every|+5",
-          "--sim-seed|18446744073709551616", "--stop-after|4294967296", "--quiet|--stop-after"}) {
+    for (const char* line : {"--port", "--port|", "--port|65536", "--port|80x", "--port|-1", "--port| 80",
+                             "--max-clients|4294967296", "--max-games|99999999999999999999", "--sim-latency|4294967296",
+                             "--sim-hold-every|+5", "--sim-seed|18446744073709551616", "--stop-after|4294967296",
+                             "--quiet|--stop-after", "--status-every|1s", "--deny-file|"}) {
         const auto args = words(line, '|');
         const auto bad = parse_server_options(args);
         EXPECT_EQ(bad.status, OptionsStatus::bad_value) << args.back();
         EXPECT_EQ(bad.bad_option, args.back().starts_with("--") ? args.back() : args[args.size() - 2]);
     }
-    for (const char* line : {"--help", "--port 1 extra", "--PORT 1"})
+    for (const char* line : {"--port 1 extra", "--PORT 1", "--port=1"})
         EXPECT_EQ(parse_server_options(words(line)).status, OptionsStatus::usage) << line;
     const auto host_last = parse_server_options({"--host"});
     EXPECT_EQ(std::tie(host_last.status, host_last.options.config.host), std::tuple(OptionsStatus::ok, ""));
@@ -68,7 +71,7 @@ TEST(ServerOptions, DefaultsEveryOptionBadValuesUnknownArgumentsAndTextsGivenLas
 
 TEST(ServerStatistics, LineListsTheCountersInOrderWithKicksSummed) {
     // 999 marks the counters that are not printed.
-    const server::ServerStats stats{1, 999, 999, 999, 2, 999, 999, 3, 4, 999, 8, 100, 9, 7, 6, 5, 10, 11};
+    const server::ServerStats stats{1, 999, 999, 999, 2, 999, 999, 3, 4, 999, 8, 100, 9, 7, 6, 5, 10, 11, 999, 999};
     EXPECT_EQ(server::statistics_line(stats),
               "stopped: 1 connections, 2 games, 3 bundles relayed, 4 hash reports, 5 blob chunks, "
               "6 hash mismatches, 7 drops, 108 kicked, 9 timeouts, 10 delayed (sim), 11 stalls (sim)\n");
@@ -81,8 +84,13 @@ TEST(ServerProgram, UsageBadValuesAndStartFailuresEndWithTheirStatus) {
     const std::string port = std::to_string(holder.server->bound_port());
     // The arguments, the exit code, and the whole output or its start where the system's error text follows.
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
-        {{"--help"}, 2, server::kUsageText},
-        {{"--quiet", "--port"}, 2, "bad value for --port\n"},
+        {{"--help"}, 0, server::kHelpText},
+        {{"--quiet", "-h", "--port", "x"}, 0, server::kHelpText},
+        {{"--version", "--help"}, 0, server::version_line()},
+        {{"--prot", "5"}, 2, "unknown option: --prot\n" + std::string(server::kUsageText)},
+        {{"--quiet", "--port"}, 2, "bad value for --port: (missing)\n" + std::string(server::kUsageText)},
+        {{"--port", "80x"}, 2, "bad value for --port: 80x\n" + std::string(server::kUsageText)},
+        {{"--deny-file", "/no/such/deny/file"}, 1, "cannot start: cannot read deny file /no/such/deny/file\n"},
         {{"--port", "0", "--motd", std::string(201, 'm')},
          1,
          "cannot start: message of the day longer than 200 bytes\n"},
@@ -90,10 +98,13 @@ TEST(ServerProgram, UsageBadValuesAndStartFailuresEndWithTheirStatus) {
          1,
          "cannot start: cannot resolve no such host.invalid\n"},
         {{"--quiet", "--host", "127.0.0.1", "--port", port}, 1, "cannot start: bind 127.0.0.1:" + port + " (error "}};
-    for (const auto& [arguments, exit_code, out] : cases) {
+    for (const auto& [arguments, exit_code, text] : cases) {
         const auto result = run_program(server_program(), arguments);
-        EXPECT_EQ(result.exit_code, exit_code) << out;
-        EXPECT_EQ(result.out.substr(0, out.ends_with("\n") ? std::string::npos : out.size()), out);
+        EXPECT_EQ(result.exit_code, exit_code) << text;
+        // Wrong calls are told on standard error, everything else on standard output.
+        const std::string& out = exit_code == 2 ? result.err : result.out;
+        EXPECT_EQ(out.substr(0, text.ends_with("\n") ? std::string::npos : text.size()), text);
+        EXPECT_EQ(exit_code == 2 ? result.out : result.err, "");
     }
 }
 
@@ -114,14 +125,34 @@ TEST(ServerProgram, InterruptTerminationOrHangUpStopsTheServerWithStatisticsAndA
                                      "kill -" + signal + " $pid; " + WAIT_AND_PRINT + "exit $rc");
         EXPECT_EQ(result.exit_code, 0) << signal;
         const auto lines = words(result.out, '\n');
-        ASSERT_EQ(lines.size(), 3u) << result.out;  // quiet: the banner and the statistics only
+        ASSERT_EQ(lines.size(), 4u) << result.out;  // quiet: the banner, its note and the statistics only
         EXPECT_TRUE(lines[0].starts_with("Tarkeep relay server (sim 1 src ")) << lines[0];
-        EXPECT_EQ(lines[1], ZERO_STATISTICS);
+        EXPECT_EQ(lines[1] + "\n", server::banner_note(false));
+        EXPECT_EQ(lines[2], ZERO_STATISTICS);
     }
     // A reader that goes away does not end the server either.
     const auto result =
         run_bash("\"$SERVER\" --host 127.0.0.1 --port 0 --stop-after 1 | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}");
     EXPECT_EQ(result.exit_code, 0) << result.err;
+}
+
+TEST(ServerProgram, DatedLinesAStatusBlockOnSigusr1AndADenyFileReloadedOnSighup) {
+    if (!platform::has_posix_shell()) GTEST_SKIP() << "sends POSIX signals";
+    const auto result = run_bash(
+        "seen() { i=0; while ! grep -q \"$1\" \"$out\" && [ $i -lt 400 ]; do sleep 0.025; i=$((i+1)); done; }; "
+        "deny=$(mktemp); echo 10.0.0.0/8 >\"$deny\"; \"$SERVER\" --log-date --host 127.0.0.1 --port 0 "
+        "--deny-file \"$deny\" >\"$out\" & " +
+        WAIT_FOR_BANNER +
+        "kill -USR1 $pid; seen 'turned away'; printf '10.0.0.0/8\\n192.0.2.1\\n' >\"$deny\"; kill -HUP $pid; "
+        "seen ': 2 entries'; kill -TERM $pid; " +
+        WAIT_AND_PRINT + "rm -f \"$deny\"; exit $rc");
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    const std::string date_and_time = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d ";
+    for (const std::string line :
+         {"status: up 00:00:0\\d, 0 clients.*", "status: turned away since the start: 0 server full, 0 denied.*",
+          "deny list .*: 2 entries"})
+        EXPECT_TRUE(std::regex_search(result.out, std::regex("(^|\n)" + date_and_time + line + "\n"))) << line;
+    EXPECT_TRUE(result.out.ends_with(ZERO_STATISTICS + "\ndenied: 0 connections from the deny list\n")) << result.out;
 }
 
 TEST(ServerProgram, OutOfDescriptorsIsLoggedOnceAndDoesNotSpin) {

@@ -61,6 +61,12 @@ public:
     bool started = false;
 };
 
+// The N of a log line that ends "... and N more like it" (lines folded into it); 0 for others.
+inline std::uint64_t folded_into(const std::string& line) {
+    const std::size_t at = line.rfind(" ... and ");
+    return line.ends_with(" more like it") && at != std::string::npos ? std::stoull(line.substr(at + 9)) : 0;
+}
+
 // Skips whatever arrives before the first message of type T (lobby states, pings ...).
 template <typename T>
 std::optional<T> skip_to(TestClient& client, const TestClient::Pump& pump, int max_messages = 50) {
