@@ -97,6 +97,10 @@ TEST(DeepWidePaths, ListingThenTerrainRunsFillAndReuseTheCacheAndASampleGameIsWr
     EXPECT_EQ(platform::path_status(sample / "zips" / "db.zip").kind, PathKind::file);
     const auto sample_listed = upscale({utf8(sample), "--list"});
     EXPECT_NE(sample_listed.out.find("\ntotal "), npos) << sample_listed.out << sample_listed.err;
+    const fs::path glb = deep / wide("knight \xCE\xBB.glb");  // "knight λ.glb", no HD textures in `cache`
+    const auto exported = upscale({utf8(sample), utf8(cache), "knight", utf8(glb), "--models-glb"});
+    EXPECT_EQ(exported.exit_code, 0) << exported.err;
+    EXPECT_EQ(platform::path_status(glb).kind, PathKind::file);
 }
 
 // Missing paths are no error where the standard library's calls say so; the rest fails.

@@ -7,6 +7,16 @@
 #include <cstdio>
 
 namespace tarkeep::upscale {
+namespace {
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
 
 std::string hash_hex(std::uint64_t hash) {
     char text[17];
@@ -41,6 +51,37 @@ bool read_manifest_line(std::istream& in, std::string& line) {
     if (!std::getline(in, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
+}
+
+std::string escape_manifest_field(const std::string& text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte == 0x7f || c == '%') {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string unescape_manifest_field(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int high = text[i] == '%' && i + 2 < text.size() ? hex_digit(text[i + 1]) : -1;
+        const int low = high >= 0 ? hex_digit(text[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 }  // namespace tarkeep::upscale

@@ -21,6 +21,12 @@ std::string source_hash(std::span<const std::uint8_t> bytes);
 // is not part of the line. False at the end of the file.
 bool read_manifest_line(std::istream& in, std::string& line);
 
+// A text field of a manifest line: blanks, control bytes and '%' become "%XX" so that
+// the line still splits into its fields; other bytes stay as they are. Unescaping turns
+// only "%" and two hexadecimal digits back, so older lines read unchanged.
+std::string escape_manifest_field(const std::string& text);
+std::string unescape_manifest_field(const std::string& text);
+
 // Round to the nearest integer, halves away from zero.
 long long round_half_away(double value);
 

@@ -4,6 +4,7 @@
 #include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
+#include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/model_hd.h"
 #include "tools/upscale/model_manifest.h"
 #include "tools/upscale/progress.h"
@@ -24,6 +25,7 @@ int cmd_model_get(const Args& args) {
         return 2;
     }
     const std::string stem = opt(args, "--model-get", "");
+    if (only_stems({stem}).empty()) return 2;
     const char colour = args.positional[2].empty() ? '0' : args.positional[2][0];
     const Stopwatch lookup;
     const data::GameArchives archives(platform::path_from_utf8(args.positional[0]));

@@ -53,12 +53,14 @@ int cmd_models_estimate(const Args& args) {
     const fs::path cache_dir = platform::path_from_utf8(args.positional.at(1));
     const std::string colour_text = opt(args, "--colour", "A");
     const char colour = colour_text.empty() ? '0' : colour_text[0];
-    const std::uint32_t max_size = to_unsigned(opt(args, "--max-size", "0"));
+    const std::optional<std::uint32_t> max_size = size_option(args, "--max-size", "0");
+    if (!max_size) return 2;
     if (std::string problem = foreign_manifest_problem(cache_dir); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 2;
     }
     const data::GameArchives archives(morv_dir);
+    const ModelHdLookup hd_textures(archives, cache_dir);
     const data::GameDb db(morv_dir / "zips" / "db.zip");
     const std::vector<data::ModelJob> jobs = data::list_model_jobs(db, archives);
 
@@ -98,7 +100,7 @@ int cmd_models_estimate(const Args& args) {
             }
             cost.original = cost.hd = image::encode_png(original, true).size();
             const auto lookup_start = Clock::now();
-            const std::optional<ModelHdImage> hd = get_model_hd(archives, cache_dir, textures[i], colour, max_size);
+            const std::optional<ModelHdImage> hd = hd_textures.get(textures[i], colour, *max_size);
             cost.lookup_seconds = seconds_since(lookup_start);
             if (hd) {
                 const auto encode_start = Clock::now();

@@ -5,31 +5,27 @@
 #include "data/game_db.h"
 #include "data/gltf/model_export.h"
 #include "data/unit_models.h"
+#include "platform/cmdline.h"
 #include "platform/file_bytes.h"
 #include "tools/upscale/commands.h"
+#include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/model_hd.h"
+#include "tools/upscale/numbers.h"
 
 namespace tarkeep::upscale {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 // The animation files of the model job of `variant` (any letter case, with or without
 // ".nifcache").
 std::vector<std::string> job_animations(const std::filesystem::path& morv_dir, const data::GameArchives& archives,
                                         const std::string& variant) {
-    std::string key = lower(variant);
+    std::string key = lower_ascii(variant);
     if (key.size() > 9 && key.substr(key.size() - 9) == ".nifcache") key.resize(key.size() - 9);
     const data::GameDb db(morv_dir / "zips" / "db.zip");
     for (const data::ModelJob& job : data::list_model_jobs(db, archives)) {
-        if (lower(job.model) == key) return job.kf_files;
+        if (lower_ascii(job.model) == key) return job.kf_files;
     }
     std::fprintf(stderr, "warning: no unit model lists %s: exported without animations\n", variant.c_str());
     return {};
@@ -60,14 +56,16 @@ int cmd_models_glb(const Args& args) {
                    stderr);
         return 2;
     }
-    const std::filesystem::path morv_dir = args.positional[0];
-    const std::filesystem::path cache_dir = args.positional[1];
+    const std::optional<std::uint32_t> max_size_option = size_option(args, "--max-size", "1024");
+    if (!max_size_option) return 2;
+    const std::uint32_t max_size = *max_size_option;  // 0: no limit
+    const std::filesystem::path morv_dir = platform::path_from_utf8(args.positional[0]);
+    const std::filesystem::path out = platform::path_from_utf8(args.positional[3]);
     const std::string& variant = args.positional[2];
-    const std::filesystem::path out = args.positional[3];
     const data::GameArchives archives(morv_dir);
+    const ModelHdLookup hd_textures(archives, platform::path_from_utf8(args.positional[1]));
     const std::string colour_text = opt(args, "--colour", "A");
     const char colour = colour_text.empty() ? 'A' : colour_text[0];
-    const auto max_size = static_cast<std::uint32_t>(std::stoul(opt(args, "--max-size", "1024")));
 
     data::ModelExportOptions options;
     options.colour = colour;
@@ -77,7 +75,7 @@ int cmd_models_glb(const Args& args) {
 
     options.hd_key = "hd" + std::to_string(max_size);
     options.hd_lookup = [&](const std::string& texture, char letter) -> std::optional<data::GltfTextureImage> {
-        auto hd = get_model_hd(archives, cache_dir, lower(texture), letter, max_size);
+        auto hd = hd_textures.get(texture, letter, max_size);
         if (!hd) return std::nullopt;
         return data::GltfTextureImage{hd->image.width, hd->image.height, std::move(hd->image.pixels), hd->patched};
     };

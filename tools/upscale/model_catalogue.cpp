@@ -3,6 +3,7 @@
 #include "tools/upscale/model_catalogue.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "data/nif/nif_textures.h"
 #include "data/texture/dxt.h"
@@ -14,13 +15,6 @@
 
 namespace tarkeep::upscale {
 namespace {
-
-std::string lower_ascii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 void add_source(const data::NifFile& model, data::NifRef ref, std::set<std::string>& names) {
     if (ref < 0 || static_cast<std::size_t>(ref) >= model.blocks.size()) return;
@@ -55,7 +49,40 @@ void describe_texture(const data::GameArchives& archives, bool masks, ModelTextu
     t.patches = info.patch_letters;
 }
 
+void warn_unusable(const std::string& name, const std::string& problem) {
+    std::fprintf(stderr, "warning: texture name \"%s\" %s: skipped\n", name.c_str(), problem.c_str());
+}
+
 }  // namespace
+
+std::string lower_ascii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+std::string stem_problem(std::string_view stem) {
+    if (stem.empty()) return "is empty";
+    if (stem == "." || stem == "..") return "is a relative folder";
+    for (const char c : stem) {
+        if (c == '/' || c == '\\' || c == ':') return "holds a path separator";
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f) return "holds a control byte";
+    }
+    return {};
+}
+
+std::vector<std::string> only_stems(const std::vector<std::string>& names) {
+    std::vector<std::string> stems;
+    for (const std::string& name : names) {
+        if (std::string problem = stem_problem(name); !problem.empty()) {
+            warn_unusable(name, problem);
+        } else {
+            stems.push_back(lower_ascii(name));
+        }
+    }
+    return stems;
+}
 
 std::set<std::string> texturing_property_textures(const data::NifFile& model) {
     std::set<std::string> names;
@@ -85,9 +112,14 @@ ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool mask
     });
     progress.finish();
     ModelCatalogue catalogue;
+    std::set<std::string> refused;
     for (const std::set<std::string>& model_names : names) {
         for (const std::string& name : model_names) {
             if (!archives.contains(name + ".texcache")) continue;
+            if (std::string problem = stem_problem(name); !problem.empty()) {
+                if (refused.insert(name).second) warn_unusable(name, problem);
+                continue;
+            }
             ModelTexture& t = catalogue[name];
             t.stem = name;
             ++t.users;

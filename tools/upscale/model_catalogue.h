@@ -3,6 +3,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "data/game_archives.h"
 #include "data/nif/nif_file.h"
@@ -26,12 +28,25 @@ struct ModelTexture {
 
 using ModelCatalogue = std::map<std::string, ModelTexture>;
 
+// ASCII letters lower-cased, as the archives match names.
+std::string lower_ascii(std::string text);
+
+// Why `stem` cannot name a file of its own in a folder (empty, ".", "..", a path
+// separator, a drive colon or a control byte); empty when it can. Archive keys and
+// user-given names both become cache paths, so both are checked.
+std::string stem_problem(std::string_view stem);
+
+// The "--only" names as texture stems: lower-cased, and those that cannot be stems left
+// out after a warning on standard error.
+std::vector<std::string> only_stems(const std::vector<std::string>& names);
+
 // The texture names (lower-cased, as their files are looked up) of every source
 // texture that a texturing property of the model references.
 std::set<std::string> texturing_property_textures(const data::NifFile& model);
 
 // Every texture of the archives' .nifcache models that the archives hold, with
-// its size, format, alpha, patches and, when `masks` is set, its mask size.
+// its size, format, alpha, patches and, when `masks` is set, its mask size. A name
+// that cannot be a stem is left out with a warning.
 // Models are read on the worker threads.
 ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool masks);
 

@@ -9,20 +9,13 @@
 #include "image/kernel_support.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
-#include "tools/upscale/model_manifest.h"
+#include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/player_colour.h"
 
 namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string lower_ascii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 image::RgbaImage resized_to(image::RgbaImage image, std::uint32_t width, std::uint32_t height) {
     if (image.width == width && image.height == height) return image;
@@ -40,11 +33,11 @@ image::RgbaImage weight_image(const WeightMap& weights, std::uint32_t width, std
 
 }  // namespace
 
-bool recolour_hd(const data::GameArchives& archives, const fs::path& cache_dir, const std::string& stem, char colour,
-                 image::RgbaImage& hd) {
-    if (colour == 0 || colour == '0') return false;
+Recolour recolour_hd(const data::GameArchives& archives, const fs::path& cache_dir, const std::string& stem,
+                     char colour, image::RgbaImage& hd) {
+    if (colour == 0 || colour == '0') return Recolour::unchanged;
     const std::string patch_name = data::pcpatch_name(stem, colour);
-    if (!archives.contains(patch_name)) return false;
+    if (!archives.contains(patch_name)) return Recolour::unchanged;
     const std::vector<std::uint8_t> texture = archives.read(stem + ".texcache");
     const std::vector<std::uint8_t> patch = archives.read(patch_name);
     const image::RgbaImage neutral = data::texture_mip0(texture);
@@ -58,36 +51,55 @@ bool recolour_hd(const data::GameArchives& archives, const fs::path& cache_dir, 
         source_weights = change_map(neutral, patched, 12);
     }
     const PcFit fit = fit_player_colour(neutral, patched, source_weights);
-    const image::RgbaImage hd_mask = has_mask
-                                         ? image::read_png_file(cache_dir / platform::path_from_utf8(stem + "_pc.png"))
-                                         : weight_image(source_weights, neutral.width, neutral.height);
+    if (!fit.valid) return Recolour::unchanged;
+    image::RgbaImage hd_mask;
+    if (has_mask) {
+        try {
+            hd_mask = image::read_png_file(cache_dir / platform::path_from_utf8(stem + "_pc.png"));
+        } catch (const std::exception&) {
+            return Recolour::mask_unreadable;  // missing or damaged, like a missing HD image
+        }
+    } else {
+        hd_mask = weight_image(source_weights, neutral.width, neutral.height);
+    }
     apply_player_colour(hd, luminance_map(resized_to(hd_mask, hd.width, hd.height)), fit);
-    return true;
+    return Recolour::patched;
 }
 
-std::optional<ModelHdImage> get_model_hd(const data::GameArchives& archives, const fs::path& cache_dir,
-                                         const std::string& texture_stem, char colour, std::uint32_t max_size) {
+ModelHdLookup::ModelHdLookup(const data::GameArchives& archives, fs::path cache_dir)
+    : archives_(archives),
+      cache_dir_(std::move(cache_dir)),
+      manifest_(read_model_manifest(cache_dir_ / "manifest.txt")) {}
+
+std::optional<ModelHdImage> ModelHdLookup::get(const std::string& texture_stem, char colour,
+                                               std::uint32_t max_size) const {
     const std::string stem = lower_ascii(texture_stem);
-    const std::vector<std::uint8_t> texture = archives.read(stem + ".texcache");
+    const auto record = manifest_.find(stem);
+    if (record == manifest_.end() || !stem_problem(stem).empty()) return std::nullopt;
+    const std::vector<std::uint8_t> texture = archives_.read(stem + ".texcache");
     const std::string mask_name = stem + "_pc.texcache";
     const std::vector<std::uint8_t> mask =
-        archives.contains(mask_name) ? archives.read(mask_name) : std::vector<std::uint8_t>();
-    const ModelManifest manifest = read_model_manifest(cache_dir / "manifest.txt");
-    const auto record = manifest.find(stem);
-    if (record == manifest.end() || record->second.hash != model_source_hash(texture, mask)) return std::nullopt;
+        archives_.contains(mask_name) ? archives_.read(mask_name) : std::vector<std::uint8_t>();
+    if (record->second.hash != model_source_hash(texture, mask)) return std::nullopt;
     ModelHdImage result;
     try {
-        result.image = image::read_png_file(cache_dir / platform::path_from_utf8(stem + ".png"));
+        result.image = image::read_png_file(cache_dir_ / platform::path_from_utf8(stem + ".png"));
     } catch (const std::exception&) {
-        return std::nullopt;  // missing or damaged: the cache has no usable HD
-                              // texture
+        return std::nullopt;  // missing or damaged: the cache has no usable HD texture
     }
     if (result.image.width != record->second.width || result.image.height != record->second.height) return std::nullopt;
     while (max_size != 0 && std::max(result.image.width, result.image.height) > max_size &&
            result.image.width % 2 == 0 && result.image.height % 2 == 0)
         result.image = box_down(result.image, 2);
-    result.patched = recolour_hd(archives, cache_dir, stem, colour, result.image);
+    const Recolour recolour = recolour_hd(archives_, cache_dir_, stem, colour, result.image);
+    if (recolour == Recolour::mask_unreadable) return std::nullopt;
+    result.patched = recolour == Recolour::patched;
     return result;
+}
+
+std::optional<ModelHdImage> get_model_hd(const data::GameArchives& archives, const fs::path& cache_dir,
+                                         const std::string& texture_stem, char colour, std::uint32_t max_size) {
+    return ModelHdLookup(archives, cache_dir).get(texture_stem, colour, max_size);
 }
 
 }  // namespace tarkeep::upscale

@@ -10,8 +10,6 @@
 #include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {
-namespace {}  // namespace
-
 bool is_ui_record(const ModelManifestRecord& record) { return record.settings.rfind(kUiSettingsPrefix, 0) == 0; }
 
 ModelManifest read_model_manifest(const std::filesystem::path& path) {
@@ -23,8 +21,11 @@ ModelManifest read_model_manifest(const std::filesystem::path& path) {
         std::istringstream fields(line);
         std::string stem;
         ModelManifestRecord r;
-        if (fields >> stem >> r.hash >> r.model >> r.settings >> r.width >> r.height >> r.factor)
-            manifest[stem] = std::move(r);
+        if (fields >> stem >> r.hash >> r.model >> r.settings >> r.width >> r.height >> r.factor) {
+            r.model = unescape_manifest_field(r.model);
+            r.settings = unescape_manifest_field(r.settings);
+            manifest[unescape_manifest_field(stem)] = std::move(r);
+        }
     }
     return manifest;
 }
@@ -32,8 +33,9 @@ ModelManifest read_model_manifest(const std::filesystem::path& path) {
 void write_model_manifest(const std::filesystem::path& path, const ModelManifest& manifest) {
     std::string text = std::string(kModelManifestHeader) + "\n";
     for (const auto& [stem, r] : manifest) {
-        text += stem + " " + r.hash + " " + r.model + " " + r.settings + " " + std::to_string(r.width) + " " +
-                std::to_string(r.height) + " " + std::to_string(r.factor) + "\n";
+        text += escape_manifest_field(stem) + " " + r.hash + " " + escape_manifest_field(r.model) + " " +
+                escape_manifest_field(r.settings) + " " + std::to_string(r.width) + " " + std::to_string(r.height) +
+                " " + std::to_string(r.factor) + "\n";
     }
     platform::write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }

@@ -1,9 +1,13 @@
 // Portable number conversions of option values, with the C runtime's rules and messages.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarkeep::upscale {
+
+struct Args;
 
 // Number conversions of option values. They follow strtol/strtoul/strtod (leading
 // blanks skipped, trailing text ignored) and throw std::invalid_argument or
@@ -13,5 +17,13 @@ namespace tarkeep::upscale {
 int to_int(const std::string& text);
 std::uint32_t to_unsigned(const std::string& text);
 double to_double(const std::string& text);
+
+// Checked readers for options whose value shapes stored results: a value that is not a
+// number, lies outside [minimum, maximum] (reals: or is not finite; sizes: is negative
+// or above 32 bits) gives nothing after "error: bad value for <name>: <value>" on
+// standard error, and the command should return 2 before it does any work.
+std::optional<double> real_option(const Args& args, std::string_view name, const std::string& fallback, double minimum,
+                                  double maximum);
+std::optional<std::uint32_t> size_option(const Args& args, std::string_view name, const std::string& fallback);
 
 }  // namespace tarkeep::upscale

@@ -10,8 +10,6 @@
 #include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {
-namespace {}  // namespace
-
 TerrainManifest load_terrain_manifest(const std::filesystem::path& path) {
     TerrainManifest manifest;
     std::ifstream in(platform::stream_path(path), std::ios::binary);
@@ -21,8 +19,11 @@ TerrainManifest load_terrain_manifest(const std::filesystem::path& path) {
         std::istringstream fields(line);
         std::string stem;
         TerrainManifestEntry entry;
-        if (fields >> stem >> entry.hash >> entry.model >> entry.settings >> entry.width >> entry.height)
-            manifest[stem] = std::move(entry);
+        if (fields >> stem >> entry.hash >> entry.model >> entry.settings >> entry.width >> entry.height) {
+            entry.model = unescape_manifest_field(entry.model);
+            entry.settings = unescape_manifest_field(entry.settings);
+            manifest[unescape_manifest_field(stem)] = std::move(entry);
+        }
     }
     return manifest;
 }
@@ -30,8 +31,9 @@ TerrainManifest load_terrain_manifest(const std::filesystem::path& path) {
 void save_terrain_manifest(const std::filesystem::path& path, const TerrainManifest& manifest) {
     std::string text = std::string(kTerrainManifestHeader) + "\n";
     for (const auto& [stem, e] : manifest) {
-        text += stem + " " + e.hash + " " + e.model + " " + e.settings + " " + std::to_string(e.width) + " " +
-                std::to_string(e.height) + "\n";
+        text += escape_manifest_field(stem) + " " + e.hash + " " + escape_manifest_field(e.model) + " " +
+                escape_manifest_field(e.settings) + " " + std::to_string(e.width) + " " + std::to_string(e.height) +
+                "\n";
     }
     platform::write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
