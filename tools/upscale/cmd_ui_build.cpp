@@ -101,6 +101,63 @@ double pass_area(const UiJob& job) {
     return area;
 }
 
+std::vector<std::uint8_t> read_mask_bytes(const data::GameArchives& archives, const std::string& stem) {
+    const std::string name = stem + "_pc.texcache";
+    return archives.contains(name) ? archives.read(name) : std::vector<std::uint8_t>();
+}
+
+// A sheet's job with its new manifest record; it gets its passes once it is known to be stale.
+UiJob sheet_job(const std::string& stem, const UiSheet& sheet, const std::string& hash, const std::string& settings,
+                const UiBuildOptions& o, NetworkRuns& runs) {
+    const std::string cls = classify_ui_sheet(sheet);
+    const std::string& colour_model = cls == "icon" ? o.icon_model : o.panel_model;
+    return {stem,
+            {hash, colour_model, settings, 2 * sheet.width, 2 * sheet.height, 2},
+            sheet,
+            cls,
+            runs.run_of(colour_model),
+            runs.run_of(o.alpha_model),
+            {},
+            {}};
+}
+
+bool is_stored(const ModelManifest& manifest, const UiJob& job, const UiBuildOptions& o) {
+    const auto stored = manifest.find(job.stem);
+    return !o.force && stored != manifest.end() && stored->second == job.record &&
+           platform::path_exists(cache_file(o.cache_dir, job.stem + ".png"));
+}
+
+// What the prepare phase counts for its report line.
+struct PrepareCounts {
+    std::size_t below = 0;
+    std::size_t up_to_date = 0;
+    std::size_t split = 0;
+    double sheet_mpx = 0;
+    double pass_mpx = 0;
+    std::map<std::string, int> per_class;
+
+    void add(const UiJob& job) {
+        for (const UiPass& pass : job.passes) {
+            if (pass.tiles.size() > 1) ++split;
+            pass_mpx += static_cast<double>(pass.rect.width) * pass.rect.height / 1e6;
+        }
+        sheet_mpx += static_cast<double>(job.sheet.width) * job.sheet.height / 1e6;
+        ++per_class[job.cls];
+    }
+};
+
+void print_prepared(std::size_t sheets, std::size_t jobs, const PrepareCounts& counts, std::size_t inputs,
+                    const UiBuildOptions& o, const std::string& settings) {
+    std::printf("%zu UI sheets: %zu below %u px, %zu up to date, %zu to upscale (", sheets, counts.below, o.min_size,
+                counts.up_to_date, jobs);
+    for (const auto& [cls, count] : counts.per_class) std::printf(" %s:%d", cls.c_str(), count);
+    std::printf(
+        " ), %zu network inputs (%zu passes split into tiles), %.1f Mpx sheets, %.1f Mpx passes (pack %s, icon %s, "
+        "panel %s, alpha %s, settings %s)\n",
+        inputs, counts.split, counts.sheet_mpx, counts.pass_mpx, o.pack.c_str(), o.icon_model.c_str(),
+        o.panel_model.c_str(), o.alpha_model.c_str(), settings.c_str());
+}
+
 }  // namespace
 
 int cmd_ui_build(const Args& args) {
@@ -137,60 +194,33 @@ int cmd_ui_build(const Args& args) {
 
     std::vector<UiJob> jobs;
     std::set<std::string> considered;
-    std::map<std::string, int> per_class;
-    std::size_t below = 0, up_to_date = 0, split = 0;
-    double sheet_mpx = 0, pass_mpx = 0;
+    PrepareCounts counts;
     {
         Progress progress("prepare", sheets.size());
         for (const auto& [stem, sheet] : sheets) {
             progress.tick();
             if (std::min(sheet.width, sheet.height) < o.min_size || sheet.distinct_rects.empty()) {
-                ++below;
+                ++counts.below;
                 continue;
             }
             considered.insert(stem);
             const std::vector<std::uint8_t> bytes = archives.read(sheet.texture);
-            const std::string mask_name = stem + "_pc.texcache";
-            const std::vector<std::uint8_t> mask =
-                archives.contains(mask_name) ? archives.read(mask_name) : std::vector<std::uint8_t>();
-            const std::string cls = classify_ui_sheet(sheet);
-            const std::string& colour_model = cls == "icon" ? o.icon_model : o.panel_model;
-            UiJob job{stem,
-                      {model_source_hash(bytes, mask), colour_model, settings, 2 * sheet.width, 2 * sheet.height, 2},
-                      sheet,
-                      cls,
-                      runs.run_of(colour_model),
-                      runs.run_of(o.alpha_model),
-                      {},
-                      {}};
-            const auto stored = manifest.find(stem);
-            if (!o.force && stored != manifest.end() && stored->second == job.record &&
-                platform::path_exists(cache_file(o.cache_dir, stem + ".png"))) {
-                ++up_to_date;
+            const std::string hash = model_source_hash(bytes, read_mask_bytes(archives, stem));
+            UiJob job = sheet_job(stem, sheet, hash, settings, o, runs);
+            if (is_stored(manifest, job, o)) {
+                ++counts.up_to_date;
                 continue;
             }
             job.decoded = data::texture_to_rgba(bytes);
             if (job.decoded.width != sheet.width || job.decoded.height != sheet.height)
                 throw std::runtime_error("size mismatch");
             prepare_ui_passes(job, o, runs);
-            for (const UiPass& pass : job.passes) {
-                if (pass.tiles.size() > 1) ++split;
-                pass_mpx += static_cast<double>(pass.rect.width) * pass.rect.height / 1e6;
-            }
-            sheet_mpx += static_cast<double>(sheet.width) * sheet.height / 1e6;
-            ++per_class[job.cls];
+            counts.add(job);
             jobs.push_back(std::move(job));
         }
     }
     const double prepare_seconds = prepare.seconds();
-    std::printf("%zu UI sheets: %zu below %u px, %zu up to date, %zu to upscale (", sheets.size(), below, o.min_size,
-                up_to_date, jobs.size());
-    for (const auto& [cls, count] : per_class) std::printf(" %s:%d", cls.c_str(), count);
-    std::printf(
-        " ), %zu network inputs (%zu passes split into tiles), %.1f Mpx sheets, %.1f Mpx passes (pack %s, icon %s, "
-        "panel %s, alpha %s, settings %s)\n",
-        runs.inputs(), split, sheet_mpx, pass_mpx, o.pack.c_str(), o.icon_model.c_str(), o.panel_model.c_str(),
-        o.alpha_model.c_str(), settings.c_str());
+    print_prepared(sheets.size(), jobs.size(), counts, runs.inputs(), o, settings);
 
     const double upscale_seconds = runs.run_all(config, [&](const NetworkRun& run) {
         return TileSetting{o.tile.value_or(tile_for_largest(run.largest_input)), false};
