@@ -6,6 +6,7 @@
 
 #include "image/image_files.h"
 #include "image/kernels.h"
+#include "platform/cmdline.h"
 #include "tests/image/test_images.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/pipeline.h"
@@ -39,7 +40,7 @@ TEST(Pipeline, NetworkOutputsAreCroppedOrRefusedWithTheirSizeAndTilesFitTheLarge
     EXPECT_EQ(read(inside_margin(4, 3, 1), SizeErrorText::bare) + read({6, 5, 2, 1, 3, 4}, SizeErrorText::bare), "");
     EXPECT_EQ(read(inside_margin(4, 3, 2), SizeErrorText::bare), "unexpected output size 24x20");
     EXPECT_EQ(read(inside_margin(4, 4, 1), SizeErrorText::after_file_name), "out.png: unexpected output size 24x20");
-    EXPECT_EQ(read({}, SizeErrorText::bare, "no.png"), "cannot read " + (dir / "no.png").string());
+    EXPECT_EQ(read({}, SizeErrorText::bare, "no.png"), "cannot read " + platform::path_to_utf8(dir / "no.png"));
 }
 
 TEST(Pipeline, EveryFailurePolicyRunsAndNamesItsRunsAsItSays) {
