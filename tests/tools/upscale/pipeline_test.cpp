@@ -61,7 +61,8 @@ TEST(Pipeline, EveryFailurePolicyRunsAndNamesItsRunsAsItSays) {
         NetworkRuns runs(work, names, policy);
         EXPECT_EQ(std::tuple(runs.run_of("exit7"), runs.run_of("x4"), runs.run_of("exit7")), std::tuple(0u, 1u, 0u));
         runs.write_input(0, "a", test::random_image(8, 3, 1));
-        runs.write_input(1, "b", test::random_image(5, 9, 2));
+        runs.write_input(1, "b", test::filled(5, 9, 1, 2, 3));  // stored: no smaller than its pixels
+        EXPECT_GT(fs::file_size(runs[1].folders.in / "b.png"), 5u * 9 * 4);
         image::write_png_file(runs[0].folders.out / "a.png", test::random_image(32, 12, 3), false);
         std::vector<std::string> tiles;
         CaptureStdout();
