@@ -17,20 +17,23 @@
 #include "tools/upscale/commands.h"
 #include "image/png_files.h"
 #include "image/kernels.h"
+#include "image/pixel_channels.h"
 #include "image/metrics.h"
 #include "tools/upscale/numbers.h"
+#include "tools/upscale/pipeline.h"
 #include "tools/upscale/progress.h"
 #include "tools/upscale/terrain_map.h"
 #include "tools/upscale/terrain_manifest.h"
 #include "tools/upscale/upscaler_config.h"
 #include "tools/upscale/upscaler_runner.h"
-#include "tools/upscale/work_folder.h"
-#include "platform/worker_pool.h"
 
 namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
+
+// One run, in "in" and "out" of the work folder.
+constexpr RunNames kRunNames = RunNames::plain_first;
 
 struct TerrainOptions {
     fs::path morv_dir;
@@ -73,7 +76,7 @@ TerrainOptions read_terrain_options(const Args& args) {
 // One texture to upscale, prepared on the main thread and read-only for the workers.
 struct TerrainJob {
     std::string stem;
-    TerrainManifestEntry entry;
+    TerrainManifestEntry record;
     image::RgbaImage source;
 };
 
@@ -96,38 +99,16 @@ image::RgbaImage padded_input(const std::string& stem, std::span<const std::uint
     }
 }
 
-TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, const fs::path& out_dir) {
+TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, const NetworkRuns& runs) {
     TerrainJobResult result;
-    try {
-        const std::uint32_t m = static_cast<std::uint32_t>(o.margin);
-        const fs::path output = out_dir / platform::path_from_utf8(job.stem + ".png");
-        const image::RgbaImage network = image::read_png_file(output);
-        const auto hd_w = static_cast<std::uint32_t>(job.entry.width);
-        const auto hd_h = static_cast<std::uint32_t>(job.entry.height);
-        if (std::uint64_t{network.width} != std::uint64_t{hd_w} + 8ull * m ||
-            std::uint64_t{network.height} != std::uint64_t{hd_h} + 8ull * m)
-            throw std::runtime_error("unexpected output size " + std::to_string(network.width) + "x" +
-                                     std::to_string(network.height));
-        image::RgbaImage hd = crop(network, kNetworkScale * m, kNetworkScale * m, hd_w, hd_h);
-        result.before = consistency(hd, job.source);
-        if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, true);
-        result.after = consistency(hd, job.source);
-        for (std::size_t i = 3; i < hd.pixels.size(); i += 4) hd.pixels[i] = 255;
-        image::write_png_file(o.cache_dir / platform::path_from_utf8(job.stem + ".png"), hd, true);
-    } catch (const std::exception& error) {
-        result.error = error.what();
-    }
+    const NetworkCrop kept = inside_margin(job.source.width, job.source.height, o.margin);
+    image::RgbaImage hd = runs.read_output(0, job.stem, kept, SizeErrorText::bare);
+    result.before = consistency(hd, job.source);
+    if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, true);
+    result.after = consistency(hd, job.source);
+    image::make_opaque(hd);
+    image::write_png_file(o.cache_dir / platform::path_from_utf8(job.stem + ".png"), hd, true);
     return result;
-}
-
-std::uintmax_t cache_bytes(const TerrainManifest& manifest, const fs::path& cache_dir) {
-    std::uintmax_t total = 0;
-    for (const auto& [stem, entry] : manifest) {
-        std::error_code error;
-        const auto status = platform::path_status(cache_dir / platform::path_from_utf8(stem + ".png"), error);
-        if (!error) total += status.size;
-    }
-    return total;
 }
 
 }  // namespace
@@ -136,22 +117,15 @@ int cmd_terrain(const Args& args) {
     const Stopwatch total;
     const TerrainOptions o = read_terrain_options(args);
     const UpscalerConfig config = make_upscaler_config(args);
-    if (std::string problem = check_model(config, o.model); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 2;
-    }
-    if (std::string problem = check_work_folder(o.work_dir, {o.cache_dir, o.morv_dir}, {"in", "out"});
-        !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 2;
-    }
+    if (refuse(check_model(config, o.model)) ||
+        refuse(check_work_folder(o.work_dir, {o.cache_dir, o.morv_dir}, NetworkRuns::work_entries(kRunNames, 1))))
+        return kRefused;
     const std::string settings = terrain_settings_string(o.margin, o.passes, o.strength, o.deblock, o.deblock_threshold,
                                                          o.tta, upscaler_settings_suffix(config, {o.model}));
 
     const data::GameArchives archives(o.morv_dir);
     const data::GameDb db(o.morv_dir / "zips" / "db.zip");
-    const TerrainTextureMap map = build_terrain_texture_map(archives, db);
-    const std::vector<std::string> stems = select_stems(map, o.only, true);
+    const TerrainTextureMap map = keep_only(build_terrain_texture_map(archives, db), o.only, "a terrain texture");
 
     platform::create_folders(o.cache_dir);
     const fs::path manifest_path = o.cache_dir / "manifest.txt";
@@ -159,13 +133,13 @@ int cmd_terrain(const Args& args) {
     const Stopwatch prepare;
     platform::remove_stale_temporaries(o.cache_dir);
     WorkFolder work(o.work_dir, o.keep_work);
-    const UpscalerFolders folders = work.add_batch();
+    NetworkRuns runs(work, kRunNames, UpscalerFailure::go_on);
+    const std::size_t run = runs.run_of(o.model);
 
     std::vector<TerrainJob> jobs;
-    std::uint32_t largest_input = 0;
     {
-        Progress progress("prepare", stems.size());
-        for (const std::string& stem : stems) {
+        Progress progress("prepare", map.size());
+        for (const auto& [stem, climates] : map) {
             const std::vector<std::uint8_t> bytes = archives.read(stem + ".texcache");
             const std::string hash = source_hash(bytes);
             if (is_up_to_date(manifest, stem, hash, o.model, settings, o.force, o.cache_dir)) {
@@ -173,67 +147,49 @@ int cmd_terrain(const Args& args) {
                 continue;
             }
             image::RgbaImage source;
-            const image::RgbaImage padded = padded_input(stem, bytes, o, source);
-            largest_input = std::max({largest_input, padded.width, padded.height});
-            image::write_png_file(folders.in / platform::path_from_utf8(stem + ".png"), padded, false);
-            TerrainManifestEntry entry{hash, o.model, settings, static_cast<std::int32_t>(kNetworkScale * source.width),
-                                       static_cast<std::int32_t>(kNetworkScale * source.height)};
-            jobs.push_back({stem, std::move(entry), std::move(source)});
+            runs.write_input(run, stem, padded_input(stem, bytes, o, source));
+            TerrainManifestEntry record{hash, o.model, settings,
+                                        static_cast<std::int32_t>(kNetworkScale * source.width),
+                                        static_cast<std::int32_t>(kNetworkScale * source.height)};
+            jobs.push_back({stem, std::move(record), std::move(source)});
             progress.tick();
         }
     }
     const double prepare_seconds = prepare.seconds();
-    std::printf("%zu terrain textures, %zu to upscale (model %s, settings %s)\n", stems.size(), jobs.size(),
+    std::printf("%zu terrain textures, %zu to upscale (model %s, settings %s)\n", map.size(), jobs.size(),
                 o.model.c_str(), settings.c_str());
 
     double upscale_seconds = 0;
     double store_seconds = 0;
-    std::size_t upscaled = 0;
-    int failed = 0;
+    Tally tally;
     if (!jobs.empty()) {
-        const TileSetting tile{
-            o.tile ? *o.tile : std::to_string(std::max<std::uint32_t>(32, (largest_input + 3) / 4 * 4)), o.tta};
-        upscale_seconds = run_upscaler_batch(config, o.model, folders.in, folders.out, tile, fs::path()).seconds;
+        upscale_seconds = runs.run_all(config, [&](const NetworkRun& network) {
+            return TileSetting{o.tile.value_or(tile_for_largest(network.largest_input)), o.tta};
+        });
 
         const Stopwatch store;
-        std::vector<TerrainJobResult> results(jobs.size());
-        {
-            Progress progress("crop+store", jobs.size());
-            platform::run_jobs(jobs.size(), [&](std::size_t i) {
-                results[i] = post_process(jobs[i], o, folders.out);
-                progress.tick();
-            });
-        }
-        double before_sum = 0;
-        double after_sum = 0;
-        for (std::size_t i = 0; i < jobs.size(); ++i) {
-            const TerrainJobResult& r = results[i];
-            if (r.error.empty()) {
-                manifest[jobs[i].stem] = jobs[i].entry;
-                before_sum += r.before;
-                after_sum += r.after;
-                ++upscaled;
-                if (o.verbose) std::printf("%s consistency %.2f -> %.2f\n", jobs[i].stem.c_str(), r.before, r.after);
-            } else {
-                ++failed;
-                manifest.erase(jobs[i].stem);
-                std::fprintf(stderr, "%s: %s\n", jobs[i].stem.c_str(), r.error.c_str());
-            }
-        }
-        if (upscaled > 0)
+        const auto results = post_process_all<TerrainJobResult>(
+            jobs, "crop+store", [&](const TerrainJob& job) { return post_process(job, o, runs); });
+        ConsistencyTotals totals;
+        tally = merge_results(jobs, results, manifest, [&](const TerrainJob& job, const TerrainJobResult& r) {
+            totals.add(r.before, r.after);
+            if (o.verbose) std::printf("%s consistency %.2f -> %.2f\n", job.stem.c_str(), r.before, r.after);
+        });
+        if (tally.upscaled > 0)
             std::printf("mean |source - box(HD)|: %.2f after Real-ESRGAN, %.2f after back-projection\n",
-                        before_sum / static_cast<double>(upscaled), after_sum / static_cast<double>(upscaled));
+                        totals.mean_before(), totals.mean_after());
         store_seconds = store.seconds();
         save_terrain_manifest(manifest_path, manifest);
     }
     work.remove();
 
+    const auto all = [](const TerrainManifestEntry&) { return true; };
     std::printf(
         "done: %zu upscaled, %d failed, cache %zu entries %.1f MB | prepare %.1f s, Real-ESRGAN %.1f s, "
         "crop+store %.1f s, total %.1f s\n",
-        upscaled, failed, manifest.size(), static_cast<double>(cache_bytes(manifest, o.cache_dir)) / 1048576.0,
+        tally.upscaled, tally.failed, manifest.size(), cache_megabytes(o.cache_dir, stems_where(manifest, all), ".png"),
         prepare_seconds, upscale_seconds, store_seconds, total.seconds());
-    return failed > 0 ? 1 : 0;
+    return tally.failed > 0 ? 1 : 0;
 }
 
 }  // namespace tarkeep::upscale

@@ -10,8 +10,6 @@
 
 namespace tarkeep::upscale {
 
-const std::set<std::string> kModelWorkEntries = {"in", "out", "in_2", "out_2", "in_3", "out_3"};
-
 std::vector<std::string> ModelBuildOptions::network_models() const {
     std::vector<std::string> models = {model};
     if (alpha == "esr") models.push_back(alpha_model);

@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -40,9 +39,6 @@ struct ModelBuildOptions {
     // models where those are upscaled by the network.
     std::vector<std::string> network_models() const;
 };
-
-// What an earlier model build may have left in its work folder.
-extern const std::set<std::string> kModelWorkEntries;
 
 // Reads the options; prints the problem on standard error and gives nothing for
 // a bad

@@ -10,8 +10,9 @@
 #include "image/rgba_image.h"
 #include "tools/upscale/args.h"
 #include "image/metrics.h"
+#include "tools/upscale/model_manifest.h"
+#include "tools/upscale/pipeline.h"
 #include "tools/upscale/ui_sheets.h"
-#include "tools/upscale/work_folder.h"
 
 namespace tarkeep::upscale {
 
@@ -48,16 +49,6 @@ std::string ui_settings_string(const UiBuildOptions& o, const std::string& upsca
 // where no sprite is.
 image::RgbaImage ui_background(const image::RgbaImage& sheet);
 
-// One network run: its model, folders, and whether it failed.
-struct UiRun {
-    std::string model;
-    UpscalerFolders folders;
-    std::filesystem::path log;
-    std::size_t inputs = 0;
-    std::uint32_t largest_input = 0;
-    bool failed = false;
-};
-
 // One rectangle of a sheet, upscaled on its own.
 struct UiPass {
     image::PixelRect rect;
@@ -68,6 +59,8 @@ struct UiPass {
 
 // A sheet to upscale, prepared on the main thread and read-only for the workers.
 struct UiJob {
+    std::string stem;
+    ModelManifestRecord record;
     UiSheet sheet;
     std::string cls;
     std::size_t colour_run = 0;
@@ -78,10 +71,11 @@ struct UiJob {
 
 // Cuts the sheet into passes and writes their network inputs. `alpha_run` is used only
 // when some pass has alpha.
-void prepare_ui_passes(UiJob& job, const UiBuildOptions& o, std::vector<UiRun>& runs);
+void prepare_ui_passes(UiJob& job, const UiBuildOptions& o, NetworkRuns& runs);
 
-// The 2x result of one pass and model from its tiles' outputs.
-image::RgbaImage read_pass_output(const UiRun& run, const std::string& name, const UiPass& pass, int margin);
+// The 2x result of one pass from its tiles' outputs of one run.
+image::RgbaImage read_pass_output(const NetworkRuns& runs, std::size_t run, const std::string& name, const UiPass& pass,
+                                  int margin);
 
 struct UiJobResult {
     std::string error;
@@ -92,6 +86,6 @@ struct UiJobResult {
 };
 
 // Builds the HD sheet and writes it (and the raw canvas with --keep-work).
-UiJobResult post_process_ui_sheet(const UiJob& job, const UiBuildOptions& o, const std::vector<UiRun>& runs);
+UiJobResult post_process_ui_sheet(const UiJob& job, const UiBuildOptions& o, const NetworkRuns& runs);
 
 }  // namespace tarkeep::upscale

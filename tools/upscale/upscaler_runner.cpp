@@ -1,8 +1,6 @@
 // Building the upscaler's command line, running it with a log, and collecting its failure lines.
 #include "tools/upscale/upscaler_runner.h"
 
-#include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 
@@ -75,18 +73,6 @@ std::string run_upscaler(const UpscalerConfig& config, const std::string& model,
     if (code == 0 && collected.empty()) return {};
     return std::string(upscaler_label(model)) + " failed (exit code " + std::to_string(code) + "): " + command + "\n" +
            collected;
-}
-
-UpscalerBatch run_upscaler_batch(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,
-                                 const fs::path& output_dir, const TileSetting& tile, const fs::path& log_path,
-                                 FailureText failure) {
-    const auto start = std::chrono::steady_clock::now();
-    UpscalerBatch batch;
-    batch.error = run_upscaler(config, model, input_dir, output_dir, tile, log_path);
-    batch.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%s %s: %.1f s\n", upscaler_label(model), model.c_str(), batch.seconds);
-    if (!batch.error.empty() && failure == FailureText::printed) std::fputs(batch.error.c_str(), stderr);
-    return batch;
 }
 
 }  // namespace tarkeep::upscale

@@ -37,22 +37,6 @@ std::string run_upscaler(const UpscalerConfig& config, const std::string& model,
                          const std::filesystem::path& output_dir, const TileSetting& tile,
                          const std::filesystem::path& log_path);
 
-struct UpscalerBatch {
-    std::string error;  // empty on success
-    double seconds = 0;
-};
-
-// What a batch does with a failed run's text: print it, for pipelines that go on and fail
-// the affected items one by one, or only return it, for a caller that ends the command.
-enum class FailureText { printed, returned };
-
-// One batch as the pipelines run it: runs the upscaler, prints "<label> <model>: <s> s" on
-// standard output and, unless returned only, any failure text on standard error.
-UpscalerBatch run_upscaler_batch(const UpscalerConfig& config, const std::string& model,
-                                 const std::filesystem::path& input_dir, const std::filesystem::path& output_dir,
-                                 const TileSetting& tile, const std::filesystem::path& log_path,
-                                 FailureText failure = FailureText::printed);
-
 // The log lines worth showing: every line containing "failed" or "Traceback", each as
 // two blanks, the line and "\n", added while the text is shorter than 2000 characters.
 std::string collect_failure_lines(const std::filesystem::path& log_path);

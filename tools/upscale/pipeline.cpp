@@ -1,0 +1,154 @@
+// The pipelines' shared steps: refusing to start, the network runs and their outputs, cache sizes.
+#include "tools/upscale/pipeline.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "image/png_files.h"
+#include "image/kernels.h"
+#include "platform/cmdline.h"
+#include "platform/files.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string batch_name(RunNames names, std::size_t index) {
+    if (names == RunNames::plain_first && index == 0) return {};
+    return std::to_string(index + 1);
+}
+
+}  // namespace
+
+bool refuse(const std::string& problem) {
+    if (problem.empty()) return false;
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    return true;
+}
+
+std::string models_problem(const UpscalerConfig& config, const std::vector<std::string>& models) {
+    for (const std::string& model : models) {
+        if (std::string problem = check_model(config, model); !problem.empty()) return problem;
+    }
+    return {};
+}
+
+NetworkCrop inside_margin(std::uint32_t width, std::uint32_t height, int margin) {
+    const auto m = static_cast<std::uint32_t>(margin);
+    return {width + 2 * m, height + 2 * m, m, m, width, height};
+}
+
+image::RgbaImage read_network_output(const fs::path& file, const NetworkCrop& crop, SizeErrorText text) {
+    const image::RgbaImage output = image::read_png_file(file);
+    if (std::uint64_t{output.width} != std::uint64_t{kNetworkScale} * crop.input_width ||
+        std::uint64_t{output.height} != std::uint64_t{kNetworkScale} * crop.input_height) {
+        const std::string prefix = text == SizeErrorText::bare ? "" : platform::path_to_utf8(file.filename()) + ": ";
+        throw std::runtime_error(prefix + "unexpected output size " + std::to_string(output.width) + "x" +
+                                 std::to_string(output.height));
+    }
+    return image::crop(output, kNetworkScale * crop.x, kNetworkScale * crop.y, kNetworkScale * crop.width,
+                       kNetworkScale * crop.height);
+}
+
+std::string tile_for_largest(std::uint32_t largest_input) {
+    return std::to_string(std::max<std::uint32_t>(32, (largest_input + 3) / 4 * 4));
+}
+
+NetworkRuns::NetworkRuns(WorkFolder& work, RunNames names, UpscalerFailure on_failure)
+    : work_(work), names_(names), on_failure_(on_failure) {}
+
+std::size_t NetworkRuns::run_of(const std::string& model) {
+    for (std::size_t i = 0; i < runs_.size(); ++i)
+        if (runs_[i].model == model) return i;
+    const std::string batch = batch_name(names_, runs_.size());
+    NetworkRun run;
+    run.model = model;
+    run.folders = work_.add_batch(batch);
+    if (names_ == RunNames::numbered_logged) run.log = work_.root() / ("upscale_" + batch + ".log");
+    runs_.push_back(std::move(run));
+    return runs_.size() - 1;
+}
+
+void NetworkRuns::write_input(std::size_t run, const std::string& name, const image::RgbaImage& input) {
+    NetworkRun& target = runs_.at(run);
+    image::write_png_file(target.folders.in / platform::path_from_utf8(name + ".png"), input, false);
+    target.largest_input = std::max({target.largest_input, input.width, input.height});
+    ++target.inputs;
+}
+
+double NetworkRuns::run_all(const UpscalerConfig& config,
+                            const std::function<TileSetting(const NetworkRun&)>& tile_of) {
+    double seconds = 0;
+    for (NetworkRun& run : runs_) {
+        if (run.inputs == 0) continue;
+        const TileSetting tile = tile_of(run);
+        const Stopwatch watch;
+        std::string error = run_upscaler(config, run.model, run.folders.in, run.folders.out, tile, run.log);
+        const double run_seconds = watch.seconds();
+        seconds += run_seconds;
+        std::printf("%s %s: %.1f s\n", upscaler_label(run.model), run.model.c_str(), run_seconds);
+        if (error.empty()) continue;
+        run.failed = true;
+        if (on_failure_ == UpscalerFailure::end_command) {
+            if (error.back() == '\n') error.pop_back();
+            throw std::runtime_error(error);
+        }
+        std::fputs(error.c_str(), stderr);
+        if (on_failure_ == UpscalerFailure::fail_dependants)
+            std::fputs("  (GPU out of memory? try a smaller --tile-max)\n", stderr);
+    }
+    return seconds;
+}
+
+image::RgbaImage NetworkRuns::read_output(std::size_t run, const std::string& name, const NetworkCrop& crop,
+                                          SizeErrorText text) const {
+    const NetworkRun& source = runs_.at(run);
+    // Outputs of a failed run may be missing or partly written: none of them is trusted.
+    if (source.failed && on_failure_ == UpscalerFailure::fail_dependants)
+        throw std::runtime_error(std::string(upscaler_label(source.model)) + " " + source.model + " failed");
+    return read_network_output(source.folders.out / platform::path_from_utf8(name + ".png"), crop, text);
+}
+
+std::size_t NetworkRuns::inputs() const {
+    std::size_t total = 0;
+    for (const NetworkRun& run : runs_) total += run.inputs;
+    return total;
+}
+
+std::uint32_t NetworkRuns::largest_input() const {
+    std::uint32_t largest = 0;
+    for (const NetworkRun& run : runs_) largest = std::max(largest, run.largest_input);
+    return largest;
+}
+
+std::set<std::string> NetworkRuns::work_entries(RunNames names, std::size_t runs) {
+    std::set<std::string> entries;
+    for (std::size_t i = 0; i < runs; ++i) {
+        const std::string batch = batch_name(names, i);
+        const std::string suffix = batch.empty() ? "" : "_" + batch;
+        entries.insert("in" + suffix);
+        entries.insert("out" + suffix);
+        if (names == RunNames::numbered_logged) entries.insert("upscale_" + batch + ".log");
+    }
+    return entries;
+}
+
+double cache_megabytes(const fs::path& cache_dir, const std::vector<std::string>& stems, const std::string& suffix) {
+    std::uintmax_t bytes = 0;
+    for (const std::string& stem : stems) {
+        std::error_code error;
+        const auto status = platform::path_status(cache_dir / platform::path_from_utf8(stem + suffix), error);
+        if (!error) bytes += status.size;
+    }
+    return static_cast<double>(bytes) / 1048576.0;
+}
+
+void remove_cache_files(const fs::path& cache_dir, const std::string& stem, const std::vector<std::string>& suffixes) {
+    for (const std::string& suffix : suffixes) {
+        std::error_code ignored;
+        platform::remove_path(cache_dir / platform::path_from_utf8(stem + suffix), ignored);
+    }
+}
+
+}  // namespace tarkeep::upscale
