@@ -16,6 +16,7 @@
 #include "tools/upscale/commands.h"
 #include "image/image_files.h"
 #include "image/kernels.h"
+#include "tools/upscale/margin_advice.h"
 #include "tools/upscale/metrics.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/progress.h"
@@ -41,6 +42,7 @@ struct TerrainOptions {
     double strength = 0.5;
     bool deblock = false;
     int deblock_threshold = 10;
+    int dering = -1;  // off below 0
     bool tta = false;
     bool force = false;
     bool keep_work = false;
@@ -59,6 +61,7 @@ TerrainOptions read_terrain_options(const Args& args) {
     o.strength = to_double(opt(args, "--bp-strength", "0.5"));
     o.deblock = args.flag("--deblock");
     o.deblock_threshold = to_int(opt(args, "--deblock-threshold", "10"));
+    o.dering = to_int(opt(args, "--dering", "-1"));
     o.tta = args.flag("--tta");
     o.force = args.flag("--force");
     o.keep_work = args.flag("--keep-work");
@@ -110,6 +113,7 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
         image::RgbaImage hd = crop(network, kNetworkScale * m, kNetworkScale * m, hd_w, hd_h);
         result.before = consistency(hd, job.source);
         if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, true);
+        if (o.dering >= 0) dering(hd, job.source, o.dering, true);
         result.after = consistency(hd, job.source);
         for (std::size_t i = 3; i < hd.pixels.size(); i += 4) hd.pixels[i] = 255;
         image::write_png_file(o.cache_dir / platform::path_from_utf8(job.stem + ".png"), hd, true);
@@ -145,7 +149,7 @@ int cmd_terrain(const Args& args) {
         return 2;
     }
     const std::string settings = terrain_settings_string(o.margin, o.passes, o.strength, o.deblock, o.deblock_threshold,
-                                                         o.tta, upscaler_settings_suffix(config, {o.model}));
+                                                         o.dering, o.tta, upscaler_settings_suffix(config, {o.model}));
 
     const data::GameArchives archives(o.morv_dir);
     const data::GameDb db(o.morv_dir / "zips" / "db.zip");
@@ -184,6 +188,11 @@ int cmd_terrain(const Args& args) {
     const double prepare_seconds = prepare.seconds();
     std::printf("%zu terrain textures, %zu to upscale (model %s, settings %s)\n", stems.size(), jobs.size(),
                 o.model.c_str(), settings.c_str());
+
+    std::vector<TextureSize> sizes;
+    for (const TerrainJob& job : jobs) sizes.push_back({job.stem, job.source.width, job.source.height});
+    if (const std::string warning = margin_warning(o.margin, sizes); !warning.empty())
+        std::fprintf(stderr, "%s\n", warning.c_str());
 
     double upscale_seconds = 0;
     double store_seconds = 0;
