@@ -39,8 +39,10 @@ void box_blur3(std::vector<float>& values, std::uint32_t width, std::uint32_t he
 RgbaImage back_project(const RgbaImage& hd, const RgbaImage& source, int passes, double strength, bool wrap);
 
 // Clamps each HD colour into the range of the four nearest source pixels widened by
-// `margin` (>= 0), removing halos. Alpha is unchanged.
-void dering(RgbaImage& hd, const RgbaImage& source, int margin);
+// `margin` (>= 0), removing halos. Alpha is unchanged. At the edges the neighbours are
+// clamped, or with `wrap` taken from the opposite edge, so that a tiling texture keeps
+// its seams invisible.
+void dering(RgbaImage& hd, const RgbaImage& source, int margin, bool wrap = false);
 
 // Gives pixels with alpha <= threshold the colour of their opaque neighbours, growing
 // for up to `passes` rings; the rest get the mean opaque colour. Alpha is unchanged.

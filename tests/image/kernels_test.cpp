@@ -1,6 +1,8 @@
 // The image kernels against their straight per-pixel formulas, edge modes and refused arguments.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "tests/image/naive_image_ops.h"
 #include "tests/image/test_images.h"
 #include "image/kernels.h"
@@ -138,6 +140,44 @@ TEST(Dering, ClampsOnlyValuesOutsideTheWidenedRange) {
     }
     image::RgbaImage hd = random_image(44, 28, 8);
     EXPECT_THROW(dering(hd, src, -1), std::runtime_error);
+}
+
+// A tiled texture deringed, cut back out, is its tile deringed with wrapped neighbours: the
+// middle of a 3 x 3 tiling has its true neighbours even when clamped.
+TEST(Dering, WrappedEqualsTheMiddleOfTheTiledTextureDeringed) {
+    const auto tiled3 = [](const image::RgbaImage& im) {
+        const std::uint32_t m = im.width * im.height;
+        return crop(pad_wrap(im, static_cast<int>(m)), m - im.width, m - im.height, 3 * im.width, 3 * im.height);
+    };
+    for (const auto& [w, h, f, margin] :
+         {std::tuple{5u, 3u, 4u, 0}, {7u, 5u, 3u, 10}, {2u, 6u, 1u, 0}, {1u, 1u, 4u, 0}}) {
+        const image::RgbaImage src = random_image(w, h, w * 7 + f);
+        image::RgbaImage hd = random_image(w * f, h * f, h + f), big = tiled3(hd);
+        dering(hd, src, margin, true);
+        dering(big, tiled3(src), margin);
+        EXPECT_EQ(crop(big, w * f, h * f, w * f, h * f).pixels, hd.pixels) << w << "x" << h;
+    }
+}
+
+// Saturated pixels that a network leaves, some on the borders of a smooth tiling texture:
+// the wrapped dering pulls them into the colours around them without raising the seam.
+TEST(Dering, WrappedRemovesSaturatedOutliersWithoutRaisingTheSeam) {
+    image::RgbaImage smooth = random_image(64, 64, 3);
+    for (std::size_t i = 0; i < smooth.pixels.size(); ++i)  // one period of a wave per axis
+        smooth.pixels[i] = static_cast<std::uint8_t>(120 + 60 * std::sin(0.09817 * (i / 4 % 64) + i % 4) +
+                                                     40 * std::cos(0.09817 * (i / 256)) + smooth.pixels[i] % 4);
+    const image::RgbaImage src = box_down(smooth, 4);
+    image::RgbaImage spoilt = smooth;
+    for (const std::size_t at : {10 * 64 + 0, 20 * 64 + 63, 30, 63 * 64 + 41, 33 * 64 + 17})
+        spoilt.pixels[at * 4 + at % 3] = static_cast<std::uint8_t>(at % 2 * 255);
+    image::RgbaImage wrapped = spoilt, clamped = spoilt;
+    dering(wrapped, src, 0, true);
+    dering(clamped, src, 0);
+    for (std::size_t i = 0; i < smooth.pixels.size(); ++i)
+        ASSERT_LT(std::abs(wrapped.pixels[i] - smooth.pixels[i]), 24);
+    const auto seam = [](const image::RgbaImage& im) { return ratio_x(seam_stats(im)) + ratio_y(seam_stats(im)); };
+    EXPECT_LT(seam(wrapped), std::min(seam(spoilt), seam(smooth) + 0.05)) << seam(spoilt) << " " << seam(smooth);
+    EXPECT_GT(seam(clamped), seam(wrapped) + 0.1);  // clamped edges cut the border values
 }
 
 TEST(Bleed, FillsTransparentPixelsFromOpaqueNeighboursAsTheFormulaDoesOnSparseMasks) {

@@ -33,7 +33,7 @@ std::string source_hash(std::span<const std::uint8_t> bytes) {
 long long round_half_away(double value) { return std::llround(value); }
 
 std::string terrain_settings_string(int margin, int passes, double strength, bool deblock, int deblock_threshold,
-                                    bool tta, const std::string& upscaler_suffix) {
+                                    int dering, bool tta, const std::string& upscaler_suffix) {
     std::string text = "m";
     text += std::to_string(margin);
     text += "-bp";
@@ -42,6 +42,7 @@ std::string terrain_settings_string(int margin, int passes, double strength, boo
     text += std::to_string(round_half_away(strength * 100));
     text += "-db";
     text += std::to_string(deblock ? deblock_threshold : 0);
+    if (dering >= 0) text += "-dr" + std::to_string(dering);
     if (tta) text += "-tta";
     text += upscaler_suffix;
     return text;

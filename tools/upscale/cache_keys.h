@@ -31,9 +31,10 @@ std::string unescape_manifest_field(const std::string& text);
 long long round_half_away(double value);
 
 // What shaped a terrain result, e.g. "m64-bp3x50-db0": margin, back-projection passes and
-// strength in hundredths, the deblock threshold (0 when off), "-tta", and the upscaler
-// suffix.
+// strength in hundredths, the deblock threshold (0 when off), "-dr" and the dering margin
+// only when deringing (dering >= 0, so that caches made without it stay valid), "-tta",
+// and the upscaler suffix.
 std::string terrain_settings_string(int margin, int passes, double strength, bool deblock, int deblock_threshold,
-                                    bool tta, const std::string& upscaler_suffix);
+                                    int dering, bool tta, const std::string& upscaler_suffix);
 
 }  // namespace tarkeep::upscale

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
+#include "tools/upscale/margin_advice.h"
 #include "image/png_files.h"
 #include "image/kernels.h"
 #include "image/pixel_channels.h"
@@ -45,6 +46,7 @@ struct TerrainOptions {
     double strength = 0.5;
     bool deblock = false;
     int deblock_threshold = 10;
+    int dering = -1;  // off below 0
     bool tta = false;
     bool force = false;
     bool keep_work = false;
@@ -63,6 +65,7 @@ TerrainOptions read_terrain_options(const Args& args) {
     o.strength = to_double(opt(args, "--bp-strength", "0.5"));
     o.deblock = args.flag("--deblock");
     o.deblock_threshold = to_int(opt(args, "--deblock-threshold", "10"));
+    o.dering = to_int(opt(args, "--dering", "-1"));
     o.tta = args.flag("--tta");
     o.force = args.flag("--force");
     o.keep_work = args.flag("--keep-work");
@@ -105,6 +108,7 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
     image::RgbaImage hd = runs.read_output(0, job.stem, kept, SizeErrorText::bare);
     result.before = consistency(hd, job.source);
     if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, true);
+    if (o.dering >= 0) dering(hd, job.source, o.dering, true);
     result.after = consistency(hd, job.source);
     image::make_opaque(hd);
     image::write_png_file(o.cache_dir / platform::path_from_utf8(job.stem + ".png"), hd, true);
@@ -121,7 +125,7 @@ int cmd_terrain(const Args& args) {
         refuse(check_work_folder(o.work_dir, {o.cache_dir, o.morv_dir}, NetworkRuns::work_entries(kRunNames, 1))))
         return kRefused;
     const std::string settings = terrain_settings_string(o.margin, o.passes, o.strength, o.deblock, o.deblock_threshold,
-                                                         o.tta, upscaler_settings_suffix(config, {o.model}));
+                                                         o.dering, o.tta, upscaler_settings_suffix(config, {o.model}));
 
     const data::GameArchives archives(o.morv_dir);
     const data::GameDb db(o.morv_dir / "zips" / "db.zip");
@@ -158,6 +162,10 @@ int cmd_terrain(const Args& args) {
     const double prepare_seconds = prepare.seconds();
     std::printf("%zu terrain textures, %zu to upscale (model %s, settings %s)\n", map.size(), jobs.size(),
                 o.model.c_str(), settings.c_str());
+    std::vector<TextureSize> sizes;
+    for (const TerrainJob& job : jobs) sizes.push_back({job.stem, job.source.width, job.source.height});
+    if (const std::string warning = margin_warning(o.margin, sizes); !warning.empty())
+        std::fprintf(stderr, "%s\n", warning.c_str());
 
     double upscale_seconds = 0;
     double store_seconds = 0;

@@ -121,8 +121,9 @@ TEST(Manifests, RoundTripLoadDamagedFilesLenientlyDecideWhatIsUpToDateNameEveryS
     EXPECT_TRUE(is_up_to_date(loaded, "a", "h2", "m", "s", false, dir.path()));
     EXPECT_FALSE(is_up_to_date(loaded, "a", "h", "m", "s", false, dir.path()) ||
                  is_up_to_date(loaded, "b", "h2", "m", "s", false, dir.path()));
-    EXPECT_EQ(terrain_settings_string(64, 3, 0.125, false, 10, false, ""), "m64-bp3x13-db0");  // 12.5 rounds up
-    EXPECT_EQ(terrain_settings_string(32, 0, 1.0, true, 12, true, "-ot256"), "m32-bp0x100-db12-tta-ot256");
+    EXPECT_EQ(terrain_settings_string(64, 3, 0.125, false, 10, -1, false, ""), "m64-bp3x13-db0");  // 12.5 rounds up
+    EXPECT_EQ(terrain_settings_string(32, 0, 1.0, true, 12, -1, true, "-ot256"), "m32-bp0x100-db12-tta-ot256");
+    EXPECT_EQ(terrain_settings_string(64, 3, 0.5, false, 10, 0, true, "-ot256"), "m64-bp3x50-db0-dr0-tta-ot256");
     EXPECT_EQ(round_half_away(-2.5), -3);
 
     // The model manifest in the same file: writing it, and refusing a terrain cache, are checked by
