@@ -19,11 +19,6 @@ void print(const std::string& text) {
     std::fflush(stdout);
 }
 
-void print_error(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
-}
-
 // Signals only set flags; the work they ask for is done here, between poll steps.
 void answer_host_requests(RelayServer& server) {
     if (platform::take_status_request()) server.log_status();
@@ -58,7 +53,8 @@ int run_server_entry(const std::vector<std::string>& arguments, std::atomic<bool
         case OptionsStatus::help: print(kHelpText); return 0;
         case OptionsStatus::version: print(version_line()); return 0;
         case OptionsStatus::usage:
-        case OptionsStatus::bad_value: print_error(usage_error(parsed) + kUsageText); return 2;
+        // Wrong calls are answered on standard output, as every text of the entry is.
+        case OptionsStatus::bad_value: print(usage_error(parsed) + kUsageText); return 2;
     }
     const bool has_deny_file = !parsed.options.config.deny_file.empty();
     platform::install_stop_handler(stop);

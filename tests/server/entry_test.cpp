@@ -101,10 +101,8 @@ TEST(ServerProgram, UsageBadValuesAndStartFailuresEndWithTheirStatus) {
     for (const auto& [arguments, exit_code, text] : cases) {
         const auto result = run_program(server_program(), arguments);
         EXPECT_EQ(result.exit_code, exit_code) << text;
-        // Wrong calls are told on standard error, everything else on standard output.
-        const std::string& out = exit_code == 2 ? result.err : result.out;
-        EXPECT_EQ(out.substr(0, text.ends_with("\n") ? std::string::npos : text.size()), text);
-        EXPECT_EQ(exit_code == 2 ? result.out : result.err, "");
+        EXPECT_EQ(result.out.substr(0, text.ends_with("\n") ? std::string::npos : text.size()), text);
+        EXPECT_EQ(result.err, "");
     }
 }
 
