@@ -37,6 +37,6 @@ const char* const kHelpText =
     "  --help, -h           this text\n"
     "  --version            the version and the source digest\n"
     "\n"
-    "Hosting it (the log, the limits, running it as a service): README.md, section \"Hosting the relay server\".\n";
+    "Hosting it (the log, the limits, running it as a service): docs/hosting.md.\n";
 
 }  // namespace tarkeep::server
