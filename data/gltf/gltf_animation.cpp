@@ -4,19 +4,13 @@
 #include <set>
 
 #include "data/gltf/gltf_convert.h"
+#include "data/text_lines.h"
 
 namespace tarkeep::data {
 namespace {
 
 constexpr double kSubdivision = 0.5235987755982988;  // pi / 6: the largest step between two rotation keys
 constexpr std::size_t kMaxKeys = 1 << 20;            // after subdivision; more is a damaged curve
-
-std::string lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 double angle_at(const NifKeyGroup<float>& group, double t) {
     const auto& keys = group.keys;
@@ -79,11 +73,11 @@ std::optional<std::size_t> GltfConverter::node_by_name(const std::string& name) 
         for (std::size_t i = 0; i < block_of_joint_.size(); ++i) {
             const std::string& node_name = doc_.nodes[i].find("name")->as_string();
             node_by_name_.emplace(node_name, i);
-            node_by_lower_name_.emplace(lower(node_name), i);
+            node_by_lower_name_.emplace(ascii_lower(node_name), i);
         }
     }
     if (const auto exact = node_by_name_.find(name); exact != node_by_name_.end()) return exact->second;
-    if (const auto folded = node_by_lower_name_.find(lower(name)); folded != node_by_lower_name_.end()) {
+    if (const auto folded = node_by_lower_name_.find(ascii_lower(name)); folded != node_by_lower_name_.end()) {
         return folded->second;
     }
     return std::nullopt;

@@ -8,6 +8,7 @@
 #include "data/nif/nif_textures.h"
 #include "data/texture/dxt.h"
 #include "data/texture/texcache.h"
+#include "data/text_lines.h"
 #include "data/texture_colour_info.h"
 #include "data/texture/texture_image.h"
 #include "platform/worker_pool.h"
@@ -55,12 +56,7 @@ void warn_unusable(const std::string& name, const std::string& problem) {
 
 }  // namespace
 
-std::string lower_ascii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
+std::string lower_ascii(std::string text) { return data::ascii_lower(text); }
 
 std::string stem_problem(std::string_view stem) {
     if (stem.empty()) return "is empty";
