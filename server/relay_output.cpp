@@ -10,8 +10,7 @@ bool RelayServer::queue_outbound(ClientSession& client, const SharedFrame& frame
         // Delayed output counts against the same limit as unsent output: a client that
         // cannot take it all would be dropped when it comes due anyway.
         if (client.line.outbound_bytes + frame->size() > client.connection.buffer_limit()) {
-            ++stats_.too_slow;
-            close_client(client, "too slow (output buffer full)", false);
+            close_too_slow(client);
             return false;
         }
         const std::uint64_t due = line_sim_.due_time(client.line.last_outbound_due_us, now_us_);
@@ -21,9 +20,13 @@ bool RelayServer::queue_outbound(ClientSession& client, const SharedFrame& frame
         return true;
     }
     if (client.connection.queue_shared(frame)) return true;
+    close_too_slow(client);
+    return false;
+}
+
+void RelayServer::close_too_slow(ClientSession& client) {
     ++stats_.too_slow;
     close_client(client, "too slow (output buffer full)", false);
-    return false;
 }
 
 void RelayServer::send_to(ClientSession& client, const net::Message& message) {

@@ -59,6 +59,9 @@ public:
     // Marks a client closing with `reason`; it is removed at the end of the step. The
     // first reason wins. With notice, the reason is sent to it as a Notice first.
     void close_client(ClientSession& client, const std::string& reason, bool with_notice);
+    // Closes a client whose output (sent or delayed by the line simulation) no longer fits
+    // its buffer, counted as too slow.
+    void close_too_slow(ClientSession& client);
     // Rate limits, decoding and dispatch of one received frame payload.
     void handle_frame(ClientSession& client, const net::Bytes& payload, std::uint64_t now_us);
     // Logs `text`, unless a flood of alike lines is being folded (log_folding.h).

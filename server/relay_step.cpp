@@ -208,8 +208,7 @@ void RelayServer::release_client(ClientSession& client) {
     auto& outbound = client.line.outbound;
     while (!client.closing && !outbound.empty() && outbound.front().due_us <= now_us_) {
         if (!client.connection.queue_shared(outbound.front().frame)) {
-            ++stats_.too_slow;
-            close_client(client, "too slow (output buffer full)", false);
+            close_too_slow(client);
         }
         client.line.outbound_bytes -= outbound.front().frame->size();
         outbound.pop_front();

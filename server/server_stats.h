@@ -24,7 +24,7 @@ struct ServerStats {
     std::uint64_t sim_delayed = 0;
     std::uint64_t sim_stalls = 0;
     std::uint64_t denied = 0;    // closed at accept: the address is on the deny list (not printed)
-    std::uint64_t too_slow = 0;  // closed with "too slow (output buffer full)" (not printed)
+    std::uint64_t too_slow = 0;  // closed by close_too_slow
 };
 
 }  // namespace tarkeep::server
