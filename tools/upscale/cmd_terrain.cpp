@@ -53,14 +53,16 @@ struct TerrainOptions {
     std::vector<std::string> only;
 };
 
-TerrainOptions read_terrain_options(const Args& args) {
+std::optional<TerrainOptions> read_terrain_options(const Args& args) {
     TerrainOptions o;
     o.morv_dir = platform::path_from_utf8(args.positional.at(0));
     o.cache_dir = platform::path_from_utf8(args.positional.at(1));
     o.model = opt(args, "--model", "realesrgan-x4plus");
     o.margin = to_int(opt(args, "--margin", "64"));
     o.passes = to_int(opt(args, "--backproject", "3"));
-    o.strength = to_double(opt(args, "--bp-strength", "0.5"));
+    const std::optional<double> strength = real_option(args, "--bp-strength", "0.5", 0, 1e6);
+    if (!strength) return std::nullopt;
+    o.strength = *strength;
     o.deblock = args.flag("--deblock");
     o.deblock_threshold = to_int(opt(args, "--deblock-threshold", "10"));
     o.tta = args.flag("--tta");
@@ -115,7 +117,9 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
 
 int cmd_terrain(const Args& args) {
     const Stopwatch total;
-    const TerrainOptions o = read_terrain_options(args);
+    const std::optional<TerrainOptions> read = read_terrain_options(args);
+    if (!read) return kRefused;
+    const TerrainOptions& o = *read;
     const UpscalerConfig config = make_upscaler_config(args);
     if (refuse(check_model(config, o.model)) ||
         refuse(check_work_folder(o.work_dir, {o.cache_dir, o.morv_dir}, NetworkRuns::work_entries(kRunNames, 1))))
