@@ -88,17 +88,13 @@ struct TerrainJobResult {
     double after = 0;
 };
 
-// The network input of one source: decoded opaque, deblocked when asked, padded by wrapping.
-// A damaged source ends the run (its cache stays as it was); the message says which one.
-image::RgbaImage padded_input(const std::string& stem, std::span<const std::uint8_t> bytes, const TerrainOptions& o,
-                              image::RgbaImage& source) {
-    try {
-        source = data::texture_to_rgb_opaque(bytes);
-        if (o.deblock) source = deblock(source, o.deblock_threshold);
-        return pad_wrap(source, o.margin);
-    } catch (const std::exception& error) {
-        throw std::runtime_error(stem + ": " + error.what());
-    }
+// The network input of one source: decoded opaque (DXT or uncompressed), deblocked when
+// asked, padded by wrapping.
+image::RgbaImage padded_input(std::span<const std::uint8_t> bytes, const TerrainOptions& o, image::RgbaImage& source) {
+    source = data::texture_to_rgba(bytes);
+    image::make_opaque(source);
+    if (o.deblock) source = deblock(source, o.deblock_threshold);
+    return pad_wrap(source, o.margin);
 }
 
 TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, const NetworkRuns& runs) {
@@ -141,6 +137,7 @@ int cmd_terrain(const Args& args) {
     const std::size_t run = runs.run_of(o.model);
 
     std::vector<TerrainJob> jobs;
+    int unreadable = 0;  // sources that fail alone; their cache stays as it was
     {
         Progress progress("prepare", map.size());
         for (const auto& [stem, climates] : map) {
@@ -150,8 +147,16 @@ int cmd_terrain(const Args& args) {
                 progress.tick();
                 continue;
             }
-            image::RgbaImage source;
-            runs.write_input(run, stem, padded_input(stem, bytes, o, source));
+            image::RgbaImage source, input;
+            try {
+                input = padded_input(bytes, o, source);
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "%s: %s\n", stem.c_str(), error.what());
+                ++unreadable;
+                progress.tick();
+                continue;
+            }
+            runs.write_input(run, stem, input);
             TerrainManifestEntry record{hash, o.model, settings,
                                         static_cast<std::int32_t>(kNetworkScale * source.width),
                                         static_cast<std::int32_t>(kNetworkScale * source.height)};
@@ -186,6 +191,7 @@ int cmd_terrain(const Args& args) {
         save_terrain_manifest(manifest_path, manifest);
     }
     work.remove();
+    tally.failed += unreadable;
 
     const auto all = [](const TerrainManifestEntry&) { return true; };
     std::printf(
