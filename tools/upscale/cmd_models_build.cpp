@@ -148,7 +148,8 @@ ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o, con
     ModelJobResult result;
     image::RgbaImage hd = network_result(runs, which.colour, job.stem, job, o.margin);
     result.before = consistency(hd, job.source);
-    if (result.before > image::kUnusableConsistency) throw std::runtime_error(image::unusable_output_message(result.before));
+    if (result.before > image::kUnusableConsistency)
+        throw std::runtime_error(image::unusable_output_message(result.before));
     if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, job.wrap_x && job.wrap_y);
     if (o.dering >= 0) dering(hd, job.source, o.dering);
     result.after = consistency(hd, job.source);
