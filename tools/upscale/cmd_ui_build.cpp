@@ -202,6 +202,11 @@ int cmd_ui_build(const Args& args) {
         Progress progress("prepare", sheets.size());
         for (const auto& [stem, sheet] : sheets) {
             progress.tick();
+            if (!sheet.problem.empty()) {
+                std::fprintf(stderr, "%s: %s\n", stem.c_str(), sheet.problem.c_str());
+                ++unreadable;
+                continue;
+            }
             if (std::min(sheet.width, sheet.height) < o.min_size || sheet.distinct_rects.empty()) {
                 ++counts.below;
                 continue;

@@ -91,5 +91,31 @@ TEST(ModelCommandsOnDamage, ADamagedModelIsSkippedATruncatedTextureFailsAloneAnd
     EXPECT_EQ(read_model_manifest(cache / "manifest.txt"), manifest);
 }
 
+TEST(UiBuildOnDamage, ATruncatedSheetFailsAloneAndAModelRecordIsLeftAlone) {
+    TempDir dir;
+    const fs::path game = dir / "game", cache = dir / "cache";
+    fs::copy(test::sample_game(), game, fs::copy_options::recursive);
+    std::vector<std::uint8_t> panel = data::GameArchives(game).read("hud_panel.texcache");
+    panel.resize(panel.size() / 2);
+    io::ZipWriter extra;
+    extra.add_stored("Art/hud_panel.texcache", panel);
+    extra.write(game / "zips" / "zz_extra.zip");
+    const auto tool = [&](const std::string& options) {
+        return run_upscale(
+            words({game.string(), cache.string()}, "--ui-build --alpha-model nearest " + options, kNearest));
+    };
+    const auto run = tool("");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(lines_starting(run.err, "hud_panel: "), 1u) << run.err;
+    ModelManifest manifest = read_model_manifest(cache / "manifest.txt");
+    ASSERT_EQ(manifest.count("icons_units"), 1u);
+    manifest["icons_units"].settings = "model-settings";
+    write_model_manifest(cache / "manifest.txt", manifest);
+    const auto kept = tool("--only icons_units --force");
+    EXPECT_EQ(kept.exit_code, 0);
+    EXPECT_TRUE(contains(kept.err, "warning: icons_units is kept by the model build in this cache: not rebuilt here"));
+    EXPECT_EQ(read_model_manifest(cache / "manifest.txt"), manifest);
+}
+
 }  // namespace
 }  // namespace tarkeep::upscale
