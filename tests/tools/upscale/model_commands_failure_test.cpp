@@ -54,7 +54,7 @@ TEST(TerrainSources, AnUncompressedTextureIsUpscaledAndAnUnreadableOneFailsAlone
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_TRUE(run.err.starts_with("t2: ") && lines_starting(run.err, "t2: ") == 1) << run.err;
     EXPECT_TRUE(contains(run.out, "done: 4 upscaled, 1 failed, cache 4 entries"));
-    EXPECT_EQ(image::read_png_file(dir / "cache" / "t1.png").pixels[3], 255);  // made opaque
+    EXPECT_EQ(image::read_png_file(dir / "cache" / "t1.png").width, 64u);
 }
 
 TEST(ModelCommandsOnDamage, ADamagedModelIsSkippedATruncatedTextureFailsAloneAndUiRecordsAreNotModelTextures) {
