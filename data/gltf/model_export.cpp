@@ -5,6 +5,7 @@
 
 #include "data/gltf_error.h"
 #include "data/nif/nif_file.h"
+#include "data/texture/dxt.h"
 #include "data/texture/pcpatch.h"
 #include "data/texture/texcache.h"
 #include "data/texture/texture_image.h"
@@ -45,7 +46,13 @@ std::shared_ptr<const GltfImage> encoded(std::uint32_t width, std::uint32_t heig
 // The game's own texture in a colour: mip 0, from the patched blocks where a patch exists.
 std::shared_ptr<const GltfImage> game_texture(const GameFiles& files, const std::string& name, char colour) {
     const std::vector<std::uint8_t> texture = files.read(texture_file(name));
-    if (read_texcache(texture).mipmaps.empty()) throw GltfError("texture without mip levels: " + name);
+    const TexcacheFile header = read_texcache(texture);
+    if (header.mipmaps.empty()) throw GltfError("texture without mip levels: " + name);
+    if (!is_dxt_format(header.format)) {
+        // Patches replace DXT blocks, so an uncompressed texture has none to apply.
+        const image::RgbaImage mip0 = texture_to_rgba(texture);
+        return encoded(mip0.width, mip0.height, mip0.pixels, false);
+    }
     std::optional<std::vector<std::uint8_t>> patch;
     if (colour != 0) {
         const std::string patch_name = pcpatch_name(lower(name), colour);
@@ -98,8 +105,10 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
     convert.texture_exists = [&](const std::string& name) { return files.contains(texture_file(name)); };
     convert.texture_provider = [&](const std::string& name, char colour) -> std::shared_ptr<const GltfImage> {
         // The high-resolution key is part of the image key: the HD run must not get the
-        // original run's images back from the shared cache.
-        const std::string key = lower(name) + "|" + std::string(1, colour) + "|" + options.hd_key;
+        // original run's images back from the shared cache. A texture without an HD
+        // version falls back to the game's own, made once under the key without it.
+        const std::string game_key = lower(name) + "|" + std::string(1, colour) + "|";
+        const std::string key = game_key + options.hd_key;
         if (auto hit = cache.image(key)) return hit;
         std::shared_ptr<const GltfImage> image;
         if (options.hd_lookup) {
@@ -109,7 +118,11 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
                 image = encoded(hd->width, hd->height, hd->pixels, hd->player_colour);
             }
         }
-        if (!image) image = game_texture(files, name, colour);
+        if (!image) image = cache.image(game_key);
+        if (!image) {
+            image = game_texture(files, name, colour);
+            cache.store_image(game_key, image);
+        }
         cache.store_image(key, image);
         return image;
     };

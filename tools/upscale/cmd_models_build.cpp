@@ -212,10 +212,21 @@ int cmd_models_build(const Args& args) {
     const ModelRuns which = model_runs(o, runs);
     std::vector<ModelJob> jobs;
     PrepareCounts counts;
+    int unreadable = 0;  // textures that fail alone before the network; their cache stays
     {
         Progress progress("prepare", catalogue.size());
         for (const auto& [stem, texture] : catalogue) {
             progress.tick();
+            if (report_unreadable(texture)) {
+                ++unreadable;
+                continue;
+            }
+            if (const auto kept = manifest.find(stem); kept != manifest.end() && is_ui_record(kept->second)) {
+                // One file name, two images: rebuilding would only overwrite the UI build's.
+                std::fprintf(stderr, "warning: %s is kept by the UI build in this cache: not rebuilt here\n",
+                             stem.c_str());
+                continue;
+            }
             const std::uint32_t factor = choose_scale(texture.width, texture.height, o.min_size, o.max_size, o.scale);
             if (factor == 0) {
                 ++counts.skipped;
@@ -233,7 +244,13 @@ int cmd_models_build(const Args& args) {
                 ++counts.up_to_date;
                 continue;
             }
-            decode_sources(job, bytes, mask_bytes, o);
+            try {
+                decode_sources(job, bytes, mask_bytes, o);
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "%s: %s\n", stem.c_str(), error.what());
+                ++unreadable;
+                continue;
+            }
             write_inputs(job, o, which, runs);
             if (job.wrap_x || job.wrap_y) ++counts.tiling;
             counts.source_mpx += static_cast<double>(texture.width) * texture.height / 1e6;
@@ -273,6 +290,7 @@ int cmd_models_build(const Args& args) {
     }
     if (manifest != loaded) write_model_manifest(manifest_path, manifest);
     work.remove();
+    tally.failed += unreadable;
 
     const std::vector<std::string> stored = stems_where(manifest, [](const auto& r) { return !is_ui_record(r); });
     std::printf(

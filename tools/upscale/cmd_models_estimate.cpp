@@ -35,6 +35,7 @@ struct TextureCost {
     std::uint32_t scale = 0;
     double lookup_seconds = 0;
     double encode_seconds = 0;
+    std::string error;  // the texture could not be read: it fails alone
 };
 
 std::set<std::string> source_texture_names(const data::NifFile& model) {
@@ -71,7 +72,14 @@ int cmd_models_estimate(const Args& args) {
     std::set<std::string> unique, missing;
     for (const data::ModelJob& job : jobs) {
         std::set<std::string> names;
-        for (const std::string& name : source_texture_names(data::read_nif(archives.read(job.model + ".nifcache")))) {
+        std::set<std::string> sources;
+        try {
+            sources = source_texture_names(data::read_nif(archives.read(job.model + ".nifcache")));
+        } catch (const std::exception& error) {
+            // A damaged model adds no textures; the others are still estimated.
+            std::fprintf(stderr, "warning: %s.nifcache: %s: skipped\n", job.model.c_str(), error.what());
+        }
+        for (const std::string& name : sources) {
             if (!name.empty() && archives.contains(name + ".texcache")) {
                 names.insert(name);
             } else {
@@ -83,35 +91,48 @@ int cmd_models_estimate(const Args& args) {
     }
     const std::vector<std::string> textures(unique.begin(), unique.end());
 
+    const auto estimate_texture = [&](const std::string& texture, TextureCost& cost) {
+        const std::vector<std::uint8_t> bytes = archives.read(texture + ".texcache");
+        const std::string patch_name = data::pcpatch_name(texture, colour);
+        image::RgbaImage original;
+        if (archives.contains(patch_name)) {
+            const std::vector<std::uint8_t> patch = archives.read(patch_name);
+            original = data::texture_mip0(bytes, std::span<const std::uint8_t>(patch));
+        } else {
+            original = data::texture_to_rgba(bytes);
+        }
+        cost.original = cost.hd = image::encode_png(original, true).size();
+        const auto lookup_start = Clock::now();
+        const std::optional<ModelHdImage> hd = hd_textures.get(texture, colour, *max_size);
+        cost.lookup_seconds = seconds_since(lookup_start);
+        if (hd) {
+            const auto encode_start = Clock::now();
+            cost.hd = image::encode_png(hd->image, true).size();
+            cost.encode_seconds = seconds_since(encode_start);
+            cost.scale = original.width == 0 ? 0 : hd->image.width / original.width;
+        }
+    };
     const auto wall_start = Clock::now();
     std::vector<TextureCost> costs(textures.size());
     {
         Progress progress("estimate", textures.size());
         platform::run_jobs(textures.size(), [&](std::size_t i) {
-            TextureCost& cost = costs[i];
-            const std::vector<std::uint8_t> bytes = archives.read(textures[i] + ".texcache");
-            const std::string patch_name = data::pcpatch_name(textures[i], colour);
-            image::RgbaImage original;
-            if (archives.contains(patch_name)) {
-                const std::vector<std::uint8_t> patch = archives.read(patch_name);
-                original = data::texture_mip0(bytes, std::span<const std::uint8_t>(patch));
-            } else {
-                original = data::texture_to_rgba(bytes);
-            }
-            cost.original = cost.hd = image::encode_png(original, true).size();
-            const auto lookup_start = Clock::now();
-            const std::optional<ModelHdImage> hd = hd_textures.get(textures[i], colour, *max_size);
-            cost.lookup_seconds = seconds_since(lookup_start);
-            if (hd) {
-                const auto encode_start = Clock::now();
-                cost.hd = image::encode_png(hd->image, true).size();
-                cost.encode_seconds = seconds_since(encode_start);
-                cost.scale = original.width == 0 ? 0 : hd->image.width / original.width;
+            try {
+                estimate_texture(textures[i], costs[i]);
+            } catch (const std::exception& error) {
+                costs[i] = TextureCost{};
+                costs[i].error = error.what();
             }
             progress.tick();
         });
     }
     const double wall_seconds = seconds_since(wall_start);
+    int unreadable = 0;
+    for (std::size_t i = 0; i < textures.size(); ++i) {
+        if (costs[i].error.empty()) continue;
+        std::fprintf(stderr, "%s: %s\n", textures[i].c_str(), costs[i].error.c_str());
+        ++unreadable;
+    }
 
     std::map<std::string, const TextureCost*> by_name;
     std::uint64_t unique_original = 0, unique_hd = 0, embedded_original = 0, embedded_hd = 0;
@@ -151,7 +172,7 @@ int cmd_models_estimate(const Args& args) {
         "%.1f s on %u threads)\n",
         lookup_seconds, encode_seconds, textures.size(), wall_seconds, static_cast<unsigned>(platform::worker_count()));
     if (!missing.empty()) std::printf("%zu textures missing from the archives (skipped)\n", missing.size());
-    return 0;
+    return unreadable > 0 ? 1 : 0;
 }
 
 }  // namespace tarkeep::upscale

@@ -54,9 +54,14 @@ int cmd_models_fit(const Args& args) {
     const ModelCatalogue catalogue = scan_model_textures(archives, true);
     const std::vector<std::string> only = only_stems(args.list("--only"));
     std::vector<const ModelTexture*> textures;
+    int unreadable = 0;
     for (const auto& [stem, t] : catalogue) {
-        if (t.has_mask() && (!args.has_value("--only") || std::find(only.begin(), only.end(), stem) != only.end()))
+        if (args.has_value("--only") && std::find(only.begin(), only.end(), stem) == only.end()) continue;
+        if (report_unreadable(t)) {
+            ++unreadable;
+        } else if (t.has_mask()) {
             textures.push_back(&t);
+        }
     }
     const bool verbose = args.flag("--verbose");
     std::mutex print_mutex;
@@ -112,7 +117,7 @@ int cmd_models_fit(const Args& args) {
     std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     for (std::size_t i = 0; i < all.size() && i < 12; ++i)
         std::printf("  worst %s %.2f\n", all[i].first.c_str(), static_cast<double>(all[i].second));
-    return 0;
+    return unreadable > 0 ? 1 : 0;
 }
 
 }  // namespace tarkeep::upscale

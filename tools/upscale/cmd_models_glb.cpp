@@ -48,6 +48,22 @@ TimedRun timed_export(const data::GameArchives& archives, const std::string& mod
     return run;
 }
 
+// What the conversion counted but left out of the file or bent; both runs convert the
+// same geometry, so one run's counts are told.
+void warn_conversion_counts(const std::string& model, const data::GltfConvertStats& stats) {
+    const struct {
+        std::size_t count;
+        const char* what;
+    } counts[] = {
+        {stats.vertices_without_influence, "vertices without any bone influence"},
+        {stats.hidden_lods, "hidden LOD levels not exported"},
+        {stats.rigid_bound, "rigid parts bound to a joint"},
+    };
+    for (const auto& count : counts) {
+        if (count.count != 0) std::fprintf(stderr, "warning: %s: %zu %s\n", model.c_str(), count.count, count.what);
+    }
+}
+
 }  // namespace
 
 int cmd_models_glb(const Args& args) {
@@ -86,6 +102,7 @@ int cmd_models_glb(const Args& args) {
     }
     const TimedRun hd = timed_export(archives, variant, animations, options, cache);
 
+    warn_conversion_counts(variant, hd.result.stats);
     platform::write_file_atomic(out, hd.result.glb);
     std::printf("%s colour %c: original %u images %.2f MB %.0f ms, HD %u images %.2f MB %.0f ms, player colour %d/%d\n",
                 variant.c_str(), colour, static_cast<unsigned>(original.result.images),

@@ -25,7 +25,12 @@ int cmd_models_list(const std::filesystem::path& morv_dir, bool verbose) {
     int masked = 0, odd_masks = 0, patched = 0, patched_unmasked = 0, alpha = 0;
     double mpx = 0;
     std::map<std::string, int> sides, formats;
+    int unreadable = 0;
     for (const auto& [stem, t] : catalogue) {
+        if (report_unreadable(t)) {
+            ++unreadable;
+            continue;
+        }
         const std::string format = data::format_name(t.format);
         if (verbose)
             std::printf("%s %ux%u %s users %d mask %ux%u patches %s alpha %d\n", stem.c_str(), t.width, t.height,
@@ -52,6 +57,6 @@ int cmd_models_list(const std::filesystem::path& morv_dir, bool verbose) {
     print_counts("max side:", sides);
     print_counts("\nformats:", formats);
     std::printf("\n");
-    return 0;
+    return unreadable > 0 ? 1 : 0;
 }
 }  // namespace tarkeep::upscale

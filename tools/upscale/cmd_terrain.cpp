@@ -55,14 +55,16 @@ struct TerrainOptions {
     std::vector<std::string> only;
 };
 
-TerrainOptions read_terrain_options(const Args& args) {
+std::optional<TerrainOptions> read_terrain_options(const Args& args) {
     TerrainOptions o;
     o.morv_dir = platform::path_from_utf8(args.positional.at(0));
     o.cache_dir = platform::path_from_utf8(args.positional.at(1));
     o.model = opt(args, "--model", "realesrgan-x4plus");
     o.margin = to_int(opt(args, "--margin", "64"));
     o.passes = to_int(opt(args, "--backproject", "3"));
-    o.strength = to_double(opt(args, "--bp-strength", "0.5"));
+    const std::optional<double> strength = real_option(args, "--bp-strength", "0.5", 0, 1e6);
+    if (!strength) return std::nullopt;
+    o.strength = *strength;
     o.deblock = args.flag("--deblock");
     o.deblock_threshold = to_int(opt(args, "--deblock-threshold", "10"));
     o.dering = to_int(opt(args, "--dering", "-1"));
@@ -89,17 +91,13 @@ struct TerrainJobResult {
     double after = 0;
 };
 
-// The network input of one source: decoded opaque, deblocked when asked, padded by wrapping.
-// A damaged source ends the run (its cache stays as it was); the message says which one.
-image::RgbaImage padded_input(const std::string& stem, std::span<const std::uint8_t> bytes, const TerrainOptions& o,
-                              image::RgbaImage& source) {
-    try {
-        source = data::texture_to_rgb_opaque(bytes);
-        if (o.deblock) source = deblock(source, o.deblock_threshold);
-        return pad_wrap(source, o.margin);
-    } catch (const std::exception& error) {
-        throw std::runtime_error(stem + ": " + error.what());
-    }
+// The network input of one source: decoded opaque (DXT or uncompressed), deblocked when
+// asked, padded by wrapping.
+image::RgbaImage padded_input(std::span<const std::uint8_t> bytes, const TerrainOptions& o, image::RgbaImage& source) {
+    source = data::texture_to_rgba(bytes);
+    image::make_opaque(source);
+    if (o.deblock) source = deblock(source, o.deblock_threshold);
+    return pad_wrap(source, o.margin);
 }
 
 TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, const NetworkRuns& runs) {
@@ -119,7 +117,9 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
 
 int cmd_terrain(const Args& args) {
     const Stopwatch total;
-    const TerrainOptions o = read_terrain_options(args);
+    const std::optional<TerrainOptions> read = read_terrain_options(args);
+    if (!read) return kRefused;
+    const TerrainOptions& o = *read;
     const UpscalerConfig config = make_upscaler_config(args);
     if (refuse(check_model(config, o.model)) ||
         refuse(check_work_folder(o.work_dir, {o.cache_dir, o.morv_dir}, NetworkRuns::work_entries(kRunNames, 1))))
@@ -141,6 +141,7 @@ int cmd_terrain(const Args& args) {
     const std::size_t run = runs.run_of(o.model);
 
     std::vector<TerrainJob> jobs;
+    int unreadable = 0;  // sources that fail alone; their cache stays as it was
     {
         Progress progress("prepare", map.size());
         for (const auto& [stem, climates] : map) {
@@ -150,8 +151,16 @@ int cmd_terrain(const Args& args) {
                 progress.tick();
                 continue;
             }
-            image::RgbaImage source;
-            runs.write_input(run, stem, padded_input(stem, bytes, o, source));
+            image::RgbaImage source, input;
+            try {
+                input = padded_input(bytes, o, source);
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "%s: %s\n", stem.c_str(), error.what());
+                ++unreadable;
+                progress.tick();
+                continue;
+            }
+            runs.write_input(run, stem, input);
             TerrainManifestEntry record{hash, o.model, settings,
                                         static_cast<std::int32_t>(kNetworkScale * source.width),
                                         static_cast<std::int32_t>(kNetworkScale * source.height)};
@@ -190,6 +199,7 @@ int cmd_terrain(const Args& args) {
         save_terrain_manifest(manifest_path, manifest);
     }
     work.remove();
+    tally.failed += unreadable;
 
     const auto all = [](const TerrainManifestEntry&) { return true; };
     std::printf(

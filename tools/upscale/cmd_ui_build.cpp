@@ -197,15 +197,27 @@ int cmd_ui_build(const Args& args) {
     std::vector<UiJob> jobs;
     std::set<std::string> considered;
     PrepareCounts counts;
+    int unreadable = 0;
     {
         Progress progress("prepare", sheets.size());
         for (const auto& [stem, sheet] : sheets) {
             progress.tick();
+            if (!sheet.problem.empty()) {
+                std::fprintf(stderr, "%s: %s\n", stem.c_str(), sheet.problem.c_str());
+                ++unreadable;
+                continue;
+            }
             if (std::min(sheet.width, sheet.height) < o.min_size || sheet.distinct_rects.empty()) {
                 ++counts.below;
                 continue;
             }
             considered.insert(stem);
+            if (const auto kept = manifest.find(stem); kept != manifest.end() && !is_ui_record(kept->second)) {
+                // One file name, two images: rebuilding would only overwrite the model build's.
+                std::fprintf(stderr, "warning: %s is kept by the model build in this cache: not rebuilt here\n",
+                             stem.c_str());
+                continue;
+            }
             const std::vector<std::uint8_t> bytes = archives.read(sheet.texture);
             const std::string hash = model_source_hash(bytes, read_mask_bytes(archives, stem));
             UiJob job = sheet_job(stem, sheet, hash, settings, o, runs);
@@ -213,9 +225,18 @@ int cmd_ui_build(const Args& args) {
                 ++counts.up_to_date;
                 continue;
             }
-            job.decoded = data::texture_to_rgba(bytes);
-            if (job.decoded.width != sheet.width || job.decoded.height != sheet.height)
-                throw std::runtime_error("size mismatch");
+            try {
+                job.decoded = data::texture_to_rgba(bytes);
+                if (job.decoded.width != sheet.width || job.decoded.height != sheet.height)
+                    throw std::runtime_error("size mismatch: decoded " + std::to_string(job.decoded.width) + "x" +
+                                             std::to_string(job.decoded.height) + ", listed " +
+                                             std::to_string(sheet.width) + "x" + std::to_string(sheet.height));
+            } catch (const std::exception& error) {
+                // This sheet fails alone; its cache stays as it was.
+                std::fprintf(stderr, "%s: %s\n", stem.c_str(), error.what());
+                ++unreadable;
+                continue;
+            }
             prepare_ui_passes(job, o, runs);
             counts.add(job);
             jobs.push_back(std::move(job));
@@ -235,11 +256,12 @@ int cmd_ui_build(const Args& args) {
 
     ConsistencyTotals consistency;
     RingTotals rings;
-    const Tally tally = merge_results(jobs, results, manifest, [&](const UiJob& job, const UiJobResult& r) {
+    Tally tally = merge_results(jobs, results, manifest, [&](const UiJob& job, const UiJobResult& r) {
         consistency.add(r.before, r.after, pass_area(job));
         rings.add_sheet(job.cls, r);
         if (o.verbose) print_sheet(job, r);
     });
+    tally.failed += unreadable;
     print_totals(consistency, rings);
 
     // The model build keeps its records in the same manifest and folder; only UI records are

@@ -5,6 +5,7 @@
 
 #include "platform/cmdline.h"
 #include "tools/upscale/cache_keys.h"
+#include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/work_folder.h"
 
@@ -32,12 +33,19 @@ std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
     o.pc_model = opt(args, "--pc-model", "realesr-animevideov3-x4");
     o.margin = to_int(opt(args, "--margin", "16"));
     o.passes = to_int(opt(args, "--backproject", "3"));
-    o.strength = to_double(opt(args, "--bp-strength", "0.5"));
+    const std::optional<double> strength = real_option(args, "--bp-strength", "0.5", 0, 1e6);
+    if (!strength) return std::nullopt;
+    o.strength = *strength;
     o.dering = to_int(opt(args, "--dering", "-1"));
-    o.tile_detect = to_double(opt(args, "--tile-detect", "1.25"));
-    o.min_size = static_cast<std::uint32_t>(to_int(opt(args, "--min-size", "64")));
-    o.max_size = static_cast<std::uint32_t>(to_int(opt(args, "--max-size", "1024")));
-    o.scale = to_unsigned(opt(args, "--scale", "4"));
+    const std::optional<double> tile_detect = real_option(args, "--tile-detect", "1.25", 0, 1e6);
+    const std::optional<std::uint32_t> min_size = size_option(args, "--min-size", "64");
+    const std::optional<std::uint32_t> max_size = size_option(args, "--max-size", "1024");
+    const std::optional<std::uint32_t> scale = size_option(args, "--scale", "4");
+    if (!tile_detect || !min_size || !max_size || !scale) return std::nullopt;
+    o.tile_detect = *tile_detect;
+    o.min_size = *min_size;
+    o.max_size = *max_size;
+    o.scale = *scale;
     if (o.scale > 4) {
         // The network only ever enlarges four times; a larger factor would record
         // sizes that the stored images never have.
@@ -48,7 +56,9 @@ std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
     o.keep_work = args.flag("--keep-work");
     o.verbose = args.flag("--verbose");
     if (args.has_value("--tile")) o.tile = opt(args, "--tile", "");
-    o.only = args.list("--only");
+    o.only = only_stems(args.list("--only"));
+    // Every name refused must not turn into "build everything".
+    if (o.only.empty() && !args.list("--only").empty()) return std::nullopt;
     return o;
 }
 

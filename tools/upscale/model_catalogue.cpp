@@ -101,12 +101,23 @@ ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool mask
         if (ends_with(key, ".nifcache")) models.push_back(key);
     }
     Progress progress("scan", models.size());
+    // A damaged model only loses its own textures' users: it is skipped after a warning.
+    std::vector<std::string> model_errors(models.size());
     const auto names = platform::map_jobs<std::set<std::string>>(models.size(), [&](std::size_t i) {
-        std::set<std::string> textures = texturing_property_textures(data::read_nif(archives.read(models[i])));
+        std::set<std::string> textures;
+        try {
+            textures = texturing_property_textures(data::read_nif(archives.read(models[i])));
+        } catch (const std::exception& error) {
+            model_errors[i] = error.what();
+        }
         progress.tick();
         return textures;
     });
     progress.finish();
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        if (!model_errors[i].empty())
+            std::fprintf(stderr, "warning: %s: %s: skipped\n", models[i].c_str(), model_errors[i].c_str());
+    }
     ModelCatalogue catalogue;
     std::set<std::string> refused;
     for (const std::set<std::string>& model_names : names) {
@@ -123,8 +134,20 @@ ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool mask
     }
     std::vector<ModelTexture*> textures;
     for (auto& [stem, t] : catalogue) textures.push_back(&t);
-    platform::run_jobs(textures.size(), [&](std::size_t i) { describe_texture(archives, masks, *textures[i]); });
+    platform::run_jobs(textures.size(), [&](std::size_t i) {
+        try {
+            describe_texture(archives, masks, *textures[i]);
+        } catch (const std::exception& error) {
+            textures[i]->problem = error.what();
+        }
+    });
     return catalogue;
+}
+
+bool report_unreadable(const ModelTexture& texture) {
+    if (texture.problem.empty()) return false;
+    std::fprintf(stderr, "%s: %s\n", texture.stem.c_str(), texture.problem.c_str());
+    return true;
 }
 
 std::uint32_t choose_scale(std::uint32_t w, std::uint32_t h, std::uint32_t min_size, std::uint32_t max_size,

@@ -22,11 +22,16 @@ struct ModelTexture {
     std::uint32_t mask_height = 0;
     std::string patches;  // player-colour letters whose patch exists
     bool alpha = false;   // some alpha below 255 (tested for DXT textures only)
+    std::string problem;  // why the texture or its mask cannot be read; empty when they can
 
     bool has_mask() const { return mask_width != 0 || mask_height != 0; }
 };
 
 using ModelCatalogue = std::map<std::string, ModelTexture>;
+
+// Prints "<stem>: <problem>" on standard error for a texture that cannot be read, which
+// then fails alone; false for a readable one.
+bool report_unreadable(const ModelTexture& texture);
 
 // ASCII letters lower-cased, as the archives match names.
 std::string lower_ascii(std::string text);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "data/game_file_names.h"
 #include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
 #include "image/png_files.h"
@@ -73,10 +74,13 @@ ModelHdLookup::ModelHdLookup(const data::GameArchives& archives, fs::path cache_
 
 std::optional<ModelHdImage> ModelHdLookup::get(const std::string& texture_stem, char colour,
                                                std::uint32_t max_size) const {
-    const std::string stem = lower_ascii(texture_stem);
+    // Materials may name the texture file itself; the cache is keyed by stem.
+    const std::string stem(data::without_suffix(lower_ascii(texture_stem), data::kTextureSuffix));
     const auto record = manifest_.find(stem);
-    if (record == manifest_.end() || !stem_problem(stem).empty()) return std::nullopt;
-    const std::vector<std::uint8_t> texture = archives_.read(stem + ".texcache");
+    // A UI sheet of the same name is not this model's texture.
+    if (record == manifest_.end() || is_ui_record(record->second) || !stem_problem(stem).empty()) return std::nullopt;
+    if (!archives_.contains(data::texture_file(stem))) return std::nullopt;
+    const std::vector<std::uint8_t> texture = archives_.read(data::texture_file(stem));
     const std::string mask_name = stem + "_pc.texcache";
     const std::vector<std::uint8_t> mask =
         archives_.contains(mask_name) ? archives_.read(mask_name) : std::vector<std::uint8_t>();

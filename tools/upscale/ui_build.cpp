@@ -55,10 +55,14 @@ std::optional<UiBuildOptions> read_ui_build_options(const Args& args) {
     o.margin = to_int(opt(args, "--margin", "8"));
     if (o.margin < 0) throw std::runtime_error("--margin must not be negative");
     o.passes = to_int(opt(args, "--backproject", "3"));
-    o.strength = to_double(opt(args, "--bp-strength", "0.5"));
+    const std::optional<double> strength = real_option(args, "--bp-strength", "0.5", 0, 1e6);
+    const std::optional<std::uint32_t> min_size = size_option(args, "--min-size", "8");
+    const std::optional<std::uint32_t> tile_max = size_option(args, "--tile-max", "512");
+    if (!strength || !min_size || !tile_max) return std::nullopt;
+    o.strength = *strength;
     o.dering = to_int(opt(args, "--dering", "-1"));
-    o.min_size = static_cast<std::uint32_t>(to_int(opt(args, "--min-size", "8")));
-    o.tile_max = static_cast<std::uint32_t>(to_int(opt(args, "--tile-max", "512")));
+    o.min_size = *min_size;
+    o.tile_max = *tile_max;
     o.force = args.flag("--force");
     o.keep_work = args.flag("--keep-work");
     o.verbose = args.flag("--verbose");

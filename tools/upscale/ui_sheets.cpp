@@ -120,6 +120,7 @@ UiSheets collect_ui_sheets(const std::vector<data::Sprite>& sprites, bool all_ta
         sheet.width = info.width;
         sheet.height = info.height;
         sheet.format = info.format;
+        sheet.problem = info.problem;
         sheet.distinct_rects = distinct_rectangles(sheet.rects, sheet.width, sheet.height, sheet.contained);
     }
     return result;
@@ -128,13 +129,16 @@ UiSheets collect_ui_sheets(const std::vector<data::Sprite>& sprites, bool all_ta
 UiSheets collect_ui_sheets(const data::GameDb& db, const data::GameArchives& archives, bool all_tables) {
     const data::SpriteDb tables = data::load_sprite_tables(db, &archives);
     return collect_ui_sheets(tables.sprites, all_tables, [&](const std::string& key) {
-        const std::vector<std::uint8_t> bytes = archives.read(key);
-        const data::TexcacheFile file = data::read_texcache(bytes);
         UiSheetInfo info;
-        info.format = file.format;
-        if (!file.mipmaps.empty()) {
-            info.width = file.mipmaps[0].width;
-            info.height = file.mipmaps[0].height;
+        try {
+            const data::TexcacheFile file = data::read_texcache(archives.read(key));
+            info.format = file.format;
+            if (!file.mipmaps.empty()) {
+                info.width = file.mipmaps[0].width;
+                info.height = file.mipmaps[0].height;
+            }
+        } catch (const std::exception& error) {
+            info.problem = error.what();
         }
         return info;
     });

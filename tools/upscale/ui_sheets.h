@@ -30,6 +30,7 @@ struct UiSheet {
     std::vector<image::PixelRect>
         distinct_rects;         // inside the sheet, no duplicates, none inside another; largest first
     std::size_t contained = 0;  // rectangles dropped for lying inside another
+    std::string problem;        // why the sheet's texture cannot be read; empty when it can
 };
 
 struct UiTableCount {
@@ -48,6 +49,7 @@ struct UiSheetInfo {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint32_t format = 0;
+    std::string problem;  // a damaged sheet fails alone, in the build
 };
 
 // The tables that the in-game HUD never draws; skipped unless every table is asked for.

@@ -163,7 +163,7 @@ TEST_F(TerrainPipeline, MissingOrWrongOutputFailsThatTextureAKilledRunLeavesACac
         test::GameFolderWriter(game_).add_zip("zz_patch.zip", broken);
         auto result = run({"--force"});
         EXPECT_EQ(result.exit_code, 1);
-        EXPECT_EQ(result.err.rfind("error: t2: ", 0), 0u) << result.err;  // says which texture
+        EXPECT_EQ(result.err.rfind("t2: ", 0), 0u) << result.err;  // says which texture, fails alone
         EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_before);
         EXPECT_FALSE(fs::exists(cache_ / "_work"));
     }

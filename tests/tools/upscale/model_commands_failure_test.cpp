@@ -1,0 +1,121 @@
+// Failures that stay with their own texture or option: refused values, damaged models and
+// textures, uncompressed terrain, and names both the model and the UI build could keep.
+#include <gtest/gtest.h>
+
+#include "data/texture/dxt.h"
+#include "image/png_files.h"
+#include "io/zip_writer.h"
+#include "tests/tools/upscale/terrain_game.h"
+#include "tests/tools/upscale/test_files.h"
+#include "tools/upscale/model_hd.h"
+#include "tools/upscale/model_manifest.h"
+
+namespace tarkeep::upscale {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test;
+
+const std::vector<std::string> kNearest = {"--exe", ref_upscaler(), "--model", "nearest", "--pc-model", "nearest"};
+
+TEST(PipelineOptions, BadValuesStopTheBuildsWithStatusTwoBeforeAnyWork) {
+    TempDir cache;
+    for (const std::string options :
+         {" --bp-strength nan", "--models-build --bp-strength -1", "--models-build --tile-detect 1e7",
+          "--models-build --min-size 12x", "--models-build --max-size -1", "--models-build --scale 4294967296",
+          "--ui-build --bp-strength inf", "--ui-build --min-size -3", "--ui-build --tile-max 1x"}) {
+        const auto run = run_upscale(words({test::sample_game().string(), cache.path().string()}, options, kNearest));
+        std::string option = options.substr(options.find(" --") + 1);
+        EXPECT_EQ(run.exit_code, 2) << options;
+        EXPECT_EQ(run.err, "error: bad value for " + option.replace(option.find(' '), 1, ": ") + "\n");
+    }
+    EXPECT_EQ(run_upscale(words({test::sample_game().string(), cache.path().string()}, "--models-build --only ../x"))
+                  .exit_code,
+              2);
+    EXPECT_TRUE(fs::is_empty(cache.path()));
+}
+
+TEST(TerrainSources, AnUncompressedTextureIsUpscaledAndAnUnreadableOneFailsAlone) {
+    TempDir dir;
+    write_terrain_game(dir / "game", 5, 16);
+    const auto rgba = data::write_texcache({data::format_rgba,
+                                            {0xFF, 0xFF00, 0xFF0000, 0xFF000000},
+                                            0,
+                                            -1,
+                                            4,
+                                            {{16, 16, 0}},
+                                            1024,
+                                            std::vector<std::uint8_t>(1024, 120)});
+    ZipFiles patch;
+    patch.add("t1.texcache", std::string(rgba.begin(), rgba.end()));
+    patch.add("t2.texcache", "not a texture");
+    GameFolderWriter(dir / "game").add_zip("zz_patch.zip", patch);
+    const auto run = run_upscale(words({(dir / "game").string(), (dir / "cache").string()}, "--margin 4", kNearest));
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_TRUE(run.err.starts_with("t2: ") && lines_starting(run.err, "t2: ") == 1) << run.err;
+    EXPECT_TRUE(contains(run.out, "done: 4 upscaled, 1 failed, cache 4 entries"));
+    EXPECT_EQ(image::read_png_file(dir / "cache" / "t1.png").width, 64u);
+}
+
+TEST(ModelCommandsOnDamage, ADamagedModelIsSkippedATruncatedTextureFailsAloneAndUiRecordsAreNotModelTextures) {
+    TempDir dir;
+    const fs::path game = dir / "game", cache = dir / "cache";
+    fs::copy(test::sample_game(), game, fs::copy_options::recursive);
+    std::vector<std::uint8_t> shield = data::GameArchives(game).read("unit_shield.texcache");
+    shield.resize(shield.size() / 2);
+    io::ZipWriter extra;
+    extra.add_stored("Art/broken.nifcache", std::vector<std::uint8_t>{'n', 'o', 't'});
+    extra.add_stored("Art/unit_shield.texcache", shield);
+    extra.write(game / "zips" / "zz_extra.zip");
+    const auto tool = [&](const std::string& options) {
+        return run_upscale(words({game.string(), cache.string()}, options, kNearest));
+    };
+    const auto unrelated = tool("--models-build --only unit_footman");
+    EXPECT_EQ(unrelated.exit_code, 0) << unrelated.err;
+    EXPECT_TRUE(contains(unrelated.err, "warning: broken.nifcache: "));
+    for (const char* command : {"--models-build", "--models-estimate"}) {
+        const auto run = tool(command);
+        EXPECT_EQ(run.exit_code, 1) << command;
+        EXPECT_EQ(lines_starting(run.err, "unit_shield: "), 1u) << command << "\n" << run.err;
+    }
+    const data::GameArchives archives(game);
+    EXPECT_TRUE(ModelHdLookup(archives, cache).get("Unit_Footman.texcache", 0, 0));  // a file name finds its stem
+
+    ModelManifest manifest = read_model_manifest(cache / "manifest.txt");
+    manifest["unit_footman"].settings = std::string(kUiSettingsPrefix) + "sheet";
+    write_model_manifest(cache / "manifest.txt", manifest);
+    EXPECT_FALSE(ModelHdLookup(archives, cache).get("unit_footman", 0, 0));
+    const auto kept = tool("--models-build --only unit_footman --force");
+    EXPECT_EQ(kept.exit_code, 0);
+    EXPECT_TRUE(contains(kept.err, "warning: unit_footman is kept by the UI build in this cache: not rebuilt here"));
+    EXPECT_EQ(read_model_manifest(cache / "manifest.txt"), manifest);
+}
+
+TEST(UiBuildOnDamage, ATruncatedSheetFailsAloneAndAModelRecordIsLeftAlone) {
+    TempDir dir;
+    const fs::path game = dir / "game", cache = dir / "cache";
+    fs::copy(test::sample_game(), game, fs::copy_options::recursive);
+    std::vector<std::uint8_t> panel = data::GameArchives(game).read("hud_panel.texcache");
+    panel.resize(panel.size() / 2);
+    io::ZipWriter extra;
+    extra.add_stored("Art/hud_panel.texcache", panel);
+    extra.write(game / "zips" / "zz_extra.zip");
+    const auto tool = [&](const std::string& options) {
+        return run_upscale(
+            words({game.string(), cache.string()}, "--ui-build --alpha-model nearest " + options, kNearest));
+    };
+    const auto run = tool("");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(lines_starting(run.err, "hud_panel: "), 1u) << run.err;
+    ModelManifest manifest = read_model_manifest(cache / "manifest.txt");
+    ASSERT_EQ(manifest.count("icons_units"), 1u);
+    manifest["icons_units"].settings = "model-settings";
+    write_model_manifest(cache / "manifest.txt", manifest);
+    const auto kept = tool("--only icons_units --force");
+    EXPECT_EQ(kept.exit_code, 0);
+    EXPECT_TRUE(contains(kept.err, "warning: icons_units is kept by the model build in this cache: not rebuilt here"));
+    EXPECT_EQ(read_model_manifest(cache / "manifest.txt"), manifest);
+}
+
+}  // namespace
+}  // namespace tarkeep::upscale
