@@ -154,5 +154,35 @@ TEST(HuffmanLengths, RespectTheLimitAndStayComplete) {
         EXPECT_EQ(deflate_detail::huffman_lengths(frequencies, 15), lengths) << ::testing::PrintToString(frequencies);
 }
 
+// Bytes seen once and then again exactly 32768 bytes later (still reachable) or 32769
+// (just out of reach): the compressor must use the first and never the second.
+TEST(Deflate, MatchesReachExactlyTheWindow) {
+    std::mt19937 random(8);
+    for (std::size_t gap : {32768u - 300u, 32768u, 32769u, 40000u}) {
+        Bytes data = test::random_bytes(random, gap + 300);
+        std::copy_n(data.begin(), 300, data.begin() + std::ptrdiff_t(gap));
+        const Bytes compressed = deflate_compress(data);
+        EXPECT_EQ(test::reference_inflate(compressed), data) << gap;
+        // A 300-byte repeat within reach costs a few bytes, one out of reach all 300.
+        EXPECT_EQ(compressed.size() < data.size() - 200, gap <= 32768) << gap << ": " << compressed.size();
+    }
+}
+
+// Chains only link positions sharing four bytes; three-byte repeats must still be found
+// (the nearest one kept per three-byte hash): in noisy pixels (channels drifting by -2..2)
+// they are most of the matches. The ends of the input have fewer than four bytes to hash.
+TEST(Deflate, StillFindsThreeByteMatchesInNoisyPixels) {
+    std::mt19937 random(9);
+    Bytes data(80000);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = i < 4 || i % 4 == 3 ? 200 : static_cast<std::uint8_t>(data[i - 4] + int(random() % 5) - 2);
+    for (std::size_t size : {data.size(), std::size_t{3}, std::size_t{4}, std::size_t{5}}) {
+        const Bytes input(data.begin(), data.begin() + std::ptrdiff_t(size));
+        const Bytes compressed = deflate_compress(input);
+        EXPECT_EQ(test::reference_inflate(compressed), input) << size;
+        EXPECT_LT(double(compressed.size()), 1.02 * double(test::zlib_deflate_raw(input, 6, 0).size()) + 2) << size;
+    }
+}
+
 }  // namespace
 }  // namespace tarkeep::io

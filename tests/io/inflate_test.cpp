@@ -9,6 +9,7 @@
 #include <string>
 
 #include "io/zip_error.h"
+#include "io/deflate_tables.h"
 #include "tests/io/stream_fixtures.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/text_bytes.h"
@@ -259,6 +260,90 @@ TEST(Inflate, MemoryFollowsTheOutputNotTheAnnouncedSize) {
     const std::size_t true_size = reference_inflate(expanding).size();
     EXPECT_LT(bytes_allocated_by([&] { out = inflate(expanding, true_size); }), 3 * true_size);
     EXPECT_EQ(out.size(), true_size);
+}
+
+// One final block of literals and matches, with the fixed codes or with codes longer than
+// the tables' roots (half the literals, all lengths and most distances: 12-15 and 9-15
+// bits, an incomplete set as a bit-by-bit decoder allows), so they go through sub-tables.
+struct TokenWriter {
+    std::vector<std::uint8_t> literal_lengths = std::vector<std::uint8_t>(288), distance_lengths{};
+    DeflateBitWriter bits;
+
+    explicit TokenWriter(bool fixed) {
+        const std::uint8_t fixed_lengths[] = {8, 9, 7, 8};  // from symbols 0, 144, 256 and 280 on
+        for (unsigned s = 0; s < 288; ++s)
+            literal_lengths[s] = fixed ? fixed_lengths[(s >= 144) + (s >= 256) + (s >= 280)]
+                                       : (s < 128 || s == 256 ? 8 : std::uint8_t(12 + s % 4));
+        for (unsigned s = 0; s < 30; ++s) distance_lengths.push_back(fixed ? 5 : s < 6 ? 4 : std::uint8_t(9 + s % 7));
+        fixed ? bits.bits(0b011, 3) : write_dynamic_header(bits, literal_lengths, distance_lengths);
+    }
+    void code(const std::vector<std::uint8_t>& lengths, unsigned s) {
+        bits.code(canonical_codes(lengths)[s], lengths[s]);
+    }
+    void match(unsigned length, unsigned distance) {
+        using namespace io::deflate_tables;
+        unsigned l = 28, d = 29;
+        while (kLengthBase[l] > length) --l;
+        while (kDistanceBase[d] > distance) --d;
+        code(literal_lengths, 257 + l);
+        bits.bits(length - kLengthBase[l], kLengthExtra[l]);
+        code(distance_lengths, d);
+        bits.bits(distance - kDistanceBase[d], kDistanceExtra[d]);
+    }
+};
+
+// Matches at every distance up to 9 and around the word and copy sizes, of lengths around
+// those sizes, between literals; the last ones end exactly at and near each output limit
+// the hand-over test below tries.
+Bytes copies_stream(bool fixed) {
+    std::mt19937 random(11);
+    TokenWriter w(fixed);
+    for (int i = 0; i < 300; ++i) w.code(w.literal_lengths, random() % 256);
+    for (unsigned distance : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 299}) {
+        for (unsigned length : {3, 4, 7, 8, 9, 16, 17, 31, 32, 33, 100, 257, 258}) {
+            w.match(length, distance);
+            w.code(w.literal_lengths, random() % 256);
+        }
+    }
+    w.code(w.literal_lengths, 256);
+    return w.bits.finish();
+}
+
+// The fast loop needs spare input and output; near either end the careful path takes
+// over. Every cut of the input, every output limit and every announced size near the
+// ends must give what the reference gives, whichever loop was running there.
+TEST(InflateFastLoop, HandsOverToTheCarefulPathAtEveryDistanceFromTheEnds) {
+    std::mt19937 random(6);
+    Bytes text(3000);
+    for (auto& b : text) b = static_cast<std::uint8_t>("abcd"[random() % 4]);
+    const std::vector<Bytes> streams = {zlib_deflate_raw(text, 6, Z_HUFFMAN_ONLY), zlib_deflate_raw(text, 6, Z_FIXED),
+                                        zlib_deflate_raw(mixed_data(random, 3000), 6, Z_DEFAULT_STRATEGY),
+                                        copies_stream(true), copies_stream(false)};
+    // The reference is slow: its outcomes once, both loops against them.
+    std::vector<std::tuple<std::size_t, std::size_t, std::size_t, Outcome>> cases;  // stream, cut, limit
+    for (std::size_t k = 0; k < streams.size(); ++k) {
+        const Bytes& stream = streams[k];
+        const Outcome whole = reference_outcome(stream);
+        ASSERT_EQ(whole.error, "") << k;
+        const std::size_t size = whole.output.size();
+        for (std::size_t cut = stream.size() - 40; cut < stream.size(); ++cut)
+            cases.emplace_back(k, cut, SIZE_MAX, reference_outcome({stream.data(), cut}));
+        for (std::size_t limit = 0; limit <= size; limit = limit == 15 ? size - 320 : limit + 1)
+            cases.emplace_back(k, stream.size(), limit, reference_outcome(stream, limit));
+        cases.emplace_back(k, stream.size(), SIZE_MAX, whole);
+    }
+    for (bool portable : {false, true}) {  // the processor's fast loop, then the plain one
+        io::inflate_detail::use_portable_fast_loop(portable);
+        for (const auto& [k, cut, limit, expected] : cases) {
+            const std::span<const std::uint8_t> stream(streams[k].data(), cut);
+            ASSERT_EQ(our_inflate(stream, 0, limit), expected) << portable << k << " cut " << cut << " limit " << limit;
+            if (limit != SIZE_MAX || cut != streams[k].size()) continue;
+            for (std::size_t announced = expected.output.size() - 320; announced <= expected.output.size() + 2;
+                 ++announced)
+                ASSERT_EQ(our_inflate(stream, announced), expected) << portable << k << " announced " << announced;
+        }
+    }
+    io::inflate_detail::use_portable_fast_loop(false);
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ protected:
 using ModelPipeline = SamplePipelines;
 using UiPipeline = SamplePipelines;
 
-TEST_F(ModelPipeline, BuildStoresEveryTextureOnceThenNothingAndTheInspectionCommandsReport) {
+TEST_F(ModelPipeline, BuildsEachTextureOnceAndRedoesOnlyWhatAnArchiveChanged) {
     const auto first = build({});
     ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
     // Colours of 8 textures, alpha of 3, masks of 6 (one of them half the texture's size).
@@ -140,7 +140,7 @@ TEST_F(ModelPipeline, BuildStoresEveryTextureOnceThenNothingAndTheInspectionComm
     EXPECT_NEAR(cached("unit_footman_pc").pixels[0], 200, 4);  // as DXT1 stores it
 }
 
-TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedAreaOnlyWarnsAndScaleIsCappedAtTheNetwork) {
+TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedArea) {
     ASSERT_EQ(build({"--only", "unit_footman"}).exit_code, 0);
     const auto neutral = tool({game_, cache_.string(), "0", (dir_ / "n.png").string(), "--model-get", "unit_footman"});
     const auto blue = tool({game_, cache_.string(), "B", (dir_ / "b.png").string(), "--model-get", "unit_footman"});
@@ -159,14 +159,19 @@ TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedAreaOnlyWarnsAndScaleIsCappe
     EXPECT_GT(blueness_gain / masked_pixels, 60);
     EXPECT_EQ(tool({game_, cache_.string(), "A", "x.png", "--model-get", "unit_badge"}).out,
               "no HD texture for unit_badge\n");
+}
+
+TEST_F(ModelPipeline, BadOnlyNamesAndScalesAreOnlyWarnings) {
     const auto run = build({"--only", "unit_shield", "--only", "nosuch", "--scale", "5", "--max-size", "4096"});
     EXPECT_TRUE(run.exit_code == 0 && contains(run.err, "warning: nosuch is not a model texture\n")) << run.err;
     EXPECT_TRUE(lines_starting(run.err, "warning: --scale 5") == 1 && contains(run.out, "1 model textures (scan "));
     EXPECT_EQ(lines_starting(run.out, "Real-ESRGAN lanczos3"), 0u);  // no mask to upscale: that batch is not run
     EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").at("unit_shield").factor, 4u);
     EXPECT_TRUE(contains(build({"--only", "unit_shield", "--scale", "5", "--max-size", "4096"}).out, " 1 up to date"));
+}
 
-    // A failed upscaler run ends the command and keeps the cache.
+TEST_F(ModelPipeline, AFailedUpscalerEndsTheBuildAndKeepsTheCache) {
+    ASSERT_EQ(build({"--only", "unit_shield"}).exit_code, 0);
     const std::string manifest = read_text(cache_ / "manifest.txt"), hd = read_text(cache_ / "unit_shield.png");
     for (const char* file : {"exit7.param", "exit7.bin"}) touch(dir_ / "models" / file);
     const auto failed =
@@ -208,7 +213,7 @@ TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwn) {
         EXPECT_TRUE(guarded.exit_code == 2 && contains(guarded.err, "refusing work folder"));
 }
 
-TEST_F(UiPipeline, BuildsStoreSheetsOnceNearestReproducesTheSourceAFailedUpscalerFailsItsSheetsListAndOrig) {
+TEST_F(UiPipeline, BuildStoresEachSheetOnce) {
     const auto first = ui_build({"--verbose"});
     ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
     // The 8 x 4 sheet is below the 8 pixel limit; the hud panel's one pass is split in
@@ -232,9 +237,12 @@ TEST_F(UiPipeline, BuildsStoreSheetsOnceNearestReproducesTheSourceAFailedUpscale
     EXPECT_TRUE(
         contains(ui_build({}).out, "4 UI sheets: 1 below 8 px, 3 up to date, 0 to upscale ( ), 0 network inputs"));
     EXPECT_EQ(ui_build({"--pack", "atlas"}).exit_code, 2);
-    // With pixel replication every stored sheet box-reduces to its source inside each sprite
-    // rectangle: the tiles, crops and pastes put every pixel back where it came from. Another
-    // pack is another setting: everything is redone, one pass per sheet.
+}
+
+// With pixel replication every stored sheet box-reduces to its source inside each sprite
+// rectangle: the tiles, crops and pastes put every pixel back where it came from. Another
+// pack is another setting: everything is redone, one pass per sheet.
+TEST_F(UiPipeline, NearestPutsEverySpritePixelBackInEitherPack) {
     const auto visible = [](const image::RgbaImage& image, const std::array<std::uint32_t, 4>& r) {
         image::RgbaImage part = image::crop(image, r[0], r[1], r[2], r[3]);
         for (std::size_t at = 0; at < part.pixels.size(); at += 4)  // colours under alpha 0 are bled
@@ -258,9 +266,9 @@ TEST_F(UiPipeline, BuildsStoreSheetsOnceNearestReproducesTheSourceAFailedUpscale
                 EXPECT_EQ(visible(back, r), visible(source(stem), r)) << stem << " " << pack << " " << r[0];
         }
     }
+}
 
-    // A failed upscaler run, into a new cache, fails the sheets that need it.
-    cache_ = dir_ / "failed";
+TEST_F(UiPipeline, AFailedUpscalerFailsOnlyTheSheetsThatNeedIt) {
     const fs::path models = dir_ / "models", built = built_file("tools/ref_upscaler/models");
     touch(models / "broken.param", "tarkeep-ref-model 1\nkernel cubic\n");
     touch(models / "broken.bin");
@@ -270,6 +278,9 @@ TEST_F(UiPipeline, BuildsStoreSheetsOnceNearestReproducesTheSourceAFailedUpscale
     EXPECT_TRUE(contains(run.err, "hud_panel: Real-ESRGAN broken failed\n"));
     EXPECT_TRUE(contains(run.out, "done: 2 upscaled, 1 failed, cache 2 entries "));
     EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").count("hud_panel"), 0u);
+}
+
+TEST_F(UiPipeline, ListAndOrigShowTheSheetsAsTheGameHasThem) {
     const auto list = tool({game_, "--ui-list", "--verbose"});
     ASSERT_EQ(list.exit_code, 0) << list.err;
     EXPECT_EQ(list.out,
