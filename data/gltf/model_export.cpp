@@ -3,8 +3,10 @@
 
 #include <algorithm>
 
+#include "data/game_file_names.h"
 #include "data/gltf_error.h"
 #include "data/nif/nif_file.h"
+#include "data/text_lines.h"
 #include "data/texture/dxt.h"
 #include "data/texture/pcpatch.h"
 #include "data/texture/texcache.h"
@@ -14,24 +16,9 @@
 namespace tarkeep::data {
 namespace {
 
-constexpr std::string_view kTexcache = ".texcache";
-constexpr std::string_view kNifcache = ".nifcache";
-
-std::string lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-bool ends_with(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-std::string texture_file(const std::string& name) {
-    std::string file = lower(name);
-    if (!ends_with(file, kTexcache)) file += kTexcache;
-    return file;
+// A material's texture name as its file: lower-cased, the suffix added where it is missing.
+std::string texture_file_of(const std::string& name) {
+    return texture_file(without_suffix(ascii_lower(name), kTextureSuffix));
 }
 
 std::shared_ptr<const GltfImage> encoded(std::uint32_t width, std::uint32_t height,
@@ -45,7 +32,7 @@ std::shared_ptr<const GltfImage> encoded(std::uint32_t width, std::uint32_t heig
 
 // The game's own texture in a colour: mip 0, from the patched blocks where a patch exists.
 std::shared_ptr<const GltfImage> game_texture(const GameFiles& files, const std::string& name, char colour) {
-    const std::vector<std::uint8_t> texture = files.read(texture_file(name));
+    const std::vector<std::uint8_t> texture = files.read(texture_file_of(name));
     const TexcacheFile header = read_texcache(texture);
     if (header.mipmaps.empty()) throw GltfError("texture without mip levels: " + name);
     if (!is_dxt_format(header.format)) {
@@ -55,7 +42,7 @@ std::shared_ptr<const GltfImage> game_texture(const GameFiles& files, const std:
     }
     std::optional<std::vector<std::uint8_t>> patch;
     if (colour != 0) {
-        const std::string patch_name = pcpatch_name(lower(name), colour);
+        const std::string patch_name = pcpatch_name(ascii_lower(name), colour);
         if (files.contains(patch_name)) patch = files.read(patch_name);
     }
     const image::RgbaImage mip0 =
@@ -102,12 +89,12 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
     convert.scale = options.scale;
     convert.keyframe_pass = options.keyframe_pass;
     convert.scale_channels = options.scale_channels;
-    convert.texture_exists = [&](const std::string& name) { return files.contains(texture_file(name)); };
+    convert.texture_exists = [&](const std::string& name) { return files.contains(texture_file_of(name)); };
     convert.texture_provider = [&](const std::string& name, char colour) -> std::shared_ptr<const GltfImage> {
         // The high-resolution key is part of the image key: the HD run must not get the
         // original run's images back from the shared cache. A texture without an HD
         // version falls back to the game's own, made once under the key without it.
-        const std::string game_key = lower(name) + "|" + std::string(1, colour) + "|";
+        const std::string game_key = ascii_lower(name) + "|" + std::string(1, colour) + "|";
         const std::string key = game_key + options.hd_key;
         if (auto hit = cache.image(key)) return hit;
         std::shared_ptr<const GltfImage> image;
@@ -130,7 +117,7 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
         convert.companions = [&](const std::string& name, std::uint32_t width,
                                  std::uint32_t height) -> std::shared_ptr<const GltfPbrImages> {
             const std::string key =
-                lower(name) + "|" + options.hd_key + "|" + std::to_string(width) + "x" + std::to_string(height);
+                ascii_lower(name) + "|" + options.hd_key + "|" + std::to_string(width) + "x" + std::to_string(height);
             if (auto hit = cache.pbr(key)) return hit;
             const auto maps = options.companions(name, width, height);
             const std::size_t bytes = std::size_t{4} * width * height;
@@ -155,7 +142,7 @@ ModelExportResult export_model_bytes(const GameFiles& files, std::span<const std
 ModelExportResult export_model(const GameFiles& files, const std::string& model,
                                const std::vector<std::string>& kf_paths, const ModelExportOptions& options,
                                GltfTextureCache& cache) {
-    const std::string file = ends_with(model, kNifcache) ? model : model + std::string(kNifcache);
+    const std::string file = has_suffix(model, kModelSuffix) ? model : model_file(model);
     return export_model_bytes(files, files.read(file), kf_paths, options, cache);
 }
 

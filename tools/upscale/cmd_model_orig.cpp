@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "data/texture/pcpatch.h"
+#include "data/game_file_names.h"
 #include "data/texture_colour_info.h"
 #include "data/texture/texture_image.h"
 #include "image/png_files.h"
@@ -40,10 +41,10 @@ int cmd_model_orig(const Args& args) {
             resize_bilinear(image, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)), true);
     };
     for (const std::string& stem : only_stems(args.list("--only"))) {
-        const std::vector<std::uint8_t> bytes = archives.read(stem + ".texcache");
+        const std::vector<std::uint8_t> bytes = archives.read(data::texture_file(stem));
         write(data::texture_to_rgba(bytes), stem);
         const data::TextureColourInfo info = data::texture_colour_info(archives, stem);
-        if (info.has_mask) write(data::texture_to_rgba(archives.read(stem + "_pc.texcache")), stem + "_pc");
+        if (info.has_mask) write(data::texture_to_rgba(archives.read(data::mask_file(stem))), stem + "_pc");
         for (char letter : info.patch_letters) {
             const std::vector<std::uint8_t> patch = archives.read(data::pcpatch_name(stem, letter));
             write(data::texture_mip0(bytes, std::span<const std::uint8_t>(patch)), stem + "_" + letter);

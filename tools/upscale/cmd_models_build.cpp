@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/game_archives.h"
+#include "data/game_file_names.h"
 #include "data/texture/texture_image.h"
 #include "image/png_files.h"
 #include "image/kernels.h"
@@ -232,7 +233,7 @@ int cmd_models_build(const Args& args) {
                 ++counts.skipped;
                 continue;
             }
-            const std::vector<std::uint8_t> bytes = archives.read(stem + ".texcache");
+            const std::vector<std::uint8_t> bytes = archives.read(data::texture_file(stem));
             const std::vector<std::uint8_t> mask_bytes = read_mask_bytes(archives, stem);
             ModelJob job{stem,
                          {model_source_hash(bytes, mask_bytes), o.model, settings, factor * texture.width,

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "data/game_db.h"
+#include "data/game_file_names.h"
 #include "data/nif/nif_file.h"
 #include "data/nif/nif_textures.h"
 #include "data/texture/pcpatch.h"
@@ -74,13 +75,13 @@ int cmd_models_estimate(const Args& args) {
         std::set<std::string> names;
         std::set<std::string> sources;
         try {
-            sources = source_texture_names(data::read_nif(archives.read(job.model + ".nifcache")));
+            sources = source_texture_names(data::read_nif(archives.read(data::model_file(job.model))));
         } catch (const std::exception& error) {
             // A damaged model adds no textures; the others are still estimated.
-            std::fprintf(stderr, "warning: %s.nifcache: %s: skipped\n", job.model.c_str(), error.what());
+            std::fprintf(stderr, "warning: %s: %s: skipped\n", data::model_file(job.model).c_str(), error.what());
         }
         for (const std::string& name : sources) {
-            if (!name.empty() && archives.contains(name + ".texcache")) {
+            if (!name.empty() && archives.contains(data::texture_file(name))) {
                 names.insert(name);
             } else {
                 missing.insert(name);
@@ -92,7 +93,7 @@ int cmd_models_estimate(const Args& args) {
     const std::vector<std::string> textures(unique.begin(), unique.end());
 
     const auto estimate_texture = [&](const std::string& texture, TextureCost& cost) {
-        const std::vector<std::uint8_t> bytes = archives.read(texture + ".texcache");
+        const std::vector<std::uint8_t> bytes = archives.read(data::texture_file(texture));
         const std::string patch_name = data::pcpatch_name(texture, colour);
         image::RgbaImage original;
         if (archives.contains(patch_name)) {

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "data/texture/pcpatch.h"
+#include "data/game_file_names.h"
 #include "data/texture/texture_image.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
@@ -68,9 +69,9 @@ int cmd_models_fit(const Args& args) {
     Progress progress("fit", textures.size());
     const auto fits = platform::map_jobs<std::vector<LetterFit>>(textures.size(), [&](std::size_t i) {
         const ModelTexture& t = *textures[i];
-        const std::vector<std::uint8_t> bytes = archives.read(t.stem + ".texcache");
+        const std::vector<std::uint8_t> bytes = archives.read(data::texture_file(t.stem));
         const image::RgbaImage neutral = data::texture_to_rgba(bytes);
-        image::RgbaImage mask = data::texture_to_rgba(archives.read(t.stem + "_pc.texcache"));
+        image::RgbaImage mask = data::texture_to_rgba(archives.read(data::mask_file(t.stem)));
         // A mask of another size than its texture weighs the texture's pixels
         // once scaled.
         if (mask.width != neutral.width || mask.height != neutral.height)

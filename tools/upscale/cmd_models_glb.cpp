@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "data/game_db.h"
+#include "data/game_file_names.h"
 #include "data/gltf/model_export.h"
+#include "data/text_lines.h"
 #include "data/unit_models.h"
 #include "platform/cmdline.h"
 #include "platform/file_bytes.h"
@@ -21,11 +23,10 @@ using Clock = std::chrono::steady_clock;
 // ".nifcache").
 std::vector<std::string> job_animations(const std::filesystem::path& morv_dir, const data::GameArchives& archives,
                                         const std::string& variant) {
-    std::string key = lower_ascii(variant);
-    if (key.size() > 9 && key.substr(key.size() - 9) == ".nifcache") key.resize(key.size() - 9);
+    const std::string key(data::without_suffix(data::ascii_lower(variant), data::kModelSuffix));
     const data::GameDb db(morv_dir / "zips" / "db.zip");
     for (const data::ModelJob& job : data::list_model_jobs(db, archives)) {
-        if (lower_ascii(job.model) == key) return job.kf_files;
+        if (data::ascii_lower(job.model) == key) return job.kf_files;
     }
     std::fprintf(stderr, "warning: no unit model lists %s: exported without animations\n", variant.c_str());
     return {};

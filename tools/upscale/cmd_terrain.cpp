@@ -9,6 +9,7 @@
 
 #include "data/game_archives.h"
 #include "data/game_db.h"
+#include "data/game_file_names.h"
 #include "data/texture/texture_image.h"
 #include "platform/cmdline.h"
 #include "platform/file_bytes.h"
@@ -145,7 +146,7 @@ int cmd_terrain(const Args& args) {
     {
         Progress progress("prepare", map.size());
         for (const auto& [stem, climates] : map) {
-            const std::vector<std::uint8_t> bytes = archives.read(stem + ".texcache");
+            const std::vector<std::uint8_t> bytes = archives.read(data::texture_file(stem));
             const std::string hash = source_hash(bytes);
             if (is_up_to_date(manifest, stem, hash, o.model, settings, o.force, o.cache_dir)) {
                 progress.tick();

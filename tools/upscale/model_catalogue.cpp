@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "data/game_file_names.h"
 #include "data/nif/nif_textures.h"
 #include "data/texture/dxt.h"
 #include "data/texture/texcache.h"
@@ -20,15 +21,11 @@ namespace {
 void add_source(const data::NifFile& model, data::NifRef ref, std::set<std::string>& names) {
     if (ref < 0 || static_cast<std::size_t>(ref) >= model.blocks.size()) return;
     const auto* source = dynamic_cast<const data::NiSourceTexture*>(model.blocks[static_cast<std::size_t>(ref)].get());
-    if (source && !source->file_name.empty()) names.insert(lower_ascii(source->file_name));
-}
-
-bool ends_with(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    if (source && !source->file_name.empty()) names.insert(data::ascii_lower(source->file_name));
 }
 
 void describe_texture(const data::GameArchives& archives, bool masks, ModelTexture& t) {
-    const std::vector<std::uint8_t> bytes = archives.read(t.stem + ".texcache");
+    const std::vector<std::uint8_t> bytes = archives.read(data::texture_file(t.stem));
     const data::TexcacheFile tex = data::read_texcache(bytes);
     if (!tex.mipmaps.empty()) {
         t.width = tex.mipmaps[0].width;
@@ -41,7 +38,7 @@ void describe_texture(const data::GameArchives& archives, bool masks, ModelTextu
     }
     const data::TextureColourInfo info = data::texture_colour_info(archives, t.stem);
     if (masks && info.has_mask) {
-        const data::TexcacheFile mask = data::read_texcache(archives.read(t.stem + "_pc.texcache"));
+        const data::TexcacheFile mask = data::read_texcache(archives.read(data::mask_file(t.stem)));
         if (!mask.mipmaps.empty()) {
             t.mask_width = mask.mipmaps[0].width;
             t.mask_height = mask.mipmaps[0].height;
@@ -55,8 +52,6 @@ void warn_unusable(const std::string& name, const std::string& problem) {
 }
 
 }  // namespace
-
-std::string lower_ascii(std::string text) { return data::ascii_lower(text); }
 
 std::string stem_problem(std::string_view stem) {
     if (stem.empty()) return "is empty";
@@ -74,7 +69,7 @@ std::vector<std::string> only_stems(const std::vector<std::string>& names) {
         if (std::string problem = stem_problem(name); !problem.empty()) {
             warn_unusable(name, problem);
         } else {
-            stems.push_back(lower_ascii(name));
+            stems.push_back(data::ascii_lower(name));
         }
     }
     return stems;
@@ -98,7 +93,7 @@ std::set<std::string> texturing_property_textures(const data::NifFile& model) {
 ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool masks) {
     std::vector<std::string> models;
     for (const std::string& key : archives.keys()) {
-        if (ends_with(key, ".nifcache")) models.push_back(key);
+        if (data::has_suffix(key, data::kModelSuffix)) models.push_back(key);
     }
     Progress progress("scan", models.size());
     // A damaged model only loses its own textures' users: it is skipped after a warning.
@@ -122,7 +117,7 @@ ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool mask
     std::set<std::string> refused;
     for (const std::set<std::string>& model_names : names) {
         for (const std::string& name : model_names) {
-            if (!archives.contains(name + ".texcache")) continue;
+            if (!archives.contains(data::texture_file(name))) continue;
             if (std::string problem = stem_problem(name); !problem.empty()) {
                 if (refused.insert(name).second) warn_unusable(name, problem);
                 continue;

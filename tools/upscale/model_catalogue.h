@@ -33,9 +33,6 @@ using ModelCatalogue = std::map<std::string, ModelTexture>;
 // then fails alone; false for a readable one.
 bool report_unreadable(const ModelTexture& texture);
 
-// ASCII letters lower-cased, as the archives match names.
-std::string lower_ascii(std::string text);
-
 // Why `stem` cannot name a file of its own in a folder (empty, ".", "..", a path
 // separator, a drive colon or a control byte); empty when it can. Archive keys and
 // user-given names both become cache paths, so both are checked.

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "data/game_file_names.h"
+#include "data/text_lines.h"
 #include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
 #include "image/png_files.h"
@@ -39,14 +40,14 @@ Recolour recolour_hd(const data::GameArchives& archives, const fs::path& cache_d
     if (colour == 0 || colour == '0') return Recolour::unchanged;
     const std::string patch_name = data::pcpatch_name(stem, colour);
     if (!archives.contains(patch_name)) return Recolour::unchanged;
-    const std::vector<std::uint8_t> texture = archives.read(stem + ".texcache");
+    const std::vector<std::uint8_t> texture = archives.read(data::texture_file(stem));
     const std::vector<std::uint8_t> patch = archives.read(patch_name);
     const image::RgbaImage neutral = data::texture_mip0(texture);
     const image::RgbaImage patched = data::texture_mip0(texture, std::span<const std::uint8_t>(patch));
-    const bool has_mask = archives.contains(stem + "_pc.texcache");
+    const bool has_mask = archives.contains(data::mask_file(stem));
     WeightMap source_weights;
     if (has_mask) {
-        const image::RgbaImage mask = data::texture_to_rgba(archives.read(stem + "_pc.texcache"));
+        const image::RgbaImage mask = data::texture_to_rgba(archives.read(data::mask_file(stem)));
         source_weights = luminance_map(resized_to(mask, neutral.width, neutral.height));
     } else {
         source_weights = change_map(neutral, patched, 12);
@@ -75,7 +76,7 @@ ModelHdLookup::ModelHdLookup(const data::GameArchives& archives, fs::path cache_
 std::optional<ModelHdImage> ModelHdLookup::get(const std::string& texture_stem, char colour,
                                                std::uint32_t max_size) const {
     // Materials may name the texture file itself; the cache is keyed by stem.
-    const std::string stem(data::without_suffix(lower_ascii(texture_stem), data::kTextureSuffix));
+    const std::string stem(data::without_suffix(data::ascii_lower(texture_stem), data::kTextureSuffix));
     const auto record = manifest_.find(stem);
     // A UI sheet of the same name is not this model's texture.
     if (record == manifest_.end() || is_ui_record(record->second) || !stem_problem(stem).empty()) return std::nullopt;
