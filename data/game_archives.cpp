@@ -58,6 +58,11 @@ std::vector<std::uint8_t> GameArchives::read(std::string_view file_name) const {
     return archives_[location->archive].second->read(location->entry);
 }
 
+std::vector<std::uint8_t> GameArchives::read_or_empty(std::string_view file_name) const {
+    const Location* location = find(file_name);
+    return location ? archives_[location->archive].second->read(location->entry) : std::vector<std::uint8_t>();
+}
+
 std::vector<std::string> GameArchives::keys() const {
     std::vector<std::string> keys;
     keys.reserve(lookup_.size());

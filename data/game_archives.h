@@ -36,6 +36,9 @@ public:
     const Location* find(std::string_view file_name) const;
     // Throws io::ZipError "file not found in game archives: " + name, or a read error.
     std::vector<std::uint8_t> read(std::string_view file_name) const;
+    // The file's bytes, or none when the archives do not hold it (an optional companion
+    // such as a player-colour mask).
+    std::vector<std::uint8_t> read_or_empty(std::string_view file_name) const;
 
     // Every key, sorted by bytes.
     std::vector<std::string> keys() const;

@@ -1,5 +1,6 @@
 // Source hashes and settings strings for the cache manifests.
 #include "tools/upscale/cache_keys.h"
+#include "platform/cmdline.h"
 
 #include <string>
 
@@ -7,6 +8,10 @@
 #include <cstdio>
 
 namespace tarkeep::upscale {
+
+std::filesystem::path cache_file(const std::filesystem::path& cache_dir, const std::string& name) {
+    return cache_dir / platform::path_from_utf8(name);
+}
 namespace {
 
 int hex_digit(char c) {

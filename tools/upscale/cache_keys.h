@@ -1,6 +1,7 @@
 // What the caches key their results on: FNV-1a hashes of sources and the settings strings.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <istream>
 #include <span>
 #include <string>
@@ -10,6 +11,9 @@
 namespace tarkeep::upscale {
 
 using io::Fnv1a64;
+
+// The cache folder's file `name` (UTF-8, e.g. "<stem>.png").
+std::filesystem::path cache_file(const std::filesystem::path& cache_dir, const std::string& name);
 
 // A hash as 16 lower-case hexadecimal digits.
 std::string hash_hex(std::uint64_t hash);

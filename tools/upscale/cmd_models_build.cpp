@@ -39,10 +39,6 @@ namespace fs = std::filesystem;
 constexpr RunNames kRunNames = RunNames::plain_first;
 constexpr std::size_t kMostRuns = 3;
 
-fs::path cache_file(const fs::path& cache_dir, const std::string& name) {
-    return cache_dir / platform::path_from_utf8(name);
-}
-
 // One texture to upscale, prepared on the main thread and read-only for the
 // workers.
 struct ModelJob {
@@ -169,11 +165,6 @@ ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o, con
     return result;
 }
 
-std::vector<std::uint8_t> read_mask_bytes(const data::GameArchives& archives, const std::string& stem) {
-    const std::string name = stem + "_pc.texcache";
-    return archives.contains(name) ? archives.read(name) : std::vector<std::uint8_t>();
-}
-
 }  // namespace
 
 int cmd_models_build(const Args& args) {
@@ -234,7 +225,7 @@ int cmd_models_build(const Args& args) {
                 continue;
             }
             const std::vector<std::uint8_t> bytes = archives.read(data::texture_file(stem));
-            const std::vector<std::uint8_t> mask_bytes = read_mask_bytes(archives, stem);
+            const std::vector<std::uint8_t> mask_bytes = archives.read_or_empty(data::mask_file(stem));
             ModelJob job{stem,
                          {model_source_hash(bytes, mask_bytes), o.model, settings, factor * texture.width,
                           factor * texture.height, factor},

@@ -110,7 +110,7 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
     if (o.dering >= 0) dering(hd, job.source, o.dering, true);
     result.after = consistency(hd, job.source);
     image::make_opaque(hd);
-    image::write_png_file(o.cache_dir / platform::path_from_utf8(job.stem + ".png"), hd, true);
+    image::write_png_file(cache_file(o.cache_dir, job.stem + ".png"), hd, true);
     return result;
 }
 

@@ -7,11 +7,13 @@
 
 #include "data/game_archives.h"
 #include "data/game_db.h"
+#include "data/game_file_names.h"
 #include "data/texture/texture_image.h"
 #include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
+#include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_manifest.h"
 #include "tools/upscale/pipeline.h"
@@ -29,10 +31,6 @@ using image::RingStats;
 // One run per model, in "in_1", "in_2", ... with the child's errors in "upscale_1.log", ...
 constexpr RunNames kRunNames = RunNames::numbered_logged;
 constexpr std::size_t kMostRuns = 3;
-
-fs::path cache_file(const fs::path& cache_dir, const std::string& name) {
-    return cache_dir / platform::path_from_utf8(name);
-}
 
 double ratio(double sum, double count) { return count > 0 ? sum / count : 0.0; }
 
@@ -101,11 +99,6 @@ double pass_area(const UiJob& job) {
     double area = 0;
     for (const UiPass& pass : job.passes) area += static_cast<double>(pass.rect.width) * pass.rect.height;
     return area;
-}
-
-std::vector<std::uint8_t> read_mask_bytes(const data::GameArchives& archives, const std::string& stem) {
-    const std::string name = stem + "_pc.texcache";
-    return archives.contains(name) ? archives.read(name) : std::vector<std::uint8_t>();
 }
 
 // A sheet's job with its new manifest record; it gets its passes once it is known to be stale.
@@ -219,7 +212,7 @@ int cmd_ui_build(const Args& args) {
                 continue;
             }
             const std::vector<std::uint8_t> bytes = archives.read(sheet.texture);
-            const std::string hash = model_source_hash(bytes, read_mask_bytes(archives, stem));
+            const std::string hash = model_source_hash(bytes, archives.read_or_empty(data::mask_file(stem)));
             UiJob job = sheet_job(stem, sheet, hash, settings, o, runs);
             if (is_stored(manifest, job, o)) {
                 ++counts.up_to_date;

@@ -11,6 +11,7 @@
 #include "image/kernel_support.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"
+#include "tools/upscale/cache_keys.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/player_colour.h"
 
@@ -36,11 +37,10 @@ image::RgbaImage weight_image(const WeightMap& weights, std::uint32_t width, std
 }  // namespace
 
 Recolour recolour_hd(const data::GameArchives& archives, const fs::path& cache_dir, const std::string& stem,
-                     char colour, image::RgbaImage& hd) {
+                     std::span<const std::uint8_t> texture, char colour, image::RgbaImage& hd) {
     if (colour == 0 || colour == '0') return Recolour::unchanged;
     const std::string patch_name = data::pcpatch_name(stem, colour);
     if (!archives.contains(patch_name)) return Recolour::unchanged;
-    const std::vector<std::uint8_t> texture = archives.read(data::texture_file(stem));
     const std::vector<std::uint8_t> patch = archives.read(patch_name);
     const image::RgbaImage neutral = data::texture_mip0(texture);
     const image::RgbaImage patched = data::texture_mip0(texture, std::span<const std::uint8_t>(patch));
@@ -57,7 +57,7 @@ Recolour recolour_hd(const data::GameArchives& archives, const fs::path& cache_d
     image::RgbaImage hd_mask;
     if (has_mask) {
         try {
-            hd_mask = image::read_png_file(cache_dir / platform::path_from_utf8(stem + "_pc.png"));
+            hd_mask = image::read_png_file(cache_file(cache_dir, stem + "_pc.png"));
         } catch (const std::exception&) {
             return Recolour::mask_unreadable;  // missing or damaged, like a missing HD image
         }
@@ -82,13 +82,11 @@ std::optional<ModelHdImage> ModelHdLookup::get(const std::string& texture_stem, 
     if (record == manifest_.end() || is_ui_record(record->second) || !stem_problem(stem).empty()) return std::nullopt;
     if (!archives_.contains(data::texture_file(stem))) return std::nullopt;
     const std::vector<std::uint8_t> texture = archives_.read(data::texture_file(stem));
-    const std::string mask_name = stem + "_pc.texcache";
-    const std::vector<std::uint8_t> mask =
-        archives_.contains(mask_name) ? archives_.read(mask_name) : std::vector<std::uint8_t>();
+    const std::vector<std::uint8_t> mask = archives_.read_or_empty(data::mask_file(stem));
     if (record->second.hash != model_source_hash(texture, mask)) return std::nullopt;
     ModelHdImage result;
     try {
-        result.image = image::read_png_file(cache_dir_ / platform::path_from_utf8(stem + ".png"));
+        result.image = image::read_png_file(cache_file(cache_dir_, stem + ".png"));
     } catch (const std::exception&) {
         return std::nullopt;  // missing or damaged: the cache has no usable HD texture
     }
@@ -96,7 +94,7 @@ std::optional<ModelHdImage> ModelHdLookup::get(const std::string& texture_stem, 
     while (max_size != 0 && std::max(result.image.width, result.image.height) > max_size &&
            result.image.width % 2 == 0 && result.image.height % 2 == 0)
         result.image = box_down(result.image, 2);
-    const Recolour recolour = recolour_hd(archives_, cache_dir_, stem, colour, result.image);
+    const Recolour recolour = recolour_hd(archives_, cache_dir_, stem, texture, colour, result.image);
     if (recolour == Recolour::mask_unreadable) return std::nullopt;
     result.patched = recolour == Recolour::patched;
     return result;

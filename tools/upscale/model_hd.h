@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "data/game_archives.h"
@@ -47,7 +48,8 @@ enum class Recolour { unchanged, patched, mask_unreadable };
 // size) or, without one, from where the patch changes the texture. `hd` stays
 // unchanged when there is no colour, no patch for it, a patch that changes nothing
 // (no usable fit) or no readable mask PNG.
+// `texture` holds the bytes of <stem>.texcache, which the caller has read already.
 Recolour recolour_hd(const data::GameArchives& archives, const std::filesystem::path& cache_dir,
-                     const std::string& stem, char colour, image::RgbaImage& hd);
+                     const std::string& stem, std::span<const std::uint8_t> texture, char colour, image::RgbaImage& hd);
 
 }  // namespace tarkeep::upscale

@@ -8,6 +8,7 @@
 #include "image/kernels.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
+#include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -138,7 +139,7 @@ double cache_megabytes(const fs::path& cache_dir, const std::vector<std::string>
     std::uintmax_t bytes = 0;
     for (const std::string& stem : stems) {
         std::error_code error;
-        const auto status = platform::path_status(cache_dir / platform::path_from_utf8(stem + suffix), error);
+        const auto status = platform::path_status(cache_file(cache_dir, stem + suffix), error);
         if (!error) bytes += status.size;
     }
     return static_cast<double>(bytes) / 1048576.0;
@@ -147,7 +148,7 @@ double cache_megabytes(const fs::path& cache_dir, const std::vector<std::string>
 void remove_cache_files(const fs::path& cache_dir, const std::string& stem, const std::vector<std::string>& suffixes) {
     for (const std::string& suffix : suffixes) {
         std::error_code ignored;
-        platform::remove_path(cache_dir / platform::path_from_utf8(stem + suffix), ignored);
+        platform::remove_path(cache_file(cache_dir, stem + suffix), ignored);
     }
 }
 

@@ -46,7 +46,7 @@ bool is_up_to_date(const TerrainManifest& manifest, const std::string& stem, con
     if (it == manifest.end()) return false;
     const TerrainManifestEntry& e = it->second;
     if (e.hash != hash || e.model != model || e.settings != settings) return false;
-    return platform::path_exists(cache_dir / platform::path_from_utf8(stem + ".png"));
+    return platform::path_exists(cache_file(cache_dir, stem + ".png"));
 }
 
 }  // namespace tarkeep::upscale

@@ -158,7 +158,7 @@ UiJobResult post_process_ui_sheet(const UiJob& job, const UiBuildOptions& o, con
     result.after = weight > 0 ? result.after / weight : 0;
     result.ring_before = ring_stats(raw_canvas, job.decoded, job.sheet.distinct_rects);
     result.ring_after = ring_stats(final_canvas, job.decoded, job.sheet.distinct_rects);
-    image::write_png_file(o.cache_dir / platform::path_from_utf8(job.stem + ".png"), final_canvas, true);
+    image::write_png_file(cache_file(o.cache_dir, job.stem + ".png"), final_canvas, true);
     if (o.keep_work)
         image::write_png_file(o.work_dir / platform::path_from_utf8(job.stem + "_raw.png"), raw_canvas, true);
     return result;
