@@ -2,10 +2,10 @@
 #include "server/deny_list.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
+#include <stdexcept>
 
 #include "platform/cmdline.h"
+#include "platform/file_bytes.h"
 #include "platform/files.h"
 
 namespace tarkeep::server {
@@ -124,16 +124,17 @@ std::optional<DenyList> load_deny_file(const std::string& path, std::string& err
     // Only a plain file: a folder would read as empty, a pipe could block the start.
     // The path is UTF-8 from the command line, never the ANSI code page's.
     const std::filesystem::path file = platform::path_from_utf8(path);
-    std::ifstream stream;
-    if (platform::file_stamp(file)) stream.open(platform::stream_path(file), std::ios::binary);
-    std::ostringstream text;
-    if (stream.is_open()) text << stream.rdbuf();
-    if (!stream.is_open() || stream.bad()) {
+    std::vector<std::uint8_t> bytes;
+    try {
+        if (!platform::file_stamp(file)) throw std::runtime_error("not a file");
+        bytes = platform::read_file(file);
+    } catch (const std::exception&) {
         error = "cannot read deny file " + path;
         return std::nullopt;
     }
     std::string parse_error;
-    auto list = DenyList::parse(text.str(), parse_error);
+    auto list =
+        DenyList::parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), parse_error);
     if (!list) error = "deny file " + path + " " + parse_error;
     return list;
 }

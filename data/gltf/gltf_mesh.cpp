@@ -77,10 +77,11 @@ void GltfConverter::convert_geometries() {
         const std::vector<NifTriangle> triangles = triangles_in_range(data);
         const std::size_t dropped = data.triangles.size() - triangles.size();
         if (data.vertices.empty() || triangles.empty()) {
-            stats_.warnings.push_back(data.vertices.empty() || dropped == 0
-                                          ? "geometry " + geometry.name + " has no " +
-                                                (data.vertices.empty() ? "vertices" : "triangles") + ", left out"
-                                          : dropped_triangles(geometry.name, dropped) + ", left out");
+            const bool all_dropped = !data.vertices.empty() && dropped != 0;
+            const std::string why = all_dropped ? dropped_triangles(geometry.name, dropped)
+                                                : "geometry " + geometry.name + " has no " +
+                                                      (data.vertices.empty() ? "vertices" : "triangles");
+            stats_.warnings.push_back(why + ", left out");
             skinned_.erase(block);
             continue;
         }
