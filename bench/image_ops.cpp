@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <random>
 
-#include "tests/image/naive_image_ops.h"
 #include "image/kernels.h"
 #include "image/metrics.h"
+#include "tests/image/naive_image_ops.h"
 
 namespace {
 

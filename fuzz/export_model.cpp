@@ -13,9 +13,9 @@
 #include "data/nif/nif_error.h"
 #include "data/texture/dxt.h"
 #include "data/texture/tex_error.h"
-#include "io/zip_error.h"
-#include "fuzz/support/sample_model.h"
 #include "data/texture/texcache_writer.h"
+#include "fuzz/support/sample_model.h"
+#include "io/zip_error.h"
 
 namespace {
 

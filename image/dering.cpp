@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "image/kernels.h"
 #include "image/kernel_support.h"
+#include "image/kernels.h"
 
 namespace tarkeep::image {
 using namespace detail;

@@ -5,8 +5,8 @@
 #include <optional>
 #include <utility>
 
-#include "image/png_error.h"
 #include "image/png.h"
+#include "image/png_error.h"
 #include "image/png_unfilter.h"
 #include "io/byte_order.h"
 #include "io/checksum.h"

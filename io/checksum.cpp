@@ -2,8 +2,8 @@
 // with precomputed tables; Adler-32.
 #include "io/checksum.h"
 
-#include "io/checksum_simd.h"
 #include "io/byte_order.h"
+#include "io/checksum_simd.h"
 
 #include <array>
 #include <bit>

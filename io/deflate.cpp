@@ -5,8 +5,8 @@
 #include <bit>
 #include <limits>
 
-#include "io/deflate_block.h"
 #include "io/byte_order.h"
+#include "io/deflate_block.h"
 
 namespace tarkeep::io {
 namespace {

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "io/byte_order.h"
 #include "io/deflate_tables.h"
 #include "io/huffman_table.h"
 #include "io/inflate_copy.h"
-#include "io/byte_order.h"
 #include "io/zip_error.h"
 
 namespace tarkeep::io {

@@ -9,8 +9,8 @@
 
 #include "data/game_folder_writer.h"
 #include "data/texture/texcache_writer.h"
-#include "image/png_files.h"
 #include "image/kernels.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 
 int main(int argc, char** argv) {

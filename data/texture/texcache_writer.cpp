@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "io/byte_order.h"
 #include "data/texture/dxt_encoder.h"
+#include "io/byte_order.h"
 
 namespace tarkeep::data {
 

@@ -9,6 +9,7 @@
 #include "data/texture/pcpatch.h"
 #include "data/texture/tex_error.h"
 #include "data/texture/texcache.h"
+#include "image/pixel_channels.h"
 
 namespace tarkeep::data {
 namespace {
@@ -88,7 +89,7 @@ RgbaImage texture_to_rgb_opaque(std::span<const std::uint8_t> file) {
     const TexcacheFile tex = read_texcache(file);
     if (!is_dxt_format(tex.format) || tex.mipmaps.empty()) throw TexError("not a DXT texture");
     RgbaImage image = decode_dxt_mip0(file, tex);
-    for (std::size_t i = 3; i < image.pixels.size(); i += 4) image.pixels[i] = 255;
+    image::make_opaque(image);
     return image;
 }
 

@@ -19,11 +19,11 @@
 #include "image/png_error.h"
 #include "io/inflate.h"
 #include "io/zip_archive.h"
+#include "io/zip_writer.h"
 #include "net/message_codec.h"
+#include "platform/file_bytes.h"
 #include "tests/support/reference_inflate.h"
 #include "tests/support/temp_dir.h"
-#include "io/zip_writer.h"
-#include "platform/file_bytes.h"
 
 namespace tarkeep::fuzz {
 namespace {

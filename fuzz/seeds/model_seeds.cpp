@@ -5,11 +5,11 @@
 
 #include "data/nif/nif_blocks.h"
 #include "data/nif/nif_registry.h"
+#include "data/nif/nif_writer.h"
+#include "data/texture/texcache_writer.h"
 #include "fuzz/seeds/seed_corpus.h"
 #include "fuzz/support/nif_frame.h"
 #include "fuzz/support/sample_model.h"
-#include "data/nif/nif_writer.h"
-#include "data/texture/texcache_writer.h"
 
 namespace tarkeep::fuzz {
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "data/sprite_tables.h"
 #include "data/game_archives.h"
 #include "data/game_db.h"
+#include "data/sprite_tables.h"
 #include "tests/support/game_folder_writer.h"
 #include "tests/support/temp_dir.h"
 

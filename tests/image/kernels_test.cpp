@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "tests/image/naive_image_ops.h"
-#include "tests/image/test_images.h"
 #include "image/kernels.h"
 #include "image/metrics.h"
+#include "tests/image/naive_image_ops.h"
+#include "tests/image/test_images.h"
 
 namespace tarkeep::upscale {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <tuple>
 
-#include "image/png_error.h"
 #include "image/png.h"
+#include "image/png_error.h"
 #include "image/png_unfilter.h"
 #include "io/zip_error.h"
 #include "tests/data/error_text.h"

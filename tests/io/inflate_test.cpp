@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 
-#include "io/zip_error.h"
 #include "io/deflate_tables.h"
+#include "io/zip_error.h"
 #include "tests/io/stream_fixtures.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/text_bytes.h"

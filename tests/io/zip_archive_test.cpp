@@ -11,12 +11,12 @@
 #include <random>
 #include <thread>
 
+#include "io/zip_writer.h"
 #include "platform/cmdline.h"
 #include "tests/data/error_text.h"
 #include "tests/io/stream_fixtures.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/text_bytes.h"
-#include "io/zip_writer.h"
 
 namespace tarkeep::test {
 namespace {

@@ -13,8 +13,8 @@
 #include "platform/files.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tools/upscale/test_files.h"
 #include "tests/tools/upscale/terrain_game.h"
+#include "tests/tools/upscale/test_files.h"
 
 namespace tarkeep::test {
 namespace {

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "image/png.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/worker_pool.h"
 #include "tools/ref_upscaler/ref_model.h"
 #include "tools/ref_upscaler/ref_options.h"
 #include "tools/ref_upscaler/resample.h"
-#include "image/png_files.h"
-#include "platform/worker_pool.h"
 
 namespace {
 

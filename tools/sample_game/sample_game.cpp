@@ -2,9 +2,9 @@
 #include "platform/file_bytes.h"
 
 #include "io/deflate.h"
-#include "tools/sample_game/sample_game_parts.h"
 #include "io/zip_writer.h"
 #include "platform/files.h"
+#include "tools/sample_game/sample_game_parts.h"
 
 namespace tarkeep::sample_game {
 

@@ -2,12 +2,12 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "data/texture/pcpatch.h"
 #include "data/game_file_names.h"
-#include "data/texture_colour_info.h"
+#include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
-#include "image/png_files.h"
+#include "data/texture_colour_info.h"
 #include "image/kernels.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "tools/upscale/commands.h"

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <mutex>
 
-#include "data/texture/pcpatch.h"
 #include "data/game_file_names.h"
+#include "data/texture/pcpatch.h"
 #include "data/texture/texture_image.h"
 #include "image/kernels.h"
 #include "platform/cmdline.h"

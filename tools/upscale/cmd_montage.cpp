@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "image/kernels.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
-#include "image/png_files.h"
-#include "image/kernels.h"
 #include "tools/upscale/numbers.h"
 
 namespace tarkeep::upscale {

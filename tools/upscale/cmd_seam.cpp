@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "image/metrics.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "tools/upscale/commands.h"
-#include "image/png_files.h"
-#include "image/metrics.h"
 
 namespace tarkeep::upscale {
 namespace {

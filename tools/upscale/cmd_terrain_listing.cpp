@@ -6,14 +6,14 @@
 #include "data/game_db.h"
 #include "data/game_file_names.h"
 #include "data/texture/texture_image.h"
+#include "image/kernels.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
+#include "platform/worker_pool.h"
 #include "tools/upscale/commands.h"
-#include "image/png_files.h"
-#include "image/kernels.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/terrain_map.h"
-#include "platform/worker_pool.h"
 
 namespace tarkeep::upscale {
 namespace {

@@ -7,11 +7,12 @@
 
 #include "data/game_file_names.h"
 #include "data/nif/nif_textures.h"
+#include "data/text_lines.h"
 #include "data/texture/dxt.h"
 #include "data/texture/texcache.h"
-#include "data/text_lines.h"
-#include "data/texture_colour_info.h"
 #include "data/texture/texture_image.h"
+#include "data/texture_colour_info.h"
+#include "image/pixel_channels.h"
 #include "platform/worker_pool.h"
 #include "tools/upscale/progress.h"
 
@@ -33,8 +34,7 @@ void describe_texture(const data::GameArchives& archives, bool masks, ModelTextu
     }
     t.format = tex.format;
     if (data::is_dxt_format(tex.format)) {
-        const image::RgbaImage image = data::texture_to_rgba(bytes);
-        for (std::size_t i = 3; i < image.pixels.size() && !t.alpha; i += 4) t.alpha = image.pixels[i] < 255;
+        t.alpha = image::has_transparency(data::texture_to_rgba(bytes));
     }
     const data::TextureColourInfo info = data::texture_colour_info(archives, t.stem);
     if (masks && info.has_mask) {

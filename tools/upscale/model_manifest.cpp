@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/file_bytes.h"
 #include "platform/cmdline.h"
+#include "platform/file_bytes.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
 

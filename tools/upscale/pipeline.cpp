@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "image/png_files.h"
 #include "image/kernels.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"

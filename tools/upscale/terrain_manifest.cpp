@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "platform/cmdline.h"
-#include "platform/files.h"
 #include "platform/file_bytes.h"
+#include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "image/png_files.h"
 #include "image/kernels.h"
 #include "image/pixel_channels.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "image/metrics.h"
 #include "image/rgba_image.h"
 #include "tools/upscale/args.h"
-#include "image/metrics.h"
 #include "tools/upscale/model_manifest.h"
 #include "tools/upscale/pipeline.h"
 #include "tools/upscale/ui_sheets.h"

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "data/gltf/gltf_convert.h"
+#include "data/nif/nif_writer.h"
 #include "image/png.h"
+#include "platform/file_bytes.h"
 #include "platform/shell.h"
 #include "tests/data/error_text.h"
-#include "data/nif/nif_writer.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
-#include "platform/file_bytes.h"
 
 namespace tarkeep::test {
 

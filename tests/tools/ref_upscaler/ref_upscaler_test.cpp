@@ -1,13 +1,13 @@
 // The reference upscaler run as the asset tool runs it: nearest and Lanczos models, failures, usage.
 #include <gtest/gtest.h>
 
-#include "image/png_files.h"
 #include "image/kernels.h"
+#include "image/metrics.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/process.h"
 #include "tests/image/test_images.h"
 #include "tests/tools/upscale/test_files.h"
-#include "image/metrics.h"
 
 namespace tarkeep::upscale {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <map>
 
-#include "image/png_files.h"
 #include "image/kernels.h"
+#include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "tests/image/test_images.h"
 #include "tests/tools/upscale/test_files.h"

@@ -4,8 +4,8 @@
 
 #include "data/game_archives.h"
 #include "data/texture/texture_image.h"
-#include "image/png_files.h"
 #include "image/kernels.h"
+#include "image/png_files.h"
 #include "tests/tools/upscale/terrain_game.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/margin_advice.h"

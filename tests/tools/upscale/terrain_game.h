@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/game_folder_writer.h"
 #include "data/texture/texcache_writer.h"
+#include "tests/support/game_folder_writer.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sample_game/sample_game.h"
 #include "tools/sample_game/tileable_texture.h"
