@@ -20,11 +20,13 @@ void make_opaque(RgbaImage& image) {
     for (std::size_t i = 3; i < image.pixels.size(); i += 4) image.pixels[i] = 255;
 }
 
-bool has_transparency(const RgbaImage& image) {
-    for (std::size_t i = 3; i < image.pixels.size(); i += 4)
-        if (image.pixels[i] != 255) return true;
+bool has_transparency(std::span<const std::uint8_t> rgba) {
+    for (std::size_t i = 3; i < rgba.size(); i += 4)
+        if (rgba[i] != 255) return true;
     return false;
 }
+
+bool has_transparency(const RgbaImage& image) { return has_transparency(image.pixels); }
 
 void alpha_from_grey(RgbaImage& image, const RgbaImage& grey) { set_alpha(image, grey, 0, "alpha_from_grey"); }
 

@@ -1,6 +1,9 @@
 // The alpha channel on its own: making an image opaque, finding transparency, and moving alpha
 // between an image and the grey image the network upscales it as.
 #pragma once
+#include <cstdint>
+#include <span>
+
 #include "image/rgba_image.h"
 
 namespace tarkeep::image {
@@ -8,7 +11,8 @@ namespace tarkeep::image {
 // Every alpha byte becomes 255.
 void make_opaque(RgbaImage& image);
 
-// True when some alpha byte is below 255.
+// True when some alpha byte is below 255 (of an image, or of RGBA bytes).
+bool has_transparency(std::span<const std::uint8_t> rgba);
 bool has_transparency(const RgbaImage& image);
 
 // Every alpha byte of `image` becomes the red byte of the same pixel of `grey` (the alpha

@@ -1,12 +1,11 @@
 // Counting alike log lines per second and folding the excess.
 #include "server/log_folding.h"
+#include "server/microseconds.h"
 
 namespace tarkeep::server {
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-constexpr std::uint64_t kMicrosecondsPerSecond = 1'000'000;
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include "net/message_codec.h"
 #include "platform/clock.h"
 #include "platform/cmdline.h"
+#include "server/microseconds.h"
 #include "server/status_report.h"
 #include "server/text_clean.h"
 
@@ -16,8 +17,6 @@ constexpr std::uint64_t kCloseDrainUs = 2'000'000;
 constexpr std::size_t kMaxClosingConnections = 256;
 // Lines the console log holds while its stream is slow; beyond that they are counted.
 constexpr std::size_t kLogQueueLines = 4096;
-
-constexpr std::uint64_t kMicrosecondsPerSecond = 1'000'000;
 
 LogQueue::Stamp log_stamp(bool with_date) {
     const char* const format = with_date ? "%Y-%m-%d %H:%M:%S" : "%H:%M:%S";

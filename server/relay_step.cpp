@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "server/dispatch.h"
 #include "server/game_membership.h"
+#include "server/microseconds.h"
 #include "server/relay_server.h"
 
 namespace tarkeep::server {
@@ -15,7 +16,7 @@ constexpr int kMaxAcceptsPerStep = 16;
 // How long accepting rests after a failure, so a listener that cannot be served does not spin.
 constexpr std::uint64_t kAcceptPauseUs = 100'000;
 // A connection this young may still be on its way to its Hello and is never evicted.
-constexpr std::uint64_t kHandshakeGraceUs = 1'000'000;
+constexpr std::uint64_t kHandshakeGraceUs = kMicrosecondsPerSecond;
 // The temporary connection that carries a refusal needs room for one small frame.
 constexpr std::uint64_t kRefusalBufferLimit = 8388608;
 
@@ -32,7 +33,7 @@ void RelayServer::poll_once(int timeout_ms) {
 
     now_us_ = clock_();
     // First, so that a changed deny list is in force for this step's connections.
-    if (now_us_ / 1'000'000 != housekeeping_second_) run_housekeeping();
+    if (now_us_ / kMicrosecondsPerSecond != housekeeping_second_) run_housekeeping();
     if (now_us_ >= accept_paused_until_us_) accept_clients();
     for (auto& [id, client] : clients_)
         if (!client->closing && !quiet.contains(id)) receive_from(*client);

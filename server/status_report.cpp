@@ -1,4 +1,5 @@
 // Building the status block from the server's clients, games and counters.
+#include "server/microseconds.h"
 #include "server/status_report.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ std::string game_line(const Game& game) {
 }  // namespace
 
 std::string uptime_text(std::uint64_t uptime_us) {
-    const std::uint64_t seconds = uptime_us / 1'000'000;
+    const std::uint64_t seconds = uptime_us / kMicrosecondsPerSecond;
     char clock[32];
     std::snprintf(clock, sizeof clock, "%02u:%02u:%02u", static_cast<unsigned>(seconds / 3600 % 24),
                   static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));

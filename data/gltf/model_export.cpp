@@ -11,6 +11,7 @@
 #include "data/texture/pcpatch.h"
 #include "data/texture/texcache.h"
 #include "data/texture/texture_image.h"
+#include "image/pixel_channels.h"
 #include "image/png.h"
 
 namespace tarkeep::data {
@@ -24,7 +25,7 @@ std::string texture_file_of(const std::string& name) {
 std::shared_ptr<const GltfImage> encoded(std::uint32_t width, std::uint32_t height,
                                          const std::vector<std::uint8_t>& pixels, bool player_colour) {
     auto out = std::make_shared<GltfImage>();
-    for (std::size_t i = 3; i < pixels.size(); i += 4) out->transparent = out->transparent || pixels[i] < 255;
+    out->transparent = image::has_transparency(pixels);
     out->player_colour = player_colour;
     out->png = image::encode_png(width, height, pixels.data(), true);
     return out;

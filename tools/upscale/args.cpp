@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdio>
 
+#include "platform/cmdline.h"
+
 namespace tarkeep::upscale {
 namespace {
 
@@ -37,6 +39,13 @@ bool Args::has_value(std::string_view name) const { return !list(name).empty(); 
 const std::vector<std::string>& Args::list(std::string_view name) const {
     auto it = values.find(std::string(name));
     return it == values.end() ? empty_list() : it->second;
+}
+
+std::filesystem::path Args::path(std::size_t i) const { return platform::path_from_utf8(positional.at(i)); }
+
+std::filesystem::path Args::path_value(std::string_view name) const {
+    const auto& given = list(name);
+    return given.empty() ? std::filesystem::path() : platform::path_from_utf8(given.back());
 }
 
 Args parse_args(int count, const std::vector<std::string>& arguments) {

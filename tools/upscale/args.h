@@ -1,5 +1,6 @@
 // The asset tool's parsed command line, shared read-only by every command.
 #pragma once
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -21,6 +22,11 @@ struct Args {
     bool has_value(std::string_view name) const;
     // Every value of a list option (empty when absent).
     const std::vector<std::string>& list(std::string_view name) const;
+    // Positional argument i as a path: arguments are UTF-8, which the path type needs told
+    // on Windows. Throws std::out_of_range past the last positional.
+    std::filesystem::path path(std::size_t i) const;
+    // The last value of an option as a path (empty when absent).
+    std::filesystem::path path_value(std::string_view name) const;
 };
 
 // True for the options that take the next argument as their value.

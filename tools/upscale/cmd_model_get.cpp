@@ -2,7 +2,6 @@
 #include <cstdio>
 
 #include "image/png_files.h"
-#include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/model_hd.h"
@@ -19,7 +18,7 @@ int cmd_model_get(const Args& args) {
             stderr);
         return 2;
     }
-    const std::filesystem::path cache_dir = platform::path_from_utf8(args.positional[1]);
+    const std::filesystem::path cache_dir = args.path(1);
     if (std::string problem = foreign_manifest_problem(cache_dir); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 2;
@@ -28,13 +27,13 @@ int cmd_model_get(const Args& args) {
     if (only_stems({stem}).empty()) return 2;
     const char colour = args.positional[2].empty() ? '0' : args.positional[2][0];
     const Stopwatch lookup;
-    const data::GameArchives archives(platform::path_from_utf8(args.positional[0]));
+    const data::GameArchives archives(args.path(0));
     const std::optional<ModelHdImage> hd = get_model_hd(archives, cache_dir, stem, colour, 0);
     if (!hd) {
         std::printf("no HD texture for %s\n", stem.c_str());
         return 1;
     }
-    image::write_png_file(platform::path_from_utf8(args.positional[3]), hd->image, true);
+    image::write_png_file(args.path(3), hd->image, true);
     const double ms = lookup.seconds() * 1000.0;
     std::printf("%s colour %c: %ux%u patched %d, %.1f ms\n", stem.c_str(), colour, hd->image.width, hd->image.height,
                 hd->patched ? 1 : 0, ms);

@@ -17,10 +17,10 @@
 namespace tarkeep::upscale {
 
 int cmd_model_orig(const Args& args) {
-    const std::filesystem::path out_dir = platform::path_from_utf8(opt(args, "--model-orig", ""));
+    const std::filesystem::path out_dir = args.path_value("--model-orig");
     const std::optional<std::uint32_t> bilinear = size_option(args, "--bilinear", "0");
     if (!bilinear) return 2;
-    const data::GameArchives archives(platform::path_from_utf8(args.positional.at(0)));
+    const data::GameArchives archives(args.path(0));
     platform::create_folders(out_dir);
     auto write = [&](const image::RgbaImage& image, const std::string& name) {
         if (image.width == 0 || image.height == 0) {

@@ -16,7 +16,6 @@
 #include "image/metrics.h"
 #include "image/pixel_channels.h"
 #include "image/png_files.h"
-#include "platform/cmdline.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"

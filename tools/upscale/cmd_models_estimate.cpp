@@ -13,7 +13,6 @@
 #include "data/texture/texture_image.h"
 #include "data/unit_models.h"
 #include "image/png.h"
-#include "platform/cmdline.h"
 #include "platform/worker_pool.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_hd.h"
@@ -51,8 +50,8 @@ std::set<std::string> source_texture_names(const data::NifFile& model) {
 }  // namespace
 
 int cmd_models_estimate(const Args& args) {
-    const fs::path morv_dir = platform::path_from_utf8(args.positional.at(0));
-    const fs::path cache_dir = platform::path_from_utf8(args.positional.at(1));
+    const fs::path morv_dir = args.path(0);
+    const fs::path cache_dir = args.path(1);
     const std::string colour_text = opt(args, "--colour", "A");
     const char colour = colour_text.empty() ? '0' : colour_text[0];
     const std::optional<std::uint32_t> max_size = size_option(args, "--max-size", "0");

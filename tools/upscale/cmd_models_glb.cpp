@@ -7,7 +7,6 @@
 #include "data/gltf/model_export.h"
 #include "data/text_lines.h"
 #include "data/unit_models.h"
-#include "platform/cmdline.h"
 #include "platform/file_bytes.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_catalogue.h"
@@ -76,11 +75,11 @@ int cmd_models_glb(const Args& args) {
     const std::optional<std::uint32_t> max_size_option = size_option(args, "--max-size", "1024");
     if (!max_size_option) return 2;
     const std::uint32_t max_size = *max_size_option;  // 0: no limit
-    const std::filesystem::path morv_dir = platform::path_from_utf8(args.positional[0]);
-    const std::filesystem::path out = platform::path_from_utf8(args.positional[3]);
+    const std::filesystem::path morv_dir = args.path(0);
+    const std::filesystem::path out = args.path(3);
     const std::string& variant = args.positional[2];
     const data::GameArchives archives(morv_dir);
-    const ModelHdLookup hd_textures(archives, platform::path_from_utf8(args.positional[1]));
+    const ModelHdLookup hd_textures(archives, args.path(1));
     const std::string colour_text = opt(args, "--colour", "A");
     const char colour = colour_text.empty() ? 'A' : colour_text[0];
 

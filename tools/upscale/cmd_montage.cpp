@@ -5,7 +5,6 @@
 
 #include "image/kernels.h"
 #include "image/png_files.h"
-#include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/numbers.h"
 
@@ -13,8 +12,6 @@ namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path positional_path(const Args& args, std::size_t i) { return platform::path_from_utf8(args.positional.at(i)); }
 
 std::uint32_t positional_number(const Args& args, std::size_t i) { return to_unsigned(args.positional.at(i)); }
 
@@ -41,8 +38,7 @@ image::RgbaImage resize_to_width(const image::RgbaImage& image, std::uint32_t wi
 // Every PNG from positional `first` on, all brought to the widest one's width.
 std::vector<image::RgbaImage> read_images_same_width(const Args& args, std::size_t first) {
     std::vector<image::RgbaImage> images;
-    for (std::size_t i = first; i < args.positional.size(); ++i)
-        images.push_back(image::read_png_file(positional_path(args, i)));
+    for (std::size_t i = first; i < args.positional.size(); ++i) images.push_back(image::read_png_file(args.path(i)));
     std::uint32_t widest = 0;
     for (const auto& image : images) widest = std::max(widest, image.width);
     for (auto& image : images) image = resize_to_width(image, widest);
@@ -62,8 +58,8 @@ image::RgbaImage white_image(std::uint64_t width, std::uint64_t height) {
 }  // namespace
 
 int cmd_tile2(const Args& args) {
-    const fs::path out = positional_path(args, 0);
-    const image::RgbaImage image = image::read_png_file(positional_path(args, 1));
+    const fs::path out = args.path(0);
+    const image::RgbaImage image = image::read_png_file(args.path(1));
     const std::uint32_t size = positional_number(args, 2);
     const image::RgbaImage padded = pad_wrap(image, static_cast<int>(size / 2));
     image::write_png_file(out, crop(padded, 0, 0, size, size), true);
@@ -75,7 +71,7 @@ int cmd_montage(const Args& args) {
         std::fputs("usage: --montage <out.png> <x> <y> <size> <png>...\n", stderr);
         return 2;
     }
-    const fs::path out_path = positional_path(args, 0);
+    const fs::path out_path = args.path(0);
     const std::uint32_t x = positional_number(args, 1);
     const std::uint32_t y = positional_number(args, 2);
     const std::uint32_t size = positional_number(args, 3);
@@ -99,7 +95,7 @@ int cmd_ui_montage(const Args& args) {
         std::fputs("usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n", stderr);
         return 2;
     }
-    const fs::path out_path = positional_path(args, 0);
+    const fs::path out_path = args.path(0);
     const std::uint32_t x = positional_number(args, 1);
     const std::uint32_t y = positional_number(args, 2);
     const std::uint32_t w = positional_number(args, 3);

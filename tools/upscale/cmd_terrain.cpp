@@ -15,7 +15,6 @@
 #include "image/metrics.h"
 #include "image/pixel_channels.h"
 #include "image/png_files.h"
-#include "platform/cmdline.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
@@ -58,8 +57,8 @@ struct TerrainOptions {
 
 std::optional<TerrainOptions> read_terrain_options(const Args& args) {
     TerrainOptions o;
-    o.morv_dir = platform::path_from_utf8(args.positional.at(0));
-    o.cache_dir = platform::path_from_utf8(args.positional.at(1));
+    o.morv_dir = args.path(0);
+    o.cache_dir = args.path(1);
     o.model = opt(args, "--model", "realesrgan-x4plus");
     o.margin = to_int(opt(args, "--margin", "64"));
     o.passes = to_int(opt(args, "--backproject", "3"));

@@ -47,8 +47,8 @@ int cmd_list(const fs::path& morv_dir) {
 }
 
 int cmd_orig(const Args& args) {
-    const fs::path morv_dir = platform::path_from_utf8(args.positional.at(0));
-    const fs::path out_dir = platform::path_from_utf8(opt(args, "--orig", ""));
+    const fs::path morv_dir = args.path(0);
+    const fs::path out_dir = args.path_value("--orig");
     const bool deblock_source = args.flag("--deblock");
     const int threshold = to_int(opt(args, "--deblock-threshold", "10"));
     platform::create_folders(out_dir);

@@ -10,7 +10,6 @@
 #include "data/game_file_names.h"
 #include "data/texture/texture_image.h"
 #include "image/png_files.h"
-#include "platform/cmdline.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"

@@ -6,7 +6,6 @@
 #include "data/game_archives.h"
 #include "data/game_db.h"
 #include "data/texture/dxt.h"
-#include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/ui_sheets.h"
 
@@ -23,7 +22,7 @@ std::string joined(const std::set<std::string>& names) {
 }  // namespace
 
 int cmd_ui_list(const Args& args) {
-    const std::filesystem::path morv_dir = platform::path_from_utf8(args.positional.at(0));
+    const std::filesystem::path morv_dir = args.path(0);
     const data::GameDb db(morv_dir / "zips" / "db.zip");
     const data::GameArchives archives(morv_dir);
     const UiSheets collected = collect_ui_sheets(db, archives, args.flag("--all-tables"));

@@ -13,8 +13,8 @@
 namespace tarkeep::upscale {
 
 int cmd_ui_orig(const Args& args) {
-    const std::filesystem::path out_dir = platform::path_from_utf8(opt(args, "--ui-orig", ""));
-    const data::GameArchives archives(platform::path_from_utf8(args.positional.at(0)));
+    const std::filesystem::path out_dir = args.path_value("--ui-orig");
+    const data::GameArchives archives(args.path(0));
     platform::create_folders(out_dir);
     for (const std::string& stem : args.list("--only")) {
         const image::RgbaImage sheet = data::texture_to_rgba(archives.read(data::texture_file(stem)));

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
 
 namespace tarkeep::upscale {
@@ -40,7 +39,7 @@ Command select_command(const Args& a) {
 }
 
 int run_command(Command command, const Args& a) {
-    auto morv_dir = [&] { return platform::path_from_utf8(a.positional.at(0)); };
+    auto morv_dir = [&] { return a.path(0); };
     switch (command) {
         case Command::seam: return cmd_seam(a, a.flag("--quiet"));
         case Command::montage: return cmd_montage(a);

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "platform/cmdline.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/numbers.h"
@@ -20,8 +19,8 @@ std::vector<std::string> ModelBuildOptions::network_models() const {
 
 std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
     ModelBuildOptions o;
-    o.morv_dir = platform::path_from_utf8(args.positional.at(0));
-    o.cache_dir = platform::path_from_utf8(args.positional.at(1));
+    o.morv_dir = args.path(0);
+    o.cache_dir = args.path(1);
     const std::optional<std::string> pad_mode = choice_opt(args, "--pad", "mirror", "clamp");
     if (!pad_mode) return std::nullopt;
     o.pad_mode = *pad_mode;

@@ -10,7 +10,6 @@
 #include "image/kernel_support.h"
 #include "image/kernels.h"
 #include "image/png_files.h"
-#include "platform/cmdline.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/player_colour.h"

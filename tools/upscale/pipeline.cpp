@@ -127,9 +127,7 @@ std::set<std::string> NetworkRuns::work_entries(RunNames names, std::size_t runs
     std::set<std::string> entries;
     for (std::size_t i = 0; i < runs; ++i) {
         const std::string batch = batch_name(names, i);
-        const std::string suffix = batch.empty() ? "" : "_" + batch;
-        entries.insert("in" + suffix);
-        entries.insert("out" + suffix);
+        for (const std::string& folder : WorkFolder::batch_folder_names(batch)) entries.insert(folder);
         if (names == RunNames::numbered_logged) entries.insert("upscale_" + batch + ".log");
     }
     return entries;

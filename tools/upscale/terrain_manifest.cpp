@@ -4,7 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/cmdline.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"

@@ -42,8 +42,8 @@ void write_tiles(image::RgbaImage pass, const UiPass& p, int margin, NetworkRuns
 
 std::optional<UiBuildOptions> read_ui_build_options(const Args& args) {
     UiBuildOptions o;
-    o.morv_dir = platform::path_from_utf8(args.positional.at(0));
-    o.cache_dir = platform::path_from_utf8(args.positional.at(1));
+    o.morv_dir = args.path(0);
+    o.cache_dir = args.path(1);
     const std::optional<std::string> pack = choice_opt(args, "--pack", "sprite", "sheet");
     if (!pack) return std::nullopt;
     o.pack = *pack;

@@ -34,20 +34,20 @@ UpscalerConfig make_upscaler_config(const Args& args) {
 
 UpscalerConfig make_upscaler_config(const Args& args, const fs::path& program_dir) {
     UpscalerConfig config;
-    config.exe = platform::path_from_utf8(opt(args, "--exe", ""));
+    config.exe = args.path_value("--exe");
     config.model_dirs = paths_of(args, "--models");
     if (config.model_dirs.empty() && !config.exe.empty())
         config.model_dirs.push_back(config.exe.parent_path() / "models");
 
     if (args.has_value("--python")) {
-        config.python = platform::path_from_utf8(opt(args, "--python", ""));
+        config.python = args.path_value("--python");
     } else if (!program_dir.empty()) {
         const fs::path venv = platform::venv_python(program_dir / "onnx_venv");
         if (file_exists(venv)) config.python = fs::absolute(venv);
     }
 
     if (args.has_value("--onnx-runner")) {
-        config.onnx_runner = platform::path_from_utf8(opt(args, "--onnx-runner", ""));
+        config.onnx_runner = args.path_value("--onnx-runner");
     } else if (!program_dir.empty()) {
         for (const fs::path& candidate :
              {program_dir / "onnx_upscale.py", program_dir / ".." / ".." / "tools" / "onnx_upscale.py"}) {

@@ -20,7 +20,7 @@ fs::path resolved(const fs::path& path) {
 }  // namespace
 
 fs::path work_folder_path(const Args& args, const fs::path& cache_dir) {
-    return args.has_value("--work") ? platform::path_from_utf8(opt(args, "--work", "")) : cache_dir / "_work";
+    return args.has_value("--work") ? args.path_value("--work") : cache_dir / "_work";
 }
 
 bool is_same_or_inside(const fs::path& inner, const fs::path& outer) {
@@ -62,10 +62,14 @@ WorkFolder::WorkFolder(fs::path root, bool keep) : root_(std::move(root)), keep_
 
 WorkFolder::~WorkFolder() { remove(); }
 
-UpscalerFolders WorkFolder::add_batch(const std::string& name) {
+std::array<std::string, 2> WorkFolder::batch_folder_names(const std::string& name) {
     const std::string suffix = name.empty() ? std::string() : "_" + name;
-    UpscalerFolders folders{root_ / platform::path_from_utf8("in" + suffix),
-                            root_ / platform::path_from_utf8("out" + suffix)};
+    return {"in" + suffix, "out" + suffix};
+}
+
+UpscalerFolders WorkFolder::add_batch(const std::string& name) {
+    const auto [in, out] = batch_folder_names(name);
+    UpscalerFolders folders{root_ / platform::path_from_utf8(in), root_ / platform::path_from_utf8(out)};
     platform::create_folders(folders.in);
     platform::create_folders(folders.out);
     return folders;

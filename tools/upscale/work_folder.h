@@ -1,6 +1,7 @@
 // The scratch folder of a pipeline run: the guard that keeps a mistyped --work from deleting
 // the user's files, and the folder's life from the prepare phase to the end of the command.
 #pragma once
+#include <array>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -40,7 +41,9 @@ public:
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
 
-    // Creates and returns "in" and "out", or "in_<name>" and "out_<name>" for a named batch.
+    // The folder names of a batch: "in" and "out", or "in_<name>" and "out_<name>" when named.
+    static std::array<std::string, 2> batch_folder_names(const std::string& name);
+    // Creates and returns the batch's folders.
     UpscalerFolders add_batch(const std::string& name = {});
     const std::filesystem::path& root() const { return root_; }
     void remove();
