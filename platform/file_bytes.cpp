@@ -1,6 +1,7 @@
 // Whole files on top of the synced write, the replacing rename and the folder listing.
 #include "platform/file_bytes.h"
 
+#include <algorithm>
 #include <fstream>
 #include <ios>
 #include <iterator>
@@ -48,6 +49,18 @@ std::vector<std::uint8_t> read_file(const fs::path& path) {
         if (!in.bad()) return bytes;
     } catch (const std::ios_base::failure&) {}
     throw std::runtime_error("cannot read " + path_to_utf8(path));
+}
+
+std::vector<std::uint8_t> read_file_tail(const fs::path& path, std::size_t count) {
+    std::ifstream in(stream_path(path), std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size < 0) return {};
+    const std::streamoff start = std::max<std::streamoff>(0, size - static_cast<std::streamoff>(count));
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size - start));
+    in.seekg(start);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in) return {};
+    return bytes;
 }
 
 void write_file(const fs::path& path, std::span<const std::uint8_t> bytes) {

@@ -25,6 +25,10 @@ void remove_stale_temporaries(const std::filesystem::path& folder);
 // The whole file; std::runtime_error "cannot read <path>" when it cannot be opened or read.
 std::vector<std::uint8_t> read_file(const std::filesystem::path& path);
 
+// The last `count` bytes of a file (all of a shorter one); empty when it cannot be read. For
+// looking at a file that another program may still be writing.
+std::vector<std::uint8_t> read_file_tail(const std::filesystem::path& path, std::size_t count);
+
 // Creates or truncates `path` and writes `bytes`, without the atomic write's care: for
 // files nobody reads while they are written. std::runtime_error "cannot write <path>".
 void write_file(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);

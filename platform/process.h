@@ -1,6 +1,10 @@
 // Starting child processes from Windows-style command lines, and finding our own program.
 #pragma once
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +17,31 @@ namespace tarkeep::platform {
 // which is created or replaced (if it cannot be created the child keeps ours).
 // Returns the child's exit code, or -1 when it cannot be started.
 int run_process(const std::string& command_line, const std::filesystem::path& log_path);
+
+// A child process started from a command line, as run_process starts it, that the caller
+// watches while it runs and can end early.
+class ChildProcess {
+public:
+    // Starts the child; nullptr when it cannot be started.
+    static std::unique_ptr<ChildProcess> start(const std::string& command_line, const std::filesystem::path& log_path);
+    // A child still running is ended first: none outlives the caller's interest in it.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // The exit code once the child has ended, waiting at most `timeout` for it; nothing while
+    // it still runs. A child ended by a signal gives 128 + the signal's number.
+    std::optional<int> wait_for(std::chrono::milliseconds timeout);
+    // Waits as long as it takes.
+    int wait();
+    // Ends the child now (on POSIX asked with SIGTERM, killed 2 s later) and waits for it.
+    int end();
+
+private:
+    explicit ChildProcess(std::intptr_t native) : native_(native) {}
+    std::intptr_t native_;  // the process id, or the Windows process handle
+    std::optional<int> exit_code_;
+};
 
 // Splits a command line into arguments exactly as Windows' CommandLineToArgvW does:
 // the first argument (the program) ends at the next blank, or at the closing quote when

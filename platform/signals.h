@@ -10,6 +10,11 @@ namespace tarkeep::platform {
 // use of the handler.
 void install_stop_handler(std::atomic<bool>& flag);
 
+// From now on a stop request that comes while an earlier one is still being handled ends
+// the process at once with `status`: the user's second Ctrl+C when the first one's orderly
+// stop takes too long. What was written through write_file_atomic stays whole.
+void end_at_second_stop(int status);
+
 // Tells the stop handler that the program has finished its shutdown (last lines
 // printed and flushed). Windows ends the process as soon as a handler of console close,
 // logoff or shutdown returns, so that handler waits for this call (a few seconds at

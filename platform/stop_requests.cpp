@@ -2,6 +2,7 @@
 #include "platform/stop_requests.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 
@@ -11,6 +12,8 @@ namespace tarkeep::platform {
 namespace {
 
 std::atomic<std::atomic<bool>*> stop_flag{nullptr};
+// The status a second stop request ends the process with; -1: a second one is like the first.
+std::atomic<int> second_stop_status{-1};
 
 std::atomic<bool> status_requested{false};
 std::atomic<bool> reload_requested{false};
@@ -37,8 +40,13 @@ unsigned long stop_wait_ms(unsigned long event) { return event == kCtrlClose ? 4
 void set_stop_flag(std::atomic<bool>* flag) { stop_flag.store(flag); }
 
 void request_stop() {
-    if (std::atomic<bool>* flag = stop_flag.load()) flag->exchange(true);
+    std::atomic<bool>* flag = stop_flag.load();
+    if (flag == nullptr || !flag->exchange(true)) return;
+    // std::_Exit is safe in a signal handler: no destructors, no buffered output.
+    if (const int status = second_stop_status.load(); status >= 0) std::_Exit(status);
 }
+
+void end_at_second_stop(int status) { second_stop_status.store(status); }
 
 void request_status() { status_requested.store(true); }
 void request_reload() { reload_requested.store(true); }

@@ -2,8 +2,12 @@
 #pragma once
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <exception>
+#include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -50,5 +54,63 @@ std::vector<Result> map_jobs(std::size_t count, Job&& job) {
     run_jobs(count, [&](std::size_t i) { results[i] = job(i); });
     return results;
 }
+
+// Worker threads that take tasks as they are handed in, for work that becomes ready bit by bit
+// (outputs of a running child, say). A task must not throw; the destructor waits for every
+// task handed in.
+class WorkerQueue {
+public:
+    explicit WorkerQueue(std::size_t threads = worker_count()) {
+        for (std::size_t t = 0; t < std::max<std::size_t>(threads, 1); ++t) threads_.emplace_back([this] { work(); });
+    }
+    ~WorkerQueue() {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+        }
+        changed_.notify_all();
+        for (auto& thread : threads_) thread.join();
+    }
+    WorkerQueue(const WorkerQueue&) = delete;
+    WorkerQueue& operator=(const WorkerQueue&) = delete;
+
+    void add(std::function<void()> task) {
+        {
+            std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+            ++unfinished_;
+        }
+        changed_.notify_one();
+    }
+
+    // Returns once every task handed in so far has run.
+    void wait_idle() {
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [this] { return unfinished_ == 0; });
+    }
+
+private:
+    void work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return closing_ || !tasks_.empty(); });
+            if (tasks_.empty()) return;  // closing, and nothing left
+            std::function<void()> task = std::move(tasks_.front());
+            tasks_.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+            if (--unfinished_ == 0) idle_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::condition_variable idle_;
+    std::deque<std::function<void()>> tasks_;
+    std::size_t unfinished_ = 0;
+    bool closing_ = false;
+    std::vector<std::thread> threads_;
+};
 
 }  // namespace tarkeep::platform

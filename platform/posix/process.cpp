@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <system_error>
+#include <thread>
 
 extern char** environ;
 
@@ -20,22 +22,30 @@ int open_log(const std::filesystem::path& log_path) {
     return ::open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
 
-int wait_for(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return 1;  // the code cannot be read
-    }
+int exit_code_of(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return 1;
 }
 
+// The exit code when the child has ended, nothing while it runs (`block`: wait for it).
+std::optional<int> reap(pid_t pid, bool block) {
+    int status = 0;
+    for (;;) {
+        const pid_t reaped = ::waitpid(pid, &status, block ? 0 : WNOHANG);
+        if (reaped == pid) return exit_code_of(status);
+        if (reaped == 0) return std::nullopt;
+        if (errno != EINTR) return 1;  // the code cannot be read
+    }
+}
+
 }  // namespace
 
-int run_process(const std::string& command_line, const std::filesystem::path& log_path) {
+std::unique_ptr<ChildProcess> ChildProcess::start(const std::string& command_line,
+                                                  const std::filesystem::path& log_path) {
     // No shell: the same splitting rules as the Windows child would apply to its line.
     std::vector<std::string> args = split_command_line(command_line);
-    if (args.empty() || args.front().empty()) return -1;
+    if (args.empty() || args.front().empty()) return nullptr;
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -49,8 +59,42 @@ int run_process(const std::string& command_line, const std::filesystem::path& lo
     const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (log_fd >= 0) ::close(log_fd);
-    if (error != 0) return -1;
-    return wait_for(pid);
+    if (error != 0) return nullptr;
+    return std::unique_ptr<ChildProcess>(new ChildProcess(pid));
+}
+
+ChildProcess::~ChildProcess() {
+    if (!exit_code_) end();
+}
+
+std::optional<int> ChildProcess::wait_for(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto pid = static_cast<pid_t>(native_);
+    while (!exit_code_) {
+        exit_code_ = reap(pid, false);
+        if (exit_code_ || std::chrono::steady_clock::now() >= deadline) break;
+        // POSIX has no wait with a time limit for one child; a short sleep keeps this cheap.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return exit_code_;
+}
+
+int ChildProcess::wait() {
+    if (!exit_code_) exit_code_ = reap(static_cast<pid_t>(native_), true);
+    return *exit_code_;
+}
+
+int ChildProcess::end() {
+    if (exit_code_) return *exit_code_;
+    ::kill(static_cast<pid_t>(native_), SIGTERM);
+    if (wait_for(std::chrono::seconds(2))) return *exit_code_;
+    ::kill(static_cast<pid_t>(native_), SIGKILL);
+    return wait();
+}
+
+int run_process(const std::string& command_line, const std::filesystem::path& log_path) {
+    const auto child = ChildProcess::start(command_line, log_path);
+    return child ? child->wait() : -1;
 }
 
 std::filesystem::path executable_path() {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/win32/native_path.h"
@@ -53,7 +54,8 @@ void close_valid(HANDLE handle) {
 
 }  // namespace
 
-int run_process(const std::string& command_line, const std::filesystem::path& log_path) {
+std::unique_ptr<ChildProcess> ChildProcess::start(const std::string& command_line,
+                                                  const std::filesystem::path& log_path) {
     std::wstring line = to_wide(command_line);  // CreateProcessW may write into it
     line.push_back(L'\0');
 
@@ -72,13 +74,47 @@ int run_process(const std::string& command_line, const std::filesystem::path& lo
         CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &process);
     // The child has its own copies now; ours go whether it started or not.
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) close_valid(handle);
-    if (!started) return -1;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 1;
-    if (!GetExitCodeProcess(process.hProcess, &code)) code = 1;
-    CloseHandle(process.hProcess);
+    if (!started) return nullptr;
     CloseHandle(process.hThread);
-    return static_cast<int>(code);
+    return std::unique_ptr<ChildProcess>(new ChildProcess(reinterpret_cast<std::intptr_t>(process.hProcess)));
+}
+
+ChildProcess::~ChildProcess() {
+    if (!exit_code_) end();
+    CloseHandle(reinterpret_cast<HANDLE>(native_));
+}
+
+std::optional<int> ChildProcess::wait_for(std::chrono::milliseconds timeout) {
+    if (exit_code_) return exit_code_;
+    const HANDLE process = reinterpret_cast<HANDLE>(native_);
+    // INFINITE is the largest DWORD; a longer wait is cut just below it.
+    const auto wait_ms = static_cast<DWORD>((std::min)(timeout.count(), static_cast<long long>(INFINITE - 1)));
+    if (WaitForSingleObject(process, wait_ms) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 1;
+    if (!GetExitCodeProcess(process, &code)) code = 1;
+    exit_code_ = static_cast<int>(code);
+    return exit_code_;
+}
+
+int ChildProcess::wait() {
+    if (!exit_code_) {
+        WaitForSingleObject(reinterpret_cast<HANDLE>(native_), INFINITE);
+        return *wait_for(std::chrono::milliseconds(0));
+    }
+    return *exit_code_;
+}
+
+int ChildProcess::end() {
+    if (exit_code_) return *exit_code_;
+    // Windows has no polite request for a console program without a window of its own; the
+    // exit code is what a POSIX shell reports for an interrupted program.
+    TerminateProcess(reinterpret_cast<HANDLE>(native_), 130);
+    return wait();
+}
+
+int run_process(const std::string& command_line, const std::filesystem::path& log_path) {
+    const auto child = ChildProcess::start(command_line, log_path);
+    return child ? child->wait() : -1;
 }
 
 std::filesystem::path executable_path() {

@@ -1,12 +1,14 @@
 // tarkeep_ref_upscaler: a CPU stand-in for the outside NCNN upscaler. Same switches, same
 // output contract (<name>.png in, <name>.png out, scale times larger), classical kernels.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "image/png.h"
@@ -41,14 +43,23 @@ std::vector<Job> list_jobs(const RefOptions& o) {
     return jobs;
 }
 
+void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
 // Error text of one file, empty on success.
-std::string upscale_file(const Job& job, const RefModel& model, int scale, bool parallel_rows) {
+std::string upscale_file(const Job& job, const RefModel& model, int scale, bool parallel_rows, double slow_seconds) {
     try {
         const data::RgbaImage source = image::read_png_file(job.in);
         // Stored (uncompressed) PNG, no sync: the outputs are read back once, at once.
         const auto png = image::encode_png(upscale_image(source, model, scale, parallel_rows), false);
         std::ofstream out(platform::stream_path(job.out), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+        const auto half = static_cast<std::streamsize>(slow_seconds > 0 ? png.size() / 2 : 0);
+        if (half > 0) {
+            pause(slow_seconds / 2);
+            out.write(reinterpret_cast<const char*>(png.data()), half);
+            out.flush();
+            pause(slow_seconds / 2);
+        }
+        out.write(reinterpret_cast<const char*>(png.data()) + half, static_cast<std::streamsize>(png.size()) - half);
         out.close();
         if (!out) throw std::runtime_error("cannot write " + platform::path_to_utf8(job.out));
         return {};
@@ -65,11 +76,13 @@ int run(const RefOptions& o) {
 
     // Many files: one per thread. Few files: one at a time, rows spread over the threads.
     std::vector<std::string> errors(jobs.size());
-    if (jobs.size() >= platform::worker_count()) {
+    const double slow_seconds = model.seconds_per_file;
+    if (jobs.size() >= platform::worker_count() && slow_seconds == 0) {
         platform::run_jobs(jobs.size(),
-                           [&](std::size_t i) { errors[i] = upscale_file(jobs[i], model, o.scale, false); });
+                           [&](std::size_t i) { errors[i] = upscale_file(jobs[i], model, o.scale, false, 0); });
     } else {
-        for (std::size_t i = 0; i < jobs.size(); ++i) errors[i] = upscale_file(jobs[i], model, o.scale, true);
+        for (std::size_t i = 0; i < jobs.size(); ++i)
+            errors[i] = upscale_file(jobs[i], model, o.scale, true, slow_seconds);
     }
     int status = 0;
     for (const auto& error : errors) {

@@ -1,6 +1,8 @@
 // Reading the reference upscaler's model description files.
 #include "tools/ref_upscaler/ref_model.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -36,6 +38,8 @@ RefModel load_ref_model(const fs::path& folder, const std::string& name) {
         } else if (key == "kernel" && value == "lanczos") {
             model.kernel = RefModel::Kernel::lanczos;
             has_kernel = true;
+        } else if (key == "seconds_per_file") {
+            model.seconds_per_file = std::max(0.0, std::atof(value.c_str()));
         } else if (key == "radius") {
             model.radius = std::atoi(value.c_str());
         } else {

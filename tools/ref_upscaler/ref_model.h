@@ -10,6 +10,9 @@ struct RefModel {
     enum class Kernel { nearest, lanczos };
     Kernel kernel = Kernel::nearest;
     int radius = 0;  // lobes of the Lanczos kernel
+    // "seconds_per_file S": a stand-in for a slow network, for tests and timings. Files are
+    // then done one at a time, each taking S seconds, half of them with its output half written.
+    double seconds_per_file = 0;
 };
 
 // Reads <folder>/<name>.param; <name>.bin must exist beside it, as the outside

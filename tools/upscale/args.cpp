@@ -10,7 +10,7 @@
 namespace tarkeep::upscale {
 namespace {
 
-constexpr std::array<std::string_view, 38> kValueOptions = {
+constexpr std::array<std::string_view, 39> kValueOptions = {
     "--exe",         "--model",         "--models",     "--margin",      "--only",
     "--work",        "--gpu",           "--tile",       "--orig",        "--deblock-threshold",
     "--backproject", "--bp-strength",   "--model-orig", "--model-get",   "--bilinear",
@@ -18,7 +18,7 @@ constexpr std::array<std::string_view, 38> kValueOptions = {
     "--scale",       "--threads",       "--dering",     "--tile-detect", "--alpha-model",
     "--pc-model",    "--colour",        "--ui-orig",    "--icon-model",  "--panel-model",
     "--pack",        "--tile-max",      "--table",      "--python",      "--onnx-runner",
-    "--onnx-models", "--onnx-provider", "--onnx-tile",
+    "--onnx-models", "--onnx-provider", "--onnx-tile",  "--save-every",
 };
 
 const std::vector<std::string>& empty_list() {

@@ -26,6 +26,7 @@
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/pipeline.h"
 #include "tools/upscale/progress.h"
+#include "tools/upscale/streamed_post.h"
 #include "tools/upscale/upscaler_config.h"
 #include "tools/upscale/upscaler_runner.h"
 
@@ -171,6 +172,8 @@ int cmd_models_build(const Args& args) {
     std::optional<ModelBuildOptions> read = read_model_build_options(args);
     if (!read) return kRefused;
     const ModelBuildOptions& o = *read;
+    const std::optional<double> save_every = save_every_option(args);
+    if (!save_every) return kRefused;
     const UpscalerConfig config = make_upscaler_config(args);
     const std::vector<std::string> network_models = o.network_models();
     if (refuse(models_problem(config, network_models)) ||
@@ -202,6 +205,7 @@ int cmd_models_build(const Args& args) {
     NetworkRuns runs(work, kRunNames, UpscalerFailure::end_command);
     const ModelRuns which = model_runs(o, runs);
     std::vector<ModelJob> jobs;
+    std::vector<std::vector<NetworkOutput>> outputs;  // what each job waits for
     PrepareCounts counts;
     int unreadable = 0;  // textures that fail alone before the network; their cache stays
     {
@@ -248,6 +252,7 @@ int cmd_models_build(const Args& args) {
             counts.result_mpx += static_cast<double>(job.record.width) * job.record.height / 1e6;
             ++counts.per_factor[factor];
             jobs.push_back(std::move(job));
+            outputs.push_back(runs.take_written());
         }
     }
     const double prepare_seconds = prepare.seconds();
@@ -259,16 +264,36 @@ int cmd_models_build(const Args& args) {
 
     double upscale_seconds = 0, post_seconds = 0;
     Tally tally;
+    std::size_t left = 0;
     if (!jobs.empty()) {
+        StreamedPost<ModelJob, ModelJobResult> post(
+            jobs, std::move(outputs), runs, [&](const ModelJob& job) { return post_process(job, o, runs, which); });
+        PeriodicSave saver(*save_every, [&] { write_model_manifest(manifest_path, manifest); });
+        const auto poll = [&] {
+            for (const std::size_t i : post.poll()) {
+                manifest[jobs[i].stem] = jobs[i].record;
+                saver.finished();
+            }
+            saver.save_if_due();
+        };
         // One tile size for every run: the largest input of all of them.
         const TileSetting tile{o.tile.value_or(std::to_string(runs.largest_input())), false};
-        upscale_seconds = runs.run_all(config, [&](const NetworkRun&) { return tile; });
+        upscale_seconds = runs.run_all(config, [&](const NetworkRun&) { return tile; }, {poll, &stop_requests()});
+        if (!runs.ending_error().empty()) {
+            // The textures finished while the network ran are stored and listed; the rest is
+            // left as it was for the next build.
+            post.finish(PostScope::started_only, "post");
+            for (std::size_t i = 0; i < jobs.size(); ++i)
+                if (post.results()[i] && post.results()[i]->error.empty()) manifest[jobs[i].stem] = jobs[i].record;
+            if (manifest != loaded) write_model_manifest(manifest_path, manifest);
+            throw std::runtime_error(runs.ending_error());
+        }
 
-        const Stopwatch post;
-        const auto results = post_process_all<ModelJobResult>(
-            jobs, "post", [&](const ModelJob& job) { return post_process(job, o, runs, which); });
+        // What the network did not hide: the outputs still waiting when it ended.
+        const Stopwatch post_watch;
+        post.finish(runs.interrupted() ? PostScope::complete_only : PostScope::all, "post");
         ConsistencyTotals totals;
-        tally = merge_results(jobs, results, manifest, [&](const ModelJob& job, const ModelJobResult& r) {
+        tally = merge_results(jobs, post.results(), manifest, [&](const ModelJob& job, const ModelJobResult& r) {
             totals.add(r.before, r.after);
             if (o.verbose)
                 std::printf("%s x%u consistency %.2f -> %.2f\n", job.stem.c_str(), job.record.factor, r.before,
@@ -277,7 +302,8 @@ int cmd_models_build(const Args& args) {
         if (tally.upscaled > 0)
             std::printf("mean |source - box(HD)|: %.2f after Real-ESRGAN, %.2f after back-projection\n",
                         totals.mean_before(), totals.mean_after());
-        post_seconds = post.seconds();
+        post_seconds = post_watch.seconds();
+        left = post.left();
     }
     if (manifest != loaded) write_model_manifest(manifest_path, manifest);
     work.remove();
@@ -290,6 +316,10 @@ int cmd_models_build(const Args& args) {
         tally.upscaled, tally.failed, stored.size(), cache_megabytes(o.cache_dir, stored, ".png"),
         cache_megabytes(o.cache_dir, stored, "_pc.png"), prepare_seconds, upscale_seconds, post_seconds,
         total.seconds());
+    if (stop_requests()) {
+        print_interrupted(left);
+        return kInterrupted;
+    }
     return tally.failed > 0 ? 1 : 0;
 }
 

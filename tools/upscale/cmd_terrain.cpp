@@ -23,6 +23,7 @@
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/pipeline.h"
 #include "tools/upscale/progress.h"
+#include "tools/upscale/streamed_post.h"
 #include "tools/upscale/terrain_manifest.h"
 #include "tools/upscale/terrain_map.h"
 #include "tools/upscale/upscaler_config.h"
@@ -120,6 +121,8 @@ int cmd_terrain(const Args& args) {
     const std::optional<TerrainOptions> read = read_terrain_options(args);
     if (!read) return kRefused;
     const TerrainOptions& o = *read;
+    const std::optional<double> save_every = save_every_option(args);
+    if (!save_every) return kRefused;
     const UpscalerConfig config = make_upscaler_config(args);
     if (refuse(check_model(config, o.model)) ||
         refuse(check_work_folder(o.work_dir, {o.cache_dir, o.morv_dir}, NetworkRuns::work_entries(kRunNames, 1))))
@@ -141,7 +144,8 @@ int cmd_terrain(const Args& args) {
     const std::size_t run = runs.run_of(o.model);
 
     std::vector<TerrainJob> jobs;
-    int unreadable = 0;  // sources that fail alone; their cache stays as it was
+    std::vector<std::vector<NetworkOutput>> outputs;  // what each job waits for
+    int unreadable = 0;                               // sources that fail alone; their cache stays as it was
     {
         Progress progress("prepare", map.size());
         for (const auto& [stem, climates] : map) {
@@ -165,6 +169,7 @@ int cmd_terrain(const Args& args) {
                                         static_cast<std::int32_t>(kNetworkScale * source.width),
                                         static_cast<std::int32_t>(kNetworkScale * source.height)};
             jobs.push_back({stem, std::move(record), std::move(source)});
+            outputs.push_back(runs.take_written());
             progress.tick();
         }
     }
@@ -179,16 +184,30 @@ int cmd_terrain(const Args& args) {
     double upscale_seconds = 0;
     double store_seconds = 0;
     Tally tally;
+    std::size_t left = 0;
     if (!jobs.empty()) {
-        upscale_seconds = runs.run_all(config, [&](const NetworkRun& network) {
-            return TileSetting{o.tile.value_or(tile_for_largest(network.largest_input)), o.tta};
-        });
+        StreamedPost<TerrainJob, TerrainJobResult> post(
+            jobs, std::move(outputs), runs, [&](const TerrainJob& job) { return post_process(job, o, runs); });
+        PeriodicSave saver(*save_every, [&] { save_terrain_manifest(manifest_path, manifest); });
+        const auto poll = [&] {
+            for (const std::size_t i : post.poll()) {
+                manifest[jobs[i].stem] = jobs[i].record;
+                saver.finished();
+            }
+            saver.save_if_due();
+        };
+        upscale_seconds =
+            runs.run_all(config,
+                         [&](const NetworkRun& network) {
+                             return TileSetting{o.tile.value_or(tile_for_largest(network.largest_input)), o.tta};
+                         },
+                         {poll, &stop_requests()});
 
+        // What the network did not hide: the outputs still waiting when it ended.
         const Stopwatch store;
-        const auto results = post_process_all<TerrainJobResult>(
-            jobs, "crop+store", [&](const TerrainJob& job) { return post_process(job, o, runs); });
+        post.finish(runs.interrupted() ? PostScope::complete_only : PostScope::all, "crop+store");
         ConsistencyTotals totals;
-        tally = merge_results(jobs, results, manifest, [&](const TerrainJob& job, const TerrainJobResult& r) {
+        tally = merge_results(jobs, post.results(), manifest, [&](const TerrainJob& job, const TerrainJobResult& r) {
             totals.add(r.before, r.after);
             if (o.verbose) std::printf("%s consistency %.2f -> %.2f\n", job.stem.c_str(), r.before, r.after);
         });
@@ -197,6 +216,7 @@ int cmd_terrain(const Args& args) {
                         totals.mean_before(), totals.mean_after());
         store_seconds = store.seconds();
         save_terrain_manifest(manifest_path, manifest);
+        left = post.left();
     }
     work.remove();
     tally.failed += unreadable;
@@ -207,6 +227,10 @@ int cmd_terrain(const Args& args) {
         "crop+store %.1f s, total %.1f s\n",
         tally.upscaled, tally.failed, manifest.size(), cache_megabytes(o.cache_dir, stems_where(manifest, all), ".png"),
         prepare_seconds, upscale_seconds, store_seconds, total.seconds());
+    if (stop_requests()) {
+        print_interrupted(left);
+        return kInterrupted;
+    }
     return tally.failed > 0 ? 1 : 0;
 }
 

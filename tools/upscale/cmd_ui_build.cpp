@@ -17,6 +17,7 @@
 #include "tools/upscale/model_manifest.h"
 #include "tools/upscale/pipeline.h"
 #include "tools/upscale/progress.h"
+#include "tools/upscale/streamed_post.h"
 #include "tools/upscale/ui_build.h"
 #include "tools/upscale/upscaler_config.h"
 #include "tools/upscale/upscaler_runner.h"
@@ -159,6 +160,8 @@ int cmd_ui_build(const Args& args) {
     const std::optional<UiBuildOptions> read = read_ui_build_options(args);
     if (!read) return kRefused;
     const UiBuildOptions& o = *read;
+    const std::optional<double> save_every = save_every_option(args);
+    if (!save_every) return kRefused;
     const UpscalerConfig config = make_upscaler_config(args);
     const std::set<std::string> model_set = {o.icon_model, o.panel_model, o.alpha_model};
     const std::vector<std::string> models(model_set.begin(), model_set.end());
@@ -187,6 +190,7 @@ int cmd_ui_build(const Args& args) {
     for (const std::string& model : models) runs.run_of(model);
 
     std::vector<UiJob> jobs;
+    std::vector<std::vector<NetworkOutput>> outputs;  // what each job waits for
     std::set<std::string> considered;
     PrepareCounts counts;
     int unreadable = 0;
@@ -232,23 +236,37 @@ int cmd_ui_build(const Args& args) {
             prepare_ui_passes(job, o, runs);
             counts.add(job);
             jobs.push_back(std::move(job));
+            outputs.push_back(runs.take_written());
         }
     }
     const double prepare_seconds = prepare.seconds();
     print_prepared(sheets.size(), jobs.size(), counts, runs.inputs(), o, settings);
 
-    const double upscale_seconds = runs.run_all(config, [&](const NetworkRun& run) {
-        return TileSetting{o.tile.value_or(tile_for_largest(run.largest_input)), false};
-    });
+    StreamedPost<UiJob, UiJobResult> post(jobs, std::move(outputs), runs,
+                                          [&](const UiJob& job) { return post_process_ui_sheet(job, o, runs); });
+    PeriodicSave saver(*save_every, [&] { write_model_manifest(manifest_path, manifest); });
+    const auto poll = [&] {
+        for (const std::size_t i : post.poll()) {
+            manifest[jobs[i].stem] = jobs[i].record;
+            saver.finished();
+        }
+        saver.save_if_due();
+    };
+    const double upscale_seconds =
+        runs.run_all(config,
+                     [&](const NetworkRun& run) {
+                         return TileSetting{o.tile.value_or(tile_for_largest(run.largest_input)), false};
+                     },
+                     {poll, &stop_requests()});
 
-    const Stopwatch post;
-    const auto results = post_process_all<UiJobResult>(
-        jobs, "post", [&](const UiJob& job) { return post_process_ui_sheet(job, o, runs); });
-    const double post_seconds = post.seconds();
+    // What the network did not hide: the sheets still waiting when it ended.
+    const Stopwatch post_watch;
+    post.finish(runs.interrupted() ? PostScope::complete_only : PostScope::all, "post");
+    const double post_seconds = post_watch.seconds();
 
     ConsistencyTotals consistency;
     RingTotals rings;
-    Tally tally = merge_results(jobs, results, manifest, [&](const UiJob& job, const UiJobResult& r) {
+    Tally tally = merge_results(jobs, post.results(), manifest, [&](const UiJob& job, const UiJobResult& r) {
         consistency.add(r.before, r.after, pass_area(job));
         rings.add_sheet(job.cls, r);
         if (o.verbose) print_sheet(job, r);
@@ -271,6 +289,10 @@ int cmd_ui_build(const Args& args) {
         "total %.1f s\n",
         tally.upscaled, tally.failed, stored.size(), cache_megabytes(o.cache_dir, stored, ".png"), prepare_seconds,
         upscale_seconds, post_seconds, total.seconds());
+    if (stop_requests()) {
+        print_interrupted(post.left());
+        return kInterrupted;
+    }
     return tally.failed > 0 ? 1 : 0;
 }
 

@@ -2,13 +2,18 @@
 #include "tools/upscale/pipeline.h"
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
+#include <utility>
 
 #include "image/kernels.h"
 #include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
+#include "platform/process.h"
+#include "platform/signals.h"
 #include "tools/upscale/cache_keys.h"
+#include "tools/upscale/numbers.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -76,24 +81,63 @@ void NetworkRuns::write_input(std::size_t run, const std::string& name, const im
     image::write_png_file(target.folders.in / platform::path_from_utf8(name + ".png"), input, false);
     target.largest_input = std::max({target.largest_input, input.width, input.height});
     ++target.inputs;
+    written_.push_back({run, name, static_cast<double>(input.width) * input.height / 1e6});
 }
 
-double NetworkRuns::run_all(const UpscalerConfig& config,
-                            const std::function<TileSetting(const NetworkRun&)>& tile_of) {
+std::vector<NetworkOutput> NetworkRuns::take_written() { return std::exchange(written_, {}); }
+
+namespace {
+
+// Runs one upscaler child to its end, calling `while_running.poll` meanwhile; ends it early on
+// a stop request. Returns the error text (empty on success) and sets `stopped`.
+std::string run_watched(const UpscalerConfig& config, const NetworkRun& run, const TileSetting& tile,
+                        const WhileRunning& while_running, bool& stopped) {
+    const std::string command = build_command(config, run.model, run.folders.in, run.folders.out, tile);
+    const auto child = platform::ChildProcess::start(command, run.log);
+    int code = -1;
+    if (child) {
+        for (;;) {
+            if (const auto ended = child->wait_for(std::chrono::milliseconds(250))) {
+                code = *ended;
+                break;
+            }
+            if (while_running.stop && while_running.stop->load()) {
+                stopped = true;
+                child->end();
+                return {};
+            }
+            if (while_running.poll) while_running.poll();
+        }
+    }
+    if (while_running.stop && while_running.stop->load()) {
+        // A Ctrl+C in a terminal reaches the child too; that is no failure of the network.
+        stopped = true;
+        return {};
+    }
+    return upscaler_failure(run.model, command, code, run.log);
+}
+
+}  // namespace
+
+double NetworkRuns::run_all(const UpscalerConfig& config, const std::function<TileSetting(const NetworkRun&)>& tile_of,
+                            const WhileRunning& while_running) {
     double seconds = 0;
     for (NetworkRun& run : runs_) {
         if (run.inputs == 0) continue;
         const TileSetting tile = tile_of(run);
         const Stopwatch watch;
-        std::string error = run_upscaler(config, run.model, run.folders.in, run.folders.out, tile, run.log);
+        std::string error = run_watched(config, run, tile, while_running, interrupted_);
         const double run_seconds = watch.seconds();
         seconds += run_seconds;
         std::printf("%s %s: %.1f s\n", upscaler_label(run.model), run.model.c_str(), run_seconds);
+        run.ended = true;
+        if (interrupted_) break;
         if (error.empty()) continue;
         run.failed = true;
         if (on_failure_ == UpscalerFailure::end_command) {
             if (error.back() == '\n') error.pop_back();
-            throw std::runtime_error(error);
+            ending_error_ = error;
+            break;
         }
         std::fputs(error.c_str(), stderr);
         if (on_failure_ == UpscalerFailure::fail_dependants)
@@ -102,11 +146,17 @@ double NetworkRuns::run_all(const UpscalerConfig& config,
     return seconds;
 }
 
+bool NetworkRuns::output_complete(const NetworkOutput& output) const {
+    const NetworkRun& run = runs_.at(output.run);
+    if (on_failure_ == UpscalerFailure::fail_dependants && (!run.ended || run.failed)) return false;
+    return image::png_file_complete(run.folders.out / platform::path_from_utf8(output.name + ".png"));
+}
+
 image::RgbaImage NetworkRuns::read_output(std::size_t run, const std::string& name, const NetworkCrop& crop,
                                           SizeErrorText text) const {
     const NetworkRun& source = runs_.at(run);
     // Outputs of a failed run may be missing or partly written: none of them is trusted.
-    if (source.failed && on_failure_ == UpscalerFailure::fail_dependants)
+    if (on_failure_ == UpscalerFailure::fail_dependants && source.failed)
         throw std::runtime_error(std::string(upscaler_label(source.model)) + " " + source.model + " failed");
     return read_network_output(source.folders.out / platform::path_from_utf8(name + ".png"), crop, text);
 }
@@ -132,6 +182,23 @@ std::set<std::string> NetworkRuns::work_entries(RunNames names, std::size_t runs
     }
     return entries;
 }
+
+std::optional<double> save_every_option(const Args& args) {
+    return real_option(args, "--save-every", "30", 0, 24 * 3600);
+}
+
+const std::atomic<bool>& stop_requests() {
+    static std::atomic<bool> requested{false};
+    static const bool installed = [] {
+        platform::install_stop_handler(requested);
+        platform::end_at_second_stop(kInterrupted);
+        return true;
+    }();
+    (void)installed;
+    return requested;
+}
+
+void print_interrupted(std::size_t left) { std::printf("interrupted: %zu textures left for the next run\n", left); }
 
 double cache_megabytes(const fs::path& cache_dir, const std::vector<std::string>& stems, const std::string& suffix) {
     std::uintmax_t bytes = 0;

@@ -2,17 +2,18 @@
 // runs over the work folder and reading their outputs, post-processing on the worker pool, and
 // merging the results into the manifest on the main thread.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "image/rgba_image.h"
-#include "platform/worker_pool.h"
 #include "tools/upscale/progress.h"
 #include "tools/upscale/upscaler_config.h"
 #include "tools/upscale/upscaler_runner.h"
@@ -75,7 +76,22 @@ struct NetworkRun {
     std::filesystem::path log;  // empty: the child's error stream is not captured
     std::size_t inputs = 0;
     std::uint32_t largest_input = 0;  // the larger side of its largest input
+    bool ended = false;
     bool failed = false;
+};
+
+// One network output that a job waits for: <name>.png of a run, and its input's size.
+struct NetworkOutput {
+    std::size_t run = 0;
+    std::string name;
+    double input_mpx = 0;
+};
+
+// What a pipeline does while the network runs: `poll` is called about four times a second,
+// and once `stop` is true the running child is ended and no later run starts.
+struct WhileRunning {
+    std::function<void()> poll;
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // The part of a network input a pipeline keeps, in input pixels.
@@ -114,10 +130,22 @@ public:
 
     // Writes the network input <name>.png of a run, uncompressed: the upscaler reads it once.
     void write_input(std::size_t run, const std::string& name, const image::RgbaImage& input);
+    // The outputs of the inputs written since the last call: what the job being prepared waits for.
+    std::vector<NetworkOutput> take_written();
 
     // Runs every run that has inputs, in order, printing "<label> <model>: <s> s" for each, and
-    // deals with a failure as the policy says. Returns the seconds of all runs.
-    double run_all(const UpscalerConfig& config, const std::function<TileSetting(const NetworkRun&)>& tile_of);
+    // deals with a failure as the policy says (for end_command: no later run, and the error
+    // kept for the command to end with). Returns the seconds of all runs.
+    double run_all(const UpscalerConfig& config, const std::function<TileSetting(const NetworkRun&)>& tile_of,
+                   const WhileRunning& while_running = {});
+    // True when a stop request ended the runs early.
+    bool interrupted() const { return interrupted_; }
+    // The failure that ends an end_command pipeline, empty when there was none.
+    const std::string& ending_error() const { return ending_error_; }
+
+    // True when the output can be post-processed: a complete PNG, and for fail_dependants
+    // only once its run has ended without failing (a later failure would fail the job).
+    bool output_complete(const NetworkOutput& output) const;
 
     // read_network_output of the run's <name>.png; see UpscalerFailure for a failed run.
     image::RgbaImage read_output(std::size_t run, const std::string& name, const NetworkCrop& crop,
@@ -135,51 +163,52 @@ private:
     RunNames names_;
     UpscalerFailure on_failure_;
     std::vector<NetworkRun> runs_;
+    std::vector<NetworkOutput> written_;
+    bool interrupted_ = false;
+    std::string ending_error_;
 };
-
-// Runs `process` (job -> Result) for every job on the worker pool, with a progress line
-// named `phase`. An exception from a job becomes its result's `error`; the others go on.
-template <class Result, class Job, class Process>
-std::vector<Result> post_process_all(const std::vector<Job>& jobs, const char* phase, Process&& process) {
-    std::vector<Result> results(jobs.size());
-    Progress progress(phase, jobs.size());
-    platform::run_jobs(jobs.size(), [&](std::size_t i) {
-        try {
-            results[i] = process(jobs[i]);
-        } catch (const std::exception& error) {
-            results[i].error = error.what();
-        }
-        progress.tick();
-    });
-    return results;
-}
 
 struct Tally {
     std::size_t upscaled = 0;
     int failed = 0;
 };
 
-// The main thread's merge, in job order. A job that succeeded stores its `record` in the
-// manifest under its `stem` and is handed to `on_success` (job, result); one that failed
-// loses its record, so that the next run retries it, and is printed as "<stem>: <error>" on
-// standard error.
+// The main thread's merge, in job order; a job without a result was left for the next run. A
+// job that succeeded stores its `record` in the manifest under its `stem` and is handed to
+// `on_success` (job, result); one that failed is printed as "<stem>: <error>" on standard
+// error and keeps the record it had, if any: its cache files were not replaced, so an earlier
+// good result stays listed, and a record of other sources or settings is redone next time.
 template <class Job, class Result, class Manifest, class OnSuccess>
-Tally merge_results(const std::vector<Job>& jobs, const std::vector<Result>& results, Manifest& manifest,
+Tally merge_results(const std::vector<Job>& jobs, const std::vector<std::optional<Result>>& results, Manifest& manifest,
                     OnSuccess&& on_success) {
     Tally tally;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (!results[i].error.empty()) {
+        if (!results[i]) continue;
+        if (!results[i]->error.empty()) {
             ++tally.failed;
-            manifest.erase(jobs[i].stem);
-            std::fprintf(stderr, "%s: %s\n", jobs[i].stem.c_str(), results[i].error.c_str());
+            std::fprintf(stderr, "%s: %s\n", jobs[i].stem.c_str(), results[i]->error.c_str());
             continue;
         }
         ++tally.upscaled;
         manifest[jobs[i].stem] = jobs[i].record;
-        on_success(jobs[i], results[i]);
+        on_success(jobs[i], *results[i]);
     }
     return tally;
 }
+
+// --save-every S: how long finished jobs may wait unsaved (default 30 s); nothing after
+// "error: bad value for --save-every: <value>".
+std::optional<double> save_every_option(const Args& args);
+
+// The status of a run ended by Ctrl+C or a termination request.
+inline constexpr int kInterrupted = 130;
+
+// The flag that Ctrl+C, termination and the console closing set from the first call on; a
+// second request ends the program at once with kInterrupted.
+const std::atomic<bool>& stop_requests();
+
+// After the done line of an interrupted run: "interrupted: N textures left for the next run".
+void print_interrupted(std::size_t left);
 
 // Consistency before and after back-projection over the stored items, each with a weight
 // (1 per texture, the passes' area per UI sheet).

@@ -68,7 +68,10 @@ std::string collect_failure_lines(const fs::path& log_path) {
 std::string run_upscaler(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,
                          const fs::path& output_dir, const TileSetting& tile, const fs::path& log_path) {
     const std::string command = build_command(config, model, input_dir, output_dir, tile);
-    const int code = run_process(command, log_path);
+    return upscaler_failure(model, command, run_process(command, log_path), log_path);
+}
+
+std::string upscaler_failure(const std::string& model, const std::string& command, int code, const fs::path& log_path) {
     const std::string collected = log_path.empty() ? std::string() : collect_failure_lines(log_path);
     if (code == 0 && collected.empty()) return {};
     return std::string(upscaler_label(model)) + " failed (exit code " + std::to_string(code) + "): " + command + "\n" +

@@ -37,6 +37,10 @@ std::string run_upscaler(const UpscalerConfig& config, const std::string& model,
                          const std::filesystem::path& output_dir, const TileSetting& tile,
                          const std::filesystem::path& log_path);
 
+// The error text of a finished run (see run_upscaler), empty when it succeeded.
+std::string upscaler_failure(const std::string& model, const std::string& command, int exit_code,
+                             const std::filesystem::path& log_path);
+
 // The log lines worth showing: every line containing "failed" or "Traceback", each as
 // two blanks, the line and "\n", added while the text is shorter than 2000 characters.
 std::string collect_failure_lines(const std::filesystem::path& log_path);

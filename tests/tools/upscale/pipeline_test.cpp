@@ -67,12 +67,11 @@ TEST(Pipeline, EveryFailurePolicyRunsAndNamesItsRunsAsItSays) {
         std::vector<std::string> tiles;
         CaptureStdout();
         CaptureStderr();
-        const std::string error = error_of([&] {
-            runs.run_all(config, [&](const NetworkRun& run) {
-                tiles.push_back(run.model + " " + std::to_string(run.largest_input));
-                return TileSetting{"32", false};
-            });
+        runs.run_all(config, [&](const NetworkRun& run) {
+            tiles.push_back(run.model + " " + std::to_string(run.largest_input));
+            return TileSetting{"32", false};
         });
+        const std::string& error = runs.ending_error();
         const std::string out = GetCapturedStdout(), err = GetCapturedStderr();
         EXPECT_EQ(error.starts_with("Real-ESRGAN failed (exit code 7): ") && !error.ends_with("\n"), throws);
         EXPECT_EQ(err.find("Real-ESRGAN failed (exit code 7): ") != std::string::npos, !throws) << err;
