@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 
 #include "data/game_archives.h"
 #include "data/game_db.h"
@@ -82,10 +81,6 @@ TEST(SampleGame, BadUsageSameSeedSameBytesOtherSeedOtherImagesAndTerrainWithItsD
               "ter_dirt Arid,Temperate\nter_grass Temperate,Tropical\nter_mud Temperate,Tropical\n"
               "ter_rock Arid,Temperate,Tropical\nter_sand Arid,Tropical\nter_snow Temperate\n"
               "total 6 ( Arid 3 Temperate 5 Tropical 4 )\n");
-    std::set<std::string> shipped;
-    for (const std::string& key : archives.keys())
-        if (key.rfind("ter_", 0) == 0 && key.ends_with(".texcache")) shipped.insert(key.substr(0, key.size() - 9));
-    EXPECT_EQ(shipped.size(), 6u);
     const auto gaps =
         data::resolve_terrain_textures(db, archives, kSampleMissingTextureClimate,
                                        {std::string(kSampleUntexturedType), std::string(kSampleMissingTextureType)}, 0);
@@ -93,13 +88,16 @@ TEST(SampleGame, BadUsageSameSeedSameBytesOtherSeedOtherImagesAndTerrainWithItsD
     for (const auto& t : gaps)
         EXPECT_TRUE(!t.present && t.high_detail.empty() == (t.terrain_type == kSampleUntexturedType)) << t.terrain_type;
 
-    for (const std::string& stem : shipped) {
-        SCOPED_TRACE(stem);
-        const data::TexcacheFile file = data::read_texcache(archives.read(stem + ".texcache"));
+    std::size_t shipped = 0;
+    for (const std::string& key : archives.keys()) {
+        if (!key.starts_with("ter_") || !key.ends_with(".texcache")) continue;
+        ++shipped;
+        const data::TexcacheFile file = data::read_texcache(archives.read(key));
         const std::uint32_t side = file.mipmaps.at(0).width;
-        EXPECT_TRUE(side >= 64 && side <= 128 && file.mipmaps[0].height == side) << side;
-        EXPECT_EQ(file.mipmaps.back().width + file.mipmaps.back().height, 2u);  // a whole mip chain
+        EXPECT_TRUE(side >= 64 && side <= 128 && file.mipmaps[0].height == side) << key;
+        EXPECT_EQ(file.mipmaps.back().width + file.mipmaps.back().height, 2u) << key;  // a whole mip chain
     }
+    EXPECT_EQ(shipped, 6u);
 }
 
 }  // namespace

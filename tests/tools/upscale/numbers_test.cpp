@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "tools/upscale/args.h"
 #include "tools/upscale/numbers.h"
 
 namespace tarkeep::upscale {
@@ -34,6 +35,19 @@ TEST(OptionNumbers, ConvertAsTheCRuntimeDoesWithPortableMessages) {
                                 {"18446744073709551616", "stoul argument out of range"}});
     EXPECT_DOUBLE_EQ(to_double("0.504x"), 0.504);
     expect_errors(to_double, {{"half", "invalid stod argument"}, {"1e999", "stod argument out of range"}});
+}
+
+// Refusals are checked whole, message and status, by the pipeline runs; these are the edges they do not reach.
+TEST(CheckedOptions, RealsMayTrailTextSizesMayTrailBlanksAndBothStopAtTheirLimits) {
+    for (const auto& [text, value] : {std::pair{"0.5x", 0.5}, {"10", 10.0}, {"10.01", -1.0}})
+        EXPECT_EQ(real_option(parse_args(3, {"", "--bp-strength", text}), "--bp-strength", "1", 0, 10).value_or(-1),
+                  value)
+            << text;
+    for (const auto& [text, value] :
+         {std::pair{"4294967295", 4294967295LL}, {" 7 ", 7LL}, {"", -1LL}, {"18446744073709551617", -1LL}}) {
+        const auto read = size_option(parse_args(3, {"", "--max-size", text}), "--max-size", "1");
+        EXPECT_EQ(read ? static_cast<long long>(*read) : -1LL, value) << text;
+    }
 }
 
 }  // namespace

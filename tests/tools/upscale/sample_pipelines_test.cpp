@@ -83,6 +83,25 @@ TEST_F(ModelPipeline, BuildsEachTextureOnceAndRedoesOnlyWhatAnArchiveChanged) {
     EXPECT_GT(clear, 256u * 10);  // the cut-out edge survives
     EXPECT_FALSE(fs::exists(cache_ / "unit_badge.png") || fs::exists(cache_ / "_work"));
 
+    // --model-get recolours only the masked area.
+    const auto neutral = tool({game_, cache_.string(), "0", (dir_ / "n.png").string(), "--model-get", "unit_footman"});
+    const auto blue = tool({game_, cache_.string(), "B", (dir_ / "b.png").string(), "--model-get", "unit_footman"});
+    ASSERT_EQ(blue.exit_code, 0) << blue.err;
+    EXPECT_TRUE(contains(neutral.out, "unit_footman colour 0: 256x256 patched 0, "));
+    EXPECT_TRUE(contains(blue.out, "unit_footman colour B: 256x256 patched 1, "));
+    const image::RgbaImage n = image::read_png_file(dir_ / "n.png"), b = image::read_png_file(dir_ / "b.png");
+    const image::RgbaImage mask = cached("unit_footman_pc");
+    double blueness_gain = 0, masked_pixels = 0;  // blue minus red, patched minus neutral
+    for (std::size_t i = 0; i < n.pixels.size(); i += 4) {
+        ASSERT_TRUE(mask.pixels[i] >= 4 || std::equal(&n.pixels[i], &n.pixels[i] + 4, &b.pixels[i])) << i / 4;
+        if (mask.pixels[i] > 200) blueness_gain += b.pixels[i + 2] - b.pixels[i] - n.pixels[i + 2] + n.pixels[i];
+        masked_pixels += mask.pixels[i] > 200;
+    }
+    EXPECT_GT(masked_pixels, 1000);
+    EXPECT_GT(blueness_gain / masked_pixels, 60);
+    EXPECT_EQ(tool({game_, cache_.string(), "A", "x.png", "--model-get", "unit_badge"}).out,
+              "no HD texture for unit_badge\n");
+
     EXPECT_EQ(masked(build({}).out),
               "10 model textures (scan # s): 2 below min size / above max, 8 up to date, 0 to upscale ( ), 0 tiling "
               "(wrap padded), 0 network inputs, # -> # Mpx " +
@@ -140,36 +159,6 @@ TEST_F(ModelPipeline, BuildsEachTextureOnceAndRedoesOnlyWhatAnArchiveChanged) {
     EXPECT_NEAR(cached("unit_footman_pc").pixels[0], 200, 4);  // as DXT1 stores it
 }
 
-TEST_F(ModelPipeline, ModelGetRecoloursOnlyTheMaskedArea) {
-    ASSERT_EQ(build({"--only", "unit_footman"}).exit_code, 0);
-    const auto neutral = tool({game_, cache_.string(), "0", (dir_ / "n.png").string(), "--model-get", "unit_footman"});
-    const auto blue = tool({game_, cache_.string(), "B", (dir_ / "b.png").string(), "--model-get", "unit_footman"});
-    ASSERT_EQ(blue.exit_code, 0) << blue.err;
-    EXPECT_TRUE(contains(neutral.out, "unit_footman colour 0: 256x256 patched 0, "));
-    EXPECT_TRUE(contains(blue.out, "unit_footman colour B: 256x256 patched 1, "));
-    const image::RgbaImage n = image::read_png_file(dir_ / "n.png"), b = image::read_png_file(dir_ / "b.png");
-    const image::RgbaImage mask = cached("unit_footman_pc");
-    double blueness_gain = 0, masked_pixels = 0;  // blue minus red, patched minus neutral
-    for (std::size_t i = 0; i < n.pixels.size(); i += 4) {
-        ASSERT_TRUE(mask.pixels[i] >= 4 || std::equal(&n.pixels[i], &n.pixels[i] + 4, &b.pixels[i])) << i / 4;
-        if (mask.pixels[i] > 200) blueness_gain += b.pixels[i + 2] - b.pixels[i] - n.pixels[i + 2] + n.pixels[i];
-        masked_pixels += mask.pixels[i] > 200;
-    }
-    EXPECT_GT(masked_pixels, 1000);
-    EXPECT_GT(blueness_gain / masked_pixels, 60);
-    EXPECT_EQ(tool({game_, cache_.string(), "A", "x.png", "--model-get", "unit_badge"}).out,
-              "no HD texture for unit_badge\n");
-}
-
-TEST_F(ModelPipeline, BadOnlyNamesAndScalesAreOnlyWarnings) {
-    const auto run = build({"--only", "unit_shield", "--only", "nosuch", "--scale", "5", "--max-size", "4096"});
-    EXPECT_TRUE(run.exit_code == 0 && contains(run.err, "warning: nosuch is not a model texture\n")) << run.err;
-    EXPECT_TRUE(lines_starting(run.err, "warning: --scale 5") == 1 && contains(run.out, "1 model textures (scan "));
-    EXPECT_EQ(lines_starting(run.out, "Real-ESRGAN lanczos3"), 0u);  // no mask to upscale: that batch is not run
-    EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").at("unit_shield").factor, 4u);
-    EXPECT_TRUE(contains(build({"--only", "unit_shield", "--scale", "5", "--max-size", "4096"}).out, " 1 up to date"));
-}
-
 TEST_F(ModelPipeline, AFailedUpscalerEndsTheBuildAndKeepsTheCache) {
     ASSERT_EQ(build({"--only", "unit_shield"}).exit_code, 0);
     const std::string manifest = read_text(cache_ / "manifest.txt"), hd = read_text(cache_ / "unit_shield.png");
@@ -183,14 +172,20 @@ TEST_F(ModelPipeline, AFailedUpscalerEndsTheBuildAndKeepsTheCache) {
 }
 
 // Model and UI builds share a cache folder: each keeps what the other owns, and --only removes nothing.
-TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwn) {
+TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwnBadOnlyNamesAndScalesAreWarnings) {
     ModelManifest manifest;
     manifest["old_sheet"] = {"0123456789abcdef", "nearest", "ui-sprite8", 64, 64, 2};
     manifest["gone_texture"] = {"0123456789abcdef", "nearest", "pmirror4", 64, 64, 4};
     touch(cache_ / "old_sheet.png");
     touch(cache_ / "gone_texture.png");
     write_model_manifest(cache_ / "manifest.txt", manifest);
-    ASSERT_EQ(build({"--only", "unit_shield"}).exit_code, 0);
+    // Bad --only names and scales are only warnings.
+    const auto run = build({"--only", "unit_shield", "--only", "nosuch", "--scale", "5", "--max-size", "4096"});
+    EXPECT_TRUE(run.exit_code == 0 && contains(run.err, "warning: nosuch is not a model texture\n")) << run.err;
+    EXPECT_TRUE(lines_starting(run.err, "warning: --scale 5") == 1 && contains(run.out, "1 model textures (scan "));
+    EXPECT_EQ(lines_starting(run.out, "Real-ESRGAN lanczos3"), 0u);  // no mask to upscale: that batch is not run
+    EXPECT_EQ(read_model_manifest(cache_ / "manifest.txt").at("unit_shield").factor, 4u);
+    EXPECT_TRUE(contains(build({"--only", "unit_shield", "--scale", "5", "--max-size", "4096"}).out, " 1 up to date"));
     ASSERT_EQ(ui_build({"--only", "buttons_main", "--only", "no_such_sheet"}).exit_code, 0);
     EXPECT_TRUE(fs::exists(cache_ / "gone_texture.png") && fs::exists(cache_ / "old_sheet.png"));
     ASSERT_EQ(build({}).exit_code, 0);
@@ -213,7 +208,7 @@ TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwn) {
         EXPECT_TRUE(guarded.exit_code == 2 && contains(guarded.err, "refusing work folder"));
 }
 
-TEST_F(UiPipeline, BuildStoresEachSheetOnce) {
+TEST_F(UiPipeline, BuildStoresEachSheetOnceAndNearestPutsEverySpritePixelBackInEitherPack) {
     const auto first = ui_build({"--verbose"});
     ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
     // The 8 x 4 sheet is below the 8 pixel limit; the hud panel's one pass is split in
@@ -237,12 +232,10 @@ TEST_F(UiPipeline, BuildStoresEachSheetOnce) {
     EXPECT_TRUE(
         contains(ui_build({}).out, "4 UI sheets: 1 below 8 px, 3 up to date, 0 to upscale ( ), 0 network inputs"));
     EXPECT_EQ(ui_build({"--pack", "atlas"}).exit_code, 2);
-}
 
-// With pixel replication every stored sheet box-reduces to its source inside each sprite
-// rectangle: the tiles, crops and pastes put every pixel back where it came from. Another
-// pack is another setting: everything is redone, one pass per sheet.
-TEST_F(UiPipeline, NearestPutsEverySpritePixelBackInEitherPack) {
+    // With pixel replication every stored sheet box-reduces to its source inside each sprite
+    // rectangle: the tiles, crops and pastes put every pixel back where it came from. Another
+    // pack is another setting: everything is redone, one pass per sheet.
     const auto visible = [](const image::RgbaImage& image, const std::array<std::uint32_t, 4>& r) {
         image::RgbaImage part = image::crop(image, r[0], r[1], r[2], r[3]);
         for (std::size_t at = 0; at < part.pixels.size(); at += 4)  // colours under alpha 0 are bled

@@ -9,16 +9,16 @@ namespace {
 
 using namespace test;
 
-TEST(TerrainManifest, SavesSortedThroughATemporaryAndLoadsBack) {
+TEST(TerrainManifest, SavesSortedAndEscapedThroughATemporaryAndLoadsBack) {
     TempDir dir;
     const auto path = dir / "manifest.txt";
     TerrainManifest m;
-    m["zeta"] = {"0123456789abcdef", "realesrgan-x4plus", "m64-bp3x50-db0", 1024, 512};
+    m["zeta t"] = {"0123456789abcdef", "realesrgan-x4plus", "m64 db0", 1024, 512};  // blanks escaped
     m["alpha"] = {"fedcba9876543210", "onnx:esrgan", "m64-bp3x50-db0-ot512", 256, 256};
     save_terrain_manifest(path, m);
     EXPECT_EQ(read_text(path),
               "tarkeep-terrain-hd 1\nalpha fedcba9876543210 onnx:esrgan m64-bp3x50-db0-ot512 256 256\n"
-              "zeta 0123456789abcdef realesrgan-x4plus m64-bp3x50-db0 1024 512\n");
+              "zeta%20t 0123456789abcdef realesrgan-x4plus m64%20db0 1024 512\n");
     EXPECT_EQ(load_terrain_manifest(path), m);
     EXPECT_FALSE(std::filesystem::exists(dir / "manifest.txt.tmp"));
 }

@@ -53,12 +53,8 @@ TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefu
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_TRUE(contains(result.err, "warning: lava is not a terrain texture\n"));
     EXPECT_TRUE(contains(result.out, "2 terrain textures, 2 to upscale"));
-    for (const char* stem : {"t1", "t2"}) {  // nearest reduces exactly to the source
-        const auto hd = image::read_png_file(cache_ / (std::string(stem) + ".png"));
-        EXPECT_EQ(image::box_down(hd, 4).pixels, source(stem).pixels) << stem;
-        EXPECT_TRUE(fs::exists(cache_ / "_work/in" / (std::string(stem) + ".png")));
-        EXPECT_TRUE(fs::exists(cache_ / "_work/out" / (std::string(stem) + ".png")));
-    }
+    for (const std::string stem : {"t1", "t2"})  // nearest reduces exactly to the source
+        EXPECT_EQ(image::box_down(image::read_png_file(cache_ / (stem + ".png")), 4).pixels, source(stem).pixels);
     EXPECT_FALSE(fs::exists(cache_ / "t0.png"));
     // The rest; the work folder is emptied by this run.
     auto first = run({});
@@ -156,17 +152,32 @@ TEST_F(TerrainPipeline, MissingOrWrongOutputFailsThatTextureAKilledRunLeavesACac
     EXPECT_TRUE(contains(run({}).out, "5 terrain textures, 0 to upscale"));
     for (const auto& file : fs::directory_iterator(cache_)) EXPECT_NE(file.path().extension(), ".tmp");
     const std::string manifest_before = read_text(cache_ / "manifest.txt");
+    // A source with a zero side ("not a texture" is the terrain source test's) fails alone and keeps its record.
     const auto zero_side = data::write_texcache(data::texcache_fields(4, {{0, 4, {}}}));
-    for (const std::string& bytes : {std::string("not a texture"), std::string(zero_side.begin(), zero_side.end())}) {
-        test::ZipFiles broken;
-        broken.add("t2.texcache", bytes);
-        test::GameFolderWriter(game_).add_zip("zz_patch.zip", broken);
-        auto result = run({"--force"});
-        EXPECT_EQ(result.exit_code, 1);
-        EXPECT_EQ(result.err.rfind("t2: ", 0), 0u) << result.err;  // says which texture, fails alone
-        EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_before);
-        EXPECT_FALSE(fs::exists(cache_ / "_work"));
-    }
+    test::GameFolderWriter(game_).add_zip("zz_patch.zip",
+                                          test::ZipFiles().add("t2.texcache", {zero_side.begin(), zero_side.end()}));
+    result = run({"--force"});
+    EXPECT_TRUE(result.exit_code == 1 && result.err.starts_with("t2: ")) << result.err;
+    EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_before);
+    EXPECT_FALSE(fs::exists(cache_ / "_work"));
+}
+
+TEST_F(TerrainPipeline, DeringWrapsAfterBackProjectionIsNamedInTheSettingsAndTheMarginIsAdvisedOnce) {
+    const auto result = run({"--margin", "9", "--dering", "0", "--keep-work"}, "lanczos3");
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_TRUE(contains(result.out, "(model lanczos3, settings m9-bp3x50-db0-dr0)\n"));
+    EXPECT_EQ(lines_starting(result.err, "warning: "), 1u) << result.err;
+    EXPECT_TRUE(contains(result.err,
+                         "warning: --margin 9 is more than half the smaller side of 5 textures (t0, t1, "
+                         "t2 and 2 more), so their network inputs are mostly padding: try --margin 8 or "
+                         "less\n"));
+    const auto projected = back_project(crop(image::read_png_file(cache_ / "_work/out/t3.png"), 36, 36, 64, 64),
+                                        source("t3"), 3, 0.5, true);
+    image::RgbaImage expected = projected;
+    dering(expected, source("t3"), 0, true);
+    for (std::size_t i = 3; i < expected.pixels.size(); i += 4) expected.pixels[i] = 255;
+    EXPECT_NE(expected.pixels, projected.pixels);
+    EXPECT_EQ(image::read_png_file(cache_ / "t3.png").pixels, expected.pixels);
 }
 
 TEST(RealNcnn, TwoTinyTexturesComeBackFourTimesLargerAndOnlyOnce) {
