@@ -50,12 +50,10 @@ TEST(CsvTable, HeadersRowsQuotingLineBreaksAndColumnNames) {
         EXPECT_EQ(rows, expected) << name;
     }
     using Records = std::vector<std::vector<std::string>>;
-    EXPECT_EQ(parse_csv_records("a,b"), (Records{{"a", "b"}}));
-    EXPECT_EQ(parse_csv_records("a,"), (Records{{"a", ""}}));
-    EXPECT_EQ(parse_csv_records("\n\na"), (Records{{}, {}, {"a"}}));
-    EXPECT_EQ(parse_csv_records(""), Records{});
-    EXPECT_EQ(parse_csv_records("\""), (Records{{""}}));
-    EXPECT_EQ(parse_csv_records("\"\""), (Records{{""}}));
+    const std::pair<const char*, Records> records[] = {
+        {"a,b", {{"a", "b"}}}, {"a,", {{"a", ""}}}, {"\n\na", {{}, {}, {"a"}}}, {"", {}},
+        {"\"", {{""}}},        {"\"\"", {{""}}}};
+    for (const auto& [text, expected] : records) EXPECT_EQ(parse_csv_records(text), expected) << text;
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ protected:
     std::optional<GameArchives> archives_;
 };
 
-TEST_F(TerrainTexturesTest, TheLastRowOfATypePicksTheSeasonsEntryOfItsSet) {
+TEST_F(TerrainTexturesTest, TheLastRowOfATypePicksTheSeasonsEntryOfItsSetFoundByTheClimatesName) {
     EXPECT_EQ(terrain("Arid", {"Grass", "Sand", "Water", "Rock", "Swamp", "Unknown"}, 0),
               "Grass|grass_set|Terrain\\Grass_Spring.TGA|terrain\\grass_spring|-\n"
               "Sand|sand_set2|Sand2.dds|sand2|-\n"
@@ -81,10 +81,7 @@ TEST_F(TerrainTexturesTest, TheLastRowOfATypePicksTheSeasonsEntryOfItsSet) {
               "Grass|grass_set|grass_autumn|grass_autumn|present\n"
               "Sand|sand_set2|sand3.dds|sand3|present\n");
     EXPECT_EQ(terrain("Arid", {"Grass"}, 5), "Grass|grass_set|grass_autumn|grass_autumn|present\n");
-}
-
-// The terrain table is found lower-cased, the seasonal one only with the case given; sets must be text.
-TEST_F(TerrainTexturesTest, TablesAreFoundByTheClimatesNameAndSetsMustBeText) {
+    // The terrain table is found lower-cased, the seasonal one only with the case given; sets must be text.
     EXPECT_EQ(test::error_text<io::ZipError>([&] { terrain("Temperate", {"Grass"}, 0); }),
               "no such entry: DB/Terrain/DbSeasonalTextureSets_Temperate.csv");
     EXPECT_EQ(terrain("temperate", {"Grass"}, 1), "Grass|grass_set|grass_summer.tga|grass_summer|-\n");

@@ -1,7 +1,5 @@
 // Time controllers, the two version-dependent fields, controller sequences, and the
 // particle system controller with its particle modifiers.
-#include <gtest/gtest.h>
-
 #include "tests/data/nif/nif_test_util.h"
 
 namespace tarkeep::test {

@@ -1,9 +1,4 @@
 // The file frame: header line, versions, type table, separators, footer, references.
-#include <gtest/gtest.h>
-
-#include <limits>
-
-#include "data/nif/nif_registry.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/data/nif/nif_test_util.h"
 

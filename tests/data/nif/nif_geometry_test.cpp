@@ -1,6 +1,4 @@
 // Geometry blocks, geometry data and the strip to triangle conversion.
-#include <gtest/gtest.h>
-
 #include <tuple>
 
 #include "tests/data/nif/nif_test_util.h"

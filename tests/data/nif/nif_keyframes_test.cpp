@@ -1,6 +1,4 @@
 // Key groups, keyframe data with its rotation types, and the other animation data.
-#include <gtest/gtest.h>
-
 #include "tests/data/nif/nif_test_util.h"
 
 namespace tarkeep::test {

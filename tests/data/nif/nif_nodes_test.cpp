@@ -1,6 +1,4 @@
 // Scene graph nodes, LOD data, lights, and the extra data blocks that nodes carry.
-#include <gtest/gtest.h>
-
 #include "tests/data/nif/nif_test_util.h"
 
 namespace tarkeep::test {

@@ -1,6 +1,4 @@
 // Render properties, the texturing property, source textures and pixel data.
-#include <gtest/gtest.h>
-
 #include <tuple>
 
 #include "tests/data/nif/nif_test_util.h"
@@ -22,9 +20,8 @@ std::unique_ptr<T> round_trip_property(const std::string& type, const HandBytes&
 
 TEST(NifProperties, HandAssembledPropertiesAndPixelDataRoundTrip) {
     EXPECT_EQ(round_trip_property<NiAlphaProperty>("NiAlphaProperty", HandBytes().u16(0x200).u8(128))->threshold, 128);
-    for (const char* type : {"NiSpecularProperty", "NiWireframeProperty", "NiDitherProperty", "NiShadeProperty"}) {
+    for (const char* type : {"NiSpecularProperty", "NiWireframeProperty", "NiDitherProperty", "NiShadeProperty"})
         EXPECT_EQ(round_trip_property<NiFlagsProperty>(type, HandBytes().u16(0x8001))->flags, 0x8001) << type;
-    }
     round_trip_property<NiZBufferProperty>("NiZBufferProperty", HandBytes().u16(3).u32(0x01020304));
     round_trip_property<NiVertexColorProperty>("NiVertexColorProperty", HandBytes().u16(8).u32(2).u32(1));
 

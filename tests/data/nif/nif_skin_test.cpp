@@ -1,6 +1,4 @@
 // Skin instances, skin data with and without weights, and skin partitions.
-#include <gtest/gtest.h>
-
 #include "tests/data/nif/nif_test_util.h"
 
 namespace tarkeep::test {

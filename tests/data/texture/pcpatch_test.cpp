@@ -1,11 +1,8 @@
 // Player-colour patches: names, payloads, blocks written level by level, and runs past the pixel data.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "data/texture/dxt.h"
 #include "data/texture/pcpatch.h"
-#include "data/texture/texture_image.h"
 #include "data/texture/tex_error.h"
 #include "tests/data/error_text.h"
 #include "data/texture/pcpatch_writer.h"

@@ -55,22 +55,19 @@ TEST(TextureToRgba, UncompressedMasksAndFailures) {
          {127, 0, 0, 255}}};
     for (const auto& [name, fields, expected] : cases)
         EXPECT_EQ(texture_to_rgba(write_texcache(fields)).pixels, expected) << name;
-    auto fields = uncompressed(format_rgba, 4, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, 2, Bytes(7));
-    fields.footer.clear();
-    EXPECT_EQ(rgba_error(fields), "truncated mip 0");
-    fields.mipmaps = {{0xFFFFFFFF, 0xFFFFFFFF, 0}};
-    fields.bytes_per_pixel = 0xFFFFFFFF;  // b * w * h overflows 64 bits
-    EXPECT_EQ(rgba_error(fields), "truncated mip 0");
-    fields.mipmaps = {{641, 6700417, 0}};  // b * w * h = 2^64 - 1: adding the start wraps
-    EXPECT_EQ(rgba_error(fields), "truncated mip 0");
-    fields.mipmaps = {{1, 1, 0xFFFFFFFF}};
-    fields.bytes_per_pixel = 1;
-    EXPECT_EQ(rgba_error(fields), "truncated mip 0");
-    fields.mipmaps = {{1, 1, 0}};  // no levels at all: the DXT table below
-    fields.format = format_pal;
-    EXPECT_EQ(rgba_error(fields), "unsupported pixel format PAL");
-    fields.format = 12;
-    EXPECT_EQ(rgba_error(fields), "unsupported pixel format 12");
+    // Seven bytes and no footer: levels past the data, also by wrapping sizes, and formats it does not decode.
+    const std::tuple<std::uint32_t, std::uint32_t, TexcacheMipEntry, const char*> failures[] = {
+        {format_rgba, 4, {2, 1, 0}, "truncated mip 0"},
+        {format_rgba, 0xFFFFFFFF, {0xFFFFFFFF, 0xFFFFFFFF, 0}, "truncated mip 0"},  // b * w * h overflows 64 bits
+        {format_rgba, 0xFFFFFFFF, {641, 6700417, 0}, "truncated mip 0"},  // b * w * h = 2^64 - 1: the start wraps
+        {format_rgba, 1, {1, 1, 0xFFFFFFFF}, "truncated mip 0"},
+        {format_pal, 1, {1, 1, 0}, "unsupported pixel format PAL"},
+        {12, 1, {1, 1, 0}, "unsupported pixel format 12"}};
+    for (const auto& [format, bytes_per_pixel, level, message] : failures) {
+        auto fields = uncompressed(format, bytes_per_pixel, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, 2, Bytes(7));
+        std::tie(fields.footer, fields.mipmaps) = std::tuple(Bytes(), std::vector{level});
+        EXPECT_EQ(rgba_error(fields), message) << level.width;
+    }
 }
 
 // 8x8 image: left half opaque grey, right half transparent.
