@@ -28,10 +28,18 @@ protected:
         return run_upscale(
             words({game_.string(), cache_.string(), "--exe", exe, "--model", model}, "--margin 4", extra));
     }
-    // An upscaler that runs the reference one and then spoils the outputs with `after`.
+    // An upscaler that runs the reference one into private_, spoils the outputs there with `after`
+    // and only then moves them into its output folder: the tool, which takes outputs as soon as
+    // they are complete, sees none of the good ones.
     std::string spoiling_upscaler(const std::string& after) {
         const fs::path script = dir_ / "spoiling_upscaler.sh";
-        std::ofstream(script) << "#!/bin/sh\n\"" << test::ref_upscaler() << "\" \"$@\" || exit $?\n" << after << "\n";
+        const std::string private_folder = "\"" + private_.string() + "\"";
+        std::ofstream(script) << "#!/bin/sh\nn=$#; prev=\n"
+                              << "for a in \"$@\"; do\n  if [ \"$prev\" = -o ]; then out=$a; a=" << private_folder
+                              << "; fi\n  prev=$a; set -- \"$@\" \"$a\"\ndone\nshift $n\nrm -rf " << private_folder
+                              << "\nmkdir -p " << private_folder << "\n\"" << test::ref_upscaler()
+                              << "\" \"$@\" || exit $?\n"
+                              << after << "\nmv " << private_folder << "/* \"$out\"/\n";
         fs::permissions(script, fs::perms::owner_all);
         fs::create_directories(dir_ / "models");
         for (const char* file : {"nearest.param", "nearest.bin"})
@@ -44,7 +52,7 @@ protected:
     }
 
     TempDir dir_;
-    fs::path game_ = dir_ / "game", cache_ = dir_ / "cache";
+    fs::path game_ = dir_ / "game", cache_ = dir_ / "cache", private_ = dir_ / "private";
     TerrainGame terrain_ = write_terrain_game(game_, 5, 16);
 };
 
@@ -127,8 +135,8 @@ TEST_F(TerrainPipeline, MissingOrWrongOutputFailsThatTextureAKilledRunLeavesACac
     if (!platform::has_posix_shell()) GTEST_SKIP() << "the spoiling upscaler is a shell script";
     const fs::path work = dir_ / "work";
     const std::string upscaler =
-        spoiling_upscaler("rm \"" + (work / "out/t1.png").string() + "\"\ncp \"" + (work / "in/t2.png").string() +
-                          "\" \"" + (work / "out/t2.png").string() + "\"");
+        spoiling_upscaler("rm \"" + (private_ / "t1.png").string() + "\"\ncp \"" + (work / "in/t2.png").string() +
+                          "\" \"" + (private_ / "t2.png").string() + "\"");
     auto result = run({"--work", work.string()}, "nearest", upscaler);
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_TRUE(contains(result.err, "t1: cannot read "));
