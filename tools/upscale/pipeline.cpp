@@ -198,7 +198,12 @@ const std::atomic<bool>& stop_requests() {
     return requested;
 }
 
-void print_interrupted(std::size_t left) { std::printf("interrupted: %zu textures left for the next run\n", left); }
+void print_interrupted(std::size_t left) {
+    std::printf("interrupted: %zu textures left for the next run\n", left);
+    std::fflush(stdout);
+    // Closing the console on Windows ends the program once its handler returns; it waits for this.
+    platform::stop_finished();
+}
 
 double cache_megabytes(const fs::path& cache_dir, const std::vector<std::string>& stems, const std::string& suffix) {
     std::uintmax_t bytes = 0;
