@@ -275,6 +275,7 @@ int cmd_models_build(const Args& args) {
                 saver.finished();
             }
             saver.save_if_due();
+            return post.seen();
         };
         // One tile size for every run: the largest input of all of them.
         const TileSetting tile{o.tile.value_or(std::to_string(runs.largest_input())), false};

@@ -195,6 +195,7 @@ int cmd_terrain(const Args& args) {
                 saver.finished();
             }
             saver.save_if_due();
+            return post.seen();
         };
         upscale_seconds =
             runs.run_all(config,

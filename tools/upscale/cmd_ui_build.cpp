@@ -251,6 +251,7 @@ int cmd_ui_build(const Args& args) {
             saver.finished();
         }
         saver.save_if_due();
+        return post.seen();
     };
     const double upscale_seconds =
         runs.run_all(config,

@@ -82,6 +82,7 @@ void NetworkRuns::write_input(std::size_t run, const std::string& name, const im
     target.largest_input = std::max({target.largest_input, input.width, input.height});
     ++target.inputs;
     written_.push_back({run, name, static_cast<double>(input.width) * input.height / 1e6});
+    input_mpx_ += written_.back().input_mpx;
 }
 
 std::vector<NetworkOutput> NetworkRuns::take_written() { return std::exchange(written_, {}); }
@@ -91,7 +92,7 @@ namespace {
 // Runs one upscaler child to its end, calling `while_running.poll` meanwhile; ends it early on
 // a stop request. Returns the error text (empty on success) and sets `stopped`.
 std::string run_watched(const UpscalerConfig& config, const NetworkRun& run, const TileSetting& tile,
-                        const WhileRunning& while_running, bool& stopped) {
+                        const WhileRunning& while_running, Progress& progress, bool& stopped) {
     const std::string command = build_command(config, run.model, run.folders.in, run.folders.out, tile);
     const auto child = platform::ChildProcess::start(command, run.log);
     int code = -1;
@@ -106,7 +107,9 @@ std::string run_watched(const UpscalerConfig& config, const NetworkRun& run, con
                 child->end();
                 return {};
             }
-            if (while_running.poll) while_running.poll();
+            if (!while_running.poll) continue;
+            const OutputsSeen seen = while_running.poll();
+            progress.set_done(seen.count, seen.input_mpx);
         }
     }
     if (while_running.stop && while_running.stop->load()) {
@@ -122,13 +125,15 @@ std::string run_watched(const UpscalerConfig& config, const NetworkRun& run, con
 double NetworkRuns::run_all(const UpscalerConfig& config, const std::function<TileSetting(const NetworkRun&)>& tile_of,
                             const WhileRunning& while_running) {
     double seconds = 0;
+    Progress progress("upscale", inputs(), input_mpx_);
     for (NetworkRun& run : runs_) {
         if (run.inputs == 0) continue;
         const TileSetting tile = tile_of(run);
         const Stopwatch watch;
-        std::string error = run_watched(config, run, tile, while_running, interrupted_);
+        std::string error = run_watched(config, run, tile, while_running, progress, interrupted_);
         const double run_seconds = watch.seconds();
         seconds += run_seconds;
+        progress.clear();
         std::printf("%s %s: %.1f s\n", upscaler_label(run.model), run.model.c_str(), run_seconds);
         run.ended = true;
         if (interrupted_) break;

@@ -87,10 +87,17 @@ struct NetworkOutput {
     double input_mpx = 0;
 };
 
-// What a pipeline does while the network runs: `poll` is called about four times a second,
-// and once `stop` is true the running child is ended and no later run starts.
+// How many network outputs are complete, and the megapixels of their inputs.
+struct OutputsSeen {
+    std::size_t count = 0;
+    double input_mpx = 0;
+};
+
+// What a pipeline does while the network runs: `poll` is called about four times a second and
+// tells what it has seen, for the progress line; once `stop` is true the running child is ended
+// and no later run starts.
 struct WhileRunning {
-    std::function<void()> poll;
+    std::function<OutputsSeen()> poll;
     const std::atomic<bool>* stop = nullptr;
 };
 
@@ -164,6 +171,7 @@ private:
     UpscalerFailure on_failure_;
     std::vector<NetworkRun> runs_;
     std::vector<NetworkOutput> written_;
+    double input_mpx_ = 0;
     bool interrupted_ = false;
     std::string ending_error_;
 };

@@ -34,13 +34,18 @@ void Progress::set_done(std::size_t done, double done_mpx) {
     show(done, done_mpx);
 }
 
-void Progress::finish() {
+void Progress::clear() {
     std::lock_guard lock(draw_mutex_);
-    if (finished_) return;
-    finished_ = true;
-    if (!terminal_) return;
+    if (!terminal_ || finished_ || drawn_width_ == 0) return;
     std::fprintf(stderr, "\r%*s\r", static_cast<int>(drawn_width_), "");
     std::fflush(stderr);
+    drawn_width_ = 0;
+}
+
+void Progress::finish() {
+    clear();
+    std::lock_guard lock(draw_mutex_);
+    finished_ = true;
 }
 
 std::string Progress::line(const std::string& phase, std::size_t done, std::size_t total, double done_mpx,

@@ -33,6 +33,9 @@ public:
     void tick();
     // Sets how much is done (items and their megapixels), for a phase that counts by looking.
     void set_done(std::size_t done, double done_mpx);
+    // Erases the line from a terminal for a moment, so that other text can be printed; the next
+    // update draws it again.
+    void clear();
     void finish();
 
     // The line for `done` of `total` after `seconds` (the rate and ETA from `done_mpx`).

@@ -40,26 +40,19 @@ public:
           process_(std::move(process)),
           state_(jobs.size(), State::waiting),
           results_(jobs.size()) {
-        for (const auto& job_outputs : outputs_) {
-            seen_.emplace_back(job_outputs.size(), false);
-            for (const NetworkOutput& output : job_outputs) total_mpx_ += output.input_mpx;
-            total_outputs_ += job_outputs.size();
-        }
+        for (const auto& job_outputs : outputs_) seen_.emplace_back(job_outputs.size(), false);
     }
     ~StreamedPost() { workers_.reset(); }
 
-    // Main thread, while the network runs: hands over the jobs whose outputs are complete,
-    // updates the network's progress line and returns the jobs that succeeded since the
-    // last call (for the manifest).
+    // Main thread, while the network runs: hands over the jobs whose outputs are complete and
+    // returns the jobs that succeeded since the last call (for the manifest).
     std::vector<std::size_t> poll() {
-        if (!progress_) progress_.emplace("upscale", total_outputs_, total_mpx_);
         if (!workers_) workers_.emplace();
         for (std::size_t i = 0; i < jobs_.size(); ++i) {
             if (state_of(i) != State::waiting || !look_at_outputs(i)) continue;
             set_state(i, State::started);
             workers_->add([this, i] { run_started(i); });
         }
-        progress_->set_done(outputs_seen_, mpx_seen_);
         std::lock_guard lock(mutex_);
         return std::exchange(succeeded_, {});
     }
@@ -67,7 +60,6 @@ public:
     // After the runs: waits for the jobs already handed over, then processes those `scope`
     // names on the worker pool with a progress line named `phase`.
     void finish(PostScope scope, const char* phase) {
-        if (progress_) progress_->finish();
         workers_.reset();  // waits for every job handed over
         std::vector<std::size_t> todo;
         for (std::size_t i = 0; i < jobs_.size(); ++i) {
@@ -83,6 +75,9 @@ public:
             progress.tick();
         });
     }
+
+    // The outputs found complete so far, for the progress line.
+    OutputsSeen seen() const { return seen_outputs_; }
 
     // Each job's result, nothing for a job left for the next run.
     const std::vector<std::optional<Result>>& results() const { return results_; }
@@ -116,8 +111,8 @@ private:
                 continue;
             }
             seen_[i][k] = true;
-            ++outputs_seen_;
-            mpx_seen_ += outputs_[i][k].input_mpx;
+            ++seen_outputs_.count;
+            seen_outputs_.input_mpx += outputs_[i][k].input_mpx;
         }
         return all;
     }
@@ -160,9 +155,7 @@ private:
     std::vector<std::optional<Result>> results_;
     std::vector<std::size_t> succeeded_;
     std::vector<std::vector<bool>> seen_;
-    std::size_t total_outputs_ = 0, outputs_seen_ = 0;
-    double total_mpx_ = 0, mpx_seen_ = 0;
-    std::optional<Progress> progress_;
+    OutputsSeen seen_outputs_;
     std::optional<platform::WorkerQueue> workers_;
 };
 
