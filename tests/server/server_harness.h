@@ -73,17 +73,6 @@ inline Tally tally(const std::vector<std::string>& log, const std::string& marke
     return result;
 }
 
-// Skips whatever arrives before the first message of type T (lobby states, pings ...).
-template <typename T>
-std::optional<T> skip_to(TestClient& client, const TestClient::Pump& pump, int max_messages = 50) {
-    for (int i = 0; i < max_messages; ++i) {
-        auto message = client.next_message(pump);
-        if (!message) return std::nullopt;
-        if (auto* wanted = std::get_if<T>(&*message)) return std::move(*wanted);
-    }
-    return std::nullopt;
-}
-
 inline net::CreateGame game_request(std::uint8_t max_players = 8) {
     return net::CreateGame{"Duel", "Riverlands", 77, max_players, "speed=2"};
 }
