@@ -164,6 +164,7 @@ TEST(MessageCodec, DecoderLimitsTypeCodesAndTheirTexts) {
         {"params 11/2/10/100", Bytes{8, 11, 2, 10, 0, 100, 0}, "protocol: lockstep parameters"},
         {"params 2/2/10/10001", Bytes{8, 2, 2, 10, 0, 17, 39}, "protocol: lockstep parameters"},
         {"params 10/50/0/10000", Bytes{8, 10, 50, 0, 0, 16, 39}, ok},
+        {"params 1/1/0/10", Bytes{8, 1, 1, 0, 0, 10, 0}, ok},
         {"65 listed games", with_count(GameList{}, 65), "protocol: too many games"},
         {"9 lobby slots", with_count(LobbyState{}, 9), "protocol: too many lobby slots"},
         {"9 start players", with_count(GameStart{}, 9), "protocol: too many players"},
