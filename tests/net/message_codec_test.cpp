@@ -9,11 +9,12 @@
 namespace tarkeep::net {
 namespace {
 
-Command sample_command(std::uint8_t kind, std::size_t units) {
-    Command c{kind, 0xA1A2A3A4, -kMaxTarget, kMaxTarget, 7, 0xFFFFFFFF, 0xBEEF, true, {}};
-    for (std::size_t i = 0; i < units; ++i) c.units.push_back(static_cast<std::uint32_t>(1000 + i));
-    return c;
+Command command(std::uint8_t kind, std::int64_t x = 0, std::int64_t y = 0, std::size_t units = 0) {
+    return Command{kind, 0, x, y, 0, 0, 0, false, std::vector<std::uint32_t>(units)};
 }
+
+// Every field away from its default and told apart from the others.
+const Command kEveryField{7, 0x0A0B0C0D, -2, 0x0102030405, 9, 10, 0x0B0C, true, {0x11223344}};
 
 // One message of every type, in type-code order, with values away from the defaults.
 std::vector<Message> every_message() {
@@ -27,7 +28,7 @@ std::vector<Message> every_message() {
         SetReady{true},
         Chat{std::string(200, 'c')},
         StartGame{params},
-        TurnBundle{0, 77, 5, 0x1234, {sample_command(1, 0), sample_command(64, 3)}},
+        TurnBundle{0, 77, 5, 0x1234, {kEveryField, command(64, -kMaxTarget, kMaxTarget, 3)}},
         HashReport{10, 100, 0xFFFFFFFFFFFFFFFFull},
         GameSignal{3, 42},
         Ping{1, 123456789012ull},
@@ -81,9 +82,7 @@ TEST(MessageCodec, WireLayoutOfHelloStartGameAndABundle) {
         (Bytes{1, 'T', 'R', 'K', 'P', 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 'A', 'l'}));
     EXPECT_EQ(encode_message(StartGame{}), (Bytes{8, 2, 2, 10, 0, 100, 0}));  // default lockstep parameters
     // Little-endian throughout, signed targets in two's complement, booleans as one byte.
-    const TurnBundle bundle{
-        1, 2, 3, 0x0405, {Command{7, 0x0A0B0C0D, -2, 0x0102030405, 9, 10, 0x0B0C, true, {0x11223344}}}};
-    EXPECT_EQ(encode_message(bundle),
+    EXPECT_EQ(encode_message(TurnBundle{1, 2, 3, 0x0405, {kEveryField}}),
               (Bytes{9,    1,    2,    0,    0,    0,    3,    5,   4,   1, 7, 0xd, 0xc,  0xb,  0xa,  0xfe,
                      0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 5,   4,   3, 2, 1,   0,    0,    0,    9,
                      0,    0,    0,    0xa,  0,    0,    0,    0xc, 0xb, 1, 1, 0,   0x44, 0x33, 0x22, 0x11}));
@@ -100,10 +99,6 @@ Bytes patched(Bytes payload, std::size_t at, std::initializer_list<std::uint8_t>
 Bytes with_count(const Message& empty_list, std::uint8_t count) {
     const Bytes payload = encode_message(empty_list);
     return patched(payload, payload.size() - (std::holds_alternative<GameStart>(empty_list) ? 2 : 1), {count});
-}
-
-Command command(std::uint8_t kind, std::int64_t x = 0, std::int64_t y = 0, std::size_t units = 0) {
-    return Command{kind, 0, x, y, 0, 0, 0, false, std::vector<std::uint32_t>(units)};
 }
 
 Bytes bundle_of(std::uint8_t player, std::vector<Command> commands) {
@@ -169,6 +164,7 @@ TEST(MessageCodec, DecoderLimitsTypeCodesAndTheirTexts) {
         {"params 11/2/10/100", Bytes{8, 11, 2, 10, 0, 100, 0}, "protocol: lockstep parameters"},
         {"params 2/2/10/10001", Bytes{8, 2, 2, 10, 0, 17, 39}, "protocol: lockstep parameters"},
         {"params 10/50/0/10000", Bytes{8, 10, 50, 0, 0, 16, 39}, ok},
+        {"params 1/1/0/10", Bytes{8, 1, 1, 0, 0, 10, 0}, ok},
         {"65 listed games", with_count(GameList{}, 65), "protocol: too many games"},
         {"9 lobby slots", with_count(LobbyState{}, 9), "protocol: too many lobby slots"},
         {"9 start players", with_count(GameStart{}, 9), "protocol: too many players"},
@@ -191,7 +187,7 @@ TEST(MessageCodec, EncoderLimitsAndTheirTexts) {
         {"notice of 201", Notice{text(201)}, too_long},
         {"hello name of 25", Hello{kHelloMagic, 2, 0, 0, text(25)}, too_long},
         {"65 commands", TurnBundle{0, 2, 0, 0, std::vector<Command>(65)}, "protocol: too many commands in a bundle"},
-        {"513 units", TurnBundle{0, 2, 0, 0, {sample_command(1, 513)}}, "protocol: too many units in a command"},
+        {"513 units", TurnBundle{0, 2, 0, 0, {command(1, 0, 0, 513)}}, "protocol: too many units in a command"},
         {"65 games", GameList{std::vector<GameListEntry>(65)}, "protocol: too many games"},
         {"9 slots", LobbyState{0, "", "", 0, "", 0, 0, std::vector<LobbySlot>(9)}, "protocol: too many lobby slots"},
         {"9 players", GameStart{0, "", 0, "", {}, std::vector<StartPlayer>(9), 0}, "protocol: too many players"},
@@ -201,7 +197,7 @@ TEST(MessageCodec, EncoderLimitsAndTheirTexts) {
         {"blob total over 64 MiB", BlobChunk{0, 67108865, 0, 0, Bytes{}}, "protocol: blob chunk"},
         {"blob past its total", BlobChunk{0, 100, 60, 0, Bytes(41)}, "protocol: blob chunk"},
         {"blob offset wrapping 32 bits", BlobChunk{0, 100, 0xFFFFFFFF, 0, Bytes(1)}, "protocol: blob chunk"},
-        {"64 full commands", TurnBundle{0, 2, 0, 0, std::vector<Command>(64, sample_command(1, 512))},
+        {"64 full commands", TurnBundle{0, 2, 0, 0, std::vector<Command>(64, command(1, 0, 0, 512))},
          "protocol: message too large"},
     };
     for (const auto& [name, message, expected] : cases) EXPECT_EQ(encode_failure(message), expected) << name;

@@ -12,23 +12,13 @@
 namespace tarkeep::test {
 namespace {
 
-// Lines holding `marker`, and the N of the one among them that ends "... and N more like it".
-using Tally = std::pair<std::size_t, std::uint64_t>;
-Tally tally(const std::vector<std::string>& log, const std::string& marker) {
-    Tally result{0, 0};
-    for (const std::string& line : log)
-        if (line.find(marker) != std::string::npos) result = {result.first + 1, result.second + folded_into(line)};
-    return result;
-}
-
 TEST(LogFolding, AFloodOfConnectsInOneSecondIsFoldedAtTheNextAndEveryConnectionIsCounted) {
     ServerHarness harness(
         [](server::ServerConfig& config) { config.max_clients = config.max_clients_per_address = 2000; });
     for (int i = 0; i < 1000; ++i) harness.connect()->close();
     for (int i = 0; i < 20; ++i) harness.pump();  // every close seen, all within the same second
     EXPECT_EQ(tally(harness.log, " connected from "), Tally(10, 0));
-    harness.advance_ms(1000);
-    harness.pump();
+    harness.tick_ms(1000);
     EXPECT_EQ(harness.stats().connections, 1000u);
     // Ten of each kind told, then the eleventh standing for itself and the 989 more.
     for (const char* marker : {" connected from 127.0.0.1:", " () disconnected: closed by peer"})
@@ -68,10 +58,7 @@ TEST(StatusBlock, TellsUptimeClientsEachGameAndWhatTheLimitsTurnedAway) {
 
 TEST(StatusBlock, ComesEveryFewSecondsWhenAskedTo) {
     ServerHarness harness([](server::ServerConfig& config) { config.status_every_s = 5; });
-    for (const std::uint64_t step_ms : {4000, 999, 1, 4999, 1}) {
-        harness.advance_ms(step_ms);
-        harness.pump();
-    }
+    for (const std::uint64_t step_ms : {4000, 999, 1, 4999, 1}) harness.tick_ms(step_ms);
     for (const auto& [marker, lines] :
          {std::pair{"status: up ", 2u}, {"status: up 00:00:05,", 1u}, {"status: up 00:00:10,", 1u}})
         EXPECT_EQ(tally(harness.log, marker).first, lines) << marker;

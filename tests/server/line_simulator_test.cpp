@@ -37,10 +37,7 @@ TEST(LineSimulator, DelayedFramesAreHeldToTheBufferLimitInBothDirections) {
         "TEST MODE line simulation: latency 100 ms + jitter 0..0 ms per direction, stall 0 ms every ~0 ms"));
     auto sender = harness.connect();
     auto receiver = harness.connect();
-    const TestClient::Pump ticking = [&] {  // one millisecond per step, as the 1 ms poll timeout gives
-        harness.advance_ms(1);
-        harness.pump();
-    };
+    const TestClient::Pump ticking = [&] { harness.tick_ms(1); };  // as the 1 ms poll timeout gives
     sender->send(net::Hello{net::kHelloMagic, 2, 0, 0, "Ann"});
     sender->send(game_request());
     ASSERT_TRUE(skip_to<net::LobbyState>(*sender, ticking));
@@ -60,13 +57,11 @@ TEST(LineSimulator, DelayedFramesAreHeldToTheBufferLimitInBothDirections) {
 
     // The first 70 come due; relaying them all to Bo would hold more than the limit
     // for him, so he is dropped as soon as his queue would overflow.
-    harness.advance_ms(100);
-    harness.pump();
+    harness.tick_ms(100);
     EXPECT_EQ(harness.stats().blob_chunks, 70u);
     EXPECT_TRUE(harness.logged("client 2 (Bo) disconnected: too slow (output buffer full)"));
     // The frames held back were queued once room was made, and come due in turn.
-    harness.advance_ms(100);
-    harness.pump();
+    harness.tick_ms(100);
     EXPECT_EQ(harness.stats().blob_chunks, chunks);
     EXPECT_EQ(ann.inbound_bytes, 0u);
     EXPECT_FALSE(harness.server->find_client(1)->closing);

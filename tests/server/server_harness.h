@@ -25,8 +25,7 @@ public:
         config.log_sink = [this](const std::string& line) { log.push_back(line); };
         server = std::make_unique<server::RelayServer>(std::move(config), [this] { return now_us; });
         std::string error;
-        started = server->start(error);
-        EXPECT_TRUE(started) << error;
+        EXPECT_TRUE(server->start(error)) << error;
     }
 
     void pump() { server->poll_once(1); }
@@ -34,6 +33,7 @@ public:
         return [this] { pump(); };
     }
     void advance_ms(std::uint64_t ms) { now_us += ms * 1000; }
+    void tick_ms(std::uint64_t ms) { advance_ms(ms), pump(); }
     const server::ServerStats& stats() const { return server->stats(); }
 
     // A client the server has already accepted.
@@ -58,24 +58,19 @@ public:
     std::uint64_t now_us = 1000000;
     std::vector<std::string> log;
     std::unique_ptr<server::RelayServer> server;
-    bool started = false;
 };
 
-// The N of a log line that ends "... and N more like it" (lines folded into it); 0 for others.
-inline std::uint64_t folded_into(const std::string& line) {
-    const std::size_t at = line.rfind(" ... and ");
-    return line.ends_with(" more like it") && at != std::string::npos ? std::stoull(line.substr(at + 9)) : 0;
-}
-
-// Skips whatever arrives before the first message of type T (lobby states, pings ...).
-template <typename T>
-std::optional<T> skip_to(TestClient& client, const TestClient::Pump& pump, int max_messages = 50) {
-    for (int i = 0; i < max_messages; ++i) {
-        auto message = client.next_message(pump);
-        if (!message) return std::nullopt;
-        if (auto* wanted = std::get_if<T>(&*message)) return std::move(*wanted);
+// The log lines holding `marker`, and the sum of the N of those that end "... and N more like it".
+using Tally = std::pair<std::size_t, std::uint64_t>;
+inline Tally tally(const std::vector<std::string>& log, const std::string& marker) {
+    Tally result{0, 0};
+    for (const std::string& line : log) {
+        const std::size_t at = line.rfind(" ... and ");
+        const bool folded = line.ends_with(" more like it") && at != std::string::npos;
+        if (line.find(marker) != std::string::npos)
+            result = {result.first + 1, result.second + (folded ? std::stoull(line.substr(at + 9)) : 0)};
     }
-    return std::nullopt;
+    return result;
 }
 
 inline net::CreateGame game_request(std::uint8_t max_players = 8) {

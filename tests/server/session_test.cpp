@@ -67,19 +67,15 @@ TEST(RelayHandshake, RefusalsAndKicks) {
     using net::Notice, net::Refused;
     const std::string outside = "game message outside a running game";
     const std::string unknown = "protocol error: protocol: unknown message type 99";
-    const auto hello = [](std::uint32_t magic, std::uint16_t version, const char* name) {
+    const auto hello = [](std::uint16_t version, const char* name, std::uint32_t magic = net::kHelloMagic) {
         return framed({net::Hello{magic, version, 0, 0, name}});
     };
     const std::tuple<bool, net::Bytes, std::deque<net::Message>, std::uint64_t, std::string> cases[] = {
         // after a good handshake?, the bytes sent, all that comes back, protocol kicks, the logged reason
         {false, framed({net::Ping{1, 2}}), {Notice{"expected hello"}}, 1, "expected hello"},
-        {false, hello(0x12345678, 2, "Ann"), {Notice{"expected hello"}}, 1, "expected hello"},
-        {false,
-         hello(net::kHelloMagic, 3, "A"),
-         {Refused{"protocol version 3 not supported (server: 2)"}},
-         0,
-         "protocol version"},
-        {false, hello(net::kHelloMagic, 2, " \x01\x1f "), {Refused{"empty player name"}}, 0, "empty name"},
+        {false, hello(2, "Ann", 0x12345678), {Notice{"expected hello"}}, 1, "expected hello"},
+        {false, hello(3, "A"), {Refused{"protocol version 3 not supported (server: 2)"}}, 0, "protocol version"},
+        {false, hello(2, " \x01\x1f "), {Refused{"empty player name"}}, 0, "empty name"},
         {false, {0x70, 0x11, 0x01, 0x00}, {}, 1, "invalid frame length 70000"},  // no body yet
         {false, {1, 0, 0, 0, 99}, {Notice{unknown}}, 1, unknown},
         {true, framed({net::TurnBundle{}}), {Notice{outside}}, 1, outside},
@@ -99,9 +95,9 @@ TEST(RelayHandshake, RefusalsAndKicks) {
     }
 }
 
-// The Welcome carries the client's own id and the longest message of the day; frames sent just
-// before the peer closes are still handled; shutdown tells the clients left.
-TEST(RelayHandshake, AHelloSplitOverManyReadsPingGoodbyeAlsoWhenThePeerClosesAtOnceAndShutdown) {
+// The Welcome carries the client's own id and the longest message of the day; shutdown tells the
+// clients left. (Frames sent just before the peer closes are still handled: see the relayed game.)
+TEST(RelayHandshake, AHelloSplitOverManyReadsPingGoodbyeAndShutdown) {
     ServerHarness harness([](ServerConfig& config) { config.motd = std::string(200, 'm'); });
     auto bo = harness.join("Bo");
     auto client = harness.connect();
@@ -127,11 +123,6 @@ TEST(RelayHandshake, AHelloSplitOverManyReadsPingGoodbyeAlsoWhenThePeerClosesAtO
     EXPECT_TRUE(client->wait_closed(harness.pumper()));
     EXPECT_TRUE(client->inbox().empty());
     EXPECT_TRUE(harness.logged("client 2 (Ann) disconnected: goodbye"));
-
-    bo->send(net::Goodbye{});
-    bo->close();
-    for (int i = 0; i < 50 && !harness.server->clients().empty(); ++i) harness.pump();
-    EXPECT_TRUE(harness.logged("client 1 (Bo) disconnected: goodbye"));
 
     auto cy = harness.join("Cy");
     harness.server->shutdown();

@@ -82,8 +82,7 @@ TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
     const auto stop_at = std::chrono::steady_clock::now() + std::chrono::duration<double>(SOAK_SECONDS);
     const std::uint64_t limit = harness.server->config().connection_buffer_limit;
     while (rounds < SOAK_MIN_ROUNDS || std::chrono::steady_clock::now() < stop_at) {
-        harness.advance_ms(5);
-        harness.pump();
+        harness.tick_ms(5);
         for (auto& bot : bots) {
             read(bot);
             if (!bot.client->connected() || bot.client->peer_closed()) {
@@ -104,13 +103,10 @@ TEST(RelaySoak, ManyClientsPlayingMisbehavingAndVanishing) {
     for (auto& bot : bots) bot.client->close();
     for (int i = 0; i < 200 && !harness.server->clients().empty(); ++i) harness.pump();
 
-    harness.advance_ms(1000);  // lines folded in the last second come out in the next
-    harness.pump();
+    harness.tick_ms(1000);  // lines folded in the last second come out in the next
     const auto log_count = [&](const std::string& part) {
-        std::uint64_t count = 0;
-        for (const std::string& line : harness.log)
-            if (line.find(part) != std::string::npos) count += 1 + folded_into(line);
-        return count;
+        const Tally lines = tally(harness.log, part);
+        return lines.first + lines.second;
     };
     const server::ServerStats& stats = harness.stats();
     EXPECT_TRUE(harness.server->clients().empty());

@@ -68,4 +68,15 @@ private:
     bool reset_ = false;
 };
 
+// Skips whatever arrives before the first message of type T (lobby states, pings ...).
+template <typename T>
+std::optional<T> skip_to(TestClient& client, const TestClient::Pump& pump, int max_steps = 500) {
+    for (int i = 0; i < 50; ++i) {
+        auto message = client.next_message(pump, max_steps);
+        if (!message) return std::nullopt;
+        if (auto* wanted = std::get_if<T>(&*message)) return std::move(*wanted);
+    }
+    return std::nullopt;
+}
+
 }  // namespace tarkeep::test

@@ -49,23 +49,13 @@ std::uint16_t free_port() {
 const TestClient::Pump kWait = [] { platform::sleep_milliseconds(2); };
 constexpr int kSteps = 2500;
 
-template <typename T>
-std::optional<T> skip_to(TestClient& client) {
-    for (int i = 0; i < 50; ++i) {
-        auto message = client.next_message(kWait, kSteps);
-        if (!message) return std::nullopt;
-        if (auto* wanted = std::get_if<T>(&*message)) return std::move(*wanted);
-    }
-    return std::nullopt;
-}
-
 // Connects once the server (still starting under Wine) listens, and says hello.
 std::unique_ptr<TestClient> join(std::uint16_t port, const std::string& name) {
     for (int attempt = 0; attempt < 300; ++attempt, platform::sleep_milliseconds(50)) {
         auto client = std::make_unique<TestClient>(port);
         if (!client->connected()) continue;
         client->send(net::Hello{net::kHelloMagic, 2, 0, 0, name});
-        EXPECT_EQ(skip_to<net::Welcome>(*client).value_or(net::Welcome{}).motd, "Tarkeep relay") << name;
+        EXPECT_EQ(skip_to<net::Welcome>(*client, kWait, kSteps).value_or(net::Welcome{}).motd, "Tarkeep relay") << name;
         return client;
     }
     ADD_FAILURE() << "the server never listened on port " << port;
@@ -93,19 +83,19 @@ TEST(WineServer, ServesANativeClientAndHoldsItsPort) {
         auto guest = join(port, "Bo");
         ASSERT_TRUE(host && guest);
         host->send(net::CreateGame{"Duel", "Riverlands", 77, 2, "speed=2"});
-        const auto lobby = skip_to<net::LobbyState>(*host);
+        const auto lobby = skip_to<net::LobbyState>(*host, kWait, kSteps);
         ASSERT_TRUE(lobby);
         EXPECT_EQ(lobby->name, "Duel");
         guest->send(net::JoinGame{lobby->game_id});
-        EXPECT_EQ(skip_to<net::LobbyState>(*guest).value_or(net::LobbyState{}).slots.size(), 2u);
+        EXPECT_EQ(skip_to<net::LobbyState>(*guest, kWait, kSteps).value_or(net::LobbyState{}).slots.size(), 2u);
 
         host->send(net::SetReady{true});
         guest->send(net::SetReady{true});
         host->settle(kWait, 50);
         host->inbox().clear();
         host->send(net::StartGame{});
-        const auto host_start = skip_to<net::GameStart>(*host);
-        const auto guest_start = skip_to<net::GameStart>(*guest);
+        const auto host_start = skip_to<net::GameStart>(*host, kWait, kSteps);
+        const auto guest_start = skip_to<net::GameStart>(*guest, kWait, kSteps);
         ASSERT_TRUE(host_start && guest_start);
         EXPECT_EQ(guest_start->map, "Riverlands");
         EXPECT_EQ(guest_start->players.size(), 2u);
@@ -114,7 +104,7 @@ TEST(WineServer, ServesANativeClientAndHoldsItsPort) {
             0, host_start->params.first_turn, 0, 0, {net::Command{3, 9, -1000, 2000, 1, 2, 3, true, {11, 12}}}};
         host->send(bundle);
         bundle.player_id = host_start->your_player_id;
-        EXPECT_EQ(skip_to<net::TurnBundle>(*guest), bundle);
+        EXPECT_EQ(skip_to<net::TurnBundle>(*guest, kWait, kSteps), bundle);
 
         // The port is held exclusively: a second server cannot take it.
         const std::string port_text = std::to_string(port);
