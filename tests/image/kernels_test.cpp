@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "image/kernels.h"
 #include "image/metrics.h"
@@ -15,6 +16,11 @@ using test::filled;
 using test::grey_row;
 using test::px;
 using test::random_image;
+
+// Copies, so that images made on the spot can be compared whole.
+std::tuple<std::uint32_t, std::uint32_t, std::vector<std::uint8_t>> whole(const image::RgbaImage& im) {
+    return {im.width, im.height, im.pixels};
+}
 
 std::vector<int> reds(const image::RgbaImage& im, std::size_t count = SIZE_MAX) {
     std::vector<int> v;
@@ -30,9 +36,7 @@ TEST(Pad, EveryEdgeModeAndMarginMatchesTheFormula) {
                 const image::RgbaImage src = random_image(w, h, margin * 8 + flags);
                 const bool mirror = flags & 1, wrap_x = flags & 2, wrap_y = flags & 4;
                 const image::RgbaImage out = pad(src, margin, mirror, wrap_x, wrap_y);
-                const image::RgbaImage expected = naive::pad(src, margin, mirror, wrap_x, wrap_y);
-                ASSERT_EQ(std::tie(out.width, out.height, out.pixels),
-                          std::tie(expected.width, expected.height, expected.pixels))
+                ASSERT_EQ(whole(out), whole(naive::pad(src, margin, mirror, wrap_x, wrap_y)))
                     << w << "x" << h << " margin " << margin << " flags " << flags;
                 if (flags == 6) {
                     EXPECT_EQ(pad_wrap(src, margin).pixels, out.pixels);
@@ -80,10 +84,7 @@ TEST(BoxDown, RoundsHalvesUpAndDropsRemainders) {
     EXPECT_EQ(reds(box_down(im, 2)), (std::vector<int>{1, 0, 0, 0}));
     for (std::uint32_t f : {0u, 1u, 2u, 3u, 4u, 7u}) {  // 0 and 1 leave the image as it is
         const image::RgbaImage src = random_image(29, 17, f);
-        const image::RgbaImage out = box_down(src, f), expected = naive::box_down(src, f);
-        EXPECT_EQ(std::tie(out.width, out.height, out.pixels),
-                  std::tie(expected.width, expected.height, expected.pixels))
-            << f;
+        EXPECT_EQ(whole(box_down(src, f)), whole(naive::box_down(src, f))) << f;
     }
 }
 
@@ -95,7 +96,7 @@ TEST(ResizeBilinear, FollowsTheWeightsAndClampsEdges) {
     EXPECT_EQ(resize_bilinear(image::RgbaImage{}, 2, 2).pixels, std::vector<std::uint8_t>(16, 0));
     const image::RgbaImage src = random_image(13, 9, 3);
     for (auto [w, h] : {std::pair{26u, 18u}, {40u, 7u}, {5u, 30u}, {13u, 9u}, {1u, 1u}, {64u, 64u}})
-        EXPECT_EQ(resize_bilinear(src, w, h).pixels, naive::resize_bilinear(src, w, h).pixels) << w << "x" << h;
+        EXPECT_EQ(whole(resize_bilinear(src, w, h)), whole(naive::resize_bilinear(src, w, h))) << w << "x" << h;
 }
 
 TEST(BackProject, MatchesTheFormulaReducesInconsistencyLeavesAConsistentImageAndRefusesPartSizes) {
@@ -157,27 +158,6 @@ TEST(Dering, WrappedEqualsTheMiddleOfTheTiledTextureDeringed) {
         dering(big, tiled3(src), margin);
         EXPECT_EQ(crop(big, w * f, h * f, w * f, h * f).pixels, hd.pixels) << w << "x" << h;
     }
-}
-
-// Saturated pixels that a network leaves, some on the borders of a smooth tiling texture:
-// the wrapped dering pulls them into the colours around them without raising the seam.
-TEST(Dering, WrappedRemovesSaturatedOutliersWithoutRaisingTheSeam) {
-    image::RgbaImage smooth = random_image(64, 64, 3);
-    for (std::size_t i = 0; i < smooth.pixels.size(); ++i)  // one period of a wave per axis
-        smooth.pixels[i] = static_cast<std::uint8_t>(120 + 60 * std::sin(0.09817 * (i / 4 % 64) + i % 4) +
-                                                     40 * std::cos(0.09817 * (i / 256)) + smooth.pixels[i] % 4);
-    const image::RgbaImage src = box_down(smooth, 4);
-    image::RgbaImage spoilt = smooth;
-    for (const std::size_t at : {10 * 64 + 0, 20 * 64 + 63, 30, 63 * 64 + 41, 33 * 64 + 17})
-        spoilt.pixels[at * 4 + at % 3] = static_cast<std::uint8_t>(at % 2 * 255);
-    image::RgbaImage wrapped = spoilt, clamped = spoilt;
-    dering(wrapped, src, 0, true);
-    dering(clamped, src, 0);
-    for (std::size_t i = 0; i < smooth.pixels.size(); ++i)
-        ASSERT_LT(std::abs(wrapped.pixels[i] - smooth.pixels[i]), 24);
-    const auto seam = [](const image::RgbaImage& im) { return ratio_x(seam_stats(im)) + ratio_y(seam_stats(im)); };
-    EXPECT_LT(seam(wrapped), std::min(seam(spoilt), seam(smooth) + 0.05)) << seam(spoilt) << " " << seam(smooth);
-    EXPECT_GT(seam(clamped), seam(wrapped) + 0.1);  // clamped edges cut the border values
 }
 
 TEST(Bleed, FillsTransparentPixelsFromOpaqueNeighboursAsTheFormulaDoesOnSparseMasks) {

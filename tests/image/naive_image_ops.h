@@ -71,21 +71,17 @@ inline RgbaImage pad(const RgbaImage& im, int m, bool mirrored, bool wrap_x, boo
 
 inline void box_blur3(std::vector<float>& v, std::uint32_t w, std::uint32_t h, int r, bool wrap_edges) {
     auto map = [&](std::int64_t i, std::int64_t n) { return wrap_edges ? wrap(i, n) : clamp(i, n); };
-    std::vector<float> tmp(v.size());
-    for (std::uint32_t y = 0; y < h; ++y)
-        for (std::uint32_t x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) {
-                double sum = 0;
-                for (int o = -r; o <= r; ++o) sum += v[(std::size_t{y} * w + map(std::int64_t{x} + o, w)) * 3 + c];
-                tmp[(std::size_t{y} * w + x) * 3 + c] = static_cast<float>(sum / (2 * r + 1));
-            }
-    for (std::uint32_t y = 0; y < h; ++y)
-        for (std::uint32_t x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) {
-                double sum = 0;
-                for (int o = -r; o <= r; ++o) sum += tmp[(map(std::int64_t{y} + o, h) * w + x) * 3 + c];
-                v[(std::size_t{y} * w + x) * 3 + c] = static_cast<float>(sum / (2 * r + 1));
-            }
+    for (const bool along_rows : {true, false}) {
+        const std::vector<float> in = v;
+        for (std::int64_t y = 0; y < h; ++y)
+            for (std::int64_t x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    double sum = 0;
+                    for (int o = -r; o <= r; ++o)
+                        sum += along_rows ? in[(y * w + map(x + o, w)) * 3 + c] : in[(map(y + o, h) * w + x) * 3 + c];
+                    v[(y * w + x) * 3 + c] = static_cast<float>(sum / (2 * r + 1));
+                }
+    }
 }
 
 inline RgbaImage back_project(const RgbaImage& hd, const RgbaImage& src, int passes, double strength, bool wrap_edges) {
@@ -145,11 +141,7 @@ inline void dering(RgbaImage& hd, const RgbaImage& src, int d) {
                                      get(src, x1, y1, c)};
                 const int lo = std::max(*std::min_element(vals, vals + 4) - d, 0);
                 const int hi = std::min(*std::max_element(vals, vals + 4) + d, 255);
-                std::uint8_t& v = at(hd, X, Y, c);
-                if (v > hi)
-                    v = static_cast<std::uint8_t>(hi);
-                else if (v < lo)
-                    v = static_cast<std::uint8_t>(lo);
+                at(hd, X, Y, c) = static_cast<std::uint8_t>(std::clamp<int>(get(hd, X, Y, c), lo, hi));
             }
         }
 }

@@ -155,9 +155,7 @@ TEST(Png, LibpngReadsOurFilesAndWeReadLibpngs) {
             EXPECT_EQ(image::decode_png(file).pixels, pixels) << "compress " << compress;
         }
         const image::RgbaImage image = image::decode_png(libpng_encode(pixels, w, h));
-        EXPECT_EQ(image.width, w);
-        EXPECT_EQ(image.height, h);
-        EXPECT_EQ(image.pixels, pixels);
+        EXPECT_EQ(std::tie(image.width, image.height, image.pixels), std::tie(w, h, pixels));
     }
 }
 

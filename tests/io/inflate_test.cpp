@@ -21,10 +21,6 @@ using io::inflate;
 using Bytes = std::vector<std::uint8_t>;
 using Writer = DeflateBitWriter;
 
-using Outcome = InflateOutcome;
-
-Outcome ours(const Bytes& stream, std::size_t limit = SIZE_MAX) { return our_inflate(stream, 0, limit); }
-
 // Every level and strategy, with a small memory level now and then so that zlib ends
 // blocks often. The size hint is right, wrong or absurd (never reserved whole), and half
 // the streams have bytes after the final block, which are ignored.
@@ -65,18 +61,20 @@ TEST(Inflate, AgreesWithTheReferenceDecoderOnDamagedStreams) {
         for (int flips = i % 4 < 2 ? 0 : 1 + random() % 3; flips > 0 && !stream.empty(); --flips)
             stream[random() % stream.size()] ^= static_cast<std::uint8_t>(1u << (random() % 8));
         const std::size_t limit = i % 5 == 0 ? random() % 4000 : SIZE_MAX;
-        const Outcome fast = ours(stream, limit);
+        const InflateOutcome fast = our_inflate(stream, 0, limit);
         ASSERT_EQ(fast, reference_outcome(stream, limit)) << "case " << i;
         errors += fast.error.empty() ? 0 : 1;
     }
     EXPECT_GT(errors, 1000);  // the damage really produced failures
 }
 
-// A stored block: BFINAL, BTYPE 0, then from the next byte LEN, NLEN and the data.
-void stored(Writer& w, bool final_block, const Bytes& bytes) {
-    w.bits(final_block ? 1 : 0, 3);
-    w.align_to_byte();
-    for (auto b : bytes) w.byte(b);
+// Writes a stored block: BFINAL, BTYPE 0, then from the next byte LEN, NLEN and the data.
+std::function<void(Writer&)> stored(bool final_block, const Bytes& bytes) {
+    return [=](Writer& w) {
+        w.bits(final_block ? 1 : 0, 3);
+        w.align_to_byte();
+        for (auto b : bytes) w.byte(b);
+    };
 }
 
 // A final fixed block that starts with the literal 'a' (fixed literals 0-143 are 0x30 +
@@ -99,8 +97,8 @@ void incomplete_code(Writer& w) {
     w.code(0, 2);
 }
 
-Outcome gives(const Bytes& output) { return {output, ""}; }
-Outcome fails(const char* message) { return {{}, std::string("inflate: ") + message}; }
+InflateOutcome gives(const Bytes& output) { return {output, ""}; }
+InflateOutcome fails(const char* message) { return {{}, std::string("inflate: ") + message}; }
 
 // Complete codes with lengths 1 to 15 force the decoder past its first-level tables:
 // literals 0..13, then a match of 3 at distance 1, whose code is one of the longest.
@@ -121,31 +119,21 @@ void long_codes(Writer& w) {
 struct Crafted {
     const char* name;
     std::function<void(Writer&)> write;
-    Outcome expected;
+    InflateOutcome expected;
 };
 
 // Hand-made streams; both decoders must give the expected output or error text.
 const Crafted crafted[] = {
     {"stored blocks, the last one empty",
      [](Writer& w) {
-         stored(w, false, {3, 0, 0xFC, 0xFF, 'a', 'b', 'c'}), stored(w, true, {0, 0, 0xFF, 0xFF});
+         stored(false, {3, 0, 0xFC, 0xFF, 'a', 'b', 'c'})(w);
+         stored(true, {0, 0, 0xFF, 0xFF})(w);
      },
      gives(bytes_of("abc"))},
-    {"stored length and complement disagree",
-     [](Writer& w) {
-         stored(w, true, {5, 0, 0x34, 0x12});
-     },
-     fails("stored block length mismatch")},
-    {"stored block longer than the data",
-     [](Writer& w) {
-         stored(w, true, {10, 0, 0xF5, 0xFF, 1, 2, 3});
-     },
+    {"stored length and complement disagree", stored(true, {5, 0, 0x34, 0x12}), fails("stored block length mismatch")},
+    {"stored block longer than the data", stored(true, {10, 0, 0xF5, 0xFF, 1, 2, 3}),
      fails("stored block exceeds data")},
-    {"stored length cut short",
-     [](Writer& w) {
-         stored(w, true, {0x05, 0x00, 0xFA});
-     },
-     fails("stored block exceeds data")},
+    {"stored length cut short", stored(true, {0x05, 0x00, 0xFA}), fails("stored block exceeds data")},
     {"block type 3", [](Writer& w) { w.bits(0b111, 3); }, fails("invalid block type")},
     {"no data", [](Writer&) {}, fails("unexpected end of data")},
     {"fixed block cut after a literal", fixed_literal, fails("unexpected end of data")},
@@ -224,7 +212,7 @@ TEST(Inflate, CraftedStreamsGiveTheExpectedOutputOrErrorText) {
         Writer w;
         c.write(w);
         const Bytes stream = w.finish();
-        EXPECT_EQ(ours(stream), c.expected) << c.name;
+        EXPECT_EQ(our_inflate(stream), c.expected) << c.name;
         EXPECT_EQ(reference_outcome(stream), c.expected) << c.name;
     }
 }
@@ -245,13 +233,9 @@ TEST(Inflate, OutputLimitStopsJustPastTheLimit) {
 // A PNG header may claim 16384 x 16384 and a zip entry 4 GB: memory must follow what the
 // stream really produces, and a true size must not cost much more than itself.
 TEST(Inflate, MemoryFollowsTheOutputNotTheAnnouncedSize) {
-    Bytes data(1 << 20);
     std::mt19937 random(7);
-    for (auto& b : data) b = static_cast<std::uint8_t>(random());
-    uLongf size = compressBound(data.size());
-    Bytes zlib(size);
-    ASSERT_EQ(compress2(zlib.data(), &size, data.data(), data.size(), 0), Z_OK);  // stored blocks
-    const Bytes stream(zlib.begin() + 2, zlib.begin() + static_cast<std::ptrdiff_t>(size) - 4);
+    const Bytes data = random_bytes(random, 1 << 20);
+    const Bytes stream = zlib_deflate_raw(data, 0, Z_DEFAULT_STRATEGY);  // stored blocks
     const std::size_t claimed = std::size_t{1} << 30;
     Bytes out;
     EXPECT_LT(bytes_allocated_by([&] { out = inflate(stream, claimed, claimed); }), 8 * data.size());
@@ -320,10 +304,10 @@ TEST(InflateFastLoop, HandsOverToTheCarefulPathAtEveryDistanceFromTheEnds) {
                                         zlib_deflate_raw(mixed_data(random, 3000), 6, Z_DEFAULT_STRATEGY),
                                         copies_stream(true), copies_stream(false)};
     // The reference is slow: its outcomes once, both loops against them.
-    std::vector<std::tuple<std::size_t, std::size_t, std::size_t, Outcome>> cases;  // stream, cut, limit
+    std::vector<std::tuple<std::size_t, std::size_t, std::size_t, InflateOutcome>> cases;  // stream, cut, limit
     for (std::size_t k = 0; k < streams.size(); ++k) {
         const Bytes& stream = streams[k];
-        const Outcome whole = reference_outcome(stream);
+        const InflateOutcome whole = reference_outcome(stream);
         ASSERT_EQ(whole.error, "") << k;
         const std::size_t size = whole.output.size();
         for (std::size_t cut = stream.size() - 40; cut < stream.size(); ++cut)

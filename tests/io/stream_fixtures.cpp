@@ -96,8 +96,7 @@ std::vector<std::uint32_t> canonical_codes(const std::vector<std::uint8_t>& leng
 }
 
 void write_code_length_code(DeflateBitWriter& writer, unsigned literal_count, unsigned distance_count) {
-    writer.bits(1, 1);
-    writer.bits(2, 2);
+    writer.bits(0b101, 3);  // final, dynamic
     writer.bits(literal_count - 257, 5);
     writer.bits(distance_count - 1, 5);
     writer.bits(19 - 4, 4);
