@@ -269,17 +269,10 @@ int cmd_models_build(const Args& args) {
         StreamedPost<ModelJob, ModelJobResult> post(
             jobs, std::move(outputs), runs, [&](const ModelJob& job) { return post_process(job, o, runs, which); });
         PeriodicSave saver(*save_every, [&] { write_model_manifest(manifest_path, manifest); });
-        const auto poll = [&] {
-            for (const std::size_t i : post.poll()) {
-                manifest[jobs[i].stem] = jobs[i].record;
-                saver.finished();
-            }
-            saver.save_if_due();
-            return post.seen();
-        };
         // One tile size for every run: the largest input of all of them.
         const TileSetting tile{o.tile.value_or(std::to_string(runs.largest_input())), false};
-        upscale_seconds = runs.run_all(config, [&](const NetworkRun&) { return tile; }, {poll, &stop_requests()});
+        upscale_seconds = runs.run_all(
+            config, [&](const NetworkRun&) { return tile; }, post.while_running(manifest, saver));
         if (!runs.ending_error().empty()) {
             // The textures finished while the network ran are stored and listed; the rest is
             // left as it was for the next build.

@@ -189,20 +189,12 @@ int cmd_terrain(const Args& args) {
         StreamedPost<TerrainJob, TerrainJobResult> post(
             jobs, std::move(outputs), runs, [&](const TerrainJob& job) { return post_process(job, o, runs); });
         PeriodicSave saver(*save_every, [&] { save_terrain_manifest(manifest_path, manifest); });
-        const auto poll = [&] {
-            for (const std::size_t i : post.poll()) {
-                manifest[jobs[i].stem] = jobs[i].record;
-                saver.finished();
-            }
-            saver.save_if_due();
-            return post.seen();
-        };
-        upscale_seconds =
-            runs.run_all(config,
-                         [&](const NetworkRun& network) {
-                             return TileSetting{o.tile.value_or(tile_for_largest(network.largest_input)), o.tta};
-                         },
-                         {poll, &stop_requests()});
+        upscale_seconds = runs.run_all(
+            config,
+            [&](const NetworkRun& network) {
+                return TileSetting{o.tile.value_or(tile_for_largest(network.largest_input)), o.tta};
+            },
+            post.while_running(manifest, saver));
 
         // What the network did not hide: the outputs still waiting when it ended.
         const Stopwatch store;

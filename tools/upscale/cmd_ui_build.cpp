@@ -245,20 +245,12 @@ int cmd_ui_build(const Args& args) {
     StreamedPost<UiJob, UiJobResult> post(jobs, std::move(outputs), runs,
                                           [&](const UiJob& job) { return post_process_ui_sheet(job, o, runs); });
     PeriodicSave saver(*save_every, [&] { write_model_manifest(manifest_path, manifest); });
-    const auto poll = [&] {
-        for (const std::size_t i : post.poll()) {
-            manifest[jobs[i].stem] = jobs[i].record;
-            saver.finished();
-        }
-        saver.save_if_due();
-        return post.seen();
-    };
-    const double upscale_seconds =
-        runs.run_all(config,
-                     [&](const NetworkRun& run) {
-                         return TileSetting{o.tile.value_or(tile_for_largest(run.largest_input)), false};
-                     },
-                     {poll, &stop_requests()});
+    const double upscale_seconds = runs.run_all(
+        config,
+        [&](const NetworkRun& run) {
+            return TileSetting{o.tile.value_or(tile_for_largest(run.largest_input)), false};
+        },
+        post.while_running(manifest, saver));
 
     // What the network did not hide: the sheets still waiting when it ended.
     const Stopwatch post_watch;

@@ -16,6 +16,30 @@
 
 namespace tarkeep::upscale {
 
+// Saves a manifest once finished jobs have waited `every` seconds unsaved, so that a run killed
+// at any moment loses at most that much of its work.
+class PeriodicSave {
+public:
+    PeriodicSave(double every_seconds, std::function<void()> save) : every_(every_seconds), save_(std::move(save)) {}
+
+    // A job finished; its record waits to be saved.
+    void finished() {
+        if (!oldest_unsaved_) oldest_unsaved_ = std::chrono::steady_clock::now();
+    }
+    void save_if_due() {
+        if (!oldest_unsaved_ ||
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - *oldest_unsaved_).count() < every_)
+            return;
+        save_();
+        oldest_unsaved_.reset();
+    }
+
+private:
+    double every_;
+    std::function<void()> save_;
+    std::optional<std::chrono::steady_clock::time_point> oldest_unsaved_;
+};
+
 // Which jobs finish() still processes.
 enum class PostScope {
     all,            // every job: the runs have ended
@@ -55,6 +79,21 @@ public:
         }
         std::lock_guard lock(mutex_);
         return std::exchange(succeeded_, {});
+    }
+
+    // What the network runs do meanwhile: poll(), each job that succeeded stored under its stem in
+    // `manifest` and saved when `saver` says so; Ctrl+C and termination stop the runs.
+    template <class Manifest>
+    WhileRunning while_running(Manifest& manifest, PeriodicSave& saver) {
+        return {[this, &manifest, &saver] {
+                    for (const std::size_t i : poll()) {
+                        manifest[jobs_[i].stem] = jobs_[i].record;
+                        saver.finished();
+                    }
+                    saver.save_if_due();
+                    return seen();
+                },
+                &stop_requests()};
     }
 
     // After the runs: waits for the jobs already handed over, then processes those `scope`
@@ -157,30 +196,6 @@ private:
     std::vector<std::vector<bool>> seen_;
     OutputsSeen seen_outputs_;
     std::optional<platform::WorkerQueue> workers_;
-};
-
-// Saves a manifest once finished jobs have waited `every` seconds unsaved, so that a run killed
-// at any moment loses at most that much of its work.
-class PeriodicSave {
-public:
-    PeriodicSave(double every_seconds, std::function<void()> save) : every_(every_seconds), save_(std::move(save)) {}
-
-    // A job finished; its record waits to be saved.
-    void finished() {
-        if (!oldest_unsaved_) oldest_unsaved_ = std::chrono::steady_clock::now();
-    }
-    void save_if_due() {
-        if (!oldest_unsaved_ ||
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - *oldest_unsaved_).count() < every_)
-            return;
-        save_();
-        oldest_unsaved_.reset();
-    }
-
-private:
-    double every_;
-    std::function<void()> save_;
-    std::optional<std::chrono::steady_clock::time_point> oldest_unsaved_;
 };
 
 }  // namespace tarkeep::upscale
