@@ -57,8 +57,10 @@ protected:
 };
 
 TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefusesWorkFoldersAndModels) {
+    touch(cache_ / "t0.png.tmp");  // what a killed run's atomic write leaves behind
     auto result = run({"--only", "t1", "--only", "lava", "--only", "t2", "--keep-work"});
     ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_FALSE(fs::exists(cache_ / "t0.png.tmp"));
     EXPECT_TRUE(contains(result.err, "warning: lava is not a terrain texture\n"));
     EXPECT_TRUE(contains(result.out, "2 terrain textures, 2 to upscale"));
     for (const std::string stem : {"t1", "t2"})  // nearest reduces exactly to the source
