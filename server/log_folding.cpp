@@ -1,5 +1,6 @@
 // Counting alike log lines per second and folding the excess.
 #include "server/log_folding.h"
+
 #include "server/microseconds.h"
 
 namespace tarkeep::server {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
 
 #include "server/deny_list.h"
 #include "server/log_folding.h"
@@ -23,6 +24,16 @@ TEST(LogFolding, AFloodOfConnectsInOneSecondIsFoldedAtTheNextAndEveryConnectionI
     // Ten of each kind told, then the eleventh standing for itself and the 989 more.
     for (const char* marker : {" connected from 127.0.0.1:", " () disconnected: closed by peer"})
         EXPECT_EQ(tally(harness.log, marker), Tally(11, 989)) << marker;
+}
+
+TEST(LogFolding, NumbersAddressesAndPortsAreOneMarkAndTheRestStays) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"client 17 from 203.0.113.5:51234 connected", "client # from # connected"},
+        {"turn 3. v1.2:x 9", "turn #. v#:x #"},
+        {":5 .7 a.b", ":# .# a.b"},
+        {"refused 10.0.0.1:2", "refused #"},
+    };
+    for (const auto& [line, kind] : cases) EXPECT_EQ(server::log_line_kind(line), kind) << line;
 }
 
 TEST(LogFolding, ALoneHeldLineComesAsItIs) {
