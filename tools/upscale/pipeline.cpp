@@ -210,6 +210,17 @@ void print_interrupted(std::size_t left) {
     platform::stop_finished();
 }
 
+std::vector<std::set<std::string>> NetworkRuns::outputs_present() const {
+    std::vector<std::set<std::string>> present(runs_.size());
+    for (std::size_t run = 0; run < runs_.size(); ++run) {
+        std::error_code missing;  // a run's folder may be gone already, or not yet written to
+        for (const platform::FolderEntry& entry : platform::list_folder(runs_[run].folders.out, missing))
+            if (entry.path.extension() == ".png")
+                present[run].insert(platform::path_to_utf8(entry.path.filename().replace_extension()));
+    }
+    return present;
+}
+
 double cache_megabytes(const fs::path& cache_dir, const std::vector<std::string>& stems, const std::string& suffix) {
     std::uintmax_t bytes = 0;
     for (const std::string& stem : stems) {

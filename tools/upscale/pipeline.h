@@ -153,6 +153,8 @@ public:
     // True when the output can be post-processed: a complete PNG, and for fail_dependants
     // only once its run has ended without failing (a later failure would fail the job).
     bool output_complete(const NetworkOutput& output) const;
+    // The names (without ".png") of the files in each run's output folder now, by run.
+    std::vector<std::set<std::string>> outputs_present() const;
 
     // read_network_output of the run's <name>.png; see UpscalerFailure for a failed run.
     image::RgbaImage read_output(std::size_t run, const std::string& name, const NetworkCrop& crop,

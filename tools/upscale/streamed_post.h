@@ -8,6 +8,8 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/worker_pool.h"
@@ -72,8 +74,9 @@ public:
     // returns the jobs that succeeded since the last call (for the manifest).
     std::vector<std::size_t> poll() {
         if (!workers_) workers_.emplace();
+        const auto present = runs_.outputs_present();
         for (std::size_t i = 0; i < jobs_.size(); ++i) {
-            if (state_of(i) != State::waiting || !look_at_outputs(i)) continue;
+            if (state_of(i) != State::waiting || !look_at_outputs(i, present)) continue;
             set_state(i, State::started);
             workers_->add([this, i] { run_started(i); });
         }
@@ -101,9 +104,10 @@ public:
     void finish(PostScope scope, const char* phase) {
         workers_.reset();  // waits for every job handed over
         std::vector<std::size_t> todo;
+        const auto present = runs_.outputs_present();
         for (std::size_t i = 0; i < jobs_.size(); ++i) {
             if (state_[i] == State::done || scope == PostScope::started_only) continue;
-            if (scope == PostScope::complete_only && !outputs_complete(i)) continue;
+            if (scope == PostScope::complete_only && !look_at_outputs(i, present)) continue;
             todo.push_back(i);
         }
         Progress progress(phase, todo.size());
@@ -140,12 +144,14 @@ private:
         state_[i] = state;
     }
 
-    // Marks the outputs of job i that are complete now; true when all of them are.
-    bool look_at_outputs(std::size_t i) {
+    // Marks the outputs of job i that are complete now; true when all of them are. Only files
+    // the listing of their folder shows are opened: a poll looks at the new ones, not at all.
+    bool look_at_outputs(std::size_t i, const std::vector<std::set<std::string>>& present) {
         bool all = true;
         for (std::size_t k = 0; k < outputs_[i].size(); ++k) {
             if (seen_[i][k]) continue;
-            if (!runs_.output_complete(outputs_[i][k])) {
+            const NetworkOutput& output = outputs_[i][k];
+            if (!present[output.run].count(output.name) || !runs_.output_complete(output)) {
                 all = false;
                 continue;
             }
@@ -154,12 +160,6 @@ private:
             seen_outputs_.input_mpx += outputs_[i][k].input_mpx;
         }
         return all;
-    }
-
-    bool outputs_complete(std::size_t i) const {
-        for (const NetworkOutput& output : outputs_[i])
-            if (!runs_.output_complete(output)) return false;
-        return true;
     }
 
     Result attempt(std::size_t i) {

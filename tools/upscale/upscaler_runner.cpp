@@ -48,10 +48,6 @@ std::string build_command(const UpscalerConfig& config, const std::string& model
 
 const char* upscaler_label(const std::string& model) { return is_onnx_model(model) ? "ONNX" : "Real-ESRGAN"; }
 
-int run_process(const std::string& command_line, const fs::path& log_path) {
-    return platform::run_process(command_line, log_path);
-}
-
 std::string collect_failure_lines(const fs::path& log_path) {
     std::string collected;
     std::ifstream log(platform::stream_path(log_path), std::ios::binary);
@@ -63,12 +59,6 @@ std::string collect_failure_lines(const fs::path& log_path) {
         collected += "  " + line + "\n";
     }
     return collected;
-}
-
-std::string run_upscaler(const UpscalerConfig& config, const std::string& model, const fs::path& input_dir,
-                         const fs::path& output_dir, const TileSetting& tile, const fs::path& log_path) {
-    const std::string command = build_command(config, model, input_dir, output_dir, tile);
-    return upscaler_failure(model, command, run_process(command, log_path), log_path);
 }
 
 std::string upscaler_failure(const std::string& model, const std::string& command, int code, const fs::path& log_path) {

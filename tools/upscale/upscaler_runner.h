@@ -27,17 +27,8 @@ std::string build_command(const UpscalerConfig& config, const std::string& model
 // "ONNX" for an ONNX model, "Real-ESRGAN" for an NCNN one: how reports name the upscaler.
 const char* upscaler_label(const std::string& model);
 
-// Runs a command line and waits for it; standard error goes to `log_path` when it is not
-// empty. Returns the exit code, -1 when the program cannot be started.
-int run_process(const std::string& command_line, const std::filesystem::path& log_path);
-
-// Runs the upscaler over a folder. Returns an error text (the exit code, the command
-// line and the log lines that mention "failed" or "Traceback"), empty on success.
-std::string run_upscaler(const UpscalerConfig& config, const std::string& model, const std::filesystem::path& input_dir,
-                         const std::filesystem::path& output_dir, const TileSetting& tile,
-                         const std::filesystem::path& log_path);
-
-// The error text of a finished run (see run_upscaler), empty when it succeeded.
+// The error text of a finished upscaler run, empty when it succeeded: the exit code, the
+// command line and the log lines that mention "failed" or "Traceback".
 std::string upscaler_failure(const std::string& model, const std::string& command, int exit_code,
                              const std::filesystem::path& log_path);
 

@@ -18,6 +18,13 @@ const fs::path kChild = TARKEEP_FAKE_UPSCALER;
 std::string utf8(const fs::path& path) { return platform::path_to_utf8(path); }
 std::string quoted(const fs::path& path) { return "\"" + utf8(path) + "\""; }
 
+// One upscaler run as the pipelines make it: its command line, the child, its failure text.
+std::string run_upscaler(const UpscalerConfig& config, const std::string& model, const fs::path& in,
+                         const fs::path& out, const fs::path& log) {
+    const std::string command = build_command(config, model, in, out, {"32"});
+    return upscaler_failure(model, command, platform::run_process(command, log), log);
+}
+
 UpscalerConfig config_of(std::vector<std::string> words, const fs::path& program_dir) {
     words.insert(words.begin(), "tarkeep_upscale");
     return make_upscaler_config(parse_args(static_cast<int>(words.size()), words), program_dir);
@@ -100,22 +107,22 @@ TEST(RunUpscaler, ArgumentsArriveIntactAndFailuresNameCodeCommandAndTheCollected
     // A folder whose name ends in a backslash would otherwise swallow the closing quote.
     const fs::path tricky = dir / "trailing\\";
     for (const fs::path& folder : {in, out, tricky}) fs::create_directories(folder);
-    EXPECT_EQ(run_process(build_command(config, "x4", in, tricky, {"32", true}), log), 0);
+    EXPECT_EQ(platform::run_process(build_command(config, "x4", in, tricky, {"32", true}), log), 0);
     EXPECT_EQ(received(log), (std::vector<std::string>{"-i", utf8(in), "-o", utf8(tricky), "-n", "x4", "-s", "4", "-m",
                                                        utf8(dir / "models dir"), "-f", "png", "-t", "32", "-x", "-g",
                                                        "1", "-j", "1:2:2"}));
 
     const std::string child = quoted(kChild);
-    EXPECT_EQ(run_process(child + " exit7", log), 7);
+    EXPECT_EQ(platform::run_process(child + " exit7", log), 7);
     EXPECT_EQ(received(log), (std::vector<std::string>{"exit7"}));  // the log is replaced, not appended
-    EXPECT_EQ(run_process(child + " exit7", {}), 7);
-    EXPECT_EQ(run_process(quoted(dir / "no such program") + " -i x", log), -1);
+    EXPECT_EQ(platform::run_process(child + " exit7", {}), 7);
+    EXPECT_EQ(platform::run_process(quoted(dir / "no such program") + " -i x", log), -1);
     // A log that cannot be created leaves the child's error stream alone.
-    EXPECT_EQ(run_process(child + " exit7", dir / "missing" / "log"), 7);
+    EXPECT_EQ(platform::run_process(child + " exit7", dir / "missing" / "log"), 7);
 
     const auto command = [&](const char* model) { return build_command(config, model, in, out, {"32"}); };
     const auto failure = [&](const char* model, const fs::path& log) {
-        return run_upscaler(config, model, in, out, {"32"}, log);
+        return run_upscaler(config, model, in, out, log);
     };
     EXPECT_EQ(failure("x4", log), "");
     EXPECT_EQ(failure("exit7", log), "Real-ESRGAN failed (exit code 7): " + command("exit7") + "\n");
@@ -138,7 +145,7 @@ TEST(RunUpscaler, ArgumentsArriveIntactAndFailuresNameCodeCommandAndTheCollected
         {"--python", utf8(kChild), "--onnx-runner", utf8(dir / "onnx_upscale.py"), "--onnx-models", utf8(dir / "onnx")},
         dir.path());
     touch(dir / "onnx" / "net.onnx");
-    const std::string text = run_upscaler(onnx, "onnx:net", in, dir / "exit7", {"32"}, log);
+    const std::string text = run_upscaler(onnx, "onnx:net", in, dir / "exit7", log);
     EXPECT_EQ(text.rfind("ONNX failed (exit code 7): " + quoted(kChild) + " -I ", 0), 0u) << text;
     EXPECT_EQ(received(log).at(0), "-I");
 }
