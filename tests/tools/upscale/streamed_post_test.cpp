@@ -130,7 +130,6 @@ TEST_F(LongRuns, ATerminatedRunKeepsWhatFinishedAKilledOneLeavesAValidCacheAndRe
     EXPECT_TRUE(
         contains(out, "\ninterrupted: " + std::to_string(kTextures - kept) + " textures left for the next run\n"));
     expect_valid_cache();
-    EXPECT_FALSE(fs::exists(cache_ / "_work"));
     const auto rerun = run_upscale(arguments());
     EXPECT_TRUE(contains(rerun.out, "6 terrain textures, " + std::to_string(kTextures - kept) + " to upscale"));
 
@@ -159,7 +158,6 @@ TEST_F(LongRuns, AFailedForcedRerunKeepsTheEarlierResultsAndAKeptWorkFolderIsNev
     const auto failed = run_upscale(failing);
     EXPECT_EQ(failed.exit_code, 1);
     EXPECT_TRUE(contains(failed.out, "done: 0 upscaled, 6 failed, cache 6 entries"));
-    EXPECT_TRUE(contains(failed.err, "t0: cannot read "));
     EXPECT_EQ(read_text(cache_ / "manifest.txt") + read_text(cache_ / "t0.png"), manifest + hd);
 
     // The UI build's runs as well: a sheet is made only of this run's outputs.
