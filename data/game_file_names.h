@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "data/text_lines.h"
+
 namespace tarkeep::data {
 
 inline constexpr std::string_view kTextureSuffix = ".texcache";
@@ -38,6 +40,17 @@ inline bool has_suffix(std::string_view name, std::string_view suffix) {
 // The name without `suffix` when it ends with it, else the whole name.
 inline std::string_view without_suffix(std::string_view name, std::string_view suffix) {
     return has_suffix(name, suffix) ? name.substr(0, name.size() - suffix.size()) : name;
+}
+
+// The model a user names, bare ("archer") or as an archive path
+// ("Models/Units/archer.nifcache"): the last path component without ".nifcache" in any
+// letter case.
+inline std::string model_name_from_path(std::string_view text) {
+    const std::size_t slash = text.find_last_of("/\\");
+    std::string_view name = slash == std::string_view::npos ? text : text.substr(slash + 1);
+    if (name.size() > kModelSuffix.size() && has_suffix(ascii_lower(name), kModelSuffix))
+        name.remove_suffix(kModelSuffix.size());
+    return std::string(name);
 }
 
 }  // namespace tarkeep::data

@@ -56,6 +56,11 @@ std::vector<std::string> split_command_line(std::string_view command_line);
 // doubled where they precede a quote or the closing quote, inner quotes escaped.
 std::string quote_argument(std::string_view argument);
 
+// False when `program` is a path with a folder in it and names no file (on Windows, nor
+// with ".exe" added, as starting it would try). A bare name is looked for on the search
+// path only when it starts, so it counts as found here.
+bool program_file_present(const std::filesystem::path& program);
+
 // The running program's own file, absolute; empty when the system cannot tell.
 std::filesystem::path executable_path();
 

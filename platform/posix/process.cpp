@@ -11,6 +11,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/files.h"
+
 extern char** environ;
 
 namespace tarkeep::platform {
@@ -95,6 +97,10 @@ int ChildProcess::end() {
 int run_process(const std::string& command_line, const std::filesystem::path& log_path) {
     const auto child = ChildProcess::start(command_line, log_path);
     return child ? child->wait() : -1;
+}
+
+bool program_file_present(const std::filesystem::path& program) {
+    return !program.has_parent_path() || path_status(program).kind == PathKind::file;
 }
 
 std::filesystem::path executable_path() {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/win32/native_path.h"
 
 namespace tarkeep::platform {
@@ -115,6 +116,12 @@ int ChildProcess::end() {
 int run_process(const std::string& command_line, const std::filesystem::path& log_path) {
     const auto child = ChildProcess::start(command_line, log_path);
     return child ? child->wait() : -1;
+}
+
+bool program_file_present(const std::filesystem::path& program) {
+    if (!program.has_parent_path() || path_status(program).kind == PathKind::file) return true;
+    // CreateProcess tries the name with ".exe" added when it has no extension.
+    return !program.has_extension() && path_status(std::filesystem::path(program) += L".exe").kind == PathKind::file;
 }
 
 std::filesystem::path executable_path() {

@@ -2,24 +2,13 @@
 #include "tools/upscale/args.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 
 #include "platform/cmdline.h"
+#include "tools/upscale/option_table.h"
 
 namespace tarkeep::upscale {
 namespace {
-
-constexpr std::array<std::string_view, 39> kValueOptions = {
-    "--exe",         "--model",         "--models",     "--margin",      "--only",
-    "--work",        "--gpu",           "--tile",       "--orig",        "--deblock-threshold",
-    "--backproject", "--bp-strength",   "--model-orig", "--model-get",   "--bilinear",
-    "--pad",         "--alpha",         "--pc",         "--min-size",    "--max-size",
-    "--scale",       "--threads",       "--dering",     "--tile-detect", "--alpha-model",
-    "--pc-model",    "--colour",        "--ui-orig",    "--icon-model",  "--panel-model",
-    "--pack",        "--tile-max",      "--table",      "--python",      "--onnx-runner",
-    "--onnx-models", "--onnx-provider", "--onnx-tile",  "--save-every",
-};
 
 const std::vector<std::string>& empty_list() {
     static const std::vector<std::string> empty;
@@ -29,7 +18,8 @@ const std::vector<std::string>& empty_list() {
 }  // namespace
 
 bool is_value_option(std::string_view name) {
-    return std::find(kValueOptions.begin(), kValueOptions.end(), name) != kValueOptions.end();
+    const OptionRule* rule = find_option(name);
+    return rule && rule->kind != ValueKind::none;
 }
 
 bool Args::flag(std::string_view name) const { return flags.find(std::string(name)) != flags.end(); }

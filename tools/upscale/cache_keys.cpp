@@ -1,11 +1,13 @@
 // Source hashes and settings strings for the cache manifests.
 #include "tools/upscale/cache_keys.h"
-#include "platform/cmdline.h"
-
-#include <string>
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "platform/cmdline.h"
+#include "platform/files.h"
 
 namespace tarkeep::upscale {
 
@@ -57,6 +59,16 @@ bool read_manifest_line(std::istream& in, std::string& line) {
     if (!std::getline(in, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
+}
+
+CacheFamily cache_family(const std::filesystem::path& cache_dir) {
+    std::ifstream in(platform::stream_path(cache_dir / "manifest.txt"), std::ios::binary);
+    std::string line;
+    if (!in || !read_manifest_line(in, line)) return CacheFamily::none;
+    // The version after the family name may grow; the family never changes.
+    if (line.rfind("tarkeep-terrain-hd", 0) == 0) return CacheFamily::terrain;
+    if (line.rfind("tarkeep-model-hd", 0) == 0) return CacheFamily::models;
+    return CacheFamily::none;
 }
 
 std::string escape_manifest_field(const std::string& text) {

@@ -25,6 +25,11 @@ std::string source_hash(std::span<const std::uint8_t> bytes);
 // is not part of the line. False at the end of the file.
 bool read_manifest_line(std::istream& in, std::string& line);
 
+// Which pipeline family a cache folder belongs to, told by the first line of its
+// manifest.txt: none when there is no manifest or its first line is neither family's.
+enum class CacheFamily { none, terrain, models };
+CacheFamily cache_family(const std::filesystem::path& cache_dir);
+
 // A text field of a manifest line: blanks, control bytes and '%' become "%XX" so that
 // the line still splits into its fields; other bytes stay as they are. Unescaping turns
 // only "%" and two hexadecimal digits back, so older lines read unchanged.

@@ -11,18 +11,12 @@
 namespace tarkeep::upscale {
 
 int cmd_model_get(const Args& args) {
-    if (args.positional.size() < 4) {
-        std::fputs(
-            "usage: <Morv dir> <cache dir> <colour|0> <out.png> --model-get "
-            "<tex>\n",
-            stderr);
-        return 2;
-    }
     const std::filesystem::path cache_dir = args.path(1);
     if (std::string problem = foreign_manifest_problem(cache_dir); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 2;
     }
+    std::fputs(no_model_manifest_warning(cache_dir).c_str(), stderr);
     const std::string stem = opt(args, "--model-get", "");
     if (only_stems({stem}).empty()) return 2;
     const char colour = args.positional[2].empty() ? '0' : args.positional[2][0];

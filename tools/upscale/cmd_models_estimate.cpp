@@ -60,6 +60,7 @@ int cmd_models_estimate(const Args& args) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 2;
     }
+    std::fputs(no_model_manifest_warning(cache_dir).c_str(), stderr);
     const data::GameArchives archives(morv_dir);
     const ModelHdLookup hd_textures(archives, cache_dir);
     const data::GameDb db(morv_dir / "zips" / "db.zip");

@@ -1,12 +1,15 @@
 // --models-glb: one game model with its textures as binary glTF, original against HD.
 #include <chrono>
 #include <cstdio>
+#include <mutex>
+#include <set>
 
 #include "data/game_db.h"
 #include "data/game_file_names.h"
 #include "data/gltf/model_export.h"
 #include "data/text_lines.h"
 #include "data/unit_models.h"
+#include "platform/cmdline.h"
 #include "platform/file_bytes.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_catalogue.h"
@@ -67,19 +70,16 @@ void warn_conversion_counts(const std::string& model, const data::GltfConvertSta
 }  // namespace
 
 int cmd_models_glb(const Args& args) {
-    if (args.positional.size() < 4) {
-        std::fputs("usage: <Morv dir> <cache dir> <model variant> <out.glb> --models-glb [--colour X] [--max-size N]\n",
-                   stderr);
-        return 2;
-    }
     const std::optional<std::uint32_t> max_size_option = size_option(args, "--max-size", "1024");
     if (!max_size_option) return 2;
     const std::uint32_t max_size = *max_size_option;  // 0: no limit
     const std::filesystem::path morv_dir = args.path(0);
     const std::filesystem::path out = args.path(3);
-    const std::string& variant = args.positional[2];
+    const std::string variant = data::model_name_from_path(args.positional[2]);
+    const std::filesystem::path cache_dir = args.path(1);
+    std::fputs(no_model_manifest_warning(cache_dir).c_str(), stderr);
     const data::GameArchives archives(morv_dir);
-    const ModelHdLookup hd_textures(archives, args.path(1));
+    const ModelHdLookup hd_textures(archives, cache_dir);
     const std::string colour_text = opt(args, "--colour", "A");
     const char colour = colour_text.empty() ? 'A' : colour_text[0];
 
@@ -90,9 +90,15 @@ int cmd_models_glb(const Args& args) {
     const TimedRun original = timed_export(archives, variant, {}, options, cache);
 
     options.hd_key = "hd" + std::to_string(max_size);
+    std::mutex without_hd_mutex;
+    std::set<std::string> without_hd;
     options.hd_lookup = [&](const std::string& texture, char letter) -> std::optional<data::GltfTextureImage> {
         auto hd = hd_textures.get(texture, letter, max_size);
-        if (!hd) return std::nullopt;
+        if (!hd) {
+            const std::lock_guard lock(without_hd_mutex);
+            without_hd.insert(texture);
+            return std::nullopt;
+        }
         return data::GltfTextureImage{hd->image.width, hd->image.height, std::move(hd->image.pixels), hd->patched};
     };
     std::vector<std::string> animations;
@@ -103,6 +109,9 @@ int cmd_models_glb(const Args& args) {
     const TimedRun hd = timed_export(archives, variant, animations, options, cache);
 
     warn_conversion_counts(variant, hd.result.stats);
+    if (!without_hd.empty())
+        std::fprintf(stderr, "warning: %s: %zu textures have no HD version in %s: the game's are used\n",
+                     variant.c_str(), without_hd.size(), platform::path_to_utf8(cache_dir).c_str());
     platform::write_file_atomic(out, hd.result.glb);
     std::printf("%s colour %c: original %u images %.2f MB %.0f ms, HD %u images %.2f MB %.0f ms, player colour %d/%d\n",
                 variant.c_str(), colour, static_cast<unsigned>(original.result.images),

@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <map>
 
+#include "data/game_db.h"
 #include "data/texture/dxt.h"
+#include "data/unit_models.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/progress.h"
@@ -59,4 +61,15 @@ int cmd_models_list(const std::filesystem::path& morv_dir, bool verbose) {
     std::printf("\n");
     return unreadable > 0 ? 1 : 0;
 }
+
+int cmd_models_units(const std::filesystem::path& morv_dir) {
+    const data::GameArchives archives(morv_dir);
+    const data::GameDb db(morv_dir / "zips" / "db.zip");
+    const std::vector<data::ModelJob> jobs = data::list_model_jobs(db, archives);
+    for (const data::ModelJob& job : jobs)
+        std::printf("%s unit %s, %zu animations\n", job.model.c_str(), job.unit.c_str(), job.kf_files.size());
+    std::printf("%zu model variants for --models-glb\n", jobs.size());
+    return 0;
+}
+
 }  // namespace tarkeep::upscale

@@ -124,7 +124,7 @@ int cmd_terrain(const Args& args) {
     const std::optional<double> save_every = save_every_option(args);
     if (!save_every) return kRefused;
     const UpscalerConfig config = make_upscaler_config(args);
-    if (refuse(check_model(config, o.model)) ||
+    if (refuse(check_model(config, o.model)) || refuse(model_manifest_problem(o.cache_dir)) ||
         refuse(check_work_folder(o.work_dir, {o.cache_dir, o.morv_dir}, NetworkRuns::work_entries(kRunNames, 1))))
         return kRefused;
     const std::string settings = terrain_settings_string(o.margin, o.passes, o.strength, o.deblock, o.deblock_threshold,

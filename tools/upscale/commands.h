@@ -16,6 +16,8 @@ int cmd_ui_montage(const Args& args);
 
 // Model textures
 int cmd_models_list(const std::filesystem::path& morv_dir, bool verbose);
+// --models-list --units: the model variants that --models-glb exports, with their units.
+int cmd_models_units(const std::filesystem::path& morv_dir);
 int cmd_models_fit(const Args& args);
 int cmd_model_orig(const Args& args);
 int cmd_models_estimate(const Args& args);

@@ -1,11 +1,76 @@
 #include "tools/upscale/dispatch.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 
 #include "tools/upscale/commands.h"
+#include "tools/upscale/help_text.h"
+#include "tools/upscale/option_table.h"
 
 namespace tarkeep::upscale {
+namespace {
+
+constexpr std::size_t kAny = SIZE_MAX;
+
+// A command, the option that selects it, how many positionals it takes and its usage line.
+struct CommandRule {
+    Command command;
+    std::string_view selector;
+    std::size_t fewest;
+    std::size_t most;
+    const char* usage;
+};
+
+// In the order of precedence: when several selectors are given, the first row wins.
+constexpr CommandRule kCommandRules[] = {
+    {Command::seam, "--seam", 1, kAny, "usage: --seam <png or folder>... [--quiet]\n"},
+    {Command::montage, "--montage", 5, kAny, "usage: --montage <out.png> <x> <y> <size> <png>...\n"},
+    {Command::tile2, "--tile2", 3, 3, "usage: --tile2 <out.png> <png> <size>\n"},
+    {Command::models_list, "--models-list", 1, 1, "usage: <Morv dir> --models-list [--units] [--verbose]\n"},
+    {Command::models_fit, "--models-fit", 1, 1, "usage: <Morv dir> --models-fit [--only stem]... [--verbose]\n"},
+    {Command::model_orig, "--model-orig", 1, 1, "usage: <Morv dir> --model-orig <dir> --only stem... [--bilinear k]\n"},
+    {Command::models_glb, "--models-glb", 4, 4,
+     "usage: <Morv dir> <cache dir> <model variant> <out.glb> --models-glb [--colour X] [--max-size N]\n"},
+    {Command::models_estimate, "--models-estimate", 2, 2,
+     "usage: <Morv dir> <cache dir> --models-estimate [--colour X] [--max-size N]\n"},
+    {Command::model_get, "--model-get", 4, 4, "usage: <Morv dir> <cache dir> <colour|0> <out.png> --model-get <tex>\n"},
+    {Command::models_build, "--models-build", 2, 2,
+     "usage: <Morv dir> <cache dir> --models-build --exe <realesrgan-ncnn-vulkan.exe> ...\n"},
+    {Command::ui_montage, "--ui-montage", 7, kAny, "usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n"},
+    {Command::ui_orig, "--ui-orig", 1, 1, "usage: <Morv dir> --ui-orig <dir> --only stem...\n"},
+    {Command::ui_build, "--ui-build", 2, 2,
+     "usage: <Morv dir> <cache dir> --ui-build --exe <realesrgan-ncnn-vulkan.exe> ...\n"},
+    {Command::ui_list, "--ui-list", 1, 1, "usage: <Morv dir> --ui-list [--all-tables] [--verbose]\n"},
+    {Command::list, "--list", 1, 1, "usage: <Morv dir> --list\n"},
+    {Command::orig, "--orig", 1, 1, "usage: <Morv dir> --orig <dir> [--only stem]... [--deblock]\n"},
+};
+
+bool is_given(const Args& a, std::string_view option) { return a.flag(option) || a.has_value(option); }
+
+const CommandRule* rule_of(Command command) {
+    for (const CommandRule& rule : kCommandRules) {
+        if (rule.command == command) return &rule;
+    }
+    return nullptr;
+}
+
+int print_usage(const char* usage) {
+    std::fputs(usage, stderr);
+    std::fputs("run with --help for every command and option\n", stderr);
+    return 2;
+}
+
+// `--help` anywhere, or `-h`, which the parser keeps as a positional.
+bool wants_help(const Args& a) {
+    if (a.flag("--help")) return true;
+    for (const std::string& word : a.positional) {
+        if (word == "-h") return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 const char* const kUsageText =
     "usage: tarkeep_upscale <Morv dir> <cache dir> --exe <realesrgan-ncnn-vulkan.exe> [--model m] [--margin 32]\n"
@@ -16,35 +81,24 @@ const char* const kUsageText =
     "       tarkeep_upscale --seam <png>... | --montage <out> <x> <y> <size> <png>... | --tile2 <out> <png> <size>\n";
 
 Command select_command(const Args& a) {
-    const size_t n = a.positional.size();
-    // The order matters: several rules can match one command line.
-    if (a.flag("--seam")) return Command::seam;
-    if (a.flag("--montage")) return Command::montage;
-    if (a.flag("--tile2") && n == 3) return Command::tile2;
-    if (n == 1 && a.flag("--models-list")) return Command::models_list;
-    if (n == 1 && a.flag("--models-fit")) return Command::models_fit;
-    if (n == 1 && a.has_value("--model-orig")) return Command::model_orig;
-    if (a.flag("--models-glb")) return Command::models_glb;
-    if (n == 2 && a.flag("--models-estimate")) return Command::models_estimate;
-    if (a.has_value("--model-get")) return Command::model_get;
-    if (n == 2 && a.flag("--models-build")) return Command::models_build;
-    if (a.flag("--ui-montage")) return Command::ui_montage;
-    if (n == 1 && a.has_value("--ui-orig")) return Command::ui_orig;
-    if (n == 2 && a.flag("--ui-build")) return Command::ui_build;
-    if (n == 1 && a.flag("--ui-list")) return Command::ui_list;
-    if (n == 1 && a.flag("--list")) return Command::list;
-    if (n == 1 && a.has_value("--orig")) return Command::orig;
-    if (n != 2) return Command::usage;
-    return Command::terrain;
+    for (const CommandRule& rule : kCommandRules) {
+        if (is_given(a, rule.selector)) return rule.command;
+    }
+    return a.positional.size() == 2 ? Command::terrain : Command::usage;
 }
 
 int run_command(Command command, const Args& a) {
+    const CommandRule* rule = rule_of(command);
+    if (command == Command::usage) return print_usage(kUsageText);
+    if (rule && (a.positional.size() < rule->fewest || a.positional.size() > rule->most))
+        return print_usage(rule->usage);
     auto morv_dir = [&] { return a.path(0); };
     switch (command) {
         case Command::seam: return cmd_seam(a, a.flag("--quiet"));
         case Command::montage: return cmd_montage(a);
         case Command::tile2: return cmd_tile2(a);
-        case Command::models_list: return cmd_models_list(morv_dir(), a.flag("--verbose"));
+        case Command::models_list:
+            return a.flag("--units") ? cmd_models_units(morv_dir()) : cmd_models_list(morv_dir(), a.flag("--verbose"));
         case Command::models_fit: return cmd_models_fit(a);
         case Command::model_orig: return cmd_model_orig(a);
         case Command::models_glb: return cmd_models_glb(a);
@@ -60,13 +114,20 @@ int run_command(Command command, const Args& a) {
         case Command::terrain: return cmd_terrain(a);
         case Command::usage: break;
     }
-    std::fputs(kUsageText, stderr);
-    return 2;
+    return print_usage(kUsageText);
 }
 
 int run_tool(const std::vector<std::string>& arguments) {
     try {
-        Args args = parse_args(static_cast<int>(arguments.size()), arguments);
+        const Args args = parse_args(static_cast<int>(arguments.size()), arguments);
+        if (wants_help(args)) {
+            std::fputs(kHelpText, stdout);
+            return 0;
+        }
+        if (const std::optional<std::string> mistake = option_mistake(args)) {
+            std::fputs(mistake->c_str(), stderr);
+            return 2;
+        }
         return run_command(select_command(args), args);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "error: %s\n", error.what());

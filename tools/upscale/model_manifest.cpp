@@ -55,13 +55,16 @@ std::string model_source_hash(std::span<const std::uint8_t> texture, std::span<c
 }
 
 std::string foreign_manifest_problem(const std::filesystem::path& cache_dir) {
-    const std::filesystem::path path = cache_dir / "manifest.txt";
-    std::ifstream in(platform::stream_path(path), std::ios::binary);
-    std::string line;
-    if (!in || !read_manifest_line(in, line) || line.rfind("tarkeep-terrain-hd", 0) != 0) return {};
+    if (cache_family(cache_dir) != CacheFamily::terrain) return {};
     return "cache folder " + platform::path_to_utf8(cache_dir) +
            " holds a terrain manifest; use another folder for model and UI "
            "textures";
+}
+
+std::string no_model_manifest_warning(const std::filesystem::path& cache_dir) {
+    if (cache_family(cache_dir) == CacheFamily::models) return {};
+    return "warning: " + platform::path_to_utf8(cache_dir) +
+           " holds no model texture manifest: no HD textures, the game's own are used\n";
 }
 
 }  // namespace tarkeep::upscale

@@ -45,4 +45,8 @@ std::string model_source_hash(std::span<const std::uint8_t> texture, std::span<c
 // overwritten.
 std::string foreign_manifest_problem(const std::filesystem::path& cache_dir);
 
+// The warning line of a command that reads HD textures from `cache_dir` when the folder
+// holds no model manifest (a mistyped folder, or another pipeline's), empty when it does.
+std::string no_model_manifest_warning(const std::filesystem::path& cache_dir);
+
 }  // namespace tarkeep::upscale

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/cmdline.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
 #include "tools/upscale/cache_keys.h"
@@ -25,6 +26,12 @@ TerrainManifest load_terrain_manifest(const std::filesystem::path& path) {
         }
     }
     return manifest;
+}
+
+std::string model_manifest_problem(const std::filesystem::path& cache_dir) {
+    if (cache_family(cache_dir) != CacheFamily::models) return {};
+    return "cache folder " + platform::path_to_utf8(cache_dir) +
+           " holds the model and UI textures' manifest; use another folder for terrain textures";
 }
 
 void save_terrain_manifest(const std::filesystem::path& path, const TerrainManifest& manifest) {

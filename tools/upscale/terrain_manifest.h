@@ -30,6 +30,10 @@ TerrainManifest load_terrain_manifest(const std::filesystem::path& path);
 // Writes the header and one line per entry in stem order, atomically.
 void save_terrain_manifest(const std::filesystem::path& path, const TerrainManifest& manifest);
 
+// Why the cache folder must not take terrain textures, empty when it may: the model and
+// UI pipelines keep a manifest of the same file name there, which would be replaced.
+std::string model_manifest_problem(const std::filesystem::path& cache_dir);
+
 // True when nothing that shaped the stored <cache_dir>/<stem>.png has changed and that
 // file exists; never with `force`.
 bool is_up_to_date(const TerrainManifest& manifest, const std::string& stem, const std::string& hash,

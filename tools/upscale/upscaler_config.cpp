@@ -112,6 +112,8 @@ std::string check_model(const UpscalerConfig& config, const std::string& model) 
         return {};
     }
     if (config.exe.empty()) return "--exe <realesrgan-ncnn-vulkan.exe> is required";
+    if (!platform::program_file_present(config.exe))
+        return "upscaler program not found: " + platform::path_to_utf8(config.exe);
     if (find_ncnn_model(config, model).empty())
         return "NCNN model " + model + ".param/.bin not found in the --models folders";
     return {};

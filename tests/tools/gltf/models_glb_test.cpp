@@ -37,13 +37,17 @@ TEST(ModelsGlb, ReportsBothRunsAndWritesTheHdFileOnlyWhenBothSucceeded) {
         cache / "manifest.txt", {{"unit_knight", {upscale::model_source_hash(texture, mask), "m", "s", 256, 256, 2}}});
     const image::RgbaImage white{256, 256, std::vector<std::uint8_t>(256 * 256 * 4, 255)};
     for (const char* name : {"unit_knight.png", "unit_knight_pc.png"}) image::write_png_file(cache / name, white, true);
+    // Only the body texture has an HD version; without its mask, none has.
+    const std::string kTwoOfThree = "warning: knight: 2 textures have no HD version in ";
+    const std::string kAll = "warning: knight: 3 textures have no HD version in ";
     const std::string report = " 3 images # MB # ms, HD 3 images # MB # ms, player colour ";
     const struct {
         std::string words, out, errors;  // the report without its numbers; how the error output starts
     } cases[] = {
-        {"knight --max-size 128", "knight colour A: original" + report + "1/1\n", ""},  // an HD side of 128
-        {"knight --colour L --anims", "knight colour L: original" + report + "0/0\n", ""},
-        {"knight --anims", "knight colour A: original" + report + "1/1\n", ""},  // the mask removed: the game's own
+        {"knight --max-size 128", "knight colour A: original" + report + "1/1\n", kTwoOfThree},  // an HD side of 128
+        {"Models/Units/knight.NifCache --colour L --anims", "knight colour L: original" + report + "0/0\n",
+         kTwoOfThree},
+        {"knight --anims", "knight colour A: original" + report + "1/1\n", kAll},  // the mask removed: the game's own
         {"", "", "usage: <Morv dir> <cache dir> <model variant> <out.glb> --models-glb"},
     };
     for (const auto& c : cases) {

@@ -206,6 +206,30 @@ TEST_F(ModelPipeline, SharedCacheFoldersKeepWhatOtherPipelinesOwnBadOnlyNamesAnd
     cache_ = dir_ / "cache";
     for (const auto& guarded : {build({"--work", game_}), ui_build({"--work", game_})})
         EXPECT_TRUE(guarded.exit_code == 2 && contains(guarded.err, "refusing work folder"));
+    // The other way round: the terrain command leaves the model cache as it is.
+    const std::string models = read_text(cache_ / "manifest.txt");
+    const auto terrain_run = tool({game_, cache_.string(), "--exe", test::ref_upscaler(), "--model", "nearest"});
+    EXPECT_TRUE(terrain_run.exit_code == 2 && contains(terrain_run.err, "holds the model and UI textures' manifest"));
+    EXPECT_EQ(read_text(cache_ / "manifest.txt"), models);
+}
+
+// A mistyped cache folder still gives the game's own textures, with a line that says so.
+TEST_F(ModelPipeline, CommandsReadingHdTexturesNameAFolderWithoutModelManifest) {
+    const std::string warning = "warning: " + cache_.string() + " holds no model texture manifest";
+    const std::string glb = (dir_ / "k.glb").string(), png = (dir_ / "k.png").string();
+    const struct {
+        std::vector<std::string> words;
+        int status;
+    } cases[] = {{{game_, cache_.string(), "0", png, "--model-get", "unit_knight"}, 1},
+                 {{game_, cache_.string(), "--models-estimate"}, 0},
+                 {{game_, cache_.string(), "Models/Units/knight.nifcache", glb, "--models-glb"}, 0}};
+    for (const auto& c : cases) {
+        const auto run = tool(c.words);
+        EXPECT_TRUE(run.exit_code == c.status && run.err.starts_with(warning)) << run.err;
+    }
+    EXPECT_TRUE(fs::exists(glb) && !fs::exists(cache_));
+    EXPECT_TRUE(contains(tool({game_, "--models-list", "--units"}).out,
+                         "knight unit Knight, 3 animations\nknight_we unit Knight, 3 animations\n"));
 }
 
 TEST_F(UiPipeline, BuildStoresEachSheetOnceAndNearestPutsEverySpritePixelBackInEitherPack) {

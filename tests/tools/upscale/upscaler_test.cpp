@@ -55,8 +55,10 @@ TEST(UpscalerConfig, ModelsAreSearchedInOrderWhatIsMissingIsExplainedAndOptionsM
     EXPECT_EQ(check_model(config, "onnx:net"), "ONNX model onnx:net needs --onnx-runner <onnx_upscale.py>");
     config.onnx_runner = dir / "run.py";
     config.onnx_model_dirs = {dir / "missing", dir / "onnx"};
-    config.exe = dir / "esr";
+    config.exe = dir / "esr";  // a folder
     config.model_dirs = {dir / "one", dir / "two"};
+    EXPECT_EQ(check_model(config, "shared"), "upscaler program not found: " + config.exe.string());
+    config.exe = dir / "esr" / "realesrgan";
     const std::string ncnn = ".param/.bin not found in the --models folders";
     const std::pair<const char*, std::string> cases[] = {
         {"half", "NCNN model half" + ncnn},
