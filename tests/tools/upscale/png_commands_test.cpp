@@ -108,6 +108,9 @@ TEST(PngCommands, MontagesRefuseBadNumbersFirst) {
         EXPECT_EQ(std::tie(run.exit_code, run.err), std::tuple(2, "error: bad value for " + refusal + "\n"));
         EXPECT_FALSE(fs::exists(out)) << refusal;
     }
+    // A tile2 picture past 2^31 pixels is refused before its source is read, not left to exhaust memory.
+    const auto huge = test::run_upscale({"--tile2", out, png, "46341"});
+    EXPECT_EQ(std::tie(huge.exit_code, huge.err), std::tuple(1, "error: tile2 picture too large: 46341x46341\n"));
 }
 
 // --captions adds a 15-pixel row under unchanged tiles: each file's name, 3 pixels down at its
