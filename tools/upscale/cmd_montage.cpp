@@ -1,19 +1,47 @@
 // --tile2, --montage and --ui-montage: pictures for judging results by eye.
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
+#include "image/caption_font.h"
 #include "image/kernels.h"
 #include "image/png_files.h"
+#include "platform/cmdline.h"
 #include "tools/upscale/commands.h"
-#include "tools/upscale/numbers.h"
 
 namespace tarkeep::upscale {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::uint32_t positional_number(const Args& args, std::size_t i) { return to_unsigned(args.positional.at(i)); }
+// A number positional: its placeholder in the usage line, and whether 0 makes sense (a
+// window corner) or would make an empty picture (a size or zoom).
+struct NumberSlot {
+    const char* placeholder;
+    bool zero_allowed;
+};
+
+// The positionals from `first` on, as plain 32-bit decimals. The first one that is not
+// (text, sign, fraction, out of range, or a forbidden 0) is reported as bad usage and
+// nothing is returned, before any file is touched.
+template <std::size_t N>
+std::optional<std::array<std::uint32_t, N>> read_numbers(const Args& args, std::size_t first,
+                                                         const NumberSlot (&slots)[N]) {
+    std::array<std::uint32_t, N> numbers{};
+    for (std::size_t i = 0; i < N; ++i) {
+        const std::string& text = args.positional.at(first + i);
+        const char* end = text.data() + text.size();
+        const auto [stop, error] = std::from_chars(text.data(), end, numbers[i]);
+        if (error != std::errc{} || stop != end || (numbers[i] == 0 && !slots[i].zero_allowed)) {
+            std::fprintf(stderr, "error: bad value for %s: %s\n", slots[i].placeholder, text.c_str());
+            return std::nullopt;
+        }
+    }
+    return numbers;
+}
 
 // Nearest-neighbour scaling to `width`, keeping the aspect (height rounded down).
 image::RgbaImage resize_to_width(const image::RgbaImage& image, std::uint32_t width) {
@@ -45,9 +73,15 @@ std::vector<image::RgbaImage> read_images_same_width(const Args& args, std::size
     return images;
 }
 
-image::RgbaImage white_image(std::uint64_t width, std::uint64_t height) {
+// Pictures are held whole in memory: refuse sizes that would exhaust it.
+void require_picture_fits(const char* what, std::uint64_t width, std::uint64_t height) {
     if (width > UINT32_MAX || height > UINT32_MAX || width * height > (std::uint64_t{1} << 31))
-        throw std::runtime_error("montage too large: " + std::to_string(width) + "x" + std::to_string(height));
+        throw std::runtime_error(std::string(what) + " too large: " + std::to_string(width) + "x" +
+                                 std::to_string(height));
+}
+
+image::RgbaImage white_image(std::uint64_t width, std::uint64_t height) {
+    require_picture_fits("montage", width, height);
     image::RgbaImage image;
     image.width = static_cast<std::uint32_t>(width);
     image.height = static_cast<std::uint32_t>(height);
@@ -55,12 +89,32 @@ image::RgbaImage white_image(std::uint64_t width, std::uint64_t height) {
     return image;
 }
 
+// The optional caption row under the tiles: a margin, one line of text, a margin.
+constexpr std::uint32_t kCaptionMargin = 3;
+
+std::uint32_t caption_height(const Args& args) {
+    return args.flag("--captions") ? image::kLineHeight + 2 * kCaptionMargin : 0;
+}
+
+// Each tile's file name in the row below the tiles, cut at the tile's right edge.
+void draw_captions(image::RgbaImage& out, const Args& args, std::size_t first_png, std::uint32_t tile_width,
+                   std::uint64_t gap, std::uint32_t tiles_height) {
+    for (std::size_t i = first_png; i < args.positional.size(); ++i) {
+        const auto column = static_cast<std::uint32_t>((i - first_png) * (tile_width + gap));
+        const std::string name = platform::path_to_utf8(args.path(i).filename());
+        image::draw_text(out, column, tiles_height + kCaptionMargin, name, tile_width);
+    }
+}
+
 }  // namespace
 
 int cmd_tile2(const Args& args) {
+    const auto numbers = read_numbers(args, 2, {{"<size>", false}});
+    if (!numbers) return 2;
+    const auto [size] = *numbers;
+    require_picture_fits("tile2 picture", size, size);
     const fs::path out = args.path(0);
     const image::RgbaImage image = image::read_png_file(args.path(1));
-    const std::uint32_t size = positional_number(args, 2);
     const image::RgbaImage padded = pad_wrap(image, static_cast<int>(size / 2));
     image::write_png_file(out, crop(padded, 0, 0, size, size), true);
     return 0;
@@ -71,13 +125,14 @@ int cmd_montage(const Args& args) {
         std::fputs("usage: --montage <out.png> <x> <y> <size> <png>...\n", stderr);
         return 2;
     }
+    const auto numbers = read_numbers(args, 1, {{"<x>", true}, {"<y>", true}, {"<size>", false}});
+    if (!numbers) return 2;
+    const auto [x, y, size] = *numbers;
     const fs::path out_path = args.path(0);
-    const std::uint32_t x = positional_number(args, 1);
-    const std::uint32_t y = positional_number(args, 2);
-    const std::uint32_t size = positional_number(args, 3);
     const std::vector<image::RgbaImage> images = read_images_same_width(args, 4);
     constexpr std::uint64_t kGap = 4;
-    image::RgbaImage out = white_image((size + kGap) * images.size() - kGap, size);
+    image::RgbaImage out =
+        white_image((size + kGap) * images.size() - kGap, std::uint64_t{size} + caption_height(args));
     for (std::size_t i = 0; i < images.size(); ++i) {
         // The window must lie inside the image: crop checks it.
         const image::RgbaImage window = crop(images[i], x, y, size, size);
@@ -86,6 +141,7 @@ int cmd_montage(const Args& args) {
             std::copy_n(&window.pixels[std::size_t{row} * size * 4], std::size_t{size} * 4,
                         &out.pixels[(std::size_t{row} * out.width + column) * 4]);
     }
+    draw_captions(out, args, 4, size, kGap, size);
     image::write_png_file(out_path, out, true);
     return 0;
 }
@@ -95,17 +151,16 @@ int cmd_ui_montage(const Args& args) {
         std::fputs("usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n", stderr);
         return 2;
     }
+    const auto numbers =
+        read_numbers(args, 1, {{"<x>", true}, {"<y>", true}, {"<w>", false}, {"<h>", false}, {"<zoom>", false}});
+    if (!numbers) return 2;
+    const auto [x, y, w, h, zoom] = *numbers;
     const fs::path out_path = args.path(0);
-    const std::uint32_t x = positional_number(args, 1);
-    const std::uint32_t y = positional_number(args, 2);
-    const std::uint32_t w = positional_number(args, 3);
-    const std::uint32_t h = positional_number(args, 4);
-    const std::uint32_t zoom = positional_number(args, 5);
     const std::vector<image::RgbaImage> images = read_images_same_width(args, 6);
     constexpr std::uint64_t kGap = 6;
     const std::uint64_t tile_w = std::uint64_t{w} * zoom;
     const std::uint64_t tile_h = std::uint64_t{h} * zoom;
-    image::RgbaImage out = white_image((tile_w + kGap) * images.size() - kGap, tile_h);
+    image::RgbaImage out = white_image((tile_w + kGap) * images.size() - kGap, tile_h + caption_height(args));
     for (std::size_t i = 0; i < images.size(); ++i) {
         const image::RgbaImage& image = images[i];
         if (image.width == 0 || image.height == 0) continue;
@@ -124,6 +179,8 @@ int cmd_ui_montage(const Args& args) {
             }
         }
     }
+    // The picture fits in 32 bits, so does one tile of it.
+    draw_captions(out, args, 6, static_cast<std::uint32_t>(tile_w), kGap, static_cast<std::uint32_t>(tile_h));
     image::write_png_file(out_path, out, true);
     return 0;
 }

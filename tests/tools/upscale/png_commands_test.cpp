@@ -1,7 +1,9 @@
 // The PNG analysis commands, run as the user runs them.
 #include <gtest/gtest.h>
 
+#include "image/caption_font.h"
 #include "image/png_files.h"
+#include "platform/cmdline.h"
 #include "tests/image/test_images.h"
 #include "tests/tools/upscale/test_files.h"
 
@@ -85,9 +87,54 @@ TEST(PngCommands, SeamTile2AndMontages) {
         ASSERT_EQ(tool({"--tile2", path("t.png"), path("src.png"), std::to_string(size)}).exit_code, 0);
         EXPECT_EQ(image::read_png_file(dir_ / "t.png").pixels, image_of(size, size, wrapped).pixels) << size;
     }
+}
 
-    auto bad = tool({"--tile2", path("x.png"), path("src.png"), "big"});
-    EXPECT_EQ(std::tie(bad.exit_code, bad.err), std::tuple(1, "error: invalid stoul argument\n"));
+// A number that is not a plain 32-bit decimal, or a 0 that would make an empty picture, is
+// bad usage, named by its placeholder, before any PNG is read (this one does not exist) or written.
+TEST(PngCommands, MontagesRefuseBadNumbersFirst) {
+    test::TempDir dir_;
+    const std::string out = (dir_ / "out.png").string(), png = (dir_ / "missing.png").string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--montage", out, "0", "0", "0", png}, "<size>: 0"},
+        {{"--montage", out, "-1", "0", "8", png}, "<x>: -1"},
+        {{"--montage", out, "0", "8x", "8", png}, "<y>: 8x"},
+        {{"--ui-montage", out, "0", "0", "0", "8", "1", png}, "<w>: 0"},
+        {{"--ui-montage", out, "0", "0", "8", "0", "1", png}, "<h>: 0"},
+        {{"--ui-montage", out, "0", "0", "8", "8", "0", png}, "<zoom>: 0"},
+        {{"--tile2", out, png, "0"}, "<size>: 0"},
+        {{"--tile2", out, png, "big"}, "<size>: big"},
+    };
+    for (const auto& [arguments, refusal] : cases) {
+        const auto run = test::run_upscale(arguments);
+        EXPECT_EQ(std::tie(run.exit_code, run.err), std::tuple(2, "error: bad value for " + refusal + "\n"));
+        EXPECT_FALSE(fs::exists(out)) << refusal;
+    }
+    // A tile2 picture past 2^31 pixels is refused before its source is read, not left to exhaust memory.
+    const auto huge = test::run_upscale({"--tile2", out, png, "46341"});
+    EXPECT_EQ(std::tie(huge.exit_code, huge.err), std::tuple(1, "error: tile2 picture too large: 46341x46341\n"));
+}
+
+// --captions adds a 15-pixel row under unchanged tiles: each file's name, 3 pixels down at its
+// tile's column, cut at the tile's 20-pixel width so that the gap after it stays white.
+TEST(PngCommands, CaptionRowNamesEachTile) {
+    test::TempDir dir_;
+    const std::string folder = platform::path_to_utf8(dir_.path()) + "/", out = folder + "out.png";
+    const std::vector<std::string> pngs = {folder + "a_name_too_long_for_its_tile.png", folder + "\xC3\xA9.png"};
+    for (const auto& png : pngs)
+        image::write_png_file(platform::path_from_utf8(png), test::random_image(24, 24, 7), true);
+    for (const auto& [command, gap] : {std::pair{"--montage 2 2 20", 4u}, {"--ui-montage 0 0 5 4 4", 6u}}) {
+        std::vector<std::string> arguments = test::words({out}, command, pngs);
+        ASSERT_EQ(test::run_upscale(arguments).exit_code, 0);
+        image::RgbaImage expected = image::read_png_file(out);
+        arguments.push_back("--captions");
+        ASSERT_EQ(test::run_upscale(arguments).exit_code, 0);
+        const std::uint32_t caption_top = expected.height + 3;
+        expected.height += 15;
+        expected.pixels.resize(std::size_t{expected.width} * expected.height * 4, 255);
+        image::draw_text(expected, 0, caption_top, "a_name_too_long_for_its_tile.png", 20);
+        image::draw_text(expected, 20 + gap, caption_top, "??.png", 20);
+        EXPECT_EQ(image::read_png_file(out).pixels, expected.pixels) << command;
+    }
 }
 
 }  // namespace
