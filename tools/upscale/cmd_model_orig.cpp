@@ -18,8 +18,7 @@ namespace tarkeep::upscale {
 
 int cmd_model_orig(const Args& args) {
     const std::filesystem::path out_dir = args.path_value("--model-orig");
-    const std::optional<std::uint32_t> bilinear = size_option(args, "--bilinear", "0");
-    if (!bilinear) return 2;
+    const std::uint32_t bilinear = size_value(args, "--bilinear", "0");
     const data::GameArchives archives(args.path(0));
     platform::create_folders(out_dir);
     auto write = [&](const image::RgbaImage& image, const std::string& name) {
@@ -28,13 +27,13 @@ int cmd_model_orig(const Args& args) {
             return;
         }
         image::write_png_file(out_dir / platform::path_from_utf8(name + ".png"), image, true);
-        if (*bilinear <= 1) return;
+        if (bilinear <= 1) return;
         // Sizes are checked in 64 bits: a wrapped side would be written as a tiny image, and
         // a wrapped byte count would leave the scaled image's buffer short.
-        const std::uint64_t width = std::uint64_t{*bilinear} * image.width;
-        const std::uint64_t height = std::uint64_t{*bilinear} * image.height;
+        const std::uint64_t width = std::uint64_t{bilinear} * image.width;
+        const std::uint64_t height = std::uint64_t{bilinear} * image.height;
         if (width > UINT32_MAX || height > UINT32_MAX || width * height > UINT64_MAX / 4)
-            throw std::out_of_range("--bilinear " + std::to_string(*bilinear) + " makes " + name + " " +
+            throw std::out_of_range("--bilinear " + std::to_string(bilinear) + " makes " + name + " " +
                                     std::to_string(width) + "x" + std::to_string(height));
         image::write_png_file(
             out_dir / platform::path_from_utf8(name + "_bl.png"),

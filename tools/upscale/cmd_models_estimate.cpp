@@ -54,8 +54,7 @@ int cmd_models_estimate(const Args& args) {
     const fs::path cache_dir = args.path(1);
     const std::string colour_text = opt(args, "--colour", "A");
     const char colour = colour_text.empty() ? '0' : colour_text[0];
-    const std::optional<std::uint32_t> max_size = size_option(args, "--max-size", "0");
-    if (!max_size) return 2;
+    const std::uint32_t max_size = size_value(args, "--max-size", "0");
     if (std::string problem = foreign_manifest_problem(cache_dir); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 2;
@@ -104,7 +103,7 @@ int cmd_models_estimate(const Args& args) {
         }
         cost.original = cost.hd = image::encode_png(original, true).size();
         const auto lookup_start = Clock::now();
-        const std::optional<ModelHdImage> hd = hd_textures.get(texture, colour, *max_size);
+        const std::optional<ModelHdImage> hd = hd_textures.get(texture, colour, max_size);
         cost.lookup_seconds = seconds_since(lookup_start);
         if (hd) {
             const auto encode_start = Clock::now();

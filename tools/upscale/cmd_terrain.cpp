@@ -56,19 +56,17 @@ struct TerrainOptions {
     std::vector<std::string> only;
 };
 
-std::optional<TerrainOptions> read_terrain_options(const Args& args) {
+TerrainOptions read_terrain_options(const Args& args) {
     TerrainOptions o;
     o.morv_dir = args.path(0);
     o.cache_dir = args.path(1);
     o.model = opt(args, "--model", "realesrgan-x4plus");
-    o.margin = to_int(opt(args, "--margin", "64"));
-    o.passes = to_int(opt(args, "--backproject", "3"));
-    const std::optional<double> strength = real_option(args, "--bp-strength", "0.5", 0, 1e6);
-    if (!strength) return std::nullopt;
-    o.strength = *strength;
+    o.margin = int_value(args, "--margin", "64");
+    o.passes = int_value(args, "--backproject", "3");
+    o.strength = real_value(args, "--bp-strength", "0.5");
     o.deblock = args.flag("--deblock");
-    o.deblock_threshold = to_int(opt(args, "--deblock-threshold", "10"));
-    o.dering = to_int(opt(args, "--dering", "-1"));
+    o.deblock_threshold = int_value(args, "--deblock-threshold", "10");
+    o.dering = int_value(args, "--dering", "-1");
     o.tta = args.flag("--tta");
     o.force = args.flag("--force");
     o.keep_work = args.flag("--keep-work");
@@ -118,9 +116,7 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
 
 int cmd_terrain(const Args& args) {
     const Stopwatch total;
-    const std::optional<TerrainOptions> read = read_terrain_options(args);
-    if (!read) return kRefused;
-    const TerrainOptions& o = *read;
+    const TerrainOptions o = read_terrain_options(args);
     const std::optional<double> save_every = save_every_option(args);
     if (!save_every) return kRefused;
     const UpscalerConfig config = make_upscaler_config(args);

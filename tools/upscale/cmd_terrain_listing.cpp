@@ -50,7 +50,7 @@ int cmd_orig(const Args& args) {
     const fs::path morv_dir = args.path(0);
     const fs::path out_dir = args.path_value("--orig");
     const bool deblock_source = args.flag("--deblock");
-    const int threshold = to_int(opt(args, "--deblock-threshold", "10"));
+    const int threshold = int_value(args, "--deblock-threshold", "10");
     platform::create_folders(out_dir);
 
     const data::GameArchives archives(morv_dir);

@@ -26,4 +26,12 @@ std::optional<double> real_option(const Args& args, std::string_view name, const
                                   double maximum);
 std::optional<std::uint32_t> size_option(const Args& args, std::string_view name, const std::string& fallback);
 
+// Option values as numbers: the last value given, else `fallback`. The whole command line
+// was checked against the option table before any command ran, so a given value fits its
+// option's kind and range; one that does not (a caller that skipped the check) throws
+// std::invalid_argument "bad value for <name>: <value>".
+int int_value(const Args& args, std::string_view name, const std::string& fallback);
+std::uint32_t size_value(const Args& args, std::string_view name, const std::string& fallback);
+double real_value(const Args& args, std::string_view name, const std::string& fallback);
+
 }  // namespace tarkeep::upscale

@@ -60,7 +60,7 @@ UpscalerConfig make_upscaler_config(const Args& args, const fs::path& program_di
 
     config.onnx_model_dirs = paths_of(args, "--onnx-models");
     config.onnx_provider = opt(args, "--onnx-provider", "dml");
-    config.onnx_tile = to_unsigned(opt(args, "--onnx-tile", "512"));
+    config.onnx_tile = size_value(args, "--onnx-tile", "512");
     config.gpu = opt(args, "--gpu", "");
     config.threads = opt(args, "--threads", "");
     return config;
