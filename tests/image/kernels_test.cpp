@@ -79,9 +79,7 @@ TEST(Deblock, SmoothsEdgesUpToTheThresholdWithWrapOnBothAxes) {
 }
 
 TEST(BoxDown, RoundsHalvesUpAndDropsRemainders) {
-    image::RgbaImage im = filled(5, 5, 0, 0, 0, 0);
-    for (std::uint32_t x = 0; x < 2; ++x) im.pixels[(1 * 5 + x) * 4] = 1;  // block (0,0) holds 0,0,1,1
-    EXPECT_EQ(reds(box_down(im, 2)), (std::vector<int>{1, 0, 0, 0}));
+    // Random blocks of 2 x 2 often sum to a half: rounded up, as the formula says.
     for (std::uint32_t f : {0u, 1u, 2u, 3u, 4u, 7u}) {  // 0 and 1 leave the image as it is
         const image::RgbaImage src = random_image(29, 17, f);
         EXPECT_EQ(whole(box_down(src, f)), whole(naive::box_down(src, f))) << f;
