@@ -12,6 +12,7 @@
 #include "image/png.h"
 #include "image/png_error.h"
 #include "image/png_unfilter.h"
+#include "io/byte_order.h"
 #include "io/zip_error.h"
 #include "tests/data/error_text.h"
 
@@ -51,14 +52,10 @@ struct Chunk {
     bool bad_crc = false;
 };
 
-void put_be32(Bytes& out, std::uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) out.push_back(std::uint8_t(v >> s));
-}
-
 std::vector<Chunk> split_chunks(const Bytes& file) {
     std::vector<Chunk> chunks;
     for (std::size_t p = 8; p + 12 <= file.size();) {
-        const std::uint32_t n = std::uint32_t(file[p]) << 24 | file[p + 1] << 16 | file[p + 2] << 8 | file[p + 3];
+        const std::uint32_t n = io::load_be32(&file[p]);
         const auto at = file.begin() + std::ptrdiff_t(p);
         chunks.push_back({std::string(at + 4, at + 8), Bytes(at + 8, at + 8 + n)});
         p += n + 12;
@@ -69,11 +66,12 @@ std::vector<Chunk> split_chunks(const Bytes& file) {
 Bytes join_chunks(const std::vector<Chunk>& chunks) {
     Bytes out = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
     for (const Chunk& c : chunks) {
-        put_be32(out, std::uint32_t(c.data.size()));
+        io::append_be32(out, std::uint32_t(c.data.size()));
         const std::size_t body = out.size();
         out.insert(out.end(), c.type.begin(), c.type.end());
         out.insert(out.end(), c.data.begin(), c.data.end());
-        put_be32(out, std::uint32_t(::crc32(0, out.data() + body, uInt(out.size() - body))) ^ (c.bad_crc ? 1u : 0u));
+        io::append_be32(out,
+                        std::uint32_t(::crc32(0, out.data() + body, uInt(out.size() - body))) ^ (c.bad_crc ? 1u : 0u));
     }
     return out;
 }
@@ -81,8 +79,8 @@ Bytes join_chunks(const std::vector<Chunk>& chunks) {
 Bytes header(std::uint32_t w, std::uint32_t h, std::uint8_t depth = 8, std::uint8_t colour = 6,
              std::uint8_t interlace = 0) {
     Bytes data;
-    put_be32(data, w);
-    put_be32(data, h);
+    io::append_be32(data, w);
+    io::append_be32(data, h);
     data.insert(data.end(), {depth, colour, 0, 0, interlace});
     return data;
 }
