@@ -144,6 +144,8 @@ TEST_F(ZipArchiveTest, DamagedEntries) {
         {[](ZipWriterEntry& e) { e.uncompressed_size -= 1; }, "size/CRC mismatch: victim"},
         {[](ZipWriterEntry& e) { e.compressed_size -= 1; }, "inflate: unexpected end of data"},
         {[](ZipWriterEntry& e) { e.compressed_size = 0xFFFFFFFFu; }, "entry exceeds archive: victim"},
+        // Past the archive's end by less than the file's size: 125 bytes of directory follow.
+        {[](ZipWriterEntry& e) { e.compressed_size += 160; }, "entry exceeds archive: victim"},
         {[](ZipWriterEntry& e) { e.local_header_offset = 0xFFFFFFF0u; }, "bad local header: victim"},
         {[](ZipWriterEntry& e) { e.local_header_offset = 1; }, "bad local header: victim"},
         {[](ZipWriterEntry& e) { e.method = 12; }, "unsupported compression method 12: victim"},
