@@ -21,7 +21,6 @@ inline std::uint8_t& at(RgbaImage& im, std::int64_t x, std::int64_t y, int c) {
 }
 inline std::int64_t wrap(std::int64_t i, std::int64_t n) { return ((i % n) + n) % n; }
 inline std::int64_t clamp(std::int64_t i, std::int64_t n) { return std::min(std::max<std::int64_t>(i, 0), n - 1); }
-inline std::uint8_t round_away(double v) { return static_cast<std::uint8_t>(std::round(v)); }
 
 // Mean of channel c over the f x f block of `im` at block (x, y).
 inline double block_mean(const RgbaImage& im, std::uint32_t f, std::uint32_t x, std::uint32_t y, int c) {
@@ -183,7 +182,8 @@ inline void bleed(RgbaImage& im, int t, int n) {
     for (std::int64_t y = 0; y < h; ++y)
         for (std::int64_t x = 0; x < w; ++x)
             if (!mask[std::size_t(y * w + x)])
-                for (int c = 0; c < 3; ++c) at(im, x, y, c) = round_away(double(sum[c]) / double(count));
+                for (int c = 0; c < 3; ++c)
+                    at(im, x, y, c) = static_cast<std::uint8_t>(std::round(double(sum[c]) / double(count)));
 }
 
 inline RgbaImage resize_bilinear(const RgbaImage& im, std::uint32_t W, std::uint32_t H) {

@@ -58,7 +58,6 @@ TEST(Checksum, ContinueRunningValuesAndLongMaximalRuns) {
         EXPECT_EQ(io::crc32(tail, io::crc32(head)), zlib_crc(data)) << cut;
         EXPECT_EQ(io::adler32(tail, io::adler32(head)), zlib_adler(data)) << cut;
     }
-    EXPECT_EQ(io::crc32(data, 0x12345678u), zlib_crc(data, 0x12345678u));
     EXPECT_EQ(io::adler32(ones), zlib_adler(ones));
     EXPECT_EQ(io::adler32(ones, 0xFFF0FFF0u), zlib_adler(ones, 0xFFF0FFF0u));
 }

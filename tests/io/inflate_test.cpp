@@ -9,7 +9,6 @@
 #include <string>
 
 #include "io/deflate_tables.h"
-#include "io/zip_error.h"
 #include "tests/io/stream_fixtures.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/text_bytes.h"
@@ -100,22 +99,6 @@ void incomplete_code(Writer& w) {
 InflateOutcome gives(const Bytes& output) { return {output, ""}; }
 InflateOutcome fails(const char* message) { return {{}, std::string("inflate: ") + message}; }
 
-// Complete codes with lengths 1 to 15 force the decoder past its first-level tables:
-// literals 0..13, then a match of 3 at distance 1, whose code is one of the longest.
-void long_codes(Writer& w) {
-    std::vector<std::uint8_t> literal(258, 0), distance(16, 0);
-    for (unsigned s = 0; s < 14; ++s) literal[s] = static_cast<std::uint8_t>(s + 1);
-    literal[256] = literal[257] = 15;
-    for (unsigned s = 1; s < 15; ++s) distance[s] = static_cast<std::uint8_t>(s);
-    distance[0] = distance[15] = 15;
-    const auto literal_codes = canonical_codes(literal), distance_codes = canonical_codes(distance);
-    write_dynamic_header(w, literal, distance);
-    for (unsigned s = 0; s < 14; ++s) w.code(literal_codes[s], literal[s]);
-    w.code(literal_codes[257], 15);
-    w.code(distance_codes[0], 15);
-    w.code(literal_codes[256], 15);
-}
-
 struct Crafted {
     const char* name;
     std::function<void(Writer&)> write;
@@ -204,7 +187,6 @@ const Crafted crafted[] = {
          w.code(264 - 256, 7), w.code(2, 5), w.code(0, 7);  // length 10, distance 3, end
      },
      gives(bytes_of("abcabcabcabca"))},
-    {"codes of every length up to 15", long_codes, gives({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 13, 13, 13})},
 };
 
 TEST(Inflate, CraftedStreamsGiveTheExpectedOutputOrErrorText) {
@@ -225,9 +207,6 @@ TEST(Inflate, OutputLimitStopsJustPastTheLimit) {
         EXPECT_LE(out.size(), limit + 258);
         EXPECT_EQ(out, reference_inflate(stream, limit));
     }
-    // A limit the stream never reaches changes nothing.
-    const Bytes small = expanding_stream(3);
-    EXPECT_EQ(inflate(small, 0, 1000), reference_inflate(small));
 }
 
 // A PNG header may claim 16384 x 16384 and a zip entry 4 GB: memory must follow what the
@@ -246,51 +225,36 @@ TEST(Inflate, MemoryFollowsTheOutputNotTheAnnouncedSize) {
     EXPECT_EQ(out.size(), true_size);
 }
 
-// One final block of literals and matches, with the fixed codes or with codes longer than
-// the tables' roots (half the literals, all lengths and most distances: 12-15 and 9-15
-// bits, an incomplete set as a bit-by-bit decoder allows), so they go through sub-tables.
-struct TokenWriter {
-    std::vector<std::uint8_t> literal_lengths = std::vector<std::uint8_t>(288), distance_lengths{};
-    DeflateBitWriter bits;
-
-    explicit TokenWriter(bool fixed) {
-        const std::uint8_t fixed_lengths[] = {8, 9, 7, 8};  // from symbols 0, 144, 256 and 280 on
-        for (unsigned s = 0; s < 288; ++s)
-            literal_lengths[s] = fixed ? fixed_lengths[(s >= 144) + (s >= 256) + (s >= 280)]
-                                       : (s < 128 || s == 256 ? 8 : std::uint8_t(12 + s % 4));
-        for (unsigned s = 0; s < 30; ++s) distance_lengths.push_back(fixed ? 5 : s < 6 ? 4 : std::uint8_t(9 + s % 7));
-        fixed ? bits.bits(0b011, 3) : write_dynamic_header(bits, literal_lengths, distance_lengths);
-    }
-    void code(const std::vector<std::uint8_t>& lengths, unsigned s) {
-        bits.code(canonical_codes(lengths)[s], lengths[s]);
-    }
-    void match(unsigned length, unsigned distance) {
-        using namespace io::deflate_tables;
-        unsigned l = 28, d = 29;
-        while (kLengthBase[l] > length) --l;
-        while (kDistanceBase[d] > distance) --d;
-        code(literal_lengths, 257 + l);
-        bits.bits(length - kLengthBase[l], kLengthExtra[l]);
-        code(distance_lengths, d);
-        bits.bits(distance - kDistanceBase[d], kDistanceExtra[d]);
-    }
-};
-
 // Matches at every distance up to 9 and around the word and copy sizes, of lengths around
-// those sizes, between literals; the last ones end exactly at and near each output limit
-// the hand-over test below tries.
-Bytes copies_stream(bool fixed) {
+// those sizes, between literals, in one final block whose codes are longer than the
+// tables' roots (half the literals, all lengths and most distances: 12-15 and 9-15 bits,
+// an incomplete set as a bit-by-bit decoder allows), so they go through sub-tables. The
+// last matches end exactly at and near each output limit the hand-over test below tries.
+Bytes copies_stream() {
+    using namespace io::deflate_tables;
+    std::vector<std::uint8_t> literal(288), distance(30);
+    for (unsigned s = 0; s < 288; ++s) literal[s] = s < 128 || s == 256 ? 8 : std::uint8_t(12 + s % 4);
+    for (unsigned s = 0; s < 30; ++s) distance[s] = s < 6 ? 4 : std::uint8_t(9 + s % 7);
+    const auto literal_codes = canonical_codes(literal), distance_codes = canonical_codes(distance);
+    Writer w;
+    write_dynamic_header(w, literal, distance);
+    const auto write_literal = [&](unsigned symbol) { w.code(literal_codes[symbol], literal[symbol]); };
     std::mt19937 random(11);
-    TokenWriter w(fixed);
-    for (int i = 0; i < 300; ++i) w.code(w.literal_lengths, random() % 256);
-    for (unsigned distance : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 299}) {
+    for (int i = 0; i < 300; ++i) write_literal(random() % 256);
+    for (unsigned back : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 299}) {
         for (unsigned length : {3, 4, 7, 8, 9, 16, 17, 31, 32, 33, 100, 257, 258}) {
-            w.match(length, distance);
-            w.code(w.literal_lengths, random() % 256);
+            unsigned l = 28, d = 29;
+            while (kLengthBase[l] > length) --l;
+            while (kDistanceBase[d] > back) --d;
+            write_literal(257 + l);
+            w.bits(length - kLengthBase[l], kLengthExtra[l]);
+            w.code(distance_codes[d], distance[d]);
+            w.bits(back - kDistanceBase[d], kDistanceExtra[d]);
+            write_literal(random() % 256);
         }
     }
-    w.code(w.literal_lengths, 256);
-    return w.bits.finish();
+    write_literal(256);
+    return w.finish();
 }
 
 // The fast loop needs spare input and output; near either end the careful path takes
@@ -302,7 +266,7 @@ TEST(InflateFastLoop, HandsOverToTheCarefulPathAtEveryDistanceFromTheEnds) {
     for (auto& b : text) b = static_cast<std::uint8_t>("abcd"[random() % 4]);
     const std::vector<Bytes> streams = {zlib_deflate_raw(text, 6, Z_HUFFMAN_ONLY), zlib_deflate_raw(text, 6, Z_FIXED),
                                         zlib_deflate_raw(mixed_data(random, 3000), 6, Z_DEFAULT_STRATEGY),
-                                        copies_stream(true), copies_stream(false)};
+                                        copies_stream()};
     // The reference is slow: its outcomes once, both loops against them.
     std::vector<std::tuple<std::size_t, std::size_t, std::size_t, InflateOutcome>> cases;  // stream, cut, limit
     for (std::size_t k = 0; k < streams.size(); ++k) {

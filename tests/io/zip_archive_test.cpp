@@ -1,5 +1,5 @@
 // The zip reader: stored and deflated entries, damaged and truncated archives, concurrent reads,
-// and archives written by Python's zipfile and the zip program.
+// and an archive written by the zip program.
 #include "io/zip_archive.h"
 #include "platform/file_bytes.h"
 
@@ -28,11 +28,8 @@ using io::ZipWriterEntry;
 using platform::write_file;
 using Bytes = std::vector<std::uint8_t>;
 
-// The message of the ZipError `action` throws, or "" when it throws nothing.
-std::string zip_error(const std::function<void()>& action) {
-    const std::string text = error_text<io::ZipError>(action);
-    return text == "no error" ? "" : text;
-}
+// The message of the ZipError `action` throws, or "no error".
+std::string zip_error(const std::function<void()>& action) { return error_text<io::ZipError>(action); }
 
 Bytes deflated(const Bytes& data) { return zlib_deflate_raw(data, 6, Z_DEFAULT_STRATEGY); }
 
@@ -78,7 +75,6 @@ TEST_F(ZipArchiveTest, ReadsStoredAndDeflatedEntries) {
     EXPECT_EQ(archive.read_text("same"), "second");
     EXPECT_EQ(std::tuple(archive.find("same"), archive.find("data/noise.bin"), archive.find("Data/noise.bin")),
               std::tuple(5u, 2u, std::nullopt));  // exact, case-sensitive
-    EXPECT_EQ(zip_error([&] { archive.read("README.TXT"); }), "no such entry: README.TXT");
 }
 
 // Two entries, "one" and "two", then each row's change: the error of opening the archive
@@ -92,10 +88,10 @@ TEST_F(ZipArchiveTest, EndRecordCommentsAndCentralDirectory) {
         };
     };
     const std::pair<std::function<void(ZipWriter&)>, std::string> cases[] = {
-        {comment_and_trailing(65535, 0), ""},
-        {comment_and_trailing(0, 65535), ""},
+        {comment_and_trailing(65535, 0), "no error"},
+        {comment_and_trailing(0, 65535), "no error"},
         {comment_and_trailing(0, 65536), "no end of central directory: " + in_zip},
-        {comment_and_trailing(100, 65435), ""},
+        {comment_and_trailing(100, 65435), "no error"},
         {comment_and_trailing(100, 65436), "no end of central directory: " + in_zip},
         {[](ZipWriter& w) { w.entries().clear(); }, "no such entry: two"},
         // The end record nearest the end wins: here an empty archive's, in the comment.
@@ -108,8 +104,8 @@ TEST_F(ZipArchiveTest, EndRecordCommentsAndCentralDirectory) {
         {[](ZipWriter& w) { w.end_record().directory_size = 46 + 3 + 46 + 2; },
          "bad central directory entry in " + in_zip},
         {[](ZipWriter& w) { w.end_record().entry_count = 1; }, "no such entry: two"},
-        {[](ZipWriter& w) { w.entries()[0].central_extra = Bytes(10, 1); }, ""},
-        {[](ZipWriter& w) { w.entries()[0].central_comment = "comment"; }, ""},
+        {[](ZipWriter& w) { w.entries()[0].central_extra = Bytes(10, 1); }, "no error"},
+        {[](ZipWriter& w) { w.entries()[0].central_comment = "comment"; }, "no error"},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         ZipWriter writer;
@@ -132,7 +128,6 @@ TEST_F(ZipArchiveTest, TruncatedAndMissingFiles) {
         const std::string expected = cut < 22 ? "not a zip archive: " : "no end of central directory: ";
         ASSERT_EQ(open_error(path), expected + shown(path)) << cut;
     }
-    EXPECT_EQ(open_error(write(Bytes(22, 0))), "no end of central directory: " + shown(dir_ / "test.zip"));
     EXPECT_EQ(open_error(dir_ / "missing.zip"), "cannot open " + shown(dir_ / "missing.zip"));
     // The file is opened again for each read.
     const ZipArchive archive(write(whole));
@@ -149,6 +144,8 @@ TEST_F(ZipArchiveTest, DamagedEntries) {
         {[](ZipWriterEntry& e) { e.uncompressed_size -= 1; }, "size/CRC mismatch: victim"},
         {[](ZipWriterEntry& e) { e.compressed_size -= 1; }, "inflate: unexpected end of data"},
         {[](ZipWriterEntry& e) { e.compressed_size = 0xFFFFFFFFu; }, "entry exceeds archive: victim"},
+        // Past the archive's end by less than the file's size: 125 bytes of directory follow.
+        {[](ZipWriterEntry& e) { e.compressed_size += 160; }, "entry exceeds archive: victim"},
         {[](ZipWriterEntry& e) { e.local_header_offset = 0xFFFFFFF0u; }, "bad local header: victim"},
         {[](ZipWriterEntry& e) { e.local_header_offset = 1; }, "bad local header: victim"},
         {[](ZipWriterEntry& e) { e.method = 12; }, "unsupported compression method 12: victim"},
@@ -159,15 +156,15 @@ TEST_F(ZipArchiveTest, DamagedEntries) {
          },
          "size/CRC mismatch: victim"},
         // The local header's own name and extra lengths place the data.
-        {[](ZipWriterEntry& e) { e.local_extra = Bytes(7, 0xEE); }, ""},
-        {[](ZipWriterEntry& e) { e.local_name = "a much longer local name"; }, ""},
+        {[](ZipWriterEntry& e) { e.local_extra = Bytes(7, 0xEE); }, "no error"},
+        {[](ZipWriterEntry& e) { e.local_name = "a much longer local name"; }, "no error"},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         ZipWriter writer;
         writer.add_stored("first", "ok");
         cases[i].first(writer.add_deflated("victim", deflated(text), text));
         EXPECT_EQ(read_error(writer, "victim"), cases[i].second) << "case " << i;
-        EXPECT_EQ(read_error(writer, "first"), "") << "case " << i;  // the rest stays readable
+        EXPECT_EQ(read_error(writer, "first"), "no error") << "case " << i;  // the rest stays readable
     }
 }
 
@@ -191,41 +188,22 @@ TEST_F(ZipArchiveTest, ConcurrentReadsOfOneArchive) {
     EXPECT_EQ(good, 4 * 40);
 }
 
-// Archives made by other programs, when they are installed.
-TEST_F(ZipArchiveTest, ReadsArchivesWrittenByPythonZipfileAndTheZipProgram) {
+// An archive made by the zip program: its own deflate coder, a folder entry, extra fields
+// and an archive comment. Python's zipfile would add nothing: it deflates with zlib, as
+// the fixtures above do.
+TEST_F(ZipArchiveTest, ReadsAnArchiveWrittenByTheZipProgram) {
+    if (std::system("zip -v > /dev/null 2>&1") != 0) GTEST_SKIP() << "the zip program is not available";
     const Bytes data = mixed_data(random_, 200000);
     std::filesystem::create_directories(dir_ / "sub");
     write(data, "sub/data.bin");
-    write(bytes_of("import sys, zipfile\n"
-                   "data = open('sub/data.bin', 'rb').read()\n"
-                   "with zipfile.ZipFile('python.zip', 'w') as z:\n"
-                   "    z.writestr('stored.bin', data, compress_type=zipfile.ZIP_STORED)\n"
-                   "    for level in (1, 6, 9):\n"
-                   "        z.writestr(zipfile.ZipInfo('dir/%d.bin' % level), data,\n"
-                   "                   compress_type=zipfile.ZIP_DEFLATED, compresslevel=level)\n"
-                   "    z.writestr('empty', b'')\n"
-                   "    z.comment = b'made by python'\n"),
-          "make_zip.py");
-    const bool python = std::system("python3 -c pass > /dev/null 2>&1") == 0;
-    const bool zip = std::system("zip -v > /dev/null 2>&1") == 0;
-    if (!python && !zip) GTEST_SKIP() << "neither python3 nor zip is available";
+    write(bytes_of("a short note\n"), "note.txt");
     const std::string in_dir = "cd '" + dir_.path().string() + "' && ";
-    if (python) {
-        ASSERT_EQ(std::system((in_dir + "python3 make_zip.py").c_str()), 0);
-        const ZipArchive archive(dir_ / "python.zip");
-        ASSERT_EQ(archive.entries().size(), 5u);
-        for (const char* name : {"stored.bin", "dir/1.bin", "dir/6.bin", "dir/9.bin"})
-            EXPECT_EQ(archive.read(name), data);
-        EXPECT_EQ(archive.read("empty"), Bytes{});
-    }
-    if (zip) {
-        ASSERT_EQ(std::system(
-                      (in_dir + "zip -q -r -9 tool.zip sub make_zip.py && zip -q -0 tool.zip -z < /dev/null").c_str()),
-                  0);
-        const ZipArchive archive(dir_ / "tool.zip");
-        EXPECT_EQ(archive.read("sub/data.bin"), data);
-        EXPECT_EQ(archive.read("make_zip.py").size(), std::filesystem::file_size(dir_ / "make_zip.py"));
-    }
+    ASSERT_EQ(std::system((in_dir + "zip -q -r -9 tool.zip sub note.txt && zip -q tool.zip -z < /dev/null").c_str()),
+              0);
+    const ZipArchive archive(dir_ / "tool.zip");
+    EXPECT_EQ(archive.read("sub/data.bin"), data);
+    EXPECT_EQ(archive.read_text("note.txt"), "a short note\n");
+    EXPECT_EQ(archive.read("sub/"), Bytes{});
 }
 
 }  // namespace

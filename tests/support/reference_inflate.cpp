@@ -1,11 +1,16 @@
-// The plain bit-by-bit reference inflate, and the bit writer for hand-made deflate streams.
+// The plain bit-by-bit reference inflate.
 #include "tests/support/reference_inflate.h"
 
 #include <array>
 #include <string>
 
+#include "io/deflate_tables.h"
+
 namespace tarkeep::test {
 namespace {
+
+// The format's fixed tables: zlib's streams in the inflate tests pin every entry.
+using namespace io::deflate_tables;
 
 [[noreturn]] void fail(const char* what) { throw ReferenceInflateError(std::string("inflate: ") + what); }
 
@@ -64,16 +69,6 @@ private:
     unsigned bit_pos_ = 8;
 };
 
-constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                           31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
-                                             33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
-                                             1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                             6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-
 // Returns true when the output passed the limit.
 bool codes(Reader& r, const Huffman& lit, const Huffman& dist, std::vector<std::uint8_t>& out, std::size_t limit) {
     for (;;) {
@@ -97,7 +92,6 @@ bool codes(Reader& r, const Huffman& lit, const Huffman& dist, std::vector<std::
 }  // namespace
 
 std::vector<std::uint8_t> reference_inflate(std::span<const std::uint8_t> compressed, std::size_t output_limit) {
-    static constexpr std::uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
     Reader r(compressed);
     std::vector<std::uint8_t> out;
     bool last = false;
@@ -121,7 +115,7 @@ std::vector<std::uint8_t> reference_inflate(std::span<const std::uint8_t> compre
         } else if (type == 2) {
             const unsigned nlit = r.bits(5) + 257, ndist = r.bits(5) + 1, ncode = r.bits(4) + 4;
             std::array<std::uint8_t, 19> cl{};
-            for (unsigned i = 0; i < ncode; ++i) cl[kOrder[i]] = static_cast<std::uint8_t>(r.bits(3));
+            for (unsigned i = 0; i < ncode; ++i) cl[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(r.bits(3));
             const Huffman clh = make_huffman(cl.data(), 19);
             std::vector<std::uint8_t> lengths;
             while (lengths.size() < nlit + ndist) {
@@ -150,32 +144,6 @@ std::vector<std::uint8_t> reference_inflate(std::span<const std::uint8_t> compre
         }
     }
     return out;
-}
-
-void DeflateBitWriter::bits(std::uint32_t value, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) {
-        pending_ |= ((value >> i) & 1u) << pending_bits_;
-        if (++pending_bits_ == 8) {
-            bytes_.push_back(static_cast<std::uint8_t>(pending_));
-            pending_ = 0;
-            pending_bits_ = 0;
-        }
-    }
-}
-
-void DeflateBitWriter::code(std::uint32_t code, unsigned length) {
-    for (unsigned i = length; i-- > 0;) bits((code >> i) & 1u, 1);
-}
-
-void DeflateBitWriter::align_to_byte() {
-    if (pending_bits_ != 0) bits(0, 8 - pending_bits_);
-}
-
-void DeflateBitWriter::byte(std::uint8_t value) { bits(value, 8); }
-
-std::vector<std::uint8_t> DeflateBitWriter::finish() {
-    align_to_byte();
-    return bytes_;
 }
 
 }  // namespace tarkeep::test

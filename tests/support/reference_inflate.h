@@ -23,11 +23,23 @@ std::vector<std::uint8_t> reference_inflate(std::span<const std::uint8_t> compre
 // significant bit first.
 class DeflateBitWriter {
 public:
-    void bits(std::uint32_t value, unsigned count);
-    void code(std::uint32_t code, unsigned length);
-    void align_to_byte();
-    void byte(std::uint8_t value);
-    std::vector<std::uint8_t> finish();
+    void bits(std::uint32_t value, unsigned count) {
+        for (unsigned i = 0; i < count; ++i) {
+            pending_ |= ((value >> i) & 1u) << pending_bits_;
+            if (++pending_bits_ < 8) continue;
+            bytes_.push_back(static_cast<std::uint8_t>(pending_));
+            pending_ = pending_bits_ = 0;
+        }
+    }
+    void code(std::uint32_t code, unsigned length) {
+        for (unsigned i = length; i-- > 0;) bits((code >> i) & 1u, 1);
+    }
+    void align_to_byte() { bits(0, (8 - pending_bits_) % 8); }
+    void byte(std::uint8_t value) { bits(value, 8); }
+    std::vector<std::uint8_t> finish() {
+        align_to_byte();
+        return bytes_;
+    }
 
 private:
     std::vector<std::uint8_t> bytes_;
