@@ -3,7 +3,6 @@
 
 #include <tuple>
 
-#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>

@@ -1,7 +1,5 @@
 #include "server/closing_connections.h"
 
-#include <gtest/gtest.h>
-
 #include "server_harness.h"
 
 namespace tarkeep::test {

@@ -1,6 +1,4 @@
 // The server program: its options, its statistics line, and whole runs of the built program.
-#include <gtest/gtest.h>
-
 #include <cctype>
 #include <sstream>
 #include <tuple>

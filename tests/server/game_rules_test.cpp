@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "server_harness.h"
 
 namespace tarkeep::test {

@@ -1,6 +1,4 @@
 // What a host sees of a running server: folded floods, the status block, the deny list.
-#include <gtest/gtest.h>
-
 #include <fstream>
 #include <utility>
 

@@ -1,7 +1,5 @@
 #include "server/line_simulator.h"
 
-#include <gtest/gtest.h>
-
 #include "server_harness.h"
 
 namespace tarkeep::test {

@@ -1,7 +1,5 @@
 // Games from the lobby to the last player leaving: creating, joining, chat, blobs, the start,
 // relayed bundles, signals and hash reports, and players who leave or are dropped.
-#include <gtest/gtest.h>
-
 #include "server_harness.h"
 
 namespace tarkeep::test {

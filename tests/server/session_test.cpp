@@ -1,7 +1,5 @@
 // One client's connection from accept to close: limits, the handshake, frames, rates,
 // output that cannot drain, the timers and shutdown.
-#include <gtest/gtest.h>
-
 #include <tuple>
 
 #include "platform/shell.h"

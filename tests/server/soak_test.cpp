@@ -1,6 +1,4 @@
 // Many clients playing, misbehaving and vanishing at random: the server stays up, within its bounds, and counts right.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <random>
 

@@ -1,6 +1,7 @@
 // Texture files to RGBA: uncompressed masks, DXT mip 0, failures and bounds of each decoding call.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
 
 #include "data/texture/dxt.h"
@@ -103,31 +104,27 @@ TEST(TextureToRgba, DxtMip0BoundsAndKinds) {
     // Mip 0 of DXT5 alone: the bounds each call checks, and the kinds it accepts.
     auto dxt5 = data::texcache_fields(format_dxt5, data::dxt_levels(half_transparent(), 8, 8, format_dxt5, false));
     dxt5.footer.clear();
-    auto short_fields = dxt5;
-    short_fields.pixels.pop_back();
-    short_fields.num_pixels -= 1;
-    auto trailing = short_fields;  // bytes after the pixel data are not block data for texture_mip0
-    trailing.footer = Bytes(64, 0);
-    auto far = dxt5;  // mip 0 offset past the pixel data: clamped by texture_mip0, caught by the others
-    far.mipmaps[0].offset = 0xFFFFFFF0;
-    auto huge = dxt5;  // sides near 2^32: the level's byte size does not fit in 64 bits
-    huge.mipmaps[0] = {0xFFFFFFFF, 0xFFFFFFFF, 0};
-    auto rgba = dxt5;
-    rgba.format = format_rgba;
-    auto no_levels = dxt5;
-    no_levels.mipmaps.clear();
-
+    const auto cut = [](TexcacheFields& f) { f.pixels.pop_back(), f.num_pixels -= 1; };
     const std::string ok = "no error", truncated = "truncated mip 0", blocks = "decode_dxt: block data truncated";
-    const std::pair<TexcacheFields, std::vector<std::string>> cases[] = {
-        {dxt5, {ok, ok, ok}},
-        {short_fields, {truncated, truncated, blocks}},
-        {trailing, {ok, ok, blocks}},
-        {far, {truncated, truncated, blocks}},
-        {huge, {truncated, truncated, blocks}},
-        {rgba, {ok, "not a DXT texture", "not a DXT texture with mip levels"}},
-        {no_levels, {"no mip data", "not a DXT texture", "not a DXT texture with mip levels"}}};
-    for (std::size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(errors(cases[i].first), cases[i].second) << "case " << i;
+    const std::pair<std::function<void(TexcacheFields&)>, std::vector<std::string>> cases[] = {
+        {[](TexcacheFields&) {}, {ok, ok, ok}},
+        {cut, {truncated, truncated, blocks}},
+        // Bytes after the pixel data are not block data for texture_mip0.
+        {[&](TexcacheFields& f) { cut(f), f.footer = Bytes(64, 0); }, {ok, ok, blocks}},
+        // An offset past the pixel data: clamped by texture_mip0, caught by the others.
+        {[](TexcacheFields& f) { f.mipmaps[0].offset = 0xFFFFFFF0; }, {truncated, truncated, blocks}},
+        // Sides near 2^32: the level's byte size does not fit in 64 bits.
+        {[](TexcacheFields& f) { f.mipmaps[0].width = f.mipmaps[0].height = 0xFFFFFFFF; },
+         {truncated, truncated, blocks}},
+        {[](TexcacheFields& f) { f.format = format_rgba; },
+         {ok, "not a DXT texture", "not a DXT texture with mip levels"}},
+        {[](TexcacheFields& f) { f.mipmaps.clear(); },
+         {"no mip data", "not a DXT texture", "not a DXT texture with mip levels"}}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        auto fields = dxt5;
+        cases[i].first(fields);
+        EXPECT_EQ(errors(fields), cases[i].second) << "case " << i;
+    }
 }
 
 }  // namespace
