@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -39,16 +40,25 @@ namespace fs = std::filesystem;
 constexpr RunNames kRunNames = RunNames::plain_first;
 constexpr std::size_t kMostRuns = 3;
 
-// One texture to upscale, prepared on the main thread and read-only for the
-// workers.
+// One texture to upscale, prepared on the main thread and read-only for the workers. It keeps
+// only what post-processing cannot cheaply recompute: the alpha image is the source's alpha
+// channel (bleeding leaves alpha alone), and of the mask only the red byte reaches the result.
 struct ModelJob {
     std::string stem;
     ModelManifestRecord record;
-    image::RgbaImage source;                // decoded mip 0, bled where transparent: the reference
-    std::optional<image::RgbaImage> alpha;  // the source alpha as grey, when some is below 255
-    std::optional<image::RgbaImage> mask;   // at the texture's size
+    image::RgbaImage source;             // decoded mip 0, bled where transparent: the reference
+    bool has_alpha = false;              // some source alpha below 255
+    std::vector<std::uint8_t> mask_red;  // one byte a pixel at the texture's size; empty without a mask
     bool wrap_x = false;
     bool wrap_y = false;
+
+    image::RgbaImage alpha_image() const { return channel_to_grey(source, 3); }
+    image::RgbaImage mask_image() const {
+        image::RgbaImage grey{source.width, source.height, std::vector<std::uint8_t>(mask_red.size() * 4, 255)};
+        for (std::size_t i = 0; i < mask_red.size(); ++i)
+            grey.pixels[i * 4] = grey.pixels[i * 4 + 1] = grey.pixels[i * 4 + 2] = mask_red[i];
+        return grey;
+    }
 };
 
 struct ModelJobResult {
@@ -89,35 +99,39 @@ bool is_stored(const ModelManifest& manifest, const ModelJob& job, bool has_mask
            (!has_mask || platform::path_exists(cache_file(o.cache_dir, job.stem + "_pc.png")));
 }
 
-// Decodes the texture and its mask, and decides whether it tiles.
-void decode_sources(ModelJob& job, std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> mask_bytes,
-                    const ModelBuildOptions& o) {
+// Decodes the texture and its mask (at the texture's size, opaque), and decides whether it tiles.
+std::optional<image::RgbaImage> decode_sources(ModelJob& job, std::span<const std::uint8_t> bytes,
+                                               std::span<const std::uint8_t> mask_bytes, const ModelBuildOptions& o) {
     job.source = data::texture_to_rgba(bytes);
-    if (image::has_transparency(job.source)) {
-        job.alpha = channel_to_grey(job.source, 3);
-        bleed(job.source, 0, 16);
-    }
+    job.has_alpha = image::has_transparency(job.source);
+    if (job.has_alpha) bleed(job.source, 0, 16);
+    std::optional<image::RgbaImage> mask;
     if (!mask_bytes.empty()) {
-        image::RgbaImage mask = data::texture_to_rgba(mask_bytes);
+        mask = data::texture_to_rgba(mask_bytes);
         // Some masks are drawn at another size than their texture.
-        if (mask.width != job.source.width || mask.height != job.source.height)
-            mask = resize_bilinear(mask, job.source.width, job.source.height);
-        image::make_opaque(mask);
-        job.mask = std::move(mask);
+        if (mask->width != job.source.width || mask->height != job.source.height)
+            mask = resize_bilinear(*mask, job.source.width, job.source.height);
+        image::make_opaque(*mask);
     }
     const image::SeamStats seams = seam_stats(job.source);
     job.wrap_x = image::axis_tiles(seams.inner_x, ratio_x(seams), o.tile_detect);
     job.wrap_y = image::axis_tiles(seams.inner_y, ratio_y(seams), o.tile_detect);
+    return mask;
 }
 
-void write_inputs(const ModelJob& job, const ModelBuildOptions& o, const ModelRuns& which, NetworkRuns& runs) {
+// The network sees the whole mask; the job keeps its red bytes.
+void write_inputs(ModelJob& job, std::optional<image::RgbaImage> mask, const ModelBuildOptions& o,
+                  const ModelRuns& which, NetworkRuns& runs) {
     const auto write = [&](image::RgbaImage input, std::size_t run, const std::string& name) {
         image::make_opaque(input);
         runs.write_input(run, name, pad(input, o.margin, o.mirror(), job.wrap_x, job.wrap_y));
     };
     write(job.source, which.colour, job.stem);
-    if (job.alpha && o.alpha == "esr") write(*job.alpha, which.alpha, job.stem + "~a");
-    if (job.mask && o.pc == "esr") write(*job.mask, which.mask, job.stem + "~pc");
+    if (job.has_alpha && o.alpha == "esr") write(job.alpha_image(), which.alpha, job.stem + "~a");
+    if (!mask) return;
+    if (o.pc == "esr") write(*mask, which.mask, job.stem + "~pc");
+    job.mask_red.resize(mask->pixels.size() / 4);
+    for (std::size_t i = 0; i < job.mask_red.size(); ++i) job.mask_red[i] = mask->pixels[i * 4];
 }
 
 // The network's output for one input, cropped to 4x the texture and reduced to
@@ -150,16 +164,16 @@ ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o, con
     if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, job.wrap_x && job.wrap_y);
     if (o.dering >= 0) dering(hd, job.source, o.dering);
     result.after = consistency(hd, job.source);
-    if (job.alpha) {
+    if (job.has_alpha) {
         image::alpha_from_grey(
-            hd, grey_result(o.alpha == "esr", runs, which.alpha, job.stem + "~a", *job.alpha, job, hd, o));
+            hd, grey_result(o.alpha == "esr", runs, which.alpha, job.stem + "~a", job.alpha_image(), job, hd, o));
     } else {
         image::make_opaque(hd);
     }
     image::write_png_file(cache_file(o.cache_dir, job.stem + ".png"), hd, true);
-    if (job.mask) {
+    if (!job.mask_red.empty()) {
         const image::RgbaImage mask =
-            grey_result(o.pc == "esr", runs, which.mask, job.stem + "~pc", *job.mask, job, hd, o);
+            grey_result(o.pc == "esr", runs, which.mask, job.stem + "~pc", job.mask_image(), job, hd, o);
         image::write_png_file(cache_file(o.cache_dir, job.stem + "_pc.png"), channel_to_grey(mask, 0), true);
     }
     return result;
@@ -185,7 +199,8 @@ int cmd_models_build(const Args& args) {
 
     const data::GameArchives archives(o.morv_dir);
     const Stopwatch scan;
-    const ModelCatalogue scanned = scan_model_textures(archives, true);
+    std::set<std::string> missing;
+    const ModelCatalogue scanned = scan_model_textures(archives, true, &missing);
     const double scan_seconds = scan.seconds();
     const ModelCatalogue catalogue = keep_only(scanned, o.only, "a model texture");
 
@@ -207,6 +222,8 @@ int cmd_models_build(const Args& args) {
     std::vector<ModelJob> jobs;
     std::vector<std::vector<NetworkOutput>> outputs;  // what each job waits for
     PrepareCounts counts;
+    SkippedTextures skipped;
+    add_not_in_archives(skipped, missing, o.only);
     int unreadable = 0;  // textures that fail alone before the network; their cache stays
     {
         Progress progress("prepare", catalogue.size());
@@ -225,28 +242,32 @@ int cmd_models_build(const Args& args) {
             const std::uint32_t factor = choose_scale(texture.width, texture.height, o.min_size, o.max_size, o.scale);
             if (factor == 0) {
                 ++counts.skipped;
+                skipped[stem] = unscaled_reason(texture.width, texture.height, o.min_size, o.max_size);
                 continue;
             }
             const std::vector<std::uint8_t> bytes = archives.read(data::texture_file(stem));
             const std::vector<std::uint8_t> mask_bytes = archives.read_or_empty(data::mask_file(stem));
-            ModelJob job{stem,
-                         {model_source_hash(bytes, mask_bytes), o.model, settings, factor * texture.width,
-                          factor * texture.height, factor},
-                         {},
-                         {},
-                         {}};
+            ModelJob job;
+            job.stem = stem;
+            job.record = {model_source_hash(bytes, mask_bytes),
+                          o.model,
+                          settings,
+                          factor * texture.width,
+                          factor * texture.height,
+                          factor};
             if (is_stored(manifest, job, !mask_bytes.empty(), o)) {
                 ++counts.up_to_date;
                 continue;
             }
+            std::optional<image::RgbaImage> mask;
             try {
-                decode_sources(job, bytes, mask_bytes, o);
+                mask = decode_sources(job, bytes, mask_bytes, o);
             } catch (const std::exception& error) {
                 std::fprintf(stderr, "%s: %s\n", stem.c_str(), error.what());
                 ++unreadable;
                 continue;
             }
-            write_inputs(job, o, which, runs);
+            write_inputs(job, std::move(mask), o, which, runs);
             if (job.wrap_x || job.wrap_y) ++counts.tiling;
             counts.source_mpx += static_cast<double>(texture.width) * texture.height / 1e6;
             counts.result_mpx += static_cast<double>(job.record.width) * job.record.height / 1e6;
@@ -310,6 +331,7 @@ int cmd_models_build(const Args& args) {
         tally.upscaled, tally.failed, stored.size(), cache_megabytes(o.cache_dir, stored, ".png"),
         cache_megabytes(o.cache_dir, stored, "_pc.png"), prepare_seconds, upscale_seconds, post_seconds,
         total.seconds());
+    if (o.verbose) print_skipped(skipped);
     if (stop_requests()) {
         print_interrupted(left);
         return kInterrupted;
