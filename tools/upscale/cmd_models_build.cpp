@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
-#include <span>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -39,16 +39,24 @@ namespace fs = std::filesystem;
 constexpr RunNames kRunNames = RunNames::plain_first;
 constexpr std::size_t kMostRuns = 3;
 
-// One texture to upscale, prepared on the main thread and read-only for the
-// workers.
+// One texture to upscale, prepared on the main thread and read-only for the workers. It keeps
+// the texture's files as read, not their decoded images (up to 12 bytes a pixel through the
+// whole run): decoding them again is cheap beside the post step, and gives the same images
+// whenever it runs, whatever happens to the archives meanwhile.
 struct ModelJob {
     std::string stem;
     ModelManifestRecord record;
-    image::RgbaImage source;                // decoded mip 0, bled where transparent: the reference
-    std::optional<image::RgbaImage> alpha;  // the source alpha as grey, when some is below 255
-    std::optional<image::RgbaImage> mask;   // at the texture's size
+    std::vector<std::uint8_t> bytes;       // "<stem>.texcache"
+    std::vector<std::uint8_t> mask_bytes;  // "<stem>_pc.texcache", empty without a mask
     bool wrap_x = false;
     bool wrap_y = false;
+};
+
+// The images a texture is upscaled from and measured against.
+struct ModelSources {
+    image::RgbaImage source;                // decoded mip 0, bled where transparent: the reference
+    std::optional<image::RgbaImage> alpha;  // the source alpha as grey, when some is below 255
+    std::optional<image::RgbaImage> mask;   // at the texture's size, opaque
 };
 
 struct ModelJobResult {
@@ -89,44 +97,48 @@ bool is_stored(const ModelManifest& manifest, const ModelJob& job, bool has_mask
            (!has_mask || platform::path_exists(cache_file(o.cache_dir, job.stem + "_pc.png")));
 }
 
-// Decodes the texture and its mask, and decides whether it tiles.
-void decode_sources(ModelJob& job, std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> mask_bytes,
-                    const ModelBuildOptions& o) {
-    job.source = data::texture_to_rgba(bytes);
-    if (image::has_transparency(job.source)) {
-        job.alpha = channel_to_grey(job.source, 3);
-        bleed(job.source, 0, 16);
+ModelSources decode_sources(const ModelJob& job) {
+    ModelSources decoded;
+    decoded.source = data::texture_to_rgba(job.bytes);
+    if (image::has_transparency(decoded.source)) {
+        decoded.alpha = channel_to_grey(decoded.source, 3);
+        bleed(decoded.source, 0, 16);
     }
-    if (!mask_bytes.empty()) {
-        image::RgbaImage mask = data::texture_to_rgba(mask_bytes);
+    if (!job.mask_bytes.empty()) {
+        image::RgbaImage mask = data::texture_to_rgba(job.mask_bytes);
         // Some masks are drawn at another size than their texture.
-        if (mask.width != job.source.width || mask.height != job.source.height)
-            mask = resize_bilinear(mask, job.source.width, job.source.height);
+        if (mask.width != decoded.source.width || mask.height != decoded.source.height)
+            mask = resize_bilinear(mask, decoded.source.width, decoded.source.height);
         image::make_opaque(mask);
-        job.mask = std::move(mask);
+        decoded.mask = std::move(mask);
     }
-    const image::SeamStats seams = seam_stats(job.source);
+    return decoded;
+}
+
+void decide_tiling(ModelJob& job, const image::RgbaImage& source, const ModelBuildOptions& o) {
+    const image::SeamStats seams = seam_stats(source);
     job.wrap_x = image::axis_tiles(seams.inner_x, ratio_x(seams), o.tile_detect);
     job.wrap_y = image::axis_tiles(seams.inner_y, ratio_y(seams), o.tile_detect);
 }
 
-void write_inputs(const ModelJob& job, const ModelBuildOptions& o, const ModelRuns& which, NetworkRuns& runs) {
+void write_inputs(const ModelJob& job, const ModelSources& decoded, const ModelBuildOptions& o, const ModelRuns& which,
+                  NetworkRuns& runs) {
     const auto write = [&](image::RgbaImage input, std::size_t run, const std::string& name) {
         image::make_opaque(input);
         runs.write_input(run, name, pad(input, o.margin, o.mirror(), job.wrap_x, job.wrap_y));
     };
-    write(job.source, which.colour, job.stem);
-    if (job.alpha && o.alpha == "esr") write(*job.alpha, which.alpha, job.stem + "~a");
-    if (job.mask && o.pc == "esr") write(*job.mask, which.mask, job.stem + "~pc");
+    write(decoded.source, which.colour, job.stem);
+    if (decoded.alpha && o.alpha == "esr") write(*decoded.alpha, which.alpha, job.stem + "~a");
+    if (decoded.mask && o.pc == "esr") write(*decoded.mask, which.mask, job.stem + "~pc");
 }
 
 // The network's output for one input, cropped to 4x the texture and reduced to
 // the factor.
-image::RgbaImage network_result(const NetworkRuns& runs, std::size_t run, const std::string& name, const ModelJob& job,
-                                int margin) {
-    image::RgbaImage hd = runs.read_output(run, name, inside_margin(job.source.width, job.source.height, margin),
-                                           SizeErrorText::after_file_name);
-    if (job.record.factor < kNetworkScale) hd = box_down(hd, kNetworkScale / job.record.factor);
+image::RgbaImage network_result(const NetworkRuns& runs, std::size_t run, const std::string& name,
+                                const image::RgbaImage& source, std::uint32_t factor, int margin) {
+    image::RgbaImage hd =
+        runs.read_output(run, name, inside_margin(source.width, source.height, margin), SizeErrorText::after_file_name);
+    if (factor < kNetworkScale) hd = box_down(hd, kNetworkScale / factor);
     return hd;
 }
 
@@ -136,30 +148,32 @@ image::RgbaImage grey_result(bool by_network, const NetworkRuns& runs, std::size
                              const image::RgbaImage& source, const ModelJob& job, const image::RgbaImage& hd,
                              const ModelBuildOptions& o) {
     if (!by_network) return resize_bilinear(source, hd.width, hd.height);
-    image::RgbaImage result = network_result(runs, run, name, job, o.margin);
+    image::RgbaImage result = network_result(runs, run, name, source, job.record.factor, o.margin);
     return o.passes > 0 ? back_project(result, source, o.passes, 1.0, false) : result;
 }
 
 ModelJobResult post_process(const ModelJob& job, const ModelBuildOptions& o, const NetworkRuns& runs,
                             const ModelRuns& which) {
+    const ModelSources decoded = decode_sources(job);
+    const image::RgbaImage& source = decoded.source;
     ModelJobResult result;
-    image::RgbaImage hd = network_result(runs, which.colour, job.stem, job, o.margin);
-    result.before = consistency(hd, job.source);
+    image::RgbaImage hd = network_result(runs, which.colour, job.stem, source, job.record.factor, o.margin);
+    result.before = consistency(hd, source);
     if (result.before > image::kUnusableConsistency)
         throw std::runtime_error(image::unusable_output_message(result.before));
-    if (o.passes > 0) hd = back_project(hd, job.source, o.passes, o.strength, job.wrap_x && job.wrap_y);
-    if (o.dering >= 0) dering(hd, job.source, o.dering);
-    result.after = consistency(hd, job.source);
-    if (job.alpha) {
+    if (o.passes > 0) hd = back_project(hd, source, o.passes, o.strength, job.wrap_x && job.wrap_y);
+    if (o.dering >= 0) dering(hd, source, o.dering);
+    result.after = consistency(hd, source);
+    if (decoded.alpha) {
         image::alpha_from_grey(
-            hd, grey_result(o.alpha == "esr", runs, which.alpha, job.stem + "~a", *job.alpha, job, hd, o));
+            hd, grey_result(o.alpha == "esr", runs, which.alpha, job.stem + "~a", *decoded.alpha, job, hd, o));
     } else {
         image::make_opaque(hd);
     }
     image::write_png_file(cache_file(o.cache_dir, job.stem + ".png"), hd, true);
-    if (job.mask) {
+    if (decoded.mask) {
         const image::RgbaImage mask =
-            grey_result(o.pc == "esr", runs, which.mask, job.stem + "~pc", *job.mask, job, hd, o);
+            grey_result(o.pc == "esr", runs, which.mask, job.stem + "~pc", *decoded.mask, job, hd, o);
         image::write_png_file(cache_file(o.cache_dir, job.stem + "_pc.png"), channel_to_grey(mask, 0), true);
     }
     return result;
@@ -185,7 +199,8 @@ int cmd_models_build(const Args& args) {
 
     const data::GameArchives archives(o.morv_dir);
     const Stopwatch scan;
-    const ModelCatalogue scanned = scan_model_textures(archives, true);
+    std::set<std::string> missing;
+    const ModelCatalogue scanned = scan_model_textures(archives, true, &missing);
     const double scan_seconds = scan.seconds();
     const ModelCatalogue catalogue = keep_only(scanned, o.only, "a model texture");
 
@@ -207,6 +222,8 @@ int cmd_models_build(const Args& args) {
     std::vector<ModelJob> jobs;
     std::vector<std::vector<NetworkOutput>> outputs;  // what each job waits for
     PrepareCounts counts;
+    SkippedTextures skipped;
+    add_not_in_archives(skipped, missing, o.only);
     int unreadable = 0;  // textures that fail alone before the network; their cache stays
     {
         Progress progress("prepare", catalogue.size());
@@ -225,28 +242,29 @@ int cmd_models_build(const Args& args) {
             const std::uint32_t factor = choose_scale(texture.width, texture.height, o.min_size, o.max_size, o.scale);
             if (factor == 0) {
                 ++counts.skipped;
+                skipped[stem] = unscaled_reason(texture.width, texture.height, o.min_size, o.max_size);
                 continue;
             }
-            const std::vector<std::uint8_t> bytes = archives.read(data::texture_file(stem));
-            const std::vector<std::uint8_t> mask_bytes = archives.read_or_empty(data::mask_file(stem));
-            ModelJob job{stem,
-                         {model_source_hash(bytes, mask_bytes), o.model, settings, factor * texture.width,
-                          factor * texture.height, factor},
-                         {},
-                         {},
-                         {}};
-            if (is_stored(manifest, job, !mask_bytes.empty(), o)) {
+            ModelJob job;
+            job.stem = stem;
+            job.bytes = archives.read(data::texture_file(stem));
+            job.mask_bytes = archives.read_or_empty(data::mask_file(stem));
+            const std::string hash = model_source_hash(job.bytes, job.mask_bytes);
+            job.record = {hash, o.model, settings, factor * texture.width, factor * texture.height, factor};
+            if (is_stored(manifest, job, !job.mask_bytes.empty(), o)) {
                 ++counts.up_to_date;
                 continue;
             }
+            std::optional<ModelSources> decoded;
             try {
-                decode_sources(job, bytes, mask_bytes, o);
+                decoded = decode_sources(job);
+                decide_tiling(job, decoded->source, o);
             } catch (const std::exception& error) {
                 std::fprintf(stderr, "%s: %s\n", stem.c_str(), error.what());
                 ++unreadable;
                 continue;
             }
-            write_inputs(job, o, which, runs);
+            write_inputs(job, *decoded, o, which, runs);
             if (job.wrap_x || job.wrap_y) ++counts.tiling;
             counts.source_mpx += static_cast<double>(texture.width) * texture.height / 1e6;
             counts.result_mpx += static_cast<double>(job.record.width) * job.record.height / 1e6;
@@ -310,6 +328,7 @@ int cmd_models_build(const Args& args) {
         tally.upscaled, tally.failed, stored.size(), cache_megabytes(o.cache_dir, stored, ".png"),
         cache_megabytes(o.cache_dir, stored, "_pc.png"), prepare_seconds, upscale_seconds, post_seconds,
         total.seconds());
+    if (o.verbose) print_skipped(skipped);
     if (stop_requests()) {
         print_interrupted(left);
         return kInterrupted;

@@ -193,6 +193,8 @@ int cmd_ui_build(const Args& args) {
     std::vector<std::vector<NetworkOutput>> outputs;  // what each job waits for
     std::set<std::string> considered;
     PrepareCounts counts;
+    SkippedTextures skipped;
+    add_not_in_archives(skipped, collected.missing, o.only);
     int unreadable = 0;
     {
         Progress progress("prepare", sheets.size());
@@ -205,6 +207,10 @@ int cmd_ui_build(const Args& args) {
             }
             if (std::min(sheet.width, sheet.height) < o.min_size || sheet.distinct_rects.empty()) {
                 ++counts.below;
+                skipped[stem] = std::min(sheet.width, sheet.height) < o.min_size
+                                    ? std::to_string(sheet.width) + "x" + std::to_string(sheet.height) +
+                                          " below --min-size " + std::to_string(o.min_size)
+                                    : "no sprite rectangle inside the sheet";
                 continue;
             }
             considered.insert(stem);
@@ -282,6 +288,7 @@ int cmd_ui_build(const Args& args) {
         "total %.1f s\n",
         tally.upscaled, tally.failed, stored.size(), cache_megabytes(o.cache_dir, stored, ".png"), prepare_seconds,
         upscale_seconds, post_seconds, total.seconds());
+    if (o.verbose) print_skipped(skipped);
     if (stop_requests()) {
         print_interrupted(post.left());
         return kInterrupted;

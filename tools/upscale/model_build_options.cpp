@@ -24,7 +24,7 @@ std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
     const std::optional<std::string> pad_mode = choice_opt(args, "--pad", "mirror", "clamp");
     if (!pad_mode) return std::nullopt;
     o.pad_mode = *pad_mode;
-    o.work_dir = work_folder_path(args, o.cache_dir);
+    o.work_dir = work_folder_path(args, o.cache_dir, "_work_models");
     o.model = opt(args, "--model", "realesrgan-x4plus");
     o.alpha = opt(args, "--alpha", "esr");
     o.pc = opt(args, "--pc", "esr");

@@ -90,7 +90,7 @@ std::set<std::string> texturing_property_textures(const data::NifFile& model) {
     return names;
 }
 
-ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool masks) {
+ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool masks, std::set<std::string>* missing) {
     std::vector<std::string> models;
     for (const std::string& key : archives.keys()) {
         if (data::has_suffix(key, data::kModelSuffix)) models.push_back(key);
@@ -117,7 +117,10 @@ ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool mask
     std::set<std::string> refused;
     for (const std::set<std::string>& model_names : names) {
         for (const std::string& name : model_names) {
-            if (!archives.contains(data::texture_file(name))) continue;
+            if (!archives.contains(data::texture_file(name))) {
+                if (missing) missing->insert(name);
+                continue;
+            }
             if (std::string problem = stem_problem(name); !problem.empty()) {
                 if (refused.insert(name).second) warn_unusable(name, problem);
                 continue;
@@ -156,6 +159,12 @@ std::uint32_t choose_scale(std::uint32_t w, std::uint32_t h, std::uint32_t min_s
         if (factor * m <= max_size) return factor;
     }
     return 0;
+}
+
+std::string unscaled_reason(std::uint32_t w, std::uint32_t h, std::uint32_t min_size, std::uint32_t max_size) {
+    const std::string size = std::to_string(w) + "x" + std::to_string(h);
+    if (w == 0 || h == 0 || std::min(w, h) < min_size) return size + " below --min-size " + std::to_string(min_size);
+    return size + " above --max-size " + std::to_string(max_size);
 }
 
 }  // namespace tarkeep::upscale

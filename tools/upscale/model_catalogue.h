@@ -49,13 +49,18 @@ std::set<std::string> texturing_property_textures(const data::NifFile& model);
 // Every texture of the archives' .nifcache models that the archives hold, with
 // its size, format, alpha, patches and, when `masks` is set, its mask size. A name
 // that cannot be a stem is left out with a warning.
-// Models are read on the worker threads.
-ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool masks);
+// Models are read on the worker threads. `missing`, when given, receives the names that
+// models reference but the archives do not hold.
+ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool masks,
+                                   std::set<std::string>* missing = nullptr);
 
 // The upscale factor for a w x h texture: 0 when it is smaller than `min_size`
 // on a side or no factor of two or more keeps its larger side within
 // `max_size`.
 std::uint32_t choose_scale(std::uint32_t w, std::uint32_t h, std::uint32_t min_size, std::uint32_t max_size,
                            std::uint32_t max_factor);
+
+// Why choose_scale gives 0 for a w x h texture: "WxH below --min-size N" or "WxH above --max-size N".
+std::string unscaled_reason(std::uint32_t w, std::uint32_t h, std::uint32_t min_size, std::uint32_t max_size);
 
 }  // namespace tarkeep::upscale

@@ -188,6 +188,17 @@ std::set<std::string> NetworkRuns::work_entries(RunNames names, std::size_t runs
     return entries;
 }
 
+void print_skipped(const SkippedTextures& skipped) {
+    for (const auto& [stem, why] : skipped) std::printf("skipped %s: %s\n", stem.c_str(), why.c_str());
+}
+
+void add_not_in_archives(SkippedTextures& skipped, const std::set<std::string>& names,
+                         const std::vector<std::string>& only) {
+    for (const std::string& name : names)
+        if (only.empty() || std::find(only.begin(), only.end(), name) != only.end())
+            skipped[name] = "not in the archives";
+}
+
 std::optional<double> save_every_option(const Args& args) {
     return real_option(args, "--save-every", "30", 0, 24 * 3600);
 }

@@ -8,6 +8,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -205,6 +206,15 @@ Tally merge_results(const std::vector<Job>& jobs, const std::vector<std::optiona
     }
     return tally;
 }
+
+// Why each texture a build left out was left out, by stem: printed with --verbose after the
+// report as "skipped <stem>: <why>", in stem order.
+using SkippedTextures = std::map<std::string, std::string>;
+void print_skipped(const SkippedTextures& skipped);
+
+// Records each of `names` that --only keeps (all of them without --only) as "not in the archives".
+void add_not_in_archives(SkippedTextures& skipped, const std::set<std::string>& names,
+                         const std::vector<std::string>& only);
 
 // --save-every S: how long finished jobs may wait unsaved (default 30 s); nothing after
 // "error: bad value for --save-every: <value>".

@@ -47,7 +47,7 @@ std::optional<UiBuildOptions> read_ui_build_options(const Args& args) {
     const std::optional<std::string> pack = choice_opt(args, "--pack", "sprite", "sheet");
     if (!pack) return std::nullopt;
     o.pack = *pack;
-    o.work_dir = work_folder_path(args, o.cache_dir);
+    o.work_dir = work_folder_path(args, o.cache_dir, "_work_ui");
     const std::string model = opt(args, "--model", "realesrgan-x4plus");
     o.icon_model = opt(args, "--icon-model", model);
     o.panel_model = opt(args, "--panel-model", model);

@@ -96,6 +96,8 @@ UiSheets collect_ui_sheets(const std::vector<data::Sprite>& sprites, bool all_ta
             result.skipped.insert(sprite.table);
         } else if (sprite.present) {
             used.insert(sprite.cache_key);
+        } else if (data::has_suffix(sprite.cache_key, data::kTextureSuffix)) {
+            result.missing.insert(std::string(data::without_suffix(sprite.cache_key, data::kTextureSuffix)));
         }
     }
     for (const data::Sprite& sprite : sprites) {

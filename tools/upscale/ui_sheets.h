@@ -42,6 +42,7 @@ struct UiSheets {
     std::map<std::string, UiSheet> sheets;
     std::map<std::string, UiTableCount> tables;
     std::set<std::string> skipped;
+    std::set<std::string> missing;  // stems of sheets the included tables name but the archives lack
 };
 
 // Size and pixel format of a sheet's mip 0.

@@ -19,8 +19,8 @@ fs::path resolved(const fs::path& path) {
 
 }  // namespace
 
-fs::path work_folder_path(const Args& args, const fs::path& cache_dir) {
-    return args.has_value("--work") ? args.path_value("--work") : cache_dir / "_work";
+fs::path work_folder_path(const Args& args, const fs::path& cache_dir, const char* default_name) {
+    return args.has_value("--work") ? args.path_value("--work") : cache_dir / default_name;
 }
 
 bool is_same_or_inside(const fs::path& inner, const fs::path& outer) {

@@ -5,7 +5,9 @@
 #include "data/game_archives.h"
 #include "data/gltf/gltf_convert.h"
 #include "image/png_files.h"
+#include "io/zip_writer.h"
 #include "platform/file_bytes.h"
+#include "tests/data/gltf/gltf_test_util.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/sample_game/sample_game.h"
 #include "tools/upscale/model_manifest.h"
@@ -65,6 +67,31 @@ TEST(ModelsGlb, ReportsBothRunsAndWritesTheHdFileOnlyWhenBothSucceeded) {
         EXPECT_EQ(first_image_side(glb), c.words.ends_with("128") || c.words == "knight --anims" ? 128u : 256u);
         EXPECT_EQ(std::string(glb.begin(), glb.end()).find("\"animations\"") != std::string::npos,
                   c.words.ends_with("--anims"));
+    }
+}
+
+// The knight as a skinned quad with one vertex of no influence and, under the animated Bip01, a
+// LOD node of three levels: two hidden, and with --anims all three bound to Bip01.
+TEST(ModelsGlb, WarnsOfEachCountedLossWhenNotZero) {
+    TempDir game, out;
+    sample_game::write_sample_game(game.path(), {});
+    NifFile knight = skinned_model();
+    data::NiLODNode lod;
+    data::NiRangeLODData ranges;
+    ranges.ranges = {{0, 10}, {10, 50}, {50, 1000}};
+    lod.lod_data = add_nif_block(knight, "NiRangeLODData", ranges);
+    for (const char* level : {"Near", "Middle", "Far"}) lod.children.push_back(add_nif_quad(knight, {level, {}}));
+    add_nif_child(knight, 1, add_nif_block(knight, "NiLODNode", lod));
+    io::ZipWriter zip;
+    zip.add_stored("knight.nifcache", write_nif(knight));
+    zip.write(game / "zips" / "zz_knight.zip");
+    for (const char* option : {"--models-glb", "--anims"}) {
+        const auto r = run_upscale(
+            {game.path().string(), out.path().string(), "knight", (out / "k.glb").string(), "--models-glb", option});
+        EXPECT_EQ(r.err,
+                  "warning: knight: 1 vertices without any bone influence\nwarning: knight: 2 hidden LOD "
+                  "levels not exported\n" +
+                      std::string(option[2] == 'a' ? "warning: knight: 3 rigid parts bound to a joint\n" : ""));
     }
 }
 

@@ -81,7 +81,7 @@ TEST_F(ModelPipeline, BuildsEachTextureOnceAndRedoesOnlyWhatAnArchiveChanged) {
     std::size_t clear = 0;
     for (std::size_t i = 3; i < archer.pixels.size(); i += 4) clear += archer.pixels[i] == 0;
     EXPECT_GT(clear, 256u * 10);  // the cut-out edge survives
-    EXPECT_FALSE(fs::exists(cache_ / "unit_badge.png") || fs::exists(cache_ / "_work"));
+    EXPECT_FALSE(fs::exists(cache_ / "unit_badge.png") || fs::exists(cache_ / "_work_models"));
 
     // --model-get recolours only the masked area.
     const auto neutral = tool({game_, cache_.string(), "0", (dir_ / "n.png").string(), "--model-get", "unit_footman"});
@@ -102,12 +102,13 @@ TEST_F(ModelPipeline, BuildsEachTextureOnceAndRedoesOnlyWhatAnArchiveChanged) {
     EXPECT_EQ(tool({game_, cache_.string(), "A", "x.png", "--model-get", "unit_badge"}).out,
               "no HD texture for unit_badge\n");
 
-    EXPECT_EQ(masked(build({}).out),
+    EXPECT_EQ(masked(build({"--verbose"}).out),
               "10 model textures (scan # s): 2 below min size / above max, 8 up to date, 0 to upscale ( ), 0 tiling "
               "(wrap padded), 0 network inputs, # -> # Mpx " +
                   settings +
                   "done: 0 upscaled, 0 failed, cache 8 entries # MB (+ masks # MB) | prepare # s, Real-ESRGAN # s, "
-                  "post # s, total # s\n");
+                  "post # s, total # s\nskipped unit_badge: 32x32 below --min-size 64\n"
+                  "skipped unit_ghost: not in the archives\nskipped wall_frieze: 1024x64 above --max-size 1024\n");
     EXPECT_EQ(read_text(cache_ / "manifest.txt"), manifest_text);
 
     // The inspection commands over the same game and cache.
@@ -232,6 +233,31 @@ TEST_F(ModelPipeline, CommandsReadingHdTexturesNameAFolderWithoutModelManifest) 
                          "knight unit Knight, 3 animations\nknight_we unit Knight, 3 animations\n"));
 }
 
+TEST_F(SamplePipelines, KeptWorkFoldersOfTheModelAndUiBuildsDoNotBlockEachOther) {
+    // What an older version kept in its one work folder: no build reads, refuses or removes it.
+    touch(cache_ / "_work" / "out" / "unit_shield.png", "stale");
+    for (int round = 0; round < 2; ++round)
+        for (const auto& r : {build({"--only", "unit_shield", "--keep-work", "--force"}),
+                              ui_build({"--only", "buttons_main", "--keep-work", "--force"})})
+            EXPECT_TRUE(contains(r.out, "done: 1 upscaled, 0 failed")) << r.err;
+    EXPECT_TRUE(fs::exists(cache_ / "_work_models" / "in" / "unit_shield.png") &&
+                fs::exists(cache_ / "_work_ui" / "buttons_main_raw.png"));
+    EXPECT_EQ(read_text(cache_ / "_work" / "out" / "unit_shield.png"), "stale");
+}
+
+// With --verbose, the skipped textures among the --only names follow the report.
+TEST_F(SamplePipelines, VerboseNamesTheSkippedOnlyNamesAfterTheReport) {
+    const std::tuple<bool, std::string, std::string> cases[] = {
+        {false, "--only unit_ghost --only unit_badge", ""},
+        {false, "--verbose --only unit_ghost --only unit_badge",
+         "skipped unit_badge: 32x32 below --min-size 64\nskipped unit_ghost: not in the archives\n"},
+        {true, "--verbose --only hud_panel --min-size 65", "skipped hud_panel: 128x64 below --min-size 65\n"}};
+    for (const auto& [ui, options, skipped] : cases) {
+        const std::string out = (ui ? ui_build(words({}, options)) : build(words({}, options))).out;
+        EXPECT_EQ(out.substr(out.find('\n', out.find("\ndone: ") + 1) + 1), skipped) << out;
+    }
+}
+
 TEST_F(UiPipeline, BuildStoresEachSheetOnceAndNearestPutsEverySpritePixelBackInEitherPack) {
     const auto first = ui_build({"--verbose"});
     ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
@@ -253,8 +279,10 @@ TEST_F(UiPipeline, BuildStoresEachSheetOnceAndNearestPutsEverySpritePixelBackInE
         EXPECT_TRUE(hd.width == 2 * source(stem).width && hd.height == manifest.at(stem).height) << stem;
         EXPECT_EQ(manifest.at(stem).model, std::string(stem) == "hud_panel" ? "lanczos3" : "nearest");
     }
-    EXPECT_TRUE(
-        contains(ui_build({}).out, "4 UI sheets: 1 below 8 px, 3 up to date, 0 to upscale ( ), 0 network inputs"));
+    const std::string again = ui_build({"--verbose"}).out;
+    EXPECT_TRUE(contains(again, "4 UI sheets: 1 below 8 px, 3 up to date, 0 to upscale ( ), 0 network inputs"));
+    EXPECT_TRUE(again.ends_with(" s\nskipped hud_old: not in the archives\nskipped hud_pip: 8x4 below --min-size 8\n"))
+        << again;
     EXPECT_EQ(ui_build({"--pack", "atlas"}).exit_code, 2);
 
     // With pixel replication every stored sheet box-reduces to its source inside each sprite
@@ -271,7 +299,7 @@ TEST_F(UiPipeline, BuildStoresEachSheetOnceAndNearestPutsEverySpritePixelBackInE
             ui_build({"--panel-model", "nearest", "--pack", pack, "--tile-max", "40", "--verbose", "--keep-work"});
         ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
         EXPECT_TRUE(pack[1] == 'p' || contains(run.out, "icons_units icon nearest passes 1 "));
-        EXPECT_TRUE(fs::exists(cache_ / "_work" / "hud_panel_raw.png"));
+        EXPECT_TRUE(fs::exists(cache_ / "_work_ui" / "hud_panel_raw.png"));
         const std::pair<const char*, std::vector<std::array<std::uint32_t, 4>>> sheets[] = {
             {"hud_panel", {{0, 0, 128, 64}}},
             {"buttons_main", {{0, 0, 96, 24}, {48, 24, 48, 24}}},
