@@ -186,8 +186,7 @@ int cmd_models_build(const Args& args) {
     std::optional<ModelBuildOptions> read = read_model_build_options(args);
     if (!read) return kRefused;
     const ModelBuildOptions& o = *read;
-    const std::optional<double> save_every = save_every_option(args);
-    if (!save_every) return kRefused;
+    const double save_every = real_value(args, "--save-every", "30");
     const UpscalerConfig config = make_upscaler_config(args);
     const std::vector<std::string> network_models = o.network_models();
     if (refuse(models_problem(config, network_models)) ||
@@ -286,7 +285,7 @@ int cmd_models_build(const Args& args) {
     if (!jobs.empty()) {
         StreamedPost<ModelJob, ModelJobResult> post(
             jobs, std::move(outputs), runs, [&](const ModelJob& job) { return post_process(job, o, runs, which); });
-        PeriodicSave saver(*save_every, [&] { write_model_manifest(manifest_path, manifest); });
+        PeriodicSave saver(save_every, [&] { write_model_manifest(manifest_path, manifest); });
         // One tile size for every run: the largest input of all of them.
         const TileSetting tile{o.tile.value_or(std::to_string(runs.largest_input())), false};
         upscale_seconds = runs.run_all(

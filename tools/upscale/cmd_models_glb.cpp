@@ -70,9 +70,7 @@ void warn_conversion_counts(const std::string& model, const data::GltfConvertSta
 }  // namespace
 
 int cmd_models_glb(const Args& args) {
-    const std::optional<std::uint32_t> max_size_option = size_option(args, "--max-size", "1024");
-    if (!max_size_option) return 2;
-    const std::uint32_t max_size = *max_size_option;  // 0: no limit
+    const std::uint32_t max_size = size_value(args, "--max-size", "1024");  // 0: no limit
     const std::filesystem::path morv_dir = args.path(0);
     const std::filesystem::path out = args.path(3);
     const std::string variant = data::model_name_from_path(args.positional[2]);

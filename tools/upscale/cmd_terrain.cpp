@@ -2,6 +2,7 @@
 // cache folder, redoing only what changed since the last run.
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -117,8 +118,7 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
 int cmd_terrain(const Args& args) {
     const Stopwatch total;
     const TerrainOptions o = read_terrain_options(args);
-    const std::optional<double> save_every = save_every_option(args);
-    if (!save_every) return kRefused;
+    const double save_every = real_value(args, "--save-every", "30");
     const UpscalerConfig config = make_upscaler_config(args);
     if (refuse(check_model(config, o.model)) || refuse(model_manifest_problem(o.cache_dir)) ||
         refuse(check_work_folder(o.work_dir, {o.cache_dir, o.morv_dir}, NetworkRuns::work_entries(kRunNames, 1))))
@@ -128,7 +128,11 @@ int cmd_terrain(const Args& args) {
 
     const data::GameArchives archives(o.morv_dir);
     const data::GameDb db(o.morv_dir / "zips" / "db.zip");
-    const TerrainTextureMap map = keep_only(build_terrain_texture_map(archives, db), o.only, "a terrain texture");
+    std::set<std::string> missing;
+    const TerrainTextureMap map =
+        keep_only(build_terrain_texture_map(archives, db, &missing), o.only, "a terrain texture");
+    SkippedTextures skipped;
+    add_not_in_archives(skipped, missing, o.only);
 
     platform::create_folders(o.cache_dir);
     const fs::path manifest_path = o.cache_dir / "manifest.txt";
@@ -184,7 +188,7 @@ int cmd_terrain(const Args& args) {
     if (!jobs.empty()) {
         StreamedPost<TerrainJob, TerrainJobResult> post(
             jobs, std::move(outputs), runs, [&](const TerrainJob& job) { return post_process(job, o, runs); });
-        PeriodicSave saver(*save_every, [&] { save_terrain_manifest(manifest_path, manifest); });
+        PeriodicSave saver(save_every, [&] { save_terrain_manifest(manifest_path, manifest); });
         upscale_seconds = runs.run_all(
             config,
             [&](const NetworkRun& network) {
@@ -216,6 +220,7 @@ int cmd_terrain(const Args& args) {
         "crop+store %.1f s, total %.1f s\n",
         tally.upscaled, tally.failed, manifest.size(), cache_megabytes(o.cache_dir, stems_where(manifest, all), ".png"),
         prepare_seconds, upscale_seconds, store_seconds, total.seconds());
+    if (o.verbose) print_skipped(skipped);
     if (stop_requests()) {
         print_interrupted(left);
         return kInterrupted;

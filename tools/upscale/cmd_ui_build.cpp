@@ -15,6 +15,7 @@
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_manifest.h"
+#include "tools/upscale/numbers.h"
 #include "tools/upscale/pipeline.h"
 #include "tools/upscale/progress.h"
 #include "tools/upscale/streamed_post.h"
@@ -160,8 +161,7 @@ int cmd_ui_build(const Args& args) {
     const std::optional<UiBuildOptions> read = read_ui_build_options(args);
     if (!read) return kRefused;
     const UiBuildOptions& o = *read;
-    const std::optional<double> save_every = save_every_option(args);
-    if (!save_every) return kRefused;
+    const double save_every = real_value(args, "--save-every", "30");
     const UpscalerConfig config = make_upscaler_config(args);
     const std::set<std::string> model_set = {o.icon_model, o.panel_model, o.alpha_model};
     const std::vector<std::string> models(model_set.begin(), model_set.end());
@@ -250,7 +250,7 @@ int cmd_ui_build(const Args& args) {
 
     StreamedPost<UiJob, UiJobResult> post(jobs, std::move(outputs), runs,
                                           [&](const UiJob& job) { return post_process_ui_sheet(job, o, runs); });
-    PeriodicSave saver(*save_every, [&] { write_model_manifest(manifest_path, manifest); });
+    PeriodicSave saver(save_every, [&] { write_model_manifest(manifest_path, manifest); });
     const double upscale_seconds = runs.run_all(
         config,
         [&](const NetworkRun& run) {

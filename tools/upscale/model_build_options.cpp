@@ -30,21 +30,14 @@ std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
     o.pc = opt(args, "--pc", "esr");
     o.alpha_model = opt(args, "--alpha-model", o.model);
     o.pc_model = opt(args, "--pc-model", "realesr-animevideov3-x4");
-    o.margin = to_int(opt(args, "--margin", "16"));
-    o.passes = to_int(opt(args, "--backproject", "3"));
-    const std::optional<double> strength = real_option(args, "--bp-strength", "0.5", 0, 1e6);
-    if (!strength) return std::nullopt;
-    o.strength = *strength;
-    o.dering = to_int(opt(args, "--dering", "-1"));
-    const std::optional<double> tile_detect = real_option(args, "--tile-detect", "1.25", 0, 1e6);
-    const std::optional<std::uint32_t> min_size = size_option(args, "--min-size", "64");
-    const std::optional<std::uint32_t> max_size = size_option(args, "--max-size", "1024");
-    const std::optional<std::uint32_t> scale = size_option(args, "--scale", "4");
-    if (!tile_detect || !min_size || !max_size || !scale) return std::nullopt;
-    o.tile_detect = *tile_detect;
-    o.min_size = *min_size;
-    o.max_size = *max_size;
-    o.scale = *scale;
+    o.margin = int_value(args, "--margin", "16");
+    o.passes = int_value(args, "--backproject", "3");
+    o.strength = real_value(args, "--bp-strength", "0.5");
+    o.dering = int_value(args, "--dering", "-1");
+    o.tile_detect = real_value(args, "--tile-detect", "1.25");
+    o.min_size = size_value(args, "--min-size", "64");
+    o.max_size = size_value(args, "--max-size", "1024");
+    o.scale = size_value(args, "--scale", "4");
     if (o.scale > 4) {
         // The network only ever enlarges four times; a larger factor would record
         // sizes that the stored images never have.

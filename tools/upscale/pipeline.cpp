@@ -199,10 +199,6 @@ void add_not_in_archives(SkippedTextures& skipped, const std::set<std::string>& 
             skipped[name] = "not in the archives";
 }
 
-std::optional<double> save_every_option(const Args& args) {
-    return real_option(args, "--save-every", "30", 0, 24 * 3600);
-}
-
 const std::atomic<bool>& stop_requests() {
     static std::atomic<bool> requested{false};
     static const bool installed = [] {

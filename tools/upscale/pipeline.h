@@ -216,10 +216,6 @@ void print_skipped(const SkippedTextures& skipped);
 void add_not_in_archives(SkippedTextures& skipped, const std::set<std::string>& names,
                          const std::vector<std::string>& only);
 
-// --save-every S: how long finished jobs may wait unsaved (default 30 s); nothing after
-// "error: bad value for --save-every: <value>".
-std::optional<double> save_every_option(const Args& args);
-
 // The status of a run ended by Ctrl+C or a termination request.
 inline constexpr int kInterrupted = 130;
 

@@ -13,15 +13,23 @@ constexpr int kSeasons = 12;
 
 }  // namespace
 
-TerrainTextureMap build_terrain_texture_map(const data::GameArchives& archives, const data::GameDb& db) {
+TerrainTextureMap build_terrain_texture_map(const data::GameArchives& archives, const data::GameDb& db,
+                                            std::set<std::string>* missing) {
     TerrainTextureMap map;
     for (const char* climate : kClimates) {
         const data::ClimateTerrainTables tables = data::read_climate_terrain_tables(db, climate);
         for (int season = 0; season < kSeasons; ++season) {
-            for (const auto& resolved : data::resolve_terrain_textures(tables, archives, tables.terrain_types, season))
-                if (resolved.present) map[resolved.texture].insert(climate);
+            for (const auto& resolved :
+                 data::resolve_terrain_textures(tables, archives, tables.terrain_types, season)) {
+                if (resolved.present)
+                    map[resolved.texture].insert(climate);
+                else if (missing && !resolved.texture.empty())
+                    missing->insert(resolved.texture);
+            }
         }
     }
+    // A texture one season names under a missing file may still be present for another.
+    if (missing) std::erase_if(*missing, [&](const std::string& name) { return map.count(name) != 0; });
     return map;
 }
 

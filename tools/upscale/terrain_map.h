@@ -16,7 +16,9 @@ inline constexpr std::array<const char*, 3> kClimates = {"Arid", "Temperate", "T
 // Texture stem -> the climates whose terrain uses it, over the twelve seasons.
 using TerrainTextureMap = std::map<std::string, std::set<std::string>>;
 
-TerrainTextureMap build_terrain_texture_map(const data::GameArchives& archives, const data::GameDb& db);
+// `missing`, when given, receives the textures that the tables name and no archive holds.
+TerrainTextureMap build_terrain_texture_map(const data::GameArchives& archives, const data::GameDb& db,
+                                            std::set<std::string>* missing = nullptr);
 
 // The stems of the map that --only names, in map order; without --only every stem.
 // With `warn`, a name that is not in the map is reported on standard error.

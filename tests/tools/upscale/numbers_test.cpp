@@ -4,50 +4,46 @@
 
 #include "tools/upscale/args.h"
 #include "tools/upscale/numbers.h"
+#include "tools/upscale/option_table.h"
 
 namespace tarkeep::upscale {
 namespace {
 
-// `error` is nullptr when the text converts.
-template <typename Convert>
-void expect_errors(Convert convert, const std::vector<std::pair<std::string, const char*>>& cases) {
-    for (const auto& [text, error] : cases) {
-        try {
-            convert(text);
-            EXPECT_FALSE(error) << text;
-        } catch (const std::logic_error& e) {  // invalid_argument and out_of_range
-            EXPECT_STREQ(e.what(), error) << text;
-        }
-    }
+// Whole runs check the refusal texts; these are the edges of each kind of value.
+TEST(OptionValues, EachKindTakesItsOwnShapeAndRange) {
+    const std::tuple<const char*, const char*, bool> cases[] = {{"--max-size", "4294967295", true},
+                                                                {"--max-size", " 7 ", true},
+                                                                {"--max-size", "", false},
+                                                                {"--max-size", "+7", false},
+                                                                {"--max-size", "7x", false},
+                                                                {"--max-size", "18446744073709551617", false},
+                                                                {"--margin", "4096", true},
+                                                                {"--margin", "4097", false},
+                                                                {"--margin", "-0", true},
+                                                                {"--dering", "-1", true},
+                                                                {"--dering", "-2", false},
+                                                                {"--dering", "+5", true},
+                                                                {"--backproject", "99999999999999999999", false},
+                                                                {"--bp-strength", "0.5x", true},
+                                                                {"--bp-strength", "1e6", true},
+                                                                {"--bp-strength", "1.1e6", false},
+                                                                {"--bp-strength", "-0.1", false},
+                                                                {"--bp-strength", "nan", false},
+                                                                {"--save-every", "x", false},
+                                                                {"--model", "", true}};
+    for (const auto& [name, text, fits] : cases) EXPECT_EQ(value_fits(*find_option(name), text), fits) << name << text;
+    const Args args = parse_args(5, {"", "--margin", "12", "--bp-strength", "0.25"});
+    EXPECT_EQ(std::tuple(int_value(args, "--margin", "64"), real_value(args, "--bp-strength", "0.5"),
+                         size_value(args, "--max-size", "1024")),
+              std::tuple(12, 0.25, 1024u));
+    EXPECT_THROW(size_value(args, "--max-size", "-1"), std::invalid_argument);
 }
 
-TEST(OptionNumbers, ConvertAsTheCRuntimeDoesWithPortableMessages) {
-    EXPECT_EQ(std::tuple(to_int(" 42abc"), to_int("-2147483648")), std::tuple(42, -2147483647 - 1));
-    expect_errors(to_int, {{"", "invalid stoi argument"},
-                           {"2147483648", "stoi argument out of range"},
-                           {"-2147483649", "stoi argument out of range"},
-                           {"99999999999999999999", "stoi argument out of range"},
-                           {"2147483647", nullptr}});
-    EXPECT_EQ(std::tuple(to_unsigned("4294967295"), to_unsigned("-1")), std::tuple(4294967295u, 4294967295u));
-    expect_errors(to_unsigned, {{"x", "invalid stoul argument"},
-                                {"4294967296", "stoul argument out of range"},
-                                {"-4294967296", "stoul argument out of range"},
-                                {"18446744073709551616", "stoul argument out of range"}});
-    EXPECT_DOUBLE_EQ(to_double("0.504x"), 0.504);
-    expect_errors(to_double, {{"half", "invalid stod argument"}, {"1e999", "stod argument out of range"}});
-}
-
-// Refusals are checked whole, message and status, by the pipeline runs; these are the edges they do not reach.
-TEST(CheckedOptions, RealsMayTrailTextSizesMayTrailBlanksAndBothStopAtTheirLimits) {
-    for (const auto& [text, value] : {std::pair{"0.5x", 0.5}, {"10", 10.0}, {"10.01", -1.0}})
-        EXPECT_EQ(real_option(parse_args(3, {"", "--bp-strength", text}), "--bp-strength", "1", 0, 10).value_or(-1),
-                  value)
-            << text;
-    for (const auto& [text, value] :
-         {std::pair{"4294967295", 4294967295LL}, {" 7 ", 7LL}, {"", -1LL}, {"18446744073709551617", -1LL}}) {
-        const auto read = size_option(parse_args(3, {"", "--max-size", text}), "--max-size", "1");
-        EXPECT_EQ(read ? static_cast<long long>(*read) : -1LL, value) << text;
-    }
+TEST(OptionValues, TheNearestOptionIsAtMostTwoSlipsAway) {
+    const std::pair<const char*, const char*> cases[] = {{"--forse", "--force"},    {"--ofrec", "--force"},
+                                                         {"--verbos", "--verbose"}, {"--threds", "--threads"},
+                                                         {"--frobnicate", ""},      {"--xyz", ""}};
+    for (const auto& [typed, nearest] : cases) EXPECT_EQ(nearest_option(typed), nearest) << typed;
 }
 
 }  // namespace

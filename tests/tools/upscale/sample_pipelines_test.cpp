@@ -247,13 +247,18 @@ TEST_F(SamplePipelines, KeptWorkFoldersOfTheModelAndUiBuildsDoNotBlockEachOther)
 
 // With --verbose, the skipped textures among the --only names follow the report.
 TEST_F(SamplePipelines, VerboseNamesTheSkippedOnlyNamesAfterTheReport) {
-    const std::tuple<bool, std::string, std::string> cases[] = {
-        {false, "--only unit_ghost --only unit_badge", ""},
-        {false, "--verbose --only unit_ghost --only unit_badge",
+    enum Build { models, ui, terrain };
+    const std::tuple<Build, std::string, std::string> cases[] = {
+        {models, "--only unit_ghost --only unit_badge", ""},
+        {models, "--verbose --only unit_ghost --only unit_badge",
          "skipped unit_badge: 32x32 below --min-size 64\nskipped unit_ghost: not in the archives\n"},
-        {true, "--verbose --only hud_panel --min-size 65", "skipped hud_panel: 128x64 below --min-size 65\n"}};
-    for (const auto& [ui, options, skipped] : cases) {
-        const std::string out = (ui ? ui_build(words({}, options)) : build(words({}, options))).out;
+        {ui, "--verbose --only hud_panel --min-size 65", "skipped hud_panel: 128x64 below --min-size 65\n"},
+        {terrain, "--verbose --only ter_lava --only ter_sand", "skipped ter_lava: not in the archives\n"}};
+    for (const auto& [kind, options, skipped] : cases) {
+        const std::string out = (kind == ui       ? ui_build(words({}, options))
+                                 : kind == models ? build(words({}, options))
+                                                  : run("--model nearest --margin 4 " + options))
+                                    .out;
         EXPECT_EQ(out.substr(out.find('\n', out.find("\ndone: ") + 1) + 1), skipped) << out;
     }
 }
