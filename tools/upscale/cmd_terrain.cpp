@@ -18,6 +18,7 @@
 #include "image/png_files.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
+#include "tools/upscale/build_basics.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/margin_advice.h"
@@ -59,22 +60,12 @@ struct TerrainOptions {
 
 TerrainOptions read_terrain_options(const Args& args) {
     TerrainOptions o;
-    o.morv_dir = args.path(0);
-    o.cache_dir = args.path(1);
+    read_build_basics(args, "64", "_work", o);
     o.model = opt(args, "--model", "realesrgan-x4plus");
-    o.margin = int_value(args, "--margin", "64");
-    o.passes = int_value(args, "--backproject", "3");
-    o.strength = real_value(args, "--bp-strength", "0.5");
     o.deblock = args.flag("--deblock");
     o.deblock_threshold = int_value(args, "--deblock-threshold", "10");
-    o.dering = int_value(args, "--dering", "-1");
     o.tta = args.flag("--tta");
-    o.force = args.flag("--force");
-    o.keep_work = args.flag("--keep-work");
-    o.verbose = args.flag("--verbose");
-    if (args.has_value("--tile")) o.tile = opt(args, "--tile", "");
     o.only = args.list("--only");
-    o.work_dir = work_folder_path(args, o.cache_dir);
     return o;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "tools/upscale/build_basics.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/numbers.h"
@@ -19,21 +20,15 @@ std::vector<std::string> ModelBuildOptions::network_models() const {
 
 std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
     ModelBuildOptions o;
-    o.morv_dir = args.path(0);
-    o.cache_dir = args.path(1);
+    read_build_basics(args, "16", "_work_models", o);
     const std::optional<std::string> pad_mode = choice_opt(args, "--pad", "mirror", "clamp");
     if (!pad_mode) return std::nullopt;
     o.pad_mode = *pad_mode;
-    o.work_dir = work_folder_path(args, o.cache_dir, "_work_models");
     o.model = opt(args, "--model", "realesrgan-x4plus");
     o.alpha = opt(args, "--alpha", "esr");
     o.pc = opt(args, "--pc", "esr");
     o.alpha_model = opt(args, "--alpha-model", o.model);
     o.pc_model = opt(args, "--pc-model", "realesr-animevideov3-x4");
-    o.margin = int_value(args, "--margin", "16");
-    o.passes = int_value(args, "--backproject", "3");
-    o.strength = real_value(args, "--bp-strength", "0.5");
-    o.dering = int_value(args, "--dering", "-1");
     o.tile_detect = real_value(args, "--tile-detect", "1.25");
     o.min_size = size_value(args, "--min-size", "64");
     o.max_size = size_value(args, "--max-size", "1024");
@@ -44,10 +39,6 @@ std::optional<ModelBuildOptions> read_model_build_options(const Args& args) {
         std::fprintf(stderr, "warning: --scale %u is above the network's 4x; using 4\n", o.scale);
         o.scale = 4;
     }
-    o.force = args.flag("--force");
-    o.keep_work = args.flag("--keep-work");
-    o.verbose = args.flag("--verbose");
-    if (args.has_value("--tile")) o.tile = opt(args, "--tile", "");
     o.only = only_stems(args.list("--only"));
     // Every name refused must not turn into "build everything".
     if (o.only.empty() && !args.list("--only").empty()) return std::nullopt;

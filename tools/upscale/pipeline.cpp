@@ -13,7 +13,6 @@
 #include "platform/process.h"
 #include "platform/signals.h"
 #include "tools/upscale/cache_keys.h"
-#include "tools/upscale/numbers.h"
 
 namespace tarkeep::upscale {
 namespace {

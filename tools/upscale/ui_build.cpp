@@ -10,6 +10,7 @@
 #include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
+#include "tools/upscale/build_basics.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/upscaler_runner.h"
@@ -42,27 +43,17 @@ void write_tiles(image::RgbaImage pass, const UiPass& p, int margin, NetworkRuns
 
 std::optional<UiBuildOptions> read_ui_build_options(const Args& args) {
     UiBuildOptions o;
-    o.morv_dir = args.path(0);
-    o.cache_dir = args.path(1);
+    read_build_basics(args, "8", "_work_ui", o);
     const std::optional<std::string> pack = choice_opt(args, "--pack", "sprite", "sheet");
     if (!pack) return std::nullopt;
     o.pack = *pack;
-    o.work_dir = work_folder_path(args, o.cache_dir, "_work_ui");
     const std::string model = opt(args, "--model", "realesrgan-x4plus");
     o.icon_model = opt(args, "--icon-model", model);
     o.panel_model = opt(args, "--panel-model", model);
     o.alpha_model = opt(args, "--alpha-model", "realesr-animevideov3-x4");
-    o.margin = int_value(args, "--margin", "8");
-    o.passes = int_value(args, "--backproject", "3");
-    o.strength = real_value(args, "--bp-strength", "0.5");
-    o.dering = int_value(args, "--dering", "-1");
     o.min_size = size_value(args, "--min-size", "8");
     o.tile_max = size_value(args, "--tile-max", "512");
-    o.force = args.flag("--force");
-    o.keep_work = args.flag("--keep-work");
-    o.verbose = args.flag("--verbose");
     o.all_tables = args.flag("--all-tables");
-    if (args.has_value("--tile")) o.tile = opt(args, "--tile", "");
     o.only = args.list("--only");
     return o;
 }

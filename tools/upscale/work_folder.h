@@ -24,7 +24,7 @@ std::string check_work_folder(const std::filesystem::path& work,
 // folder. The model and UI builds each have their own, so that a folder one keeps
 // (--keep-work) never blocks the other in a shared cache.
 std::filesystem::path work_folder_path(const Args& args, const std::filesystem::path& cache_dir,
-                                       const char* default_name = "_work");
+                                       const char* default_name);
 
 // True when `inner` is `outer` or lies below it (symbolic links resolved where they exist).
 bool is_same_or_inside(const std::filesystem::path& inner, const std::filesystem::path& outer);
