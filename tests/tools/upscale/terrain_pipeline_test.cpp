@@ -176,11 +176,9 @@ TEST_F(TerrainPipeline, DeringWrapsAfterBackProjectionIsNamedInTheSettingsAndThe
     const auto result = run({"--margin", "9", "--dering", "0", "--keep-work"}, "lanczos3");
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_TRUE(contains(result.out, "(model lanczos3, settings m9-bp3x50-db0-dr0)\n"));
-    EXPECT_EQ(lines_starting(result.err, "warning: "), 1u) << result.err;
-    EXPECT_TRUE(contains(result.err,
-                         "warning: --margin 9 is more than half the smaller side of 5 textures (t0, t1, "
-                         "t2 and 2 more), so their network inputs are mostly padding: try --margin 8 or "
-                         "less\n"));
+    EXPECT_EQ(result.err,
+              "warning: --margin 9 is more than half the smaller side of 5 textures (t0, t1, t2 and 2 more), so their "
+              "network inputs are mostly padding: try --margin 8 or less\n");
     const auto projected = back_project(crop(image::read_png_file(cache_ / "_work/out/t3.png"), 36, 36, 64, 64),
                                         source("t3"), 3, 0.5, true);
     image::RgbaImage expected = projected;
