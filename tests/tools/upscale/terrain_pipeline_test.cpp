@@ -108,6 +108,11 @@ TEST_F(TerrainPipeline, StoresEverythingOnceRedoesExactlyWhatChangedListsAndRefu
     const std::string line = result.out.substr(result.out.find("t4 consistency ") + 15), arrow = " -> ";
     EXPECT_EQ(line.substr(0, line.find(arrow)), line.substr(line.find(arrow) + 4, line.find(arrow))) << result.out;
     EXPECT_TRUE(contains(result.out, "settings m4-bp0x50-db0"));
+    const std::string undeblocked = read_text(cache_ / "t4.png");  // deblocking changes what the network sees
+    EXPECT_TRUE(
+        contains(run({"--backproject", "0", "--only", "t4", "--deblock", "--deblock-threshold", "255"}, "lanczos3").out,
+                 "settings m4-bp0x50-db255"));
+    EXPECT_NE(read_text(cache_ / "t4.png"), undeblocked);
 
     // Work folders that would delete user data, and models that cannot run, are refused.
     touch(dir_ / "other/notes.txt", "keep me");
