@@ -6,6 +6,7 @@
 #include "data/game_archives.h"
 #include "data/game_file_names.h"
 #include "data/texture/texcache.h"
+#include "tools/upscale/model_catalogue.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -123,6 +124,8 @@ UiSheets collect_ui_sheets(const std::vector<data::Sprite>& sprites, bool all_ta
         sheet.height = info.height;
         sheet.format = info.format;
         sheet.problem = info.problem;
+        // Its cache file is named after it: a name Windows cannot take fails this sheet alone.
+        if (const std::string bad = stem_problem(stem); !bad.empty()) sheet.problem = "sheet name " + bad;
         sheet.distinct_rects = distinct_rectangles(sheet.rects, sheet.width, sheet.height, sheet.contained);
     }
     return result;

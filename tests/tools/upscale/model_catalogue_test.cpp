@@ -16,7 +16,9 @@ TEST(ChooseScale, ThePowerOfTwoUpToTheFactorThatStaysWithinTheSizes) {
 }
 
 TEST(StemNames, NamesThatCannotBeFilesAreRefusedAndTheRestLowerCased) {
-    for (const char* bad : {"", ".", "..", "a/b", "a\\b", "c:x", "a\tb"}) EXPECT_NE(stem_problem(bad), "") << bad;
+    for (const char* bad : {"", ".", "..", "a/b", "a\\b", "c:x", "a\tb", "a?b", "CON", "nul.x", "Com1", "lpt9"})
+        EXPECT_NE(stem_problem(bad), "") << bad;
+    for (const char* good : {"console", "com0", "com10", "lpt", "a.con"}) EXPECT_EQ(stem_problem(good), "") << good;
     EXPECT_EQ(only_stems({"Unit_Cape", "../x", "a..b"}), (std::vector<std::string>{"unit_cape", "a..b"}));
 }
 

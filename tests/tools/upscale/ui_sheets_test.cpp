@@ -26,5 +26,17 @@ TEST(ClassifyUiSheet, FirstMatchingRule) {
     }
 }
 
+// A sheet's cache file is named after it: "con.png" would open a device on Windows.
+TEST(CollectUiSheets, ASheetNamedLikeADeviceFailsAlone) {
+    std::vector<data::Sprite> sprites(2);
+    for (std::size_t i = 0; i < 2; ++i)
+        sprites[i] = {"s", "hud.csv", "", i ? "con.texcache" : "panel.texcache", true, 0, 0, 8, 8};
+    const UiSheets sheets = collect_ui_sheets(sprites, false, [](const std::string&) {
+        return UiSheetInfo{8, 8, 0, {}};
+    });
+    EXPECT_EQ(std::tuple(sheets.sheets.at("panel").problem, sheets.sheets.at("con").problem),
+              std::tuple("", "sheet name is a Windows device name"));
+}
+
 }  // namespace
 }  // namespace tarkeep::upscale
