@@ -62,6 +62,7 @@ TEST(CommandLineMistakes, StopWithTheirOwnMessageAndStatusTwo) {
         {"--models-glb",
          "usage: <Morv dir> <cache dir> <model variant> <out.glb> --models-glb [--colour X] [--max-size N]\n" + hint},
         {"--ui-orig out", "usage: <Morv dir> --ui-orig <dir> --only stem...\n" + hint},
+        {"--model-orig out", "usage: <Morv dir> --model-orig <dir> --only stem... [--bilinear k]\n" + hint},
     };
     for (const auto& c : cases) {
         const auto run = test::run_upscale(words({game, cache}, c.words));
