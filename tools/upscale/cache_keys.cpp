@@ -6,15 +6,20 @@
 #include <fstream>
 #include <string>
 
+#include "data/text_lines.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 
 namespace tarkeep::upscale {
 
-std::filesystem::path cache_file(const std::filesystem::path& cache_dir, const std::string& name) {
-    return cache_dir / platform::path_from_utf8(name);
-}
 namespace {
+
+// On Windows "con.png" (or "nul.x.png", in any case) opens a device, not a file.
+bool is_windows_device_name(std::string_view stem) {
+    const std::string base = data::ascii_lower(stem.substr(0, stem.find('.')));
+    if (base == "con" || base == "prn" || base == "aux" || base == "nul") return true;
+    return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) && base[3] >= '1' && base[3] <= '9';
+}
 
 int hex_digit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -24,6 +29,22 @@ int hex_digit(char c) {
 }
 
 }  // namespace
+
+std::filesystem::path cache_file(const std::filesystem::path& cache_dir, const std::string& name) {
+    return cache_dir / platform::path_from_utf8(name);
+}
+
+std::string stem_problem(std::string_view stem) {
+    if (stem.empty()) return "is empty";
+    if (stem == "." || stem == "..") return "is a relative folder";
+    for (const char c : stem) {
+        if (c == '/' || c == '\\' || c == ':') return "holds a path separator";
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f) return "holds a control byte";
+        if (std::string_view("<>\"|?*").find(c) != std::string_view::npos) return "holds a character Windows refuses";
+    }
+    if (is_windows_device_name(stem)) return "is a Windows device name";
+    return {};
+}
 
 std::string hash_hex(std::uint64_t hash) {
     char text[17];

@@ -5,6 +5,7 @@
 #include <istream>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "io/checksum.h"
 
@@ -14,6 +15,12 @@ using io::Fnv1a64;
 
 // The cache folder's file `name` (UTF-8, e.g. "<stem>.png").
 std::filesystem::path cache_file(const std::filesystem::path& cache_dir, const std::string& name);
+
+// Why `stem` cannot name a file of its own in a folder (empty, ".", "..", a path
+// separator, a drive colon, a control
+// byte, a character Windows refuses, or a Windows device name such as "con"); empty when it can. Archive keys and
+// user-given names both become cache paths, so both are checked.
+std::string stem_problem(std::string_view stem);
 
 // A hash as 16 lower-case hexadecimal digits.
 std::string hash_hex(std::uint64_t hash);

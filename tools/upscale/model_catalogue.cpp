@@ -14,6 +14,7 @@
 #include "data/texture_colour_info.h"
 #include "image/pixel_channels.h"
 #include "platform/worker_pool.h"
+#include "tools/upscale/cache_keys.h"
 #include "tools/upscale/progress.h"
 
 namespace tarkeep::upscale {
@@ -51,26 +52,7 @@ void warn_unusable(const std::string& name, const std::string& problem) {
     std::fprintf(stderr, "warning: texture name \"%s\" %s: skipped\n", name.c_str(), problem.c_str());
 }
 
-// On Windows "con.png" (or "nul.x.png", in any case) opens a device, not a file.
-bool is_windows_device_name(std::string_view stem) {
-    const std::string base = data::ascii_lower(stem.substr(0, stem.find('.')));
-    if (base == "con" || base == "prn" || base == "aux" || base == "nul") return true;
-    return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) && base[3] >= '1' && base[3] <= '9';
-}
-
 }  // namespace
-
-std::string stem_problem(std::string_view stem) {
-    if (stem.empty()) return "is empty";
-    if (stem == "." || stem == "..") return "is a relative folder";
-    for (const char c : stem) {
-        if (c == '/' || c == '\\' || c == ':') return "holds a path separator";
-        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f) return "holds a control byte";
-        if (std::string_view("<>\"|?*").find(c) != std::string_view::npos) return "holds a character Windows refuses";
-    }
-    if (is_windows_device_name(stem)) return "is a Windows device name";
-    return {};
-}
 
 std::vector<std::string> only_stems(const std::vector<std::string>& names) {
     std::vector<std::string> stems;

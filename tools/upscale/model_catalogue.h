@@ -33,11 +33,6 @@ using ModelCatalogue = std::map<std::string, ModelTexture>;
 // then fails alone; false for a readable one.
 bool report_unreadable(const ModelTexture& texture);
 
-// Why `stem` cannot name a file of its own in a folder (empty, ".", "..", a path
-// separator, a drive colon or a control byte); empty when it can. Archive keys and
-// user-given names both become cache paths, so both are checked.
-std::string stem_problem(std::string_view stem);
-
 // The "--only" names as texture stems: lower-cased, and those that cannot be stems left
 // out after a warning on standard error.
 std::vector<std::string> only_stems(const std::vector<std::string>& names);

@@ -6,7 +6,7 @@
 #include "data/game_archives.h"
 #include "data/game_file_names.h"
 #include "data/texture/texcache.h"
-#include "tools/upscale/model_catalogue.h"
+#include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {
 namespace {

@@ -12,5 +12,12 @@ TEST(TerrainSettingsString, NamesEverySettingWithTheStrengthRoundedHalfAway) {
     EXPECT_EQ(round_half_away(-2.5), -3);
 }
 
+TEST(StemNames, NamesThatCannotBeFilesOnSomePlatformAreRefused) {
+    for (const char* bad : {"", ".", "..", "a/b", "a\\b", "c:x", "a\tb", "a?b", "CON", "nul.x", "Com1", "lpt9"})
+        EXPECT_NE(stem_problem(bad), "") << bad;
+    for (const char* good : {"console", "com0", "com10", "lpt", "a.con", "a..b"})
+        EXPECT_EQ(stem_problem(good), "") << good;
+}
+
 }  // namespace
 }  // namespace tarkeep::upscale
