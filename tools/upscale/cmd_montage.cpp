@@ -121,10 +121,6 @@ int cmd_tile2(const Args& args) {
 }
 
 int cmd_montage(const Args& args) {
-    if (args.positional.size() < 5) {
-        std::fputs("usage: --montage <out.png> <x> <y> <size> <png>...\n", stderr);
-        return 2;
-    }
     const auto numbers = read_numbers(args, 1, {{"<x>", true}, {"<y>", true}, {"<size>", false}});
     if (!numbers) return 2;
     const auto [x, y, size] = *numbers;
@@ -147,10 +143,6 @@ int cmd_montage(const Args& args) {
 }
 
 int cmd_ui_montage(const Args& args) {
-    if (args.positional.size() < 7) {
-        std::fputs("usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n", stderr);
-        return 2;
-    }
     const auto numbers =
         read_numbers(args, 1, {{"<x>", true}, {"<y>", true}, {"<w>", false}, {"<h>", false}, {"<zoom>", false}});
     if (!numbers) return 2;

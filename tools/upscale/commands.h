@@ -7,6 +7,7 @@ namespace tarkeep::upscale {
 
 // Every command of the tool: takes the parsed arguments, returns the exit status
 // (0 success, 1 error or failed textures, 2 bad usage or an upscaler that cannot run).
+// The dispatcher has checked the options and each command's positional count already.
 
 // PNG analysis
 int cmd_seam(const Args& args, bool quiet);
