@@ -328,11 +328,7 @@ int cmd_models_build(const Args& args) {
         cache_megabytes(o.cache_dir, stored, "_pc.png"), prepare_seconds, upscale_seconds, post_seconds,
         total.seconds());
     if (o.verbose) print_skipped(skipped);
-    if (stop_requests()) {
-        print_interrupted(left);
-        return kInterrupted;
-    }
-    return tally.failed > 0 ? 1 : 0;
+    return build_status(tally.failed, left);
 }
 
 }  // namespace tarkeep::upscale

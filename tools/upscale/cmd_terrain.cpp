@@ -224,11 +224,7 @@ int cmd_terrain(const Args& args) {
         tally.upscaled, tally.failed, manifest.size(), cache_megabytes(o.cache_dir, stems_where(manifest, all), ".png"),
         prepare_seconds, upscale_seconds, store_seconds, total.seconds());
     if (o.verbose) print_skipped(skipped);
-    if (stop_requests()) {
-        print_interrupted(left);
-        return kInterrupted;
-    }
-    return tally.failed > 0 ? 1 : 0;
+    return build_status(tally.failed, left);
 }
 
 }  // namespace tarkeep::upscale

@@ -289,11 +289,7 @@ int cmd_ui_build(const Args& args) {
         tally.upscaled, tally.failed, stored.size(), cache_megabytes(o.cache_dir, stored, ".png"), prepare_seconds,
         upscale_seconds, post_seconds, total.seconds());
     if (o.verbose) print_skipped(skipped);
-    if (stop_requests()) {
-        print_interrupted(post.left());
-        return kInterrupted;
-    }
-    return tally.failed > 0 ? 1 : 0;
+    return build_status(tally.failed, post.left());
 }
 
 }  // namespace tarkeep::upscale

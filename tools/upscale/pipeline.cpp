@@ -209,11 +209,13 @@ const std::atomic<bool>& stop_requests() {
     return requested;
 }
 
-void print_interrupted(std::size_t left) {
+int build_status(int failed, std::size_t left) {
+    if (!stop_requests()) return failed > 0 ? 1 : 0;
     std::printf("interrupted: %zu textures left for the next run\n", left);
     std::fflush(stdout);
     // Closing the console on Windows ends the program once its handler returns; it waits for this.
     platform::stop_finished();
+    return kInterrupted;
 }
 
 std::vector<std::set<std::string>> NetworkRuns::outputs_present() const {

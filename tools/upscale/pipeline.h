@@ -223,8 +223,9 @@ inline constexpr int kInterrupted = 130;
 // second request ends the program at once with kInterrupted.
 const std::atomic<bool>& stop_requests();
 
-// After the done line of an interrupted run: "interrupted: N textures left for the next run".
-void print_interrupted(std::size_t left);
+// The status a build ends with, after its done line: after a stop request, 130 and the line
+// "interrupted: N textures left for the next run"; else 1 when a texture failed, else 0.
+int build_status(int failed, std::size_t left);
 
 // Consistency before and after back-projection over the stored items, each with a weight
 // (1 per texture, the passes' area per UI sheet).
