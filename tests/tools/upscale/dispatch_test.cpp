@@ -2,6 +2,7 @@
 // before anything is read or written.
 #include <gtest/gtest.h>
 
+#include "data/text_lines.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/args.h"
 #include "tools/upscale/dispatch.h"
@@ -91,6 +92,11 @@ TEST(Help, GoesToStandardOutputWithStatusZeroAndNamesEveryOption) {
     };
     for (const OptionRule& rule : option_rules())
         EXPECT_TRUE(names(kHelpText, rule.name) || rule.name == "--table") << rule.name;  // --table: read by none
+    // The command pages show the page as it is, indented as a block.
+    std::string indented;
+    for (const std::string_view line : data::split_lines(kHelpText))
+        indented += line.empty() ? "\n" : "    " + std::string(line) + "\n";
+    EXPECT_TRUE(test::contains(test::read_text(TARKEEP_SOURCE_DIR "/docs/upscale.md"), indented));
 }
 
 }  // namespace
