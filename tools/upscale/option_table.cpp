@@ -82,7 +82,8 @@ const OptionRule* find_option(std::string_view name) {
 
 std::string nearest_option(std::string_view name) {
     std::string_view best;
-    std::size_t best_distance = 3;
+    // Fewer edits than letters typed: "--" or "--x" resembles nothing in particular.
+    std::size_t best_distance = std::min<std::size_t>(3, name.size() > 2 ? name.size() - 2 : 0);
     for (const OptionRule& rule : kRules) {
         const std::size_t distance = edit_distance(name, rule.name);
         if (distance < best_distance) {

@@ -31,7 +31,7 @@ std::span<const OptionRule> option_rules();
 const OptionRule* find_option(std::string_view name);
 
 // The known option nearest to `name` when it is at most two edits away (typing mistakes:
-// a letter dropped, added, changed or two swapped), else empty.
+// a letter dropped, added, changed or two swapped) and fewer than the letters typed, else empty.
 std::string nearest_option(std::string_view name);
 
 // The first mistake in the options of a parsed command line, as the lines to print on

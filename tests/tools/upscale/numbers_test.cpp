@@ -40,9 +40,15 @@ TEST(OptionValues, EachKindTakesItsOwnShapeAndRange) {
 }
 
 TEST(OptionValues, TheNearestOptionIsAtMostTwoSlipsAway) {
-    const std::pair<const char*, const char*> cases[] = {{"--forse", "--force"},    {"--ofrec", "--force"},
-                                                         {"--verbos", "--verbose"}, {"--threds", "--threads"},
-                                                         {"--frobnicate", ""},      {"--xyz", ""}};
+    const std::pair<const char*, const char*> cases[] = {{"--forse", "--force"},
+                                                         {"--ofrec", "--force"},
+                                                         {"--verbos", "--verbose"},
+                                                         {"--threds", "--threads"},
+                                                         {"--frobnicate", ""},
+                                                         {"--xyz", ""},
+                                                         {"--", ""},
+                                                         {"--x", ""},
+                                                         {"--pd", "--pad"}};
     for (const auto& [typed, nearest] : cases) EXPECT_EQ(nearest_option(typed), nearest) << typed;
 }
 
