@@ -84,7 +84,7 @@ The upscaler
   --models DIR          a folder of NCNN models; give it again for more (default: models beside --exe)
   --tile PX             the upscaler's tile size (default: the largest network input side)
   --gpu ID              the upscaler's GPU id
-  --threads SPEC        the NCNN upscaler's thread setting, e.g. 1:2:2
+  --threads L:P:S       the NCNN upscaler's load:process:save threads, e.g. 1:2:2
   --python PATH         Python with onnxruntime for ONNX models (default onnx_venv beside the tool)
   --onnx-runner PATH    the ONNX upscaler script (default onnx_upscale.py beside the tool)
   --onnx-models DIR     folder of .onnx models; give it again for more
