@@ -46,6 +46,13 @@ std::string stem_problem(std::string_view stem) {
     return {};
 }
 
+bool usable_file_name(const std::string& name) {
+    const std::string problem = stem_problem(name);
+    if (!problem.empty())
+        std::fprintf(stderr, "warning: texture name \"%s\" %s: skipped\n", name.c_str(), problem.c_str());
+    return problem.empty();
+}
+
 std::string hash_hex(std::uint64_t hash) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));

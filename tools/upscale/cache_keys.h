@@ -22,6 +22,10 @@ std::filesystem::path cache_file(const std::filesystem::path& cache_dir, const s
 // user-given names both become cache paths, so both are checked.
 std::string stem_problem(std::string_view stem);
 
+// True when `name` can name a file of its own; else false after the line
+// "warning: texture name \"<name>\" <problem>: skipped" on standard error.
+bool usable_file_name(const std::string& name);
+
 // A hash as 16 lower-case hexadecimal digits.
 std::string hash_hex(std::uint64_t hash);
 

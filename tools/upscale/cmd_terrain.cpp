@@ -104,18 +104,6 @@ TerrainJobResult post_process(const TerrainJob& job, const TerrainOptions& o, co
     return result;
 }
 
-// Each stored image is named after its texture: a name that cannot be a file (on any
-// platform) is left out with a warning.
-TerrainTextureMap without_unusable_names(TerrainTextureMap map) {
-    std::erase_if(map, [](const auto& entry) {
-        const std::string problem = stem_problem(entry.first);
-        if (!problem.empty())
-            std::fprintf(stderr, "warning: texture name \"%s\" %s: skipped\n", entry.first.c_str(), problem.c_str());
-        return !problem.empty();
-    });
-    return map;
-}
-
 }  // namespace
 
 int cmd_terrain(const Args& args) {
@@ -132,8 +120,8 @@ int cmd_terrain(const Args& args) {
     const data::GameArchives archives(o.morv_dir);
     const data::GameDb db(o.morv_dir / "zips" / "db.zip");
     std::set<std::string> missing;
-    const TerrainTextureMap map = keep_only(without_unusable_names(build_terrain_texture_map(archives, db, &missing)),
-                                            o.only, "a terrain texture");
+    const TerrainTextureMap map =
+        keep_only(with_file_names(build_terrain_texture_map(archives, db, &missing)), o.only, "a terrain texture");
     SkippedTextures skipped;
     add_not_in_archives(skipped, missing, o.only);
 

@@ -55,7 +55,7 @@ int cmd_orig(const Args& args) {
 
     const data::GameArchives archives(morv_dir);
     const std::vector<std::string> stems =
-        select_stems(load_terrain_map(morv_dir, archives), args.list("--only"), false);
+        select_stems(with_file_names(load_terrain_map(morv_dir, archives)), args.list("--only"), false);
     // Each stem is independent: decode and compress them on the worker pool.
     platform::run_jobs(stems.size(), [&](std::size_t i) {
         image::RgbaImage image = data::texture_to_rgb_opaque(archives.read(data::texture_file(stems[i])));

@@ -7,6 +7,7 @@
 #include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
+#include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/ui_build.h"
 
@@ -17,6 +18,7 @@ int cmd_ui_orig(const Args& args) {
     const data::GameArchives archives(args.path(0));
     platform::create_folders(out_dir);
     for (const std::string& stem : args.list("--only")) {
+        if (!usable_file_name(stem)) continue;
         const image::RgbaImage sheet = data::texture_to_rgba(archives.read(data::texture_file(stem)));
         image::write_png_file(out_dir / platform::path_from_utf8(stem + ".png"), sheet, true);
         image::write_png_file(out_dir / platform::path_from_utf8(stem + "_bl.png"), ui_background(sheet), true);

@@ -48,20 +48,12 @@ void describe_texture(const data::GameArchives& archives, bool masks, ModelTextu
     t.patches = info.patch_letters;
 }
 
-void warn_unusable(const std::string& name, const std::string& problem) {
-    std::fprintf(stderr, "warning: texture name \"%s\" %s: skipped\n", name.c_str(), problem.c_str());
-}
-
 }  // namespace
 
 std::vector<std::string> only_stems(const std::vector<std::string>& names) {
     std::vector<std::string> stems;
     for (const std::string& name : names) {
-        if (std::string problem = stem_problem(name); !problem.empty()) {
-            warn_unusable(name, problem);
-        } else {
-            stems.push_back(data::ascii_lower(name));
-        }
+        if (usable_file_name(name)) stems.push_back(data::ascii_lower(name));
     }
     return stems;
 }
@@ -112,8 +104,8 @@ ModelCatalogue scan_model_textures(const data::GameArchives& archives, bool mask
                 if (missing) missing->insert(name);
                 continue;
             }
-            if (std::string problem = stem_problem(name); !problem.empty()) {
-                if (refused.insert(name).second) warn_unusable(name, problem);
+            if (!stem_problem(name).empty()) {
+                if (refused.insert(name).second) usable_file_name(name);  // warns once per name
                 continue;
             }
             ModelTexture& t = catalogue[name];

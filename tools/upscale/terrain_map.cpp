@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "data/terrain_textures.h"
+#include "tools/upscale/cache_keys.h"
 
 namespace tarkeep::upscale {
 namespace {
@@ -30,6 +31,11 @@ TerrainTextureMap build_terrain_texture_map(const data::GameArchives& archives, 
     }
     // A texture one season names under a missing file may still be present for another.
     if (missing) std::erase_if(*missing, [&](const std::string& name) { return map.count(name) != 0; });
+    return map;
+}
+
+TerrainTextureMap with_file_names(TerrainTextureMap map) {
+    std::erase_if(map, [](const auto& entry) { return !usable_file_name(entry.first); });
     return map;
 }
 

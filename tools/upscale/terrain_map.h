@@ -16,6 +16,10 @@ inline constexpr std::array<const char*, 3> kClimates = {"Arid", "Temperate", "T
 // Texture stem -> the climates whose terrain uses it, over the twelve seasons.
 using TerrainTextureMap = std::map<std::string, std::set<std::string>>;
 
+// The map without the textures whose names cannot name a file (each warned of): the
+// commands that store a file per texture use it.
+TerrainTextureMap with_file_names(TerrainTextureMap map);
+
 // `missing`, when given, receives the textures that the tables name and no archive holds.
 TerrainTextureMap build_terrain_texture_map(const data::GameArchives& archives, const data::GameDb& db,
                                             std::set<std::string>* missing = nullptr);
