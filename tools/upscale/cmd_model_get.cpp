@@ -12,11 +12,7 @@ namespace tarkeep::upscale {
 
 int cmd_model_get(const Args& args) {
     const std::filesystem::path cache_dir = args.path(1);
-    if (std::string problem = foreign_manifest_problem(cache_dir); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 2;
-    }
-    std::fputs(no_model_manifest_warning(cache_dir).c_str(), stderr);
+    if (!hd_cache_readable(cache_dir)) return 2;
     const std::string stem = opt(args, "--model-get", "");
     if (only_stems({stem}).empty()) return 2;
     const char colour = args.positional[2].empty() ? '0' : args.positional[2][0];

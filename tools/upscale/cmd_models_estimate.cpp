@@ -55,11 +55,7 @@ int cmd_models_estimate(const Args& args) {
     const std::string colour_text = opt(args, "--colour", "A");
     const char colour = colour_text.empty() ? '0' : colour_text[0];
     const std::uint32_t max_size = size_value(args, "--max-size", "0");
-    if (std::string problem = foreign_manifest_problem(cache_dir); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 2;
-    }
-    std::fputs(no_model_manifest_warning(cache_dir).c_str(), stderr);
+    if (!hd_cache_readable(cache_dir)) return 2;
     const data::GameArchives archives(morv_dir);
     const ModelHdLookup hd_textures(archives, cache_dir);
     const data::GameDb db(morv_dir / "zips" / "db.zip");

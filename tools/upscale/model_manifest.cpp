@@ -1,6 +1,7 @@
 // The manifest of the model and UI HD caches.
 #include "tools/upscale/model_manifest.h"
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -54,17 +55,36 @@ std::string model_source_hash(std::span<const std::uint8_t> texture, std::span<c
     return hash_hex(hash.value());
 }
 
-std::string foreign_manifest_problem(const std::filesystem::path& cache_dir) {
-    if (cache_family(cache_dir) != CacheFamily::terrain) return {};
+namespace {
+
+std::string terrain_folder_problem(const std::filesystem::path& cache_dir) {
     return "cache folder " + platform::path_to_utf8(cache_dir) +
-           " holds a terrain manifest; use another folder for model and UI "
-           "textures";
+           " holds a terrain manifest; use another folder for model and UI textures";
+}
+
+std::string missing_manifest_warning(const std::filesystem::path& cache_dir) {
+    return "warning: " + platform::path_to_utf8(cache_dir) +
+           " holds no model texture manifest: no HD textures, the game's own are used\n";
+}
+
+}  // namespace
+
+std::string foreign_manifest_problem(const std::filesystem::path& cache_dir) {
+    return cache_family(cache_dir) == CacheFamily::terrain ? terrain_folder_problem(cache_dir) : std::string();
 }
 
 std::string no_model_manifest_warning(const std::filesystem::path& cache_dir) {
-    if (cache_family(cache_dir) == CacheFamily::models) return {};
-    return "warning: " + platform::path_to_utf8(cache_dir) +
-           " holds no model texture manifest: no HD textures, the game's own are used\n";
+    return cache_family(cache_dir) == CacheFamily::models ? std::string() : missing_manifest_warning(cache_dir);
+}
+
+bool hd_cache_readable(const std::filesystem::path& cache_dir) {
+    const CacheFamily family = cache_family(cache_dir);
+    if (family == CacheFamily::terrain) {
+        std::fprintf(stderr, "%s\n", terrain_folder_problem(cache_dir).c_str());
+        return false;
+    }
+    if (family == CacheFamily::none) std::fputs(missing_manifest_warning(cache_dir).c_str(), stderr);
+    return true;
 }
 
 }  // namespace tarkeep::upscale

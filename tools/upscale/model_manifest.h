@@ -49,4 +49,9 @@ std::string foreign_manifest_problem(const std::filesystem::path& cache_dir);
 // holds no model manifest (a mistyped folder, or another pipeline's), empty when it does.
 std::string no_model_manifest_warning(const std::filesystem::path& cache_dir);
 
+// For a command that reads HD textures from `cache_dir`, with one look at its manifest:
+// false after the foreign manifest problem (a terrain folder); else true, after the warning
+// line when the folder holds no model manifest.
+bool hd_cache_readable(const std::filesystem::path& cache_dir);
+
 }  // namespace tarkeep::upscale
