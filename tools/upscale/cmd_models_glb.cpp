@@ -1,7 +1,6 @@
 // --models-glb: one game model with its textures as binary glTF, original against HD.
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 #include <set>
 
 #include "data/game_db.h"
@@ -88,12 +87,10 @@ int cmd_models_glb(const Args& args) {
     const TimedRun original = timed_export(archives, variant, {}, options, cache);
 
     options.hd_key = "hd" + std::to_string(max_size);
-    std::mutex without_hd_mutex;
-    std::set<std::string> without_hd;
+    std::set<std::string> without_hd;  // the export asks for each texture on this thread
     options.hd_lookup = [&](const std::string& texture, char letter) -> std::optional<data::GltfTextureImage> {
         auto hd = hd_textures.get(texture, letter, max_size);
         if (!hd) {
-            const std::lock_guard lock(without_hd_mutex);
             without_hd.insert(texture);
             return std::nullopt;
         }
