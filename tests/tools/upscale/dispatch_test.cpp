@@ -71,8 +71,13 @@ TEST(CommandLineMistakes, StopWithTheirOwnMessageAndStatusTwo) {
     }
     const auto usage = test::run_upscale({game});
     EXPECT_EQ(std::tuple(usage.exit_code, usage.err), std::tuple(2, std::string(kUsageText) + hint));
-    EXPECT_EQ(test::run_upscale({"--tile2", "out.png", "in.png"}).err,
-              "usage: --tile2 <out.png> <png> <size>\n" + hint);
+    // The PNG commands' usage lines, with a PNG too few.
+    const std::pair<std::vector<std::string>, std::string> png_commands[] = {
+        {{"--tile2", "out.png", "in.png"}, "usage: --tile2 <out.png> <png> <size>\n"},
+        {{"--montage", "m.png", "0", "0", "8"}, "usage: --montage <out.png> <x> <y> <size> <png>...\n"},
+        {{"--ui-montage", "u.png", "0", "0", "8", "8", "4"},
+         "usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n"}};
+    for (const auto& [arguments, line] : png_commands) EXPECT_EQ(test::run_upscale(arguments).err, line + hint);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 

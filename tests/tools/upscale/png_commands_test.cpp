@@ -71,13 +71,6 @@ TEST(PngCommands, SeamTile2AndMontages) {
         {&u, 16, 0, 0, 255}, {&u, 19, 3, 1, 0},  {&u, 33, 5, 0, 255}, {&u, 38, 0, 0, 90}};  // 4x4 block; gap; 2nd tile
     for (const auto& [image, x, y, c, value] : spots)
         EXPECT_EQ(image->pixels[(std::size_t{y} * image->width + x) * 4 + std::size_t(c)], value) << x << "," << y;
-    const std::string kHint = "run with --help for every command and option\n";
-    auto usage = tool({"--montage", path("m.png"), "0", "0", "8"});
-    EXPECT_EQ(std::tie(usage.exit_code, usage.err),
-              std::tuple(2, "usage: --montage <out.png> <x> <y> <size> <png>...\n" + kHint));
-    usage = tool({"--ui-montage", path("u.png"), "0", "0", "8", "8", "4"});
-    EXPECT_EQ(std::tie(usage.exit_code, usage.err),
-              std::tuple(2, "usage: --ui-montage <out.png> <x> <y> <w> <h> <zoom> <png>...\n" + kHint));
     const image::RgbaImage source =
         image_of(4, 4, [](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 255 : x * 16 + y + c * 100; });
     image::write_png_file(dir_ / "src.png", source, true);
