@@ -30,10 +30,14 @@ std::string archive_key(std::string_view entry_name) {
     return ascii_lower(slash == std::string_view::npos ? entry_name : entry_name.substr(slash + 1));
 }
 
-GameArchives::GameArchives(std::filesystem::path game_dir) : root_(std::move(game_dir)) {
+GameArchives::GameArchives(std::filesystem::path game_dir, HdPacks packs) : root_(std::move(game_dir)) {
     const std::filesystem::path folder = root_ / "zips";
     for (std::string& name : list_zip_names(folder)) {
         auto archive = std::make_unique<io::ZipArchive>(folder / platform::path_from_utf8(name));
+        if (packs == HdPacks::skip && archive->find(kHdPackMarkerEntry)) {
+            skipped_packs_.push_back(std::move(name));
+            continue;
+        }
         archives_.emplace_back(std::move(name), std::move(archive));
     }
     for (std::size_t number = 0; number < archives_.size(); ++number) {

@@ -14,6 +14,14 @@
 
 namespace tarkeep::data {
 
+// The entry that marks an archive as an HD pack written by this tool (--hd-pack): it names
+// the cache records the pack was made from. The game reads such a pack like its own
+// archives; the tool must not, or a rerun would take its own HD textures for sources.
+inline constexpr const char* kHdPackMarkerEntry = "tarkeep_hd_pack.txt";
+
+// Whether archives holding kHdPackMarkerEntry are left out of the lookup.
+enum class HdPacks { skip, read };
+
 // Every zip archive of <game dir>/zips as one lookup by lower-case file name. When
 // several entries share a file name, the archive whose name sorts last (by bytes) wins,
 // and within one archive the later central-directory record.
@@ -26,7 +34,9 @@ public:
 
     // Throws io::ZipError for an unreadable archive and std::filesystem::filesystem_error
     // when the zips folder cannot be listed.
-    explicit GameArchives(std::filesystem::path game_dir);
+    // With HdPacks::skip (the tool's own reading) the HD packs are left out and named by
+    // skipped_packs(); HdPacks::read sees the archives as the game does.
+    explicit GameArchives(std::filesystem::path game_dir, HdPacks packs = HdPacks::skip);
 
     const std::filesystem::path& root() const { return root_; }
     const std::vector<std::pair<std::string, std::unique_ptr<io::ZipArchive>>>& archives() const { return archives_; }
@@ -43,8 +53,12 @@ public:
     // Every key, sorted by bytes.
     std::vector<std::string> keys() const;
 
+    // The file names of the HD packs left out, in name order.
+    const std::vector<std::string>& skipped_packs() const { return skipped_packs_; }
+
 private:
     std::filesystem::path root_;
+    std::vector<std::string> skipped_packs_;
     std::vector<std::pair<std::string, std::unique_ptr<io::ZipArchive>>> archives_;
     std::unordered_map<std::string, Location> lookup_;
 };

@@ -38,7 +38,9 @@ void shared_fields(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry, 
     append_le16(out, static_cast<std::uint32_t>(extra.size()));
 }
 
-void write_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry) {
+}  // namespace
+
+void append_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry) {
     const std::string& name = entry.local_name ? *entry.local_name : entry.name;
     append_le32(out, kLocalSignature);
     append_le16(out, kVersion);
@@ -47,7 +49,7 @@ void write_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& en
     append(out, entry.local_extra);
 }
 
-void write_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry, std::uint32_t local_offset) {
+void append_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry, std::uint32_t local_offset) {
     append_le32(out, kCentralSignature);
     append_le16(out, kVersion);  // made by
     append_le16(out, kVersion);  // needed
@@ -61,6 +63,20 @@ void write_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& 
     append(out, entry.central_extra);
     append(out, entry.central_comment);
 }
+
+void append_end_record(std::vector<std::uint8_t>& out, std::uint16_t entry_count, std::uint32_t directory_size,
+                       std::uint32_t directory_offset, std::uint16_t comment_size) {
+    append_le32(out, kEndSignature);
+    append_le16(out, 0);  // this disk
+    append_le16(out, 0);  // disk with the directory
+    append_le16(out, entry_count);
+    append_le16(out, entry_count);
+    append_le32(out, directory_size);
+    append_le32(out, directory_offset);
+    append_le16(out, comment_size);
+}
+
+namespace {
 
 // An entry whose header fields agree with its payload and the data it stands for.
 ZipWriterEntry consistent_entry(std::string name, std::uint16_t method, std::vector<std::uint8_t> payload,
@@ -102,22 +118,17 @@ std::vector<std::uint8_t> ZipWriter::bytes() const {
     std::vector<std::uint32_t> offsets;
     for (const ZipWriterEntry& entry : entries_) {
         offsets.push_back(static_cast<std::uint32_t>(out.size()));
-        write_local_header(out, entry);
+        append_local_header(out, entry);
         append(out, entry.payload);
     }
     const auto directory_offset = static_cast<std::uint32_t>(out.size());
-    for (std::size_t i = 0; i < entries_.size(); ++i) write_central_record(out, entries_[i], offsets[i]);
+    for (std::size_t i = 0; i < entries_.size(); ++i) append_central_record(out, entries_[i], offsets[i]);
     const auto directory_size = static_cast<std::uint32_t>(out.size() - directory_offset);
     const auto count = static_cast<std::uint16_t>(entries_.size());
 
-    append_le32(out, kEndSignature);
-    append_le16(out, 0);  // this disk
-    append_le16(out, 0);  // disk with the directory
-    append_le16(out, end_record_.entry_count.value_or(count));
-    append_le16(out, end_record_.entry_count.value_or(count));
-    append_le32(out, end_record_.directory_size.value_or(directory_size));
-    append_le32(out, end_record_.directory_offset.value_or(directory_offset));
-    append_le16(out, static_cast<std::uint32_t>(comment_.size() & 0xFFFF));
+    append_end_record(out, end_record_.entry_count.value_or(count), end_record_.directory_size.value_or(directory_size),
+                      end_record_.directory_offset.value_or(directory_offset),
+                      static_cast<std::uint16_t>(comment_.size() & 0xFFFF));
     append(out, comment_);
     append(out, trailing_);
     return out;

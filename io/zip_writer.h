@@ -66,4 +66,10 @@ private:
     std::vector<std::uint8_t> trailing_;
 };
 
+// The records of one entry and of the archive's end, as both writers lay them out.
+void append_local_header(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry);
+void append_central_record(std::vector<std::uint8_t>& out, const ZipWriterEntry& entry, std::uint32_t local_offset);
+void append_end_record(std::vector<std::uint8_t>& out, std::uint16_t entry_count, std::uint32_t directory_size,
+                       std::uint32_t directory_offset, std::uint16_t comment_size);
+
 }  // namespace tarkeep::io

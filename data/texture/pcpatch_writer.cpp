@@ -10,16 +10,23 @@
 namespace tarkeep::data {
 
 using io::append_le32;
+std::vector<std::uint8_t> pcpatch_payload(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& runs,
+                                          const std::vector<std::uint8_t>& blocks) {
+    std::vector<std::uint8_t> payload;
+    append_le32(payload, std::uint32_t(runs.size()));
+    for (const auto& [start, count] : runs) {
+        append_le32(payload, start);
+        append_le32(payload, count);
+    }
+    payload.insert(payload.end(), blocks.begin(), blocks.end());
+    return payload;
+}
+
 std::vector<std::uint8_t> write_pcpatch(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& runs,
                                         const std::vector<std::uint8_t>& blocks) {
     TexcacheFields f;
     f.format = 0;  // the container's own format is not looked at
-    append_le32(f.pixels, std::uint32_t(runs.size()));
-    for (const auto& [start, count] : runs) {
-        append_le32(f.pixels, start);
-        append_le32(f.pixels, count);
-    }
-    f.pixels.insert(f.pixels.end(), blocks.begin(), blocks.end());
+    f.pixels = pcpatch_payload(runs, blocks);
     f.num_pixels = std::uint32_t(f.pixels.size());
     return write_texcache(f);
 }

@@ -10,6 +10,10 @@ namespace tarkeep::data {
 
 inline constexpr std::uint32_t pcpatch_separator = 0xFFFFFFFFu;
 
+// A patch's payload: run count, runs, block data.
+std::vector<std::uint8_t> pcpatch_payload(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& runs,
+                                          const std::vector<std::uint8_t>& blocks);
+
 // A patch file: the payload (run count, runs, block data) inside a texture cache file.
 std::vector<std::uint8_t> write_pcpatch(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& runs,
                                         const std::vector<std::uint8_t>& blocks);

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "data/texture/dxt_encoder.h"
+#include "data/texture/tex_error.h"
+#include "data/texture/texcache.h"
 #include "io/byte_order.h"
 
 namespace tarkeep::data {
@@ -61,6 +63,40 @@ TexcacheFields texcache_fields(std::uint32_t format, const std::vector<TexcacheL
     }
     f.num_pixels = std::uint32_t(f.pixels.size());
     return f;
+}
+
+std::vector<std::uint8_t> texcache_with_levels(std::span<const std::uint8_t> original,
+                                               const std::vector<TexcacheLevel>& levels) {
+    const TexcacheFile parsed = read_texcache(original);
+    constexpr std::size_t kMipCountAt = 118, kBytesPerPixelAt = 122, kTableAt = 126;
+    std::vector<std::uint8_t> out(original.begin(), original.begin() + kMipCountAt);
+    append_le32(out, std::uint32_t(levels.size()));
+    out.insert(out.end(), original.begin() + kBytesPerPixelAt, original.begin() + kTableAt);
+    std::uint64_t offset = 0;
+    for (const TexcacheLevel& level : levels) {
+        append_le32(out, level.width);
+        append_le32(out, level.height);
+        append_le32(out, std::uint32_t(offset));
+        offset += level.data.size();
+    }
+    if (offset > 0xFFFFFFFFu) throw TexError("texture too large for a texture file");
+    append_le32(out, std::uint32_t(offset));
+    for (const TexcacheLevel& level : levels) out.insert(out.end(), level.data.begin(), level.data.end());
+    const std::size_t footer = parsed.pixels_offset + parsed.num_pixels;
+    out.insert(out.end(), original.begin() + std::ptrdiff_t(footer), original.end());
+    return out;
+}
+
+std::vector<std::uint8_t> texcache_with_pixels(std::span<const std::uint8_t> original,
+                                               std::span<const std::uint8_t> pixels) {
+    const TexcacheFile parsed = read_texcache(original);
+    if (pixels.size() > 0xFFFFFFFFu) throw TexError("texture too large for a texture file");
+    std::vector<std::uint8_t> out(original.begin(), original.begin() + std::ptrdiff_t(parsed.pixels_offset - 4));
+    append_le32(out, std::uint32_t(pixels.size()));
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    const std::size_t footer = parsed.pixels_offset + parsed.num_pixels;
+    out.insert(out.end(), original.begin() + std::ptrdiff_t(footer), original.end());
+    return out;
 }
 
 std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,

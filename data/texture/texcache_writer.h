@@ -1,6 +1,7 @@
 // Writing texture cache files: every field settable (damaged files too), and consistent DXT files.
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,17 @@ TexcacheFields texcache_fields(std::uint32_t format, const std::vector<TexcacheL
 // The DXT levels of an RGBA image: mip 0 only, or the whole chain down to 1x1.
 std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,
                                       std::uint32_t format, bool with_mips);
+
+// The texture file `original` with its levels replaced by `levels` (same pixel format): the
+// header fields, masks and footer stay byte for byte as the game wrote them, so a reader that
+// looks at more than the levels sees what it knows. Throws TexError for a damaged original.
+std::vector<std::uint8_t> texcache_with_levels(std::span<const std::uint8_t> original,
+                                               const std::vector<TexcacheLevel>& levels);
+
+// The file `original` with its pixel data replaced by `pixels` and nothing else changed (a
+// player-colour patch's container keeps the game's header and footer). Throws TexError.
+std::vector<std::uint8_t> texcache_with_pixels(std::span<const std::uint8_t> original,
+                                               std::span<const std::uint8_t> pixels);
 
 // A complete DXT texture file of the image.
 std::vector<std::uint8_t> dxt_texcache(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "image/png_files.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/model_hd.h"
@@ -17,7 +18,7 @@ int cmd_model_get(const Args& args) {
     if (only_stems({stem}).empty()) return 2;
     const char colour = args.positional[2].empty() ? '0' : args.positional[2][0];
     const Stopwatch lookup;
-    const data::GameArchives archives(args.path(0));
+    const data::GameArchives archives = open_game_archives(args.path(0));
     const std::optional<ModelHdImage> hd = get_model_hd(archives, cache_dir, stem, colour, 0);
     if (!hd) {
         std::printf("no HD texture for %s\n", stem.c_str());

@@ -10,6 +10,7 @@
 #include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/numbers.h"
@@ -19,7 +20,7 @@ namespace tarkeep::upscale {
 int cmd_model_orig(const Args& args) {
     const std::filesystem::path out_dir = args.path_value("--model-orig");
     const std::uint32_t bilinear = size_value(args, "--bilinear", "0");
-    const data::GameArchives archives(args.path(0));
+    const data::GameArchives archives = open_game_archives(args.path(0));
     platform::create_folders(out_dir);
     auto write = [&](const image::RgbaImage& image, const std::string& name) {
         if (image.width == 0 || image.height == 0) {

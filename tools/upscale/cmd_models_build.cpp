@@ -18,6 +18,7 @@
 #include "image/png_files.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_build_options.h"
@@ -196,7 +197,7 @@ int cmd_models_build(const Args& args) {
         return kRefused;
     const std::string settings = model_settings_string(o, upscaler_settings_suffix(config, network_models));
 
-    const data::GameArchives archives(o.morv_dir);
+    const data::GameArchives archives = open_game_archives(o.morv_dir);
     const Stopwatch scan;
     std::set<std::string> missing;
     const ModelCatalogue scanned = scan_model_textures(archives, true, &missing);

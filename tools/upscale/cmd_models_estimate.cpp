@@ -14,6 +14,7 @@
 #include "data/unit_models.h"
 #include "image/png.h"
 #include "platform/worker_pool.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_hd.h"
 #include "tools/upscale/model_manifest.h"
@@ -56,7 +57,7 @@ int cmd_models_estimate(const Args& args) {
     const char colour = colour_text.empty() ? '0' : colour_text[0];
     const std::uint32_t max_size = size_value(args, "--max-size", "0");
     if (!hd_cache_readable(cache_dir)) return 2;
-    const data::GameArchives archives(morv_dir);
+    const data::GameArchives archives = open_game_archives(morv_dir);
     const ModelHdLookup hd_textures(archives, cache_dir);
     const data::GameDb db(morv_dir / "zips" / "db.zip");
     const std::vector<data::ModelJob> jobs = data::list_model_jobs(db, archives);

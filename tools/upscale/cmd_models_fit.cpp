@@ -10,6 +10,7 @@
 #include "data/texture/texture_image.h"
 #include "image/kernels.h"
 #include "platform/worker_pool.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/player_colour.h"
@@ -50,7 +51,7 @@ std::string fit_line(const std::string& stem, char letter, const PcFit& fit) {
 }  // namespace
 
 int cmd_models_fit(const Args& args) {
-    const data::GameArchives archives(args.path(0));
+    const data::GameArchives archives = open_game_archives(args.path(0));
     const ModelCatalogue catalogue = scan_model_textures(archives, true);
     const std::vector<std::string> only = only_stems(args.list("--only"));
     std::vector<const ModelTexture*> textures;

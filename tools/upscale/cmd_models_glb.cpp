@@ -10,6 +10,7 @@
 #include "data/unit_models.h"
 #include "platform/cmdline.h"
 #include "platform/file_bytes.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/model_hd.h"
@@ -75,7 +76,7 @@ int cmd_models_glb(const Args& args) {
     const std::string variant = data::model_name_from_path(args.positional[2]);
     const std::filesystem::path cache_dir = args.path(1);
     std::fputs(no_model_manifest_warning(cache_dir).c_str(), stderr);
-    const data::GameArchives archives(morv_dir);
+    const data::GameArchives archives = open_game_archives(morv_dir);
     const ModelHdLookup hd_textures(archives, cache_dir);
     const std::string colour_text = opt(args, "--colour", "A");
     const char colour = colour_text.empty() ? 'A' : colour_text[0];

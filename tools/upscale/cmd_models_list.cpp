@@ -5,6 +5,7 @@
 #include "data/game_db.h"
 #include "data/texture/dxt.h"
 #include "data/unit_models.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_catalogue.h"
 #include "tools/upscale/progress.h"
@@ -21,7 +22,7 @@ void print_counts(const char* title, const std::map<std::string, int>& counts) {
 
 int cmd_models_list(const std::filesystem::path& morv_dir, bool verbose) {
     const Stopwatch scan;
-    const data::GameArchives archives(morv_dir);
+    const data::GameArchives archives = open_game_archives(morv_dir);
     const ModelCatalogue catalogue = scan_model_textures(archives, true);
     const double seconds = scan.seconds();
     int masked = 0, odd_masks = 0, patched = 0, patched_unmasked = 0, alpha = 0;
@@ -63,7 +64,7 @@ int cmd_models_list(const std::filesystem::path& morv_dir, bool verbose) {
 }
 
 int cmd_models_units(const std::filesystem::path& morv_dir) {
-    const data::GameArchives archives(morv_dir);
+    const data::GameArchives archives = open_game_archives(morv_dir);
     const data::GameDb db(morv_dir / "zips" / "db.zip");
     const std::vector<data::ModelJob> jobs = data::list_model_jobs(db, archives);
     for (const data::ModelJob& job : jobs)

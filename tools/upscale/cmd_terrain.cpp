@@ -18,6 +18,7 @@
 #include "image/png_files.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/build_basics.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
@@ -117,7 +118,7 @@ int cmd_terrain(const Args& args) {
     const std::string settings = terrain_settings_string(o.margin, o.passes, o.strength, o.deblock, o.deblock_threshold,
                                                          o.dering, o.tta, upscaler_settings_suffix(config, {o.model}));
 
-    const data::GameArchives archives(o.morv_dir);
+    const data::GameArchives archives = open_game_archives(o.morv_dir);
     const data::GameDb db(o.morv_dir / "zips" / "db.zip");
     std::set<std::string> missing;
     const TerrainTextureMap map =

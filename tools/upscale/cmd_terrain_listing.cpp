@@ -11,6 +11,7 @@
 #include "platform/cmdline.h"
 #include "platform/files.h"
 #include "platform/worker_pool.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/numbers.h"
 #include "tools/upscale/terrain_map.h"
@@ -28,7 +29,7 @@ TerrainTextureMap load_terrain_map(const fs::path& morv_dir, const data::GameArc
 }  // namespace
 
 int cmd_list(const fs::path& morv_dir) {
-    const data::GameArchives archives(morv_dir);
+    const data::GameArchives archives = open_game_archives(morv_dir);
     const TerrainTextureMap map = load_terrain_map(morv_dir, archives);
     std::map<std::string, int> stems_per_climate;
     for (const auto& [stem, climates] : map) {
@@ -53,7 +54,7 @@ int cmd_orig(const Args& args) {
     const int threshold = int_value(args, "--deblock-threshold", "10");
     platform::create_folders(out_dir);
 
-    const data::GameArchives archives(morv_dir);
+    const data::GameArchives archives = open_game_archives(morv_dir);
     const std::vector<std::string> stems =
         select_stems(with_file_names(load_terrain_map(morv_dir, archives)), args.list("--only"), false);
     // Each stem is independent: decode and compress them on the worker pool.

@@ -12,6 +12,7 @@
 #include "image/png_files.h"
 #include "platform/file_bytes.h"
 #include "platform/files.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/model_manifest.h"
@@ -169,7 +170,7 @@ int cmd_ui_build(const Args& args) {
     const std::string settings = ui_settings_string(o, upscaler_settings_suffix(config, models));
 
     const data::GameDb db(o.morv_dir / "zips" / "db.zip");
-    const data::GameArchives archives(o.morv_dir);
+    const data::GameArchives archives = open_game_archives(o.morv_dir);
     const UiSheets collected = collect_ui_sheets(db, archives, o.all_tables);
     for (const auto& [table, count] : collected.tables)
         std::printf("table %s: %s\n", table.c_str(),

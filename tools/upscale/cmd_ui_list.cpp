@@ -6,6 +6,7 @@
 #include "data/game_archives.h"
 #include "data/game_db.h"
 #include "data/texture/dxt.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/ui_sheets.h"
 
@@ -24,7 +25,7 @@ std::string joined(const std::set<std::string>& names) {
 int cmd_ui_list(const Args& args) {
     const std::filesystem::path morv_dir = args.path(0);
     const data::GameDb db(morv_dir / "zips" / "db.zip");
-    const data::GameArchives archives(morv_dir);
+    const data::GameArchives archives = open_game_archives(morv_dir);
     const UiSheets collected = collect_ui_sheets(db, archives, args.flag("--all-tables"));
     for (const auto& [table, count] : collected.tables)
         std::printf("table %s: %d sprites, %d with texture%s\n", table.c_str(), count.sprites, count.with_texture,

@@ -7,6 +7,7 @@
 #include "image/png_files.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
+#include "tools/upscale/open_game.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/commands.h"
 #include "tools/upscale/ui_build.h"
@@ -15,7 +16,7 @@ namespace tarkeep::upscale {
 
 int cmd_ui_orig(const Args& args) {
     const std::filesystem::path out_dir = args.path_value("--ui-orig");
-    const data::GameArchives archives(args.path(0));
+    const data::GameArchives archives = open_game_archives(args.path(0));
     platform::create_folders(out_dir);
     for (const std::string& stem : args.list("--only")) {
         if (!usable_file_name(stem)) continue;

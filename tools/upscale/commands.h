@@ -25,6 +25,7 @@ int cmd_models_estimate(const Args& args);
 int cmd_model_get(const Args& args);
 int cmd_models_build(const Args& args);
 int cmd_models_glb(const Args& args);
+int cmd_hd_pack(const Args& args);
 
 // UI sheets
 int cmd_ui_orig(const Args& args);

@@ -42,6 +42,7 @@ constexpr CommandRule kCommandRules[] = {
     {Command::ui_build, "--ui-build", 2, 2,
      "usage: <Morv dir> <cache dir> --ui-build --exe <realesrgan-ncnn-vulkan.exe> ...\n"},
     {Command::ui_list, "--ui-list", 1, 1, "usage: <Morv dir> --ui-list [--all-tables] [--verbose]\n"},
+    {Command::hd_pack, "--hd-pack", 3, 3, "usage: <Morv dir> <cache dir> <out.zip> --hd-pack\n"},
     {Command::list, "--list", 1, 1, "usage: <Morv dir> --list\n"},
     {Command::orig, "--orig", 1, 1, "usage: <Morv dir> --orig <dir> [--only stem]... [--deblock]\n"},
 };
@@ -103,6 +104,7 @@ int run_command(Command command, const Args& a) {
         case Command::model_orig: return cmd_model_orig(a);
         case Command::models_glb: return cmd_models_glb(a);
         case Command::models_estimate: return cmd_models_estimate(a);
+        case Command::hd_pack: return cmd_hd_pack(a);
         case Command::model_get: return cmd_model_get(a);
         case Command::models_build: return cmd_models_build(a);
         case Command::ui_montage: return cmd_ui_montage(a);

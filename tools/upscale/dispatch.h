@@ -17,6 +17,7 @@ enum class Command {
     model_orig,
     models_glb,
     models_estimate,
+    hd_pack,
     model_get,
     models_build,
     ui_montage,

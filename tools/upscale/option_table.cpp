@@ -28,8 +28,8 @@ constexpr std::array kRules = {
     // Commands
     flag("--seam"), flag("--montage"), flag("--tile2"), flag("--ui-montage"), flag("--list"), text("--orig"),
     flag("--models-list"), flag("--models-fit"), text("--model-orig"), flag("--models-glb"), flag("--models-estimate"),
-    text("--model-get"), flag("--models-build"), text("--ui-orig"), flag("--ui-build"), flag("--ui-list"),
-    flag("--help"),
+    flag("--hd-pack"), text("--model-get"), flag("--models-build"), text("--ui-orig"), flag("--ui-build"),
+    flag("--ui-list"), flag("--help"),
     // The upscaler
     text("--exe"), text("--model"), text("--models"), text("--gpu"), text("--tile"), text("--threads"),
     text("--python"), text("--onnx-runner"), text("--onnx-models"), text("--onnx-provider"), size("--onnx-tile"),
