@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "data/texture/dxt.h"
 #include "data/texture/pcpatch_writer.h"
 
 namespace tarkeep::data {
@@ -46,7 +47,7 @@ std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> changed_blocks(
     std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> result;
     if (indices.empty()) return result;
     const std::vector<std::uint8_t> encoded = encode_dxt(strip.pixels.data(), 4, strip.height, format, options);
-    const std::size_t block_size = format == 4 ? 8 : 16;
+    const std::size_t block_size = dxt_block_size(format);
     for (std::size_t i = 0; i < indices.size(); ++i) {
         const auto first = encoded.begin() + std::ptrdiff_t(i * block_size);
         result.emplace_back(indices[i], std::vector<std::uint8_t>(first, first + std::ptrdiff_t(block_size)));
@@ -79,7 +80,7 @@ PatchRuns colour_patch_runs(const DxtMipChain& neutral, image::RgbaImage coloure
         throw std::invalid_argument("colour_patch_runs: the coloured image is not the neutral texture's size");
     }
     const std::vector<image::RgbaImage> coloured_levels = image::mip_chain(std::move(coloured), average);
-    const std::size_t block_size = neutral.format == 4 ? 8 : 16;
+    const std::size_t block_size = dxt_block_size(neutral.format);
     PatchRuns patch;
     std::size_t separators_owed = 0;  // written only when a later level has runs
     for (std::size_t level = 0; level < neutral.images.size(); ++level) {

@@ -50,6 +50,11 @@ Unit models to glTF
   --max-size N          largest texture side in the file, 0 for no limit (default 1024)
   --anims               add the animations the unit definitions list for the model
 
+HD pack for the game
+  tarkeep_upscale <Morv dir> <cache dir> <out.zip> --hd-pack
+      the HD textures of a terrain or model cache as the game's own texture files (DXT, every
+      mip level, masks and player-colour patches) in one zip archive for the game's zips folder
+
 UI sprite sheets (2x)
   tarkeep_upscale <Morv dir> <cache dir> --ui-build --exe <upscaler> [options]
       upscale the sheets the in-game HUD draws into <cache dir>
