@@ -2,11 +2,10 @@
 #include "tools/upscale/hd_pack.h"
 
 #include "data/game_file_names.h"
-#include "data/texture/dxt.h"
-#include "data/texture/dxt_mips.h"
+#include "data/texture/pixel_layout.h"
+#include "data/texture/texture_mips.h"
 #include "data/texture/pcpatch.h"
 #include "data/texture/pcpatch_writer.h"
-#include "data/texture/tex_error.h"
 #include "data/texture/texcache.h"
 #include "data/texture/texcache_writer.h"
 #include "data/texture_colour_info.h"
@@ -26,16 +25,12 @@ std::string game_entry_name(const data::GameArchives& archives, const std::strin
     return location ? location->entry : file_name;
 }
 
-std::uint32_t dxt_format_of(std::span<const std::uint8_t> original) {
-    const std::uint32_t format = data::read_texcache(original).format;
-    if (format < 4 || format > 6) {
-        throw data::TexError("the game's texture is " + data::format_name(format) + ", not DXT: left to the game");
-    }
-    return format;
+data::PixelLayout layout_of(std::span<const std::uint8_t> original) {
+    return data::pixel_layout(data::read_texcache(original));
 }
 
 io::ZipWriterEntry texture_entry(const data::GameArchives& archives, const std::string& file_name,
-                                 std::span<const std::uint8_t> original, const data::DxtMipChain& chain) {
+                                 std::span<const std::uint8_t> original, const data::TextureMipChain& chain) {
     return io::prepare_zip_entry(game_entry_name(archives, file_name),
                                  data::texcache_with_levels(original, chain.levels));
 }
@@ -45,8 +40,8 @@ io::ZipWriterEntry texture_entry(const data::GameArchives& archives, const std::
 PackedTexture pack_terrain_texture(const data::GameArchives& archives, const std::string& stem,
                                    std::span<const std::uint8_t> original, const image::RgbaImage& hd,
                                    const data::DxtOptions& options) {
-    const data::DxtMipChain chain =
-        data::encode_mip_chain(hd, dxt_format_of(original), image::MipAverage::light, options);
+    const data::TextureMipChain chain =
+        data::encode_mip_chain(hd, layout_of(original), image::MipAverage::light, options);
     PackedTexture packed;
     packed.entries.push_back(texture_entry(archives, data::texture_file(stem), original, chain));
     return packed;
@@ -55,16 +50,16 @@ PackedTexture pack_terrain_texture(const data::GameArchives& archives, const std
 PackedTexture pack_model_texture(const data::GameArchives& archives, const std::filesystem::path& cache_dir,
                                  const std::string& stem, std::span<const std::uint8_t> texture,
                                  const image::RgbaImage& hd, const data::DxtOptions& options) {
-    const data::DxtMipChain neutral =
-        data::encode_mip_chain(hd, dxt_format_of(texture), image::MipAverage::light, options);
+    const data::TextureMipChain neutral =
+        data::encode_mip_chain(hd, layout_of(texture), image::MipAverage::light, options);
     PackedTexture packed;
     packed.entries.push_back(texture_entry(archives, data::texture_file(stem), texture, neutral));
     const data::TextureColourInfo info = data::texture_colour_info(archives, stem);
     if (info.has_mask) {
         const std::vector<std::uint8_t> mask = archives.read(data::mask_file(stem));
         image::RgbaImage hd_mask = image::read_png_file(cache_file(cache_dir, stem + "_pc.png"));
-        const data::DxtMipChain chain =
-            data::encode_mip_chain(std::move(hd_mask), dxt_format_of(mask), image::MipAverage::plain, options);
+        const data::TextureMipChain chain =
+            data::encode_mip_chain(std::move(hd_mask), layout_of(mask), image::MipAverage::plain, options);
         packed.entries.push_back(texture_entry(archives, data::mask_file(stem), mask, chain));
         packed.mask = true;
     }

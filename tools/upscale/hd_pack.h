@@ -26,9 +26,10 @@ struct PackedTexture {
     std::size_t patches = 0;
 };
 
-// <stem>.texcache at the HD image's size in the original's DXT format, with every mip level
-// down to 1x1 (colours averaged in linear light). `original` is the game's file. Throws TexError
-// for an original that is not DXT.
+// <stem>.texcache at the HD image's size in the original's pixel format (DXT1, DXT3, DXT5, or
+// the original's RGB or RGBA layout), with every mip level down to 1x1, colours averaged in
+// linear light. `original` is the game's file. Throws TexError for a format this tool cannot
+// write (palettes, bump maps).
 PackedTexture pack_terrain_texture(const data::GameArchives& archives, const std::string& stem,
                                    std::span<const std::uint8_t> original, const image::RgbaImage& hd,
                                    const data::DxtOptions& options);

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "data/texture/dxt.h"
-#include "data/texture/dxt_mips.h"
+#include "data/texture/texture_mips.h"
 #include "data/texture/pcpatch.h"
 #include "data/texture/texcache.h"
 #include "data/texture_colour_info.h"

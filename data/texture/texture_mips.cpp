@@ -1,5 +1,5 @@
-// Encoding mip chains to DXT, and patching one chain into another block by block.
-#include "data/texture/dxt_mips.h"
+// Encoding mip chains in a texture's layout, and patching one DXT chain into another block by block.
+#include "data/texture/texture_mips.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,6 +7,7 @@
 
 #include "data/texture/dxt.h"
 #include "data/texture/pcpatch_writer.h"
+#include "data/texture/tex_error.h"
 
 namespace tarkeep::data {
 namespace {
@@ -15,7 +16,7 @@ std::uint32_t blocks_across(std::uint32_t width) { return std::max<std::uint32_t
 
 // The 16 pixels the encoder sees for block (bx, by): outside the image the last row or column
 // repeats, as the encoder pads.
-void block_pixels(const image::RgbaImage& image, std::uint32_t bx, std::uint32_t by, std::uint8_t out[64]) {
+void block_pixels(const image::RgbaImage& image, std::uint32_t bx, std::uint32_t by, std::uint8_t* out) {
     for (std::uint32_t row = 0; row < 4; ++row) {
         const std::uint32_t y = std::min(by * 4 + row, image.height - 1);
         for (std::uint32_t column = 0; column < 4; ++column) {
@@ -35,13 +36,14 @@ std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> changed_blocks(
     const std::uint32_t across = blocks_across(neutral.width);
     std::vector<std::uint32_t> indices;
     image::RgbaImage strip{4, 0, {}};  // the changed blocks stacked, one block per row of blocks
-    std::uint8_t a[64], b[64];
+    constexpr std::size_t kBlockBytes = 16 * 4;
+    std::uint8_t a[kBlockBytes], b[kBlockBytes];
     for (std::uint32_t index = 0; index < limit; ++index) {
         block_pixels(neutral, index % across, index / across, a);
         block_pixels(coloured, index % across, index / across, b);
-        if (std::memcmp(a, b, sizeof a) == 0) continue;
+        if (std::memcmp(a, b, kBlockBytes) == 0) continue;
         indices.push_back(index);
-        strip.pixels.insert(strip.pixels.end(), b, b + 64);
+        strip.pixels.insert(strip.pixels.end(), b, b + kBlockBytes);
         strip.height += 4;
     }
     std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> result;
@@ -57,15 +59,13 @@ std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> changed_blocks(
 
 }  // namespace
 
-DxtMipChain encode_mip_chain(image::RgbaImage image, std::uint32_t format, image::MipAverage average,
-                             const DxtOptions& options) {
-    DxtMipChain chain;
-    chain.format = format;
+TextureMipChain encode_mip_chain(image::RgbaImage image, const PixelLayout& layout, image::MipAverage average,
+                                 const DxtOptions& options) {
+    TextureMipChain chain;
+    chain.layout = layout;
     chain.images = image::mip_chain(std::move(image), average);
-    for (const image::RgbaImage& level : chain.images) {
-        chain.levels.push_back(
-            {level.width, level.height, encode_dxt(level.pixels.data(), level.width, level.height, format, options)});
-    }
+    for (const image::RgbaImage& level : chain.images)
+        chain.levels.push_back({level.width, level.height, encode_pixels(level, layout, options)});
     return chain;
 }
 
@@ -73,14 +73,16 @@ std::uint32_t patchable_blocks(std::uint32_t width, std::uint32_t height) {
     return std::max<std::uint32_t>(1, width / 4) * std::max<std::uint32_t>(1, height / 4);
 }
 
-PatchRuns colour_patch_runs(const DxtMipChain& neutral, image::RgbaImage coloured, image::MipAverage average,
+PatchRuns colour_patch_runs(const TextureMipChain& neutral, image::RgbaImage coloured, image::MipAverage average,
                             const DxtOptions& options) {
     if (neutral.images.empty() || coloured.width != neutral.images[0].width ||
         coloured.height != neutral.images[0].height) {
         throw std::invalid_argument("colour_patch_runs: the coloured image is not the neutral texture's size");
     }
+    if (!neutral.layout.is_dxt()) throw TexError("player-colour patches need a DXT texture");
+    const std::uint32_t format = neutral.layout.format;
     const std::vector<image::RgbaImage> coloured_levels = image::mip_chain(std::move(coloured), average);
-    const std::size_t block_size = dxt_block_size(neutral.format);
+    const std::size_t block_size = dxt_block_size(format);
     PatchRuns patch;
     std::size_t separators_owed = 0;  // written only when a later level has runs
     for (std::size_t level = 0; level < neutral.images.size(); ++level) {
@@ -88,8 +90,7 @@ PatchRuns colour_patch_runs(const DxtMipChain& neutral, image::RgbaImage coloure
         const image::RgbaImage& image = neutral.images[level];
         const std::vector<std::uint8_t>& neutral_bytes = neutral.levels[level].data;
         const std::uint32_t limit = patchable_blocks(image.width, image.height);
-        for (const auto& [index, bytes] :
-             changed_blocks(image, coloured_levels[level], neutral.format, limit, options)) {
+        for (const auto& [index, bytes] : changed_blocks(image, coloured_levels[level], format, limit, options)) {
             if (std::memcmp(bytes.data(), neutral_bytes.data() + index * block_size, block_size) == 0) continue;
             for (; separators_owed > 0; --separators_owed) patch.runs.emplace_back(pcpatch_separator, 0);
             if (!patch.runs.empty() && patch.runs.back().first != pcpatch_separator &&
