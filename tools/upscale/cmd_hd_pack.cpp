@@ -153,6 +153,9 @@ int cmd_hd_pack(const Args& args) {
     Progress progress("pack", stems.size());
     for (const std::string& stem : stems) {
         if (stop) break;
+        // Failures of one texture (its game files, its cache files) leave it out; a failure
+        // writing the archive ends the command.
+        std::optional<PackedTexture> packed;
         try {
             const PackSource source = family == CacheFamily::terrain
                                           ? terrain_source(archives, cache_dir, stem, terrain.at(stem))
@@ -161,26 +164,24 @@ int cmd_hd_pack(const Args& args) {
                 progress.clear();
                 std::fprintf(stderr, "warning: %s left out: %s\n", stem.c_str(), source.left_out.c_str());
                 ++totals.left_out;
-                progress.tick();
-                continue;
+            } else if (family == CacheFamily::terrain) {
+                packed = pack_terrain_texture(archives, stem, source.texture, source.hd, dxt);
+            } else {
+                packed = pack_model_texture(archives, cache_dir, stem, source.texture, source.hd, dxt);
             }
-            const PackedTexture packed =
-                family == CacheFamily::terrain
-                    ? pack_terrain_texture(archives, stem, source.texture, source.hd, dxt)
-                    : pack_model_texture(archives, cache_dir, stem, source.texture, source.hd, dxt);
-            for (const io::ZipWriterEntry& entry : packed.entries) zip.add(entry);
-            ++totals.textures;
-            totals.masks += packed.mask ? 1 : 0;
-            totals.patches += packed.patches;
-            totals.cache_mb += cache_megabytes(cache_dir, {stem}, ".png") +
-                               (packed.mask ? cache_megabytes(cache_dir, {stem}, "_pc.png") : 0.0);
-            packed_records.push_back(manifest_text.records.count(stem) ? manifest_text.records.at(stem) : stem);
-        } catch (const io::ZipError&) {
-            throw;  // the archive itself failed: nothing more can be written
         } catch (const std::exception& e) {
             progress.clear();
             std::fprintf(stderr, "%s: %s\n", stem.c_str(), e.what());
             ++totals.failed;
+        }
+        if (packed) {
+            for (const io::ZipWriterEntry& entry : packed->entries) zip.add(entry);
+            ++totals.textures;
+            totals.masks += packed->mask ? 1 : 0;
+            totals.patches += packed->patches;
+            totals.cache_mb += cache_megabytes(cache_dir, {stem}, ".png") +
+                               (packed->mask ? cache_megabytes(cache_dir, {stem}, "_pc.png") : 0.0);
+            packed_records.push_back(manifest_text.records.count(stem) ? manifest_text.records.at(stem) : stem);
         }
         progress.tick();
     }

@@ -76,6 +76,8 @@ TEST(TextureMips, PatchesHoldTheChangedBlocksTheGameCanAddress) {
         const std::vector<std::uint8_t> patched = apply(chain, patch);
         const TextureMipChain direct = encode_mip_chain(coloured, layout, image::MipAverage::light, options);
         EXPECT_TRUE(std::equal(direct.levels[0].data.begin(), direct.levels[0].data.end(), patched.begin()));
+        EXPECT_THROW(colour_patch_runs(chain, gradient(c.width, 4), image::MipAverage::light, options),
+                     std::invalid_argument);
     }
 }
 
