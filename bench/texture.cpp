@@ -96,8 +96,10 @@ const Bytes& texture_like() {
 }
 
 const Bytes& dxt_blocks(std::uint32_t format) {
-    static const Bytes dxt1 = tarkeep::data::encode_dxt(texture_like().data(), side, side, 4);
-    static const Bytes dxt5 = tarkeep::data::encode_dxt(texture_like().data(), side, side, 6);
+    static const Bytes dxt1 =
+        tarkeep::data::encode_dxt(texture_like().data(), side, side, 4, {tarkeep::data::DxtQuality::fast});
+    static const Bytes dxt5 =
+        tarkeep::data::encode_dxt(texture_like().data(), side, side, 6, {tarkeep::data::DxtQuality::fast});
     return format == 4 ? dxt1 : dxt5;
 }
 

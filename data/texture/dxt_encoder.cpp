@@ -1,136 +1,77 @@
-// A plain DXT encoder and the 2x2 reduction for mip chains.
+// DXT encoding of whole images (blocks gathered, encoded and placed, rows of blocks shared
+// among threads) and the 2x2 reduction for mip chains.
 #include "data/texture/dxt_encoder.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdlib>
-#include <stdexcept>
+#include <atomic>
+#include <cstring>
+#include <thread>
 
-#include "io/byte_order.h"
+#include "data/texture/dxt.h"
+#include "data/texture/dxt_block_encoders.h"
+#include "data/texture/tex_error.h"
 
 namespace tarkeep::data {
-
-using io::append_le16;
-
 namespace {
 
-using Pixel = std::array<int, 4>;
-using Block = std::array<Pixel, 16>;
-
-Block gather(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height, std::uint32_t bx, std::uint32_t by) {
-    Block block{};
+// The block whose top-left pixel is (x, y); pixels past the edge repeat the last row/column.
+RgbaBlock gather(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height, std::uint32_t x,
+                 std::uint32_t y) {
+    RgbaBlock block;
+    if (x + 4 <= width && y + 4 <= height) {  // inside the image: four row copies
+        for (std::uint32_t row = 0; row < 4; ++row)
+            std::memcpy(block[4 * row].data(), rgba + ((std::size_t(y) + row) * width + x) * 4, 16);
+        return block;
+    }
     for (std::uint32_t i = 0; i < 16; ++i) {
-        const std::uint32_t x = std::min(bx * 4 + i % 4, width - 1);
-        const std::uint32_t y = std::min(by * 4 + i / 4, height - 1);
-        const std::uint8_t* p = rgba + (std::size_t(y) * width + x) * 4;
+        const std::uint32_t px = std::min(x + i % 4, width - 1);
+        const std::uint32_t py = std::min(y + i / 4, height - 1);
+        const std::uint8_t* p = rgba + (std::size_t(py) * width + px) * 4;
         block[i] = {p[0], p[1], p[2], p[3]};
     }
     return block;
 }
 
-unsigned to565(const Pixel& p) {
-    const unsigned r = unsigned(p[0] * 31 + 127) / 255, g = unsigned(p[1] * 63 + 127) / 255,
-                   b = unsigned(p[2] * 31 + 127) / 255;
-    return r << 11 | g << 5 | b;
-}
-
-Pixel from565(unsigned c) {
-    return {int((c >> 11) * 255 / 31), int(((c >> 5) & 63) * 255 / 63), int((c & 31) * 255 / 31), 255};
-}
-
-int distance2(const Pixel& a, const Pixel& b) {
-    int d = 0;
-    for (int c = 0; c < 3; ++c) d += (a[c] - b[c]) * (a[c] - b[c]);
-    return d;
-}
-
-void encode_colour(const Block& block, bool dxt1, std::vector<std::uint8_t>& out) {
-    Pixel lo{255, 255, 255, 0}, hi{0, 0, 0, 0};
-    bool transparent = false;
-    for (const Pixel& p : block) {
-        if (dxt1 && p[3] < 128) {
-            transparent = true;
-            continue;
-        }
-        for (int c = 0; c < 3; ++c) lo[c] = std::min(lo[c], p[c]), hi[c] = std::max(hi[c], p[c]);
+void encode_block(const RgbaBlock& block, std::uint32_t format, DxtQuality quality, std::uint8_t* out) {
+    const bool best = quality == DxtQuality::best;
+    if (format == format_dxt1) {
+        best ? encode_colour_best(block, true, out) : encode_colour_fast(block, true, out);
+        return;
     }
-    if (lo[0] > hi[0]) lo = hi = {0, 0, 0, 0};  // every pixel transparent
-    unsigned c0 = to565(hi), c1 = to565(lo);
-    const bool three_colour = dxt1 && (transparent || c0 == c1);
-    if (three_colour ? c0 > c1 : c0 < c1) std::swap(c0, c1);
-    const Pixel q0 = from565(c0), q1 = from565(c1);
-    std::array<Pixel, 4> palette{q0, q1, q0, q1};
-    for (int c = 0; c < 3; ++c) {
-        if (three_colour) {
-            palette[2][c] = (q0[c] + q1[c]) / 2;
-        } else {
-            palette[2][c] = (2 * q0[c] + q1[c]) / 3;
-            palette[3][c] = (q0[c] + 2 * q1[c]) / 3;
-        }
-    }
-    std::uint32_t indices = 0;
-    for (int i = 0; i < 16; ++i) {
-        unsigned best = 0;
-        if (three_colour && transparent && block[i][3] < 128) {
-            best = 3;
-        } else {
-            const unsigned candidates = three_colour ? 3 : 4;
-            for (unsigned k = 1; k < candidates; ++k) {
-                if (distance2(block[i], palette[k]) < distance2(block[i], palette[best])) best = k;
-            }
-        }
-        indices |= std::uint32_t(best) << (2 * i);
-    }
-    append_le16(out, c0);
-    append_le16(out, c1);
-    append_le16(out, indices & 0xFFFF);
-    append_le16(out, indices >> 16);
-}
-
-void encode_dxt3_alpha(const Block& block, std::vector<std::uint8_t>& out) {
-    std::uint64_t word = 0;
-    for (int i = 0; i < 16; ++i) word |= std::uint64_t((block[i][3] + 8) / 17) << (4 * i);
-    for (int b = 0; b < 8; ++b) out.push_back(std::uint8_t(word >> (8 * b)));
-}
-
-void encode_dxt5_alpha(const Block& block, std::vector<std::uint8_t>& out) {
-    int a0 = 0, a1 = 255;
-    for (const Pixel& p : block) a0 = std::max(a0, p[3]), a1 = std::min(a1, p[3]);
-    std::array<int, 8> palette{a0, a1, 0, 0, 0, 0, 0, 255};
-    if (a0 > a1) {
-        for (int k = 1; k <= 6; ++k) palette[k + 1] = ((7 - k) * a0 + k * a1) / 7;
+    if (format == format_dxt3) {
+        encode_dxt3_alpha(block, out);
     } else {
-        for (int k = 1; k <= 4; ++k) palette[k + 1] = ((5 - k) * a0 + k * a1) / 5;
+        best ? encode_dxt5_alpha_best(block, out) : encode_dxt5_alpha_fast(block, out);
     }
-    std::uint64_t word = 0;
-    for (int i = 0; i < 16; ++i) {
-        int best = 0;
-        for (int k = 1; k < 8; ++k) {
-            if (std::abs(block[i][3] - palette[k]) < std::abs(block[i][3] - palette[best])) best = k;
-        }
-        word |= std::uint64_t(best) << (3 * i);
-    }
-    out.push_back(std::uint8_t(a0));
-    out.push_back(std::uint8_t(a1));
-    for (int b = 0; b < 6; ++b) out.push_back(std::uint8_t(word >> (8 * b)));
+    best ? encode_colour_best(block, false, out + 8) : encode_colour_fast(block, false, out + 8);
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> encode_dxt(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
-                                     std::uint32_t format) {
-    if (format < 4 || format > 6) throw std::invalid_argument("encode_dxt: not a DXT format");
+                                     std::uint32_t format, const DxtOptions& options) {
+    if (!is_dxt_format(format)) throw TexError("encode_dxt: not a DXT format");
     const std::uint32_t across = std::max<std::uint32_t>(1, (width + 3) / 4);
     const std::uint32_t down = std::max<std::uint32_t>(1, (height + 3) / 4);
-    std::vector<std::uint8_t> out;
-    out.reserve(std::size_t(across) * down * (format == 4 ? 8 : 16));
-    for (std::uint32_t by = 0; by < down; ++by) {
-        for (std::uint32_t bx = 0; bx < across; ++bx) {
-            const Block block = width && height ? gather(rgba, width, height, bx, by) : Block{};
-            if (format == 5) encode_dxt3_alpha(block, out);
-            if (format == 6) encode_dxt5_alpha(block, out);
-            encode_colour(block, format == 4, out);
+    const std::size_t block_size = dxt_block_size(format);
+    std::vector<std::uint8_t> out(std::size_t(across) * down * block_size);
+
+    // Rows are handed out one at a time, so threads that meet flat (quick) rows take more.
+    std::atomic<std::uint32_t> next_row{0};
+    const auto encode_rows = [&] {
+        for (std::uint32_t by = next_row++; by < down; by = next_row++) {
+            std::uint8_t* row_out = out.data() + std::size_t(by) * across * block_size;
+            for (std::uint32_t bx = 0; bx < across; ++bx) {
+                const RgbaBlock block = width && height ? gather(rgba, width, height, bx * 4, by * 4) : RgbaBlock{};
+                encode_block(block, format, options.quality, row_out + bx * block_size);
+            }
         }
+    };
+    const unsigned threads = std::clamp<unsigned>(options.threads, 1, down);
+    {
+        std::vector<std::jthread> helpers;  // joined on leaving the scope, also when one fails to start
+        for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(encode_rows);
+        encode_rows();
     }
     return out;
 }

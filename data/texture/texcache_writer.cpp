@@ -104,7 +104,7 @@ std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std
     std::vector<TexcacheLevel> levels;
     std::vector<std::uint8_t> image = rgba;
     for (;;) {
-        levels.push_back({width, height, encode_dxt(image.data(), width, height, format)});
+        levels.push_back({width, height, encode_dxt(image.data(), width, height, format, {DxtQuality::fast})});
         if (!with_mips || (width <= 1 && height <= 1)) break;
         std::uint32_t half_width = 0, half_height = 0;
         image = halve_rgba(image.data(), width, height, half_width, half_height);

@@ -41,7 +41,8 @@ struct TexcacheLevel {
 // Levels stored back to back; the table and num_pixels match them.
 TexcacheFields texcache_fields(std::uint32_t format, const std::vector<TexcacheLevel>& levels);
 
-// The DXT levels of an RGBA image: mip 0 only, or the whole chain down to 1x1.
+// The DXT levels of an RGBA image: mip 0 only, or the whole chain down to 1x1. Encoded with
+// DxtQuality::fast, the encoder the made-up game files are written with.
 std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,
                                       std::uint32_t format, bool with_mips);
 

@@ -240,7 +240,7 @@ TexcacheFields coloured_fields(const TexcacheFields& base, std::vector<std::uint
     for (std::size_t level = 0; level < base.mipmaps.size(); ++level) {
         std::uint8_t* out = fields.pixels.data() + base.mipmaps[level].offset;
         if (width < 4 || height < 4) {
-            const auto blocks = encode_dxt(coloured.data(), width, height, format);
+            const auto blocks = encode_dxt(coloured.data(), width, height, format, {DxtQuality::fast});
             std::copy(blocks.begin(), blocks.end(), out);
         } else {
             std::vector<std::uint8_t> block(64);
@@ -254,7 +254,7 @@ TexcacheFields coloured_fields(const TexcacheFields& base, std::vector<std::uint
                             !std::equal(block.data() + row * 16, block.data() + row * 16 + 16, neutral.data() + at);
                     }
                     if (!changed) continue;
-                    const auto encoded = encode_dxt(block.data(), 4, 4, format);
+                    const auto encoded = encode_dxt(block.data(), 4, 4, format, {DxtQuality::fast});
                     std::copy(encoded.begin(), encoded.end(), out + (std::size_t{by} * (width / 4) + bx) * block_bytes);
                 }
             }
