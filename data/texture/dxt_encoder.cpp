@@ -76,11 +76,6 @@ std::vector<std::uint8_t> encode_dxt(const std::uint8_t* rgba, std::uint32_t wid
     return out;
 }
 
-std::vector<std::uint8_t> encode_dxt(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
-                                     std::uint32_t format, const DxtOptions&) {
-    return encode_dxt(rgba, width, height, format);
-}
-
 std::vector<std::uint8_t> halve_rgba(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
                                      std::uint32_t& half_width, std::uint32_t& half_height) {
     half_width = std::max<std::uint32_t>(1, width / 2);

@@ -25,15 +25,6 @@ struct DxtOptions {
 std::vector<std::uint8_t> encode_dxt(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
                                      std::uint32_t format, const DxtOptions& options);
 
-// Placeholder until the searched encoder lands: both qualities encode as above.
-enum class DxtQuality { fast, best };
-struct DxtOptions {
-    DxtQuality quality = DxtQuality::best;
-    unsigned threads = 1;
-};
-std::vector<std::uint8_t> encode_dxt(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
-                                     std::uint32_t format, const DxtOptions& options);
-
 // 2x2 box reduction (odd sides keep their last row/column), for mip chains.
 std::vector<std::uint8_t> halve_rgba(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
                                      std::uint32_t& half_width, std::uint32_t& half_height);
