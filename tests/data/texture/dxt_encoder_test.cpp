@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <functional>
 #include <random>
 #include <tuple>
@@ -57,6 +58,31 @@ Rgba random_pixel(std::mt19937& random) {
 // A value the decoder produces exactly for channel k: the expansion of a random 5- or 6-bit code.
 int exact(std::mt19937& random, int k) { return int(random() % (k == 1 ? 64u : 32u)) * 255 / (k == 1 ? 63 : 31); }
 
+// The decoder's alpha entries for a0, a1 and its green entries for two 6-bit codes, written out anew.
+std::array<int, 8> alpha_entries(int a0, int a1) {
+    std::array<int, 8> entry = {a0, a1, 0, 0, 0, 0, 0, 255};
+    for (int k = 1; k < (a0 > a1 ? 7 : 5); ++k)
+        entry[std::size_t(k + 1)] = a0 > a1 ? ((7 - k) * a0 + k * a1) / 7 : ((5 - k) * a0 + k * a1) / 5;
+    return entry;
+}
+
+std::array<int, 4> green_entries(int e0, int e1) {
+    const int p0 = e0 * 255 / 63, p1 = e1 * 255 / 63;
+    return {p0, p1, (2 * p0 + p1) / 3, (p0 + 2 * p1) / 3};
+}
+
+// The least summed squared distance of `values` to the entries.
+template <std::size_t K>
+long nearest_sum(const std::vector<int>& values, const std::array<int, K>& entry) {
+    long sum = 0;
+    for (const int v : values) {
+        int nearest = 255;
+        for (const int e : entry) nearest = std::min(nearest, std::abs(e - v));
+        sum += nearest * nearest;
+    }
+    return sum;
+}
+
 TEST(EncodeDxt, BestModeStaysWithinEachKindOfBlocksBound) {
     // Pixel i of a block of two colours (or one of them).
     using Maker = std::function<Rgba(std::mt19937&, const std::array<Rgba, 2>&, std::uint32_t)>;
@@ -92,10 +118,11 @@ TEST(EncodeDxt, BestModeStaysWithinEachKindOfBlocksBound) {
 }
 
 // Photo-like blocks: a smooth slope in each channel plus grain. The fit must beat the bounding
-// box clearly, in every format.
+// box clearly, in every format: by as much as when it was written (best / fast was 0.39, 0.35
+// and 0.39), less a little.
 TEST(EncodeDxt, BestModeBeatsTheBoundingBoxOnPhotoLikeBlocks) {
     std::mt19937 random(11);
-    for (std::uint32_t format : {format_dxt1, format_dxt3, format_dxt5}) {
+    for (const auto& [format, percent] : {std::pair{format_dxt1, 41}, {format_dxt3, 36}, {format_dxt5, 40}}) {
         long best = 0, fast = 0;
         for (int block = 0; block < 300; ++block) {
             std::array<int, 9> slope;
@@ -111,8 +138,33 @@ TEST(EncodeDxt, BestModeBeatsTheBoundingBoxOnPhotoLikeBlocks) {
             best += error_of(rgba, round_trip(rgba, 4, 4, format, kBest), 3).sum;
             fast += error_of(rgba, round_trip(rgba, 4, 4, format, kFast), 3).sum;
         }
-        EXPECT_LT(best * 10, fast * 7) << format_name(format) << " best " << best << " fast " << fast;
+        EXPECT_LT(best * 100, fast * percent) << format_name(format) << " best " << best << " fast " << fast;
     }
+}
+
+// Blocks where only green varies (a slope with noise): near the best of all 64 x 64 green endpoint
+// pairs, with red and blue at their nearest codes (a reference, not a bound: the fit may do better).
+TEST(EncodeDxt, OneChannelBlocksComeNearTheBestOfAllEndpointPairs) {
+    std::mt19937 random(23);
+    long ours = 0, reference = 0;
+    for (int block = 0; block < 40; ++block) {
+        const int red = int(random() % 256), blue = int(random() % 256), base = int(random() % 200);
+        const int slope = int(random() % 20);
+        std::vector<int> green;
+        const Bytes rgba = make_image(4, 4, [&](std::uint32_t i) {
+            green.push_back(std::clamp(base + slope * int(i % 4) + int(random() % 9), 0, 255));
+            return Rgba{red, green.back(), blue, 255};
+        });
+        ours += error_of(rgba, round_trip(rgba, 4, 4, format_dxt5, kBest), 3).sum;
+        long best = LONG_MAX;
+        for (int e0 = 0; e0 < 64; ++e0) {
+            for (int e1 = 0; e1 < 64; ++e1) best = std::min(best, nearest_sum(green, green_entries(e0, e1)));
+        }
+        std::array<int, 32> five;
+        for (int q = 0; q < 32; ++q) five[std::size_t(q)] = q * 255 / 31;
+        reference += best + 16 * (nearest_sum({red}, five) + nearest_sum({blue}, five));
+    }
+    EXPECT_LE(ours * 100, reference * 95) << ours << " against " << reference;  // 9451 against 10292 when written
 }
 
 // Entries 0, 1 and the midpoint of the three-colour mode hit these pixels exactly; four colours
@@ -134,35 +186,66 @@ TEST(EncodeDxt, ThreeColourModeWhereItWinsAndOnlyInDxt1) {
               error_of(rgba, round_trip(rgba, 4, 4, format_dxt5, kFast), 3).sum);
 }
 
+// The opaque pixels are one colour, or a ramp (where the unused fourth entry would often be the
+// nearest: it is transparent black).
 TEST(EncodeDxt, Dxt1PixelsBelowHalfAlphaBecomeTransparentBlack) {
     std::mt19937 random(3);
     for (const int clear_pixels : {1, 8, 15, 16}) {
-        const Rgba colour = random_pixel(random);
-        const auto block = [&](Rgba clear, Rgba opaque) {
-            return make_image(4, 4, [&](std::uint32_t i) { return int(i) < clear_pixels ? clear : opaque; });
-        };
-        const Bytes rgba = block({200, 100, 50, 127}, {colour[0], colour[1], colour[2], 128});
-        const Bytes wanted = block({0, 0, 0, 0}, {colour[0], colour[1], colour[2], 255});
-        EXPECT_LE(error_of(wanted, round_trip(rgba, 4, 4, format_dxt1, kBest), 4).worst, 2) << clear_pixels;
-        EXPECT_LE(error_of(wanted, round_trip(rgba, 4, 4, format_dxt1, kFast), 4).worst, 4) << clear_pixels;
+        for (const int step : {0, 12}) {
+            const Rgba colour = random_pixel(random);
+            const auto block = [&](Rgba clear, int alpha) {
+                return make_image(4, 4, [&](std::uint32_t i) {
+                    const int v = std::min(colour[0] + step * int(i), 255);
+                    return int(i) < clear_pixels ? clear : Rgba{v, v, v, alpha};
+                });
+            };
+            const Bytes rgba = block({200, 100, 50, 127}, 128), wanted = block({0, 0, 0, 0}, 255);
+            EXPECT_LE(error_of(wanted, round_trip(rgba, 4, 4, format_dxt1, kBest), 4).worst, step ? 12 : 2) << step;
+            EXPECT_LE(error_of(wanted, round_trip(rgba, 4, 4, format_dxt1, kFast), 4).worst, step ? 16 : 4) << step;
+        }
     }
 }
 
-// Two values, one value, and 0 and 255 with two more: exact in one of the modes.
+// Both endpoints and any other entries of their palette: exact. In the eight-value mode, and in
+// the six-value mode with 0 or 255 among the values; a third of the blocks hold two values only.
 TEST(EncodeDxt, Dxt5AlphaIsExactWhereAModeHoldsEveryValue) {
     std::mt19937 random(5);
     for (int block = 0; block < 300; ++block) {
-        const int values = block % 3 == 0 ? 1 : 2;
-        const std::array<int, 4> alpha = {int(random() % 256), int(random() % 256), 0, 255};
-        const bool edges = block % 2 == 1;  // with 0 and 255, the six-value mode
+        const bool six = block % 2 == 1;
+        int a0 = 1 + int(random() % 254), a1 = 1 + int(random() % 254);
+        if ((a0 > a1) == six) std::swap(a0, a1);
+        const std::array<int, 8> entry = alpha_entries(a0, a1);
+        const std::uint32_t used = block % 3 == 0 ? 2 : 8;
         const Bytes rgba = make_image(4, 4, [&](std::uint32_t i) {
-            const std::uint32_t pick = edges ? i % 4 : i % std::uint32_t(values);
-            return Rgba{90, 90, 90, alpha[pick]};
+            const std::size_t k = i < 2 ? i : i == 2 && six ? 6 + random() % 2 : random() % used;
+            return Rgba{90, 90, 90, entry[k]};
         });
         const Bytes decoded = round_trip(rgba, 4, 4, format_dxt5, kBest);
         for (std::size_t i = 3; i < 64; i += 4)
             ASSERT_EQ(decoded[i], rgba[i]) << "block " << block << " pixel " << i / 4;
     }
+}
+
+// Alpha of many values (a slope with noise, some 0 and 255): within a tenth of the best pair of
+// endpoints, found by trying every pair with the decoder's formulas written out anew.
+TEST(EncodeDxt, Dxt5AlphaComesNearTheBestOfAllEndpointPairs) {
+    std::mt19937 random(19);
+    long ours = 0, optimum = 0;
+    for (int block = 0; block < 6; ++block) {
+        const int base = int(random() % 200), slope = int(random() % 40);
+        const Bytes rgba = make_image(4, 4, [&](std::uint32_t i) {
+            return Rgba{0, 0, 0, std::clamp(base + slope * int(i % 4) - 60 + int(random() % 30), 0, 255)};
+        });
+        ours += error_of(rgba, round_trip(rgba, 4, 4, format_dxt5, kBest), 4).sum;
+        std::vector<int> alpha;
+        for (std::size_t i = 3; i < 64; i += 4) alpha.push_back(rgba[i]);
+        long best = LONG_MAX;
+        for (int a0 = 0; a0 < 256; ++a0) {
+            for (int a1 = 0; a1 < 256; ++a1) best = std::min(best, nearest_sum(alpha, alpha_entries(a0, a1)));
+        }
+        optimum += best;
+    }
+    EXPECT_LE(ours * 10, optimum * 11) << ours << " against " << optimum;  // 732 against 682 when written
 }
 
 // A recoloured texture is diffed block by block: a block's bytes may depend on nothing but its
