@@ -406,9 +406,9 @@ bool few_colours(const std::array<std::uint32_t, 16>& keys, Colours<4>& colours,
             ++colours.count;
         }
         colours.weight[at] += 1;
+        colours.pixels += 1;
         lane[i] = std::int8_t(at);
     }
-    colours.pixels = lane_dot(colours.weight, std::array<float, 4>{1, 1, 1, 1});
     return true;
 }
 
