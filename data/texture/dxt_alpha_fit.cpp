@@ -20,9 +20,10 @@ using AlphaPalette = std::array<float, 8>;
 
 // Entry k is (w0[k] * a0 + w1[k] * a1) / d, and the six-value mode puts 0 and 255 last. Up to
 // 7 * 255, s / 7 and s / 5 are exact as trunc(s * (1/7.f)) and trunc(s * (1/5.f)).
+constexpr AlphaPalette kEight0 = {7, 0, 6, 5, 4, 3, 2, 1}, kEight1 = {0, 7, 1, 2, 3, 4, 5, 6};
+constexpr AlphaPalette kSix0 = {5, 0, 4, 3, 2, 1, 0, 0}, kSix1 = {0, 5, 1, 2, 3, 4, 0, 0};
+
 AlphaPalette alpha_palette(int a0, int a1) {
-    static constexpr AlphaPalette kEight0 = {7, 0, 6, 5, 4, 3, 2, 1}, kEight1 = {0, 7, 1, 2, 3, 4, 5, 6};
-    static constexpr AlphaPalette kSix0 = {5, 0, 4, 3, 2, 1, 0, 0}, kSix1 = {0, 5, 1, 2, 3, 4, 0, 0};
     const bool eight = a0 > a1;
     const AlphaPalette& w0 = eight ? kEight0 : kSix0;
     const AlphaPalette& w1 = eight ? kEight1 : kSix1;
@@ -56,19 +57,36 @@ int alpha_error(const Alphas& alphas, int a0, int a1) {
     return int((part[0] + part[1]) + (part[2] + part[3]));
 }
 
+// Each pixel's nearest entry, the first of equals.
+std::array<std::int32_t, 16> nearest_entries(const Alphas& alphas, const AlphaPalette& palette) {
+    std::array<float, 16> nearest;
+    nearest.fill(1e9f);
+    std::array<std::int32_t, 16> index{};
+    for (std::int32_t k = 0; k < 8; ++k) {
+#pragma GCC unroll 1
+        for (int i = 0; i < 16; ++i) {
+            const float d = alphas[i] - palette[k];
+            const std::int32_t closer = -std::int32_t(d * d < nearest[i]);  // all ones or zero
+            index[i] = (index[i] & ~closer) | (k & closer);
+            nearest[i] = std::min(nearest[i], d * d);
+        }
+    }
+    return index;
+}
+
 struct AlphaEnds {
     int a0 = 0, a1 = 0;
     int error = INT_MAX;
 };
 
 // One-step moves of either endpoint within the mode, taking the best while the error falls
-// (a round or two: the values' extremes are nearly always right already).
+// (for a few rounds at most: the start is nearly always close).
 AlphaEnds descend(const Alphas& alphas, AlphaEnds ends, bool eight_values) {
     const auto in_mode = [&](int a0, int a1) {
         return a0 >= 0 && a1 >= 0 && a0 <= 255 && a1 <= 255 && (a0 > a1) == eight_values;
     };
     ends.error = alpha_error(alphas, ends.a0, ends.a1);
-    for (int round = 0; round < 2 && ends.error > 0; ++round) {
+    for (int round = 0; round < 8 && ends.error > 0; ++round) {
         const AlphaEnds start = ends;
         for (const auto& [d0, d1] : {std::pair{-1, 0}, std::pair{1, 0}, std::pair{0, -1}, std::pair{0, 1}}) {
             const int a0 = start.a0 + d0, a1 = start.a1 + d1;
@@ -97,13 +115,35 @@ AlphaRange range_of(const RgbaBlock& block) {
     return range;
 }
 
+// The walk from `start`, and again from the least-squares endpoints for the entries the
+// pixels then take, which can lie many steps away (blocks of noisy values).
+AlphaEnds fit(const Alphas& alphas, const AlphaEnds& start, bool eight_values) {
+    const AlphaEnds walked = descend(alphas, start, eight_values);
+    if (walked.error == 0) return walked;
+    const std::array<std::int32_t, 16> index = nearest_entries(alphas, alpha_palette(walked.a0, walked.a1));
+    const AlphaPalette& w0 = eight_values ? kEight0 : kSix0;  // 0 and 255 weigh nothing
+    const AlphaPalette& w1 = eight_values ? kEight1 : kSix1;
+    float aa = 0, ab = 0, bb = 0, av = 0, bv = 0;
+    for (int i = 0; i < 16; ++i) {
+        const float a = w0[std::size_t(index[i])], b = w1[std::size_t(index[i])];
+        aa += a * a, ab += a * b, bb += b * b, av += a * alphas[i], bv += b * alphas[i];
+    }
+    const float det = aa * bb - ab * ab, scale = eight_values ? 7.0f : 5.0f;
+    if (!(det > 0)) return walked;
+    const int a0 = int(std::clamp(scale * (bb * av - ab * bv) / det, 0.0f, 255.0f) + 0.5f);
+    const int a1 = int(std::clamp(scale * (aa * bv - ab * av) / det, 0.0f, 255.0f) + 0.5f);
+    if ((a0 > a1) != eight_values || (a0 == walked.a0 && a1 == walked.a1)) return walked;
+    const AlphaEnds refitted = descend(alphas, {a0, a1}, eight_values);
+    return refitted.error < walked.error ? refitted : walked;
+}
+
 // For a block of more than one value.
 AlphaEnds search(const Alphas& alphas, const AlphaRange& range) {
-    const AlphaEnds eight = descend(alphas, {range.high, range.low}, true);
+    const AlphaEnds eight = fit(alphas, {range.high, range.low}, true);
     // Six values leave 0 and 255 to their own entries and span the values between: only worth
     // trying where 0 or 255 occur.
     if ((range.low != 0 && range.high != 255) || range.inner_low > range.inner_high || eight.error == 0) return eight;
-    const AlphaEnds six = descend(alphas, {range.inner_low, range.inner_high}, false);
+    const AlphaEnds six = fit(alphas, {range.inner_low, range.inner_high}, false);
     return six.error < eight.error ? six : eight;
 }
 
@@ -121,20 +161,7 @@ void encode_dxt5_alpha_best(const RgbaBlock& block, std::uint8_t* out) {
     const AlphaEnds ends = search(alphas, range);
     out[0] = std::uint8_t(ends.a0);
     out[1] = std::uint8_t(ends.a1);
-    // Each pixel's nearest entry, the first of equals.
-    const AlphaPalette palette = alpha_palette(ends.a0, ends.a1);
-    std::array<float, 16> nearest;
-    nearest.fill(1e9f);
-    std::array<std::int32_t, 16> index{};
-    for (std::int32_t k = 0; k < 8; ++k) {
-#pragma GCC unroll 1
-        for (int i = 0; i < 16; ++i) {
-            const float d = alphas[i] - palette[k];
-            const std::int32_t closer = -std::int32_t(d * d < nearest[i]);  // all ones or zero
-            index[i] = (index[i] & ~closer) | (k & closer);
-            nearest[i] = std::min(nearest[i], d * d);
-        }
-    }
+    const std::array<std::int32_t, 16> index = nearest_entries(alphas, alpha_palette(ends.a0, ends.a1));
     std::uint64_t word = 0;
     for (int i = 0; i < 16; ++i) word |= std::uint64_t(index[i]) << (3 * i);
     for (int b = 0; b < 6; ++b) out[2 + b] = std::uint8_t(word >> (8 * b));
