@@ -81,6 +81,7 @@ std::vector<std::uint8_t> halve_rgba(const std::uint8_t* rgba, std::uint32_t wid
     half_width = std::max<std::uint32_t>(1, width / 2);
     half_height = std::max<std::uint32_t>(1, height / 2);
     std::vector<std::uint8_t> out(std::size_t(half_width) * half_height * 4);
+    if (width == 0 || height == 0) return out;  // nothing to average (and nothing to read): transparent black
     for (std::uint32_t y = 0; y < half_height; ++y) {
         for (std::uint32_t x = 0; x < half_width; ++x) {
             const std::uint32_t x0 = std::min(2 * x, width - 1), x1 = std::min(2 * x + 1, width - 1);

@@ -25,7 +25,8 @@ struct DxtOptions {
 std::vector<std::uint8_t> encode_dxt(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
                                      std::uint32_t format, const DxtOptions& options);
 
-// 2x2 box reduction (odd sides keep their last row/column), for mip chains.
+// 2x2 box reduction (odd sides keep their last row/column), for mip chains. Sides are at
+// least 1; an image with a side of 0 halves to transparent black.
 std::vector<std::uint8_t> halve_rgba(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
                                      std::uint32_t& half_width, std::uint32_t& half_height);
 
