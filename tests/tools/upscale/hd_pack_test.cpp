@@ -11,6 +11,7 @@
 #include "data/texture/texture_image.h"
 #include "data/texture_colour_info.h"
 #include "image/png_files.h"
+#include "platform/shell.h"
 #include "tests/tools/upscale/terrain_game.h"
 #include "tests/tools/upscale/test_files.h"
 #include "tools/upscale/model_hd.h"
@@ -92,14 +93,14 @@ TEST_F(HdPack, ModelTexturesMasksAndColourPatchesReadBackAsTheGameReadsThem) {
     const auto packed = pack(game, pack_file);
     ASSERT_EQ(packed.exit_code, 0) << packed.err;
     EXPECT_TRUE(contains(packed.out, "packed 8 textures, 6 masks, "));
-#ifndef _WIN32
-    const std::string check =
-        "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None; "
-        "print(z.read('tarkeep_hd_pack.txt').decode())";
-    const auto zipfile = run_program("/usr/bin/python3", {"-c", check, pack_file.string()});
-    EXPECT_EQ(zipfile.exit_code, 0) << zipfile.err;
-    EXPECT_TRUE(contains(zipfile.out, "tarkeep-hd-pack 1\ntarkeep-model-hd 1\nbanner_cloth "));
-#endif
+    if (platform::has_posix_shell()) {  // Python's zipfile, an outside reader of the pack
+        const std::string check =
+            "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None; "
+            "print(z.read('tarkeep_hd_pack.txt').decode())";
+        const auto zipfile = run_program("/usr/bin/python3", {"-c", check, pack_file.string()});
+        EXPECT_EQ(zipfile.exit_code, 0) << zipfile.err;
+        EXPECT_TRUE(contains(zipfile.out, "tarkeep-hd-pack 1\ntarkeep-model-hd 1\nbanner_cloth "));
+    }
 
     const data::GameArchives as_game(game, data::HdPacks::read), original(sample_game());
     for (const auto& [stem, record] : read_model_manifest(cache_ / "manifest.txt")) {
