@@ -34,8 +34,8 @@ Bytes round_trip(const Bytes& rgba, std::uint32_t format, const DxtOptions& opti
 }
 
 // The largest channel difference and the summed squared differences, over channels [first, end).
-std::pair<int, long> error_of(const Bytes& a, const Bytes& b, std::size_t end = 3, std::size_t first = 0) {
-    std::pair<int, long> e{0, 0};
+std::pair<int, std::int64_t> error_of(const Bytes& a, const Bytes& b, std::size_t end = 3, std::size_t first = 0) {
+    std::pair<int, std::int64_t> e{0, 0};
     for (std::size_t i = 0; i < a.size(); ++i) {
         const int d = std::abs(int(a[i]) - int(b[i]));
         if (i % 4 >= first && i % 4 < end) e = {std::max(e.first, d), e.second + d * d};
@@ -46,8 +46,8 @@ std::pair<int, long> error_of(const Bytes& a, const Bytes& b, std::size_t end = 
 Rgba random_pixel(std::mt19937& r) { return {int(r() % 256), int(r() % 256), int(r() % 256), int(r() % 256)}; }
 
 // The least summed squared distance of `values` to `entries`.
-long nearest_sum(const std::vector<int>& values, const std::vector<int>& entries) {
-    long sum = 0;
+std::int64_t nearest_sum(const std::vector<int>& values, const std::vector<int>& entries) {
+    std::int64_t sum = 0;
     for (const int v : values) {
         int nearest = 255;
         for (const int e : entries) nearest = std::min(nearest, std::abs(e - v));
@@ -80,7 +80,7 @@ TEST(EncodeDxt, OneChannelBlocksComeNearTheBestOfAllEndpointPairs) {
     std::mt19937 random(23);
     std::vector<int> five;
     for (int q = 0; q < 32; ++q) five.push_back(q * 255 / 31);
-    long ours = 0, reference = 0;
+    std::int64_t ours = 0, reference = 0;
     for (int block = 0; block < 40; ++block) {
         const int red = int(random() % 256), blue = int(random() % 256), base = int(random() % 200),
                   slope = int(random() % 20);
@@ -90,7 +90,7 @@ TEST(EncodeDxt, OneChannelBlocksComeNearTheBestOfAllEndpointPairs) {
             return Rgba{red, green.back(), blue, 255};
         });
         ours += error_of(rgba, round_trip(rgba, format_dxt5, kBest)).second;
-        long best = 1L << 40;
+        std::int64_t best = std::int64_t(1) << 40;
         for (int e0 = 0; e0 < 64; ++e0) {
             for (int e1 = 0; e1 < 64; ++e1) {
                 const int a = e0 * 255 / 63, b = e1 * 255 / 63;
@@ -107,7 +107,7 @@ TEST(EncodeDxt, OneChannelBlocksComeNearTheBestOfAllEndpointPairs) {
 TEST(EncodeDxt, BestModeBeatsTheBoundingBoxOnPhotoLikeBlocks) {
     std::mt19937 random(11);
     for (const auto& [format, percent] : {std::pair{format_dxt1, 41}, {format_dxt3, 36}, {format_dxt5, 40}}) {
-        long best = 0, fast = 0;
+        std::int64_t best = 0, fast = 0;
         for (int block = 0; block < 300; ++block) {
             std::array<int, 9> s;
             for (int& v : s) v = int(random() % 61) - 30;
