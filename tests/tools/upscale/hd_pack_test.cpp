@@ -151,6 +151,8 @@ TEST_F(HdPack, TerrainTexturesKeepTheirFormatAndOnlyAPackIsEverReplaced) {
     ASSERT_EQ(pack(game, out).exit_code, 0);
     ASSERT_EQ(pack(game, out).exit_code, 0);  // a pack of its own is replaced
     EXPECT_FALSE(fs::exists(dir_ / "hd.zip.tmp"));
+    const auto nothing = pack(sample_game(), out);  // another game: every record is left out
+    EXPECT_TRUE(nothing.exit_code == 1 && contains(nothing.err, "nothing to pack from ")) << nothing.err;
     fs::copy_file(out, game / "zips" / "zz_hd.zip");
     const data::GameArchives as_game(game, data::HdPacks::read);
     for (const std::string& stem : terrain.stems) {
