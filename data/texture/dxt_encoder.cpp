@@ -1,5 +1,5 @@
 // DXT encoding of whole images (blocks gathered, encoded and placed, rows of blocks shared
-// among threads) and the 2x2 reduction for mip chains.
+// among threads).
 #include "data/texture/dxt_encoder.h"
 
 #include <algorithm>
@@ -72,28 +72,6 @@ std::vector<std::uint8_t> encode_dxt(const std::uint8_t* rgba, std::uint32_t wid
         std::vector<std::jthread> helpers;  // joined on leaving the scope, also when one fails to start
         for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(encode_rows);
         encode_rows();
-    }
-    return out;
-}
-
-std::vector<std::uint8_t> halve_rgba(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
-                                     std::uint32_t& half_width, std::uint32_t& half_height) {
-    half_width = std::max<std::uint32_t>(1, width / 2);
-    half_height = std::max<std::uint32_t>(1, height / 2);
-    std::vector<std::uint8_t> out(std::size_t(half_width) * half_height * 4);
-    if (width == 0 || height == 0) return out;  // nothing to average (and nothing to read): transparent black
-    for (std::uint32_t y = 0; y < half_height; ++y) {
-        for (std::uint32_t x = 0; x < half_width; ++x) {
-            const std::uint32_t x0 = std::min(2 * x, width - 1), x1 = std::min(2 * x + 1, width - 1);
-            const std::uint32_t y0 = std::min(2 * y, height - 1), y1 = std::min(2 * y + 1, height - 1);
-            for (int c = 0; c < 4; ++c) {
-                const auto at = [&](std::uint32_t px, std::uint32_t py) {
-                    return rgba[(std::size_t(py) * width + px) * 4 + c];
-                };
-                out[(std::size_t(y) * half_width + x) * 4 + c] =
-                    std::uint8_t((at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1) + 2) / 4);
-            }
-        }
     }
     return out;
 }

@@ -1,4 +1,4 @@
-// DXT encoding of RGBA images, and the 2x2 reduction for mip chains.
+// DXT encoding of RGBA images.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -24,10 +24,5 @@ struct DxtOptions {
 // A 0-sized image still gives its one block.
 std::vector<std::uint8_t> encode_dxt(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
                                      std::uint32_t format, const DxtOptions& options);
-
-// 2x2 box reduction (odd sides keep their last row/column), for mip chains. Sides are at
-// least 1; an image with a side of 0 halves to transparent black.
-std::vector<std::uint8_t> halve_rgba(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
-                                     std::uint32_t& half_width, std::uint32_t& half_height);
 
 }  // namespace tarkeep::data

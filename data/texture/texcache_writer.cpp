@@ -6,6 +6,7 @@
 #include "data/texture/dxt_encoder.h"
 #include "data/texture/tex_error.h"
 #include "data/texture/texcache.h"
+#include "image/mip_chain.h"
 #include "io/byte_order.h"
 
 namespace tarkeep::data {
@@ -102,14 +103,12 @@ std::vector<std::uint8_t> texcache_with_pixels(std::span<const std::uint8_t> ori
 std::vector<TexcacheLevel> dxt_levels(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height,
                                       std::uint32_t format, bool with_mips) {
     std::vector<TexcacheLevel> levels;
-    std::vector<std::uint8_t> image = rgba;
+    image::RgbaImage level{width, height, rgba};
     for (;;) {
-        levels.push_back({width, height, encode_dxt(image.data(), width, height, format, {DxtQuality::fast})});
-        if (!with_mips || (width <= 1 && height <= 1)) break;
-        std::uint32_t half_width = 0, half_height = 0;
-        image = halve_rgba(image.data(), width, height, half_width, half_height);
-        width = half_width;
-        height = half_height;
+        levels.push_back({level.width, level.height,
+                          encode_dxt(level.pixels.data(), level.width, level.height, format, {DxtQuality::fast})});
+        if (!with_mips || (level.width <= 1 && level.height <= 1)) break;
+        level = image::halve_for_mip(level, image::MipAverage::plain);
     }
     return levels;
 }

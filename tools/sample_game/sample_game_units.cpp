@@ -8,6 +8,7 @@
 #include "data/texture/dxt_encoder.h"
 #include "data/nif/nif_writer.h"
 #include "data/texture/pcpatch_writer.h"
+#include "image/mip_chain.h"
 #include "tools/sample_game/sample_game_parts.h"
 #include "data/texture/texcache_writer.h"
 
@@ -259,11 +260,12 @@ TexcacheFields coloured_fields(const TexcacheFields& base, std::vector<std::uint
                 }
             }
         }
-        std::uint32_t half_width = 0, half_height = 0;
-        neutral = halve_rgba(neutral.data(), width, height, half_width, half_height);
-        coloured = halve_rgba(coloured.data(), width, height, half_width, half_height);
-        width = half_width;
-        height = half_height;
+        const image::RgbaImage half =
+            image::halve_for_mip({width, height, std::move(neutral)}, image::MipAverage::plain);
+        coloured = image::halve_for_mip({width, height, std::move(coloured)}, image::MipAverage::plain).pixels;
+        neutral = half.pixels;
+        width = half.width;
+        height = half.height;
     }
     return fields;
 }
