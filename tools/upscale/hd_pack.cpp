@@ -11,7 +11,6 @@
 #include "data/texture_colour_info.h"
 #include "image/png_files.h"
 #include "io/zip_file_writer.h"
-#include "platform/cmdline.h"
 #include "tools/upscale/cache_keys.h"
 #include "tools/upscale/model_hd.h"
 
@@ -55,19 +54,18 @@ PackedTexture pack_model_texture(const data::GameArchives& archives, const std::
     PackedTexture packed;
     packed.entries.push_back(texture_entry(archives, data::texture_file(stem), texture, neutral));
     const data::TextureColourInfo info = data::texture_colour_info(archives, stem);
+    image::RgbaImage hd_mask;  // read once, for the mask entry and every colour's recolouring
     if (info.has_mask) {
         const std::vector<std::uint8_t> mask = archives.read(data::mask_file(stem));
-        image::RgbaImage hd_mask = image::read_png_file(cache_file(cache_dir, stem + "_pc.png"));
+        hd_mask = image::read_png_file(cache_file(cache_dir, stem + "_pc.png"));
         const data::TextureMipChain chain =
-            data::encode_mip_chain(std::move(hd_mask), layout_of(mask), image::MipAverage::plain, options);
+            data::encode_mip_chain(hd_mask, layout_of(mask), image::MipAverage::plain, options);
         packed.entries.push_back(texture_entry(archives, data::mask_file(stem), mask, chain));
         packed.mask = true;
     }
     for (const char letter : info.patch_letters) {
         image::RgbaImage coloured = hd;
-        if (recolour_hd(archives, cache_dir, stem, texture, letter, coloured) == Recolour::mask_unreadable) {
-            throw std::runtime_error("cannot read " + platform::path_to_utf8(cache_file(cache_dir, stem + "_pc.png")));
-        }
+        recolour_hd(archives, cache_dir, stem, texture, letter, coloured, info.has_mask ? &hd_mask : nullptr);
         const data::PatchRuns runs =
             data::colour_patch_runs(neutral, std::move(coloured), image::MipAverage::light, options);
         const std::string patch_name = data::pcpatch_name(stem, letter);

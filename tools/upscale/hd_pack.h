@@ -38,7 +38,7 @@ PackedTexture pack_terrain_texture(const data::GameArchives& archives, const std
 // <stem><L>.pcpatch for every colour L the game has a patch for: the HD texture recoloured for
 // that colour, as --model-get makes it, holding only the blocks that differ from the neutral HD
 // texture. Every game patch gets an HD one (maybe empty), since a game patch applied to an HD
-// texture would scramble it. Throws when the cache's HD mask cannot be read.
+// texture would scramble it. Throws when the cache's HD mask cannot be read ("cannot read <path>").
 PackedTexture pack_model_texture(const data::GameArchives& archives, const std::filesystem::path& cache_dir,
                                  const std::string& stem, std::span<const std::uint8_t> texture,
                                  const image::RgbaImage& hd, const data::DxtOptions& options);

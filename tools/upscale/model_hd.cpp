@@ -36,7 +36,8 @@ image::RgbaImage weight_image(const WeightMap& weights, std::uint32_t width, std
 }  // namespace
 
 Recolour recolour_hd(const data::GameArchives& archives, const fs::path& cache_dir, const std::string& stem,
-                     std::span<const std::uint8_t> texture, char colour, image::RgbaImage& hd) {
+                     std::span<const std::uint8_t> texture, char colour, image::RgbaImage& hd,
+                     const image::RgbaImage* cached_mask) {
     if (colour == 0 || colour == '0') return Recolour::unchanged;
     const std::string patch_name = data::pcpatch_name(stem, colour);
     if (!archives.contains(patch_name)) return Recolour::unchanged;
@@ -54,7 +55,9 @@ Recolour recolour_hd(const data::GameArchives& archives, const fs::path& cache_d
     const PcFit fit = fit_player_colour(neutral, patched, source_weights);
     if (!fit.valid) return Recolour::unchanged;
     image::RgbaImage hd_mask;
-    if (has_mask) {
+    if (has_mask && cached_mask) {
+        hd_mask = *cached_mask;
+    } else if (has_mask) {
         try {
             hd_mask = image::read_png_file(cache_file(cache_dir, stem + "_pc.png"));
         } catch (const std::exception&) {

@@ -48,8 +48,11 @@ enum class Recolour { unchanged, patched, mask_unreadable };
 // size) or, without one, from where the patch changes the texture. `hd` stays
 // unchanged when there is no colour, no patch for it, a patch that changes nothing
 // (no usable fit) or no readable mask PNG.
-// `texture` holds the bytes of <stem>.texcache, which the caller has read already.
+// `texture` holds the bytes of <stem>.texcache, which the caller has read already; `cached_mask`,
+// when given, is <stem>_pc.png as the caller read it (a caller recolouring for every colour reads
+// it once).
 Recolour recolour_hd(const data::GameArchives& archives, const std::filesystem::path& cache_dir,
-                     const std::string& stem, std::span<const std::uint8_t> texture, char colour, image::RgbaImage& hd);
+                     const std::string& stem, std::span<const std::uint8_t> texture, char colour, image::RgbaImage& hd,
+                     const image::RgbaImage* cached_mask = nullptr);
 
 }  // namespace tarkeep::upscale
